@@ -1,0 +1,36 @@
+#include "cab/DateTime.h"
+
+#include "cab/Errors.h"
+
+#include <cstdio>
+
+namespace {
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+}
+} // namespace
+
+TDateTime DosDateTimeToDateTime(uint16_t dosDate, uint16_t dosTime) {
+    TDateTime v;
+    v.Year = 1980 + (dosDate >> 9);
+    v.Month = (dosDate >> 5) & 0x0F;
+    v.Day = dosDate & 0x1F;
+    v.Hour = dosTime >> 11;
+    v.Minute = (dosTime >> 5) & 0x3F;
+    v.Second = (dosTime & 0x1F) * 2;
+    if (v.Month < 1 || v.Month > 12 || v.Day < 1 || v.Day > DaysInMonth(v.Year, v.Month))
+        throw EConvertError("Invalid argument to date encode");
+    if (v.Hour >= 24 || v.Minute >= 60 || v.Second >= 60)
+        throw EConvertError("Invalid argument to time encode");
+    return v;
+}
+
+std::string FormatDateTime(const TDateTime& v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", v.Year, v.Month, v.Day,
+                  v.Hour, v.Minute, v.Second);
+    return text;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The operating system's file handles and desktop paths, as the cabinet reader uses them.
+#include "cab/DateTime.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr char kPathSeparator = '/';
+extern const int kOpenReadOnly;
+
+// Handles are never 0, 1 or 2 (1 stands for a stream in a stream run); -1 is failure.
+[[nodiscard]] std::intptr_t OpenFileHandle(const char* fileName, int oflag, int pmode);
+// Creates or truncates a file for writing with plain attributes.
+[[nodiscard]] std::intptr_t CreateFileHandle(const std::string& fileName);
+[[nodiscard]] unsigned int ReadFileHandle(std::intptr_t hf, void* pv, unsigned int cb);
+// Writes all cb bytes or answers -1.
+[[nodiscard]] unsigned int WriteFileHandle(std::intptr_t hf, const void* pv, unsigned int cb);
+int CloseFileHandle(std::intptr_t hf);
+[[nodiscard]] long SeekFileHandle(std::intptr_t hf, long dist, int seekType);
+// Sets the last-write time from a local date and time; the access time is left alone.
+bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
+// The system's message for the last error ("No space left on device").
+[[nodiscard]] std::string LastSystemErrorText();
+
+[[nodiscard]] bool FileExists(const std::string& path);
+[[nodiscard]] bool DirectoryExists(const std::string& path);
+bool DeleteFileName(const std::string& path);
+// Creates a folder with all its missing parents; the result is not checked by callers.
+bool ForceDirectories(const std::string& path);
+
+// The part after the last separator.
+[[nodiscard]] std::string FileNamePart(const std::string& path);
+// The part up to and including the last separator.
+[[nodiscard]] std::string FolderPart(const std::string& path);
+// The path made absolute against the current directory.
+[[nodiscard]] std::string ExpandFileName(const std::string& path);
+// The folder part of a cabinet entry name ("sub\file" gives "sub" and a separator), in the
+// host's separators; "\" and "/" both separate.
+[[nodiscard]] std::string EntryFolderPart(const std::string& entryName);

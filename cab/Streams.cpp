@@ -1,0 +1,85 @@
+#include "cab/Streams.h"
+
+#include "cab/Errors.h"
+
+#include <algorithm>
+#include <cstring>
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+    if (count <= 0 || FPosition >= Size()) return 0;
+    const int64_t n = std::min(count, Size() - FPosition);
+    std::memcpy(buffer, FData.data() + FPosition, static_cast<size_t>(n));
+    FPosition += n;
+    return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    const auto end = static_cast<size_t>(FPosition + count);
+    if (end > FData.size()) FData.resize(end);
+    std::memcpy(FData.data() + FPosition, buffer, static_cast<size_t>(count));
+    FPosition += count;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t base = 0;
+    if (origin == TSeekOrigin::Current) base = FPosition;
+    if (origin == TSeekOrigin::End) base = Size();
+    const int64_t pos = base + offset;
+    if (pos < 0) return -1;
+    FPosition = pos;
+    return FPosition;
+}
+
+void TMemoryStream::Clear() {
+    FData.clear();
+    FPosition = 0;
+}
+
+TFileStream::TFileStream(const std::string& fileName) {
+    FFile = std::fopen(fileName.c_str(), "rb");
+    if (!FFile) throw EStreamError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+}
+
+TFileStream::~TFileStream() {
+    if (FFile) std::fclose(FFile);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(count), FFile);
+    if (n == 0 && std::ferror(FFile)) return -1;
+    return static_cast<int64_t>(n);
+}
+
+int64_t TFileStream::Write(const void*, int64_t) { return -1; }
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET
+                       : origin == TSeekOrigin::Current ? SEEK_CUR
+                                                        : SEEK_END;
+    if (fseeko(FFile, static_cast<off_t>(offset), whence) != 0) return -1;
+    return static_cast<int64_t>(ftello(FFile));
+}
+
+int64_t TFileStream::Size() const {
+    const off_t here = ftello(FFile);
+    fseeko(FFile, 0, SEEK_END);
+    const off_t size = ftello(FFile);
+    fseeko(FFile, here, SEEK_SET);
+    return static_cast<int64_t>(size);
+}
+
+std::vector<uint8_t> ReadWholeStream(TStream& stream) {
+    std::vector<uint8_t> bytes;
+    stream.SetPosition(0);
+    uint8_t chunk[65536];
+    for (;;) {
+        const int64_t n = stream.Read(chunk, sizeof chunk);
+        if (n < 0) throw EStreamError("Stream read error");
+        if (n == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    return bytes;
+}

@@ -1,0 +1,99 @@
+#pragma once
+// Lists the entries of a Microsoft cabinet and extracts single entries into a stream or a file,
+// through the FDI-shaped layer of fdi.h. Each operation is one run of that layer.
+#include "cab/DateTime.h"
+#include "cab/Streams.h"
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class TCABFile;
+
+// Raised only by the compression path, which the viewer never runs.
+class ECABFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TCompressionType { typNone, typMSZIP, typLZX };
+enum class TLZXMemory { lzxLowest, lzxLower, lzxLow, lzxMedium, lzxHigh, lzxHigher, lzxHighest };
+enum class TCABMode { List, ExtractToStream, ExtractToFile };
+
+class TCABFileEntry {
+  public:
+    std::string Name;         // as stored; may hold a relative folder ("sub\file.txt")
+    std::string InternalName; // setup building only
+    int32_t Size = 0;         // uncompressed size
+    TDateTime Date;
+    std::string RelPath;      // setup building only
+};
+
+class TCABFileContents {
+  public:
+    explicit TCABFileContents(TCABFile* owner) : FOwner(owner) {}
+    [[nodiscard]] int Count() const { return static_cast<int>(FItems.size()); }
+    [[nodiscard]] const TCABFileEntry& Item(int index) const { return FItems[index]; }
+    TCABFileEntry& Add() { return FItems.emplace_back(); }
+    void Clear() { FItems.clear(); }
+    [[nodiscard]] TCABFile* Owner() const { return FOwner; }
+    [[nodiscard]] const std::vector<TCABFileEntry>& Items() const { return FItems; }
+
+  private:
+    TCABFile* FOwner;
+    std::vector<TCABFileEntry> FItems;
+};
+
+using TCompressProgress = std::function<void(TCABFile* sender, int32_t pos, int32_t tot)>;
+using TDeCompressProgress =
+    std::function<void(TCABFile* sender, const std::string& fileName, int32_t pos, int32_t tot)>;
+using TOverWriteFile =
+    std::function<void(TCABFile* sender, const std::string& fileName, bool& allow)>;
+
+class TCABFile {
+  public:
+    explicit TCABFile(void* owner = nullptr);
+    TCABFile(const TCABFile&) = delete;
+    TCABFile& operator=(const TCABFile&) = delete;
+
+    TCABFileContents CABFileContents{this};
+    std::string CABFile;
+    TCompressionType CompressionType = TCompressionType::typMSZIP;
+    TLZXMemory LZXMemory = TLZXMemory::lzxLowest;
+    std::string TargetPath;
+    TCompressProgress OnCompressProgress;
+    TDeCompressProgress OnDecompressProgress;
+    TOverWriteFile OnOverWriteFile;
+
+    // The file can be opened and the cabinet library recognises it.
+    [[nodiscard]] bool IsCabinet(const std::string& path);
+    // Refills CABFileContents from CABFile. The date conversion error of an entry passes out.
+    void ListContents();
+    // Writes the named entry's bytes at the stream's position. An entry that does not exist
+    // writes nothing and still answers true.
+    [[nodiscard]] bool ExtractToStream(TStream& stream, const std::string& entryName);
+    // Writes the named entry below TargetPath under the file-name part of destName. An entry
+    // whose name would leave TargetPath is refused (false), nothing written.
+    [[nodiscard]] bool ExtractEntry(const std::string& entryName, const std::string& destName);
+    // One run over CABFile in the current mode: 0 success, -1 failure.
+    int32_t ProcessCabinet();
+
+    [[nodiscard]] void* Owner() const { return FOwner; }
+
+  private:
+    friend struct TCABRun;
+    void* FOwner;
+    std::string WantedEntry;
+    std::string DestName;
+    TCABMode Mode = TCABMode::List;
+    TStream* TargetStream = nullptr;
+    std::string CurrentFileName;
+    int32_t CurrentFileSize = 0;
+    int32_t BytesWritten = 0;
+};
+
+// True when a cabinet entry name stays inside the folder it is extracted to: no ".."
+// component, no leading separator, no drive prefix.
+[[nodiscard]] bool IsSafeEntryName(const std::string& name);

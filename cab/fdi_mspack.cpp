@@ -1,0 +1,272 @@
+// The FDI-shaped layer on libmspack. The only file that includes mspack.h.
+#include "cab/fdi.h"
+
+#include <mspack.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+
+namespace fdi {
+namespace {
+
+struct Context {
+    PFNALLOC alloc;
+    PFNFREE free;
+    PFNOPEN open;
+    PFNREAD read;
+    PFNWRITE write;
+    PFNCLOSE close;
+    PFNSEEK seek;
+    ERF* erf;
+};
+
+// Names libmspack is given for what is not a file of its own: the handle under test in
+// IsCabinet and the output handle of the file being copied.
+const char kExistingHandle[] = "<fdi:existing handle>";
+const char kOutputHandle[] = "<fdi:output handle>";
+
+struct System {
+    mspack_system base; // first, so libmspack's pointer converts back
+    Context* context;
+    INT_PTR existing;
+    INT_PTR output;
+};
+
+struct File {
+    INT_PTR handle;
+    bool owned; // closed through the close callback when libmspack closes it
+};
+
+System* AsSystem(mspack_system* self) { return reinterpret_cast<System*>(self); }
+
+mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
+    System* sys = AsSystem(self);
+    File file{0, false};
+    if (filename == kExistingHandle) {
+        file.handle = sys->existing;
+    } else if (filename == kOutputHandle) {
+        file.handle = sys->output;
+    } else {
+        if (mode != MSPACK_SYS_OPEN_READ) return nullptr;
+        file.handle = sys->context->open(filename, O_RDONLY, 0);
+        file.owned = true;
+    }
+    if (file.handle == 0 || file.handle == -1) return nullptr;
+    auto* result = static_cast<File*>(sys->context->alloc(sizeof(File)));
+    if (!result) {
+        if (file.owned) sys->context->close(file.handle);
+        return nullptr;
+    }
+    *result = file;
+    return reinterpret_cast<mspack_file*>(result);
+}
+
+// libmspack's file callbacks carry no system pointer; one run is active per process.
+thread_local System* gActive = nullptr;
+
+void SysClose(mspack_file* f) {
+    auto* file = reinterpret_cast<File*>(f);
+    if (file->owned) gActive->context->close(file->handle);
+    gActive->context->free(file);
+}
+
+int SysRead(mspack_file* f, void* buffer, int bytes) {
+    auto* file = reinterpret_cast<File*>(f);
+    if (bytes < 0) return -1;
+    const unsigned int n = gActive->context->read(file->handle, buffer, static_cast<unsigned>(bytes));
+    return n == static_cast<unsigned int>(-1) ? -1 : static_cast<int>(n);
+}
+
+int SysWrite(mspack_file* f, void* buffer, int bytes) {
+    auto* file = reinterpret_cast<File*>(f);
+    if (bytes < 0) return -1;
+    const unsigned int n =
+        gActive->context->write(file->handle, buffer, static_cast<unsigned>(bytes));
+    return n == static_cast<unsigned int>(bytes) ? bytes : -1;
+}
+
+int SysSeek(mspack_file* f, off_t offset, int mode) {
+    auto* file = reinterpret_cast<File*>(f);
+    const int whence = mode == MSPACK_SYS_SEEK_START ? SEEK_SET
+                       : mode == MSPACK_SYS_SEEK_CUR ? SEEK_CUR
+                                                     : SEEK_END;
+    return gActive->context->seek(file->handle, static_cast<long>(offset), whence) == -1 ? -1 : 0;
+}
+
+off_t SysTell(mspack_file* f) {
+    auto* file = reinterpret_cast<File*>(f);
+    return static_cast<off_t>(gActive->context->seek(file->handle, 0, SEEK_CUR));
+}
+
+// libmspack's warnings about odd cabinets are not the user's business.
+void SysMessage(mspack_file*, const char*, ...) {}
+
+void* SysAlloc(mspack_system*, size_t bytes) {
+    return gActive->context->alloc(static_cast<unsigned long>(bytes));
+}
+void SysFree(void* p) {
+    if (p) gActive->context->free(p);
+}
+void SysCopy(void* src, void* dest, size_t bytes) { std::memmove(dest, src, bytes); }
+
+// Installs a System for the duration of one call into libmspack.
+class ActiveSystem {
+  public:
+    explicit ActiveSystem(Context* context) {
+        FSystem.base = mspack_system{SysOpen, SysClose,  SysRead, SysWrite, SysSeek,
+                                     SysTell, SysMessage, SysAlloc, SysFree, SysCopy, nullptr};
+        FSystem.context = context;
+        FSystem.existing = 0;
+        FSystem.output = 0;
+        FPrevious = gActive;
+        gActive = &FSystem;
+    }
+    ~ActiveSystem() { gActive = FPrevious; }
+    ActiveSystem(const ActiveSystem&) = delete;
+    ActiveSystem& operator=(const ActiveSystem&) = delete;
+    System& Get() { return FSystem; }
+
+  private:
+    System FSystem{};
+    System* FPrevious = nullptr;
+};
+
+struct DecompressorDeleter {
+    void operator()(mscab_decompressor* d) const { mspack_destroy_cab_decompressor(d); }
+};
+using Decompressor = std::unique_ptr<mscab_decompressor, DecompressorDeleter>;
+
+// Closes the cabinet through the decompressor that opened it.
+class OpenCabinet {
+  public:
+    OpenCabinet(mscab_decompressor* d, const char* name) : FDecompressor(d) {
+        FCabinet = d->open(d, const_cast<char*>(name));
+    }
+    ~OpenCabinet() {
+        if (FCabinet) FDecompressor->close(FDecompressor, FCabinet);
+    }
+    OpenCabinet(const OpenCabinet&) = delete;
+    OpenCabinet& operator=(const OpenCabinet&) = delete;
+    mscabd_cabinet* Get() const { return FCabinet; }
+
+  private:
+    mscab_decompressor* FDecompressor;
+    mscabd_cabinet* FCabinet = nullptr;
+};
+
+// libmspack decodes the stored fields without checking them; put them back as stored.
+std::uint16_t DosDate(const mscabd_file* f) {
+    return static_cast<std::uint16_t>(((f->date_y - 1980) << 9) | ((f->date_m & 0x0F) << 5) |
+                                      (f->date_d & 0x1F));
+}
+std::uint16_t DosTime(const mscabd_file* f) {
+    return static_cast<std::uint16_t>(((f->time_h & 0x1F) << 11) | ((f->time_m & 0x3F) << 5) |
+                                      ((f->time_s >> 1) & 0x1F));
+}
+
+void SetError(Context* c, int oper) {
+    if (!c->erf) return;
+    c->erf->erfOper = oper;
+    c->erf->fError = true;
+}
+
+} // namespace
+
+struct TCabinetLibrary::Impl {};
+
+TCabinetLibrary::TCabinetLibrary() : FImpl(std::make_unique<Impl>()) {}
+TCabinetLibrary::~TCabinetLibrary() = default;
+
+bool TCabinetLibrary::Loaded() const { return true; }
+
+HFDI TCabinetLibrary::Create(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read,
+                             PFNWRITE write, PFNCLOSE close, PFNSEEK seek, int, ERF* erf) {
+    auto* context = static_cast<Context*>(alloc(sizeof(Context)));
+    if (!context) return nullptr;
+    *context = Context{alloc, free, open, read, write, close, seek, erf};
+    return context;
+}
+
+bool TCabinetLibrary::IsCabinet(HFDI hfdi, INT_PTR hf, FDICABINETINFO* info) {
+    auto* context = static_cast<Context*>(hfdi);
+    if (!context) return false;
+    ActiveSystem active(context);
+    active.Get().existing = hf;
+    const long start = context->seek(hf, 0, SEEK_CUR);
+    Decompressor d(mspack_create_cab_decompressor(&active.Get().base));
+    if (!d) return false;
+    bool result = false;
+    {
+        OpenCabinet cab(d.get(), kExistingHandle);
+        if (cab.Get() && !cab.Get()->prevcab && !cab.Get()->prevname) {
+            result = true;
+            if (info) {
+                info->cbCabinet = static_cast<long>(cab.Get()->length);
+                info->setID = cab.Get()->set_id;
+                info->iCabinet = cab.Get()->set_index;
+                int folders = 0, files = 0;
+                for (auto* fo = cab.Get()->folders; fo; fo = fo->next) ++folders;
+                for (auto* fi = cab.Get()->files; fi; fi = fi->next) ++files;
+                info->cFolders = static_cast<unsigned short>(folders);
+                info->cFiles = static_cast<unsigned short>(files);
+            }
+        } else if (cab.Get()) {
+            // A later part of a cabinet set is still a cabinet.
+            result = true;
+        }
+    }
+    if (start >= 0) context->seek(hf, start, SEEK_SET);
+    return result;
+}
+
+bool TCabinetLibrary::Copy(HFDI hfdi, const char* cabinetName, const char* cabinetPath, int,
+                           PFNFDINOTIFY notify, void*, void* user) {
+    auto* context = static_cast<Context*>(hfdi);
+    if (!context || !cabinetName || !notify) return false;
+    const std::string fullName = std::string(cabinetPath ? cabinetPath : "") + cabinetName;
+
+    ActiveSystem active(context);
+    // A fresh decompressor per run: a decompression error sticks to the one that met it.
+    Decompressor d(mspack_create_cab_decompressor(&active.Get().base));
+    if (!d) return false;
+    OpenCabinet cab(d.get(), fullName.c_str());
+    if (!cab.Get()) {
+        SetError(context, fdintCABINET_INFO);
+        return false;
+    }
+    for (mscabd_file* f = cab.Get()->files; f; f = f->next) {
+        FDINOTIFICATION n;
+        n.cb = static_cast<long>(f->length);
+        n.psz1 = f->filename;
+        n.pv = user;
+        n.date = DosDate(f);
+        n.time = DosTime(f);
+        n.attribs = static_cast<std::uint16_t>(f->attribs);
+        const INT_PTR handle = notify(fdintCOPY_FILE, &n);
+        if (handle == -1) return false;
+        if (handle == 0) continue;
+        active.Get().output = handle;
+        const int error = d->extract(d.get(), f, const_cast<char*>(kOutputHandle));
+        active.Get().output = 0;
+        if (error != MSPACK_ERR_OK) {
+            context->close(handle);
+            SetError(context, fdintCOPY_FILE);
+            return false;
+        }
+        n.hf = handle;
+        if (notify(fdintCLOSE_FILE_INFO, &n) != 1) return false;
+    }
+    return true;
+}
+
+bool TCabinetLibrary::Destroy(HFDI hfdi) {
+    auto* context = static_cast<Context*>(hfdi);
+    if (!context) return false;
+    const PFNFREE free = context->free;
+    free(context);
+    return true;
+}
+
+} // namespace fdi

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the viewer need on a fresh Debian 12 machine.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev gcab
+  qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  clang-14 libclang-rt-14-dev cabextract xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, the core again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a bounded run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+fuzz_seconds=${TESSARY_FUZZ_SECONDS:-60}
+
+echo "== Build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARY_SANITIZE=ON \
+  -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== Fuzz targets, ${fuzz_seconds}s each"
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTESSARY_FUZZ=ON -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF -DTESSARY_BUILD_TESTS=OFF
+cmake --build build-fuzz -j "$jobs"
+shopt -s nullglob
+for fuzzer in build-fuzz/tests/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  seeds="build-fuzz/seeds/$name"
+  mkdir -p "$seeds"
+  # Each target writes its seed inputs and exits when TESSARY_WRITE_SEEDS names a folder.
+  TESSARY_WRITE_SEEDS="$seeds" "$fuzzer" >/dev/null 2>&1 || true
+  echo "-- $name"
+  "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$seeds" 2>&1 | tail -n 12
+done
+echo "== All tests passed"

@@ -1,0 +1,40 @@
+#pragma once
+// Builds cabinets for tests with libgcab, with chosen names, contents and stored dates.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FixtureEntry {
+    std::string Name; // may hold a folder: "sub\\file.txt"
+    std::vector<uint8_t> Data;
+    uint16_t DosDate = (40 << 9) | (5 << 5) | 17;         // 2020-05-17
+    uint16_t DosTime = (13 << 11) | (45 << 5) | (30 / 2); // 13:45:30
+};
+
+enum class FixtureCompression { None, MSZIP };
+
+[[nodiscard]] std::vector<uint8_t> BuildCabinet(const std::vector<FixtureEntry>& entries,
+                                                FixtureCompression compression);
+void WriteCabinet(const std::string& path, const std::vector<FixtureEntry>& entries,
+                  FixtureCompression compression);
+// Overwrites the stored DOS date and time of the index-th file record.
+void PatchEntryDateTime(std::vector<uint8_t>& cabinet, int index, uint16_t dosDate,
+                        uint16_t dosTime);
+
+[[nodiscard]] std::vector<uint8_t> Bytes(const std::string& text);
+[[nodiscard]] std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
+
+// A fresh folder below the system's temporary folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const std::string& Path() const { return FPath; }
+    [[nodiscard]] std::string File(const std::string& name) const { return FPath + "/" + name; }
+
+  private:
+    std::string FPath;
+};
