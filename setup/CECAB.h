@@ -1,0 +1,142 @@
+#pragma once
+// The setup model: header and six tables that both descriptor readers fill and the window reads,
+// with the identification, loading and extraction sequence every handler inherits.
+#include "setup/CABData.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TCABFile;
+class TStream;
+
+// Setup building is not part of the viewer; the object exists so the model keeps its shape.
+class TCECabBuilder {
+  public:
+    int32_t Setting1 = 0;
+    int32_t Setting2 = 0;
+};
+
+// What became of one extraction, for callers that must tell the user.
+enum class TExtractOutcome {
+    Extracted, // the entry was written to the destination
+    NotFound,  // no cabinet entry belongs to that file and folder; nothing written
+    Failed,    // the entry was found but could not be written; nothing left behind
+    Exception  // the listing or the walk raised; Message says why
+};
+
+struct TExtractResult {
+    TExtractOutcome Outcome = TExtractOutcome::NotFound;
+    std::string Message;
+};
+
+struct TCECAB_File {
+    std::string Name;
+    std::string Dir;
+    int32_t Flags = 0;
+    uint8_t ActiveX = 0;
+    uint8_t Shared = 0;
+};
+
+struct TCECAB_RegEntry {
+    uint8_t Root = 0;
+    std::string KeyPath;
+    std::string Name;
+    std::string Data;
+    uint8_t DataType = 0;
+};
+
+struct TCECAB_Shortcut {
+    std::string Name;
+    std::string FileName;
+    std::string Folder;
+};
+
+class TCESetupBase {
+  public:
+    TCESetupBase();
+    virtual ~TCESetupBase();
+    TCESetupBase(const TCESetupBase&) = delete;
+    TCESetupBase& operator=(const TCESetupBase&) = delete;
+
+    TCABFile* Cabinet = nullptr; // not owned
+    std::unique_ptr<TCECabBuilder> CabBuilder;
+    int32_t BuildSetting1 = 0;
+    int32_t BuildSetting2 = 0;
+    std::vector<TCEINFString> Strings;
+    std::vector<TCEINFDir> Dirs;
+    std::vector<TCEINFRegPath> RegPaths;
+    std::vector<TCEINFFile> Files;
+    std::vector<TCEINFRegValue> RegValues;
+    std::vector<TCEINFShortcut> Shortcuts;
+    TCEINFProject Project;
+    uint8_t UseCECabFile = 0;
+
+    // Slot 0: decodes from the stream, or from the named file when stream is null.
+    [[nodiscard]] virtual bool ParseDescriptor(const std::string& fileName, TStream* stream);
+    // Slot 1: finds the descriptor entry of the cabinet and extracts it into the stream.
+    [[nodiscard]] virtual bool FindDescriptor(TCABFile& cabinet, TStream& stream);
+    // Slot 2: finds and parses the descriptor of Cabinet.
+    [[nodiscard]] virtual bool LoadDescriptor();
+    virtual void WriteDescriptor(TStream& stream); // building only
+    [[nodiscard]] virtual std::string GetDescriptorEntryName();
+    [[nodiscard]] virtual bool IsDescriptorEntry(const std::string& entryName);
+    // Slot 6: false only when an exception occurred; a missing entry writes nothing.
+    [[nodiscard]] virtual bool ExtractFile(const std::string& fileName, const std::string& folder,
+                                           const std::string& destPath);
+    // The same walk as ExtractFile, telling what happened.
+    [[nodiscard]] virtual TExtractResult ExtractFileChecked(const std::string& fileName,
+                                                            const std::string& folder,
+                                                            const std::string& destPath);
+    // Slot 7: the file is a cabinet and this handler finds its descriptor in it.
+    [[nodiscard]] virtual bool IsSetupCabinet(const std::string& cabinetPath);
+    // Slot 8: the descriptor was found and parsed.
+    [[nodiscard]] virtual bool LoadSetup(const std::string& cabinetPath,
+                                         const std::string& targetDir, bool extract);
+    virtual bool BuildSetupCabinet(); // building only; not used by the viewer
+
+    [[nodiscard]] int FileCount() const { return static_cast<int>(Files.size()); }
+    void GetFile(int index, TCECAB_File& file) const;
+    [[nodiscard]] int RegValueCount() const { return static_cast<int>(RegValues.size()); }
+    void GetRegEntry(int index, TCECAB_RegEntry& entry) const;
+    [[nodiscard]] int ShortcutCount() const { return static_cast<int>(Shortcuts.size()); }
+    void GetShortcut(int index, TCECAB_Shortcut& shortcut) const;
+
+    void ClearModel();
+    // Index of the first row whose Id equals id, or -1.
+    template <class Row>
+    [[nodiscard]] static int IndexOfId(int32_t id, const std::vector<Row>& table) {
+        for (size_t i = 0; i < table.size(); ++i)
+            if (static_cast<int32_t>(table[i].Id) == id) return static_cast<int>(i);
+        return -1;
+    }
+    // The number formed by the digits of the name's extension, -1 without digits. Throws
+    // EConvertError when the digits do not fit a 32-bit integer.
+    [[nodiscard]] static int32_t EntryNumber(const std::string& entryName);
+    [[nodiscard]] static std::string WithTrailingBackslash(const std::string& path);
+
+    // Directory macros (DirMacros.cpp).
+    [[nodiscard]] static std::string CEDirMacro(int number);
+    [[nodiscard]] std::string MacroizePath(const std::string& path, bool shortcutFolder,
+                                           bool unquote) const;
+    [[nodiscard]] static std::string ReplaceText(const std::string& text, const std::string& oldText,
+                                                 const std::string& newText);
+
+  protected:
+    // The walk both handlers share: list, then extract the first entry accept takes.
+    [[nodiscard]] bool FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
+                                           const std::function<bool(const std::string&)>& accept);
+    // Both handlers: FindDescriptor on Cabinet into memory, then ParseDescriptor from it.
+    [[nodiscard]] bool LoadDescriptorFromCabinet();
+};
+
+// Keeps a string list and three strings; created and freed by the facade, never used to load.
+class TExternalINF : public TCESetupBase {
+  public:
+    std::vector<std::string> Lines;
+    std::string SourceName;
+    std::string TargetName;
+    std::string SetupName;
+};

@@ -1,0 +1,107 @@
+#include "setup/CESetup.h"
+
+#include "setup/SetupFuncs.h"
+#include "setup/SetupINF.h"
+#include "setup/SetupXML.h"
+
+#include <unordered_map>
+
+TCESetup::TCESetup()
+    : INFHandler(std::make_unique<TSetupINF>()), XMLHandler(std::make_unique<TSetupXML>()),
+      ExternalHandler(std::make_unique<TExternalINF>()) {}
+
+TCESetup::~TCESetup() = default;
+
+TCESetupBase* TCESetup::Handler() const {
+    if (Format == kFormatBinary) return INFHandler.get();
+    if (Format == kFormatXML) return XMLHandler.get();
+    return nullptr;
+}
+
+void TCESetup::DetectFormat(const std::string& cabinetPath) {
+    INFHandler->Cabinet = Cabinet;
+    XMLHandler->Cabinet = Cabinet;
+    if (INFHandler->IsSetupCabinet(cabinetPath)) Format = kFormatBinary;
+    else if (XMLHandler->IsSetupCabinet(cabinetPath)) Format = kFormatXML;
+    else Format = kFormatNone;
+}
+
+bool TCESetup::IsSetupCabinet(const std::string& cabinetPath) {
+    DetectFormat(cabinetPath);
+    return Format != kFormatNone;
+}
+
+bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
+                         bool extract) {
+    DetectFormat(cabinetPath);
+    TCESetupBase* handler = Handler();
+    if (!handler) return false;
+    const bool result = handler->LoadSetup(cabinetPath, targetDir, extract);
+    // Copies, not moves: the handler extracts from its own tables later.
+    Strings = handler->Strings;
+    Dirs = handler->Dirs;
+    RegPaths = handler->RegPaths;
+    Files = handler->Files;
+    RegValues = handler->RegValues;
+    Shortcuts = handler->Shortcuts;
+    Project = handler->Project;
+    return result;
+}
+
+bool TCESetup::ExtractFile(const std::string& fileName, const std::string& folder,
+                           const std::string& destPath) {
+    TCESetupBase* handler = Handler();
+    return handler ? handler->ExtractFile(fileName, folder, destPath) : false;
+}
+
+TExtractResult TCESetup::ExtractFileChecked(const std::string& fileName, const std::string& folder,
+                                            const std::string& destPath) {
+    TCESetupBase* handler = Handler();
+    if (!handler) return {TExtractOutcome::Exception, "No setup is loaded"};
+    return handler->ExtractFileChecked(fileName, folder, destPath);
+}
+
+std::vector<std::pair<const TCABFileEntry*, size_t>> TCESetup::FileEntries() {
+    std::vector<std::pair<const TCABFileEntry*, size_t>> result;
+    TCESetupBase* handler = Handler();
+    if (Files.empty() || !Cabinet || !handler) return result;
+    Cabinet->ListContents();
+    std::unordered_map<int32_t, size_t> rowOfId;
+    rowOfId.reserve(Files.size());
+    for (size_t i = 0; i < Files.size(); ++i) rowOfId.emplace(Files[i].Id, i);
+    for (const TCABFileEntry& entry : Cabinet->CABFileContents.Items()) {
+        if (handler->IsDescriptorEntry(entry.Name)) continue;
+        const int32_t number = EntryNumber(entry.Name);
+        if (number == 999) continue;
+        const auto row = rowOfId.find(number);
+        if (row != rowOfId.end()) result.emplace_back(&entry, row->second);
+    }
+    return result;
+}
+
+std::optional<TCABFileEntry> TCESetup::FindCabEntry(const std::string& fileName) {
+    try {
+        const std::string wanted = DeviceFileNamePart(fileName);
+        for (const auto& [entry, row] : FileEntries())
+            if (SameTextAscii(Files[row].Name, wanted)) return *entry;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+std::vector<std::optional<TCABFileEntry>> TCESetup::FindCabEntries() {
+    std::vector<std::optional<TCABFileEntry>> result(Files.size());
+    try {
+        // The first entry, in cabinet order, whose row carries a given name answers that name.
+        std::unordered_map<std::string, const TCABFileEntry*> byName;
+        for (const auto& [entry, row] : FileEntries())
+            byName.emplace(UpperCaseAscii(Files[row].Name), entry);
+        for (size_t i = 0; i < Files.size(); ++i) {
+            const auto found = byName.find(UpperCaseAscii(DeviceFileNamePart(Files[i].Name)));
+            if (found != byName.end()) result[i] = *found->second;
+        }
+    } catch (...) {
+        result.assign(Files.size(), std::nullopt);
+    }
+    return result;
+}

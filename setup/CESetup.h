@@ -1,0 +1,47 @@
+#pragma once
+// The setup facade: decides which handler a cabinet belongs to, loads through it and takes over
+// its model. The window talks to nothing else.
+#include "cab/cabfiles.h"
+#include "setup/CECAB.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TSetupINF;
+class TSetupXML;
+
+enum : uint8_t { kFormatNone = 0, kFormatBinary = 1, kFormatXML = 2 };
+
+class TCESetup : public TCESetupBase {
+  public:
+    TCESetup();
+    ~TCESetup() override;
+
+    uint8_t Format = kFormatNone;
+    std::unique_ptr<TSetupINF> INFHandler;
+    std::unique_ptr<TSetupXML> XMLHandler;
+    std::unique_ptr<TExternalINF> ExternalHandler;
+    uint8_t BuildAsXML = 0;
+
+    // Sets Format; the binary handler is asked first.
+    void DetectFormat(const std::string& cabinetPath);
+    [[nodiscard]] bool IsSetupCabinet(const std::string& cabinetPath) override;
+    // Takes over the chosen handler's tables and Project whatever its result.
+    [[nodiscard]] bool LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
+                                 bool extract) override;
+    [[nodiscard]] bool ExtractFile(const std::string& fileName, const std::string& folder,
+                                   const std::string& destPath) override;
+    [[nodiscard]] TExtractResult ExtractFileChecked(const std::string& fileName,
+                                                    const std::string& folder,
+                                                    const std::string& destPath) override;
+    // The cabinet entry of the model file with that name (the folder is not compared).
+    [[nodiscard]] std::optional<TCABFileEntry> FindCabEntry(const std::string& fileName);
+    // FindCabEntry for every row of Files, in row order, from one listing.
+    [[nodiscard]] std::vector<std::optional<TCABFileEntry>> FindCabEntries();
+
+  private:
+    [[nodiscard]] TCESetupBase* Handler() const;
+    // The entries that stand for model files: (entry, row of Files) in cabinet order.
+    [[nodiscard]] std::vector<std::pair<const TCABFileEntry*, size_t>> FileEntries();
+};
