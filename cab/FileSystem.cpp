@@ -29,7 +29,8 @@ std::intptr_t ClaimHandle(int fd) {
 std::intptr_t OpenFileHandle(const char* fileName, int oflag, int pmode) {
     if (!fileName || !*fileName) return -1;
     int fd;
-    do fd = ::open(fileName, oflag | O_CLOEXEC, pmode);
+    do
+        fd = ::open(fileName, oflag | O_CLOEXEC, pmode);
     while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
         struct stat st {};
@@ -44,14 +45,16 @@ std::intptr_t OpenFileHandle(const char* fileName, int oflag, int pmode) {
 
 std::intptr_t CreateFileHandle(const std::string& fileName) {
     int fd;
-    do fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    do
+        fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     while (fd < 0 && errno == EINTR);
     return ClaimHandle(fd);
 }
 
 unsigned int ReadFileHandle(std::intptr_t hf, void* pv, unsigned int cb) {
     ssize_t n;
-    do n = ::read(static_cast<int>(hf), pv, cb);
+    do
+        n = ::read(static_cast<int>(hf), pv, cb);
     while (n < 0 && errno == EINTR);
     return n < 0 ? static_cast<unsigned int>(-1) : static_cast<unsigned int>(n);
 }
@@ -71,7 +74,9 @@ unsigned int WriteFileHandle(std::intptr_t hf, const void* pv, unsigned int cb) 
     return done;
 }
 
-int CloseFileHandle(std::intptr_t hf) { return ::close(static_cast<int>(hf)) == 0 ? 0 : -1; }
+int CloseFileHandle(std::intptr_t hf) {
+    return ::close(static_cast<int>(hf)) == 0 ? 0 : -1;
+}
 
 long SeekFileHandle(std::intptr_t hf, long dist, int seekType) {
     const off_t pos = ::lseek(static_cast<int>(hf), dist, seekType);
@@ -97,7 +102,9 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& t) {
     return futimens(static_cast<int>(hf), times) == 0;
 }
 
-std::string LastSystemErrorText() { return std::strerror(errno); }
+std::string LastSystemErrorText() {
+    return std::strerror(errno);
+}
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -109,7 +116,9 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool DeleteFileName(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFileName(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool ForceDirectories(const std::string& path) {
     std::string dir = path;

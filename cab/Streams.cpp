@@ -39,7 +39,8 @@ void TMemoryStream::Clear() {
 
 TFileStream::TFileStream(const std::string& fileName) {
     FFile = std::fopen(fileName.c_str(), "rb");
-    if (!FFile) throw EStreamError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    if (!FFile)
+        throw EStreamError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
 }
 
 TFileStream::~TFileStream() {
@@ -53,7 +54,9 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     return static_cast<int64_t>(n);
 }
 
-int64_t TFileStream::Write(const void*, int64_t) { return -1; }
+int64_t TFileStream::Write(const void*, int64_t) {
+    return -1;
+}
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET

@@ -209,9 +209,9 @@ bool TCABFile::IsCabinet(const std::string& path) {
         return false;
     }
     fdi::ERF erf;
-    fdi::HFDI context = library.Create(TCABRun::Alloc, TCABRun::Free, TCABRun::Open, TCABRun::Read,
-                                       TCABRun::Write, TCABRun::Close, TCABRun::Seek,
-                                       fdi::cpu80386, &erf);
+    fdi::HFDI context =
+        library.Create(TCABRun::Alloc, TCABRun::Free, TCABRun::Open, TCABRun::Read, TCABRun::Write,
+                       TCABRun::Close, TCABRun::Seek, fdi::cpu80386, &erf);
     bool result = false;
     if (context) {
         fdi::FDICABINETINFO info;
@@ -232,9 +232,9 @@ int32_t TCABFile::ProcessCabinet() {
     fdi::TCabinetLibrary library;
     if (!library.Loaded()) return -1;
     fdi::ERF erf;
-    fdi::HFDI context = library.Create(TCABRun::Alloc, TCABRun::Free, TCABRun::Open, TCABRun::Read,
-                                       TCABRun::Write, TCABRun::Close, TCABRun::Seek,
-                                       fdi::cpu80386, &erf);
+    fdi::HFDI context =
+        library.Create(TCABRun::Alloc, TCABRun::Free, TCABRun::Open, TCABRun::Read, TCABRun::Write,
+                       TCABRun::Close, TCABRun::Seek, fdi::cpu80386, &erf);
     if (!context) return -1;
 
     run = TCABRun{};

@@ -28,7 +28,7 @@ class TCABFileEntry {
     std::string InternalName; // setup building only
     int32_t Size = 0;         // uncompressed size
     TDateTime Date;
-    std::string RelPath;      // setup building only
+    std::string RelPath; // setup building only
 };
 
 class TCABFileContents {

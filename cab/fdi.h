@@ -35,9 +35,9 @@ struct FDINOTIFICATION {
     const char* psz1 = nullptr; // copy-file, close-file-info: the file's name in the cabinet
     const char* psz2 = nullptr;
     const char* psz3 = nullptr;
-    void* pv = nullptr;         // the user data given to Copy
-    INT_PTR hf = 0;             // close-file-info: the handle copy-file returned
-    std::uint16_t date = 0;     // DOS date and time as stored
+    void* pv = nullptr;     // the user data given to Copy
+    INT_PTR hf = 0;         // close-file-info: the handle copy-file returned
+    std::uint16_t date = 0; // DOS date and time as stored
     std::uint16_t time = 0;
     std::uint16_t attribs = 0;
 };
@@ -72,8 +72,7 @@ class TCabinetLibrary {
 
     [[nodiscard]] bool Loaded() const;
     [[nodiscard]] HFDI Create(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read,
-                              PFNWRITE write, PFNCLOSE close, PFNSEEK seek, int cpuType,
-                              ERF* erf);
+                              PFNWRITE write, PFNCLOSE close, PFNSEEK seek, int cpuType, ERF* erf);
     [[nodiscard]] bool IsCabinet(HFDI context, INT_PTR hf, FDICABINETINFO* info);
     // Runs over the cabinet cabinetPath + cabinetName. On a failed file the handle that
     // copy-file returned is closed through the close callback and the run answers false.

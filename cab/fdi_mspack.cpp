@@ -39,7 +39,9 @@ struct File {
     bool owned; // closed through the close callback when libmspack closes it
 };
 
-System* AsSystem(mspack_system* self) { return reinterpret_cast<System*>(self); }
+System* AsSystem(mspack_system* self) {
+    return reinterpret_cast<System*>(self);
+}
 
 mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
     System* sys = AsSystem(self);
@@ -75,7 +77,8 @@ void SysClose(mspack_file* f) {
 int SysRead(mspack_file* f, void* buffer, int bytes) {
     auto* file = reinterpret_cast<File*>(f);
     if (bytes < 0) return -1;
-    const unsigned int n = gActive->context->read(file->handle, buffer, static_cast<unsigned>(bytes));
+    const unsigned int n =
+        gActive->context->read(file->handle, buffer, static_cast<unsigned>(bytes));
     return n == static_cast<unsigned int>(-1) ? -1 : static_cast<int>(n);
 }
 
@@ -109,14 +112,16 @@ void* SysAlloc(mspack_system*, size_t bytes) {
 void SysFree(void* p) {
     if (p) gActive->context->free(p);
 }
-void SysCopy(void* src, void* dest, size_t bytes) { std::memmove(dest, src, bytes); }
+void SysCopy(void* src, void* dest, size_t bytes) {
+    std::memmove(dest, src, bytes);
+}
 
 // Installs a System for the duration of one call into libmspack.
 class ActiveSystem {
   public:
     explicit ActiveSystem(Context* context) {
-        FSystem.base = mspack_system{SysOpen, SysClose,  SysRead, SysWrite, SysSeek,
-                                     SysTell, SysMessage, SysAlloc, SysFree, SysCopy, nullptr};
+        FSystem.base = mspack_system{SysOpen,    SysClose, SysRead, SysWrite, SysSeek, SysTell,
+                                     SysMessage, SysAlloc, SysFree, SysCopy,  nullptr};
         FSystem.context = context;
         FSystem.existing = 0;
         FSystem.output = 0;
@@ -179,7 +184,9 @@ struct TCabinetLibrary::Impl {};
 TCabinetLibrary::TCabinetLibrary() : FImpl(std::make_unique<Impl>()) {}
 TCabinetLibrary::~TCabinetLibrary() = default;
 
-bool TCabinetLibrary::Loaded() const { return true; }
+bool TCabinetLibrary::Loaded() const {
+    return true;
+}
 
 HFDI TCabinetLibrary::Create(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read,
                              PFNWRITE write, PFNCLOSE close, PFNSEEK seek, int, ERF* erf) {
@@ -207,8 +214,10 @@ bool TCabinetLibrary::IsCabinet(HFDI hfdi, INT_PTR hf, FDICABINETINFO* info) {
                 info->setID = cab.Get()->set_id;
                 info->iCabinet = cab.Get()->set_index;
                 int folders = 0, files = 0;
-                for (auto* fo = cab.Get()->folders; fo; fo = fo->next) ++folders;
-                for (auto* fi = cab.Get()->files; fi; fi = fi->next) ++files;
+                for (auto* fo = cab.Get()->folders; fo; fo = fo->next)
+                    ++folders;
+                for (auto* fi = cab.Get()->files; fi; fi = fi->next)
+                    ++files;
                 info->cFolders = static_cast<unsigned short>(folders);
                 info->cFiles = static_cast<unsigned short>(files);
             }

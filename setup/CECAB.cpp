@@ -11,13 +11,25 @@
 TCESetupBase::TCESetupBase() : CabBuilder(std::make_unique<TCECabBuilder>()) {}
 TCESetupBase::~TCESetupBase() = default;
 
-bool TCESetupBase::ParseDescriptor(const std::string&, TStream*) { return false; }
-bool TCESetupBase::FindDescriptor(TCABFile&, TStream&) { return false; }
-bool TCESetupBase::LoadDescriptor() { return false; }
+bool TCESetupBase::ParseDescriptor(const std::string&, TStream*) {
+    return false;
+}
+bool TCESetupBase::FindDescriptor(TCABFile&, TStream&) {
+    return false;
+}
+bool TCESetupBase::LoadDescriptor() {
+    return false;
+}
 void TCESetupBase::WriteDescriptor(TStream&) {}
-std::string TCESetupBase::GetDescriptorEntryName() { return {}; }
-bool TCESetupBase::IsDescriptorEntry(const std::string&) { return true; }
-bool TCESetupBase::BuildSetupCabinet() { return false; }
+std::string TCESetupBase::GetDescriptorEntryName() {
+    return {};
+}
+bool TCESetupBase::IsDescriptorEntry(const std::string&) {
+    return true;
+}
+bool TCESetupBase::BuildSetupCabinet() {
+    return false;
+}
 
 void TCESetupBase::GetFile(int index, TCECAB_File& file) const {
     const TCEINFFile& row = Files[index];
@@ -129,7 +141,8 @@ TExtractResult TCESetupBase::ExtractFileChecked(const std::string& fileName,
         // First row per id, as a scan from row 0 would find it.
         std::unordered_map<int32_t, size_t> rowOfId;
         rowOfId.reserve(Files.size());
-        for (size_t i = 0; i < Files.size(); ++i) rowOfId.emplace(Files[i].Id, i);
+        for (size_t i = 0; i < Files.size(); ++i)
+            rowOfId.emplace(Files[i].Id, i);
         const std::string wantedName = DeviceFileNamePart(fileName);
         const std::string wantedFolder = IncludeBackslash(folder);
         for (const TCABFileEntry& entry : Cabinet->CABFileContents.Items()) {

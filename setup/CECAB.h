@@ -121,8 +121,8 @@ class TCESetupBase {
     [[nodiscard]] static std::string CEDirMacro(int number);
     [[nodiscard]] std::string MacroizePath(const std::string& path, bool shortcutFolder,
                                            bool unquote) const;
-    [[nodiscard]] static std::string ReplaceText(const std::string& text, const std::string& oldText,
-                                                 const std::string& newText);
+    [[nodiscard]] static std::string
+    ReplaceText(const std::string& text, const std::string& oldText, const std::string& newText);
 
   protected:
     // The walk both handlers share: list, then extract the first entry accept takes.

@@ -21,9 +21,12 @@ TCESetupBase* TCESetup::Handler() const {
 void TCESetup::DetectFormat(const std::string& cabinetPath) {
     INFHandler->Cabinet = Cabinet;
     XMLHandler->Cabinet = Cabinet;
-    if (INFHandler->IsSetupCabinet(cabinetPath)) Format = kFormatBinary;
-    else if (XMLHandler->IsSetupCabinet(cabinetPath)) Format = kFormatXML;
-    else Format = kFormatNone;
+    if (INFHandler->IsSetupCabinet(cabinetPath))
+        Format = kFormatBinary;
+    else if (XMLHandler->IsSetupCabinet(cabinetPath))
+        Format = kFormatXML;
+    else
+        Format = kFormatNone;
 }
 
 bool TCESetup::IsSetupCabinet(const std::string& cabinetPath) {
@@ -68,7 +71,8 @@ std::vector<std::pair<const TCABFileEntry*, size_t>> TCESetup::FileEntries() {
     Cabinet->ListContents();
     std::unordered_map<int32_t, size_t> rowOfId;
     rowOfId.reserve(Files.size());
-    for (size_t i = 0; i < Files.size(); ++i) rowOfId.emplace(Files[i].Id, i);
+    for (size_t i = 0; i < Files.size(); ++i)
+        rowOfId.emplace(Files[i].Id, i);
     for (const TCABFileEntry& entry : Cabinet->CABFileContents.Items()) {
         if (handler->IsDescriptorEntry(entry.Name)) continue;
         const int32_t number = EntryNumber(entry.Name);

@@ -51,12 +51,15 @@ int main(int argc, char** argv) {
         bool entries = false, json = false;
         std::string file;
         for (const std::string& a : args) {
-            if (a == "--entries") entries = true;
-            else if (a == "--json") json = true;
+            if (a == "--entries")
+                entries = true;
+            else if (a == "--json")
+                json = true;
             else if (!a.empty() && a[0] == '-') {
                 std::fputs(kUsage, stderr);
                 return kExitUsage;
-            } else if (file.empty()) file = a;
+            } else if (file.empty())
+                file = a;
             else {
                 std::fputs(kUsage, stderr);
                 return kExitUsage;

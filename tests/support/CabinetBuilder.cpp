@@ -30,9 +30,8 @@ void Check(gboolean ok, GError* error, const char* what) {
 std::vector<uint8_t> BuildCabinet(const std::vector<FixtureEntry>& entries,
                                   FixtureCompression compression) {
     GCabCabinet* cabinet = gcab_cabinet_new();
-    GCabFolder* folder = gcab_folder_new(compression == FixtureCompression::MSZIP
-                                             ? GCAB_COMPRESSION_MSZIP
-                                             : GCAB_COMPRESSION_NONE);
+    GCabFolder* folder = gcab_folder_new(
+        compression == FixtureCompression::MSZIP ? GCAB_COMPRESSION_MSZIP : GCAB_COMPRESSION_NONE);
     GError* error = nullptr;
     for (const FixtureEntry& e : entries) {
         GBytes* bytes = g_bytes_new(e.Data.data(), e.Data.size());
@@ -50,8 +49,8 @@ std::vector<uint8_t> BuildCabinet(const std::vector<FixtureEntry>& entries,
     g_output_stream_close(out, nullptr, nullptr);
     const auto* data =
         static_cast<const uint8_t*>(g_memory_output_stream_get_data(G_MEMORY_OUTPUT_STREAM(out)));
-    std::vector<uint8_t> result(data,
-                                data + g_memory_output_stream_get_data_size(G_MEMORY_OUTPUT_STREAM(out)));
+    std::vector<uint8_t> result(
+        data, data + g_memory_output_stream_get_data_size(G_MEMORY_OUTPUT_STREAM(out)));
     g_object_unref(out);
     g_object_unref(cabinet);
     Check(written, error, "gcab_cabinet_write_simple");
@@ -74,7 +73,8 @@ void PatchEntryDateTime(std::vector<uint8_t>& cab, int index, uint16_t dosDate, 
     if (index < 0 || index >= files) throw std::runtime_error("no such file record");
     for (int i = 0; i < index; ++i) {
         at += 16;
-        while (at < cab.size() && cab[at] != 0) ++at;
+        while (at < cab.size() && cab[at] != 0)
+            ++at;
         ++at;
     }
     if (at + 14 > cab.size()) throw std::runtime_error("file record outside the cabinet");
@@ -84,7 +84,9 @@ void PatchEntryDateTime(std::vector<uint8_t>& cab, int index, uint16_t dosDate, 
     cab[at + 0x0D] = static_cast<uint8_t>(dosTime >> 8);
 }
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -94,7 +96,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <filesystem>
 
-std::string CorpusDir() { return TESSARY_CORPUS_DIR; }
+std::string CorpusDir() {
+    return TESSARY_CORPUS_DIR;
+}
 
-std::string RealCabinet(const std::string& name) { return CorpusDir() + "/real/" + name; }
+std::string RealCabinet(const std::string& name) {
+    return CorpusDir() + "/real/" + name;
+}
 
-bool HaveCorpus() { return std::filesystem::is_directory(CorpusDir() + "/real"); }
+bool HaveCorpus() {
+    return std::filesystem::is_directory(CorpusDir() + "/real");
+}
 
 std::vector<std::string> CorpusFiles(const std::string& subfolder) {
     std::vector<std::string> files;
