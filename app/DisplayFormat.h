@@ -1,0 +1,27 @@
+#pragma once
+// Display texts of the setup views: file sizes and processor names. Plain C++ without Qt, so the
+// command-line tool formats its report with the same functions as the window.
+#include <cstdint>
+#include <string>
+
+enum class TSizeUnit { Bytes = 0, Kilobytes = 1, Megabytes = 2, Gigabytes = 3 };
+
+struct TScaledSize {
+    long double Value = 0;
+    TSizeUnit Unit = TSizeUnit::Bytes;
+};
+
+// Divides by 1024 while the value is at least 1024, up to gigabytes; the comparisons are strict.
+[[nodiscard]] TScaledSize ChooseSizeUnit(long double size);
+
+// Rounds the decimal text of a non-negative number half up to one digit after its separator
+// (whatever characters form it); a text without a separator comes back unchanged.
+[[nodiscard]] std::string RoundToOneDecimal(const std::string& text);
+
+// "1.5 KB", "0 bytes", with the given decimal separator.
+[[nodiscard]] std::string FormatFileSize(int32_t size, const std::string& decimalSeparator);
+// The same with the decimal separator of the C library's current LC_NUMERIC locale.
+[[nodiscard]] std::string FormatFileSize(int32_t size);
+
+// The name of a processor type number; an empty text for numbers without one.
+[[nodiscard]] std::string ProcessorName(int32_t processor);

@@ -1,0 +1,202 @@
+#include "app/Images.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <array>
+
+namespace {
+const QColor kInk(40, 40, 40);
+const QColor kPaper(250, 250, 245);
+const QColor kFolder(230, 186, 70);
+const QColor kBlue(45, 105, 190);
+const QColor kGreen(40, 150, 70);
+const QColor kRed(200, 60, 50);
+
+void Document(QPainter& p, QRectF r) {
+    QPainterPath path;
+    const qreal fold = r.width() * 0.35;
+    path.moveTo(r.left(), r.top());
+    path.lineTo(r.right() - fold, r.top());
+    path.lineTo(r.right(), r.top() + fold);
+    path.lineTo(r.right(), r.bottom());
+    path.lineTo(r.left(), r.bottom());
+    path.closeSubpath();
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kPaper);
+    p.drawPath(path);
+    p.drawLine(QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold));
+    p.drawLine(QPointF(r.right() - fold, r.top() + fold), QPointF(r.right(), r.top() + fold));
+}
+
+void Folder(QPainter& p, QRectF r, bool open) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kFolder.darker(115));
+    p.drawRect(QRectF(r.left(), r.top(), r.width() * 0.45, r.height() * 0.25));
+    p.drawRect(QRectF(r.left(), r.top() + r.height() * 0.2, r.width(), r.height() * 0.8));
+    if (open) {
+        p.setBrush(kFolder.lighter(120));
+        QPolygonF front;
+        front << QPointF(r.left() + 2, r.top() + r.height() * 0.45)
+              << QPointF(r.right() + 1, r.top() + r.height() * 0.45)
+              << QPointF(r.right() - 1, r.bottom()) << QPointF(r.left(), r.bottom());
+        p.drawPolygon(front);
+    }
+}
+
+void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& colour) {
+    p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(from, to);
+    const QPointF d = (to - from) / std::max(1.0, std::hypot((to - from).x(), (to - from).y()));
+    const QPointF n(-d.y(), d.x());
+    QPolygonF head;
+    head << to + d * 1.5 << to - d * 3 + n * 3 << to - d * 3 - n * 3;
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(head);
+}
+
+void Box(QPainter& p, QRectF r) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kBlue.lighter(130));
+    p.drawRect(r.adjusted(0, r.height() * 0.3, 0, 0));
+    p.setBrush(kBlue.lighter(160));
+    QPolygonF lid;
+    lid << QPointF(r.left(), r.top() + r.height() * 0.3)
+        << QPointF(r.left() + r.width() * 0.2, r.top())
+        << QPointF(r.right() - r.width() * 0.2, r.top())
+        << QPointF(r.right(), r.top() + r.height() * 0.3);
+    p.drawPolygon(lid);
+    p.setPen(QPen(kPaper, 1));
+    p.drawLine(QPointF(r.center().x(), r.top() + r.height() * 0.3),
+               QPointF(r.center().x(), r.bottom()));
+}
+
+void Cubes(QPainter& p, QRectF r) {
+    const qreal s = r.width() / 2 - 0.5;
+    const std::array<QPointF, 3> at = {QPointF(r.left(), r.top() + s),
+                                       QPointF(r.left() + s + 1, r.top() + s),
+                                       QPointF(r.left() + s / 2, r.top())};
+    const std::array<QColor, 3> colours = {kBlue, kGreen, kRed};
+    for (size_t i = 0; i < at.size(); ++i) {
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(colours[i]);
+        p.drawRect(QRectF(at[i], QSizeF(s, s)));
+    }
+}
+
+void Letters(QPainter& p, QRectF r, const QString& text, const QColor& colour) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kPaper);
+    p.drawRoundedRect(r, 2, 2);
+    QFont font("Sans Serif");
+    font.setPixelSize(static_cast<int>(r.height() * 0.65));
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(colour);
+    p.drawText(r, Qt::AlignCenter, text);
+}
+
+void Paint(QPainter& p, int index, qreal size) {
+    const qreal u = size / 16;
+    const auto R = [u](qreal x, qreal y, qreal w, qreal h) {
+        return QRectF(x * u, y * u, w * u, h * u);
+    };
+    const auto P = [u](qreal x, qreal y) { return QPointF(x * u, y * u); };
+    switch (index) {
+    case imgOpen:
+        Folder(p, R(0.5, 3.5, 14, 11), true);
+        break;
+    case imgExtract:
+        Document(p, R(2.5, 0.5, 9, 11));
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kFolder);
+        p.drawRect(R(0.5, 11.5, 15, 4));
+        Arrow(p, P(11, 3), P(11, 10), kGreen);
+        break;
+    case imgEditVLM:
+        Document(p, R(1.5, 0.5, 10, 14));
+        p.setPen(QPen(kRed, 3 * u, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(P(6, 13), P(14, 4));
+        p.setPen(QPen(kInk, 1));
+        p.drawLine(P(5, 14.5), P(6, 13));
+        break;
+    case imgSetup:
+        Box(p, R(1.5, 2.5, 13, 12));
+        break;
+    case imgFiles:
+        Document(p, R(4.5, 0.5, 9, 11));
+        Document(p, R(2.5, 4.5, 9, 11));
+        break;
+    case imgShortcuts:
+    case imgShortcutRow:
+        Document(p, R(3.5, 0.5, 10, 14));
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(Qt::white);
+        p.drawRect(R(0.5, 8.5, 7, 7));
+        Arrow(p, P(2, 14), P(6, 10), kBlue);
+        break;
+    case imgRegistry:
+        Cubes(p, R(0.5, 1.5, 15, 14));
+        break;
+    case imgRegKey:
+        Folder(p, R(0.5, 2.5, 15, 12), false);
+        break;
+    case imgRegKeySelected:
+        Folder(p, R(0.5, 2.5, 15, 12), true);
+        break;
+    case imgFileRow:
+        Document(p, R(2.5, 0.5, 11, 15));
+        p.setPen(QPen(kBlue, 1));
+        for (qreal y = 6.5; y < 14; y += 2.5)
+            p.drawLine(P(4.5, y), P(11.5, y));
+        break;
+    case imgRegString:
+        Letters(p, R(0.5, 2.5, 15, 11), "ab", kRed);
+        break;
+    case imgRegNumber:
+        Letters(p, R(0.5, 2.5, 15, 11), "01", kBlue);
+        break;
+    case imgAbout:
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kBlue);
+        p.drawEllipse(R(0.5, 0.5, 15, 15));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(R(7, 3, 2.2, 2.2));
+        p.drawRect(R(7, 6.5, 2.2, 6.5));
+        break;
+    default:
+        break;
+    }
+}
+
+QPixmap Picture(int index, int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Paint(painter, index, size);
+    return pixmap;
+}
+} // namespace
+
+const QIcon& ImageListIcon(int index) {
+    static const std::array<QIcon, imgCount> icons = [] {
+        std::array<QIcon, imgCount> result;
+        for (int i = 0; i < imgCount; ++i) {
+            result[i].addPixmap(Picture(i, 16));
+            result[i].addPixmap(Picture(i, 32));
+        }
+        return result;
+    }();
+    static const QIcon none;
+    return index >= 0 && index < imgCount ? icons[index] : none;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64})
+        icon.addPixmap(Picture(imgSetup, size));
+    return icon;
+}

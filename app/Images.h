@@ -1,0 +1,26 @@
+#pragma once
+// The shared image list: pictures drawn by the program itself, addressed by the indices below.
+#include <QIcon>
+
+enum TImageIndex {
+    imgOpen = 0,
+    imgExtract = 1,
+    imgEditVLM = 2,
+    imgSetup = 3,
+    imgFiles = 4,
+    imgShortcuts = 5,
+    imgRegistry = 6,
+    imgRegKey = 7,
+    imgRegKeySelected = 8,
+    imgFileRow = 9,
+    imgShortcutRow = 10,
+    imgRegString = 11,
+    imgRegNumber = 12,
+    imgAbout = 13,
+    imgCount = 14
+};
+
+// The 16 by 16 picture of an index; an empty icon outside the list.
+[[nodiscard]] const QIcon& ImageListIcon(int index);
+// The program's icon, 32 by 32 and smaller.
+[[nodiscard]] QIcon ProgramIcon();

@@ -1,0 +1,9 @@
+#pragma once
+// The model holds 8-bit texts without a code page; the window shows them as UTF-8 when they are
+// valid UTF-8 and byte for byte (Latin-1) otherwise.
+#include <QString>
+#include <string>
+
+[[nodiscard]] QString ToDisplay(const std::string& text);
+// A path of the desktop machine in the form the core opens it.
+[[nodiscard]] std::string ToLocalPath(const QString& path);

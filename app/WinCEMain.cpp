@@ -1,0 +1,181 @@
+#include "app/WinCEMain.h"
+
+#include "app/Images.h"
+#include "app/RegistryTree.h"
+#include "app/TextConv.h"
+#include "cab/ErrorReporter.h"
+#include "cab/cabfiles.h"
+#include "setup/CESetup.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QUrl>
+#include <exception>
+
+namespace {
+const QString kInvalidSetup =
+    QStringLiteral("Invalid Windows CE Setup file, Tessary cannot read this file.");
+
+// The hourglass for the lifetime of the object; restored early with Restore.
+class TWaitCursor {
+  public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { Restore(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+    void Restore() {
+        if (FActive) QApplication::restoreOverrideCursor();
+        FActive = false;
+    }
+
+  private:
+    bool FActive = true;
+};
+
+// The first local file of a drop that names a cabinet, or an empty text.
+QString DroppedCabinet(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && path.endsWith(QLatin1String(".cab"), Qt::CaseInsensitive))
+            return path;
+    }
+    return {};
+}
+} // namespace
+
+TfrmWinCEMain::TfrmWinCEMain(const QStringList& arguments,
+                             std::shared_ptr<TWindowServices> services, QWidget* parent)
+    : QMainWindow(parent),
+      FServices(services ? std::move(services) : std::make_shared<TQtWindowServices>()) {
+    CreateControls();
+    FormCreate(arguments);
+}
+
+TfrmWinCEMain::~TfrmWinCEMain() {
+    FormDestroy();
+}
+
+void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
+    FSetupOpen = false;
+    FSetupFileName.clear();
+    // Expected beside the viewer; whether it exists is never checked.
+    FEditorPath = QDir(QCoreApplication::applicationDirPath()).filePath("Velmora.exe");
+    TfrmWinCEMain* window = this;
+    SetErrorReporter([window](const std::string&, const std::string& text) {
+        window->FServices->ShowWarning(window, "Error", ToDisplay(text));
+    });
+    if (!arguments.isEmpty())
+        OpenSetup(QDir::cleanPath(QFileInfo(arguments.first()).absoluteFilePath()));
+}
+
+void TfrmWinCEMain::FormDestroy() {
+    CloseSetup();
+    SetErrorReporter({});
+}
+
+void TfrmWinCEMain::OpenSetup(const QString& fileName) {
+    TWaitCursor cursor;
+    try {
+        CloseSetup();
+        FCabFile = std::make_unique<TCABFile>(this);
+        FSetup = std::make_unique<TCESetup>();
+        FSetup->Cabinet = FCabFile.get();
+        if (!FSetup->IsSetupCabinet(ToLocalPath(fileName))) {
+            cursor.Restore();
+            FServices->ShowError(this, QCoreApplication::applicationName(), kInvalidSetup);
+            FSetup.reset();
+            FCabFile.reset();
+            return;
+        }
+        LoadAndFill(fileName);
+    } catch (const std::exception& e) {
+        cursor.Restore();
+        ResetToEmpty();
+        ShowException(ToDisplay(e.what()));
+    } catch (...) {
+        cursor.Restore();
+        ResetToEmpty();
+        ShowException("Unknown error");
+    }
+}
+
+void TfrmWinCEMain::LoadAndFill(const QString& fileName) {
+    // The result is not looked at: a descriptor that fails to load shows what the model holds.
+    (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
+    FSetupOpen = true;
+    FSetupFileName = fileName;
+    FillProjectTree();
+    FillProperties();
+    FillFiles();
+    FillShortcuts();
+    FillRegistry();
+    setWindowTitle("Tessary - " + QFileInfo(fileName).fileName());
+    mnuCloseSetup->setEnabled(true);
+    mnuEditWithVLM->setEnabled(true);
+    tvProject->setCurrentItem(tvProject->topLevelItem(0));
+    ntbView->setCurrentIndex(1);
+    ntbViewers->setCurrentIndex(0);
+}
+
+void TfrmWinCEMain::CloseSetup() {
+    if (!FSetupOpen) return;
+    ResetToEmpty();
+}
+
+void TfrmWinCEMain::ResetToEmpty() {
+    FRegistryTree->Clear();
+    FSetup.reset();
+    FCabFile.reset();
+    FSetupOpen = false;
+    FSetupFileName.clear();
+    ntbView->setCurrentIndex(0);
+    for (QTreeWidget* view : {tvProject, lvProject, lvFiles, lvShortcuts}) {
+        view->setUpdatesEnabled(false);
+        view->clear();
+        view->setUpdatesEnabled(true);
+    }
+    setWindowTitle("Tessary");
+    SetStatusText("");
+    mnuCloseSetup->setEnabled(false);
+    mnuEditWithVLM->setEnabled(false);
+    SetExtractEnabled(false);
+}
+
+void TfrmWinCEMain::ShowException(const QString& text) {
+    FServices->ShowError(this, QCoreApplication::applicationName(), text);
+}
+
+void TfrmWinCEMain::mnuOpenFileClick() {
+    dlgOpen->selectFile(QString());
+    const QString chosen = FServices->RunFileDialog(*dlgOpen);
+    if (!chosen.isEmpty()) OpenSetup(QDir::cleanPath(QFileInfo(chosen).absoluteFilePath()));
+}
+
+void TfrmWinCEMain::mnuCloseSetupClick() {
+    CloseSetup();
+}
+
+void TfrmWinCEMain::mnuExitClick() {
+    close();
+}
+
+void TfrmWinCEMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedCabinet(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmWinCEMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedCabinet(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenSetup(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}

@@ -1,0 +1,239 @@
+#include "app/Images.h"
+#include "app/RegistryTree.h"
+#include "app/WinCEMain.h"
+
+#include <QFileDialog>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+struct TColumn {
+    const char* Caption;
+    int Width;
+};
+
+QTreeWidget* NewList(const char* name, std::initializer_list<TColumn> columns) {
+    auto* list = new QTreeWidget;
+    list->setObjectName(name);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);
+    list->header()->setSectionsClickable(false);
+    list->setColumnCount(static_cast<int>(columns.size()));
+    QStringList captions;
+    for (const TColumn& column : columns)
+        captions << column.Caption;
+    list->setHeaderLabels(captions);
+    int index = 0;
+    for (const TColumn& column : columns)
+        list->setColumnWidth(index++, column.Width);
+    return list;
+}
+} // namespace
+
+void TfrmWinCEMain::CreateControls() {
+    setWindowTitle("Tessary");
+    setWindowIcon(ProgramIcon());
+    setFont(QFont("Arial", 8));
+    resize(544, 375);
+    setAcceptDrops(true);
+    CreateMenuAndToolbar();
+
+    auto* statusBar = new QStatusBar;
+    statusBar->setObjectName("sbStatus");
+    statusBar->setSizeGripEnabled(true);
+    pnlStatus = new QLabel;
+    pnlStatus->setObjectName("pnlStatus");
+    statusBar->addWidget(pnlStatus, 1);
+    setStatusBar(statusBar);
+
+    ntbView = new QStackedWidget;
+    ntbView->setObjectName("ntbView");
+    auto* pnlDefault = new QFrame;
+    pnlDefault->setObjectName("Default");
+    pnlDefault->setAutoFillBackground(true);
+    QPalette workspace = pnlDefault->palette();
+    workspace.setColor(QPalette::Window, workspace.color(QPalette::Dark));
+    pnlDefault->setPalette(workspace);
+    ntbView->addWidget(pnlDefault);
+
+    tvProject = new QTreeWidget;
+    tvProject->setObjectName("tvProject");
+    tvProject->setHeaderHidden(true);
+    tvProject->setIndentation(19);
+    tvProject->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvProject->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvProject->viewport()->setCursor(Qt::PointingHandCursor);
+    tvProject->setMinimumWidth(10);
+    connect(tvProject, &QTreeWidget::currentItemChanged, this, &TfrmWinCEMain::tvProjectChange);
+    connect(tvProject, &QTreeWidget::itemCollapsed, this, &TfrmWinCEMain::tvProjectCollapsed);
+
+    lvProject = NewList("lvProject", {{"Property", 120}, {"Value", 200}});
+    lvFiles = NewList("lvFiles", {{"File Name", 120},
+                                  {"Folder", 150},
+                                  {"File Size", 80},
+                                  {"Flags", 75},
+                                  {"ActiveX", 55},
+                                  {"Shared", 55}});
+    lvFiles->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    for (int column : {3, 4, 5})
+        lvFiles->headerItem()->setTextAlignment(column, Qt::AlignCenter);
+    connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TfrmWinCEMain::lvFilesChange);
+    connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TfrmWinCEMain::mnuExtractFileClick);
+    lvShortcuts = NewList("lvShortcuts", {{"Title", 140}, {"File Name", 105}, {"Folder", 150}});
+
+    tvRegistry = new QTreeWidget;
+    tvRegistry->setObjectName("tvRegistry");
+    tvRegistry->setMinimumWidth(10);
+    lvRegistry = new QTreeWidget;
+    lvRegistry->setObjectName("lvRegistry");
+    lvRegistry->setMinimumWidth(10);
+    splRegistry = new QSplitter(Qt::Horizontal);
+    splRegistry->setObjectName("splRegistry");
+    splRegistry->setChildrenCollapsible(false);
+    splRegistry->addWidget(tvRegistry);
+    splRegistry->addWidget(lvRegistry);
+    splRegistry->setStretchFactor(1, 1);
+    splRegistry->setSizes({180, 400});
+    QList<QIcon> images;
+    for (int i = 0; i < imgCount; ++i)
+        images << ImageListIcon(i);
+    // The registry page styles both controls and connects their signals itself.
+    FRegistryTree = std::make_unique<TRegistryTree>(tvRegistry, lvRegistry, images);
+
+    ntbViewers = new QStackedWidget;
+    ntbViewers->setObjectName("ntbViewers");
+    ntbViewers->setMinimumWidth(10);
+    ntbViewers->addWidget(CreateViewerPage(0, "Windows CE Setup Properties", lvProject));
+    ntbViewers->addWidget(CreateViewerPage(1, "Device Files", lvFiles));
+    ntbViewers->addWidget(CreateViewerPage(2, "Device Shortcuts", lvShortcuts));
+    ntbViewers->addWidget(CreateViewerPage(3, "Device Registry Entries", splRegistry));
+
+    splViewers = new QSplitter(Qt::Horizontal);
+    splViewers->setObjectName("splViewers");
+    splViewers->setChildrenCollapsible(false);
+    splViewers->addWidget(tvProject);
+    splViewers->addWidget(ntbViewers);
+    splViewers->setStretchFactor(1, 1);
+    splViewers->setSizes({150, 390});
+    auto* pageViewers = new QWidget;
+    pageViewers->setObjectName("Viewers");
+    auto* viewersLayout = new QVBoxLayout(pageViewers);
+    viewersLayout->setContentsMargins(0, 0, 0, 0);
+    viewersLayout->addWidget(splViewers);
+    ntbView->addWidget(pageViewers);
+
+    auto* pnlView = new QFrame;
+    pnlView->setObjectName("pnlView");
+    pnlView->setFrameShape(QFrame::StyledPanel);
+    auto* viewLayout = new QVBoxLayout(pnlView);
+    viewLayout->setContentsMargins(1, 1, 1, 1);
+    viewLayout->addWidget(ntbView);
+    setCentralWidget(pnlView);
+
+    dlgOpen = new QFileDialog(this);
+    dlgOpen->setObjectName("dlgOpen");
+    dlgOpen->setNameFilter("Windows CE Setup File (*.cab)");
+    dlgOpen->setFileMode(QFileDialog::ExistingFile);
+    dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpen->setSizeGripEnabled(true);
+    dlgSave = new QFileDialog(this);
+    dlgSave->setObjectName("dlgSave");
+    dlgSave->setFileMode(QFileDialog::AnyFile);
+    dlgSave->setAcceptMode(QFileDialog::AcceptSave);
+    dlgSave->setSizeGripEnabled(true);
+}
+
+QWidget* TfrmWinCEMain::CreateViewerPage(int index, const QString& caption, QWidget* content) {
+    static const char* const names[] = {"Project", "Files", "Shortcuts", "Registry"};
+    auto* page = new QWidget;
+    page->setObjectName(names[index]);
+    auto* header = new QLabel(caption);
+    header->setObjectName(QString("lbl%1Header").arg(names[index]));
+    header->setFixedHeight(25);
+    header->setContentsMargins(6, 0, 6, 0);
+    header->setAutoFillBackground(true);
+    QPalette colours = header->palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Highlight));
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::HighlightedText));
+    header->setPalette(colours);
+    QFont bold("Arial", 10);
+    bold.setBold(true);
+    header->setFont(bold);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(header);
+    layout->addWidget(content, 1);
+    return page;
+}
+
+void TfrmWinCEMain::CreateMenuAndToolbar() {
+    const auto action = [this](const char* name, const QString& caption, int image,
+                               const QKeySequence& shortcut, void (TfrmWinCEMain::*handler)()) {
+        auto* item = new QAction(caption, this);
+        item->setObjectName(name);
+        if (image >= 0) item->setIcon(ImageListIcon(image));
+        item->setShortcut(shortcut);
+        connect(item, &QAction::triggered, this, handler);
+        return item;
+    };
+    mnuOpenFile = action("mnuOpenFile", "&Open Windows CE Setup...", imgOpen,
+                         QKeySequence("Ctrl+O"), &TfrmWinCEMain::mnuOpenFileClick);
+    mnuExtractFile = action("mnuExtractFile", "&Extract File...", imgExtract,
+                            QKeySequence("Ctrl+E"), &TfrmWinCEMain::mnuExtractFileClick);
+    mnuCloseSetup = action("mnuCloseSetup", "&Close Setup", -1, QKeySequence("Ctrl+F4"),
+                           &TfrmWinCEMain::mnuCloseSetupClick);
+    mnuEditWithVLM = action("mnuEditWithVLM", "Edit with &Velmora...", imgEditVLM, {},
+                            &TfrmWinCEMain::mnuEditWithVLMClick);
+    mnuExit = action("mnuExit", "E&xit", -1, QKeySequence("Alt+F4"), &TfrmWinCEMain::mnuExitClick);
+    mnuAbout = action("mnuAbout", "&About Tessary...", imgAbout, {}, &TfrmWinCEMain::mnuAboutClick);
+    mnuExtractFile->setEnabled(false);
+    mnuCloseSetup->setEnabled(false);
+    mnuEditWithVLM->setEnabled(false);
+
+    QMenuBar* mnuMain = menuBar();
+    mnuMain->setObjectName("mnuMain");
+    QMenu* mnuFile = mnuMain->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuFile->addAction(mnuOpenFile);
+    mnuFile->addAction(mnuExtractFile);
+    mnuFile->addAction(mnuCloseSetup);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuEditWithVLM);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuExit);
+    QMenu* mnuHelp = mnuMain->addMenu("&Help");
+    mnuHelp->setObjectName("mnuHelp");
+    mnuHelp->addAction(mnuAbout);
+
+    tbMain = addToolBar("Toolbar");
+    tbMain->setObjectName("tbMain");
+    tbMain->setIconSize(QSize(16, 16));
+    const auto button = [this](QAction* command, const char* name, const QString& caption) {
+        tbMain->addAction(command);
+        QWidget* widget = tbMain->widgetForAction(command);
+        widget->setObjectName(name);
+        // The button follows its action, so the caption goes there.
+        command->setIconText(caption);
+        command->setToolTip(caption);
+    };
+    button(mnuOpenFile, "btnOpen", "Open Windows CE Setup");
+    button(mnuExtractFile, "btnExtract", "Extract File");
+    tbMain->addSeparator();
+    button(mnuEditWithVLM, "btnEditVLM", "Edit with Velmora");
+    tbMain->addSeparator();
+    button(mnuAbout, "btnAbout", "About Tessary");
+}
