@@ -5,7 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+// Where a desktop path divides into folder and name: "\", "/" and a drive's ":".
+constexpr char kPathDelimiters[] = "\\/:";
+#else
 constexpr char kPathSeparator = '/';
+constexpr char kPathDelimiters[] = "/";
+#endif
 extern const int kOpenReadOnly;
 
 // Handles are never 0, 1 or 2 (1 stands for a stream in a stream run); -1 is failure.
