@@ -39,9 +39,12 @@ uint16_t Len(const std::optional<uint16_t>& given, size_t actual) {
     return given ? *given : static_cast<uint16_t>(actual);
 }
 
+// Components joined with "\\"; a leading "\\" stays on the first one.
 std::vector<std::string> SplitPath(const std::string& path) {
     std::vector<std::string> parts;
-    size_t start = 0;
+    size_t start = path.starts_with('\\') ? path.find('\\', 1) : 0;
+    if (start == std::string::npos) return {path};
+    if (start > 0) parts.push_back(path.substr(0, start++));
     while (start <= path.size()) {
         const size_t cut = path.find('\\', start);
         const size_t end = cut == std::string::npos ? path.size() : cut;

@@ -1,0 +1,146 @@
+#include "setup/CECAB.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+class Macros : public ::testing::Test {
+  protected:
+    std::string M(const std::string& path, bool shortcut = false, bool unquote = false) const {
+        return Model.MacroizePath(path, shortcut, unquote);
+    }
+    TCESetupBase Model;
+};
+
+TEST(StandardFolders, NumbersOneToNineteenHaveMacros) {
+    EXPECT_EQ(TCESetupBase::CEDirMacro(1), "%ProgramFilesDir%");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(2), "%WinDir%");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(8), "%GamesDir%");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(12), "%ProgramsDir%\\Accessories");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(13), "%ProgramsDir%\\Communication");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(14), "%GamesDir%");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(16), "%WinDir%\\Recent");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(19), "%AppDataDir%");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(0), "");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(20), "");
+    EXPECT_EQ(TCESetupBase::CEDirMacro(-1), "");
+}
+
+TEST_F(Macros, InstallDirMatchesWholePathAndPrefixIgnoringCase) {
+    Model.Project.InstallDir = "\\Program Files\\Demo";
+    EXPECT_EQ(M("\\program files\\demo"), "%InstallDir%");
+    EXPECT_EQ(M("\\Program Files\\Demo\\Data"), "%InstallDir%\\Data");
+    EXPECT_EQ(M("\\PROGRAM FILES\\DEMO\\Data\\x"), "%InstallDir%\\Data\\x");
+    EXPECT_EQ(M("\\Program Files\\Demo2"), "\\Program Files\\Demo2");
+}
+
+TEST_F(Macros, InstallDirWithTrailingBackslashStillMatchesWholePath) {
+    Model.Project.InstallDir = "\\Demo\\";
+    EXPECT_EQ(M("\\Demo"), "%InstallDir%");
+    EXPECT_EQ(M("\\Demo\\Sub"), "%InstallDir%\\Sub");
+}
+
+TEST_F(Macros, EmptyInstallDirTurnsEmptyPathIntoInstallDir) {
+    EXPECT_EQ(M(""), "%InstallDir%");
+    EXPECT_EQ(M("abc"), "abc");
+}
+
+TEST_F(Macros, NumberedMacrosBecomeNamedOnes) {
+    EXPECT_EQ(M("%CE1%\\Demo"), "%ProgramFilesDir%\\Demo");
+    EXPECT_EQ(M("%CE17%"), "%StartMenuDir%");
+    EXPECT_EQ(M("%ce2%"), "%WinDir%");
+    EXPECT_EQ(M("%CE20%"), "%CE20%");
+    EXPECT_EQ(M("%CE1%%CE10%%CE19%"), "%ProgramFilesDir%%OfficeDir%%AppDataDir%");
+}
+
+TEST_F(Macros, ShortcutFolderFlagChoosesBetweenEightAndFourteen) {
+    EXPECT_EQ(M("%CE8%", false), "%GamesDir%");
+    EXPECT_EQ(M("%CE14%", false), "%CE14%");
+    EXPECT_EQ(M("%CE8%", true), "%CE8%");
+    EXPECT_EQ(M("%CE14%", true), "%GamesDir%");
+    EXPECT_EQ(M("%CE1%", true), "%ProgramFilesDir%");
+}
+
+TEST_F(Macros, WholePathTestsComeBeforeNumberedMacros) {
+    EXPECT_EQ(M("%CE2%\\Help"), "%WinDir%\\Help");
+    EXPECT_EQ(M("%WinDir%\\Help"), "%HelpDir%");
+    EXPECT_EQ(M("%WINDIR%\\HELP\\Demo"), "%HelpDir%\\Demo");
+    Model.Project.InstallDir = "%CE1%\\Demo";
+    EXPECT_EQ(M("%CE1%\\Demo"), "%InstallDir%");
+}
+
+TEST_F(Macros, InstallDirTestWinsOverTheOtherWholePathTests) {
+    Model.Project.InstallDir = "%WINDIR%\\HELP";
+    EXPECT_EQ(M("%windir%\\help"), "%InstallDir%");
+    Model.Project.InstallDir = "Storage Card";
+    EXPECT_EQ(M("STORAGE CARD"), "%InstallDir%");
+}
+
+TEST_F(Macros, ProgramGroupFolderIsRecognised) {
+    Model.Project.ProgramGroup = "Demo";
+    EXPECT_EQ(M("%ProgramsDir%\\Demo"), "%ProgramGroupDir%");
+    EXPECT_EQ(M("%programsdir%\\demo\\Help"), "%ProgramGroupDir%\\Help");
+    EXPECT_EQ(M("%CE11%\\Demo"), "%ProgramsDir%\\Demo");
+}
+
+TEST_F(Macros, StorageCardAnyCase) {
+    EXPECT_EQ(M("storage card"), "%StorageCard%");
+    EXPECT_EQ(M("Storage Card\\Demo"), "%StorageCard%\\Demo");
+    EXPECT_EQ(M("\\Storage Card\\Demo"), "\\%StorageCard%\\Demo");
+    EXPECT_EQ(M("storage cards"), "storage cards");
+}
+
+TEST_F(Macros, UnquoteOnlyWhenAsked) {
+    EXPECT_EQ(M("a&quot;b&QUOT;c", false, true), "a\"b\"c");
+    EXPECT_EQ(M("a&quot;b", false, false), "a&quot;b");
+    EXPECT_EQ(M("&quot;%CE1%&quot;", false, true), "\"%ProgramFilesDir%\"");
+}
+
+TEST(ReplaceText, ReplacesEveryOccurrenceIgnoringAsciiCase) {
+    EXPECT_EQ(TCESetupBase::ReplaceText("aXa", "x", "yy"), "ayya");
+    EXPECT_EQ(TCESetupBase::ReplaceText("AbcABCabc", "abc", "-"), "---");
+    EXPECT_EQ(TCESetupBase::ReplaceText("Hello World", "WORLD", "There"), "Hello There");
+    EXPECT_EQ(TCESetupBase::ReplaceText("abc", "abc", ""), "");
+    EXPECT_EQ(TCESetupBase::ReplaceText("ab", "abc", "x"), "ab");
+}
+
+TEST(ReplaceText, EmptyOldChangesNothing) {
+    EXPECT_EQ(TCESetupBase::ReplaceText("abc", "", "x"), "abc");
+    EXPECT_EQ(TCESetupBase::ReplaceText("", "", "x"), "");
+}
+
+TEST(ReplaceText, FoldsOnlyAsciiLetters) {
+    const std::string upper = "\xC4"; // Latin-1 A with diaeresis
+    const std::string lower = "\xE4";
+    EXPECT_EQ(TCESetupBase::ReplaceText("x" + lower + "y", upper, "-"), "x" + lower + "y");
+    EXPECT_EQ(TCESetupBase::ReplaceText("x" + lower + "y", lower, "-"), "x-y");
+}
+
+TEST(ReplaceText, NewContainingOldIsReplacedInOnePass) {
+    EXPECT_EQ(TCESetupBase::ReplaceText("a.a", "a", "aa"), "aa.aa");
+    EXPECT_EQ(TCESetupBase::ReplaceText("xX", "x", "[X]"), "[X][X]");
+    EXPECT_EQ(TCESetupBase::ReplaceText("\\a\\", "\\", "%InstallDir%\\"),
+              "%InstallDir%\\a%InstallDir%\\");
+}
+
+TEST(ReplaceText, ReplacementsThatFormNewOccurrencesAreReplacedAgain) {
+    // Searching again from the start sees what a replacement put next to its neighbours.
+    EXPECT_EQ(TCESetupBase::ReplaceText("aab", "ab", "b"), "b");
+    EXPECT_EQ(TCESetupBase::ReplaceText("aaaab", "AB", "b"), "b");
+    EXPECT_EQ(TCESetupBase::ReplaceText("%CE1%CE1%", "%CE1%", "%ProgramFilesDir%"),
+              "%ProgramFilesDir%ProgramFilesDir%");
+    EXPECT_EQ(TCESetupBase::ReplaceText("abab", "ab", "ba"), "bbaa");
+}
+
+TEST(ReplaceText, SelfFeedingRuleStillEnds) {
+    // "ab" -> "ba" keeps rewriting its own output; the result is still a permutation and ends.
+    const std::string text = std::string(3000, 'a') + std::string(3000, 'b');
+    const std::string result = TCESetupBase::ReplaceText(text, "ab", "ba");
+    EXPECT_EQ(result.size(), text.size());
+    EXPECT_EQ(std::count(result.begin(), result.end(), 'a'), 3000);
+    EXPECT_NE(result, text);
+}
+
+} // namespace
