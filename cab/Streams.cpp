@@ -1,6 +1,7 @@
 #include "cab/Streams.h"
 
 #include "cab/Errors.h"
+#include "cab/FileSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,4 +86,49 @@ std::vector<uint8_t> ReadWholeStream(TStream& stream) {
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
     return bytes;
+}
+
+TFileWriteStream::TFileWriteStream(const std::string& fileName) {
+    FHandle = CreateFileHandle(fileName);
+    if (FHandle == -1)
+        throw EStreamError("Cannot create file \"" + fileName + "\". " + LastSystemErrorText());
+}
+
+TFileWriteStream::~TFileWriteStream() {
+    (void)Close();
+}
+
+int64_t TFileWriteStream::Read(void*, int64_t) {
+    return -1;
+}
+
+int64_t TFileWriteStream::Write(const void* buffer, int64_t count) {
+    if (FHandle == -1 || count < 0 || count > 0x7FFFFFFF) return -1;
+    const unsigned int n = WriteFileHandle(FHandle, buffer, static_cast<unsigned int>(count));
+    if (n != static_cast<unsigned int>(count)) {
+        FLastError = LastSystemErrorText();
+        return -1;
+    }
+    FSize += count;
+    return count;
+}
+
+int64_t TFileWriteStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (FHandle == -1) return -1;
+    const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET
+                       : origin == TSeekOrigin::Current ? SEEK_CUR
+                                                        : SEEK_END;
+    return SeekFileHandle(FHandle, static_cast<long>(offset), whence);
+}
+
+int64_t TFileWriteStream::Size() const {
+    return FSize;
+}
+
+bool TFileWriteStream::Close() {
+    if (FHandle == -1) return FLastError.empty();
+    const bool closed = CloseFileHandle(FHandle) == 0;
+    if (!closed) FLastError = LastSystemErrorText();
+    FHandle = -1;
+    return closed;
 }

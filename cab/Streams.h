@@ -54,5 +54,28 @@ class TFileStream : public TStream {
     std::FILE* FFile = nullptr;
 };
 
+// Write-only stream into a new file (created or truncated); the file closes with the stream.
+class TFileWriteStream : public TStream {
+  public:
+    // Throws EStreamError when the file cannot be created.
+    explicit TFileWriteStream(const std::string& fileName);
+    ~TFileWriteStream() override;
+    TFileWriteStream(const TFileWriteStream&) = delete;
+    TFileWriteStream& operator=(const TFileWriteStream&) = delete;
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    [[nodiscard]] int64_t Size() const override;
+    // Closes the file now; false with LastError set when the system says so.
+    [[nodiscard]] bool Close();
+    [[nodiscard]] std::intptr_t Handle() const { return FHandle; }
+    [[nodiscard]] const std::string& LastError() const { return FLastError; }
+
+  private:
+    std::intptr_t FHandle = -1;
+    int64_t FSize = 0;
+    std::string FLastError;
+};
+
 // Reads the whole of a stream from its start; the position ends at the end.
 [[nodiscard]] std::vector<uint8_t> ReadWholeStream(TStream& stream);

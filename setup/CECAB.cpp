@@ -2,11 +2,35 @@
 
 #include "cab/Errors.h"
 #include "cab/FileSystem.h"
+#include "cab/Streams.h"
 #include "cab/cabfiles.h"
 #include "setup/SetupFuncs.h"
 
 #include <limits>
 #include <unordered_map>
+
+namespace {
+
+// An entry stored with a folder would land in that folder below the destination's; the user
+// chose one path, so the bytes go there and nowhere else.
+bool ExtractToExactPath(TCABFile& cabinet, const TCABFileEntry& entry, const std::string& dest) {
+    bool written = false;
+    try {
+        TFileWriteStream out(dest);
+        written = cabinet.ExtractToStream(out, entry.Name) && out.Size() == entry.Size;
+        if (written) SetFileHandleTime(out.Handle(), entry.Date);
+        written = out.Close() && written;
+    } catch (const EStreamError&) {
+        return false;
+    } catch (...) {
+        DeleteFileName(dest);
+        throw;
+    }
+    if (!written) DeleteFileName(dest);
+    return written;
+}
+
+} // namespace
 
 TCESetupBase::TCESetupBase() : CabBuilder(std::make_unique<TCECabBuilder>()) {}
 TCESetupBase::~TCESetupBase() = default;
@@ -154,7 +178,9 @@ TExtractResult TCESetupBase::ExtractFileChecked(const std::string& fileName,
             const TCEINFFile& file = Files[row->second];
             if (!SameTextAscii(wantedName, file.Name)) continue;
             if (!SameTextAscii(wantedFolder, IncludeBackslash(file.Dir))) continue;
-            const bool written = Cabinet->ExtractEntry(entry.Name, FileNamePart(destPath));
+            const bool written = EntryFolderPart(entry.Name).empty()
+                                     ? Cabinet->ExtractEntry(entry.Name, FileNamePart(destPath))
+                                     : ExtractToExactPath(*Cabinet, entry, destPath);
             result.Outcome = written ? TExtractOutcome::Extracted : TExtractOutcome::Failed;
             break;
         }

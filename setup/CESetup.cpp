@@ -109,3 +109,14 @@ std::vector<std::optional<TCABFileEntry>> TCESetup::FindCabEntries() {
     }
     return result;
 }
+
+bool CabinetHasSetupDll(TCABFile& cabinet) {
+    cabinet.ListContents();
+    const std::string wanted = "." + std::to_string(999);
+    for (const TCABFileEntry& entry : cabinet.CABFileContents.Items()) {
+        const size_t dot = entry.Name.rfind('.');
+        if (dot != std::string::npos && entry.Name.compare(dot, std::string::npos, wanted) == 0)
+            return true;
+    }
+    return false;
+}

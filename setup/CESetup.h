@@ -45,3 +45,7 @@ class TCESetup : public TCESetupBase {
     // The entries that stand for model files: (entry, row of Files) in cabinet order.
     [[nodiscard]] std::vector<std::pair<const TCABFileEntry*, size_t>> FileEntries();
 };
+
+// Whether the cabinet holds a setup DLL: an entry whose extension is exactly ".999". Lists the
+// cabinet afresh.
+[[nodiscard]] bool CabinetHasSetupDll(TCABFile& cabinet);
