@@ -69,7 +69,7 @@ class TRegistryTree : public QObject {
     // HKEY_CURRENT_USER first.
     void tvRegistryChange(QTreeWidgetItem* node);
     // Clears allowCollapse for "Device Registry" only.
-    void tvRegistryCollapsing(const QTreeWidgetItem* node, bool& allowCollapse) const;
+    void tvRegistryCollapsing(const QTreeWidgetItem* node, bool& allowCollapse);
 
   private:
     struct TRow {
