@@ -4,16 +4,16 @@
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
-#include <vector>
+#include <string_view>
 
 namespace {
 
-bool IsPlainComponent(const std::string& part) {
+bool IsPlainComponent(std::string_view part) {
     if (part.empty() || part == "." || part == "..") return false;
-    return part.find(':') == std::string::npos;
+    return part.find(':') == std::string_view::npos;
 }
 
-std::string WithoutMacroSigns(const std::string& part) {
+std::string_view WithoutMacroSigns(std::string_view part) {
     if (part.size() >= 2 && part.front() == '%' && part.back() == '%')
         return part.substr(1, part.size() - 2);
     return part;
@@ -23,19 +23,20 @@ std::string WithoutMacroSigns(const std::string& part) {
 
 std::optional<std::string> DeviceTargetPath(const std::string& dir, const std::string& deviceFolder,
                                             const std::string& name) {
-    std::string path = dir;
-    if (path.empty()) path = ".";
+    std::string path = dir.empty() ? std::string(".") : dir;
     // Both separators split: "/" would separate on the desktop even though the device keeps it.
     size_t start = 0;
     while (start <= deviceFolder.size()) {
         size_t end = deviceFolder.find_first_of("\\/", start);
         if (end == std::string::npos) end = deviceFolder.size();
-        const std::string part = WithoutMacroSigns(deviceFolder.substr(start, end - start));
+        const std::string_view part =
+            WithoutMacroSigns(std::string_view(deviceFolder).substr(start, end - start));
         start = end + 1;
         // A leading or doubled separator adds nothing: the device's root maps onto dir.
         if (part.empty()) continue;
         if (!IsPlainComponent(part)) return std::nullopt;
-        path += kPathSeparator + part;
+        path += kPathSeparator;
+        path += part;
     }
     if (!IsPlainComponent(name) || name.find_first_of("\\/") != std::string::npos)
         return std::nullopt;
