@@ -95,6 +95,13 @@ TRegistryTree::TRegistryTree(QTreeWidget* tvRegistry, QTreeWidget* lvRegistry,
 
     connect(tvRegistry, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvRegistryChange(current); });
+    // A mouse press makes the node current before it selects it, so the move to
+    // HKEY_CURRENT_USER must also follow the selection, or "Device Registry" stays selected.
+    connect(tvRegistry, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (FChanging) return;
+        if (!FIndexValid) RebuildIndex();
+        if (FNodeRegistry && FNodeRegistry->isSelected()) tvRegistryChange(FNodeRegistry);
+    });
     connect(tvRegistry, &QTreeWidget::itemCollapsed, this, &TRegistryTree::OnItemCollapsed);
     // The window may clear the control itself; then our node pointers must go too.
     connect(tvRegistry->model(), &QAbstractItemModel::modelAboutToBeReset, this,

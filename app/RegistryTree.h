@@ -9,6 +9,7 @@
 //     The constructor applies the page's look to both controls (columns, widths, alignment,
 //     indent, no sorting, read-only) and connects the signals itself:
 //       tvRegistry currentItemChanged -> tvRegistryChange
+//       tvRegistry itemSelectionChanged -> tvRegistryChange when "Device Registry" got selected
 //       tvRegistry itemCollapsed      -> tvRegistryCollapsing (a refused collapse is undone)
 //     so the window connects nothing.
 //   OpenSetup: FRegistryTree->Fill(*FSetup) after the shortcuts list. Fill expands "Device

@@ -3,7 +3,8 @@
 #include "setup/CECAB.h"
 
 #include <QApplication>
-#include <QTest>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,24 @@ void AddValue(TCESetupBase& setup, int root, const std::string& keyPath, const s
     value.Data = data;
     value.DataType = type;
     setup.RegValues.push_back(value);
+}
+
+void PressKey(QWidget* widget, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+void ClickItem(QTreeWidget& tree, QTreeWidgetItem* item) {
+    const QPointF at = tree.visualItemRect(item).center();
+    const QPointF global = tree.viewport()->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &press);
+    QApplication::sendEvent(tree.viewport(), &release);
 }
 
 std::string Text(const QTreeWidgetItem* item, int column = 0) {
@@ -163,8 +182,18 @@ TEST_F(RegistryTreeTest, SelectingDeviceRegistryMovesToCurrentUser) {
 
     // By keyboard: up from HKEY_CLASSES_ROOT reaches "Device Registry".
     Select(tree.FNodeClassesRoot);
-    QTest::keyClick(&tv, Qt::Key_Up);
+    PressKey(&tv, Qt::Key_Up);
     EXPECT_EQ(tv.currentItem(), tree.FNodeCurrentUser);
+    EXPECT_EQ(Listed(), std::vector<std::string>{"AtUserRoot"});
+
+    // By mouse, on a shown tree.
+    tv.resize(300, 300);
+    tv.show();
+    Select(tree.FNodeLocalMachine);
+    ClickItem(tv, tree.FNodeRegistry);
+    EXPECT_EQ(tv.currentItem(), tree.FNodeCurrentUser);
+    EXPECT_TRUE(tree.FNodeCurrentUser->isSelected());
+    EXPECT_FALSE(tree.FNodeRegistry->isSelected());
     EXPECT_EQ(Listed(), std::vector<std::string>{"AtUserRoot"});
 }
 
@@ -181,7 +210,7 @@ TEST_F(RegistryTreeTest, CollapsingIsRefusedOnlyForDeviceRegistry) {
     tv.collapseItem(tree.FNodeRegistry);
     EXPECT_TRUE(tree.FNodeRegistry->isExpanded());
     Select(tree.FNodeRegistry);
-    QTest::keyClick(&tv, Qt::Key_Left);
+    PressKey(&tv, Qt::Key_Left);
     EXPECT_TRUE(tree.FNodeRegistry->isExpanded());
 
     tv.expandItem(tree.FNodeLocalMachine);
