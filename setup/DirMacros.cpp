@@ -2,6 +2,7 @@
 #include "setup/SetupFuncs.h"
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace {
@@ -32,6 +33,7 @@ char FoldAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Plain search; callers use it for short patterns, where it is linear in the text.
 bool ContainsAscii(const std::string& text, const std::string& part) {
     if (part.size() > text.size()) return false;
     for (size_t i = 0; i + part.size() <= text.size(); ++i) {
@@ -43,6 +45,8 @@ bool ContainsAscii(const std::string& text, const std::string& part) {
     return false;
 }
 
+constexpr size_t kShortPattern = 32;
+
 // Knuth-Morris-Pratt failure table over the case-folded pattern.
 std::vector<size_t> FailureTable(const std::string& pattern) {
     std::vector<size_t> fail(pattern.size(), 0);
@@ -53,6 +57,18 @@ std::vector<size_t> FailureTable(const std::string& pattern) {
         fail[i] = k;
     }
     return fail;
+}
+
+// Whether pattern occurs in text, ignoring case, in time linear in both.
+bool SearchAscii(const std::string& text, const std::string& pattern,
+                 const std::vector<size_t>& fail) {
+    for (size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && FoldAscii(text[i]) != FoldAscii(pattern[k]))
+            k = fail[k - 1];
+        if (FoldAscii(text[i]) == FoldAscii(pattern[k])) ++k;
+        if (k == pattern.size()) return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -73,14 +89,16 @@ std::string TCESetupBase::CEDirMacro(int number) {
 std::string TCESetupBase::ReplaceText(const std::string& text, const std::string& oldText,
                                       const std::string& newText) {
     if (oldText.empty() || text.size() < oldText.size()) return text;
+    // Most translations find nothing to replace; spare them the matcher's tables.
+    if (oldText.size() <= kShortPattern && !ContainsAscii(text, oldText)) return text;
     const std::vector<size_t> fail = FailureTable(oldText);
-    bool rescan = !ContainsAscii(newText, oldText);
+    bool rescan = newText.size() < oldText.size() || !SearchAscii(newText, oldText, fail);
     const size_t occurrencesBound = text.size() / oldText.size() + 1;
     size_t budget = 4 * (text.size() + newText.size() * occurrencesBound) + 1024;
 
     std::string out;
     out.reserve(text.size());
-    std::vector<size_t> states; // matched length of oldText after each output character
+    std::vector<uint32_t> states; // matched length of oldText after each output character
     states.reserve(text.size());
     std::string pending; // inserted text still to be scanned, stored reversed
     size_t next = 0;     // next unread character of text
@@ -102,7 +120,7 @@ std::string TCESetupBase::ReplaceText(const std::string& text, const std::string
             k = fail[k - 1];
         if (FoldAscii(c) == FoldAscii(oldText[k])) ++k;
         out += c;
-        states.push_back(k);
+        states.push_back(static_cast<uint32_t>(k));
         if (k < oldText.size()) continue;
         out.resize(out.size() - oldText.size());
         states.resize(states.size() - oldText.size());
@@ -131,6 +149,7 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
     r = ReplaceText(r, "%WINDIR%\\HELP\\", "%HelpDir%\\");
     r = ReplaceText(r, programGroupDir + "\\", "%ProgramGroupDir%\\");
     r = ReplaceText(r, "Storage Card\\", "%StorageCard%\\");
+    if (!ContainsAscii(r, "%CE")) return r;
     for (int n = 1; n <= 19; ++n) {
         if (n == 8 && shortcutFolder) continue;
         if (n == 14 && !shortcutFolder) continue;
