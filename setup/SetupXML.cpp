@@ -268,6 +268,30 @@ size_t TSetupXML::CollectMarkup(size_t i, std::string& target, const std::string
     return i;
 }
 
+// MacroizePath(markup, false, false), piece by piece. No pattern of the translation holds a CR
+// unless InstallDir or ProgramGroup does, so no match spans a line break; and a piece holds a
+// "<" (every collected line does), so it equals none of the whole-text forms unless those hold
+// one. Under these conditions the pieces give the same text as one call, in memory that does
+// not grow with the markup.
+std::string TSetupXML::MacroizeMarkup(const std::string& markup) const {
+    // An empty text would equal an empty InstallDir and come back as "%InstallDir%".
+    if (markup.empty()) return markup;
+    const auto plain = [](const std::string& s) { return s.find_first_of("\r<") == s.npos; };
+    if (markup.size() <= kMarkupPieceSize || !plain(Project.InstallDir) ||
+        !plain(Project.ProgramGroup))
+        return MacroizePath(markup, false, false);
+    std::string result;
+    result.reserve(markup.size() + markup.size() / 8);
+    size_t from = 0;
+    while (from < markup.size()) {
+        size_t to = markup.find('\r', std::min(markup.size(), from + kMarkupPieceSize));
+        to = (to == std::string::npos) ? markup.size() : to + 1;
+        result += MacroizePath(markup.substr(from, to - from), false, false);
+        from = to;
+    }
+    return result;
+}
+
 bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
     if (stream) {
         Parser->Input = TMemoryStream(ReadWholeStream(*stream));
@@ -329,9 +353,8 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
         }
     }
 
-    // An empty text would equal an empty InstallDir and come back as "%InstallDir%".
-    if (!MarkupBefore.empty()) MarkupBefore = MacroizePath(MarkupBefore, false, false);
-    if (!MarkupAfter.empty()) MarkupAfter = MacroizePath(MarkupAfter, false, false);
+    MarkupBefore = MacroizeMarkup(MarkupBefore);
+    MarkupAfter = MacroizeMarkup(MarkupAfter);
     return true;
 }
 

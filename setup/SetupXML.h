@@ -53,11 +53,14 @@ class TSetupXML : public TCESetupBase {
     // Indentation of collected markup stops growing at this depth, so that absurdly deep nesting
     // keeps the collected text linear in the document's size.
     static constexpr int kMaxMarkupIndentDepth = 16;
+    // Collected markup is put into macro form in pieces of about this size, cut after a CR.
+    static constexpr size_t kMarkupPieceSize = 64 * 1024;
 
   private:
     template <class OnTag> size_t WalkSection(size_t p, OnTag onTag);
     [[nodiscard]] const TXMLTag* TagAt(size_t i) const;
     [[nodiscard]] bool Spend(size_t i);
+    [[nodiscard]] std::string MacroizeMarkup(const std::string& markup) const;
     [[nodiscard]] const std::string& FolderForm(const std::string& path, bool shortcutFolder,
                                                 int pass);
 

@@ -61,6 +61,29 @@ TEST(MarkupLayout, OpenParmTakesInTheFollowingTags) {
                                      "|<parm name=\"s\" />");
 }
 
+// Large markup is translated in pieces; the result equals one MacroizePath over the whole text,
+// also when InstallDir holds markup and the whole-text rules could tell the two apart.
+TEST(MarkupLayout, LargeMarkupTranslatesAsOneText) {
+    for (const std::string& installDir :
+         {std::string("\\Demo"), std::string("<parm name=\"q\" />")}) {
+        std::string body = "<characteristic type=\"Install\"><parm name=\"InstallDir\" value='" +
+                           installDir + "'/></characteristic>";
+        std::string raw;
+        for (int i = 0; i < 20000; ++i) {
+            const std::string line = (i % 7 == 3) ? "<parm name=\"q\" />"
+                                                  : "<parm name=\"p\" value=\"\\Demo\\x%CE2%\" />";
+            body += line;
+            raw += (raw.empty() ? "" : "\r") + line;
+        }
+        TSetupXML h;
+        LoadText(h, Wrapped(body));
+        ASSERT_EQ(h.Project.InstallDir, installDir);
+        ASSERT_GT(raw.size(), 4 * TSetupXML::kMarkupPieceSize);
+        EXPECT_EQ(h.MarkupBefore, h.MacroizePath(raw, false, false)) << installDir;
+        EXPECT_NE(h.MarkupBefore.find("%WinDir%"), std::string::npos);
+    }
+}
+
 // The first tag names the root: a declaration makes the walk run to the end of the items.
 TEST(RootTag, XmlDeclarationBecomesTheRootAndTheWalkRunsToTheEnd) {
     const std::string body =
