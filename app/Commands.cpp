@@ -66,8 +66,7 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     if (result.Outcome == TExtractOutcome::Extracted) return;
     // Nothing half-written may stay behind under the chosen name.
     if (!existed) QFile::remove(target);
-    FServices->ShowError(this, QCoreApplication::applicationName(),
-                         FailureText(result, name, target));
+    FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }
 
 void TfrmWinCEMain::mnuEditWithVLMClick() {

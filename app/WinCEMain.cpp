@@ -92,7 +92,7 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
         FSetup->Cabinet = FCabFile.get();
         if (!FSetup->IsSetupCabinet(ToLocalPath(fileName))) {
             cursor.Restore();
-            FServices->ShowError(this, QCoreApplication::applicationName(), kInvalidSetup);
+            FServices->ShowError(this, kApplicationTitle, kInvalidSetup);
             FSetup.reset();
             FCabFile.reset();
             return;
@@ -152,7 +152,7 @@ void TfrmWinCEMain::ResetToEmpty() {
 }
 
 void TfrmWinCEMain::ShowException(const QString& text) {
-    FServices->ShowError(this, QCoreApplication::applicationName(), text);
+    FServices->ShowError(this, kApplicationTitle, text);
 }
 
 void TfrmWinCEMain::mnuOpenFileClick() {

@@ -19,6 +19,9 @@ class TCABFile;
 class TCESetup;
 class TRegistryTree;
 
+// The application title, also the caption of the window's message boxes.
+inline constexpr const char* kApplicationTitle = "Tessary";
+
 class TfrmWinCEMain : public QMainWindow {
     Q_OBJECT
 

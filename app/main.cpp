@@ -4,7 +4,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("Tessary");
+    QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationVersion("1.2.0.1");
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

@@ -1,0 +1,64 @@
+#pragma once
+// What the window tests share: services that answer instead of the user, and fixture setups.
+#include "app/WinCEMain.h"
+#include "app/WindowServices.h"
+#include "tests/support/DescriptorWriter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QTreeWidget;
+
+// Records every box and process start; dialogs answer from a queue (empty text: cancelled).
+class TFakeServices : public TWindowServices {
+  public:
+    struct TMessage {
+        QString Kind; // "error" or "warning"
+        QString Caption;
+        QString Text;
+        bool WindowVisible = false;
+    };
+    struct TDialogRun {
+        QString Filter;
+        QString ProposedName;
+        QString Title;
+    };
+
+    QStringList DialogAnswers;
+    QList<TDialogRun> DialogRuns;
+    QList<TMessage> Messages;
+    QList<QPair<QString, QStringList>> Started;
+    int AboutCount = 0;
+
+    [[nodiscard]] QString RunFileDialog(QFileDialog& dialog) override;
+    void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override;
+    bool StartDetached(const QString& program, const QStringList& arguments) override;
+    void ShowAbout(QWidget* parent) override;
+};
+
+// A window with fake services, nothing opened.
+struct TWindowFixture {
+    std::shared_ptr<TFakeServices> Services = std::make_shared<TFakeServices>();
+    std::unique_ptr<TfrmWinCEMain> Window;
+    explicit TWindowFixture(const QStringList& arguments = {});
+    [[nodiscard]] QAction* Action(const char* name) const;
+    [[nodiscard]] QTreeWidget* Tree(const char* name) const;
+    [[nodiscard]] QString Status() const;
+    // The texts of one column, top to bottom.
+    [[nodiscard]] QStringList Column(const char* list, int column) const;
+    // The row whose first column is caption, or -1.
+    [[nodiscard]] int RowOf(const char* list, const QString& caption) const;
+    void SelectProjectNode(int absoluteIndex) const;
+};
+
+// A small "CE4+" setup: three files in two folders, two shortcuts, one registry value.
+[[nodiscard]] DescriptorBuilder SmallSetup(bool ce4Plus = true);
+[[nodiscard]] std::string WriteSetup(const std::string& path, const DescriptorSpec& spec,
+                                     const SetupCabinetContents& contents = {});
+[[nodiscard]] QString Q(const std::string& text);

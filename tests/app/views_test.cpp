@@ -1,0 +1,201 @@
+// The summary pages: project tree, property rows, files and shortcuts lists, status texts and
+// the enabling of Extract File.
+#include "tests/app/AppFixtures.h"
+
+#include "setup/CABData.h"
+
+#include <QAction>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+QStringList Properties(const TWindowFixture& f) {
+    QStringList rows;
+    for (int i = 0; i < f.Tree("lvProject")->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = f.Tree("lvProject")->topLevelItem(i);
+        rows << item->text(0) + "=" + item->text(1);
+    }
+    return rows;
+}
+
+QStringList FileRow(const TWindowFixture& f, const QString& caption) {
+    const int row = f.RowOf("lvFiles", caption);
+    if (row < 0) return {};
+    QStringList texts;
+    for (int column = 0; column < 6; ++column)
+        texts << f.Tree("lvFiles")->topLevelItem(row)->text(column);
+    return texts;
+}
+
+void SelectFileRow(const TWindowFixture& f, int row) {
+    f.Tree("lvFiles")->setCurrentItem(f.Tree("lvFiles")->topLevelItem(row));
+}
+} // namespace
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // A "CE4+" setup shows the platform rows, its processor's name and its setup DLL.
+    void PropertyRowsOfACE4PlusSetup() {
+        TempDir dir;
+        DescriptorBuilder builder = SmallSetup(true);
+        builder.Spec().Processor = 10003;
+        builder.Spec().PlatformName = "PocketPC";
+        SetupCabinetContents contents;
+        contents.SetupDll = Bytes("dll");
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec(), contents)));
+        QCOMPARE(Properties(f), QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
+                                             "Install Directory=%ProgramFilesDir%\\Tide Tables",
+                                             "Platform Name=PocketPC", "Platform Min Version=4.0",
+                                             "Platform Max Version=5.0", "Processor=Hitachi SH3",
+                                             "Use Setup DLL=Yes"}));
+        QVERIFY(f.Window->HasSetupDll());
+    }
+
+    // An "MSCE" setup shows the unsupported-devices rows; an unknown processor gives an empty text.
+    void PropertyRowsOfAnOlderSetup() {
+        TempDir dir;
+        DescriptorBuilder builder = SmallSetup(false);
+        builder.Spec().Processor = 12345;
+        builder.Spec().UnsupportedDevices = std::vector<std::string>{"Jornada"};
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec())));
+        const QStringList rows = Properties(f);
+        QCOMPARE(rows.size(), 8);
+        QVERIFY2(rows[3].startsWith("Unsupported Devices="), qPrintable(rows[3]));
+        QVERIFY2(rows[4].startsWith("Min Version="), qPrintable(rows[4]));
+        QVERIFY2(rows[5].startsWith("Max Version="), qPrintable(rows[5]));
+        QCOMPARE(rows[6], QString("Processor="));
+        QCOMPARE(rows[7], QString("Use Setup DLL=No"));
+        QVERIFY(!f.Window->HasSetupDll());
+    }
+
+    // Sizes come from the cabinet entries; no entry or an empty one gives "0 bytes"; no folder "\".
+    void FileRowsShowSizesFoldersAndFlags() {
+        TempDir dir;
+        DescriptorBuilder builder("Sizes", "Co", "%CE1%\\Sizes");
+        const uint16_t sub = builder.Dir("%CE1%\\Sizes\\Sub");
+        const uint16_t big = builder.File(1, "big.bin", 0x80000000u | 0x10000000u | 1u);
+        const uint16_t empty = builder.File(sub, "empty.txt", 0x00000002);
+        builder.File(0, "rootless.txt");
+        builder.File(1, "lost.txt");
+        SetupCabinetContents contents;
+        contents.FileData[big] = std::vector<uint8_t>(1536, 'x');
+        contents.FileData[empty] = {};
+        std::vector<FixtureEntry> entries = SetupCabinetEntries(builder.Spec(), contents);
+        entries.erase(
+            std::remove_if(entries.begin(), entries.end(),
+                           [](const FixtureEntry& e) { return e.Name.rfind("LOST", 0) == 0; }),
+            entries.end());
+        WriteCabinet(dir.File("s.cab"), entries, FixtureCompression::MSZIP);
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(dir.File("s.cab")));
+        QCOMPARE(FileRow(f, "big.bin"),
+                 QStringList({"big.bin", "%InstallDir%\\",
+                              QString("1") + QLocale().decimalPoint() + "5 KB", "0x00000001", "Yes",
+                              "Yes"}));
+        QCOMPARE(FileRow(f, "empty.txt"), QStringList({"empty.txt", "%InstallDir%\\Sub\\",
+                                                       "0 bytes", "0x00000002", "No", "No"}));
+        QCOMPARE(FileRow(f, "lost.txt")[2], QString("0 bytes"));
+        QCOMPARE(FileRow(f, "rootless.txt")[1], QString("\\"));
+        const QTreeWidgetItem* row = f.Tree("lvFiles")->topLevelItem(f.RowOf("lvFiles", "big.bin"));
+        QVERIFY(row->textAlignment(2) & Qt::AlignRight);
+        QVERIFY(row->textAlignment(3) & Qt::AlignHCenter);
+    }
+
+    // Rows follow their captions, not the model's order.
+    void RowsAreSortedByCaption() {
+        TempDir dir;
+        DescriptorBuilder builder("Order", "Co", "%CE1%\\Order");
+        for (const char* name : {"zeta.txt", "Alpha.txt", "beta.txt", "10.txt", "2.txt"})
+            builder.File(1, name);
+        for (const char* title : {"Work", "apps", "Zoo", "Beta"})
+            builder.ShortcutInStandardFolder(title, 1, 11);
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("o.cab"), builder.Spec())));
+        const auto sorted = [](QStringList texts) {
+            std::sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
+                return QString::localeAwareCompare(a, b) < 0;
+            });
+            return texts;
+        };
+        const QStringList files = f.Column("lvFiles", 0);
+        QCOMPARE(files.size(), 5);
+        QCOMPARE(files, sorted(files));
+        QVERIFY(files.indexOf("Alpha.txt") < files.indexOf("zeta.txt"));
+        const QStringList shortcuts = f.Column("lvShortcuts", 0);
+        QCOMPARE(shortcuts.size(), 4);
+        QCOMPARE(shortcuts, sorted(shortcuts));
+        QVERIFY(f.Column("lvShortcuts", 2).first().endsWith("\\"));
+    }
+
+    // The tree has four fixed nodes, each showing its page and its status text.
+    void NodesSwitchPagesAndStatus() {
+        TempDir dir;
+        DescriptorBuilder builder = SmallSetup();
+        builder.Spec().Provider = "";
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec())));
+        QTreeWidget* tree = f.Tree("tvProject");
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QString("Tide Tables"));
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 3);
+        const QStringList status = {" Tide Tables Windows CE Setup", "Total of files: 3",
+                                    "Total of shortcuts: 1", "Total of registry entries: 1"};
+        auto* pages = f.Window->findChild<QStackedWidget*>("ntbViewers");
+        QCOMPARE(f.Status(), status[0]);
+        for (int node : {1, 2, 3, 0}) {
+            f.SelectProjectNode(node);
+            QCOMPARE(pages->currentIndex(), node);
+            QCOMPARE(f.Status(), status[node]);
+        }
+        QCOMPARE(tree->topLevelItem(0)->child(2)->text(0), QString("Registry Entries"));
+    }
+
+    // Extract File is enabled only on the "Files" page with a selected row.
+    void ExtractEnablingFollowsNodesAndRows() {
+        TempDir dir;
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Spec())));
+        QAction* extract = f.Action("mnuExtractFile");
+        QWidget* button = f.Window->findChild<QWidget*>("btnExtract");
+        f.SelectProjectNode(1);
+        QVERIFY(!extract->isEnabled());
+        SelectFileRow(f, 0);
+        QVERIFY(extract->isEnabled());
+        QVERIFY(button->isEnabled());
+        f.SelectProjectNode(2);
+        QVERIFY(!extract->isEnabled());
+        QVERIFY(!button->isEnabled());
+        f.SelectProjectNode(1);
+        QVERIFY(extract->isEnabled());
+        f.Tree("lvFiles")->clearSelection();
+        QVERIFY(!extract->isEnabled());
+        SelectFileRow(f, 1);
+        f.Window->CloseSetup();
+        QVERIFY(!extract->isEnabled());
+    }
+
+    // The project tree refuses to collapse, by call and by keyboard.
+    void ProjectTreeNeverCollapses() {
+        TempDir dir;
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Spec())));
+        QTreeWidget* tree = f.Tree("tvProject");
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QVERIFY(root->isExpanded());
+        tree->collapseItem(root);
+        QVERIFY(root->isExpanded());
+        root->setExpanded(false);
+        QVERIFY(root->isExpanded());
+        tree->setCurrentItem(root);
+        QTest::keyClick(tree, Qt::Key_Left);
+        QVERIFY(root->isExpanded());
+    }
+};
+
+QTEST_MAIN(ViewsTest)
+#include "views_test.moc"
