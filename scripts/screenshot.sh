@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Makes docs/screenshot.png: the viewer with the bundled sample setup open, under Xvfb.
+# Usage: scripts/screenshot.sh [BUILD_DIR]   (default: build; it must hold app/tessary and
+# samples/Sample.cab, which scripts/run.sh or a plain build produces).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+viewer="$build/app/tessary"
+sample="$build/samples/Sample.cab"
+for needed in "$viewer" "$sample"; do
+  [ -e "$needed" ] || { echo "missing $needed: build first" >&2; exit 1; }
+done
+out=docs/screenshot.png
+mkdir -p docs
+
+# Runs inside the X server: start the viewer, wait for its window, grab the screen, stop it.
+xvfb-run -a -s "-screen 0 760x480x24" bash -c '
+  set -eu
+  "$1" "$2" &
+  viewer=$!
+  for _ in $(seq 1 50); do
+    xwininfo -root -tree 2>/dev/null | grep -q "Tessary - " && break
+    sleep 0.2
+  done
+  sleep 1
+  window=$(xwininfo -root -tree | awk "/\"Tessary - /{print \$1; exit}")
+  import -window "$window" "$3"
+  kill "$viewer"
+  wait "$viewer" 2>/dev/null || true
+' screenshot "$viewer" "$sample" "$out"
+echo "wrote $out"
