@@ -2,8 +2,6 @@
 
 #include "cab/Errors.h"
 
-#include <cstdio>
-
 namespace {
 bool IsLeapYear(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -31,8 +29,17 @@ TDateTime DosDateTimeToDateTime(uint16_t dosDate, uint16_t dosTime) {
 }
 
 std::string FormatDateTime(const TDateTime& v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", v.Year, v.Month, v.Day,
-                  v.Hour, v.Minute, v.Second);
+    // By hand rather than snprintf: listings of many thousand entries format one per entry.
+    std::string text = "0000-00-00 00:00:00";
+    auto put = [&text](size_t at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+    };
+    put(0, v.Year, 4);
+    put(5, v.Month, 2);
+    put(8, v.Day, 2);
+    put(11, v.Hour, 2);
+    put(14, v.Minute, 2);
+    put(17, v.Second, 2);
     return text;
 }

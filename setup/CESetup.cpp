@@ -112,8 +112,12 @@ std::vector<std::optional<TCABFileEntry>> TCESetup::FindCabEntries() {
 
 bool CabinetHasSetupDll(TCABFile& cabinet) {
     cabinet.ListContents();
+    return HasSetupDllEntry(cabinet.CABFileContents);
+}
+
+bool HasSetupDllEntry(const TCABFileContents& contents) {
     const std::string wanted = "." + std::to_string(999);
-    for (const TCABFileEntry& entry : cabinet.CABFileContents.Items()) {
+    for (const TCABFileEntry& entry : contents.Items()) {
         const size_t dot = entry.Name.rfind('.');
         if (dot != std::string::npos && entry.Name.compare(dot, std::string::npos, wanted) == 0)
             return true;

@@ -49,3 +49,5 @@ class TCESetup : public TCESetupBase {
 // Whether the cabinet holds a setup DLL: an entry whose extension is exactly ".999". Lists the
 // cabinet afresh.
 [[nodiscard]] bool CabinetHasSetupDll(TCABFile& cabinet);
+// The same test on entries already listed.
+[[nodiscard]] bool HasSetupDllEntry(const TCABFileContents& contents);

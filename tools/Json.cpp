@@ -20,73 +20,99 @@ std::string Latin1ToUtf8(const std::string& text) {
     return out;
 }
 
-ordered_json EntriesToJson(const TCABFile& cabinet) {
-    ordered_json entries = ordered_json::array();
-    for (const TCABFileEntry& e : cabinet.CABFileContents.Items())
-        entries.push_back(
-            {{"Name", Latin1ToUtf8(e.Name)}, {"Size", e.Size}, {"Date", FormatDateTime(e.Date)}});
-    return entries;
-}
-
 namespace {
 
+// Rows are built in place: initializer lists would copy every value once more, which shows on
+// setups of many thousand files.
+class Row {
+  public:
+    // Reserved: the ordered map's keys are const, so growing it copies every member.
+    Row() : FValue(ordered_json::object()) {
+        FValue.get_ref<ordered_json::object_t&>().reserve(16);
+    }
+    template <class T> Row& Add(const char* key, T&& value) {
+        FValue.get_ref<ordered_json::object_t&>().emplace(key, std::forward<T>(value));
+        return *this;
+    }
+    Row& Text(const char* key, const std::string& value) { return Add(key, Latin1ToUtf8(value)); }
+    ordered_json Take() { return std::move(FValue); }
+
+  private:
+    ordered_json FValue;
+};
+
+template <class Table, class Fill> ordered_json Rows(const Table& table, Fill fill) {
+    ordered_json rows = ordered_json::array();
+    auto& array = rows.get_ref<ordered_json::array_t&>();
+    array.reserve(table.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        Row row;
+        fill(row, table[i], i);
+        array.push_back(row.Take());
+    }
+    return rows;
+}
+
 ordered_json ProjectToJson(const TCEINFProject& p) {
-    const auto s = Latin1ToUtf8;
-    return {{"CE4Plus", p.CE4Plus},
-            {"SoftwareName", s(p.SoftwareName)},
-            {"HeaderAppName", s(p.HeaderAppName)},
-            {"CompanyName", s(p.CompanyName)},
-            {"ProgramGroup", s(p.ProgramGroup)},
-            {"UnsupportedDevices", s(p.UnsupportedDevices)},
-            {"InstallDir", s(p.InstallDir)},
-            {"Processor", p.Processor},
-            {"MinVersion", s(p.MinVersion)},
-            {"MaxVersion", s(p.MaxVersion)},
-            {"PlatformName", s(p.PlatformName)},
-            {"PlatformMinVersion", s(p.PlatformMinVersion)},
-            {"PlatformMaxVersion", s(p.PlatformMaxVersion)}};
+    Row row;
+    row.Add("CE4Plus", p.CE4Plus)
+        .Text("SoftwareName", p.SoftwareName)
+        .Text("HeaderAppName", p.HeaderAppName)
+        .Text("CompanyName", p.CompanyName)
+        .Text("ProgramGroup", p.ProgramGroup)
+        .Text("UnsupportedDevices", p.UnsupportedDevices)
+        .Text("InstallDir", p.InstallDir)
+        .Add("Processor", p.Processor)
+        .Text("MinVersion", p.MinVersion)
+        .Text("MaxVersion", p.MaxVersion)
+        .Text("PlatformName", p.PlatformName)
+        .Text("PlatformMinVersion", p.PlatformMinVersion)
+        .Text("PlatformMaxVersion", p.PlatformMaxVersion);
+    return row.Take();
 }
 
 } // namespace
 
+ordered_json EntriesToJson(const TCABFile& cabinet) {
+    return Rows(cabinet.CABFileContents.Items(), [](Row& row, const TCABFileEntry& e, size_t) {
+        row.Text("Name", e.Name).Add("Size", e.Size).Add("Date", FormatDateTime(e.Date));
+    });
+}
+
 ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
-    const auto s = Latin1ToUtf8;
-    ordered_json root;
-    root["format"] = setup.Format == kFormatXML ? "xml" : "binary";
-    root["project"] = ProjectToJson(setup.Project);
-    ordered_json& strings = root["strings"] = ordered_json::array();
-    for (const TCEINFString& r : setup.Strings)
-        strings.push_back({{"Id", r.Id}, {"Text", s(r.Text)}});
-    ordered_json& dirs = root["dirs"] = ordered_json::array();
-    for (const TCEINFDir& r : setup.Dirs)
-        dirs.push_back({{"Id", r.Id}, {"Path", s(r.Path)}});
-    ordered_json& regpaths = root["regpaths"] = ordered_json::array();
-    for (const TCEINFRegPath& r : setup.RegPaths)
-        regpaths.push_back({{"Id", r.Id}, {"Root", r.Root}, {"Path", s(r.Path)}});
-    ordered_json& files = root["files"] = ordered_json::array();
+    Row root;
+    root.Add("format", setup.Format == kFormatXML ? "xml" : "binary");
+    root.Add("project", ProjectToJson(setup.Project));
+    root.Add("strings", Rows(setup.Strings, [](Row& row, const TCEINFString& r, size_t) {
+                 row.Add("Id", r.Id).Text("Text", r.Text);
+             }));
+    root.Add("dirs", Rows(setup.Dirs, [](Row& row, const TCEINFDir& r, size_t) {
+                 row.Add("Id", r.Id).Text("Path", r.Path);
+             }));
+    root.Add("regpaths", Rows(setup.RegPaths, [](Row& row, const TCEINFRegPath& r, size_t) {
+                 row.Add("Id", r.Id).Add("Root", r.Root).Text("Path", r.Path);
+             }));
     const auto entries = setup.FindCabEntries();
-    for (size_t i = 0; i < setup.Files.size(); ++i) {
-        const TCEINFFile& r = setup.Files[i];
-        ordered_json row = {{"Id", r.Id},       {"Dir", s(r.Dir)},   {"FileNo", r.FileNo},
-                            {"Flags", r.Flags}, {"Name", s(r.Name)}, {"Size", nullptr}};
-        if (entries[i]) row["Size"] = entries[i]->Size;
-        files.push_back(std::move(row));
-    }
-    ordered_json& values = root["regvalues"] = ordered_json::array();
-    for (const TCEINFRegValue& r : setup.RegValues)
-        values.push_back({{"Id", r.Id},
-                          {"Root", r.Root},
-                          {"KeyPath", s(r.KeyPath)},
-                          {"DataType", r.DataType},
-                          {"Name", s(r.Name)},
-                          {"Data", s(r.Data)}});
-    ordered_json& shortcuts = root["shortcuts"] = ordered_json::array();
-    for (const TCEINFShortcut& r : setup.Shortcuts)
-        shortcuts.push_back({{"Id", r.Id},
-                             {"Folder", s(r.Folder)},
-                             {"FileName", s(r.FileName)},
-                             {"Name", s(r.Name)}});
-    root["setupDll"] = CabinetHasSetupDll(cabinet);
-    root["entries"] = EntriesToJson(cabinet);
-    return root;
+    if (setup.Files.empty()) cabinet.ListContents();
+    root.Add(
+        "files", Rows(setup.Files, [&](Row& row, const TCEINFFile& r, size_t i) {
+            row.Add("Id", r.Id).Text("Dir", r.Dir).Add("FileNo", r.FileNo).Add("Flags", r.Flags);
+            row.Text("Name", r.Name);
+            if (entries[i])
+                row.Add("Size", entries[i]->Size);
+            else
+                row.Add("Size", nullptr);
+        }));
+    root.Add("regvalues", Rows(setup.RegValues, [](Row& row, const TCEINFRegValue& r, size_t) {
+                 row.Add("Id", r.Id).Add("Root", r.Root).Text("KeyPath", r.KeyPath);
+                 row.Add("DataType", r.DataType).Text("Name", r.Name).Text("Data", r.Data);
+             }));
+    root.Add("shortcuts", Rows(setup.Shortcuts, [](Row& row, const TCEINFShortcut& r, size_t) {
+                 row.Add("Id", r.Id).Text("Folder", r.Folder).Text("FileName", r.FileName);
+                 row.Text("Name", r.Name);
+             }));
+    // One listing serves the sizes, the setup DLL test and the entries.
+    root.Add("setupDll", HasSetupDllEntry(cabinet.CABFileContents));
+    root.Add("entries", EntriesToJson(cabinet));
+    return root.Take();
 }

@@ -73,7 +73,7 @@ int ListEntries(const std::string& path, bool json) {
     if (json) {
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
-        std::cout << root.dump(2) << '\n';
+        std::cout << root.dump() << '\n';
     } else {
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
             std::cout << e.Name << '\t' << e.Size << '\t' << FormatDateTime(e.Date) << '\n';
@@ -84,16 +84,16 @@ int ListEntries(const std::string& path, bool json) {
 int Run(const Options& o) {
     if (o.Entries) return ListEntries(o.File, o.Json);
 
-    // The same sequence as the window's: identify, then load through the facade.
+    // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
-    if (!setup.IsSetupCabinet(o.File)) {
+    // A binary descriptor that fails part way still shows what was decoded.
+    (void)setup.LoadSetup(o.File, std::string(), false);
+    if (setup.Format == kFormatNone) {
         std::fprintf(stderr, "%s\n", kNotSetup);
         return kExitNotSetup;
     }
-    // A binary descriptor that fails part way still shows what was decoded.
-    (void)setup.LoadSetup(o.File, std::string(), false);
 
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
@@ -117,7 +117,7 @@ int Run(const Options& o) {
     if (const auto it = o.Values.find("--extract-all"); it != o.Values.end())
         return ExtractAllFiles(setup, it->second, std::cerr) ? 0 : kExitFailure;
     if (o.Json) {
-        std::cout << SetupToJson(setup, cab).dump(2) << '\n';
+        std::cout << SetupToJson(setup, cab).dump() << '\n';
         return 0;
     }
     WriteTextReport(std::cout, setup, cab);
