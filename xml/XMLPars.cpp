@@ -113,6 +113,8 @@ void TXMLParser::Normalize() {
 
 void TXMLParser::Reset() {
     ClearItems();
+    // A name left from the previous document would put the next one under the script rule.
+    LastTagName.clear();
     ItemStart = 0;
     ItemEnd = 0;
     LastEnd = -1;

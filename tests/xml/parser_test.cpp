@@ -158,4 +158,9 @@ TEST(ParserLifecycle, EachParseStartsAfresh) {
     EXPECT_EQ(parser.LastEnd, -1);
     ParseText(parser, "");
     EXPECT_THAT(parser.Items, IsEmpty());
+    // A document ending in an open script does not put the next one under the script rule.
+    ParseText(parser, "<script>");
+    EXPECT_EQ(parser.LastTagName, "script");
+    ParseText(parser, "text<b>");
+    EXPECT_THAT(Describe(parser), ElementsAre("T:text", "<b"));
 }
