@@ -45,7 +45,7 @@ class TBinaryDecoder {
         : FSetup(setup), FProject(setup.Project), FBytes(bytes),
           // Decoded text may outgrow the descriptor a little (macro names, joined paths), but
           // not by orders of magnitude; overlapping entries could make it do so.
-          FBudget(16 * uint64_t{bytes.size()} + (1u << 20)) {}
+          FBudget(16 * uint64_t{bytes.size()} + (64u << 10)) {}
 
     void Run() {
         Header();
