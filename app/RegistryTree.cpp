@@ -99,8 +99,12 @@ TRegistryTree::TRegistryTree(QTreeWidget* tvRegistry, QTreeWidget* lvRegistry,
     // HKEY_CURRENT_USER must also follow the selection, or "Device Registry" stays selected.
     connect(tvRegistry, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (FChanging) return;
-        if (!FIndexValid) RebuildIndex();
-        if (FNodeRegistry && FNodeRegistry->isSelected()) tvRegistryChange(FNodeRegistry);
+        try {
+            if (!FIndexValid) RebuildIndex();
+            if (FNodeRegistry && FNodeRegistry->isSelected()) tvRegistryChange(FNodeRegistry);
+        } catch (...) {
+            this->lvRegistry->clear();
+        }
     });
     connect(tvRegistry, &QTreeWidget::itemCollapsed, this, &TRegistryTree::OnItemCollapsed);
     // The window may clear the control itself; then our node pointers must go too.
@@ -333,7 +337,12 @@ void TRegistryTree::tvRegistryCollapsing(const QTreeWidgetItem* node, bool& allo
 
 void TRegistryTree::OnItemCollapsed(QTreeWidgetItem* node) {
     bool allow = true;
-    tvRegistryCollapsing(node, allow);
+    try {
+        tvRegistryCollapsing(node, allow);
+    } catch (...) {
+        // The index could not be rebuilt; the root is still known by its mark.
+        allow = !node || node->data(0, kKindRole).toInt() != kKindRegistry;
+    }
     // Qt has no veto before collapsing, so a refused collapse is undone at once.
     if (!allow) node->setExpanded(true);
 }

@@ -44,7 +44,8 @@ class TRegistryTree : public QObject {
     ~TRegistryTree() override;
 
     // Builds the tree from the model's registry values, in model order. The model is copied,
-    // so the setup may be freed before Clear.
+    // so the setup may be freed before Clear. Throws only when memory runs out, leaving both
+    // controls empty.
     void Fill(const TCESetupBase& setup);
     // Empties both controls and forgets the root nodes.
     void Clear();
@@ -82,7 +83,6 @@ class TRegistryTree : public QObject {
     void OnItemCollapsed(QTreeWidgetItem* node);
     void ForgetNodes();
     void RebuildIndex();
-    void IndexSubtree(QTreeWidgetItem* node, const std::string& parentKey);
     QTreeWidgetItem* NewKeyNode(QTreeWidgetItem* parent, const std::string& caption);
     QTreeWidgetItem* RootKeyNode(int root);
     void FillValueList(const QTreeWidgetItem* node);

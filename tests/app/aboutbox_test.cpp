@@ -9,18 +9,29 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
-QApplication& EnsureApp() {
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// One application for the whole run, destroyed before the program's exit handlers run: a
+// QApplication left to static destruction outlives parts of Qt and crashes at exit.
+class TQtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!QCoreApplication::instance()) FApp = std::make_unique<QApplication>(FArgc, FArgv);
+    }
+    void TearDown() override { FApp.reset(); }
+
+  private:
+    int FArgc = 1;
+    char FName[9] = "test_app";
+    char* FArgv[2] = {FName, nullptr};
+    std::unique_ptr<QApplication> FApp;
+};
+
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 // Runs inspect on the modal box once it is up, then closes it the way close does.
 void WhileShown(QWidget* parent, const std::function<void(TfrmAboutBox&)>& inspect,
@@ -48,7 +59,6 @@ std::string LabelText(const QWidget& box, const char* name) {
 }
 
 TEST(AboutBox, ShowsNameVersionNoticeAndCreditsWhereTheLayoutPutsThem) {
-    EnsureApp();
     TfrmAboutBox box;
     EXPECT_EQ(box.windowTitle().toStdString(), "About Tessary");
     EXPECT_EQ(box.size(), QSize(373, 205));
@@ -94,7 +104,6 @@ TEST(AboutBox, ShowsNameVersionNoticeAndCreditsWhereTheLayoutPutsThem) {
 }
 
 TEST(AboutBox, EachCommandShowsAFreshBoxAndFreesItWhenClosed) {
-    EnsureApp();
     QWidget window;
     QPointer<TfrmAboutBox> first;
     WhileShown(
@@ -118,7 +127,6 @@ TEST(AboutBox, EachCommandShowsAFreshBoxAndFreesItWhenClosed) {
 }
 
 TEST(AboutBox, OkClosesWithTheOkResult) {
-    EnsureApp();
     TfrmAboutBox box;
     QTimer::singleShot(0, box.btnOK, &QPushButton::click);
     EXPECT_EQ(box.exec(), QDialog::Accepted);

@@ -12,15 +12,25 @@
 
 namespace {
 
-QApplication& EnsureApp() {
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// One application for the whole run, destroyed before the program's exit handlers run: a
+// QApplication left to static destruction outlives parts of Qt and crashes at exit.
+class TQtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!QCoreApplication::instance()) FApp = std::make_unique<QApplication>(FArgc, FArgv);
+    }
+    void TearDown() override { FApp.reset(); }
+
+  private:
+    int FArgc = 1;
+    char FName[9] = "test_app";
+    char* FArgv[2] = {FName, nullptr};
+    std::unique_ptr<QApplication> FApp;
+};
+
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 void AddValue(TCESetupBase& setup, int root, const std::string& keyPath, const std::string& name,
               const std::string& data = "x", int type = kTypeString) {
@@ -58,7 +68,7 @@ std::string Text(const QTreeWidgetItem* item, int column = 0) {
 
 class RegistryTreeTest : public ::testing::Test {
   protected:
-    RegistryTreeTest() : app(EnsureApp()), tree(&tv, &lv, {}) {}
+    RegistryTreeTest() : tree(&tv, &lv, {}) {}
 
     // The value names the list shows, top to bottom.
     std::vector<std::string> Listed() const {
@@ -75,7 +85,6 @@ class RegistryTreeTest : public ::testing::Test {
     }
     void Select(QTreeWidgetItem* node) { tv.setCurrentItem(node); }
 
-    QApplication& app;
     TCESetupBase setup;
     QTreeWidget tv;
     QTreeWidget lv;
