@@ -304,6 +304,7 @@ void TRegistryTree::tvRegistryChange(QTreeWidgetItem* node) {
         FillValueList(node);
     } catch (...) {
         lvRegistry->clear();
+        lvRegistry->setUpdatesEnabled(true);
     }
 }
 
