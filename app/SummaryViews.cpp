@@ -32,11 +32,20 @@ QString YesNo(bool value) {
 }
 
 // Adds the rows in the order of their captions, compared as the user's locale sorts text.
-void AddSorted(QTreeWidget* list, QList<QTreeWidgetItem*> rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](QTreeWidgetItem* a, QTreeWidgetItem* b) {
-        return QString::localeAwareCompare(a->text(0), b->text(0)) < 0;
+void AddSorted(QTreeWidget* list, const QList<QTreeWidgetItem*>& rows) {
+    // Captions taken out once: reading them back from the items costs more than comparing.
+    std::vector<std::pair<QString, QTreeWidgetItem*>> keyed;
+    keyed.reserve(static_cast<size_t>(rows.size()));
+    for (QTreeWidgetItem* row : rows)
+        keyed.emplace_back(row->text(0), row);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return QString::localeAwareCompare(a.first, b.first) < 0;
     });
-    list->addTopLevelItems(rows);
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& [caption, row] : keyed)
+        sorted << row;
+    list->addTopLevelItems(sorted);
 }
 
 int AbsoluteIndex(QTreeWidgetItem* node) {

@@ -1,0 +1,120 @@
+// Opening a setup of 20,000 files in the window (offscreen), against loading the same setup
+// through the facade alone and against the command-line tool's --json report, in one run.
+#include "app/WinCEMain.h"
+#include "cab/cabfiles.h"
+#include "setup/CESetup.h"
+#include "tests/support/DescriptorWriter.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+constexpr int kFiles = 20000;
+
+// Answers nothing and shows nothing, so the window never waits.
+class TSilentServices : public TWindowServices {
+  public:
+    QString RunFileDialog(QFileDialog&) override { return {}; }
+    void ShowError(QWidget*, const QString&, const QString& text) override {
+        std::fprintf(stderr, "unexpected error box: %s\n", qPrintable(text));
+        std::abort();
+    }
+    void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override {
+        ShowError(parent, caption, text);
+    }
+    bool StartDetached(const QString&, const QStringList&) override { return false; }
+    void ShowAbout(QWidget*) override {}
+};
+
+const std::string& LargeSetup() {
+    static TempDir dir;
+    static const std::string path = [] {
+        DescriptorBuilder builder("Generated", "Bench", "%CE1%\\Generated");
+        const uint16_t folders[3] = {1, builder.Dir("%CE1%\\Generated\\Data"),
+                                     builder.Dir("%CE2%")};
+        SetupCabinetContents contents;
+        for (int i = 0; i < kFiles; ++i) {
+            // Model order differs from caption order, so the sort has work to do.
+            const std::string name = "file" + std::to_string((i * 7919) % kFiles) + ".dat";
+            const uint16_t id = builder.File(folders[i % 3], name);
+            contents.FileData[id] = Bytes(name);
+        }
+        builder.ShortcutInStandardFolder("Generated", 1, 11);
+        builder.RegString(builder.RegKey(2, "Software\\Bench"), "Files", "20000");
+        const std::string file = dir.File("large.cab");
+        WriteSetupCabinet(file, builder.Spec(), contents, FixtureCompression::MSZIP);
+        return file;
+    }();
+    return path;
+}
+
+// Baseline: what any reader of the setup must do, identification and load through the facade.
+void BM_FacadeLoad(benchmark::State& state) {
+    const std::string& path = LargeSetup();
+    for (auto _ : state) {
+        TCABFile cabinet;
+        TCESetup setup;
+        setup.Cabinet = &cabinet;
+        if (!setup.IsSetupCabinet(path) || !setup.LoadSetup(path, "", false))
+            state.SkipWithError("the generated setup does not load");
+        benchmark::DoNotOptimize(setup.FileCount());
+    }
+}
+
+// The window: identification, load, one listing for all sizes, the lists filled and sorted.
+void BM_WindowOpen(benchmark::State& state) {
+    const QString path = QString::fromStdString(LargeSetup());
+    TfrmWinCEMain window({}, std::make_shared<TSilentServices>());
+    for (auto _ : state) {
+        window.OpenSetup(path);
+        if (!window.SetupOpen()) state.SkipWithError("the window did not open the setup");
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.CloseSetup();
+        state.ResumeTiming();
+    }
+}
+
+// The command-line tool's report of the same setup, as a separate process.
+void BM_ToolJson(benchmark::State& state) {
+    const std::string tool = std::string(TESSARY_BINARY_DIR) + "/tools/tessary-info";
+    if (access(tool.c_str(), X_OK) != 0) {
+        state.SkipWithError("tools/tessary-info is not built");
+        return;
+    }
+    const std::string& path = LargeSetup();
+    for (auto _ : state) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        char* argv[] = {const_cast<char*>(tool.c_str()), const_cast<char*>("--json"),
+                        const_cast<char*>(path.c_str()), nullptr};
+        pid_t pid = 0;
+        int status = 0;
+        if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv, environ) != 0 ||
+            waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("tessary-info --json failed");
+        posix_spawn_file_actions_destroy(&actions);
+    }
+}
+
+BENCHMARK(BM_FacadeLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WindowOpen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ToolJson)->Unit(benchmark::kMillisecond)->UseRealTime();
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
