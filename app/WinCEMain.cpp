@@ -71,7 +71,7 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
     // Expected beside the viewer; whether it exists is never checked.
     FEditorPath = QDir(QCoreApplication::applicationDirPath()).filePath("Velmora.exe");
     TfrmWinCEMain* window = this;
-    SetErrorReporter([window](const std::string&, const std::string& text) {
+    FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
         window->FServices->ShowWarning(window, "Error", ToDisplay(text));
     });
     if (!arguments.isEmpty())
@@ -80,7 +80,7 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
 
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
-    SetErrorReporter({});
+    SetErrorReporter(std::move(FPreviousReporter));
 }
 
 void TfrmWinCEMain::OpenSetup(const QString& fileName) {

@@ -2,6 +2,7 @@
 // The main window: menu, toolbar, status bar, the project tree with its four pages, and the
 // two operations everything turns on, OpenSetup and CloseSetup.
 #include "app/WindowServices.h"
+#include "cab/ErrorReporter.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -83,6 +84,7 @@ class TfrmWinCEMain : public QMainWindow {
     static void tvProjectCollapsing(QTreeWidgetItem* node, bool& allowCollapse);
 
     std::shared_ptr<TWindowServices> FServices;
+    TErrorReporter FPreviousReporter;
     std::unique_ptr<TCABFile> FCabFile;
     std::unique_ptr<TCESetup> FSetup;
     std::unique_ptr<TRegistryTree> FRegistryTree;

@@ -135,6 +135,8 @@ class ShellTest : public QObject {
         f.Window->OpenSetup(path);
         CheckOpen(f, path);
         QVERIFY(f.Services->Messages.isEmpty());
+        QCOMPARE(f.Tree("tvRegistry")->topLevelItemCount(), 1);
+        QCOMPARE(f.Tree("tvRegistry")->currentItem()->text(0), QString("HKEY_CURRENT_USER"));
         f.Action("mnuCloseSetup")->trigger();
         CheckEmpty(f);
         f.Window->CloseSetup();
@@ -256,6 +258,20 @@ class ShellTest : public QObject {
         QCOMPARE(f.Services->Messages[0].Kind, QString("warning"));
         QCOMPARE(f.Services->Messages[0].Caption, QString("Error"));
         QCOMPARE(f.Services->Messages[0].Text, QString("The disk is full."));
+    }
+
+    // A window gives back the reporter it found when it goes.
+    void ReporterIsRestoredAfterTheWindow() {
+        int outside = 0;
+        SetErrorReporter([&outside](const std::string&, const std::string&) { ++outside; });
+        {
+            TWindowFixture f;
+            ReportError("Error", "inside");
+            QCOMPARE(f.Services->Messages.size(), 1);
+        }
+        ReportError("Error", "after");
+        QCOMPARE(outside, 1);
+        SetErrorReporter({});
     }
 };
 
