@@ -8,9 +8,11 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -270,6 +272,8 @@ TEST(CabFile, NamesThatClimbOutOfTheTargetAreRefused) {
     EXPECT_FALSE(fs::exists(dir.Path() + "/target/evil2.txt"));
 }
 
+// Windows has no file-size limit to make a write fail this way.
+#ifndef _WIN32
 TEST(CabFile, FailedWriteIsReportedAndLeavesNoPartialFile) {
     TempDir dir;
     WriteCabinet(dir.File("big.cab"), {{"big.bin", Pattern(300000)}}, FixtureCompression::MSZIP);
@@ -297,6 +301,7 @@ TEST(CabFile, FailedWriteIsReportedAndLeavesNoPartialFile) {
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].rfind("Error: ", 0), 0u) << reports[0];
 }
+#endif
 
 TEST(CabFile, CompressionOnlyMembersKeepTheirInitialValues) {
     TCABFile cab;

@@ -64,7 +64,7 @@ TEST(CabinetCorpus, HostileCabinetsAreSurvivedAndWriteOnlyBelowTheTarget) {
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
         TempDir root;
-        const std::string target = root.Path() + "/target";
+        const std::string target = root.File("target");
         TCABFile cab;
         (void)cab.IsCabinet(path);
         cab.CABFile = path;

@@ -1,12 +1,11 @@
 #include "tests/support/CabinetBuilder.h"
 
-#include <libgcab.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -18,47 +17,7 @@ uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-void Check(gboolean ok, GError* error, const char* what) {
-    if (ok) return;
-    std::string message = std::string(what) + ": " + (error ? error->message : "failed");
-    if (error) g_error_free(error);
-    throw std::runtime_error(message);
-}
-
 } // namespace
-
-std::vector<uint8_t> BuildCabinet(const std::vector<FixtureEntry>& entries,
-                                  FixtureCompression compression) {
-    GCabCabinet* cabinet = gcab_cabinet_new();
-    GCabFolder* folder = gcab_folder_new(
-        compression == FixtureCompression::MSZIP ? GCAB_COMPRESSION_MSZIP : GCAB_COMPRESSION_NONE);
-    GError* error = nullptr;
-    for (const FixtureEntry& e : entries) {
-        GBytes* bytes = g_bytes_new(e.Data.data(), e.Data.size());
-        GCabFile* file = gcab_file_new_with_bytes(e.Name.c_str(), bytes);
-        g_bytes_unref(bytes);
-        const gboolean added = gcab_folder_add_file(folder, file, FALSE, nullptr, &error);
-        g_object_unref(file);
-        Check(added, error, "gcab_folder_add_file");
-    }
-    Check(gcab_cabinet_add_folder(cabinet, folder, &error), error, "gcab_cabinet_add_folder");
-    g_object_unref(folder);
-    GOutputStream* out = g_memory_output_stream_new_resizable();
-    const gboolean written =
-        gcab_cabinet_write_simple(cabinet, out, nullptr, nullptr, nullptr, &error);
-    g_output_stream_close(out, nullptr, nullptr);
-    const auto* data =
-        static_cast<const uint8_t*>(g_memory_output_stream_get_data(G_MEMORY_OUTPUT_STREAM(out)));
-    std::vector<uint8_t> result(
-        data, data + g_memory_output_stream_get_data_size(G_MEMORY_OUTPUT_STREAM(out)));
-    g_object_unref(out);
-    g_object_unref(cabinet);
-    Check(written, error, "gcab_cabinet_write_simple");
-    // Dates are written by hand so that they do not depend on the time zone.
-    for (size_t i = 0; i < entries.size(); ++i)
-        PatchEntryDateTime(result, static_cast<int>(i), entries[i].DosDate, entries[i].DosTime);
-    return result;
-}
 
 void WriteCabinet(const std::string& path, const std::vector<FixtureEntry>& entries,
                   FixtureCompression compression) {
@@ -102,9 +61,21 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
 }
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp here: try fresh names until one can be created.
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && FPath.empty(); ++attempt) {
+        const std::filesystem::path candidate = base / ("tessary-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) FPath = candidate.string();
+    }
+    if (FPath.empty()) throw std::runtime_error("cannot create a temporary folder");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "tessary-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     FPath = pattern;
+#endif
 }
 
 TempDir::~TempDir() {

@@ -1,5 +1,7 @@
 #pragma once
 // Builds cabinets for tests with libgcab, with chosen names, contents and stored dates.
+#include "cab/FileSystem.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,7 +35,10 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     [[nodiscard]] const std::string& Path() const { return FPath; }
-    [[nodiscard]] std::string File(const std::string& name) const { return FPath + "/" + name; }
+    // Joined with the platform's separator, as the cabinet reader joins its target paths.
+    [[nodiscard]] std::string File(const std::string& name) const {
+        return FPath + kPathSeparator + name;
+    }
 
   private:
     std::string FPath;
