@@ -91,17 +91,7 @@ void TfrmWinCEMain::FillProperties() {
     row("Use Setup DLL", HasSetupDll() ? "Yes" : "No");
 }
 
-bool TfrmWinCEMain::HasSetupDll() {
-    if (!FCabFile) return false;
-    FCabFile->ListContents();
-    const std::string wanted = "." + std::to_string(999);
-    for (const TCABFileEntry& entry : FCabFile->CABFileContents.Items()) {
-        const size_t dot = entry.Name.rfind('.');
-        if (dot != std::string::npos && entry.Name.compare(dot, std::string::npos, wanted) == 0)
-            return true;
-    }
-    return false;
-}
+bool TfrmWinCEMain::HasSetupDll() { return FCabFile && CabinetHasSetupDll(*FCabFile); }
 
 void TfrmWinCEMain::FillFiles() {
     const std::vector<std::optional<TCABFileEntry>> entries = FSetup->FindCabEntries();
