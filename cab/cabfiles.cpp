@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <string_view>
 
 namespace {
 
@@ -287,6 +288,22 @@ bool TCABFile::ExtractEntry(const std::string& entryName, const std::string& des
     return ProcessCabinet() == 0;
 }
 
+#ifdef _WIN32
+namespace {
+// Windows opens a device, not a file, for these names whatever their extension, and a ":"
+// inside a name writes an alternate data stream.
+bool IsWindowsDeviceOrStream(std::string_view part) {
+    if (part.find(':') != std::string_view::npos) return true;
+    std::string stem(part.substr(0, part.find('.')));
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+} // namespace
+#endif
+
 bool IsSafeEntryName(const std::string& name) {
     if (name.empty()) return true;
     if (name[0] == '\\' || name[0] == '/') return false;
@@ -295,7 +312,11 @@ bool IsSafeEntryName(const std::string& name) {
     while (start <= name.size()) {
         size_t end = name.find_first_of("\\/", start);
         if (end == std::string::npos) end = name.size();
-        if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+        const std::string_view part = std::string_view(name).substr(start, end - start);
+        if (part == "..") return false;
+#ifdef _WIN32
+        if (IsWindowsDeviceOrStream(part)) return false;
+#endif
         start = end + 1;
     }
     return true;

@@ -101,3 +101,14 @@ TEST(CabinetDll, SpannedCabinetEndsWithoutTheNextPart) {
     TMemoryStream stream;
     EXPECT_FALSE(cab.ExtractToStream(stream, name));
 }
+
+TEST(Win32EntryNames, DeviceNamesAndStreamsAreRefused) {
+    EXPECT_FALSE(IsSafeEntryName("CON"));
+    EXPECT_FALSE(IsSafeEntryName("nul.txt"));
+    EXPECT_FALSE(IsSafeEntryName("sub\\com1.log"));
+    EXPECT_FALSE(IsSafeEntryName("LPT9"));
+    EXPECT_FALSE(IsSafeEntryName("file.txt:stream"));
+    EXPECT_TRUE(IsSafeEntryName("console.txt"));
+    EXPECT_TRUE(IsSafeEntryName("com10.txt"));
+    EXPECT_TRUE(IsSafeEntryName("sub\\connect.dat"));
+}

@@ -64,8 +64,8 @@ TEST(MarkupLayout, OpenParmTakesInTheFollowingTags) {
 // Large markup is translated in pieces; the result equals one MacroizePath over the whole text,
 // also when InstallDir holds markup and the whole-text rules could tell the two apart.
 TEST(MarkupLayout, LargeMarkupTranslatesAsOneText) {
-    for (const std::string& installDir :
-         {std::string("\\Demo"), std::string("<parm name=\"q\" />")}) {
+    for (const char* installDirText : {"\\Demo", "<parm name=\"q\" />"}) {
+        const std::string installDir = installDirText;
         std::string body = "<characteristic type=\"Install\"><parm name=\"InstallDir\" value='" +
                            installDir + "'/></characteristic>";
         std::string raw;
