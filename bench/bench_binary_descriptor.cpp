@@ -9,24 +9,24 @@
 namespace {
 
 std::vector<uint8_t> DescriptorWithEntries(int n) {
-    DescriptorSpec spec;
-    spec.CE4Plus = true;
-    spec.AppName = "Bench";
-    spec.Provider = "Bench Co";
-    spec.Strings.push_back({1, "%CE1%\\Bench", {}});
+    DescriptorPlan plan;
+    plan.CE4Plus = true;
+    plan.AppName = "Bench";
+    plan.Provider = "Bench Co";
+    plan.Strings.push_back({1, "%CE1%\\Bench", {}});
     for (int i = 2; i <= n; ++i)
-        spec.Strings.push_back({static_cast<uint16_t>(i), "Folder" + std::to_string(i), {}});
+        plan.Strings.push_back({static_cast<uint16_t>(i), "Folder" + std::to_string(i), {}});
     for (int i = 1; i <= n; ++i) {
         const auto id = static_cast<uint16_t>(i);
         const auto other = static_cast<uint16_t>(i == 1 ? 1 : (i % (n - 1)) + 2);
-        spec.Dirs.push_back({id, {1, id}, {}});
-        spec.Files.push_back({id, other, id, 0, "file" + std::to_string(i) + ".dat", {}});
-        spec.RegKeys.push_back({id, 3, {other, id}, {}});
-        spec.RegValues.push_back(
+        plan.Dirs.push_back({id, {1, id}, {}});
+        plan.Files.push_back({id, other, id, 0, "file" + std::to_string(i) + ".dat", {}});
+        plan.RegKeys.push_back({id, 3, {other, id}, {}});
+        plan.RegValues.push_back(
             {id, other, 0, kDescTypeString, "v" + std::to_string(i), RegStringData("%CE2%"), {}});
-        spec.Shortcuts.push_back({id, other, 0, id, id});
+        plan.Shortcuts.push_back({id, other, 0, id, id});
     }
-    return WriteDescriptorBytes(spec);
+    return WriteDescriptorBytes(plan);
 }
 
 void BM_DecodePerEntry(benchmark::State& state) {

@@ -49,7 +49,7 @@ const std::string& LargeSetup() {
         builder.ShortcutInStandardFolder("Generated", 1, 11);
         builder.RegString(builder.RegKey(2, "Software\\Bench"), "Files", "20000");
         const std::string file = dir.File("large.cab");
-        WriteSetupCabinet(file, builder.Spec(), contents, FixtureCompression::MSZIP);
+        WriteSetupCabinet(file, builder.Plan(), contents, FixtureCompression::MSZIP);
         return file;
     }();
     return path;

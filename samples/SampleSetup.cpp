@@ -5,8 +5,8 @@
 namespace {
 DescriptorBuilder SampleBuilder() {
     DescriptorBuilder builder("Field Notes", "Tessary Samples", "%CE1%\\Field Notes", true);
-    builder.Spec().Processor = 2577;
-    builder.Spec().PlatformName = "PocketPC";
+    builder.Plan().Processor = 2577;
+    builder.Plan().PlatformName = "PocketPC";
 
     const uint16_t install = 1;
     const uint16_t data = builder.Dir("%CE1%\\Field Notes\\Data");
@@ -42,15 +42,15 @@ std::vector<uint8_t> Text(const std::string& text) {
 }
 } // namespace
 
-DescriptorSpec SampleSetupSpec() {
-    return SampleBuilder().Spec();
+DescriptorPlan SampleSetupPlan() {
+    return SampleBuilder().Plan();
 }
 
 SetupCabinetContents SampleSetupContents() {
     SetupCabinetContents contents;
     contents.Stem = "FIELDN~1";
-    const DescriptorSpec spec = SampleSetupSpec();
-    for (const DescFile& file : spec.Files) {
+    const DescriptorPlan plan = SampleSetupPlan();
+    for (const DescFile& file : plan.Files) {
         // Sizes differ, so the size column shows bytes and kilobytes.
         std::string body = "Field Notes sample file " + file.Name + "\r\n";
         const size_t repeat = file.Id * file.Id * 40;
@@ -64,5 +64,5 @@ SetupCabinetContents SampleSetupContents() {
 }
 
 void WriteSampleSetup(const std::string& path) {
-    WriteSetupCabinet(path, SampleSetupSpec(), SampleSetupContents());
+    WriteSetupCabinet(path, SampleSetupPlan(), SampleSetupContents());
 }

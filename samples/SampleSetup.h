@@ -5,6 +5,6 @@
 
 #include <string>
 
-[[nodiscard]] DescriptorSpec SampleSetupSpec();
+[[nodiscard]] DescriptorPlan SampleSetupPlan();
 [[nodiscard]] SetupCabinetContents SampleSetupContents();
 void WriteSampleSetup(const std::string& path);

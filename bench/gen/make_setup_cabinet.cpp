@@ -23,10 +23,11 @@ int main(int argc, char** argv) {
         const std::string name = "file" + std::to_string(i) + ".dat";
         const uint16_t id = b.File(folders[i % 4], name);
         contents.FileData[id] = Bytes(name + " generated contents for the benchmark\n");
-        if (i % 100 == 0) b.RegString(b.RegKey(3, "Software\\Bench\\K" + std::to_string(i)), "V", name);
+        if (i % 100 == 0)
+            b.RegString(b.RegKey(3, "Software\\Bench\\K" + std::to_string(i)), "V", name);
     }
     try {
-        WriteSetupCabinet(argv[2], b.Spec(), contents, FixtureCompression::MSZIP);
+        WriteSetupCabinet(argv[2], b.Plan(), contents, FixtureCompression::MSZIP);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

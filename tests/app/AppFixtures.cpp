@@ -76,9 +76,9 @@ DescriptorBuilder SmallSetup(bool ce4Plus) {
     return builder;
 }
 
-std::string WriteSetup(const std::string& path, const DescriptorSpec& spec,
+std::string WriteSetup(const std::string& path, const DescriptorPlan& plan,
                        const SetupCabinetContents& contents) {
-    WriteSetupCabinet(path, spec, contents);
+    WriteSetupCabinet(path, plan, contents);
     return path;
 }
 

@@ -59,6 +59,6 @@ struct TWindowFixture {
 
 // A small "CE4+" setup: three files in two folders, two shortcuts, one registry value.
 [[nodiscard]] DescriptorBuilder SmallSetup(bool ce4Plus = true);
-[[nodiscard]] std::string WriteSetup(const std::string& path, const DescriptorSpec& spec,
+[[nodiscard]] std::string WriteSetup(const std::string& path, const DescriptorPlan& plan,
                                      const SetupCabinetContents& contents = {});
 [[nodiscard]] QString Q(const std::string& text);

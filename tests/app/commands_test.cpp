@@ -30,7 +30,7 @@ struct TExtractFixture {
             ports[i] = static_cast<uint8_t>(i * 7 + i / 256);
         Contents.FileData[Builder.File(sub, "ports.dat")] = ports;
         Contents.FileData[Builder.File(sub, "setup.dll")] = Bytes("second setup.dll");
-        Cabinet = Q(WriteSetup(Dir.File("tides.cab"), Builder.Spec(), Contents));
+        Cabinet = Q(WriteSetup(Dir.File("tides.cab"), Builder.Plan(), Contents));
         F.Window->OpenSetup(Cabinet);
         F.SelectProjectNode(1);
     }
@@ -135,7 +135,7 @@ class CommandsTest : public QObject {
         // The entry vanished from the cabinet after opening: nothing found is no success either.
         x.F.Services->Messages.clear();
         WriteCabinet(x.Cabinet.toStdString(), {}, FixtureCompression::None);
-        std::vector<FixtureEntry> entries = SetupCabinetEntries(x.Builder.Spec(), x.Contents);
+        std::vector<FixtureEntry> entries = SetupCabinetEntries(x.Builder.Plan(), x.Contents);
         entries.erase(entries.begin() + 3);
         WriteCabinet(x.Cabinet.toStdString(), entries, FixtureCompression::MSZIP);
         x.Extract(Q(out.File("ports.dat")));
@@ -162,7 +162,7 @@ class CommandsTest : public QObject {
         TempDir dir;
         QVERIFY(QDir(Q(dir.Path())).mkpath("my setups"));
         const QString path =
-            Q(WriteSetup(dir.File("my setups/Tide Tables 2.cab"), SmallSetup().Spec()));
+            Q(WriteSetup(dir.File("my setups/Tide Tables 2.cab"), SmallSetup().Plan()));
         TWindowFixture f;
         f.Window->mnuEditWithVLMClick();
         QVERIFY(f.Services->Started.isEmpty());

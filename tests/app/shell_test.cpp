@@ -130,7 +130,7 @@ class ShellTest : public QObject {
     // Opening fills the window; Close Setup returns to the empty state; a second close is a no-op.
     void OpenAndClose() {
         TempDir dir;
-        const QString path = Q(WriteSetup(dir.File("tides.cab"), SmallSetup().Spec()));
+        const QString path = Q(WriteSetup(dir.File("tides.cab"), SmallSetup().Plan()));
         TWindowFixture f;
         f.Window->OpenSetup(path);
         CheckOpen(f, path);
@@ -147,7 +147,7 @@ class ShellTest : public QObject {
     // open.
     void FailedOpenEmptiesTheWindow() {
         TempDir dir;
-        const QString good = Q(WriteSetup(dir.File("tides.cab"), SmallSetup().Spec()));
+        const QString good = Q(WriteSetup(dir.File("tides.cab"), SmallSetup().Plan()));
         const std::string plain = dir.File("plain.cab");
         WriteCabinet(plain, {{"readme.txt", Bytes("not a setup")}}, FixtureCompression::None);
         const std::string text = dir.File("notes.txt");
@@ -167,7 +167,7 @@ class ShellTest : public QObject {
     // An exception while opening (an entry's invalid stored date) is shown, never thrown on.
     void ExceptionWhileOpeningIsShown() {
         TempDir dir;
-        std::vector<uint8_t> cabinet = BuildSetupCabinet(SmallSetup().Spec());
+        std::vector<uint8_t> cabinet = BuildSetupCabinet(SmallSetup().Plan());
         PatchEntryDateTime(cabinet, 1, (40 << 9) | (2 << 5) | 31, 0);
         const std::string path = dir.File("baddate.cab");
         WriteFileBytes(path, cabinet);
@@ -185,7 +185,7 @@ class ShellTest : public QObject {
     void CommandLineOpensTheFirstArgument() {
         TempDir dir;
         QDir(Q(dir.Path())).mkdir("sub");
-        const std::string path = WriteSetup(dir.File("sub/tides.cab"), SmallSetup().Spec());
+        const std::string path = WriteSetup(dir.File("sub/tides.cab"), SmallSetup().Plan());
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(Q(dir.Path())));
         TWindowFixture relative({"sub/../sub/tides.cab"});
@@ -211,8 +211,8 @@ class ShellTest : public QObject {
     // Open runs the dialog with its filter; cancelling it keeps the open setup.
     void OpenDialogAndCancelling() {
         TempDir dir;
-        const QString first = Q(WriteSetup(dir.File("first.cab"), SmallSetup().Spec()));
-        const QString second = Q(WriteSetup(dir.File("second.cab"), SmallSetup(false).Spec()));
+        const QString first = Q(WriteSetup(dir.File("first.cab"), SmallSetup().Plan()));
+        const QString second = Q(WriteSetup(dir.File("second.cab"), SmallSetup(false).Plan()));
         TWindowFixture f;
         auto* dlgOpen = f.Window->findChild<QFileDialog*>("dlgOpen");
         QVERIFY(dlgOpen);
@@ -232,7 +232,7 @@ class ShellTest : public QObject {
     // Dropping a .cab file opens it; other files are refused.
     void DroppingACabinetOpensIt() {
         TempDir dir;
-        const QString path = Q(WriteSetup(dir.File("drop.cab"), SmallSetup().Spec()));
+        const QString path = Q(WriteSetup(dir.File("drop.cab"), SmallSetup().Plan()));
         TWindowFixture f;
         QMimeData text;
         text.setUrls({QUrl::fromLocalFile(Q(dir.File("notes.txt")))});

@@ -41,12 +41,12 @@ class ViewsTest : public QObject {
     void PropertyRowsOfACE4PlusSetup() {
         TempDir dir;
         DescriptorBuilder builder = SmallSetup(true);
-        builder.Spec().Processor = 10003;
-        builder.Spec().PlatformName = "PocketPC";
+        builder.Plan().Processor = 10003;
+        builder.Plan().PlatformName = "PocketPC";
         SetupCabinetContents contents;
         contents.SetupDll = Bytes("dll");
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec(), contents)));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan(), contents)));
         QCOMPARE(Properties(f), QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
                                              "Install Directory=%ProgramFilesDir%\\Tide Tables",
                                              "Platform Name=PocketPC", "Platform Min Version=4.0",
@@ -59,10 +59,10 @@ class ViewsTest : public QObject {
     void PropertyRowsOfAnOlderSetup() {
         TempDir dir;
         DescriptorBuilder builder = SmallSetup(false);
-        builder.Spec().Processor = 12345;
-        builder.Spec().UnsupportedDevices = std::vector<std::string>{"Jornada"};
+        builder.Plan().Processor = 12345;
+        builder.Plan().UnsupportedDevices = std::vector<std::string>{"Jornada"};
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec())));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan())));
         const QStringList rows = Properties(f);
         QCOMPARE(rows.size(), 8);
         QVERIFY2(rows[3].startsWith("Unsupported Devices="), qPrintable(rows[3]));
@@ -85,7 +85,7 @@ class ViewsTest : public QObject {
         SetupCabinetContents contents;
         contents.FileData[big] = std::vector<uint8_t>(1536, 'x');
         contents.FileData[empty] = {};
-        std::vector<FixtureEntry> entries = SetupCabinetEntries(builder.Spec(), contents);
+        std::vector<FixtureEntry> entries = SetupCabinetEntries(builder.Plan(), contents);
         entries.erase(
             std::remove_if(entries.begin(), entries.end(),
                            [](const FixtureEntry& e) { return e.Name.rfind("LOST", 0) == 0; }),
@@ -115,7 +115,7 @@ class ViewsTest : public QObject {
         for (const char* title : {"Work", "apps", "Zoo", "Beta"})
             builder.ShortcutInStandardFolder(title, 1, 11);
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("o.cab"), builder.Spec())));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("o.cab"), builder.Plan())));
         const auto sorted = [](QStringList texts) {
             std::sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
                 return QString::localeAwareCompare(a, b) < 0;
@@ -136,9 +136,9 @@ class ViewsTest : public QObject {
     void NodesSwitchPagesAndStatus() {
         TempDir dir;
         DescriptorBuilder builder = SmallSetup();
-        builder.Spec().Provider = "";
+        builder.Plan().Provider = "";
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Spec())));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan())));
         QTreeWidget* tree = f.Tree("tvProject");
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(tree->topLevelItem(0)->text(0), QString("Tide Tables"));
@@ -159,7 +159,7 @@ class ViewsTest : public QObject {
     void ExtractEnablingFollowsNodesAndRows() {
         TempDir dir;
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Spec())));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Plan())));
         QAction* extract = f.Action("mnuExtractFile");
         QWidget* button = f.Window->findChild<QWidget*>("btnExtract");
         f.SelectProjectNode(1);
@@ -183,7 +183,7 @@ class ViewsTest : public QObject {
     void ProjectTreeNeverCollapses() {
         TempDir dir;
         TWindowFixture f;
-        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Spec())));
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Plan())));
         QTreeWidget* tree = f.Tree("tvProject");
         QTreeWidgetItem* root = tree->topLevelItem(0);
         QVERIFY(root->isExpanded());

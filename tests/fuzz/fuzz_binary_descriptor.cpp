@@ -23,17 +23,17 @@ std::vector<std::vector<uint8_t>> Seeds() {
         b.Shortcut("Fuzz", exe);
         b.Shortcut("Fuzz Bin", exe, bin);
         b.ShortcutInStandardFolder("Fuzz Games", exe, 14);
-        b.Spec().UnsupportedDevices = std::vector<std::string>{"HPC", "", "Jupiter"};
-        seeds.push_back(WriteDescriptorBytes(b.Spec()));
+        b.Plan().UnsupportedDevices = std::vector<std::string>{"HPC", "", "Jupiter"};
+        seeds.push_back(WriteDescriptorBytes(b.Plan()));
 
-        DescriptorSpec noList = b.Spec();
+        DescriptorPlan noList = b.Plan();
         noList.UnsupportedDevices.reset();
         noList.Reserved4 = 1;
         noList.Strings.push_back({3, "duplicate", {}});
         noList.RegValues[0].TypeFlags = 0x00010003;
         seeds.push_back(WriteDescriptorBytes(noList));
     }
-    DescriptorSpec empty;
+    DescriptorPlan empty;
     empty.CE4Plus = true;
     seeds.push_back(WriteDescriptorBytes(empty));
     return seeds;

@@ -53,13 +53,13 @@ struct OpenedSetup {
     bool loaded = false;
 };
 
-DescriptorSpec TwoFoldersSpec() {
+DescriptorPlan TwoFoldersPlan() {
     DescriptorBuilder b("Demo", "Acme", "%CE1%\\Demo");
     const uint16_t data = b.Dir("%CE1%\\Demo\\Data");
     b.File(1, "readme.txt");
     b.File(data, "readme.txt");
     b.File(data, "other.bin");
-    return b.Spec();
+    return b.Plan();
 }
 
 } // namespace
@@ -70,7 +70,7 @@ TEST(SetupIdentification, CabinetWithBothDescriptorsLoadsThroughTheBinaryHandler
     b.File(1, "app.exe");
     SetupCabinetContents contents;
     contents.Extra.push_back({"_setup.xml", Bytes(XmlDescriptor("XmlName", {}))});
-    WriteSetupCabinet(dir.File("both.cab"), b.Spec(), contents);
+    WriteSetupCabinet(dir.File("both.cab"), b.Plan(), contents);
     OpenedSetup s(dir.File("both.cab"));
     ASSERT_TRUE(s.identified);
     EXPECT_TRUE(s.loaded);
@@ -116,7 +116,7 @@ TEST(SetupIdentification, InvalidStoredDateReachesTheCallerOfIsSetupCabinet) {
     TempDir dir;
     DescriptorBuilder b("Demo", "Acme", "\\Program Files\\Demo");
     b.File(1, "app.exe");
-    auto cabinet = BuildSetupCabinet(b.Spec(), {}, FixtureCompression::None);
+    auto cabinet = BuildSetupCabinet(b.Plan(), {}, FixtureCompression::None);
     PatchEntryDateTime(cabinet, 1, 0xFFFF, 0);
     WriteFileBytes(dir.File("date.cab"), cabinet);
     TCABFile cab;
@@ -135,11 +135,11 @@ TEST(SetupLoading, FacadeTakesOverTheModelEvenWhenTheParseFails) {
     DescriptorBuilder b("Demo", "Acme", "\\Program Files\\Demo");
     b.File(1, "app.exe");
     b.File(1, "lib.dll");
-    DescriptorSpec spec = b.Spec();
+    DescriptorPlan plan = b.Plan();
     DescriptorLayout layout;
-    (void)WriteDescriptorBytes(spec, &layout);
-    spec.TruncateAt = layout.Size - 2; // the last table runs past the end
-    WriteSetupCabinet(dir.File("cut.cab"), spec);
+    (void)WriteDescriptorBytes(plan, &layout);
+    plan.TruncateAt = layout.Size - 2; // the last table runs past the end
+    WriteSetupCabinet(dir.File("cut.cab"), plan);
     OpenedSetup s(dir.File("cut.cab"));
     ASSERT_TRUE(s.identified);
     EXPECT_FALSE(s.loaded);
@@ -153,7 +153,7 @@ TEST(SetupExtraction, SameNameInTwoFoldersIsToldApartByFolderWhenExtracting) {
     SetupCabinetContents contents;
     contents.FileData[1] = Bytes("top readme");
     contents.FileData[2] = Bytes("data readme");
-    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersSpec(), contents);
+    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersPlan(), contents);
     OpenedSetup s(dir.File("two.cab"));
     ASSERT_TRUE(s.loaded);
     ASSERT_EQ(s.setup.FileCount(), 3);
@@ -172,7 +172,7 @@ TEST(SetupExtraction, SameNameInTwoFoldersIsToldApartByFolderWhenExtracting) {
 
 TEST(SetupExtraction, MissingEntryLeavesTheDestinationUnwritten) {
     TempDir dir;
-    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersSpec());
+    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersPlan());
     OpenedSetup s(dir.File("two.cab"));
     ASSERT_TRUE(s.loaded);
     EXPECT_TRUE(s.setup.ExtractFile("readme.txt", "%InstallDir%\\Elsewhere", dir.File("no.txt")));
@@ -222,7 +222,7 @@ TEST(SetupExtraction, BulkEntriesAnswerLikeOneLookupPerFile) {
     contents.FileData[2] = Bytes("22");
     contents.FileData[3] = Bytes("333");
     // No entry carries the ghost's number.
-    std::vector<FixtureEntry> built = SetupCabinetEntries(b.Spec(), contents);
+    std::vector<FixtureEntry> built = SetupCabinetEntries(b.Plan(), contents);
     const std::string ghostEntry = SetupEntryName("ghost.txt", ghost);
     std::erase_if(built, [&](const FixtureEntry& e) { return e.Name == ghostEntry; });
     WriteCabinet(dir.File("bulk.cab"), built, FixtureCompression::MSZIP);
@@ -260,7 +260,7 @@ TEST(SetupExtraction, EntryStoredWithAFolderIsWrittenOnlyToTheChosenPath) {
 
 TEST(SetupExtraction, UnwritableDestinationIsReportedAsFailed) {
     TempDir dir;
-    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersSpec());
+    WriteSetupCabinet(dir.File("two.cab"), TwoFoldersPlan());
     OpenedSetup s(dir.File("two.cab"));
     ASSERT_TRUE(s.loaded);
     fs::create_directory(dir.File("taken"));

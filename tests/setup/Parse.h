@@ -12,6 +12,6 @@
     return setup.ParseDescriptor({}, &stream);
 }
 
-[[nodiscard]] inline bool ParseSpec(TSetupINF& setup, const DescriptorSpec& spec) {
-    return ParseBytes(setup, WriteDescriptorBytes(spec));
+[[nodiscard]] inline bool ParsePlan(TSetupINF& setup, const DescriptorPlan& plan) {
+    return ParseBytes(setup, WriteDescriptorBytes(plan));
 }

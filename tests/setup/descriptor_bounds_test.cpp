@@ -4,7 +4,7 @@
 
 namespace {
 
-DescriptorSpec FullSetup(bool ce4Plus) {
+DescriptorPlan FullSetup(bool ce4Plus) {
     DescriptorBuilder b("Bounds Demo", "Co", "%CE1%\\Bounds", ce4Plus);
     const uint16_t bin = b.Dir("%CE1%\\Bounds\\Bin");
     const uint16_t exe = b.File(1, "demo.exe", 0x80000000u);
@@ -17,8 +17,8 @@ DescriptorSpec FullSetup(bool ce4Plus) {
     b.RegString(b.RegKey(1, ".bounds"), "", "Bounds.Document");
     b.Shortcut("Demo", exe);
     b.ShortcutInStandardFolder("Demo", exe, 11);
-    b.Spec().UnsupportedDevices = std::vector<std::string>{"HPC", "Jupiter"};
-    return b.Spec();
+    b.Plan().UnsupportedDevices = std::vector<std::string>{"HPC", "Jupiter"};
+    return b.Plan();
 }
 
 TEST(TruncatedDescriptor, EveryCutFailsCleanly) {
@@ -40,12 +40,12 @@ TEST(TruncatedDescriptor, EveryCutFailsCleanly) {
 }
 
 TEST(TruncatedDescriptor, ModelHoldsWhatWasDecodedBeforeTheCut) {
-    DescriptorSpec spec = FullSetup(false);
+    DescriptorPlan plan = FullSetup(false);
     DescriptorLayout layout;
-    (void)WriteDescriptorBytes(spec, &layout);
-    spec.TruncateAt = layout.RegValueTable + 3; // inside the first registry value
+    (void)WriteDescriptorBytes(plan, &layout);
+    plan.TruncateAt = layout.RegValueTable + 3; // inside the first registry value
     TSetupINF setup;
-    EXPECT_FALSE(ParseSpec(setup, spec));
+    EXPECT_FALSE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.SoftwareName, "Bounds Demo");
     EXPECT_EQ(setup.Project.UnsupportedDevices, "HPC, Jupiter");
     EXPECT_EQ(setup.Files.size(), 2u);
@@ -83,33 +83,33 @@ TEST(OutOfBounds, OffsetsAndLengthsPastTheEndFail) {
 TEST(OutOfBounds, EntryLengthsThatStepPastTheEndFail) {
     for (int table = 0; table < 5; ++table) {
         SCOPED_TRACE("table " + std::to_string(table));
-        DescriptorSpec spec = FullSetup(false);
+        DescriptorPlan plan = FullSetup(false);
         switch (table) {
         case 0:
-            spec.Strings[0].Length = 0xFFFF;
+            plan.Strings[0].Length = 0xFFFF;
             break;
         case 1:
-            spec.Dirs[0].Length = 0xFFFF;
+            plan.Dirs[0].Length = 0xFFFF;
             break;
         case 2:
-            spec.Files[0].Length = 0xFFFF;
+            plan.Files[0].Length = 0xFFFF;
             break;
         case 3:
-            spec.RegKeys[0].Length = 0xFFFF;
+            plan.RegKeys[0].Length = 0xFFFF;
             break;
         default:
-            spec.RegValues[2].Length = 0xFFFF;
+            plan.RegValues[2].Length = 0xFFFF;
             break; // binary data past the end
         }
         TSetupINF setup;
-        EXPECT_FALSE(ParseSpec(setup, spec));
+        EXPECT_FALSE(ParsePlan(setup, plan));
     }
 }
 
 TEST(OutOfBounds, TextWithoutItsNulFails) {
-    DescriptorSpec spec;
-    spec.AppName = "Demo";
-    std::vector<uint8_t> bytes = WriteDescriptorBytes(spec);
+    DescriptorPlan plan;
+    plan.AppName = "Demo";
+    std::vector<uint8_t> bytes = WriteDescriptorBytes(plan);
     bytes.insert(bytes.end(), {'a', 'b', 'c'});
     PutU16(bytes, 88, static_cast<uint16_t>(bytes.size() - 3));
     TSetupINF setup;
@@ -120,11 +120,11 @@ TEST(OutOfBounds, TextWithoutItsNulFails) {
 }
 
 TEST(OutOfBounds, IdListWithoutItsTerminatorFails) {
-    DescriptorSpec spec;
-    spec.Strings = {{1, "\\Demo", {}}};
-    spec.Dirs = {{1, {1}, {}}};
+    DescriptorPlan plan;
+    plan.Strings = {{1, "\\Demo", {}}};
+    plan.Dirs = {{1, {1}, {}}};
     DescriptorLayout layout;
-    std::vector<uint8_t> bytes = WriteDescriptorBytes(spec, &layout);
+    std::vector<uint8_t> bytes = WriteDescriptorBytes(plan, &layout);
     // Drop the list's terminating 0 and everything after it.
     bytes.resize(layout.DirTable + 6);
     TSetupINF setup;
@@ -133,12 +133,12 @@ TEST(OutOfBounds, IdListWithoutItsTerminatorFails) {
 
 TEST(OutOfBounds, OverlappingEntriesCannotBlowUpTheModel) {
     // Directories that repeat one long string many times would build paths of gigabytes.
-    DescriptorSpec spec;
-    spec.Strings = {{1, "\\Demo", {}}, {2, std::string(20000, 'x'), {}}};
+    DescriptorPlan plan;
+    plan.Strings = {{1, "\\Demo", {}}, {2, std::string(20000, 'x'), {}}};
     const std::vector<uint16_t> many(30000, 2);
-    spec.Dirs = {{1, many, {}}, {2, many, {}}};
+    plan.Dirs = {{1, many, {}}, {2, many, {}}};
     TSetupINF setup;
-    EXPECT_FALSE(ParseSpec(setup, spec));
+    EXPECT_FALSE(ParsePlan(setup, plan));
 }
 
 TEST(DescriptorSource, NamedFileIsReadWhenNoStreamIsGiven) {
@@ -160,10 +160,10 @@ TEST(DescriptorSource, StreamIsReadFromItsStartWhateverItsPosition) {
 
 TEST(DescriptorSource, EachParseReplacesTheTables) {
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, FullSetup(true)));
+    ASSERT_TRUE(ParsePlan(setup, FullSetup(true)));
     DescriptorBuilder small("Small", "Co", "\\Small", false);
     small.File(1, "one.exe");
-    ASSERT_TRUE(ParseSpec(setup, small.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, small.Plan()));
     ASSERT_EQ(setup.Files.size(), 1u);
     EXPECT_EQ(setup.Files[0].Name, "one.exe");
     EXPECT_TRUE(setup.RegValues.empty());

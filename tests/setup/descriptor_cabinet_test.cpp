@@ -9,12 +9,12 @@
 
 namespace {
 
-DescriptorSpec SmallSetup() {
+DescriptorPlan SmallSetup() {
     DescriptorBuilder b("Cab Demo", "Co", "%CE1%\\CabDemo", true);
     const uint16_t exe = b.File(1, "demo.exe");
     b.File(b.Dir("%CE2%"), "demo.dll");
     b.Shortcut("Demo", exe);
-    return b.Spec();
+    return b.Plan();
 }
 
 TEST(DescriptorEntry, OnlyNumberZeroIsTheDescriptor) {
@@ -31,17 +31,17 @@ TEST(DescriptorEntry, OnlyNumberZeroIsTheDescriptor) {
 
 TEST(FindDescriptor, FirstEntryWithExtension000IsExtracted) {
     TempDir dir;
-    const DescriptorSpec spec = SmallSetup();
+    const DescriptorPlan plan = SmallSetup();
     SetupCabinetContents contents;
     contents.Stem = "DEMO";
     contents.SetupDll = Bytes("MZ dll");
-    WriteSetupCabinet(dir.File("demo.cab"), spec, contents);
+    WriteSetupCabinet(dir.File("demo.cab"), plan, contents);
     TCABFile cabinet(nullptr);
     cabinet.CABFile = dir.File("demo.cab");
     TSetupINF setup;
     TMemoryStream stream;
     ASSERT_TRUE(setup.FindDescriptor(cabinet, stream));
-    EXPECT_EQ(stream.Data(), WriteDescriptorBytes(spec));
+    EXPECT_EQ(stream.Data(), WriteDescriptorBytes(plan));
 }
 
 TEST(FindDescriptor, ExtensionMustBe000ExactlyIgnoringCase) {

@@ -4,23 +4,23 @@
 
 namespace {
 
-DescriptorSpec Basic(bool ce4Plus) {
+DescriptorPlan Basic(bool ce4Plus) {
     DescriptorBuilder b("Demo App", "Demo Co", "%CE1%\\Demo", ce4Plus);
     b.File(1, "demo.exe");
-    return b.Spec();
+    return b.Plan();
 }
 
 TEST(DescriptorHeader, NamesVersionsAndProcessorReachTheProject) {
-    DescriptorSpec spec = Basic(false);
-    spec.Processor = 2577;
-    spec.MinMajor = 3;
-    spec.MinMinor = 0;
-    spec.MinBuild = 0;
-    spec.MaxMajor = 5;
-    spec.MaxMinor = 1;
-    spec.MaxBuild = 0xFFFFFFFF;
+    DescriptorPlan plan = Basic(false);
+    plan.Processor = 2577;
+    plan.MinMajor = 3;
+    plan.MinMinor = 0;
+    plan.MinBuild = 0;
+    plan.MaxMajor = 5;
+    plan.MaxMinor = 1;
+    plan.MaxBuild = 0xFFFFFFFF;
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.CE4Plus, 0);
     EXPECT_EQ(setup.Project.SoftwareName, "Demo App");
     EXPECT_EQ(setup.Project.HeaderAppName, "Demo App");
@@ -33,10 +33,10 @@ TEST(DescriptorHeader, NamesVersionsAndProcessorReachTheProject) {
 }
 
 TEST(DescriptorHeader, ProcessorIsKeptAsAllThirtyTwoBits) {
-    DescriptorSpec spec = Basic(false);
-    spec.Processor = 0xFFFFFFFF;
+    DescriptorPlan plan = Basic(false);
+    plan.Processor = 0xFFFFFFFF;
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.Processor, -1);
 }
 
@@ -56,7 +56,7 @@ TEST(DescriptorMagic, OnlyMsceAndCe4PlusAreAccepted) {
 
 TEST(DescriptorMagic, RejectedMagicLeavesTablesUntouched) {
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, Basic(true)));
+    ASSERT_TRUE(ParsePlan(setup, Basic(true)));
     const auto files = setup.Files;
     std::vector<uint8_t> bytes = WriteDescriptorBytes(Basic(false));
     bytes[0] = 'X';
@@ -66,17 +66,17 @@ TEST(DescriptorMagic, RejectedMagicLeavesTablesUntouched) {
 }
 
 TEST(UnsupportedDevices, NamesAreJoinedWithCommas) {
-    DescriptorSpec spec = Basic(false);
-    spec.UnsupportedDevices = std::vector<std::string>{"HPC", "Palm-size PC", "Jupiter"};
+    DescriptorPlan plan = Basic(false);
+    plan.UnsupportedDevices = std::vector<std::string>{"HPC", "Palm-size PC", "Jupiter"};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "HPC, Palm-size PC, Jupiter");
 }
 
 TEST(UnsupportedDevices, EmptyListReadsAsEmptyText) {
-    DescriptorSpec spec = Basic(false);
+    DescriptorPlan plan = Basic(false);
     DescriptorLayout layout;
-    const auto bytes = WriteDescriptorBytes(spec, &layout);
+    const auto bytes = WriteDescriptorBytes(plan, &layout);
     EXPECT_EQ(bytes[94], 2); // two NUL bytes
     TSetupINF setup;
     ASSERT_TRUE(ParseBytes(setup, bytes));
@@ -85,31 +85,31 @@ TEST(UnsupportedDevices, EmptyListReadsAsEmptyText) {
 }
 
 TEST(UnsupportedDevices, AnEmptyNameEndsTheList) {
-    DescriptorSpec spec = Basic(false);
-    spec.UnsupportedDevices = std::vector<std::string>{"X", "", "Y"};
+    DescriptorPlan plan = Basic(false);
+    plan.UnsupportedDevices = std::vector<std::string>{"X", "", "Y"};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "X");
 }
 
 TEST(UnsupportedDevices, ListLengthLimitsTheNamesRead) {
-    DescriptorSpec spec = Basic(false);
-    spec.UnsupportedDevices = std::vector<std::string>{"X", "Y", "Z"};
-    spec.UnsupportedDevicesLength = 4; // "X\0Y\0": Z is not read
+    DescriptorPlan plan = Basic(false);
+    plan.UnsupportedDevices = std::vector<std::string>{"X", "Y", "Z"};
+    plan.UnsupportedDevicesLength = 4; // "X\0Y\0": Z is not read
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "X, Y");
-    spec.UnsupportedDevicesLength = 1; // the first name is read whatever the length
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    plan.UnsupportedDevicesLength = 1; // the first name is read whatever the length
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "X");
 }
 
 TEST(UnsupportedDevices, ZeroLengthLeavesDevicesUnassigned) {
-    DescriptorSpec spec = Basic(false);
-    spec.UnsupportedDevices = std::vector<std::string>{"X"};
-    spec.UnsupportedDevicesLength = 0;
+    DescriptorPlan plan = Basic(false);
+    plan.UnsupportedDevices = std::vector<std::string>{"X"};
+    plan.UnsupportedDevicesLength = 0;
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "");
     EXPECT_EQ(setup.Project.InstallDir, "%ProgramFilesDir%\\Demo");
 }
@@ -118,21 +118,21 @@ TEST(UnsupportedDevices, ListOffsetZeroTakesInstallDirFromStringNamedAtOffsetFou
     DescriptorBuilder b("Demo", "Co", "%CE1%\\Demo", false);
     const uint16_t other = b.String("%CE2%\\Other\\");
     b.File(1, "demo.exe");
-    DescriptorSpec spec = b.Spec();
-    spec.UnsupportedDevices.reset();
-    spec.Reserved4 = 0xABCD0000u | other;
+    DescriptorPlan plan = b.Plan();
+    plan.UnsupportedDevices.reset();
+    plan.Reserved4 = 0xABCD0000u | other;
     TSetupINF setup;
     setup.Project.UnsupportedDevices = "stale";
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.UnsupportedDevices, "");
     EXPECT_EQ(setup.Project.InstallDir, "%WinDir%\\Other");
 }
 
 TEST(UnsupportedDevices, ListOffsetZeroWithReservedZeroGivesEmptyInstallDir) {
-    DescriptorSpec spec = Basic(false);
-    spec.UnsupportedDevices.reset();
+    DescriptorPlan plan = Basic(false);
+    plan.UnsupportedDevices.reset();
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.InstallDir, "");
     EXPECT_EQ(setup.Strings.size(), 2u); // row 0 and string 1, which no longer matches
 }
@@ -142,14 +142,14 @@ TEST(PlatformExtension, Ce4PlusReadsPlatformAfterTheShortcutTable) {
     const uint16_t file = b.File(1, "demo.exe");
     b.Shortcut("Demo", file);
     b.Shortcut("Demo 2", file);
-    DescriptorSpec spec = b.Spec();
-    spec.PlatformMinMajor = 4;
-    spec.PlatformMinMinor = 21;
-    spec.PlatformMaxMajor = 0xFFFFFFFF;
-    spec.PlatformMaxMinor = 0;
-    spec.PlatformName = "Windows Mobile";
+    DescriptorPlan plan = b.Plan();
+    plan.PlatformMinMajor = 4;
+    plan.PlatformMinMinor = 21;
+    plan.PlatformMaxMajor = 0xFFFFFFFF;
+    plan.PlatformMaxMinor = 0;
+    plan.PlatformName = "Windows Mobile";
     DescriptorLayout layout;
-    const auto bytes = WriteDescriptorBytes(spec, &layout);
+    const auto bytes = WriteDescriptorBytes(plan, &layout);
     ASSERT_EQ(layout.PlatformExtension, layout.ShortcutTable + 2 * 14);
     TSetupINF setup;
     ASSERT_TRUE(ParseBytes(setup, bytes));
@@ -160,9 +160,9 @@ TEST(PlatformExtension, Ce4PlusReadsPlatformAfterTheShortcutTable) {
 }
 
 TEST(PlatformExtension, WithoutShortcutsItStartsAtTheShortcutTableOffset) {
-    DescriptorSpec spec = Basic(true);
+    DescriptorPlan plan = Basic(true);
     DescriptorLayout layout;
-    auto bytes = WriteDescriptorBytes(spec, &layout);
+    auto bytes = WriteDescriptorBytes(plan, &layout);
     ASSERT_EQ(layout.PlatformExtension, layout.ShortcutTable);
     TSetupINF setup;
     ASSERT_TRUE(ParseBytes(setup, bytes));
@@ -178,9 +178,9 @@ TEST(PlatformExtension, WithoutShortcutsItStartsAtTheShortcutTableOffset) {
 
 TEST(PlatformExtension, MsceLeavesPlatformFieldsEmpty) {
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, Basic(true)));
+    ASSERT_TRUE(ParsePlan(setup, Basic(true)));
     ASSERT_EQ(setup.Project.PlatformName, "PocketPC");
-    ASSERT_TRUE(ParseSpec(setup, Basic(false)));
+    ASSERT_TRUE(ParsePlan(setup, Basic(false)));
     EXPECT_EQ(setup.Project.CE4Plus, 0);
     EXPECT_EQ(setup.Project.PlatformName, "");
     EXPECT_EQ(setup.Project.PlatformMinVersion, "");
@@ -191,14 +191,14 @@ TEST(PlatformExtension, Ce4PlusCutBeforeItFailsAfterDecodingTheTables) {
     DescriptorBuilder b("Demo", "Co", "%CE1%\\Demo", true);
     const uint16_t file = b.File(1, "demo.exe");
     b.Shortcut("Demo", file);
-    DescriptorSpec spec = b.Spec();
-    spec.CutBeforePlatformExtension = true;
+    DescriptorPlan plan = b.Plan();
+    plan.CutBeforePlatformExtension = true;
     TSetupINF setup;
-    EXPECT_FALSE(ParseSpec(setup, spec));
+    EXPECT_FALSE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Files.size(), 1u);
     EXPECT_EQ(setup.Shortcuts.size(), 1u);
-    spec.CE4Plus = false; // the same bytes as "MSCE" are complete
-    EXPECT_TRUE(ParseSpec(setup, spec));
+    plan.CE4Plus = false; // the same bytes as "MSCE" are complete
+    EXPECT_TRUE(ParsePlan(setup, plan));
 }
 
 } // namespace

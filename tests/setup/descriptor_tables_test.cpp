@@ -10,16 +10,16 @@ TEST(StringRows, InstallDirStringGivesItsIdToRowZero) {
     b.String("%ce1%\\DEMO"); // same folder, other spelling: the last match keeps row 0
     b.String("%CE2%");
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     const std::vector<TCEINFString> expected = {{3, "%InstallDir%"}, {2, "Data"}, {4, "%WinDir%"}};
     EXPECT_EQ(setup.Strings, expected);
 }
 
 TEST(StringRows, StringCountZeroLeavesOnlyRowZero) {
-    DescriptorSpec spec;
-    spec.AppName = "Empty";
+    DescriptorPlan plan;
+    plan.AppName = "Empty";
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     ASSERT_EQ(setup.Strings.size(), 1u);
     EXPECT_EQ(setup.Strings[0].Id, 0);
     EXPECT_EQ(setup.Strings[0].Text, "%InstallDir%");
@@ -29,20 +29,20 @@ TEST(StringRows, StringCountZeroLeavesOnlyRowZero) {
 }
 
 TEST(StringRows, DuplicateIdsFindTheFirstAndMissingIdsAddNoRow) {
-    DescriptorSpec spec;
-    spec.Strings = {{1, "%CE1%", {}}, {3, "first", {}}, {3, "second", {}}};
+    DescriptorPlan plan;
+    plan.Strings = {{1, "%CE1%", {}}, {3, "first", {}}, {3, "second", {}}};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     const std::vector<TCEINFString> expected = {{1, "%InstallDir%"}, {3, "first"}};
     EXPECT_EQ(setup.Strings, expected);
 }
 
 TEST(StringRows, LiteralInstallDirStringIsTranslatedBeforeTheComparison) {
     // The text of string 1 becomes "%InstallDir%" itself, which differs from InstallDir.
-    DescriptorSpec spec;
-    spec.Strings = {{1, "\\Demo", {}}};
+    DescriptorPlan plan;
+    plan.Strings = {{1, "\\Demo", {}}};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     EXPECT_EQ(setup.Project.InstallDir, "\\Demo");
     const std::vector<TCEINFString> expected = {{0, "%InstallDir%"}, {1, "%InstallDir%"}};
     EXPECT_EQ(setup.Strings, expected);
@@ -55,7 +55,7 @@ TEST(StringRows, OddLengthTextsPutLaterFieldsAtOddOffsets) {
     const uint16_t key = b.RegKey(3, "Software\\Odd");
     b.RegNumber(key, "N", 0x01020304);
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     ASSERT_EQ(setup.Files.size(), 1u);
     EXPECT_EQ(setup.Files[0].Flags, 0x12345678);
     EXPECT_EQ(setup.Files[0].Dir, "%InstallDir%\\bcd");
@@ -64,11 +64,11 @@ TEST(StringRows, OddLengthTextsPutLaterFieldsAtOddOffsets) {
 }
 
 TEST(DirRows, InstallDirEntryGivesItsIdToRowZeroInTableOrder) {
-    DescriptorSpec spec;
-    spec.Strings = {{1, "%CE1%\\Demo", {}}, {2, "Bin", {}}};
-    spec.Dirs = {{5, {2}, {}}, {9, {1}, {}}, {4, {1, 2}, {}}, {7, {1}, {}}, {5, {}, {}}};
+    DescriptorPlan plan;
+    plan.Strings = {{1, "%CE1%\\Demo", {}}, {2, "Bin", {}}};
+    plan.Dirs = {{5, {2}, {}}, {9, {1}, {}}, {4, {1, 2}, {}}, {7, {1}, {}}, {5, {}, {}}};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     const std::vector<TCEINFDir> expected = {{7, "%InstallDir%", {}},
                                              {5, "Bin", {}},
                                              {4, "%ProgramFilesDir%\\Demo\\Bin", {}},
@@ -77,14 +77,14 @@ TEST(DirRows, InstallDirEntryGivesItsIdToRowZeroInTableOrder) {
 }
 
 TEST(FileRows, FolderComesFromTheFirstDirectoryOfTheId) {
-    DescriptorSpec spec;
-    spec.Strings = {{1, "%CE1%\\Demo", {}}, {2, "Bin", {}}, {3, "%CE2%", {}}, {4, "%CE14%", {}}};
-    spec.Dirs = {{1, {1}, {}}, {2, {1, 2}, {}}, {3, {3}, {}}, {3, {2}, {}}, {4, {4}, {}}};
-    spec.Files = {{1, 1, 11, 0x80000000u, "a.exe", {}}, {2, 2, 22, 0, "b.dll", {}},
+    DescriptorPlan plan;
+    plan.Strings = {{1, "%CE1%\\Demo", {}}, {2, "Bin", {}}, {3, "%CE2%", {}}, {4, "%CE14%", {}}};
+    plan.Dirs = {{1, {1}, {}}, {2, {1, 2}, {}}, {3, {3}, {}}, {3, {2}, {}}, {4, {4}, {}}};
+    plan.Files = {{1, 1, 11, 0x80000000u, "a.exe", {}}, {2, 2, 22, 0, "b.dll", {}},
                   {3, 3, 33, 0, "c.dll", {}},           {4, 9, 44, 0, "d.txt", {}},
                   {5, 4, 55, 0, "e.txt", {}},           {7, 1, 77, 0, "g.txt", {}}};
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, spec));
+    ASSERT_TRUE(ParsePlan(setup, plan));
     ASSERT_EQ(setup.Files.size(), 5u); // id 6 is missing, id 7 is beyond the count
     EXPECT_EQ(setup.Files[0], (TCEINFFile{1, "%InstallDir%", 11, static_cast<int32_t>(0x80000000u),
                                           "a.exe", "", 0}));
@@ -102,7 +102,7 @@ TEST(RegPathRows, RootCountsFromOneAndPathIsTranslated) {
     b.RegKey(3, "Software\\%CE2%");
     b.RegKey(0, "Odd");
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     const std::vector<TCEINFRegPath> expected = {{1, 0, ".demo", {}},
                                                  {2, 1, "Software\\Demo Co\\Demo", {}},
                                                  {3, 2, "Software\\%WinDir%", {}},
@@ -116,7 +116,7 @@ TEST(RegValueRows, KeyOfTheValueGivesRootAndPath) {
     b.RegString(key, "Path", "%CE1%\\Demo\\demo.exe");
     b.RegString(77, "Lost", "x");
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     ASSERT_EQ(setup.RegValues.size(), 2u);
     EXPECT_EQ(setup.RegValues[0], (TCEINFRegValue{1, 2, "Software\\Demo", 0, "Path",
                                                   "%ProgramFilesDir%\\Demo\\demo.exe", 0}));
@@ -156,13 +156,13 @@ TEST(RegValueRows, TypeComesFromEntryBytesFiveToEight) {
     const uint16_t key = b.RegKey(3, "K");
     for (const TypeCase& c : cases) {
         const uint16_t id = b.RegString(key, "v", "");
-        DescRegValue& v = b.Spec().RegValues[id - 1];
+        DescRegValue& v = b.Plan().RegValues[id - 1];
         v.StringMarker = c.Marker;
         v.TypeFlags = c.Flags;
         v.Data = c.Data;
     }
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     ASSERT_EQ(setup.RegValues.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE("case " + std::to_string(i));
@@ -176,9 +176,9 @@ TEST(RegValueRows, MultiStringEndsAtEmptyTextOrEndOfData) {
     const uint16_t key = b.RegKey(2, "K");
     b.RegMultiString(key, "m1", {"%CE2%", "\\Demo\\x", "", "hidden"});
     const uint16_t cut = b.RegMultiString(key, "m2", {"one", "two"});
-    b.Spec().RegValues[cut - 1].Length = 3 + 4; // name "m2" + NUL, then "one" + NUL only
+    b.Plan().RegValues[cut - 1].Length = 3 + 4; // name "m2" + NUL, then "one" + NUL only
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     ASSERT_EQ(setup.RegValues.size(), 2u);
     EXPECT_EQ(setup.RegValues[0].Data, "%WinDir%;%InstallDir%\\x");
     EXPECT_EQ(setup.RegValues[1].Data, "one");
@@ -188,9 +188,9 @@ TEST(RegValueRows, BinaryByteCountIsLengthMinusName) {
     DescriptorBuilder b("Demo", "Co", "\\Demo", false);
     const uint16_t key = b.RegKey(2, "K");
     b.RegBinary(key, "bin", {1, 2, 3, 4, 5});
-    b.Spec().RegValues[0].Length = 4 + 2; // two of the five bytes
+    b.Plan().RegValues[0].Length = 4 + 2; // two of the five bytes
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     EXPECT_EQ(setup.RegValues[0].Data, "01 02");
 }
 
@@ -208,7 +208,7 @@ TEST(ShortcutRows, StandardFolderNumberWinsOverDirectory) {
     b.Shortcut("Missing Target", 9, games);
     b.Shortcut("Missing Dir", file, 99);
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     ASSERT_EQ(setup.Shortcuts.size(), 8u);
     const std::vector<TCEINFShortcut> expected = {
         {1, "%ProgramsDir%", "demo.exe", "In Programs", 0, 0},
@@ -229,7 +229,7 @@ TEST(ShortcutRows, NameIsTranslatedAsAShortcutText) {
     b.Shortcut("%CE14% and %CE8%", file);
     b.Shortcut("Read.Me", file);
     TSetupINF setup;
-    ASSERT_TRUE(ParseSpec(setup, b.Spec()));
+    ASSERT_TRUE(ParsePlan(setup, b.Plan()));
     EXPECT_EQ(setup.Shortcuts[0].Name, "%GamesDir% and %CE8%");
     EXPECT_EQ(setup.Shortcuts[1].Name, "Read.Me");
 }
@@ -241,9 +241,9 @@ TEST(BothVariants, SameSetupGivesTheSameTables) {
     b.Shortcut("Demo", file, dir);
     b.RegNumber(b.RegKey(1, "Software"), "N", 7);
     TSetupINF a, c;
-    ASSERT_TRUE(ParseSpec(a, b.Spec()));
-    b.Spec().CE4Plus = false;
-    ASSERT_TRUE(ParseSpec(c, b.Spec()));
+    ASSERT_TRUE(ParsePlan(a, b.Plan()));
+    b.Plan().CE4Plus = false;
+    ASSERT_TRUE(ParsePlan(c, b.Plan()));
     EXPECT_EQ(a.Strings, c.Strings);
     EXPECT_EQ(a.Dirs, c.Dirs);
     EXPECT_EQ(a.Files, c.Files);

@@ -12,13 +12,13 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 }
 
 TEST(DescriptorWriter, HeaderAndNamesAreLaidOutAsTheFormatSays) {
-    DescriptorSpec spec;
-    spec.AppName = "App";
-    spec.Provider = "Co";
-    spec.UnsupportedDevices = std::vector<std::string>{"X", "Y"};
-    spec.Processor = 2577;
+    DescriptorPlan plan;
+    plan.AppName = "App";
+    plan.Provider = "Co";
+    plan.UnsupportedDevices = std::vector<std::string>{"X", "Y"};
+    plan.Processor = 2577;
     DescriptorLayout layout;
-    const auto b = WriteDescriptorBytes(spec, &layout);
+    const auto b = WriteDescriptorBytes(plan, &layout);
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "MSCE");
     EXPECT_EQ(U32(b, 8), b.size());
     EXPECT_EQ(U16(b, 16), 1);
@@ -36,18 +36,18 @@ TEST(DescriptorWriter, HeaderAndNamesAreLaidOutAsTheFormatSays) {
 }
 
 TEST(DescriptorWriter, EntriesFollowEachOtherWithoutPadding) {
-    DescriptorSpec spec;
-    spec.CE4Plus = true;
-    spec.UnsupportedDevices.reset();
-    spec.Strings = {{1, "ab", {}}};
-    spec.Dirs = {{1, {1}, {}}};
-    spec.Files = {{1, 1, 1, 0x80000000u, "f", {}}};
-    spec.RegKeys = {{1, 3, {1}, {}}};
-    spec.RegValues = {{1, 1, 0, kDescTypeNumber, "n", RegNumberData(7), {}}};
-    spec.Shortcuts = {{1, 0, 0, 1, 1}};
-    spec.PlatformName = "P";
+    DescriptorPlan plan;
+    plan.CE4Plus = true;
+    plan.UnsupportedDevices.reset();
+    plan.Strings = {{1, "ab", {}}};
+    plan.Dirs = {{1, {1}, {}}};
+    plan.Files = {{1, 1, 1, 0x80000000u, "f", {}}};
+    plan.RegKeys = {{1, 3, {1}, {}}};
+    plan.RegValues = {{1, 1, 0, kDescTypeNumber, "n", RegNumberData(7), {}}};
+    plan.Shortcuts = {{1, 0, 0, 1, 1}};
+    plan.PlatformName = "P";
     DescriptorLayout at;
-    const auto b = WriteDescriptorBytes(spec, &at);
+    const auto b = WriteDescriptorBytes(plan, &at);
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "CE4+");
     EXPECT_EQ(U16(b, 92), 0);
     EXPECT_EQ(at.DirTable, at.StringTable + 4 + 3);
@@ -66,14 +66,14 @@ TEST(DescriptorWriter, EntriesFollowEachOtherWithoutPadding) {
 }
 
 TEST(DescriptorWriter, KnobsCutAndTruncate) {
-    DescriptorSpec spec;
-    spec.CE4Plus = true;
+    DescriptorPlan plan;
+    plan.CE4Plus = true;
     DescriptorLayout at;
-    spec.CutBeforePlatformExtension = true;
-    EXPECT_EQ(WriteDescriptorBytes(spec, &at).size(), at.ShortcutTable);
-    spec.CutBeforePlatformExtension = false;
-    spec.TruncateAt = 50;
-    EXPECT_EQ(WriteDescriptorBytes(spec).size(), 50u);
+    plan.CutBeforePlatformExtension = true;
+    EXPECT_EQ(WriteDescriptorBytes(plan, &at).size(), at.ShortcutTable);
+    plan.CutBeforePlatformExtension = false;
+    plan.TruncateAt = 50;
+    EXPECT_EQ(WriteDescriptorBytes(plan).size(), 50u);
 }
 
 TEST(DescriptorWriter, BuilderNumbersEntriesAndSharesTexts) {
@@ -82,12 +82,12 @@ TEST(DescriptorWriter, BuilderNumbersEntriesAndSharesTexts) {
     const uint16_t data = b.Dir("%CE1%\\App\\Data");
     EXPECT_EQ(data, 2);
     EXPECT_EQ(b.Dir("%CE1%\\App\\Data"), data);
-    EXPECT_EQ(b.String("Data"), b.Spec().Dirs[1].StrIds.back());
+    EXPECT_EQ(b.String("Data"), b.Plan().Dirs[1].StrIds.back());
     EXPECT_EQ(b.File(data, "a.txt"), 1);
     EXPECT_EQ(b.File(data, "b.txt"), 2);
-    EXPECT_EQ(b.Spec().Files[1].FileNo, 2);
+    EXPECT_EQ(b.Plan().Files[1].FileNo, 2);
     b.Shortcut("App", 1);
-    EXPECT_EQ(b.Spec().Strings[b.Spec().Shortcuts[0].NameStrId - 1].Text, "App.lnk");
+    EXPECT_EQ(b.Plan().Strings[b.Plan().Shortcuts[0].NameStrId - 1].Text, "App.lnk");
 }
 
 } // namespace

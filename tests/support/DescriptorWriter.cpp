@@ -67,40 +67,40 @@ void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
     PutU16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
 }
 
-std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec, DescriptorLayout* layout) {
+std::vector<uint8_t> WriteDescriptorBytes(const DescriptorPlan& plan, DescriptorLayout* layout) {
     DescriptorLayout at;
     ByteWriter w;
     w.Bytes().assign(100, 0);
 
     at.AppName = w.Here();
-    w.Text(spec.AppName);
+    w.Text(plan.AppName);
     at.Provider = w.Here();
-    w.Text(spec.Provider);
+    w.Text(plan.Provider);
     size_t listLength = 0;
-    if (spec.UnsupportedDevices) {
+    if (plan.UnsupportedDevices) {
         at.DeviceList = w.Here();
-        for (const std::string& name : *spec.UnsupportedDevices)
+        for (const std::string& name : *plan.UnsupportedDevices)
             w.Text(name);
         w.U8(0);
         // An empty list is two NUL bytes.
-        if (spec.UnsupportedDevices->empty()) w.U8(0);
+        if (plan.UnsupportedDevices->empty()) w.U8(0);
         listLength = w.Here() - at.DeviceList;
     }
 
     at.StringTable = w.Here();
-    for (const DescString& s : spec.Strings) {
+    for (const DescString& s : plan.Strings) {
         w.U16(s.Id);
         w.U16(Len(s.Length, s.Text.size() + 1));
         w.Text(s.Text);
     }
     at.DirTable = w.Here();
-    for (const DescDir& d : spec.Dirs) {
+    for (const DescDir& d : plan.Dirs) {
         w.U16(d.Id);
         w.U16(Len(d.Length, 2 * d.StrIds.size() + 2));
         w.IdList(d.StrIds);
     }
     at.FileTable = w.Here();
-    for (const DescFile& f : spec.Files) {
+    for (const DescFile& f : plan.Files) {
         w.U16(f.Id);
         w.U16(f.DirId);
         w.U16(f.FileNo);
@@ -109,14 +109,14 @@ std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec, Descriptor
         w.Text(f.Name);
     }
     at.RegKeyTable = w.Here();
-    for (const DescRegKey& k : spec.RegKeys) {
+    for (const DescRegKey& k : plan.RegKeys) {
         w.U16(k.Id);
         w.U32(k.Root);
         w.U16(Len(k.Length, 2 * k.StrIds.size() + 2));
         w.IdList(k.StrIds);
     }
     at.RegValueTable = w.Here();
-    for (const DescRegValue& v : spec.RegValues) {
+    for (const DescRegValue& v : plan.RegValues) {
         w.U16(v.Id);
         w.U16(v.KeyId);
         w.U16(v.StringMarker);
@@ -126,7 +126,7 @@ std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec, Descriptor
         w.Raw(v.Data);
     }
     at.ShortcutTable = w.Here();
-    for (const DescShortcut& s : spec.Shortcuts) {
+    for (const DescShortcut& s : plan.Shortcuts) {
         w.U16(s.Id);
         w.U16(s.DirId);
         w.U16(s.StandardFolder);
@@ -135,38 +135,38 @@ std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec, Descriptor
         w.U16(2);
         w.U16(s.NameStrId);
     }
-    if (spec.CE4Plus && !spec.CutBeforePlatformExtension) {
+    if (plan.CE4Plus && !plan.CutBeforePlatformExtension) {
         at.PlatformExtension = w.Here();
         at.PlatformNameAt = at.PlatformExtension + 24;
-        w.U32(spec.PlatformMinMajor);
-        w.U32(spec.PlatformMinMinor);
-        w.U32(spec.PlatformMaxMajor);
-        w.U32(spec.PlatformMaxMinor);
-        w.U32(static_cast<uint32_t>(spec.PlatformName.size() + 1));
+        w.U32(plan.PlatformMinMajor);
+        w.U32(plan.PlatformMinMinor);
+        w.U32(plan.PlatformMaxMajor);
+        w.U32(plan.PlatformMaxMinor);
+        w.U32(static_cast<uint32_t>(plan.PlatformName.size() + 1));
         w.U32(at.PlatformNameAt);
-        w.Text(spec.PlatformName);
+        w.Text(plan.PlatformName);
     }
     at.Size = w.Bytes().size();
 
     std::vector<uint8_t>& b = w.Bytes();
-    const char* magic = spec.CE4Plus ? "CE4+" : "MSCE";
+    const char* magic = plan.CE4Plus ? "CE4+" : "MSCE";
     std::copy(magic, magic + 4, b.begin());
-    PutU32(b, 4, spec.Reserved4);
-    PutU32(b, 8, spec.DescriptorLength ? *spec.DescriptorLength : static_cast<uint32_t>(at.Size));
+    PutU32(b, 4, plan.Reserved4);
+    PutU32(b, 8, plan.DescriptorLength ? *plan.DescriptorLength : static_cast<uint32_t>(at.Size));
     PutU16(b, 16, 1);
-    PutU32(b, 20, spec.Processor);
-    PutU32(b, 24, spec.MinMajor);
-    PutU32(b, 28, spec.MinMinor);
-    PutU32(b, 32, spec.MaxMajor);
-    PutU32(b, 36, spec.MaxMinor);
-    PutU32(b, 40, spec.MinBuild);
-    PutU32(b, 44, spec.MaxBuild);
-    PutU16(b, 48, static_cast<uint16_t>(spec.Strings.size()));
-    PutU16(b, 50, static_cast<uint16_t>(spec.Dirs.size()));
-    PutU16(b, 52, static_cast<uint16_t>(spec.Files.size()));
-    PutU16(b, 54, static_cast<uint16_t>(spec.RegKeys.size()));
-    PutU16(b, 56, static_cast<uint16_t>(spec.RegValues.size()));
-    PutU16(b, 58, static_cast<uint16_t>(spec.Shortcuts.size()));
+    PutU32(b, 20, plan.Processor);
+    PutU32(b, 24, plan.MinMajor);
+    PutU32(b, 28, plan.MinMinor);
+    PutU32(b, 32, plan.MaxMajor);
+    PutU32(b, 36, plan.MaxMinor);
+    PutU32(b, 40, plan.MinBuild);
+    PutU32(b, 44, plan.MaxBuild);
+    PutU16(b, 48, static_cast<uint16_t>(plan.Strings.size()));
+    PutU16(b, 50, static_cast<uint16_t>(plan.Dirs.size()));
+    PutU16(b, 52, static_cast<uint16_t>(plan.Files.size()));
+    PutU16(b, 54, static_cast<uint16_t>(plan.RegKeys.size()));
+    PutU16(b, 56, static_cast<uint16_t>(plan.RegValues.size()));
+    PutU16(b, 58, static_cast<uint16_t>(plan.Shortcuts.size()));
     PutU32(b, 60, at.StringTable);
     PutU32(b, 64, at.DirTable);
     PutU32(b, 68, at.FileTable);
@@ -174,15 +174,15 @@ std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec, Descriptor
     PutU32(b, 76, at.RegValueTable);
     PutU32(b, 80, at.ShortcutTable);
     PutU16(b, 84, static_cast<uint16_t>(at.AppName));
-    PutU16(b, 86, static_cast<uint16_t>(spec.AppName.size() + 1));
+    PutU16(b, 86, static_cast<uint16_t>(plan.AppName.size() + 1));
     PutU16(b, 88, static_cast<uint16_t>(at.Provider));
-    PutU16(b, 90, static_cast<uint16_t>(spec.Provider.size() + 1));
+    PutU16(b, 90, static_cast<uint16_t>(plan.Provider.size() + 1));
     PutU16(b, 92, static_cast<uint16_t>(at.DeviceList));
     PutU16(b, 94,
-           spec.UnsupportedDevicesLength ? *spec.UnsupportedDevicesLength
+           plan.UnsupportedDevicesLength ? *plan.UnsupportedDevicesLength
                                          : static_cast<uint16_t>(listLength));
 
-    if (spec.TruncateAt && *spec.TruncateAt < b.size()) b.resize(*spec.TruncateAt);
+    if (plan.TruncateAt && *plan.TruncateAt < b.size()) b.resize(*plan.TruncateAt);
     if (layout) *layout = at;
     return std::move(b);
 }
@@ -210,37 +210,37 @@ std::vector<uint8_t> RegMultiStringData(const std::vector<std::string>& texts) {
 
 DescriptorBuilder::DescriptorBuilder(const std::string& appName, const std::string& provider,
                                      const std::string& installDir, bool ce4Plus) {
-    FSpec.CE4Plus = ce4Plus;
-    FSpec.AppName = appName;
-    FSpec.Provider = provider;
+    FPlan.CE4Plus = ce4Plus;
+    FPlan.AppName = appName;
+    FPlan.Provider = provider;
     const uint16_t install = String(installDir);
-    FSpec.Dirs.push_back({1, {install}, {}});
+    FPlan.Dirs.push_back({1, {install}, {}});
 }
 
 uint16_t DescriptorBuilder::String(const std::string& text) {
     const auto found = FStringIds.find(text);
     if (found != FStringIds.end()) return found->second;
-    const auto id = static_cast<uint16_t>(FSpec.Strings.size() + 1);
-    FSpec.Strings.push_back({id, text, {}});
+    const auto id = static_cast<uint16_t>(FPlan.Strings.size() + 1);
+    FPlan.Strings.push_back({id, text, {}});
     FStringIds.emplace(text, id);
     return id;
 }
 
 uint16_t DescriptorBuilder::Dir(const std::string& path) {
-    if (path == FSpec.Strings.front().Text) return 1;
+    if (path == FPlan.Strings.front().Text) return 1;
     std::vector<uint16_t> ids;
     for (const std::string& part : SplitPath(path))
         ids.push_back(String(part));
-    for (const DescDir& d : FSpec.Dirs)
+    for (const DescDir& d : FPlan.Dirs)
         if (d.StrIds == ids) return d.Id;
-    const auto id = static_cast<uint16_t>(FSpec.Dirs.size() + 1);
-    FSpec.Dirs.push_back({id, ids, {}});
+    const auto id = static_cast<uint16_t>(FPlan.Dirs.size() + 1);
+    FPlan.Dirs.push_back({id, ids, {}});
     return id;
 }
 
 uint16_t DescriptorBuilder::File(uint16_t dirId, const std::string& name, uint32_t flags) {
-    const auto id = static_cast<uint16_t>(FSpec.Files.size() + 1);
-    FSpec.Files.push_back({id, dirId, id, flags, name, {}});
+    const auto id = static_cast<uint16_t>(FPlan.Files.size() + 1);
+    FPlan.Files.push_back({id, dirId, id, flags, name, {}});
     return id;
 }
 
@@ -248,15 +248,15 @@ uint16_t DescriptorBuilder::RegKey(uint32_t root, const std::string& path) {
     std::vector<uint16_t> ids;
     for (const std::string& part : SplitPath(path))
         ids.push_back(String(part));
-    const auto id = static_cast<uint16_t>(FSpec.RegKeys.size() + 1);
-    FSpec.RegKeys.push_back({id, root, ids, {}});
+    const auto id = static_cast<uint16_t>(FPlan.RegKeys.size() + 1);
+    FPlan.RegKeys.push_back({id, root, ids, {}});
     return id;
 }
 
 uint16_t DescriptorBuilder::Value(uint16_t keyId, const std::string& name, uint16_t marker,
                                   uint32_t flags, std::vector<uint8_t> data) {
-    const auto id = static_cast<uint16_t>(FSpec.RegValues.size() + 1);
-    FSpec.RegValues.push_back({id, keyId, marker, flags, name, std::move(data), {}});
+    const auto id = static_cast<uint16_t>(FPlan.RegValues.size() + 1);
+    FPlan.RegValues.push_back({id, keyId, marker, flags, name, std::move(data), {}});
     return id;
 }
 
@@ -281,15 +281,15 @@ uint16_t DescriptorBuilder::RegMultiString(uint16_t keyId, const std::string& na
 
 uint16_t DescriptorBuilder::Shortcut(const std::string& title, uint16_t fileId, uint16_t dirId) {
     const uint16_t nameId = String(title + ".lnk");
-    const auto id = static_cast<uint16_t>(FSpec.Shortcuts.size() + 1);
-    FSpec.Shortcuts.push_back({id, dirId, 0, fileId, nameId});
+    const auto id = static_cast<uint16_t>(FPlan.Shortcuts.size() + 1);
+    FPlan.Shortcuts.push_back({id, dirId, 0, fileId, nameId});
     return id;
 }
 
 uint16_t DescriptorBuilder::ShortcutInStandardFolder(const std::string& title, uint16_t fileId,
                                                      uint16_t folder) {
     const uint16_t id = Shortcut(title, fileId, 0);
-    FSpec.Shortcuts.back().StandardFolder = folder;
+    FPlan.Shortcuts.back().StandardFolder = folder;
     return id;
 }
 
@@ -307,11 +307,11 @@ std::string SetupEntryName(const std::string& fileName, uint16_t id) {
     return shortStem + "." + number;
 }
 
-std::vector<FixtureEntry> SetupCabinetEntries(const DescriptorSpec& spec,
+std::vector<FixtureEntry> SetupCabinetEntries(const DescriptorPlan& plan,
                                               const SetupCabinetContents& contents) {
     std::vector<FixtureEntry> entries;
-    entries.push_back({contents.Stem + ".000", WriteDescriptorBytes(spec)});
-    for (const DescFile& f : spec.Files) {
+    entries.push_back({contents.Stem + ".000", WriteDescriptorBytes(plan)});
+    for (const DescFile& f : plan.Files) {
         const auto data = contents.FileData.find(f.Id);
         entries.push_back({SetupEntryName(f.Name, f.Id),
                            data != contents.FileData.end() ? data->second : Bytes(f.Name)});
@@ -321,13 +321,13 @@ std::vector<FixtureEntry> SetupCabinetEntries(const DescriptorSpec& spec,
     return entries;
 }
 
-std::vector<uint8_t> BuildSetupCabinet(const DescriptorSpec& spec,
+std::vector<uint8_t> BuildSetupCabinet(const DescriptorPlan& plan,
                                        const SetupCabinetContents& contents,
                                        FixtureCompression compression) {
-    return BuildCabinet(SetupCabinetEntries(spec, contents), compression);
+    return BuildCabinet(SetupCabinetEntries(plan, contents), compression);
 }
 
-void WriteSetupCabinet(const std::string& path, const DescriptorSpec& spec,
+void WriteSetupCabinet(const std::string& path, const DescriptorPlan& plan,
                        const SetupCabinetContents& contents, FixtureCompression compression) {
-    WriteCabinet(path, SetupCabinetEntries(spec, contents), compression);
+    WriteCabinet(path, SetupCabinetEntries(plan, contents), compression);
 }

@@ -64,7 +64,7 @@ struct DescShortcut {
     uint16_t NameStrId = 0; // string holding "<title>.lnk"
 };
 
-struct DescriptorSpec {
+struct DescriptorPlan {
     bool CE4Plus = false;
     uint32_t Reserved4 = 0; // offset 4; its low half names the install string when there is no list
     std::optional<uint32_t> DescriptorLength; // offset 8; the real size when not given
@@ -102,7 +102,7 @@ struct DescriptorLayout {
     size_t Size = 0;                                    // before any truncation
 };
 
-[[nodiscard]] std::vector<uint8_t> WriteDescriptorBytes(const DescriptorSpec& spec,
+[[nodiscard]] std::vector<uint8_t> WriteDescriptorBytes(const DescriptorPlan& plan,
                                                         DescriptorLayout* layout = nullptr);
 
 // Data of registry values in the form the descriptor stores them.
@@ -113,15 +113,15 @@ struct DescriptorLayout {
 void PutU16(std::vector<uint8_t>& bytes, size_t at, uint16_t value);
 void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
 
-// Fills a DescriptorSpec the way setup building numbers things: ids 1, 2, 3 ... in table order,
+// Fills a DescriptorPlan the way setup building numbers things: ids 1, 2, 3 ... in table order,
 // string 1 the install directory and directory 1 the install directory. Texts are shared: asking
 // twice for the same text gives the same string id.
 class DescriptorBuilder {
   public:
     DescriptorBuilder(const std::string& appName, const std::string& provider,
                       const std::string& installDir, bool ce4Plus = true);
-    [[nodiscard]] DescriptorSpec& Spec() { return FSpec; }
-    [[nodiscard]] const DescriptorSpec& Spec() const { return FSpec; }
+    [[nodiscard]] DescriptorPlan& Plan() { return FPlan; }
+    [[nodiscard]] const DescriptorPlan& Plan() const { return FPlan; }
 
     uint16_t String(const std::string& text);
     // A device folder such as "%CE1%\Demo\Data"; split at "\" into strings.
@@ -142,11 +142,11 @@ class DescriptorBuilder {
   private:
     uint16_t Value(uint16_t keyId, const std::string& name, uint16_t marker, uint32_t flags,
                    std::vector<uint8_t> data);
-    DescriptorSpec FSpec;
+    DescriptorPlan FPlan;
     std::map<std::string, uint16_t> FStringIds;
 };
 
-// A setup cabinet: the descriptor as "<Stem>.000" first, then one entry per file of the spec
+// A setup cabinet: the descriptor as "<Stem>.000" first, then one entry per file of the plan
 // named "<8.3 stem of its name>.<3-digit id>", then the setup DLL as "<Stem>.999" when given.
 struct SetupCabinetContents {
     std::map<uint16_t, std::vector<uint8_t>> FileData; // by file id; default: the file's name
@@ -156,11 +156,11 @@ struct SetupCabinetContents {
 };
 
 [[nodiscard]] std::string SetupEntryName(const std::string& fileName, uint16_t id);
-[[nodiscard]] std::vector<FixtureEntry> SetupCabinetEntries(const DescriptorSpec& spec,
+[[nodiscard]] std::vector<FixtureEntry> SetupCabinetEntries(const DescriptorPlan& plan,
                                                             const SetupCabinetContents& contents);
 [[nodiscard]] std::vector<uint8_t>
-BuildSetupCabinet(const DescriptorSpec& spec, const SetupCabinetContents& contents = {},
+BuildSetupCabinet(const DescriptorPlan& plan, const SetupCabinetContents& contents = {},
                   FixtureCompression compression = FixtureCompression::MSZIP);
-void WriteSetupCabinet(const std::string& path, const DescriptorSpec& spec,
+void WriteSetupCabinet(const std::string& path, const DescriptorPlan& plan,
                        const SetupCabinetContents& contents = {},
                        FixtureCompression compression = FixtureCompression::MSZIP);

@@ -60,7 +60,7 @@ std::string SampleCabinet(const TempDir& dir) {
     contents.FileData[1] = Bytes("app bytes");
     contents.FileData[2] = Bytes("table bytes");
     const std::string path = dir.File("demo.cab");
-    WriteSetupCabinet(path, b.Spec(), contents);
+    WriteSetupCabinet(path, b.Plan(), contents);
     return path;
 }
 
