@@ -125,3 +125,25 @@ std::string ProcessorName(int32_t processor) {
         return "";
     }
 }
+
+std::string RegistryRootName(int32_t root) {
+    static const char* const names[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                                        "HKEY_LOCAL_MACHINE"};
+    if (root >= 0 && root <= 2) return names[root];
+    return "(Unknown root " + std::to_string(root) + ")";
+}
+
+std::string RegistryTypeName(int32_t dataType) {
+    switch (dataType) {
+    case 0:
+        return "REG_SZ";
+    case 1:
+        return "REG_DWORD";
+    case 2:
+        return "REG_BINARY";
+    case 3:
+        return "REG_MULTI_SZ";
+    default:
+        return std::to_string(dataType);
+    }
+}

@@ -25,3 +25,10 @@ struct TScaledSize {
 
 // The name of a processor type number; an empty text for numbers without one.
 [[nodiscard]] std::string ProcessorName(int32_t processor);
+
+// "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE" for roots 0 to 2; any other root
+// number, which only a binary descriptor can hold, as "(Unknown root N)".
+[[nodiscard]] std::string RegistryRootName(int32_t root);
+// "REG_SZ", "REG_DWORD", "REG_BINARY", "REG_MULTI_SZ" for value types 0 to 3; others as their
+// number.
+[[nodiscard]] std::string RegistryTypeName(int32_t dataType);

@@ -1,4 +1,5 @@
 #include "app/RegistryTree.h"
+#include "app/DisplayFormat.h"
 
 #include "app/TextConv.h"
 
@@ -21,8 +22,6 @@ constexpr int kImageKey = 7;
 constexpr int kImageKeySelected = 8;
 constexpr int kImageStringValue = 11;
 constexpr int kImageNumberValue = 12;
-
-const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
 
 constexpr int kRawCaptionRole = Qt::UserRole + 7;
 
@@ -228,9 +227,7 @@ QTreeWidgetItem* TRegistryTree::NewKeyNode(QTreeWidgetItem* parent, const std::s
 }
 
 QTreeWidgetItem* TRegistryTree::RootKeyNode(int root) {
-    const std::string caption = root >= kRootClassesRoot && root <= kRootLocalMachine
-                                    ? std::string(kRootNames[root])
-                                    : UnknownRootCaption(root);
+    const std::string caption = RegistryRootName(root);
     if (QTreeWidgetItem* node = FindRegistryNode(caption + "\\")) return node;
     QTreeWidgetItem* node = NewKeyNode(FNodeRegistry, caption);
     node->setData(0, kKindRole, kKindRootKey);
@@ -274,22 +271,11 @@ void TRegistryTree::RebuildIndex() {
 }
 
 std::string TRegistryTree::UnknownRootCaption(int root) {
-    return "(Unknown root " + std::to_string(root) + ")";
+    return RegistryRootName(root);
 }
 
 std::string TRegistryTree::TypeText(int dataType) {
-    switch (dataType) {
-    case kTypeString:
-        return "REG_SZ";
-    case kTypeInteger:
-        return "REG_DWORD";
-    case kTypeBinary:
-        return "REG_BINARY";
-    case kTypeMultiString:
-        return "REG_MULTI_SZ";
-    default:
-        return std::to_string(dataType);
-    }
+    return RegistryTypeName(dataType);
 }
 
 void TRegistryTree::tvRegistryChange(QTreeWidgetItem* node) {

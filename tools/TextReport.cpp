@@ -48,34 +48,6 @@ std::string Hex8(int32_t value) {
     return text;
 }
 
-const char* RootName(int32_t root) {
-    switch (root) {
-    case 0:
-        return "HKEY_CLASSES_ROOT";
-    case 1:
-        return "HKEY_CURRENT_USER";
-    case 2:
-        return "HKEY_LOCAL_MACHINE";
-    default:
-        return "(unknown root)";
-    }
-}
-
-const char* TypeName(int32_t type) {
-    switch (type) {
-    case 0:
-        return "REG_SZ";
-    case 1:
-        return "REG_DWORD";
-    case 2:
-        return "REG_BINARY";
-    case 3:
-        return "REG_MULTI_SZ";
-    default:
-        return "";
-    }
-}
-
 } // namespace
 
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
@@ -123,10 +95,10 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
 
     std::vector<Row> values;
     for (const TCEINFRegValue& v : setup.RegValues) {
-        std::string key = RootName(v.Root);
+        std::string key = RegistryRootName(v.Root);
         if (!v.KeyPath.empty()) key += "\\" + ExcludeBackslash(v.KeyPath);
         values.push_back(
-            {key, v.Name.empty() ? "(Default)" : v.Name, TypeName(v.DataType), v.Data});
+            {key, v.Name.empty() ? "(Default)" : v.Name, RegistryTypeName(v.DataType), v.Data});
     }
     out << "\nDevice Registry Entries (" << setup.RegValueCount() << ")\n";
     WriteTable(out, {"Key", "Value Name", "Type", "Value"}, values);

@@ -96,6 +96,17 @@ class DisplayFormatTest : public QObject {
         for (int other : {-1, 1, 385, 2578, 10004, 99999})
             QVERIFY(ProcessorName(other).empty());
     }
+
+    // The registry view and the tool's report name roots and types with these.
+    void RegistryRootsAndTypes() {
+        QCOMPARE(RegistryRootName(0), std::string("HKEY_CLASSES_ROOT"));
+        QCOMPARE(RegistryRootName(2), std::string("HKEY_LOCAL_MACHINE"));
+        QCOMPARE(RegistryRootName(-1), std::string("(Unknown root -1)"));
+        QCOMPARE(RegistryRootName(3), std::string("(Unknown root 3)"));
+        QCOMPARE(RegistryTypeName(1), std::string("REG_DWORD"));
+        QCOMPARE(RegistryTypeName(3), std::string("REG_MULTI_SZ"));
+        QCOMPARE(RegistryTypeName(7), std::string("7"));
+    }
 };
 
 QTEST_MAIN(DisplayFormatTest)
