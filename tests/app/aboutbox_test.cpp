@@ -1,5 +1,6 @@
 // The About box: its controls and texts, and a fresh modal box for every About command.
 #include "app/AboutBox.h"
+#include "tests/app/QtEnvironment.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,26 +13,6 @@
 #include <memory>
 
 namespace {
-
-// One application for the whole run, destroyed before the program's exit handlers run: a
-// QApplication left to static destruction outlives parts of Qt and crashes at exit.
-class TQtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QCoreApplication::instance()) FApp = std::make_unique<QApplication>(FArgc, FArgv);
-    }
-    void TearDown() override { FApp.reset(); }
-
-  private:
-    int FArgc = 1;
-    char FName[9] = "test_app";
-    char* FArgv[2] = {FName, nullptr};
-    std::unique_ptr<QApplication> FApp;
-};
-
-[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 // Runs inspect on the modal box once it is up, then closes it the way close does.
 void WhileShown(QWidget* parent, const std::function<void(TfrmAboutBox&)>& inspect,

@@ -1,6 +1,7 @@
 // The registry page: key tree built from the flat value list, and the value list per key.
 #include "app/RegistryTree.h"
 #include "setup/CECAB.h"
+#include "tests/app/QtEnvironment.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,26 +12,6 @@
 #include <memory>
 
 namespace {
-
-// One application for the whole run, destroyed before the program's exit handlers run: a
-// QApplication left to static destruction outlives parts of Qt and crashes at exit.
-class TQtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QCoreApplication::instance()) FApp = std::make_unique<QApplication>(FArgc, FArgv);
-    }
-    void TearDown() override { FApp.reset(); }
-
-  private:
-    int FArgc = 1;
-    char FName[9] = "test_app";
-    char* FArgv[2] = {FName, nullptr};
-    std::unique_ptr<QApplication> FApp;
-};
-
-[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 void AddValue(TCESetupBase& setup, int root, const std::string& keyPath, const std::string& name,
               const std::string& data = "x", int type = kTypeString) {
