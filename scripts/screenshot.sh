@@ -4,6 +4,11 @@
 # samples/Sample.cab, which scripts/run.sh or a plain build produces).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Xvfb comes with the project's packages; the grab needs imagemagick's import.
+command -v import >/dev/null 2>&1 || {
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y imagemagick
+}
 build=${1:-build}
 viewer="$build/app/tessary"
 sample="$build/samples/Sample.cab"
