@@ -64,16 +64,16 @@ TExtractResult TCESetup::ExtractFileChecked(const std::string& fileName, const s
     return handler->ExtractFileChecked(fileName, folder, destPath);
 }
 
-std::vector<std::pair<const TCABFileEntry*, size_t>> TCESetup::FileEntries() {
+std::vector<std::pair<const TCABFileEntry*, size_t>>
+TCESetup::FileEntries(const TCABFileContents& listing) {
     std::vector<std::pair<const TCABFileEntry*, size_t>> result;
     TCESetupBase* handler = Handler();
-    if (Files.empty() || !Cabinet || !handler) return result;
-    Cabinet->ListContents();
+    if (Files.empty() || !handler) return result;
     std::unordered_map<int32_t, size_t> rowOfId;
     rowOfId.reserve(Files.size());
     for (size_t i = 0; i < Files.size(); ++i)
         rowOfId.emplace(Files[i].Id, i);
-    for (const TCABFileEntry& entry : Cabinet->CABFileContents.Items()) {
+    for (const TCABFileEntry& entry : listing.Items()) {
         if (handler->IsDescriptorEntry(entry.Name)) continue;
         const int32_t number = EntryNumber(entry.Name);
         if (number == 999) continue;
@@ -85,8 +85,10 @@ std::vector<std::pair<const TCABFileEntry*, size_t>> TCESetup::FileEntries() {
 
 std::optional<TCABFileEntry> TCESetup::FindCabEntry(const std::string& fileName) {
     try {
+        if (!Cabinet || Files.empty()) return std::nullopt;
+        Cabinet->ListContents();
         const std::string wanted = DeviceFileNamePart(fileName);
-        for (const auto& [entry, row] : FileEntries())
+        for (const auto& [entry, row] : FileEntries(Cabinet->CABFileContents))
             if (SameTextAscii(Files[row].Name, wanted)) return *entry;
     } catch (...) {
     }
@@ -94,11 +96,23 @@ std::optional<TCABFileEntry> TCESetup::FindCabEntry(const std::string& fileName)
 }
 
 std::vector<std::optional<TCABFileEntry>> TCESetup::FindCabEntries() {
+    try {
+        if (Cabinet && !Files.empty()) {
+            Cabinet->ListContents();
+            return FindCabEntries(Cabinet->CABFileContents);
+        }
+    } catch (...) {
+    }
+    return std::vector<std::optional<TCABFileEntry>>(Files.size());
+}
+
+std::vector<std::optional<TCABFileEntry>>
+TCESetup::FindCabEntries(const TCABFileContents& listing) {
     std::vector<std::optional<TCABFileEntry>> result(Files.size());
     try {
         // The first entry, in cabinet order, whose row carries a given name answers that name.
         std::unordered_map<std::string, const TCABFileEntry*> byName;
-        for (const auto& [entry, row] : FileEntries())
+        for (const auto& [entry, row] : FileEntries(listing))
             byName.emplace(UpperCaseAscii(Files[row].Name), entry);
         for (size_t i = 0; i < Files.size(); ++i) {
             const auto found = byName.find(UpperCaseAscii(DeviceFileNamePart(Files[i].Name)));

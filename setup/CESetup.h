@@ -39,11 +39,16 @@ class TCESetup : public TCESetupBase {
     [[nodiscard]] std::optional<TCABFileEntry> FindCabEntry(const std::string& fileName);
     // FindCabEntry for every row of Files, in row order, from one listing.
     [[nodiscard]] std::vector<std::optional<TCABFileEntry>> FindCabEntries();
+    // The same answers from a listing the caller already holds, so one listing can serve
+    // several views.
+    [[nodiscard]] std::vector<std::optional<TCABFileEntry>>
+    FindCabEntries(const TCABFileContents& listing);
 
   private:
     [[nodiscard]] TCESetupBase* Handler() const;
     // The entries that stand for model files: (entry, row of Files) in cabinet order.
-    [[nodiscard]] std::vector<std::pair<const TCABFileEntry*, size_t>> FileEntries();
+    [[nodiscard]] std::vector<std::pair<const TCABFileEntry*, size_t>>
+    FileEntries(const TCABFileContents& listing);
 };
 
 // Whether the cabinet holds a setup DLL: an entry whose extension is exactly ".999". Lists the

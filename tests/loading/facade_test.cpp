@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -239,6 +240,23 @@ TEST(SetupExtraction, BulkEntriesAnswerLikeOneLookupPerFile) {
     }
     EXPECT_EQ(bulk[1]->Size, 1) << "names equal ignoring case share the first entry";
     EXPECT_FALSE(bulk[3]);
+
+    // A listing held by the caller, here of another cabinet object, answers the same.
+    TCABFile other;
+    other.CABFile = dir.File("bulk.cab");
+    other.ListContents();
+    const auto held = s.setup.FindCabEntries(other.CABFileContents);
+    ASSERT_EQ(held.size(), bulk.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+        ASSERT_EQ(held[i].has_value(), bulk[i].has_value()) << i;
+        if (held[i]) {
+            EXPECT_EQ(held[i]->Name, bulk[i]->Name) << i;
+        }
+    }
+    const auto none = s.setup.FindCabEntries(TCABFileContents(nullptr));
+    ASSERT_EQ(none.size(), bulk.size());
+    EXPECT_TRUE(
+        std::none_of(none.begin(), none.end(), [](const auto& e) { return e.has_value(); }));
 }
 
 TEST(SetupExtraction, EntryStoredWithAFolderIsWrittenOnlyToTheChosenPath) {
