@@ -31,6 +31,31 @@ QString YesNo(bool value) {
     return value ? "Yes" : "No";
 }
 
+// A files row answers its icon, alignments and model texts itself. Stored as item data they
+// were seven values per row, the larger part of filling a list of many thousand files.
+class TFileRow : public QTreeWidgetItem {
+  public:
+    TFileRow(const QStringList& texts, const std::string& name, const std::string& folder)
+        : QTreeWidgetItem(texts), FName(QByteArray::fromStdString(name)),
+          FFolder(QByteArray::fromStdString(folder)) {}
+
+    [[nodiscard]] QVariant data(int column, int role) const override {
+        if (role == Qt::TextAlignmentRole && column >= 2)
+            return static_cast<int>(column == 2 ? Qt::AlignRight | Qt::AlignVCenter
+                                                : Qt::AlignCenter);
+        if (column == 0) {
+            if (role == Qt::DecorationRole) return ImageListIcon(imgFileRow);
+            if (role == kRoleName) return FName;
+            if (role == kRoleFolder) return FFolder;
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+  private:
+    QByteArray FName;
+    QByteArray FFolder;
+};
+
 // Adds the rows in the order of their captions, compared as the user's locale sorts text.
 void AddSorted(QTreeWidget* list, const QList<QTreeWidgetItem*>& rows) {
     // Captions taken out once: reading them back from the items costs more than comparing.
@@ -91,10 +116,13 @@ void TfrmWinCEMain::FillProperties() {
     row("Use Setup DLL", HasSetupDll() ? "Yes" : "No");
 }
 
-bool TfrmWinCEMain::HasSetupDll() { return FCabFile && CabinetHasSetupDll(*FCabFile); }
+bool TfrmWinCEMain::HasSetupDll() {
+    return FCabFile && HasSetupDllEntry(FCabFile->CABFileContents);
+}
 
 void TfrmWinCEMain::FillFiles() {
-    const std::vector<std::optional<TCABFileEntry>> entries = FSetup->FindCabEntries();
+    const std::vector<std::optional<TCABFileEntry>> entries =
+        FSetup->FindCabEntries(FCabFile->CABFileContents);
     const std::string separator = QLocale().decimalPoint().toStdString();
     QList<QTreeWidgetItem*> rows;
     rows.reserve(FSetup->FileCount());
@@ -103,17 +131,12 @@ void TfrmWinCEMain::FillFiles() {
         FSetup->GetFile(i, file);
         const std::string folder = IncludeBackslash(file.Dir);
         const std::optional<TCABFileEntry>& entry = entries[static_cast<size_t>(i)];
-        auto* item = new QTreeWidgetItem(QStringList{
-            ToDisplay(file.Name), ToDisplay(folder),
-            entry ? QString::fromStdString(FormatFileSize(entry->Size, separator)) : "0 bytes",
-            FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)});
-        item->setIcon(0, ImageListIcon(imgFileRow));
-        item->setData(0, kRoleName, QByteArray::fromStdString(file.Name));
-        item->setData(0, kRoleFolder, QByteArray::fromStdString(folder));
-        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        for (int column : {3, 4, 5})
-            item->setTextAlignment(column, Qt::AlignCenter);
-        rows << item;
+        rows << new TFileRow(
+            QStringList{ToDisplay(file.Name), ToDisplay(folder),
+                        entry ? QString::fromStdString(FormatFileSize(entry->Size, separator))
+                              : "0 bytes",
+                        FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)},
+            file.Name, folder);
     }
     AddSorted(lvFiles, rows);
 }

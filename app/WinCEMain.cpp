@@ -90,14 +90,18 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
         FCabFile = std::make_unique<TCABFile>(this);
         FSetup = std::make_unique<TCESetup>();
         FSetup->Cabinet = FCabFile.get();
-        if (!FSetup->IsSetupCabinet(ToLocalPath(fileName))) {
+        // LoadSetup identifies the cabinet itself; asking IsSetupCabinet first would find and
+        // read the descriptor once more. A descriptor that fails to load still shows what the
+        // model holds, so only an unrecognised cabinet is refused.
+        (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
+        if (FSetup->Format == kFormatNone) {
             cursor.Restore();
             FServices->ShowError(this, kApplicationTitle, kInvalidSetup);
             FSetup.reset();
             FCabFile.reset();
             return;
         }
-        LoadAndFill(fileName);
+        Fill(fileName);
     } catch (const std::exception& e) {
         cursor.Restore();
         ResetToEmpty();
@@ -109,9 +113,9 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
     }
 }
 
-void TfrmWinCEMain::LoadAndFill(const QString& fileName) {
-    // The result is not looked at: a descriptor that fails to load shows what the model holds.
-    (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
+void TfrmWinCEMain::Fill(const QString& fileName) {
+    // One listing serves the setup-DLL row and the sizes of all file rows.
+    FCabFile->ListContents();
     FSetupOpen = true;
     FSetupFileName = fileName;
     FillProjectTree();

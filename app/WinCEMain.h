@@ -37,6 +37,7 @@ class TfrmWinCEMain : public QMainWindow {
     // FileName must be a full path.
     void OpenSetup(const QString& fileName);
     void CloseSetup();
+    // From the listing made when the setup was opened.
     [[nodiscard]] bool HasSetupDll();
 
     [[nodiscard]] bool SetupOpen() const { return FSetupOpen; }
@@ -71,7 +72,7 @@ class TfrmWinCEMain : public QMainWindow {
 
     // Destroys the setup objects and empties every view, whatever state they are in.
     void ResetToEmpty();
-    void LoadAndFill(const QString& fileName);
+    void Fill(const QString& fileName);
     void FillProjectTree();
     void FillProperties();
     void FillFiles();
