@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -33,14 +34,28 @@ char FoldAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// Plain search; callers use it for short patterns, where it is linear in the text.
+// Plain search; callers use it for short patterns, where it is linear in the text. Candidate
+// starts are found with memchr, once per case of the first character: most texts hold neither.
 bool ContainsAscii(const std::string& text, const std::string& part) {
+    if (part.empty()) return true;
     if (part.size() > text.size()) return false;
-    for (size_t i = 0; i + part.size() <= text.size(); ++i) {
-        size_t k = 0;
-        while (k < part.size() && FoldAscii(text[i + k]) == FoldAscii(part[k]))
-            ++k;
-        if (k == part.size()) return true;
+    const size_t starts = text.size() - part.size() + 1;
+    const char upper = FoldAscii(part[0]);
+    const char lower =
+        (upper >= 'A' && upper <= 'Z') ? static_cast<char>(upper - 'A' + 'a') : upper;
+    for (const char first : {upper, lower}) {
+        const char* const base = text.data();
+        const char* at = base;
+        while (const void* hit = std::memchr(at, first, starts - static_cast<size_t>(at - base))) {
+            const char* const start = static_cast<const char*>(hit);
+            size_t k = 1;
+            while (k < part.size() && FoldAscii(start[k]) == FoldAscii(part[k]))
+                ++k;
+            if (k == part.size()) return true;
+            at = start + 1;
+            if (static_cast<size_t>(at - base) >= starts) break;
+        }
+        if (lower == upper) break;
     }
     return false;
 }

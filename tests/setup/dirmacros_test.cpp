@@ -104,6 +104,12 @@ TEST(ReplaceText, ReplacesEveryOccurrenceIgnoringAsciiCase) {
     EXPECT_EQ(TCESetupBase::ReplaceText("Hello World", "WORLD", "There"), "Hello There");
     EXPECT_EQ(TCESetupBase::ReplaceText("abc", "abc", ""), "");
     EXPECT_EQ(TCESetupBase::ReplaceText("ab", "abc", "x"), "ab");
+    // Near misses on either case of the first letter before the one real match, which ends
+    // the text; and a first letter found only past the last possible start.
+    EXPECT_EQ(TCESetupBase::ReplaceText("worx WORx wOrLd", "World", "-"), "worx WORx -");
+    EXPECT_EQ(TCESetupBase::ReplaceText("storage card\\x", "Storage Card\\", "%S%\\"), "%S%\\x");
+    EXPECT_EQ(TCESetupBase::ReplaceText("xxW", "wo", "-"), "xxW");
+    EXPECT_EQ(TCESetupBase::ReplaceText("a%ce1%", "%CE1%", "P"), "aP");
 }
 
 TEST(ReplaceText, EmptyOldChangesNothing) {
