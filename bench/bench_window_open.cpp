@@ -68,7 +68,8 @@ void BM_FacadeLoad(benchmark::State& state) {
     }
 }
 
-// The window: identification, load, one listing for all sizes, the lists filled and sorted.
+// The window: load (which identifies the cabinet), one listing for the setup-DLL row and all
+// sizes, the lists filled and sorted.
 void BM_WindowOpen(benchmark::State& state) {
     const QString path = QString::fromStdString(LargeSetup());
     TfrmWinCEMain window({}, std::make_shared<TSilentServices>());
