@@ -270,14 +270,6 @@ void TRegistryTree::RebuildIndex() {
     FIndexValid = true;
 }
 
-std::string TRegistryTree::UnknownRootCaption(int root) {
-    return RegistryRootName(root);
-}
-
-std::string TRegistryTree::TypeText(int dataType) {
-    return RegistryTypeName(dataType);
-}
-
 void TRegistryTree::tvRegistryChange(QTreeWidgetItem* node) {
     if (FChanging) return;
     TFlagScope changing(FChanging);
@@ -308,7 +300,7 @@ void TRegistryTree::FillValueList(const QTreeWidgetItem* node) {
         item->setIcon(0, text ? FStringIcon : FNumberIcon);
         item->setData(0, kImageRole, text ? kImageStringValue : kImageNumberValue);
         item->setData(0, kValueIndexRole, index);
-        item->setText(1, QString::fromStdString(TypeText(row.DataType)));
+        item->setText(1, QString::fromStdString(RegistryTypeName(row.DataType)));
         item->setTextAlignment(1, Qt::AlignCenter);
         item->setText(2, ToDisplay(row.Data));
         items.append(item);

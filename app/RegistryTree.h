@@ -57,11 +57,6 @@ class TRegistryTree : public QObject {
     // The node for the key path (root name first), created with any missing ancestors.
     QTreeWidgetItem* AddRegistryKey(const std::string& path);
 
-    // Caption of the root-key node for a root number other than 0, 1 and 2.
-    [[nodiscard]] static std::string UnknownRootCaption(int root);
-    // "REG_SZ", "REG_DWORD", "REG_BINARY", "REG_MULTI_SZ"; other types give their number.
-    [[nodiscard]] static std::string TypeText(int dataType);
-
     QTreeWidgetItem* FNodeRegistry = nullptr; // "Device Registry"
     QTreeWidgetItem* FNodeClassesRoot = nullptr;
     QTreeWidgetItem* FNodeCurrentUser = nullptr;

@@ -92,8 +92,9 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
     root.Add("regpaths", Rows(setup.RegPaths, [](Row& row, const TCEINFRegPath& r, size_t) {
                  row.Add("Id", r.Id).Add("Root", r.Root).Text("Path", r.Path);
              }));
-    const auto entries = setup.FindCabEntries();
-    if (setup.Files.empty()) cabinet.ListContents();
+    // One listing serves the sizes, the setup DLL test and the entries.
+    cabinet.ListContents();
+    const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
     root.Add(
         "files", Rows(setup.Files, [&](Row& row, const TCEINFFile& r, size_t i) {
             row.Add("Id", r.Id).Text("Dir", r.Dir).Add("FileNo", r.FileNo).Add("Flags", r.Flags);
@@ -111,7 +112,6 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
                  row.Add("Id", r.Id).Text("Folder", r.Folder).Text("FileName", r.FileName);
                  row.Text("Name", r.Name);
              }));
-    // One listing serves the sizes, the setup DLL test and the entries.
     root.Add("setupDll", HasSetupDllEntry(cabinet.CABFileContents));
     root.Add("entries", EntriesToJson(cabinet));
     return root.Take();

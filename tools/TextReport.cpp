@@ -65,12 +65,14 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
         props.push_back({"Max Version", p.MaxVersion});
     }
     props.push_back({"Processor", ProcessorName(p.Processor)});
-    props.push_back({"Use Setup DLL", CabinetHasSetupDll(cabinet) ? "Yes" : "No"});
+    // One listing serves the setup-DLL row and the sizes of all files.
+    cabinet.ListContents();
+    props.push_back({"Use Setup DLL", HasSetupDllEntry(cabinet.CABFileContents) ? "Yes" : "No"});
     out << "Windows CE Setup Properties\n";
     WriteTable(out, {"Property", "Value"}, props);
 
     std::vector<Row> files;
-    const auto entries = setup.FindCabEntries();
+    const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
     for (int i = 0; i < setup.FileCount(); ++i) {
         TCECAB_File f;
         setup.GetFile(i, f);
