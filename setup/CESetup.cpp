@@ -110,13 +110,18 @@ std::vector<std::optional<TCABFileEntry>>
 TCESetup::FindCabEntries(const TCABFileContents& listing) {
     std::vector<std::optional<TCABFileEntry>> result(Files.size());
     try {
-        // The first entry, in cabinet order, whose row carries a given name answers that name.
-        std::unordered_map<std::string, const TCABFileEntry*> byName;
+        // A row's entry is the one Extract writes for it: the first entry, in cabinet order,
+        // whose row has the same name and the same folder. Names alone would give every file
+        // of a name the first one's size when several folders hold files of that name.
+        const auto key = [](const std::string& name, const std::string& dir) {
+            return UpperCaseAscii(name) + '\n' + UpperCaseAscii(IncludeBackslash(dir));
+        };
+        std::unordered_map<std::string, const TCABFileEntry*> byPath;
         for (const auto& [entry, row] : FileEntries(listing))
-            byName.emplace(UpperCaseAscii(Files[row].Name), entry);
+            byPath.emplace(key(Files[row].Name, Files[row].Dir), entry);
         for (size_t i = 0; i < Files.size(); ++i) {
-            const auto found = byName.find(UpperCaseAscii(DeviceFileNamePart(Files[i].Name)));
-            if (found != byName.end()) result[i] = *found->second;
+            const auto found = byPath.find(key(DeviceFileNamePart(Files[i].Name), Files[i].Dir));
+            if (found != byPath.end()) result[i] = *found->second;
         }
     } catch (...) {
         result.assign(Files.size(), std::nullopt);

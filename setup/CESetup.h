@@ -37,7 +37,8 @@ class TCESetup : public TCESetupBase {
                                                     const std::string& destPath) override;
     // The cabinet entry of the model file with that name (the folder is not compared).
     [[nodiscard]] std::optional<TCABFileEntry> FindCabEntry(const std::string& fileName);
-    // FindCabEntry for every row of Files, in row order, from one listing.
+    // The entry Extract writes for every row of Files (same name and folder), in row order,
+    // from one listing.
     [[nodiscard]] std::vector<std::optional<TCABFileEntry>> FindCabEntries();
     // The same answers from a listing the caller already holds, so one listing can serve
     // several views.

@@ -210,7 +210,7 @@ TEST(SetupExtraction, SetupDllAndUnmatchedEntriesAreNeverModelFiles) {
     EXPECT_FALSE(entries[1]);
 }
 
-TEST(SetupExtraction, BulkEntriesAnswerLikeOneLookupPerFile) {
+TEST(SetupExtraction, EachRowAnswersTheEntryExtractWritesForIt) {
     TempDir dir;
     DescriptorBuilder b("Demo", "Acme", "%CE1%\\Demo");
     const uint16_t data = b.Dir("%CE1%\\Demo\\Data");
@@ -231,14 +231,20 @@ TEST(SetupExtraction, BulkEntriesAnswerLikeOneLookupPerFile) {
     ASSERT_TRUE(s.loaded);
     const auto bulk = s.setup.FindCabEntries();
     ASSERT_EQ(bulk.size(), 4u);
-    for (size_t i = 0; i < s.setup.Files.size(); ++i) {
-        const auto one = s.setup.FindCabEntry(s.setup.Files[i].Name);
-        ASSERT_EQ(one.has_value(), bulk[i].has_value()) << i;
-        if (one) {
-            EXPECT_EQ(one->Name, bulk[i]->Name) << i;
-        }
+    // Files of one name in two folders: each row shows the size of its own entry, the bytes
+    // that extracting that row writes.
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(bulk[i]) << i;
+        const std::string out = dir.File("out" + std::to_string(i));
+        ASSERT_EQ(s.setup.ExtractFileChecked(s.setup.Files[i].Name, s.setup.Files[i].Dir, out)
+                      .Outcome,
+                  TExtractOutcome::Extracted)
+            << i;
+        EXPECT_EQ(fs::file_size(out), static_cast<uintmax_t>(bulk[i]->Size)) << i;
     }
-    EXPECT_EQ(bulk[1]->Size, 1) << "names equal ignoring case share the first entry";
+    EXPECT_EQ(bulk[0]->Size, 1);
+    EXPECT_EQ(bulk[1]->Size, 2) << "same name ignoring case, other folder: its own entry";
+    EXPECT_EQ(bulk[2]->Size, 3);
     EXPECT_FALSE(bulk[3]);
 
     // A listing held by the caller, here of another cabinet object, answers the same.
