@@ -1,0 +1,114 @@
+#include "tests/support/CabinetSigner.h"
+
+#include "tests/support/CabinetBuilder.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) |
+           (static_cast<uint32_t>(b.at(at + 3)) << 24);
+}
+
+void WritePem(const std::string& path, const std::function<int(FILE*)>& write) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + path);
+    const int ok = write(f);
+    if (std::fclose(f) != 0 || ok != 1) throw std::runtime_error("cannot write " + path);
+}
+
+// Runs a program from an argument list with its output to logPath; its exit status, or -1.
+int Run(const std::vector<std::string>& args, const std::string& logPath) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+SigningKey MakeSigningKey(const std::string& folder, const std::string& commonName) {
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_RSA_gen(2048), EVP_PKEY_free);
+    std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
+    if (!key || !cert) throw std::runtime_error("cannot make a key");
+    X509_set_version(cert.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 0x5EED);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3600L * 24 * 365);
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
+                               0);
+    X509_set_issuer_name(cert.get(), name);
+    X509_set_pubkey(cert.get(), key.get());
+    if (X509_sign(cert.get(), key.get(), EVP_sha256()) <= 0)
+        throw std::runtime_error("cannot sign the certificate");
+    SigningKey paths{folder + "/key.pem", folder + "/cert.pem"};
+    WritePem(paths.KeyPath, [&](FILE* f) {
+        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    });
+    WritePem(paths.CertPath, [&](FILE* f) { return PEM_write_X509(f, cert.get()); });
+    return paths;
+}
+
+bool HaveOsslsigncode() {
+    return Run({"osslsigncode", "--version"}, "/dev/null") == 0;
+}
+
+bool SignCabinet(const SigningKey& key, const std::string& in, const std::string& out,
+                 const std::string& digest, std::string& log) {
+    const std::string logPath = out + ".log";
+    const int status = Run({"osslsigncode", "sign", "-certs", key.CertPath, "-key", key.KeyPath,
+                            "-h", digest, "-n", "Tessary test", "-in", in, "-out", out},
+                           logPath);
+    try {
+        const auto bytes = ReadFileBytes(logPath);
+        log.assign(bytes.begin(), bytes.end());
+    } catch (const std::exception&) {
+        log.clear();
+    }
+    return status == 0;
+}
+
+std::vector<uint8_t> SignatureArea(const std::vector<uint8_t>& cabinet) {
+    const uint32_t position = U32(cabinet, 44);
+    const uint32_t size = U32(cabinet, 48);
+    if (uint64_t(position) + size > cabinet.size()) throw std::runtime_error("not signed");
+    return {cabinet.begin() + position, cabinet.begin() + position + size};
+}
+
+std::vector<uint8_t> WithSignature(const std::vector<uint8_t>& cabinet,
+                                   const std::vector<uint8_t>& der) {
+    const uint32_t position = U32(cabinet, 44);
+    std::vector<uint8_t> out(cabinet.begin(), cabinet.begin() + position);
+    out.insert(out.end(), der.begin(), der.end());
+    const uint32_t size = static_cast<uint32_t>(der.size());
+    for (int i = 0; i < 4; ++i)
+        out[48 + i] = static_cast<uint8_t>(size >> (8 * i));
+    return out;
+}
