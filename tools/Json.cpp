@@ -1,6 +1,7 @@
 #include "tools/Json.h"
 
 #include "cab/cabfiles.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 
 using nlohmann::ordered_json;
@@ -114,5 +115,82 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
              }));
     root.Add("setupDll", HasSetupDllEntry(cabinet.CABFileContents));
     root.Add("entries", EntriesToJson(cabinet));
+    root.Add("provisioning", ProvisioningToJson(setup, cabinet));
+    return root.Take();
+}
+
+namespace {
+
+// Strictly, as the JSON writer checks it: no overlong forms, surrogates or values past U+10FFFF.
+bool IsUtf8(const std::string& text) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char b = byte(i);
+        size_t extra = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= extra) return false;
+        if (byte(i + 1) < low || byte(i + 1) > high) return false;
+        for (size_t k = 2; k <= extra; ++k)
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string Utf8Text(const std::string& text) {
+    return IsUtf8(text) ? text : Latin1ToUtf8(text);
+}
+
+} // namespace
+
+ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet) {
+    provisioning::TProvisioningTree tree;
+    if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return nullptr;
+    const provisioning::TProvisioningSummary s = provisioning::Summarize(tree);
+    Row root;
+    root.Add("provisioningOnly", provisioning::IsProvisioningOnly(setup));
+    root.Add("headline", provisioning::ProvisioningHeadline(s));
+    Row summary;
+    summary.Add("securityPolicies", s.SecurityPolicies).Add("certificates", s.Certificates);
+    summary.Add("characteristics", s.Characteristics).Add("parms", s.Parms);
+    summary.Add("queries", s.Queries).Add("removals", s.Removals).Add("notes", s.Notes);
+    root.Add("summary", summary.Take());
+    root.Add("rows", Rows(provisioning::ProvisioningRows(tree),
+                          [](Row& row, const provisioning::TProvisioningRow& r, size_t) {
+                              row.Add("depth", r.Depth).Add("item", r.Item);
+                              row.Add("name", Utf8Text(r.Name)).Add("value", Utf8Text(r.Value));
+                              row.Add("meaning", Utf8Text(r.Meaning));
+                          }));
+    root.Add("certificates",
+             Rows(tree.Certificates, [](Row& row, const provisioning::TCertificateInfo& c, size_t) {
+                 row.Add("store", Utf8Text(c.Store)).Add("storedUnder", Utf8Text(c.StoredUnder));
+                 row.Add("decoded", c.Decoded);
+                 if (!c.Decoded) {
+                     row.Add("note", Utf8Text(c.Note));
+                     return;
+                 }
+                 row.Add("subject", Utf8Text(c.Subject)).Add("issuer", Utf8Text(c.Issuer));
+                 row.Add("serial", c.Serial).Add("notBefore", c.NotBefore);
+                 row.Add("notAfter", c.NotAfter).Add("thumbprint", c.Thumbprint);
+                 row.Add("thumbprintMatchesName", c.ThumbprintMatches);
+                 row.Add("keyType", c.KeyType).Add("keyBits", c.KeyBits);
+                 row.Add("selfSigned", c.SelfSigned);
+             }));
     return root.Take();
 }

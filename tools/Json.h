@@ -13,3 +13,7 @@ class TCABFile;
 [[nodiscard]] nlohmann::ordered_json EntriesToJson(const TCABFile& cabinet);
 // The loaded setup: format, project, the six tables, setupDll and the cabinet's entries.
 [[nodiscard]] nlohmann::ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet);
+
+// The cabinet's "_setup.xml" as provisioning rows, certificates and counts; null without one.
+// Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
+[[nodiscard]] nlohmann::ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet);

@@ -2,6 +2,7 @@
 
 #include "app/DisplayFormat.h"
 #include "cab/cabfiles.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
@@ -40,6 +41,58 @@ void WriteTable(std::ostream& out, const Row& header, const std::vector<Row>& ro
     line(header);
     for (const Row& row : rows)
         line(row);
+}
+
+// Long values (certificates, nested documents) are cut in the text report; --json has them whole.
+constexpr size_t kMaxCell = 96;
+constexpr size_t kMaxMeaning = 240;
+// Deeper levels are not indented further, so that absurd nesting keeps lines short.
+constexpr uint32_t kMaxIndent = 24;
+
+std::string Cell(const std::string& text, size_t limit = kMaxCell) {
+    std::string cell = text.substr(0, limit);
+    for (char& c : cell)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    if (text.size() > limit) cell += "... (" + std::to_string(text.size()) + " bytes)";
+    return cell;
+}
+
+void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
+    provisioning::TProvisioningTree tree;
+    if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return;
+    const std::vector<provisioning::TProvisioningRow> rows = provisioning::ProvisioningRows(tree);
+    out << "\nProvisioning (" << rows.size() << ")\n";
+    if (provisioning::IsProvisioningOnly(setup))
+        out << "  " << provisioning::ProvisioningHeadline(provisioning::Summarize(tree)) << "\n";
+    std::vector<Row> table;
+    table.reserve(rows.size());
+    for (const provisioning::TProvisioningRow& r : rows)
+        table.push_back({std::string(2 * std::min(r.Depth, kMaxIndent), ' ') + r.Item, Cell(r.Name),
+                         Cell(r.Value), Cell(r.Meaning, kMaxMeaning)});
+    WriteTable(out, {"Item", "Name", "Value", "Meaning"}, table);
+
+    out << "\nProvisioning Certificates (" << tree.Certificates.size() << ")\n";
+    for (size_t i = 0; i < tree.Certificates.size(); ++i) {
+        const provisioning::TCertificateInfo& c = tree.Certificates[i];
+        if (i > 0) out << '\n';
+        std::vector<Row> fields = {{"Store", c.Store}, {"Filed Under", c.StoredUnder}};
+        if (c.Decoded) {
+            fields.push_back({"Subject", c.Subject});
+            fields.push_back({"Issuer", c.Issuer});
+            fields.push_back({"Serial", c.Serial});
+            fields.push_back({"Valid From", c.NotBefore});
+            fields.push_back({"Valid To", c.NotAfter});
+            fields.push_back({"Thumbprint (SHA-1)", c.Thumbprint});
+            fields.push_back({"Thumbprint Is Name", c.ThumbprintMatches ? "Yes" : "No"});
+            fields.push_back({"Public Key", c.KeyType + " " + std::to_string(c.KeyBits) + " bits"});
+            fields.push_back({"Self-signed", c.SelfSigned ? "Yes" : "No"});
+        } else {
+            fields.push_back({"Note", c.Note});
+        }
+        for (Row& f : fields)
+            f[1] = Cell(f[1], kMaxMeaning);
+        WriteTable(out, {"Field", "Value"}, fields);
+    }
 }
 
 std::string Hex8(int32_t value) {
@@ -104,4 +157,6 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     }
     out << "\nDevice Registry Entries (" << setup.RegValueCount() << ")\n";
     WriteTable(out, {"Key", "Value Name", "Type", "Value"}, values);
+
+    WriteProvisioning(out, setup, cabinet);
 }

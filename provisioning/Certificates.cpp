@@ -1,0 +1,81 @@
+// EncodedCertificate parms: base64 DER, decoded through the cryptography seam of signature/.
+#include "provisioning/Base64.h"
+#include "provisioning/Provisioning.h"
+
+#ifdef TESSARY_HAVE_CRYPTO
+#include "signature/Crypto.h"
+#endif
+
+namespace provisioning {
+
+namespace {
+
+// The path of characteristics above node, outermost first, without documents and other tags.
+std::vector<const TNode*> EnclosingCharacteristics(const TProvisioningTree& tree,
+                                                   const TNode& node) {
+    std::vector<const TNode*> path;
+    for (int32_t p = node.Parent; p >= 0; p = tree.Nodes[static_cast<size_t>(p)].Parent) {
+        const TNode& up = tree.Nodes[static_cast<size_t>(p)];
+        if (up.Kind == TNodeKind::Characteristic)
+            path.push_back(&up);
+        else
+            break; // a document or another tag ends the store's path
+    }
+    return {path.rbegin(), path.rend()};
+}
+
+void Decode(const std::string& value, TCertificateInfo& info) {
+    std::string why;
+    const std::optional<std::vector<uint8_t>> der = DecodeBase64(value, why);
+    if (!der) {
+        info.Note = "not base64: " + why;
+        return;
+    }
+#ifdef TESSARY_HAVE_CRYPTO
+    const std::optional<crypto::TCertificate> c = crypto::DecodeCertificate(*der, why);
+    if (!c) {
+        info.Note = "not an X.509 certificate: " + why;
+        return;
+    }
+    info.Decoded = true;
+    info.Subject = c->Subject;
+    info.Issuer = c->Issuer;
+    info.Serial = c->Serial;
+    info.NotBefore = c->NotBefore;
+    info.NotAfter = c->NotAfter;
+    info.Thumbprint = c->Thumbprint;
+    info.KeyType = c->KeyType;
+    info.KeyBits = c->KeyBits;
+    info.SelfSigned = c->SelfSigned;
+    info.ThumbprintMatches =
+        !info.StoredUnder.empty() && SameText(info.Thumbprint, info.StoredUnder);
+#else
+    info.Note = "certificates are not decoded in this build (" + std::to_string(der->size()) +
+                " bytes of DER)";
+#endif
+}
+
+} // namespace
+
+void DecodeCertificates(TProvisioningTree& tree) {
+    tree.Certificates.clear();
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        TNode& node = tree.Nodes[i];
+        if (node.Kind != TNodeKind::Parm || !SameText(node.Name, "EncodedCertificate")) continue;
+        TCertificateInfo info;
+        info.Node = i;
+        const std::vector<const TNode*> path = EnclosingCharacteristics(tree, node);
+        if (!path.empty()) {
+            info.StoredUnder = path.back()->Name;
+            for (size_t k = 0; k + 1 < path.size(); ++k) {
+                if (k > 0) info.Store += " / ";
+                info.Store += path[k]->Name;
+            }
+        }
+        Decode(node.Value, info);
+        node.Certificate = static_cast<int32_t>(tree.Certificates.size());
+        tree.Certificates.push_back(std::move(info));
+    }
+}
+
+} // namespace provisioning

@@ -1,0 +1,319 @@
+#include "provisioning/Provisioning.h"
+
+#include "cab/Streams.h"
+#include "xml/XMLPars.h"
+#include "xml/XMLScan.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace provisioning {
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
+// Notes stop growing here, so that a document of ten thousand stray closing tags keeps a
+// readable note and linear memory.
+constexpr size_t kMaxNoteLength = 400;
+
+void AddNote(TNode& node, std::string_view note) {
+    if (node.Note.size() >= kMaxNoteLength) return;
+    if (!node.Note.empty()) node.Note += "; ";
+    node.Note += note;
+    if (node.Note.size() >= kMaxNoteLength) node.Note += " (more notes left out)";
+}
+
+TNodeKind KindOf(std::string_view tag) {
+    if (SameText(tag, "characteristic")) return TNodeKind::Characteristic;
+    if (SameText(tag, "parm")) return TNodeKind::Parm;
+    if (SameText(tag, "characteristic-query")) return TNodeKind::CharacteristicQuery;
+    if (SameText(tag, "parm-query")) return TNodeKind::ParmQuery;
+    if (SameText(tag, "nocharacteristic")) return TNodeKind::NoCharacteristic;
+    if (SameText(tag, "noparm")) return TNodeKind::NoParm;
+    if (SameText(tag, "wap-provisioningdoc")) return TNodeKind::Document;
+    return TNodeKind::Element;
+}
+
+// Parms and their queries and removals hold nothing: an open one is not waited for.
+bool IsLeaf(TNodeKind kind) {
+    return kind == TNodeKind::Parm || kind == TNodeKind::ParmQuery || kind == TNodeKind::NoParm;
+}
+
+// The attribute shown as the node's name: "type" for characteristics, "name" for parms.
+std::string_view NameKey(TNodeKind kind) {
+    switch (kind) {
+    case TNodeKind::Characteristic:
+    case TNodeKind::CharacteristicQuery:
+    case TNodeKind::NoCharacteristic:
+        return "type";
+    case TNodeKind::Parm:
+    case TNodeKind::ParmQuery:
+    case TNodeKind::NoParm:
+        return "name";
+    default:
+        return {};
+    }
+}
+
+// How many attributes of a tag text the parser dropped because they begin with "=": it walks
+// the text the way the parser splits it. The parser could tell us through its error event, but
+// that copies the whole tag for every such attribute, which a tag of thousands would make
+// quadratic.
+int NamelessAttributes(std::string_view text) {
+    const char* t = text.data();
+    const auto n = static_cast<int64_t>(text.size());
+    // Only a "=" right after whitespace can start an attribute.
+    bool candidate = false;
+    for (int64_t i = 1; i < n && !candidate; ++i)
+        candidate = t[i] == '=' && IsXMLSpace(t[i - 1]);
+    if (!candidate) return 0;
+    int count = 0;
+    int64_t c = FindSpaceOutsideQuotes(t, n, 0);
+    while (c >= 0) {
+        const int64_t k = SkipSpaces(t, n, c + 1);
+        if (k < 0) break;
+        const int64_t e = FindCharOutsideQuotes('=', t, n, k);
+        if (e < 0) break;
+        if (e == k) ++count;
+        int64_t v = SkipSpaces(t, n, e + 1);
+        if (v < 0) v = n;
+        const int64_t w = FindSpaceOutsideQuotes(t, n, v);
+        if (w < 0) break;
+        c = w;
+    }
+    return count;
+}
+
+// The five predefined entities, once: "&amp;lt;" becomes "&lt;", not "<".
+std::string DecodeEntities(std::string_view text) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool replaced = false;
+        if (text[i] == '&') {
+            for (const auto& [entity, ch] : kEntities) {
+                if (text.size() - i >= entity.size() &&
+                    SameText(text.substr(i, entity.size()), entity)) {
+                    out += ch;
+                    i += entity.size() - 1;
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced) out += text[i];
+    }
+    return out;
+}
+
+bool Contains(std::string_view text, std::string_view pattern) {
+    return FindText(pattern, text.data(), static_cast<int64_t>(text.size()), 0) >= 0;
+}
+
+void ReadAttributes(const TXMLTag& tag, TNode& node) {
+    const std::string_view nameKey = NameKey(node.Kind);
+    const bool hasValue = IsLeaf(node.Kind);
+    bool haveName = false;
+    bool haveValue = false;
+    size_t written = 0;
+    for (const TXMLParam& param : tag.Params) {
+        const std::string_view name = param.Name.View();
+        // The parser's reading of " />": not an attribute anyone wrote.
+        if (name == "/") continue;
+        ++written;
+        const std::string_view value = param.Value.View();
+        if (!haveName && !nameKey.empty() && SameText(name, nameKey)) {
+            node.Name.assign(value);
+            haveName = true;
+        } else if (hasValue && !haveValue && SameText(name, "value")) {
+            node.Value.assign(value);
+            haveValue = true;
+        } else {
+            node.Attributes.push_back({std::string(name), std::string(value)});
+        }
+    }
+    if (written < 2) return;
+    // A repeated attribute: the first one counts, as for the setup reader.
+    std::unordered_set<std::string> seen;
+    seen.reserve(written);
+    std::string repeated;
+    for (const TXMLParam& param : tag.Params) {
+        const std::string_view name = param.Name.View();
+        if (name == "/") continue;
+        if (!seen.insert(LowerText(name)).second && repeated.size() < kMaxNoteLength) {
+            if (!repeated.empty()) repeated += ", ";
+            repeated += name;
+        }
+    }
+    if (!repeated.empty())
+        AddNote(node, "attribute written more than once (the first counts): " + repeated);
+}
+
+class TBuilder {
+  public:
+    explicit TBuilder(TProvisioningTree& tree) : FTree(tree) {}
+
+    // Reads text as the content of node parent; nesting counts the documents around it.
+    void Build(std::string_view text, uint32_t parent, int nesting);
+
+  private:
+    TProvisioningTree& FTree;
+
+    uint32_t Append(TNode node) {
+        FTree.Nodes.push_back(std::move(node));
+        return static_cast<uint32_t>(FTree.Nodes.size() - 1);
+    }
+};
+
+void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
+    TXMLParser parser;
+    parser.ProbeMode = 2; // every document is markup here, whatever it contains
+    parser.Input = TMemoryStream(std::vector<uint8_t>(text.begin(), text.end()));
+    parser.Parse();
+
+    std::vector<uint32_t> open{parent};
+    std::unordered_map<std::string, int> openByTag; // lower-cased tag name -> nodes open
+    int64_t openLeaf = -1; // an open parm, whose own closing tag is let pass
+    std::vector<TNode>& nodes = FTree.Nodes;
+
+    auto close = [&](const std::string& key) {
+        const uint32_t top = open.back();
+        open.pop_back();
+        --openByTag[key];
+        nodes[top].End = static_cast<uint32_t>(nodes.size());
+    };
+
+    for (const auto& item : parser.Items) {
+        const auto* tag = dynamic_cast<const TXMLTag*>(item.get());
+        if (!tag) continue;
+        const std::string_view tagName = tag->NameView();
+        if (tagName.empty() || tagName[0] == '?' || tagName[0] == '!') continue;
+
+        if (tagName[0] == '/') {
+            const std::string_view closing = tagName.substr(1);
+            const std::string key = LowerText(closing);
+            const auto it = openByTag.find(key);
+            if (it == openByTag.end() || it->second <= 0) {
+                if (openLeaf >= 0 && SameText(nodes[static_cast<size_t>(openLeaf)].Tag, closing)) {
+                    openLeaf = -1;
+                    continue;
+                }
+                AddNote(nodes[open.back()],
+                        "closing tag </" + std::string(closing) + "> matches no open tag");
+                continue;
+            }
+            // Everything opened after the matching tag was never closed.
+            while (!SameText(nodes[open.back()].Tag, closing)) {
+                AddNote(nodes[open.back()], "not closed: ended by </" + std::string(closing) + ">");
+                close(LowerText(nodes[open.back()].Tag));
+            }
+            close(key);
+            openLeaf = -1;
+            continue;
+        }
+
+        TNode node;
+        node.Kind = KindOf(tagName);
+        node.Tag.assign(tagName);
+        node.Parent = static_cast<int32_t>(open.back());
+        node.Depth = nodes[open.back()].Depth + 1;
+        ReadAttributes(*tag, node);
+        if (const int nameless = NamelessAttributes(tag->Text.View()); nameless > 0)
+            AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
+        const uint32_t index = Append(std::move(node));
+        nodes[index].End = index + 1;
+        openLeaf = -1;
+
+        if (IsLeaf(nodes[index].Kind)) {
+            if (tag->IsOpen) openLeaf = index;
+            const std::string& value = nodes[index].Value;
+            const bool raw = Contains(value, "<wap-provisioningdoc");
+            if (raw || Contains(value, "&lt;wap-provisioningdoc")) {
+                if (nesting + 1 >= kMaxNestedDocuments) {
+                    AddNote(nodes[index], "a provisioning document nested this deep is not read");
+                } else {
+                    // The value's text is copied first: reading it appends to the node list.
+                    const std::string inner = raw ? value : DecodeEntities(value);
+                    Build(inner, index, nesting + 1);
+                    nodes[index].End = static_cast<uint32_t>(nodes.size());
+                }
+            }
+        } else if (tag->IsOpen) {
+            open.push_back(index);
+            ++openByTag[LowerText(tagName)];
+        }
+    }
+
+    // The parser stops at a "<" whose tag never ends; ItemStart is then short of the end.
+    const auto size = static_cast<int64_t>(parser.Buffer.size());
+    if (size > 0 && parser.ItemStart != size)
+        AddNote(nodes[open.back()], "the document breaks off in a tag that never ends "
+                                    "(\"> not found\"); what follows it cannot be read");
+    while (open.size() > 1) {
+        AddNote(nodes[open.back()], "not closed before the end of the document");
+        close(LowerText(nodes[open.back()].Tag));
+    }
+}
+
+} // namespace
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+TProvisioningTree ReadProvisioning(std::string_view document) {
+    TProvisioningTree tree;
+    tree.Nodes.emplace_back();
+    TBuilder(tree).Build(document, 0, 0);
+    tree.Nodes[0].End = static_cast<uint32_t>(tree.Nodes.size());
+    return tree;
+}
+
+TProvisioningSummary Summarize(const TProvisioningTree& tree) {
+    TProvisioningSummary s;
+    for (const TNode& node : tree.Nodes) {
+        if (!node.Note.empty()) ++s.Notes;
+        switch (node.Kind) {
+        case TNodeKind::Characteristic:
+            ++s.Characteristics;
+            break;
+        case TNodeKind::Parm: {
+            ++s.Parms;
+            const TNode& parent = tree.Nodes[static_cast<size_t>(node.Parent)];
+            if (parent.Kind == TNodeKind::Characteristic && SameText(parent.Name, "SecurityPolicy"))
+                ++s.SecurityPolicies;
+            if (SameText(node.Name, "EncodedCertificate")) ++s.Certificates;
+            break;
+        }
+        case TNodeKind::CharacteristicQuery:
+        case TNodeKind::ParmQuery:
+            ++s.Queries;
+            break;
+        case TNodeKind::NoCharacteristic:
+        case TNodeKind::NoParm:
+            ++s.Removals;
+            break;
+        default:
+            break;
+        }
+    }
+    return s;
+}
+
+} // namespace provisioning
