@@ -148,12 +148,15 @@ void ReadAttributes(const TXMLTag& tag, TNode& node) {
     if (written < 2) return;
     // A repeated attribute: the first one counts, as for the setup reader.
     std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> named; // each repeated name is listed once
     seen.reserve(written);
     std::string repeated;
     for (const TXMLParam& param : tag.Params) {
         const std::string_view name = param.Name.View();
         if (name == "/") continue;
-        if (!seen.insert(LowerText(name)).second && repeated.size() < kMaxNoteLength) {
+        std::string key = LowerText(name);
+        if (seen.insert(key).second || repeated.size() >= kMaxNoteLength) continue;
+        if (named.insert(std::move(key)).second) {
             if (!repeated.empty()) repeated += ", ";
             repeated += name;
         }
@@ -230,9 +233,9 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         node.Tag.assign(tagName);
         node.Parent = static_cast<int32_t>(open.back());
         node.Depth = nodes[open.back()].Depth + 1;
-        ReadAttributes(*tag, node);
         if (const int nameless = NamelessAttributes(tag->Text.View()); nameless > 0)
             AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
+        ReadAttributes(*tag, node);
         const uint32_t index = Append(std::move(node));
         nodes[index].End = index + 1;
         openLeaf = -1;

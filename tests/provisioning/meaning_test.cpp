@@ -1,0 +1,91 @@
+#include "tests/provisioning/ProvisioningSupport.h"
+
+#include "provisioning/Base64.h"
+#include "provisioning/Rows.h"
+
+#include <gtest/gtest.h>
+
+using namespace provisioning;
+
+// The table answers a documented id with its name and the meaning of the value; an id the
+// table does not have shows its number.
+TEST(SecurityPolicyTable, KnownAndUnknownIds) {
+    const TSecurityPolicy* apps = FindSecurityPolicy(4102);
+    ASSERT_NE(apps, nullptr);
+    EXPECT_EQ(apps->Name, "Unsigned Applications Policy");
+    EXPECT_EQ(SecurityPolicyMeaning("4102", "0", true),
+              "Unsigned Applications Policy (4102): 0 = unsigned applications may not run");
+    EXPECT_EQ(SecurityPolicyMeaning("4097", "2", true),
+              "RAPI Policy (4097): 2 = restricted: RAPI calls are checked against the User "
+              "Authenticated role");
+    EXPECT_EQ(SecurityPolicyMeaning("4119", "144", true),
+              "Grant Manager Policy (4119): the Manager's rights are also granted to the roles "
+              "SECROLE_USER_AUTH | SECROLE_OPERATOR_TPS");
+    EXPECT_EQ(FindSecurityPolicy(4100), nullptr);
+    EXPECT_EQ(SecurityPolicyMeaning("4100", "1", true),
+              "policy 4100 (not in the documented table)");
+    EXPECT_EQ(SecurityPolicyMeaning("4102", "7", true),
+              "Unsigned Applications Policy (4102): 7 (not a documented value)");
+    EXPECT_EQ(SecurityPolicyMeaning("0x1006", "1", true), "not a policy number");
+    EXPECT_EQ(SecurityPolicyMeaning("99999999999", "1", true), "not a policy number");
+}
+
+TEST(SecurityPolicyTable, RoleMasks) {
+    EXPECT_EQ(RoleMaskText(0), "SECROLE_NONE");
+    EXPECT_EQ(RoleMaskText(16), "SECROLE_USER_AUTH");
+    // Bits the role table does not document are shown as a number, not dropped.
+    EXPECT_EQ(RoleMaskText(8 | 0x8000), "SECROLE_MANAGER | 0x8000");
+    EXPECT_EQ(SecurityPolicyMeaning("4101", "abc", true),
+              "Unsigned CABS Policy (4101): abc (not a role mask)");
+}
+
+// Captions depend on where a characteristic stands: top level, a store, a certificate.
+TEST(ProvisioningMeaning, CaptionsByPlace) {
+    const TProvisioningTree tree = ReadProvisioning(
+        "<wap-provisioningdoc><characteristic type=\"metabase\"/>"
+        "<characteristic type=\"CertificateStore\"><characteristic type=\"SPC\">"
+        "<characteristic type=\"00AA\"><parm name=\"Role\" value=\"8\"/></characteristic>"
+        "</characteristic></characteristic><characteristic type=\"Vendor.Thing\"/>"
+        "</wap-provisioningdoc>");
+    ASSERT_EQ(tree.Nodes.size(), 8u);
+    EXPECT_EQ(NodeMeaning(tree, 2), "configuration metabase: who may change which setting");
+    EXPECT_EQ(NodeMeaning(tree, 4),
+              "roots trusted for signed cabinets (Software Publisher Certificates)");
+    EXPECT_EQ(NodeMeaning(tree, 5), "certificate filed under this name");
+    EXPECT_EQ(NodeMeaning(tree, 6), "roles SECROLE_MANAGER");
+    EXPECT_EQ(NodeMeaning(tree, 7), "");
+}
+
+// Rows carry the item, name, value with the other attributes, and meaning with the note.
+TEST(ProvisioningRows, ColumnsAndHeadline) {
+    const TProvisioningTree tree =
+        ReadProvisioning("<wap-provisioningdoc><characteristic type=\"SecurityPolicy\">"
+                         "<parm name=\"4122\" value=\"1\" datatype=\"integer\"/></characteristic>"
+                         "<characteristic type=\"Open\"></wap-provisioningdoc>");
+    const std::vector<TProvisioningRow> rows = ProvisioningRows(tree);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].Item, "provisioning document");
+    EXPECT_EQ(rows[0].Name, "wap-provisioningdoc");
+    EXPECT_EQ(rows[2].Depth, 2u);
+    EXPECT_EQ(rows[2].Item, "parm");
+    EXPECT_EQ(rows[2].Value, "1 datatype=\"integer\"");
+    EXPECT_EQ(rows[2].Meaning, "Unsigned Prompt Policy (4122): 1 = the user is not asked");
+    EXPECT_EQ(rows[3].Meaning, "note: not closed: ended by </wap-provisioningdoc>");
+    EXPECT_EQ(ProvisioningHeadline(Summarize(tree)),
+              "Provisioning document: 1 security policy, 0 certificates");
+}
+
+TEST(Base64, DecodesWithLineBreaksAndRejectsDamage) {
+    std::string why;
+    const auto bytes = DecodeBase64("TWFu\r\n TWE=", why);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "ManMa");
+    EXPECT_EQ(DecodeBase64("TW*u", why), std::nullopt);
+    EXPECT_EQ(why, "byte 0x2A at offset 2 is not base64");
+    EXPECT_EQ(DecodeBase64("TWF", why), std::nullopt);
+    EXPECT_EQ(why, "the text ends in the middle of a group of four");
+    EXPECT_EQ(DecodeBase64("TQ==TQ==", why), std::nullopt);
+    EXPECT_EQ(DecodeBase64("T===", why), std::nullopt);
+    EXPECT_EQ(DecodeBase64("  ", why), std::nullopt);
+    EXPECT_EQ(why, "the value is empty");
+}
