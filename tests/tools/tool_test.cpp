@@ -127,8 +127,10 @@ TEST(TessaryInfo, JsonHoldsTheModelInOrderWithSizesFromTheCabinet) {
         keys.push_back(item.key());
     EXPECT_EQ(keys,
               (std::vector<std::string>{"format", "project", "strings", "dirs", "regpaths", "files",
-                                        "regvalues", "shortcuts", "setupDll", "entries"}));
+                                        "regvalues", "shortcuts", "setupDll", "entries",
+                                        "provisioning"}));
     EXPECT_EQ(doc["format"], "binary");
+    EXPECT_TRUE(doc["provisioning"].is_null()) << "no _setup.xml, no provisioning document";
     EXPECT_EQ(doc["project"]["SoftwareName"], "Demo\u00e9") << "bytes become their code points";
     ASSERT_EQ(doc["files"].size(), 2u);
     EXPECT_EQ(doc["files"][0]["Flags"], -2147483647) << "flags are signed 32-bit";
@@ -211,4 +213,41 @@ TEST(TessaryInfoCorpus, HostileCabinetsAreSurvived) {
         }
         ExpectNothingOutside(dir.Path(), dir.File("out"));
     }
+}
+
+// A provisioning-only cabinet says so and counts what it changes, in text and JSON alike; a
+// setup that also provisions shows its certificates with the thumbprint check.
+TEST(TessaryInfoCorpus, ProvisioningDocumentsInTextAndJson) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const ToolRun text = RunTool({RealCabinet("SecurityOff.cpf")});
+    ASSERT_EQ(text.Exit, 0) << text.Err;
+    EXPECT_NE(text.Out.find("\nProvisioning (11)\n"
+                            "  Provisioning document: 9 security policies, 0 certificates\n"),
+              std::string::npos)
+        << text.Out;
+    EXPECT_NE(text.Out.find("Unsigned Prompt Policy (4122): 1 = the user is not asked"),
+              std::string::npos);
+    const ToolRun json = RunTool({"--json", RealCabinet("SecurityOff.cpf")});
+    ASSERT_EQ(json.Exit, 0) << json.Err;
+    const auto doc = nlohmann::ordered_json::parse(json.Out);
+    const auto& p = doc["provisioning"];
+    EXPECT_EQ(p["provisioningOnly"], true);
+    EXPECT_EQ(p["headline"], "Provisioning document: 9 security policies, 0 certificates");
+    EXPECT_EQ(p["summary"]["securityPolicies"], 9);
+    ASSERT_EQ(p["rows"].size(), 11u);
+    EXPECT_EQ(p["rows"][2]["item"], "parm");
+    EXPECT_EQ(p["rows"][2]["name"], "4123");
+    EXPECT_EQ(p["rows"][2]["depth"], 2);
+
+    const ToolRun ushahidi = RunTool({"--json", RealCabinet("Ushahidi.CAB")});
+    ASSERT_EQ(ushahidi.Exit, 0) << ushahidi.Err;
+    const auto u = nlohmann::ordered_json::parse(ushahidi.Out)["provisioning"];
+    EXPECT_EQ(u["provisioningOnly"], false);
+    ASSERT_EQ(u["certificates"].size(), 2u);
+    EXPECT_EQ(u["certificates"][0]["thumbprintMatchesName"], false);
+    EXPECT_EQ(u["certificates"][0]["subject"], "CN=Ushahidi");
+    const ToolRun ushahidiText = RunTool({RealCabinet("Ushahidi.CAB")});
+    EXPECT_EQ(ushahidiText.Out.find("Provisioning document:"), std::string::npos)
+        << "it installs a program: not a provisioning-only cabinet";
+    EXPECT_NE(ushahidiText.Out.find("Thumbprint Is Name  No"), std::string::npos);
 }
