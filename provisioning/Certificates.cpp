@@ -10,16 +10,29 @@ namespace provisioning {
 
 namespace {
 
-// The path of characteristics above node, outermost first, without documents and other tags.
-std::vector<const TNode*> EnclosingCharacteristics(const TProvisioningTree& tree,
-                                                   const TNode& node) {
+// Real stores are two levels deep; a deeper path is cut, so that many certificates deep down
+// in a hostile document cost no more than their own text.
+constexpr size_t kMaxStoreLevels = 8;
+constexpr size_t kMaxStoreName = 256;
+
+std::string StoreName(const std::string& name) {
+    return name.size() <= kMaxStoreName ? name : name.substr(0, kMaxStoreName) + "...";
+}
+
+// The characteristics above node up to a document or another tag, outermost first; more
+// reports that the path goes on above them.
+std::vector<const TNode*> EnclosingCharacteristics(const TProvisioningTree& tree, const TNode& node,
+                                                   bool& more) {
     std::vector<const TNode*> path;
+    more = false;
     for (int32_t p = node.Parent; p >= 0; p = tree.Nodes[static_cast<size_t>(p)].Parent) {
         const TNode& up = tree.Nodes[static_cast<size_t>(p)];
-        if (up.Kind == TNodeKind::Characteristic)
-            path.push_back(&up);
-        else
-            break; // a document or another tag ends the store's path
+        if (up.Kind != TNodeKind::Characteristic) break;
+        if (path.size() == kMaxStoreLevels) {
+            more = true;
+            break;
+        }
+        path.push_back(&up);
     }
     return {path.rbegin(), path.rend()};
 }
@@ -64,12 +77,14 @@ void DecodeCertificates(TProvisioningTree& tree) {
         if (node.Kind != TNodeKind::Parm || !SameText(node.Name, "EncodedCertificate")) continue;
         TCertificateInfo info;
         info.Node = i;
-        const std::vector<const TNode*> path = EnclosingCharacteristics(tree, node);
+        bool more = false;
+        const std::vector<const TNode*> path = EnclosingCharacteristics(tree, node, more);
+        if (more) info.Store = "...";
         if (!path.empty()) {
-            info.StoredUnder = path.back()->Name;
+            info.StoredUnder = StoreName(path.back()->Name);
             for (size_t k = 0; k + 1 < path.size(); ++k) {
-                if (k > 0) info.Store += " / ";
-                info.Store += path[k]->Name;
+                if (!info.Store.empty()) info.Store += " / ";
+                info.Store += StoreName(path[k]->Name);
             }
         }
         Decode(node.Value, info);

@@ -30,8 +30,14 @@ constexpr size_t kMaxNoteLength = 400;
 void AddNote(TNode& node, std::string_view note) {
     if (node.Note.size() >= kMaxNoteLength) return;
     if (!node.Note.empty()) node.Note += "; ";
-    node.Note += note;
+    node.Note += note.substr(0, kMaxNoteLength);
     if (node.Note.size() >= kMaxNoteLength) node.Note += " (more notes left out)";
+}
+
+// A tag name as notes quote it: a name of megabytes must not be copied into every note.
+std::string Quoted(std::string_view name) {
+    constexpr size_t kMax = 64;
+    return name.size() <= kMax ? std::string(name) : std::string(name.substr(0, kMax)) + "...";
 }
 
 TNodeKind KindOf(std::string_view tag) {
@@ -215,12 +221,13 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
                     continue;
                 }
                 AddNote(nodes[open.back()],
-                        "closing tag </" + std::string(closing) + "> matches no open tag");
+                        "closing tag </" + Quoted(closing) + "> matches no open tag");
                 continue;
             }
             // Everything opened after the matching tag was never closed.
+            const std::string endedBy = "not closed: ended by </" + Quoted(closing) + ">";
             while (!SameText(nodes[open.back()].Tag, closing)) {
-                AddNote(nodes[open.back()], "not closed: ended by </" + std::string(closing) + ">");
+                AddNote(nodes[open.back()], endedBy);
                 close(LowerText(nodes[open.back()].Tag));
             }
             close(key);

@@ -82,8 +82,7 @@ TEST(ProvisioningHostile, ThousandsOfAttributesOnOneTag) {
     EXPECT_NE(node.Note.find(std::to_string(count) + " attribute(s) without a name left out"),
               std::string::npos)
         << node.Note;
-    EXPECT_NE(node.Note.find("written more than once (the first counts): type"),
-              std::string::npos);
+    EXPECT_NE(node.Note.find("written more than once (the first counts): type"), std::string::npos);
     EXPECT_LT(node.Note.size(), 1000u);
 }
 
@@ -103,9 +102,31 @@ TEST(ProvisioningHostile, TenMegabyteValue) {
 // Bytes that are not markup at all still give a root and nothing else.
 TEST(ProvisioningHostile, NotMarkup) {
     for (const std::string& text : {std::string(), std::string("plain text"),
-                                   std::string("\0\0<\0", 4), std::string("<>< >")}) {
+                                    std::string("\0\0<\0", 4), std::string("<>< >")}) {
         const TProvisioningTree tree = ReadProvisioning(text);
         EXPECT_TRUE(WellFormed(tree));
         EXPECT_EQ(tree.Nodes.size(), 1u);
     }
+}
+
+// A megabyte tag name closing fifty thousand open tags, and certificates at the bottom of a
+// hundred thousand levels: notes and store paths quote names and paths only in part.
+TEST(ProvisioningHostile, LongNamesAndDeepCertificatesStayLinear) {
+    const std::string longName(1 << 20, 'n');
+    const TProvisioningTree named =
+        ReadProvisioning("<" + longName + ">" + Repeat("<b>", 50000) + "</" + longName + ">");
+    ASSERT_EQ(named.Nodes.size(), 50002u);
+    EXPECT_EQ(named.Nodes.back().Note, "not closed: ended by </" + std::string(64, 'n') + "...>");
+    EXPECT_EQ(named.Nodes[1].Note, "");
+
+    TProvisioningTree deep =
+        ReadProvisioning(Repeat("<characteristic type=\"" + std::string(1000, 's') + "\">", 20000) +
+                         Repeat("<parm name=\"EncodedCertificate\"/>", 20000));
+    DecodeCertificates(deep);
+    ASSERT_EQ(deep.Certificates.size(), 20000u);
+    const TCertificateInfo& c = deep.Certificates.back();
+    EXPECT_EQ(c.Store.rfind("... / ", 0), 0u);
+    EXPECT_LT(c.Store.size(), 8 * 300u);
+    EXPECT_EQ(c.StoredUnder, std::string(256, 's') + "...");
+    EXPECT_EQ(c.Note, "not base64: the value is empty");
 }
