@@ -4,9 +4,15 @@ using nlohmann::ordered_json;
 
 namespace {
 
-// File names are bytes; invalid UTF-8 becomes U+FFFD rather than failing the line.
-std::string Line(const ordered_json& doc) {
-    return doc.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+// File names are bytes; invalid UTF-8 becomes U+FFFD rather than failing the line. Each line
+// leaves in one write, so that processes started side by side (xargs -P) appending to one file
+// do not cut into each other's lines.
+void WriteLine(std::ostream& out, const ordered_json& doc) {
+    out.flush();
+    const std::string line =
+        doc.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + '\n';
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out.flush();
 }
 
 } // namespace
@@ -24,7 +30,7 @@ void TFileOutput::Json(ordered_json doc) {
     auto& members = line.get_ref<ordered_json::object_t&>();
     for (auto& [key, value] : doc.get_ref<ordered_json::object_t&>())
         members.emplace(key, std::move(value));
-    FOut << Line(line) << '\n';
+    WriteLine(FOut, line);
 }
 
 std::ostream& TFileOutput::Text() {
@@ -43,7 +49,7 @@ int TFileOutput::Fail(int exit, const std::string& diagnostic, const std::string
         line["file"] = *FFile;
         line["error"] = reason;
         line["exit"] = exit;
-        FOut << Line(line) << '\n';
+        WriteLine(FOut, line);
     } else {
         // The heading first, so that a terminal shows the message under it.
         Text().flush();
