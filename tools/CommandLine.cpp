@@ -4,15 +4,15 @@
 
 namespace {
 
-const char kUsage[] = "usage: tessary-info [--json] FILE.cab...\n"
-                      "       tessary-info --entries [--json] FILE.cab...\n"
+const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+                      "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
                       "       tessary-info --help | --version\n";
 
 const char kHelp[] =
-    "usage: tessary-info [--json] FILE.cab...\n"
-    "       tessary-info --entries [--json] FILE.cab...\n"
+    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
     "\n"
@@ -20,6 +20,7 @@ const char kHelp[] =
     "registry values, as the Tessary viewer shows them.\n"
     "\n"
     "  --json             the loaded setup as JSON\n"
+    "  --jsonl            JSON Lines led by \"file\", even for a single file\n"
     "  --entries          the cabinet's entries: name, size, stored date\n"
     "  --extract NAME     write one file of the setup, named as the files view names it,\n"
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
@@ -58,6 +59,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Entries = true;
         else if (a == "--json")
             o.Json = true;
+        else if (a == "--jsonl")
+            o.Json = o.Labelled = true;
         else if (TakesValue(a)) {
             if (i + 1 >= args.size() || o.Values.count(a)) return TParseResult::Usage;
             o.Values[a] = args[++i];

@@ -7,6 +7,9 @@
 struct Options {
     bool Entries = false;
     bool Json = false;
+    // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
+    // batches of any size.
+    bool Labelled = false;
     std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
     std::vector<std::string> Files;
 };

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     case TParseResult::Run:
         break;
     }
-    const bool labelled = options.Files.size() > 1;
+    const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
     for (size_t i = 0; i < options.Files.size(); ++i) {
         const std::string& file = options.Files[i];

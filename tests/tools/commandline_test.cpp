@@ -103,6 +103,9 @@ TEST(ParseArguments, SeveralFilesForReportsAndListingsButNotForExtraction) {
     EXPECT_EQ(Parse({"--extract", "n", "--folder", "f", "--output", "o", "a.cab"}),
               TParseResult::Run);
     EXPECT_EQ(Parse({"--extract-all", "out", "--json", "a.cab"}), TParseResult::Usage);
+    ASSERT_EQ(Parse({"--jsonl", "a.cab"}, &o), TParseResult::Run);
+    EXPECT_TRUE(o.Json && o.Labelled);
+    EXPECT_EQ(Parse({"--extract-all", "out", "--jsonl", "a.cab"}), TParseResult::Usage);
 }
 
 TEST(TessaryInfoCommandLine, HelpAndVersionGoToStandardOutput) {
@@ -140,6 +143,9 @@ TEST(TessaryInfoCommandLine, SeveralFilesGiveOneJsonLineEachAndTheWorstStatus) {
     ASSERT_EQ(single.Exit, 0);
     const auto model = nlohmann::ordered_json::parse(single.Out);
     EXPECT_EQ(model.begin().key(), "format") << "a single file is not labelled";
+    const ProgramRun forced = RunToolIn(dir.Path(), {"--jsonl", "good.cab"});
+    ASSERT_EQ(forced.Exit, 0);
+    EXPECT_EQ(forced.Out.rfind("{\"file\":\"good.cab\",\"format\":", 0), 0u) << forced.Out;
 
     const ProgramRun run =
         RunToolIn(dir.Path(), {"--json", "good.cab", "text.cab", "missing.cab", "good.cab"});
