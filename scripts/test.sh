@@ -19,7 +19,8 @@ rm -f build/tessary_*.deb
 deb=$(echo build/tessary_*_amd64.deb)
 lintian --fail-on error "$deb"
 SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "./$deb"
+# --reinstall: a package of the same version from an earlier run would otherwise stay.
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --reinstall "./$deb"
 version=$(build/tools/tessary-info --version)
 [ "$(/usr/bin/tessary-info --version)" = "$version" ]
 cabinet=build/samples/Sample.cab
@@ -74,7 +75,8 @@ ctest --test-dir build-win --output-on-failure -j "$jobs"
 rm -rf build-win/unzipped && mkdir build-win/unzipped
 (cd build-win/unzipped && cmake -E tar xf ../tessary-*-win32.zip)
 zipped=$(echo build-win/unzipped/tessary-*-win32)
-[ -f "$zipped/README.txt" ] && [ -f "$zipped/COPYRIGHT.txt" ]
+[ -f "$zipped/README.txt" ]
+[ -f "$zipped/COPYRIGHT.txt" ]
 [ "$(wine "$zipped/tessary-info.exe" --version | tr -d '\r')" = "$(build/tools/tessary-info --version)" ]
 bash tests/windows/compare-with-wine.sh build/tools/tessary-info build-win/tools/tessary-info.exe \
   build-win/compare "$PWD/../shared/corpus" build-win/fixtures | grep -v '^differs: '
