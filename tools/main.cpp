@@ -120,5 +120,10 @@ int main(int argc, char** argv) {
         TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
         worst = std::max(worst, RunGuarded(options, file, output));
     }
+    // A full disk must not pass for a finished inventory.
+    if (!std::cout.flush()) {
+        std::fputs("tessary-info: cannot write the output\n", stderr);
+        return kExitFailure;
+    }
     return worst;
 }

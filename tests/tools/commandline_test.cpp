@@ -20,9 +20,11 @@ struct ProgramRun {
 };
 
 // Started in folder dir with an argument list, so that relative names such as "-x.cab" work.
-ProgramRun RunToolIn(const std::string& dir, const std::vector<std::string>& args) {
+// stdoutPath: where standard output goes instead of being captured.
+ProgramRun RunToolIn(const std::string& dir, const std::vector<std::string>& args,
+                     const std::string& stdoutPath = "") {
     TempDir capture;
-    const std::string outPath = capture.File("out");
+    const std::string outPath = stdoutPath.empty() ? capture.File("out") : stdoutPath;
     const std::string errPath = capture.File("err");
     std::vector<std::string> all{TESSARY_INFO_EXE};
     all.insert(all.end(), args.begin(), args.end());
@@ -43,7 +45,7 @@ ProgramRun RunToolIn(const std::string& dir, const std::vector<std::string>& arg
     waitpid(pid, &status, 0);
     ProgramRun run;
     run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto o = ReadFileBytes(outPath);
+    const auto o = stdoutPath.empty() ? ReadFileBytes(outPath) : std::vector<uint8_t>();
     const auto e = ReadFileBytes(errPath);
     run.Out.assign(o.begin(), o.end());
     run.Err.assign(e.begin(), e.end());
@@ -206,4 +208,12 @@ TEST(TessaryInfoCommandLine, AFailureOfOneFileDoesNotStopTheOthersAndRaisesTheSt
     EXPECT_EQ(text.Out,
               "==> good.cab <==\n" + report + "\n==> text.cab <==\n\n==> good.cab <==\n" + report);
     EXPECT_EQ(text.Err, std::string("tessary-info: text.cab: ") + kNotSetup + "\n");
+}
+
+TEST(TessaryInfoCommandLine, AFullDiskIsAFailureNotAFinishedInventory) {
+    TempDir dir;
+    WriteDemoSetup(dir.File("good.cab"));
+    const ProgramRun run = RunToolIn(dir.Path(), {"--json", "good.cab", "good.cab"}, "/dev/full");
+    EXPECT_EQ(run.Exit, 3);
+    EXPECT_EQ(run.Err, "tessary-info: cannot write the output\n");
 }
