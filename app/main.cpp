@@ -6,6 +6,23 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+// For --quit-after-open: messages go to standard error instead of boxes that nobody closes.
+class TConsoleMessages : public TQtWindowServices {
+  public:
+    void ShowError(QWidget*, const QString& caption, const QString& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
+                     text.toLocal8Bit().constData());
+    }
+    void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override {
+        ShowError(parent, caption, text);
+    }
+};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -35,7 +52,7 @@ int main(int argc, char* argv[]) {
         arguments.removeFirst();
     }
     // The window opens a command-line file while it is created, before it is shown.
-    TfrmWinCEMain window(arguments);
+    TfrmWinCEMain window(arguments, quit ? std::make_shared<TConsoleMessages>() : nullptr);
     window.show();
     if (quit) {
         QTimer::singleShot(0, &window, [&window] {
