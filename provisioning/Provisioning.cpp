@@ -5,6 +5,7 @@
 #include "xml/XMLScan.h"
 
 #include <algorithm>
+#include <exception>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -190,8 +191,14 @@ class TBuilder {
 void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
     TXMLParser parser;
     parser.ProbeMode = 2; // every document is markup here, whatever it contains
-    parser.Input = TMemoryStream(std::vector<uint8_t>(text.begin(), text.end()));
-    parser.Parse();
+    try {
+        parser.Input = TMemoryStream(std::vector<uint8_t>(text.begin(), text.end()));
+        parser.Parse();
+    } catch (const std::exception& e) {
+        // Too large a document, or no memory for it: said on the node it belongs to.
+        AddNote(FTree.Nodes[parent], std::string("the document cannot be read: ") + e.what());
+        return;
+    }
 
     std::vector<uint32_t> open{parent};
     std::unordered_map<std::string, int> openByTag; // lower-cased tag name -> nodes open
