@@ -274,9 +274,13 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         }
     }
 
-    // The parser stops at a "<" whose tag never ends; ItemStart is then short of the end.
+    // The parser stops at a "<" whose tag never ends (ItemStart stays on it) or at a script or
+    // style element that is never closed (ItemStart -1); otherwise ItemStart is the end.
     const auto size = static_cast<int64_t>(parser.Buffer.size());
-    if (size > 0 && parser.ItemStart != size)
+    if (size > 0 && parser.ItemStart < 0)
+        AddNote(nodes[open.back()], "a script or style element is never closed; what follows "
+                                    "it cannot be read");
+    else if (size > 0 && parser.ItemStart != size)
         AddNote(nodes[open.back()], "the document breaks off in a tag that never ends "
                                     "(\"> not found\"); what follows it cannot be read");
     while (open.size() > 1) {

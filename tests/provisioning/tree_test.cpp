@@ -120,6 +120,13 @@ TEST(ProvisioningTree, DocumentThatBreaksOffInATag) {
     EXPECT_NE(tree.Nodes[2].Note.find("> not found"), std::string::npos);
     EXPECT_NE(tree.Nodes[2].Note.find("not closed before the end"), std::string::npos);
     EXPECT_EQ(tree.Nodes[1].Note, "not closed before the end of the document");
+
+    const TProvisioningTree script =
+        ReadProvisioning("<characteristic type=\"A\"><script>if (a<b) {<parm name=\"x\"/>");
+    ASSERT_EQ(script.Nodes.size(), 3u);
+    EXPECT_EQ(script.Nodes[2].Note,
+              "a script or style element is never closed; what follows it cannot be read; "
+              "not closed before the end of the document");
 }
 
 // An open parm closed by its own tag is no fault; an open parm left open is a leaf anyway.
