@@ -5,11 +5,20 @@
 #include "setup/CESetup.h"
 #include "setup/SetupXML.h"
 
+#include <exception>
+
 namespace provisioning {
 
 std::vector<TProvisioningRow> ProvisioningRows(const TProvisioningTree& tree) {
     std::vector<TProvisioningRow> rows;
     rows.reserve(tree.Nodes.size());
+    // The document as a whole shows only when something is wrong with it.
+    if (!tree.Nodes.empty() && !tree.Nodes[0].Note.empty()) {
+        TProvisioningRow row;
+        row.Item = ItemCaption(TNodeKind::Root);
+        row.Meaning = "note: " + tree.Nodes[0].Note;
+        rows.push_back(std::move(row));
+    }
     for (size_t i = 1; i < tree.Nodes.size(); ++i) {
         const TNode& node = tree.Nodes[i];
         TProvisioningRow row;
@@ -51,10 +60,18 @@ bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree) {
     TMemoryStream stream;
     TSetupXML handler;
     if (!handler.FindDescriptor(cabinet, stream)) return false;
-    const std::vector<uint8_t>& bytes = stream.Data();
-    tree = ReadProvisioning(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    DecodeCertificates(tree);
+    try {
+        const std::vector<uint8_t>& bytes = stream.Data();
+        tree = ReadProvisioning(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        DecodeCertificates(tree);
+    } catch (const std::exception& e) {
+        // No memory for the tree of a huge document: the setup itself is still shown.
+        tree = TProvisioningTree();
+        tree.Nodes.emplace_back();
+        tree.Nodes[0].End = 1;
+        tree.Nodes[0].Note = std::string("the provisioning document cannot be read: ") + e.what();
+    }
     return true;
 }
 

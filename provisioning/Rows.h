@@ -1,6 +1,7 @@
 #pragma once
 // The provisioning page as rows: one per node below the root, in document order, with the
-// columns item, name, value and meaning. Every front end shows these rows.
+// columns item, name, value and meaning, led by a row for the document as a whole when the root
+// has a note. Every front end shows these rows.
 #include "provisioning/Provisioning.h"
 
 #include <cstdint>

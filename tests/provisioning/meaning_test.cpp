@@ -73,6 +73,14 @@ TEST(ProvisioningRows, ColumnsAndHeadline) {
     EXPECT_EQ(rows[3].Meaning, "note: not closed: ended by </wap-provisioningdoc>");
     EXPECT_EQ(ProvisioningHeadline(Summarize(tree)),
               "Provisioning document: 1 security policy, 0 certificates");
+
+    // A fault of the document as a whole leads the rows.
+    const std::vector<TProvisioningRow> stray =
+        ProvisioningRows(ReadProvisioning("</characteristic><parm name=\"a\"/>"));
+    ASSERT_EQ(stray.size(), 2u);
+    EXPECT_EQ(stray[0].Item, "document");
+    EXPECT_EQ(stray[0].Meaning, "note: closing tag </characteristic> matches no open tag");
+    EXPECT_EQ(stray[1].Name, "a");
 }
 
 TEST(Base64, DecodesWithLineBreaksAndRejectsDamage) {
