@@ -1,6 +1,6 @@
 #include "tools/TextReport.h"
 
-#include "app/DisplayFormat.h"
+#include "report/DisplayFormat.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
