@@ -1,4 +1,5 @@
 // EncodedCertificate parms: base64 DER, decoded through the cryptography seam of signature/.
+#include "cab/AsciiCase.h"
 #include "provisioning/Base64.h"
 #include "provisioning/Provisioning.h"
 
@@ -61,7 +62,7 @@ void Decode(const std::string& value, TCertificateInfo& info) {
     info.KeyBits = c->KeyBits;
     info.SelfSigned = c->SelfSigned;
     info.ThumbprintMatches =
-        !info.StoredUnder.empty() && SameText(info.Thumbprint, info.StoredUnder);
+        !info.StoredUnder.empty() && SameTextAscii(info.Thumbprint, info.StoredUnder);
 #else
     info.Note = "certificates are not decoded in this build (" + std::to_string(der->size()) +
                 " bytes of DER)";
@@ -74,7 +75,8 @@ void DecodeCertificates(TProvisioningTree& tree) {
     tree.Certificates.clear();
     for (size_t i = 0; i < tree.Nodes.size(); ++i) {
         TNode& node = tree.Nodes[i];
-        if (node.Kind != TNodeKind::Parm || !SameText(node.Name, "EncodedCertificate")) continue;
+        if (node.Kind != TNodeKind::Parm || !SameTextAscii(node.Name, "EncodedCertificate"))
+            continue;
         TCertificateInfo info;
         info.Node = i;
         bool more = false;

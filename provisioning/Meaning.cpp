@@ -1,6 +1,7 @@
 // Captions of the configuration service providers that a top-level characteristic addresses,
 // after the platform's "Configuration Service Provider Reference for Windows Mobile Devices".
 #include "provisioning/Meaning.h"
+#include "cab/AsciiCase.h"
 
 #include <array>
 #include <utility>
@@ -57,7 +58,7 @@ constexpr std::array kStores = {
 template <size_t N>
 std::string_view Lookup(const std::array<TCaption, N>& table, std::string_view key) {
     for (const TCaption& row : table)
-        if (SameText(row.first, key)) return row.second;
+        if (SameTextAscii(row.first, key)) return row.second;
     return {};
 }
 
@@ -66,7 +67,7 @@ const TNode* ParentOf(const TProvisioningTree& tree, const TNode& node) {
 }
 
 bool IsCharacteristicNamed(const TNode* node, std::string_view type) {
-    return node && node->Kind == TNodeKind::Characteristic && SameText(node->Name, type);
+    return node && node->Kind == TNodeKind::Characteristic && SameTextAscii(node->Name, type);
 }
 
 // What a characteristic-like node stands for, from its place in the tree.
@@ -143,8 +144,8 @@ std::string NodeMeaning(const TProvisioningTree& tree, size_t index) {
     }
     case TNodeKind::Parm:
         if (policy) return SecurityPolicyMeaning(node.Name, node.Value, true);
-        if (SameText(node.Name, "EncodedCertificate")) return CertificateMeaning(tree, node);
-        if (SameText(node.Name, "Role")) {
+        if (SameTextAscii(node.Name, "EncodedCertificate")) return CertificateMeaning(tree, node);
+        if (SameTextAscii(node.Name, "Role")) {
             if (const auto mask = ParseNumber(node.Value)) return "roles " + RoleMaskText(*mask);
         }
         return {};

@@ -1,5 +1,6 @@
 #include "provisioning/Provisioning.h"
 
+#include "cab/AsciiCase.h"
 #include "cab/Streams.h"
 #include "xml/XMLPars.h"
 #include "xml/XMLScan.h"
@@ -13,15 +14,8 @@ namespace provisioning {
 
 namespace {
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string LowerText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
+    return LowerCaseAscii(std::string(text));
 }
 
 // Notes stop growing here, so that a document of ten thousand stray closing tags keeps a
@@ -42,13 +36,13 @@ std::string Quoted(std::string_view name) {
 }
 
 TNodeKind KindOf(std::string_view tag) {
-    if (SameText(tag, "characteristic")) return TNodeKind::Characteristic;
-    if (SameText(tag, "parm")) return TNodeKind::Parm;
-    if (SameText(tag, "characteristic-query")) return TNodeKind::CharacteristicQuery;
-    if (SameText(tag, "parm-query")) return TNodeKind::ParmQuery;
-    if (SameText(tag, "nocharacteristic")) return TNodeKind::NoCharacteristic;
-    if (SameText(tag, "noparm")) return TNodeKind::NoParm;
-    if (SameText(tag, "wap-provisioningdoc")) return TNodeKind::Document;
+    if (SameTextAscii(tag, "characteristic")) return TNodeKind::Characteristic;
+    if (SameTextAscii(tag, "parm")) return TNodeKind::Parm;
+    if (SameTextAscii(tag, "characteristic-query")) return TNodeKind::CharacteristicQuery;
+    if (SameTextAscii(tag, "parm-query")) return TNodeKind::ParmQuery;
+    if (SameTextAscii(tag, "nocharacteristic")) return TNodeKind::NoCharacteristic;
+    if (SameTextAscii(tag, "noparm")) return TNodeKind::NoParm;
+    if (SameTextAscii(tag, "wap-provisioningdoc")) return TNodeKind::Document;
     return TNodeKind::Element;
 }
 
@@ -113,7 +107,7 @@ std::string DecodeEntities(std::string_view text) {
         if (text[i] == '&') {
             for (const auto& [entity, ch] : kEntities) {
                 if (text.size() - i >= entity.size() &&
-                    SameText(text.substr(i, entity.size()), entity)) {
+                    SameTextAscii(text.substr(i, entity.size()), entity)) {
                     out += ch;
                     i += entity.size() - 1;
                     replaced = true;
@@ -142,10 +136,10 @@ void ReadAttributes(const TXMLTag& tag, TNode& node) {
         if (name == "/") continue;
         ++written;
         const std::string_view value = param.Value.View();
-        if (!haveName && !nameKey.empty() && SameText(name, nameKey)) {
+        if (!haveName && !nameKey.empty() && SameTextAscii(name, nameKey)) {
             node.Name.assign(value);
             haveName = true;
-        } else if (hasValue && !haveValue && SameText(name, "value")) {
+        } else if (hasValue && !haveValue && SameTextAscii(name, "value")) {
             node.Value.assign(value);
             haveValue = true;
         } else {
@@ -223,7 +217,8 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
             const std::string key = LowerText(closing);
             const auto it = openByTag.find(key);
             if (it == openByTag.end() || it->second <= 0) {
-                if (openLeaf >= 0 && SameText(nodes[static_cast<size_t>(openLeaf)].Tag, closing)) {
+                if (openLeaf >= 0 &&
+                    SameTextAscii(nodes[static_cast<size_t>(openLeaf)].Tag, closing)) {
                     openLeaf = -1;
                     continue;
                 }
@@ -233,7 +228,7 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
             }
             // Everything opened after the matching tag was never closed.
             const std::string endedBy = "not closed: ended by </" + Quoted(closing) + ">";
-            while (!SameText(nodes[open.back()].Tag, closing)) {
+            while (!SameTextAscii(nodes[open.back()].Tag, closing)) {
                 AddNote(nodes[open.back()], endedBy);
                 close(LowerText(nodes[open.back()].Tag));
             }
@@ -291,13 +286,6 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
 
 } // namespace
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 TProvisioningTree ReadProvisioning(std::string_view document) {
     TProvisioningTree tree;
     tree.Nodes.emplace_back();
@@ -317,9 +305,10 @@ TProvisioningSummary Summarize(const TProvisioningTree& tree) {
         case TNodeKind::Parm: {
             ++s.Parms;
             const TNode& parent = tree.Nodes[static_cast<size_t>(node.Parent)];
-            if (parent.Kind == TNodeKind::Characteristic && SameText(parent.Name, "SecurityPolicy"))
+            if (parent.Kind == TNodeKind::Characteristic &&
+                SameTextAscii(parent.Name, "SecurityPolicy"))
                 ++s.SecurityPolicies;
-            if (SameText(node.Name, "EncodedCertificate")) ++s.Certificates;
+            if (SameTextAscii(node.Name, "EncodedCertificate")) ++s.Certificates;
             break;
         }
         case TNodeKind::CharacteristicQuery:

@@ -91,7 +91,4 @@ struct TProvisioningSummary {
 };
 [[nodiscard]] TProvisioningSummary Summarize(const TProvisioningTree& tree);
 
-// ASCII case-insensitive equality.
-[[nodiscard]] bool SameText(std::string_view a, std::string_view b);
-
 } // namespace provisioning

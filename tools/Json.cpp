@@ -1,8 +1,14 @@
 #include "tools/Json.h"
 
 #include "cab/cabfiles.h"
+#include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
+#include "report/Records.h"
+#include "report/RegistryPages.h"
+#include "report/SetupPages.h"
 #include "setup/CESetup.h"
+
+#include <numeric>
 
 using nlohmann::ordered_json;
 
@@ -23,103 +29,48 @@ std::string Latin1ToUtf8(const std::string& text) {
 
 namespace {
 
-// Rows are built in place: initializer lists would copy every value once more, which shows on
-// setups of many thousand files.
-class Row {
-  public:
+ordered_json ToJson(const TValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return Latin1ToUtf8(*text);
+    if (const auto* number = std::get_if<int64_t>(&value)) return *number;
+    if (const auto* flag = std::get_if<bool>(&value)) return *flag;
+    return nullptr;
+}
+
+ordered_json ToJson(const TRecord& record) {
+    ordered_json object = ordered_json::object();
     // Reserved: the ordered map's keys are const, so growing it copies every member.
-    Row() : FValue(ordered_json::object()) {
-        FValue.get_ref<ordered_json::object_t&>().reserve(16);
-    }
-    template <class T> Row& Add(const char* key, T&& value) {
-        FValue.get_ref<ordered_json::object_t&>().emplace(key, std::forward<T>(value));
-        return *this;
-    }
-    Row& Text(const char* key, const std::string& value) { return Add(key, Latin1ToUtf8(value)); }
-    ordered_json Take() { return std::move(FValue); }
-
-  private:
-    ordered_json FValue;
-};
-
-template <class Table, class Fill> ordered_json Rows(const Table& table, Fill fill) {
-    ordered_json rows = ordered_json::array();
-    auto& array = rows.get_ref<ordered_json::array_t&>();
-    array.reserve(table.size());
-    for (size_t i = 0; i < table.size(); ++i) {
-        Row row;
-        fill(row, table[i], i);
-        array.push_back(row.Take());
-    }
-    return rows;
+    auto& members = object.get_ref<ordered_json::object_t&>();
+    members.reserve(record.size());
+    for (const auto& [name, value] : record)
+        members.emplace(name, ToJson(value));
+    return object;
 }
 
-ordered_json ProjectToJson(const TCEINFProject& p) {
-    Row row;
-    row.Add("CE4Plus", p.CE4Plus)
-        .Text("SoftwareName", p.SoftwareName)
-        .Text("HeaderAppName", p.HeaderAppName)
-        .Text("CompanyName", p.CompanyName)
-        .Text("ProgramGroup", p.ProgramGroup)
-        .Text("UnsupportedDevices", p.UnsupportedDevices)
-        .Text("InstallDir", p.InstallDir)
-        .Add("Processor", p.Processor)
-        .Text("MinVersion", p.MinVersion)
-        .Text("MaxVersion", p.MaxVersion)
-        .Text("PlatformName", p.PlatformName)
-        .Text("PlatformMinVersion", p.PlatformMinVersion)
-        .Text("PlatformMaxVersion", p.PlatformMaxVersion);
-    return row.Take();
+template <class Records> ordered_json ToJsonArray(const Records& records) {
+    ordered_json array = ordered_json::array();
+    auto& items = array.get_ref<ordered_json::array_t&>();
+    items.reserve(records.size());
+    for (const auto& record : records)
+        items.push_back(ToJson(record));
+    return array;
 }
 
-} // namespace
-
-ordered_json EntriesToJson(const TCABFile& cabinet) {
-    return Rows(cabinet.CABFileContents.Items(), [](Row& row, const TCABFileEntry& e, size_t) {
-        row.Text("Name", e.Name).Add("Size", e.Size).Add("Date", FormatDateTime(e.Date));
-    });
+// The records of a page's rows in model order.
+ordered_json ModelRows(const TPage& page) {
+    ordered_json array = ordered_json::array();
+    auto& items = array.get_ref<ordered_json::array_t&>();
+    items.reserve(page.Rows.size());
+    for (const TRow* row : InModelOrder(page))
+        items.push_back(ToJson(row->Record));
+    return array;
 }
 
-ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
-    Row root;
-    root.Add("format", setup.Format == kFormatXML ? "xml" : "binary");
-    root.Add("project", ProjectToJson(setup.Project));
-    root.Add("strings", Rows(setup.Strings, [](Row& row, const TCEINFString& r, size_t) {
-                 row.Add("Id", r.Id).Text("Text", r.Text);
-             }));
-    root.Add("dirs", Rows(setup.Dirs, [](Row& row, const TCEINFDir& r, size_t) {
-                 row.Add("Id", r.Id).Text("Path", r.Path);
-             }));
-    root.Add("regpaths", Rows(setup.RegPaths, [](Row& row, const TCEINFRegPath& r, size_t) {
-                 row.Add("Id", r.Id).Add("Root", r.Root).Text("Path", r.Path);
-             }));
-    // One listing serves the sizes, the setup DLL test and the entries.
-    cabinet.ListContents();
-    const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
-    root.Add(
-        "files", Rows(setup.Files, [&](Row& row, const TCEINFFile& r, size_t i) {
-            row.Add("Id", r.Id).Text("Dir", r.Dir).Add("FileNo", r.FileNo).Add("Flags", r.Flags);
-            row.Text("Name", r.Name);
-            if (entries[i])
-                row.Add("Size", entries[i]->Size);
-            else
-                row.Add("Size", nullptr);
-        }));
-    root.Add("regvalues", Rows(setup.RegValues, [](Row& row, const TCEINFRegValue& r, size_t) {
-                 row.Add("Id", r.Id).Add("Root", r.Root).Text("KeyPath", r.KeyPath);
-                 row.Add("DataType", r.DataType).Text("Name", r.Name).Text("Data", r.Data);
-             }));
-    root.Add("shortcuts", Rows(setup.Shortcuts, [](Row& row, const TCEINFShortcut& r, size_t) {
-                 row.Add("Id", r.Id).Text("Folder", r.Folder).Text("FileName", r.FileName);
-                 row.Text("Name", r.Name);
-             }));
-    root.Add("setupDll", HasSetupDllEntry(cabinet.CABFileContents));
-    root.Add("entries", EntriesToJson(cabinet));
-    root.Add("provisioning", ProvisioningToJson(setup, cabinet));
-    return root.Take();
+// The first row field of that name on the page.
+TValue PageField(const TPage& page, const char* key) {
+    for (const TRow& row : page.Rows)
+        if (const TValue* value = FindField(row.Record, key)) return *value;
+    return {};
 }
-
-namespace {
 
 // Strictly, as the JSON writer checks it: no overlong forms, surrogates or values past U+10FFFF.
 bool IsUtf8(const std::string& text) {
@@ -153,8 +104,26 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
-std::string Utf8Text(const std::string& text) {
-    return IsUtf8(text) ? text : Latin1ToUtf8(text);
+// Provisioning texts mix the document's bytes with certificate names that OpenSSL gives as
+// UTF-8: valid UTF-8 stays as it is, anything else is taken as 8-bit.
+ordered_json Utf8Record(const TRecord& record) {
+    ordered_json object = ordered_json::object();
+    auto& members = object.get_ref<ordered_json::object_t&>();
+    members.reserve(record.size());
+    for (const auto& [name, value] : record) {
+        const auto* text = std::get_if<std::string>(&value);
+        members.emplace(name, text && IsUtf8(*text) ? ordered_json(*text) : ToJson(value));
+    }
+    return object;
+}
+
+ordered_json Utf8Rows(const TPage& page) {
+    ordered_json array = ordered_json::array();
+    auto& items = array.get_ref<ordered_json::array_t&>();
+    items.reserve(page.Rows.size());
+    for (const TRow& row : page.Rows)
+        items.push_back(Utf8Record(row.Record));
+    return array;
 }
 
 } // namespace
@@ -163,34 +132,49 @@ ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet) {
     provisioning::TProvisioningTree tree;
     if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return nullptr;
     const provisioning::TProvisioningSummary s = provisioning::Summarize(tree);
-    Row root;
-    root.Add("provisioningOnly", provisioning::IsProvisioningOnly(setup));
-    root.Add("headline", provisioning::ProvisioningHeadline(s));
-    Row summary;
-    summary.Add("securityPolicies", s.SecurityPolicies).Add("certificates", s.Certificates);
-    summary.Add("characteristics", s.Characteristics).Add("parms", s.Parms);
-    summary.Add("queries", s.Queries).Add("removals", s.Removals).Add("notes", s.Notes);
-    root.Add("summary", summary.Take());
-    root.Add("rows", Rows(provisioning::ProvisioningRows(tree),
-                          [](Row& row, const provisioning::TProvisioningRow& r, size_t) {
-                              row.Add("depth", r.Depth).Add("item", r.Item);
-                              row.Add("name", Utf8Text(r.Name)).Add("value", Utf8Text(r.Value));
-                              row.Add("meaning", Utf8Text(r.Meaning));
-                          }));
-    root.Add("certificates",
-             Rows(tree.Certificates, [](Row& row, const provisioning::TCertificateInfo& c, size_t) {
-                 row.Add("store", Utf8Text(c.Store)).Add("storedUnder", Utf8Text(c.StoredUnder));
-                 row.Add("decoded", c.Decoded);
-                 if (!c.Decoded) {
-                     row.Add("note", Utf8Text(c.Note));
-                     return;
-                 }
-                 row.Add("subject", Utf8Text(c.Subject)).Add("issuer", Utf8Text(c.Issuer));
-                 row.Add("serial", c.Serial).Add("notBefore", c.NotBefore);
-                 row.Add("notAfter", c.NotAfter).Add("thumbprint", c.Thumbprint);
-                 row.Add("thumbprintMatchesName", c.ThumbprintMatches);
-                 row.Add("keyType", c.KeyType).Add("keyBits", c.KeyBits);
-                 row.Add("selfSigned", c.SelfSigned);
-             }));
-    return root.Take();
+    const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
+    ordered_json root = ordered_json::object();
+    root["provisioningOnly"] = provisioning::IsProvisioningOnly(setup);
+    root["headline"] = provisioning::ProvisioningHeadline(s);
+    root["summary"] = {{"securityPolicies", s.SecurityPolicies},
+                       {"certificates", s.Certificates},
+                       {"characteristics", s.Characteristics},
+                       {"parms", s.Parms},
+                       {"queries", s.Queries},
+                       {"removals", s.Removals},
+                       {"notes", s.Notes}};
+    root["rows"] = Utf8Rows(pages.Rows);
+    root["certificates"] = Utf8Rows(pages.Certificates);
+    return root;
+}
+
+ordered_json EntriesToJson(const TCABFile& cabinet) {
+    return ToJsonArray(EntryRecords(cabinet.CABFileContents));
+}
+
+ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
+    // One listing serves the sizes, the setup DLL test and the entries.
+    cabinet.ListContents();
+    const TCABFileContents& listing = cabinet.CABFileContents;
+    // JSON follows the model, so the rows need no collation.
+    TReportOptions options;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
+    ordered_json root = ordered_json::object();
+    root.get_ref<ordered_json::object_t&>().reserve(11);
+    root["format"] = setup.Format == kFormatXML ? "xml" : "binary";
+    root["project"] = ToJson(ProjectRecord(setup));
+    root["strings"] = ToJsonArray(StringRecords(setup));
+    root["dirs"] = ToJsonArray(DirRecords(setup));
+    root["regpaths"] = ToJsonArray(RegPathRecords(setup));
+    root["files"] = ModelRows(BuildFilesPage(setup, listing, options));
+    root["regvalues"] = ModelRows(BuildRegistryPages(setup).Values);
+    root["shortcuts"] = ModelRows(BuildShortcutsPage(setup, options));
+    root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
+    root["entries"] = EntriesToJson(cabinet);
+    root["provisioning"] = ProvisioningToJson(setup, cabinet);
+    return root;
 }

@@ -11,7 +11,8 @@ class TCABFile;
 
 // The cabinet's entries in cabinet order, as the last listing holds them.
 [[nodiscard]] nlohmann::ordered_json EntriesToJson(const TCABFile& cabinet);
-// The loaded setup: format, project, the six tables, setupDll and the cabinet's entries.
+// The loaded setup: format, project, the six tables, setupDll, the cabinet's entries and its
+// provisioning document.
 [[nodiscard]] nlohmann::ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet);
 
 // The cabinet's "_setup.xml" as provisioning rows, certificates and counts; null without one.

@@ -1,55 +1,59 @@
 #include "tools/TextReport.h"
 
-#include "app/DisplayFormat.h"
 #include "cab/cabfiles.h"
+#include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
+#include "report/RegistryPages.h"
+#include "report/SetupPages.h"
 #include "setup/CESetup.h"
-#include "setup/SetupFuncs.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Row = std::vector<std::string>;
-
-// Rows sorted by their first column with the locale's collation, as the viewer's lists are.
-void SortByCaption(std::vector<Row>& rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        return std::strcoll(a[0].c_str(), b[0].c_str()) < 0;
-    });
-}
-
-void WriteTable(std::ostream& out, const Row& header, const std::vector<Row>& rows) {
-    std::vector<size_t> widths(header.size());
-    for (size_t c = 0; c < header.size(); ++c)
-        widths[c] = header[c].size();
-    for (const Row& row : rows)
-        for (size_t c = 0; c < row.size(); ++c)
-            widths[c] = std::max(widths[c], row[c].size());
-    auto line = [&](const Row& row) {
+// Every column of the page, the reports' own ones too, each as wide as its widest text.
+void WriteTable(std::ostream& out, const TPage& page) {
+    std::vector<size_t> widths;
+    for (const TColumn& column : page.Columns)
+        widths.push_back(column.Caption.size());
+    for (const TRow& row : page.Rows)
+        for (size_t c = 0; c < row.Cells.size() && c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], row.Cells[c].Text.size());
+    const auto line = [&](const auto& texts) {
         std::string text;
-        for (size_t c = 0; c < row.size(); ++c) {
-            text += row[c];
-            if (c + 1 < row.size()) text += std::string(widths[c] - row[c].size() + 2, ' ');
+        for (size_t c = 0; c < texts.size(); ++c) {
+            text += texts[c];
+            if (c + 1 < texts.size()) text += std::string(widths[c] - texts[c].size() + 2, ' ');
         }
         out << "  " << text << '\n';
     };
+    std::vector<std::string> header;
+    for (const TColumn& column : page.Columns)
+        header.push_back(column.Caption);
     line(header);
-    for (const Row& row : rows)
-        line(row);
+    std::vector<std::string> texts;
+    for (const TRow& row : page.Rows) {
+        texts.clear();
+        for (const TCell& cell : row.Cells)
+            texts.push_back(cell.Text);
+        line(texts);
+    }
 }
 
-// Long values (certificates, nested documents) are cut in the text report; --json has them whole.
+void WriteCountedPage(std::ostream& out, const TPage& page) {
+    out << '\n' << page.Caption << " (" << page.Rows.size() << ")\n";
+    WriteTable(out, page);
+}
+
+// Long values (certificates, nested documents) are cut here; --json has them whole.
 constexpr size_t kMaxCell = 96;
 constexpr size_t kMaxMeaning = 240;
 // Deeper levels are not indented further, so that absurd nesting keeps lines short.
-constexpr uint32_t kMaxIndent = 24;
+constexpr int64_t kMaxIndent = 24;
 
-std::string Cell(const std::string& text, size_t limit = kMaxCell) {
+std::string Cut(const std::string& text, size_t limit) {
     std::string cell = text.substr(0, limit);
     for (char& c : cell)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
@@ -57,106 +61,56 @@ std::string Cell(const std::string& text, size_t limit = kMaxCell) {
     return cell;
 }
 
+// The provisioning page with its items indented by depth and its long cells cut, then each
+// certificate as a table of its fields.
 void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     provisioning::TProvisioningTree tree;
     if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return;
-    const std::vector<provisioning::TProvisioningRow> rows = provisioning::ProvisioningRows(tree);
-    out << "\nProvisioning (" << rows.size() << ")\n";
-    if (provisioning::IsProvisioningOnly(setup))
-        out << "  " << provisioning::ProvisioningHeadline(provisioning::Summarize(tree)) << "\n";
-    std::vector<Row> table;
-    table.reserve(rows.size());
-    for (const provisioning::TProvisioningRow& r : rows)
-        table.push_back({std::string(2 * std::min(r.Depth, kMaxIndent), ' ') + r.Item, Cell(r.Name),
-                         Cell(r.Value), Cell(r.Meaning, kMaxMeaning)});
-    WriteTable(out, {"Item", "Name", "Value", "Meaning"}, table);
-
-    out << "\nProvisioning Certificates (" << tree.Certificates.size() << ")\n";
-    for (size_t i = 0; i < tree.Certificates.size(); ++i) {
-        const provisioning::TCertificateInfo& c = tree.Certificates[i];
-        if (i > 0) out << '\n';
-        std::vector<Row> fields = {{"Store", c.Store}, {"Filed Under", c.StoredUnder}};
-        if (c.Decoded) {
-            fields.push_back({"Subject", c.Subject});
-            fields.push_back({"Issuer", c.Issuer});
-            fields.push_back({"Serial", c.Serial});
-            fields.push_back({"Valid From", c.NotBefore});
-            fields.push_back({"Valid To", c.NotAfter});
-            fields.push_back({"Thumbprint (SHA-1)", c.Thumbprint});
-            fields.push_back({"Thumbprint Is Name", c.ThumbprintMatches ? "Yes" : "No"});
-            fields.push_back({"Public Key", c.KeyType + " " + std::to_string(c.KeyBits) + " bits"});
-            fields.push_back({"Self-signed", c.SelfSigned ? "Yes" : "No"});
-        } else {
-            fields.push_back({"Note", c.Note});
-        }
-        for (Row& f : fields)
-            f[1] = Cell(f[1], kMaxMeaning);
-        WriteTable(out, {"Field", "Value"}, fields);
+    provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
+    for (TRow& row : pages.Rows.Rows) {
+        const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
+        const int64_t indent = depth ? std::min(*depth, kMaxIndent) : 0;
+        row.Cells[0].Text = std::string(size_t(2 * indent), ' ') + row.Cells[0].Text;
+        for (size_t c = 1; c < row.Cells.size(); ++c)
+            row.Cells[c].Text = Cut(row.Cells[c].Text, c == 3 ? kMaxMeaning : kMaxCell);
     }
-}
+    out << '\n' << pages.Rows.Caption << " (" << pages.Rows.Rows.size() << ")\n";
+    if (provisioning::IsProvisioningOnly(setup))
+        out << "  " << provisioning::ProvisioningHeadline(provisioning::Summarize(tree)) << '\n';
+    WriteTable(out, pages.Rows);
 
-std::string Hex8(int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
+    const TPage& certificates = pages.Certificates;
+    out << '\n' << certificates.Caption << " (" << certificates.Rows.size() << ")\n";
+    for (size_t i = 0; i < certificates.Rows.size(); ++i) {
+        if (i > 0) out << '\n';
+        TPage fields;
+        fields.Columns = {{"Field"}, {"Value"}};
+        const TRow& row = certificates.Rows[i];
+        for (size_t c = 0; c < row.Cells.size(); ++c) {
+            // The two store columns always; the others only when they have something to say.
+            if (c > 1 && row.Cells[c].Text.empty()) continue;
+            TRow field;
+            for (std::string text :
+                 {certificates.Columns[c].Caption, Cut(row.Cells[c].Text, kMaxMeaning)}) {
+                field.Cells.emplace_back();
+                field.Cells.back().Text = std::move(text);
+            }
+            fields.Rows.push_back(std::move(field));
+        }
+        WriteTable(out, fields);
+    }
 }
 
 } // namespace
 
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
-    const TCEINFProject& p = setup.Project;
-    std::vector<Row> props = {{"Software Name", p.SoftwareName},
-                              {"Company", p.CompanyName},
-                              {"Install Directory", p.InstallDir}};
-    if (p.CE4Plus == 1) {
-        props.push_back({"Platform Name", p.PlatformName});
-        props.push_back({"Platform Min Version", p.PlatformMinVersion});
-        props.push_back({"Platform Max Version", p.PlatformMaxVersion});
-    } else {
-        props.push_back({"Unsupported Devices", p.UnsupportedDevices});
-        props.push_back({"Min Version", p.MinVersion});
-        props.push_back({"Max Version", p.MaxVersion});
-    }
-    props.push_back({"Processor", ProcessorName(p.Processor)});
     // One listing serves the setup-DLL row and the sizes of all files.
     cabinet.ListContents();
-    props.push_back({"Use Setup DLL", HasSetupDllEntry(cabinet.CABFileContents) ? "Yes" : "No"});
-    out << "Windows CE Setup Properties\n";
-    WriteTable(out, {"Property", "Value"}, props);
-
-    std::vector<Row> files;
-    const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
-    for (int i = 0; i < setup.FileCount(); ++i) {
-        TCECAB_File f;
-        setup.GetFile(i, f);
-        const auto& entry = entries[static_cast<size_t>(i)];
-        files.push_back({f.Name, IncludeBackslash(f.Dir),
-                         entry ? FormatFileSize(entry->Size) : "0 bytes", Hex8(f.Flags),
-                         f.ActiveX ? "Yes" : "No", f.Shared ? "Yes" : "No"});
-    }
-    SortByCaption(files);
-    out << "\nDevice Files (" << setup.FileCount() << ")\n";
-    WriteTable(out, {"File Name", "Folder", "File Size", "Flags", "ActiveX", "Shared"}, files);
-
-    std::vector<Row> shortcuts;
-    for (int i = 0; i < setup.ShortcutCount(); ++i) {
-        TCECAB_Shortcut s;
-        setup.GetShortcut(i, s);
-        shortcuts.push_back({s.Name, s.FileName, IncludeBackslash(s.Folder)});
-    }
-    SortByCaption(shortcuts);
-    out << "\nDevice Shortcuts (" << setup.ShortcutCount() << ")\n";
-    WriteTable(out, {"Title", "File Name", "Folder"}, shortcuts);
-
-    std::vector<Row> values;
-    for (const TCEINFRegValue& v : setup.RegValues) {
-        std::string key = RegistryRootName(v.Root);
-        if (!v.KeyPath.empty()) key += "\\" + ExcludeBackslash(v.KeyPath);
-        values.push_back(
-            {key, v.Name.empty() ? "(Default)" : v.Name, RegistryTypeName(v.DataType), v.Data});
-    }
-    out << "\nDevice Registry Entries (" << setup.RegValueCount() << ")\n";
-    WriteTable(out, {"Key", "Value Name", "Type", "Value"}, values);
-
+    const TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
+    out << properties.Caption << '\n';
+    WriteTable(out, properties);
+    WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));
+    WriteCountedPage(out, BuildShortcutsPage(setup));
+    WriteCountedPage(out, BuildRegistryPages(setup).Values);
     WriteProvisioning(out, setup, cabinet);
 }

@@ -1,6 +1,7 @@
 #include "tests/provisioning/ProvisioningSupport.h"
 
 #include "provisioning/Base64.h"
+#include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
 
 #include <gtest/gtest.h>
@@ -96,4 +97,32 @@ TEST(Base64, DecodesWithLineBreaksAndRejectsDamage) {
     EXPECT_EQ(DecodeBase64("T===", why), std::nullopt);
     EXPECT_EQ(DecodeBase64("  ", why), std::nullopt);
     EXPECT_EQ(why, "the value is empty");
+}
+
+// The report pages: a tree node per row under its parent's node, the row's record for JSON,
+// and a certificate row that says why it did not decode.
+TEST(ProvisioningPages, TreeRowsAndCertificates) {
+    TProvisioningTree tree = ReadProvisioning(
+        "<wap-provisioningdoc><characteristic type=\"CertificateStore\">"
+        "<characteristic type=\"ROOT\"><characteristic type=\"00\">"
+        "<parm name=\"EncodedCertificate\" value=\"*\"/></characteristic></characteristic>"
+        "</characteristic></wap-provisioningdoc>");
+    DecodeCertificates(tree);
+    const TProvisioningPages pages = BuildProvisioningPages(tree);
+    ASSERT_EQ(pages.Rows.Rows.size(), 5u);
+    ASSERT_EQ(pages.Tree.Nodes.size(), 5u);
+    EXPECT_EQ(pages.Tree.TopLevel, std::vector<size_t>{0});
+    EXPECT_EQ(pages.Tree.Nodes[4].Caption, "parm EncodedCertificate");
+    EXPECT_EQ(pages.Tree.Nodes[4].Parent, 3u);
+    const TRow& parm = pages.Rows.Rows[4];
+    EXPECT_EQ(parm.Node, 4u);
+    EXPECT_EQ(parm.Source, 5u);
+    EXPECT_EQ(std::get<int64_t>(*FindField(parm.Record, "depth")), 4);
+    EXPECT_EQ(parm.Cells[3].Text, "certificate that does not decode");
+    ASSERT_EQ(pages.Certificates.Rows.size(), 1u);
+    const TRow& c = pages.Certificates.Rows[0];
+    EXPECT_EQ(c.Cells[0].Text, "CertificateStore / ROOT");
+    EXPECT_EQ(std::get<bool>(*FindField(c.Record, "decoded")), false);
+    EXPECT_EQ(std::get<std::string>(*FindField(c.Record, "note")),
+              "not base64: byte 0x2A at offset 0 is not base64");
 }

@@ -1,0 +1,18 @@
+#pragma once
+// The provisioning page as every front end shows it: a tree page with one node per row, a page
+// of rows with the columns item, name, value and meaning, each listed under its node, and a
+// page of the decoded certificates. Built from Rows.h, so window and reports cannot drift.
+#include "provisioning/Provisioning.h"
+#include "report/Page.h"
+
+namespace provisioning {
+
+struct TProvisioningPages {
+    TTreePage Tree;     // the document's nodes, parents first
+    TPage Rows;         // "Provisioning": one row per tree node, in document order
+    TPage Certificates; // "Provisioning Certificates": one row per EncodedCertificate parm
+};
+
+[[nodiscard]] TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree);
+
+} // namespace provisioning
