@@ -166,6 +166,16 @@ void ReadAttributes(const TXMLTag& tag, TNode& node) {
         AddNote(node, "attribute written more than once (the first counts): " + repeated);
 }
 
+// The tag at item i, or null for any other item. Parsers that keep their items compact split
+// a tag when asked (TagAt); others hold tag objects in Items. The tag is used before the next
+// one is asked for.
+template <class Parser> const TXMLTag* TagOf(const Parser& parser, size_t i) {
+    if constexpr (requires { parser.TagAt(i); })
+        return parser.TagAt(i);
+    else
+        return dynamic_cast<const TXMLTag*>(parser.Items[i].get());
+}
+
 class TBuilder {
   public:
     explicit TBuilder(TProvisioningTree& tree) : FTree(tree) {}
@@ -206,8 +216,8 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         nodes[top].End = static_cast<uint32_t>(nodes.size());
     };
 
-    for (const auto& item : parser.Items) {
-        const auto* tag = dynamic_cast<const TXMLTag*>(item.get());
+    for (size_t i = 0; i < parser.Items.size(); ++i) {
+        const TXMLTag* tag = TagOf(parser, i);
         if (!tag) continue;
         const std::string_view tagName = tag->NameView();
         if (tagName.empty() || tagName[0] == '?' || tagName[0] == '!') continue;
