@@ -111,8 +111,7 @@ std::string KeyTypeOf(X509* x, EVP_PKEY* key) {
         }
     }
     ASN1_OBJECT* algorithm = nullptr;
-    if (X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(x)) !=
-        1)
+    if (X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(x)) != 1)
         return {};
     return OidText(algorithm);
 }
@@ -327,7 +326,8 @@ bool VerifySignature(const TCertificate& signer, TDigestAlgorithm algorithm,
     const int signatureNid = OBJ_txt2nid(std::string(signatureOid).c_str());
     int digestNid = NID_undef;
     int keyNid = NID_undef;
-    if (!OBJ_find_sigid_algs(signatureNid, &digestNid, &keyNid)) keyNid = signatureNid;
+    if (!OBJ_find_sigid_algs(signatureNid, &digestNid, &keyNid))
+        keyNid = signatureNid;
     else if (digestNid != EVP_MD_get_type(MessageDigest(algorithm)))
         return false;
     if (keyNid == NID_undef || !EVP_PKEY_is_a(key, OBJ_nid2sn(keyNid))) return false;

@@ -81,11 +81,14 @@ bool HaveOsslsigncode() {
 }
 
 bool SignCabinet(const SigningKey& key, const std::string& in, const std::string& out,
-                 const std::string& digest, std::string& log) {
+                 const std::string& digest, long signingTime, std::string& log) {
     const std::string logPath = out + ".log";
-    const int status = Run({"osslsigncode", "sign", "-certs", key.CertPath, "-key", key.KeyPath,
-                            "-h", digest, "-n", "Tessary test", "-in", in, "-out", out},
-                           logPath);
+    std::vector<std::string> args = {"osslsigncode", "sign",        "-certs", key.CertPath,
+                                     "-key",         key.KeyPath,   "-h",     digest,
+                                     "-n",           "Tessary test"};
+    if (signingTime != 0) args.insert(args.end(), {"-time", std::to_string(signingTime)});
+    args.insert(args.end(), {"-in", in, "-out", out});
+    const int status = Run(args, logPath);
     try {
         const auto bytes = ReadFileBytes(logPath);
         log.assign(bytes.begin(), bytes.end());
