@@ -4,6 +4,9 @@
 #include "tools/ExtractAll.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
+#ifdef TESSARY_HAVE_SIGNATURE
+#include "signature/Signature.h"
+#endif
 
 #include <clocale>
 #include <cstdio>
@@ -18,18 +21,23 @@ namespace {
 constexpr int kExitNotSetup = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
+// --verify: scripts can refuse unsigned or changed installers.
+constexpr int kExitNotSigned = 4;
+constexpr int kExitSignatureBad = 5;
 
 const char kUsage[] = "usage: tessary-info FILE.cab\n"
                       "       tessary-info --json FILE.cab\n"
                       "       tessary-info --entries [--json] FILE.cab\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-                      "       tessary-info --extract-all DIR FILE.cab\n";
+                      "       tessary-info --extract-all DIR FILE.cab\n"
+                      "       tessary-info --verify FILE.cab\n";
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
 struct Options {
     bool Entries = false;
     bool Json = false;
+    bool Verify = false;
     std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
     std::string File;
 };
@@ -42,6 +50,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Entries = true;
         else if (a == "--json")
             o.Json = true;
+        else if (a == "--verify")
+            o.Verify = true;
         else if (a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all") {
             if (i + 1 >= args.size() || o.Values.count(a)) return false;
             o.Values[a] = args[++i];
@@ -57,9 +67,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o) {
     const bool extractAll = o.Values.count("--extract-all") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return false;
-    const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
+    const int modes =
+        (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0) + (o.Verify ? 1 : 0);
     if (modes > 1) return false;
-    return !(o.Json && (extract || extractAll));
+    return !(o.Json && (extract || extractAll || o.Verify));
 }
 
 int ListEntries(const std::string& path, bool json) {
@@ -81,8 +92,34 @@ int ListEntries(const std::string& path, bool json) {
     return 0;
 }
 
+int VerifySignature(const std::string& path) {
+    TCABFile cab;
+    if (!cab.IsCabinet(path)) {
+        std::fprintf(stderr, "%s: not a cabinet file\n", path.c_str());
+        return kExitNotSetup;
+    }
+#ifdef TESSARY_HAVE_SIGNATURE
+    const TCabinetSignature signature = VerifyCabinetSignature(path);
+    std::cout << signature.Summary() << '\n';
+    switch (signature.Verdict) {
+    case TSignatureVerdict::Intact:
+        return 0;
+    case TSignatureVerdict::NotSigned:
+        return kExitNotSigned;
+    case TSignatureVerdict::Modified:
+    case TSignatureVerdict::Unreadable:
+        return kExitSignatureBad;
+    }
+    return kExitSignatureBad;
+#else
+    std::fprintf(stderr, "tessary-info: this build cannot check signatures\n");
+    return kExitFailure;
+#endif
+}
+
 int Run(const Options& o) {
     if (o.Entries) return ListEntries(o.File, o.Json);
+    if (o.Verify) return VerifySignature(o.File);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;

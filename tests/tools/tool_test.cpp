@@ -212,3 +212,34 @@ TEST(TessaryInfoCorpus, HostileCabinetsAreSurvived) {
         ExpectNothingOutside(dir.Path(), dir.File("out"));
     }
 }
+
+#ifdef TESSARY_HAVE_SIGNATURE
+// Scripts refuse unsigned or changed installers by the exit status of --verify.
+TEST(TessaryInfoVerify, VerdictAndExitStatus) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const ToolRun intact = RunTool({"--verify", RealCabinet("Ushahidi.CAB")});
+    EXPECT_EQ(intact.Exit, 0);
+    EXPECT_EQ(intact.Out, "Intact: signed by Ushahidi\n");
+    const ToolRun unsigned_ = RunTool({"--verify", RealCabinet("App.WM.CAB")});
+    EXPECT_EQ(unsigned_.Exit, 4);
+    EXPECT_EQ(unsigned_.Out, "Not signed\n");
+
+    TempDir dir;
+    std::vector<uint8_t> bytes = ReadFileBytes(RealCabinet("SecurityOff.cpf"));
+    bytes[100] ^= 0x01;
+    WriteFileBytes(dir.File("modified.cpf"), bytes);
+    const ToolRun modified = RunTool({"--verify", dir.File("modified.cpf")});
+    EXPECT_EQ(modified.Exit, 5);
+    EXPECT_EQ(modified.Out.rfind("Modified: signed by TEST USE ONLY", 0), 0u) << modified.Out;
+    bytes[100] ^= 0x01;
+    bytes[48] = 0xFF; // the signature's size now runs past the end
+    WriteFileBytes(dir.File("unreadable.cpf"), bytes);
+    const ToolRun unreadable = RunTool({"--verify", dir.File("unreadable.cpf")});
+    EXPECT_EQ(unreadable.Exit, 5);
+    EXPECT_EQ(unreadable.Out.rfind("Signature unreadable: ", 0), 0u) << unreadable.Out;
+
+    WriteFileBytes(dir.File("text.cab"), Bytes("no cabinet"));
+    EXPECT_EQ(RunTool({"--verify", dir.File("text.cab")}).Exit, 1);
+    EXPECT_EQ(RunTool({"--verify", "--json", RealCabinet("Ushahidi.CAB")}).Exit, 2);
+}
+#endif
