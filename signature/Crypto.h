@@ -30,6 +30,8 @@ struct TCertificate {
     std::string KeyType;    // "RSA", "EC", "DSA", or the key algorithm's dotted OID
     int KeyBits = 0;
     bool SelfSigned = false; // issued to itself, and its own key verifies its signature
+    // The crypto library's decoded form, kept so that the checks need not decode it again.
+    std::shared_ptr<const void> Native;
 };
 
 // One X.509 certificate; nullopt with the reason when it does not decode.
