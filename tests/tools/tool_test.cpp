@@ -243,3 +243,15 @@ TEST(TessaryInfoVerify, VerdictAndExitStatus) {
     EXPECT_EQ(RunTool({"--verify", "--json", RealCabinet("Ushahidi.CAB")}).Exit, 2);
 }
 #endif
+
+#ifdef TESSARY_HAVE_SIGNATURE
+TEST(TessaryInfoVerify, SeveralFilesGiveHeadingsAndTheWorstStatus) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const std::string signed_ = RealCabinet("Ushahidi.CAB");
+    const std::string unsigned_ = RealCabinet("App.WM.CAB");
+    const ToolRun run = RunTool({"--verify", signed_, unsigned_});
+    EXPECT_EQ(run.Exit, 4);
+    EXPECT_EQ(run.Out, "==> " + signed_ + " <==\nIntact: signed by Ushahidi\n\n==> " + unsigned_ +
+                           " <==\nNot signed\n");
+}
+#endif
