@@ -2,8 +2,8 @@
 #include "signature/Der.h"
 #include "signature/Signature.h"
 #include "tests/support/CabinetBuilder.h"
-#include "tests/support/CabinetSigner.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/SignatureArea.h"
 
 #include <gtest/gtest.h>
 

@@ -18,9 +18,3 @@ struct SigningKey {
 // since 1970) when not 0; false when osslsigncode fails, with its output in log.
 [[nodiscard]] bool SignCabinet(const SigningKey& key, const std::string& in, const std::string& out,
                                const std::string& digest, long signingTime, std::string& log);
-
-// The cabinet with its signature area replaced by der (and the reserve's size field to match).
-[[nodiscard]] std::vector<uint8_t> WithSignature(const std::vector<uint8_t>& signedCabinet,
-                                                 const std::vector<uint8_t>& der);
-// The DER of the signature area of a signed cabinet, as declared (padding included).
-[[nodiscard]] std::vector<uint8_t> SignatureArea(const std::vector<uint8_t>& signedCabinet);
