@@ -1,6 +1,7 @@
 // Signatures decoded, changed and encoded again with OpenSSL: a SignedData without a signer,
 // without the signer's certificate, or with thousands of certificates.
 #include "signature/Signature.h"
+#include "tests/signature/Recording.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/SignatureArea.h"
@@ -51,6 +52,7 @@ TEST_F(EditedSignature, NoSigner) {
         while (sk_PKCS7_SIGNER_INFO_num(signers) > 0)
             PKCS7_SIGNER_INFO_free(sk_PKCS7_SIGNER_INFO_pop(signers));
     });
+    RecordSignedCabinet("no-signer", cabinet);
     EXPECT_EQ(Summary(cabinet), "Signature unreadable: the signature has no signer");
 }
 
@@ -59,6 +61,7 @@ TEST_F(EditedSignature, SignerCertificateMissing) {
         sk_X509_pop_free(p7->d.sign->cert, X509_free);
         p7->d.sign->cert = nullptr;
     });
+    RecordSignedCabinet("signer-certificate-missing", cabinet);
     EXPECT_EQ(Summary(cabinet),
               "Signature unreadable: the signer's certificate is not in the signature");
 }
@@ -69,6 +72,7 @@ TEST_F(EditedSignature, ThousandsOfCertificates) {
         for (int i = 0; i < 1999; ++i)
             PKCS7_add_certificate(p7, only);
     });
+    RecordSignedCabinet("thousands-of-certificates", cabinet);
     EXPECT_EQ(Summary(cabinet), "Signature unreadable: the signature carries 2000 certificates, "
                                 "more than the 64 read");
 }

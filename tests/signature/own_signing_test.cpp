@@ -1,5 +1,6 @@
 // Cabinets signed here with a throw-away key, as a publisher signs a setup with osslsigncode.
 #include "signature/Signature.h"
+#include "tests/signature/Recording.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/CabinetSigner.h"
 
@@ -27,6 +28,8 @@ class OwnSigned : public testing::TestWithParam<FixtureCompression> {
         std::string log;
         EXPECT_TRUE(SignCabinet(FKey, FDir.File("plain.cab"), out, digest, signingTime, log))
             << log;
+        const bool stored = GetParam() == FixtureCompression::None;
+        RecordSignedCabinet(digest + (stored ? "-stored" : "-mszip"), ReadFileBytes(out));
         return out;
     }
 
@@ -60,6 +63,8 @@ TEST_P(OwnSigned, SignedWithSha1IsIntactAndAChangedDataByteIsNot) {
     EXPECT_EQ(s.SigningTime.size(), 19u) << "osslsigncode names the time of signing";
     std::vector<uint8_t> bytes = ReadFileBytes(path);
     bytes[s.Position - 100] ^= 0x80;
+    RecordSignedCabinet(GetParam() == FixtureCompression::None ? "changed-stored" : "changed-mszip",
+                        bytes);
     EXPECT_EQ(VerifyCabinetSignature(bytes).Summary(),
               "Modified: signed by Tessary Test Publisher, but the cabinet's digest does not "
               "match the signed digest");
