@@ -4,7 +4,9 @@
 #include "report/Records.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
+#include "report/SignaturePage.h"
 #include "setup/CESetup.h"
+#include "signature/Signature.h"
 
 #include <numeric>
 
@@ -72,6 +74,69 @@ TValue PageField(const TPage& page, const char* key) {
 
 } // namespace
 
+namespace {
+
+// Certificate texts are UTF-8 already; a byte that does not belong to a well-formed sequence
+// (a hostile certificate's) becomes U+FFFD, so that the document can always be written.
+std::string WellFormedUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        size_t length = b < 0x80                 ? 1
+                        : b >= 0xC2 && b <= 0xDF ? 2
+                        : b >= 0xE0 && b <= 0xEF ? 3
+                        : b >= 0xF0 && b <= 0xF4 ? 4
+                                                 : 0;
+        for (size_t k = 1; k < length; ++k)
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                length = 0;
+        // Overlong three-byte forms, surrogates and code points past U+10FFFF.
+        if (length >= 3) {
+            const auto c = static_cast<unsigned char>(text[i + 1]);
+            if ((b == 0xE0 && c < 0xA0) || (b == 0xED && c >= 0xA0) || (b == 0xF0 && c < 0x90) ||
+                (b == 0xF4 && c >= 0x90))
+                length = 0;
+        }
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+ordered_json Utf8Json(const TRecord& record) {
+    ordered_json object = ordered_json::object();
+    for (const auto& [name, value] : record) {
+        if (const auto* text = std::get_if<std::string>(&value))
+            object[name] = WellFormedUtf8(*text);
+        else
+            object[name] = ToJson(value);
+    }
+    return object;
+}
+
+ordered_json Utf8JsonRows(const TPage& page) {
+    ordered_json array = ordered_json::array();
+    for (const TRow* row : InModelOrder(page))
+        array.push_back(Utf8Json(row->Record));
+    return array;
+}
+
+} // namespace
+
+ordered_json SignatureToJson(const TCabinetSignature& signature) {
+    const TSignaturePages pages = BuildSignaturePages(signature);
+    ordered_json object = Utf8Json(pages.Summary);
+    object["certificates"] = Utf8JsonRows(pages.Certificates);
+    object["checks"] = Utf8JsonRows(pages.Checks);
+    return object;
+}
+
 ordered_json EntriesToJson(const TCABFile& cabinet) {
     return ToJsonArray(EntryRecords(cabinet.CABFileContents));
 }
@@ -99,5 +164,6 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
     root["shortcuts"] = ModelRows(BuildShortcutsPage(setup, options));
     root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
     root["entries"] = EntriesToJson(cabinet);
+    root["signature"] = SignatureToJson(VerifyCabinetSignature(cabinet.CABFile));
     return root;
 }

@@ -1,14 +1,12 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
+#include "signature/Signature.h"
 #include "tools/CommandLine.h"
 #include "tools/ExtractAll.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
-#ifdef TESSARY_HAVE_SIGNATURE
-#include "signature/Signature.h"
-#endif
 
 #include <algorithm>
 #include <clocale>
@@ -51,7 +49,6 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
         return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
-#ifdef TESSARY_HAVE_SIGNATURE
     const TCabinetSignature signature = VerifyCabinetSignature(path);
     output.Text() << signature.Summary() << '\n';
     switch (signature.Verdict) {
@@ -64,10 +61,6 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
         return kExitSignatureBad;
     }
     return kExitSignatureBad;
-#else
-    return output.Fail(kExitFailure, "tessary-info: this build cannot check signatures",
-                       "this build cannot check signatures");
-#endif
 }
 
 int Run(const Options& o, const std::string& file, TFileOutput& output) {
