@@ -17,19 +17,21 @@ using TByteView = std::span<const uint8_t>;
 
 struct TCertificate {
     TBytes Der;
-    std::string Subject;    // one line, most significant part first: "CN=..., O=..."
+    std::string Subject; // one line, most significant part first: "CN=..., O=..."
     std::string Issuer;
     std::string CommonName; // the subject's common name, empty when it has none
     TBytes SubjectDer;      // the names as encoded, to match a signer or an issuer by
     TBytes IssuerDer;
-    TBytes SerialDer;       // the serial number's content octets, to match a signer by
-    std::string Serial;     // upper-case hex
-    std::string NotBefore;  // "YYYY-MM-DD HH:MM:SS" UTC
+    TBytes SerialDer;      // the serial number's content octets, to match a signer by
+    std::string Serial;    // upper-case hex
+    std::string NotBefore; // "YYYY-MM-DD HH:MM:SS" UTC
     std::string NotAfter;
     std::string Thumbprint; // SHA-1 of Der, upper-case hex
     std::string KeyType;    // "RSA", "EC", "DSA", or the key algorithm's dotted OID
     int KeyBits = 0;
     bool SelfSigned = false; // issued to itself, and its own key verifies its signature
+    // The crypto library's decoded form, kept so that the checks need not decode it again.
+    std::shared_ptr<const void> Native;
 };
 
 // One X.509 certificate; nullopt with the reason when it does not decode.
@@ -65,8 +67,8 @@ struct TSignerInfo {
 struct TSignedData {
     long Version = -1;
     std::vector<std::string> DigestOids; // the algorithms the signers are announced with
-    std::string ContentType; // dotted OID
-    TBytes Content;          // the content's DER, tag and length included
+    std::string ContentType;             // dotted OID
+    TBytes Content;                      // the content's DER, tag and length included
     std::vector<TCertificate> Certificates;
     std::vector<TSignerInfo> Signers;
 };

@@ -111,24 +111,30 @@ std::string KeyTypeOf(X509* x, EVP_PKEY* key) {
         }
     }
     ASN1_OBJECT* algorithm = nullptr;
-    if (X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(x)) !=
-        1)
+    if (X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(x)) != 1)
         return {};
     return OidText(algorithm);
 }
 
+// Fetched once: an implicit fetch on every use costs more than hashing a certificate.
 const EVP_MD* MessageDigest(TDigestAlgorithm algorithm) {
+    static const auto fetch = [](const char* name) { return EVP_MD_fetch(nullptr, name, nullptr); };
+    static const EVP_MD* const kMd5 = fetch("MD5");
+    static const EVP_MD* const kSha1 = fetch("SHA1");
+    static const EVP_MD* const kSha256 = fetch("SHA2-256");
+    static const EVP_MD* const kSha384 = fetch("SHA2-384");
+    static const EVP_MD* const kSha512 = fetch("SHA2-512");
     switch (algorithm) {
     case TDigestAlgorithm::MD5:
-        return EVP_md5();
+        return kMd5;
     case TDigestAlgorithm::SHA1:
-        return EVP_sha1();
+        return kSha1;
     case TDigestAlgorithm::SHA256:
-        return EVP_sha256();
+        return kSha256;
     case TDigestAlgorithm::SHA384:
-        return EVP_sha384();
+        return kSha384;
     case TDigestAlgorithm::SHA512:
-        return EVP_sha512();
+        return kSha512;
     }
     return nullptr;
 }
@@ -201,15 +207,11 @@ TSignerInfo SignerOf(PKCS7_SIGNER_INFO* si) {
 
 } // namespace
 
-std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why) {
-    const unsigned char* p = der.data();
-    TX509Ptr x(d2i_X509(nullptr, &p, long(der.size())));
-    if (!x) {
-        why = "a certificate does not decode";
-        return std::nullopt;
-    }
+namespace {
+
+TCertificate FactsOf(std::shared_ptr<X509> x, TByteView der) {
     TCertificate c;
-    c.Der.assign(der.data(), p);
+    c.Der.assign(der.begin(), der.end());
     const X509_NAME* subject = X509_get_subject_name(x.get());
     const X509_NAME* issuer = X509_get_issuer_name(x.get());
     c.Subject = NameText(subject);
@@ -224,13 +226,32 @@ std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why) {
     c.NotAfter = TimeText(X509_get0_notAfter(x.get()));
     unsigned char sha1[EVP_MAX_MD_SIZE];
     unsigned int sha1Size = 0;
-    if (EVP_Digest(c.Der.data(), c.Der.size(), sha1, &sha1Size, EVP_sha1(), nullptr) == 1)
+    if (EVP_Digest(c.Der.data(), c.Der.size(), sha1, &sha1Size,
+                   MessageDigest(TDigestAlgorithm::SHA1), nullptr) == 1)
         c.Thumbprint = Hex(sha1, sha1Size);
     EVP_PKEY* key = X509_get0_pubkey(x.get());
     c.KeyType = KeyTypeOf(x.get(), key);
     c.KeyBits = key ? EVP_PKEY_get_bits(key) : 0;
     c.SelfSigned = X509_NAME_cmp(subject, issuer) == 0 && key && X509_verify(x.get(), key) == 1;
+    c.Native = std::move(x);
     return c;
+}
+
+std::shared_ptr<X509> Shared(X509* x) {
+    return std::shared_ptr<X509>(x, X509_free);
+}
+
+} // namespace
+
+std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why) {
+    const unsigned char* p = der.data();
+    X509* x = d2i_X509(nullptr, &p, long(der.size()));
+    if (!x) {
+        why = "a certificate does not decode";
+        return std::nullopt;
+    }
+    const size_t used = size_t(p - der.data());
+    return FactsOf(Shared(x), der.first(used));
 }
 
 std::optional<TDigestAlgorithm> DigestAlgorithmFromOid(std::string_view oid) {
@@ -292,10 +313,13 @@ bool DecodeSignedData(TByteView der, size_t maxCertificates, TSignedData& out, s
         return false;
     }
     for (int i = 0; i < certificates; ++i) {
-        const TBytes encoded = Encode(sk_X509_value(sd->cert, i), i2d_X509);
-        auto certificate = DecodeCertificate(encoded, why);
-        if (!certificate) return false;
-        out.Certificates.push_back(std::move(*certificate));
+        X509* x = sk_X509_value(sd->cert, i);
+        const TBytes encoded = Encode(x, i2d_X509);
+        if (encoded.empty() || X509_up_ref(x) != 1) {
+            why = "a certificate does not decode";
+            return false;
+        }
+        out.Certificates.push_back(FactsOf(Shared(x), encoded));
     }
     for (int i = 0; i < sk_PKCS7_SIGNER_INFO_num(sd->signer_info); ++i)
         out.Signers.push_back(SignerOf(sk_PKCS7_SIGNER_INFO_value(sd->signer_info, i)));
@@ -304,35 +328,39 @@ bool DecodeSignedData(TByteView der, size_t maxCertificates, TSignedData& out, s
 
 namespace {
 
-TX509Ptr Decoded(const TCertificate& certificate) {
+std::shared_ptr<X509> Decoded(const TCertificate& certificate) {
+    if (certificate.Native)
+        return std::const_pointer_cast<X509>(
+            std::static_pointer_cast<const X509>(certificate.Native));
     const unsigned char* p = certificate.Der.data();
-    return TX509Ptr(d2i_X509(nullptr, &p, long(certificate.Der.size())));
+    return Shared(d2i_X509(nullptr, &p, long(certificate.Der.size())));
 }
 
 } // namespace
 
 bool VerifyCertificate(const TCertificate& certificate, const TCertificate& issuer) {
-    const TX509Ptr x = Decoded(certificate);
-    const TX509Ptr i = Decoded(issuer);
+    const auto x = Decoded(certificate);
+    const auto i = Decoded(issuer);
     EVP_PKEY* key = i ? X509_get0_pubkey(i.get()) : nullptr;
     return x && key && X509_verify(x.get(), key) == 1;
 }
 
 bool VerifySignature(const TCertificate& signer, TDigestAlgorithm algorithm,
                      std::string_view signatureOid, TByteView data, TByteView signature) {
-    const TX509Ptr x = Decoded(signer);
+    const auto x = Decoded(signer);
     EVP_PKEY* key = x ? X509_get0_pubkey(x.get()) : nullptr;
     TMdCtxPtr context(EVP_MD_CTX_new());
-    if (!key || !context) return false;
+    const EVP_MD* md = MessageDigest(algorithm);
+    if (!key || !context || !md) return false;
     const int signatureNid = OBJ_txt2nid(std::string(signatureOid).c_str());
     int digestNid = NID_undef;
     int keyNid = NID_undef;
-    if (!OBJ_find_sigid_algs(signatureNid, &digestNid, &keyNid)) keyNid = signatureNid;
-    else if (digestNid != EVP_MD_get_type(MessageDigest(algorithm)))
+    if (!OBJ_find_sigid_algs(signatureNid, &digestNid, &keyNid))
+        keyNid = signatureNid;
+    else if (digestNid != EVP_MD_get_type(md))
         return false;
     if (keyNid == NID_undef || !EVP_PKEY_is_a(key, OBJ_nid2sn(keyNid))) return false;
-    if (EVP_DigestVerifyInit(context.get(), nullptr, MessageDigest(algorithm), nullptr, key) != 1)
-        return false;
+    if (EVP_DigestVerifyInit(context.get(), nullptr, md, nullptr, key) != 1) return false;
     return EVP_DigestVerify(context.get(), signature.data(), signature.size(), data.data(),
                             data.size()) == 1;
 }

@@ -5,8 +5,8 @@
 namespace {
 
 // Header field offsets of a cabinet.
-constexpr size_t kCabinetSize = 8; // u32 cbCabinet
-constexpr size_t kFlags = 30;      // u16
+constexpr size_t kCabinetSize = 8;  // u32 cbCabinet
+constexpr size_t kFlags = 30;       // u16
 constexpr size_t kReserveSize = 36; // u16 cbCFHeader, then u8 cbCFFolder, u8 cbCFData
 constexpr size_t kReserve = 40;     // the per-cabinet reserve itself
 constexpr uint16_t kReservePresent = 0x0004;
@@ -54,8 +54,8 @@ TSignatureArea LocateSignature(std::span<const uint8_t> head, uint64_t fileSize)
     area.Size = U32(head, kReserve + kSignatureSize);
     // A reserve made room for a signature that was never written.
     if (area.Position == 0 && area.Size == 0) return {};
-    const std::string where = "(" + std::to_string(area.Size) + " bytes at " +
-                              std::to_string(area.Position) + ")";
+    const std::string where =
+        "(" + std::to_string(area.Size) + " bytes at " + std::to_string(area.Position) + ")";
     const uint64_t end = uint64_t(area.Position) + area.Size;
     if (area.Size == 0) return Unreadable("the signature area is empty");
     if (end > UINT32_MAX) return Unreadable("the signature area " + where + " wraps around");

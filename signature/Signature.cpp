@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -32,9 +32,8 @@ class TSource {
 
     [[nodiscard]] bool ReadInto(uint64_t begin, uint64_t end, TBytes& out) {
         out.clear();
-        return Read(begin, end, [&](TByteView piece) {
-            out.insert(out.end(), piece.begin(), piece.end());
-        });
+        return Read(begin, end,
+                    [&](TByteView piece) { out.insert(out.end(), piece.begin(), piece.end()); });
     }
 };
 
@@ -152,10 +151,12 @@ void AddCheck(TCabinetSignature& result, const char* name, bool passed, const ch
 // chain ends in a trusted root is not judged.
 bool ChainVerifies(const std::vector<crypto::TCertificate>& certificates) {
     for (const crypto::TCertificate& c : certificates) {
-        const auto issuer =
-            std::find_if(certificates.begin(), certificates.end(),
-                         [&](const crypto::TCertificate& i) { return i.SubjectDer == c.IssuerDer; });
-        if (issuer != certificates.end() && !crypto::VerifyCertificate(c, *issuer)) return false;
+        const auto issuer = std::find_if(
+            certificates.begin(), certificates.end(),
+            [&](const crypto::TCertificate& i) { return i.SubjectDer == c.IssuerDer; });
+        if (issuer == certificates.end()) continue;
+        // Issued to itself: its self-signature was checked when it was decoded.
+        if (&*issuer == &c ? !c.SelfSigned : !crypto::VerifyCertificate(c, *issuer)) return false;
     }
     return true;
 }
@@ -212,8 +213,7 @@ TCabinetSignature Verify(TSource& source) {
     result.SigningTime = signer.SigningTime;
     const auto signerAlgorithm = crypto::DigestAlgorithmFromOid(signer.DigestOid);
     if (!signerAlgorithm)
-        return unreadable("the signer uses an unknown digest algorithm (" + signer.DigestOid +
-                          ")");
+        return unreadable("the signer uses an unknown digest algorithm (" + signer.DigestOid + ")");
     if (signer.HasSignedAttributes && !signer.MessageDigest)
         return unreadable("the signed attributes carry no message digest");
 

@@ -8,6 +8,7 @@ const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
+                      "       tessary-info --verify FILE.cab...\n"
                       "       tessary-info --help | --version\n";
 
 const char kHelp[] =
@@ -15,6 +16,7 @@ const char kHelp[] =
     "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
+    "       tessary-info --verify FILE.cab...\n"
     "\n"
     "Shows what a Windows CE setup cabinet installs: its properties, files, shortcuts and\n"
     "registry values, as the Tessary viewer shows them.\n"
@@ -26,6 +28,8 @@ const char kHelp[] =
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
     "  --output PATH        to this path\n"
     "  --extract-all DIR  write every file below DIR in its device folder\n"
+    "  --verify           the cabinet's signature: \"Intact: signed by ...\", \"Not signed\",\n"
+    "                     \"Modified: ...\" or \"Signature unreadable: ...\"\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "  --                 end of options: every later argument is a file\n"
@@ -35,7 +39,8 @@ const char kHelp[] =
     "The text form gives each file a heading \"==> FILE <==\".\n"
     "\n"
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
-    "3 any other failure. With several files, the highest of the files' statuses.\n";
+    "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
+    "With several files, the highest of the files' statuses.\n";
 
 bool TakesValue(const std::string& a) {
     return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all";
@@ -59,6 +64,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Entries = true;
         else if (a == "--json")
             o.Json = true;
+        else if (a == "--verify")
+            o.Verify = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
         else if (TakesValue(a)) {
@@ -72,8 +79,10 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     const bool extractAll = o.Values.count("--extract-all") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return TParseResult::Usage;
-    const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
+    const int modes =
+        (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0) + (o.Verify ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
+    if (o.Verify && o.Json) return TParseResult::Usage;
     if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;
     return TParseResult::Run;
 }

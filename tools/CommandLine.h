@@ -10,6 +10,7 @@ struct Options {
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
     // batches of any size.
     bool Labelled = false;
+    bool Verify = false;                       // --verify: the signature's verdict alone
     std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
     std::vector<std::string> Files;
 };

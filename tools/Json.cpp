@@ -6,7 +6,9 @@
 #include "report/Records.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
+#include "report/SignaturePage.h"
 #include "setup/CESetup.h"
+#include "signature/Signature.h"
 
 #include <numeric>
 
@@ -72,47 +74,83 @@ TValue PageField(const TPage& page, const char* key) {
     return {};
 }
 
-// Strictly, as the JSON writer checks it: no overlong forms, surrogates or values past U+10FFFF.
-bool IsUtf8(const std::string& text) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+} // namespace
+
+namespace {
+
+// Certificate texts are UTF-8 already; a byte that does not belong to a well-formed sequence
+// (a hostile certificate's) becomes U+FFFD, so that the document can always be written.
+std::string WellFormedUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const unsigned char b = byte(i);
-        size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        } else {
-            return false;
+        const auto b = static_cast<unsigned char>(text[i]);
+        size_t length = b < 0x80                 ? 1
+                        : b >= 0xC2 && b <= 0xDF ? 2
+                        : b >= 0xE0 && b <= 0xEF ? 3
+                        : b >= 0xF0 && b <= 0xF4 ? 4
+                                                 : 0;
+        for (size_t k = 1; k < length; ++k)
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                length = 0;
+        // Overlong three-byte forms, surrogates and code points past U+10FFFF.
+        if (length >= 3) {
+            const auto c = static_cast<unsigned char>(text[i + 1]);
+            if ((b == 0xE0 && c < 0xA0) || (b == 0xED && c >= 0xA0) || (b == 0xF0 && c < 0x90) ||
+                (b == 0xF4 && c >= 0x90))
+                length = 0;
         }
-        if (text.size() - i <= extra) return false;
-        if (byte(i + 1) < low || byte(i + 1) > high) return false;
-        for (size_t k = 2; k <= extra; ++k)
-            if ((byte(i + k) & 0xC0) != 0x80) return false;
-        i += extra + 1;
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
     }
-    return true;
+    return out;
 }
 
+ordered_json Utf8Json(const TRecord& record) {
+    ordered_json object = ordered_json::object();
+    for (const auto& [name, value] : record) {
+        if (const auto* text = std::get_if<std::string>(&value))
+            object[name] = WellFormedUtf8(*text);
+        else
+            object[name] = ToJson(value);
+    }
+    return object;
+}
+
+ordered_json Utf8JsonRows(const TPage& page) {
+    ordered_json array = ordered_json::array();
+    for (const TRow* row : InModelOrder(page))
+        array.push_back(Utf8Json(row->Record));
+    return array;
+}
+
+} // namespace
+
+ordered_json SignatureToJson(const TCabinetSignature& signature) {
+    const TSignaturePages pages = BuildSignaturePages(signature);
+    ordered_json object = Utf8Json(pages.Summary);
+    object["certificates"] = Utf8JsonRows(pages.Certificates);
+    object["checks"] = Utf8JsonRows(pages.Checks);
+    return object;
+}
+
+namespace {
+
 // Provisioning texts mix the document's bytes with certificate names that OpenSSL gives as
-// UTF-8: valid UTF-8 stays as it is, anything else is taken as 8-bit.
+// UTF-8: valid UTF-8 stays as it is, anything else is taken as 8-bit like the model's texts.
 ordered_json Utf8Record(const TRecord& record) {
     ordered_json object = ordered_json::object();
     auto& members = object.get_ref<ordered_json::object_t&>();
     members.reserve(record.size());
     for (const auto& [name, value] : record) {
         const auto* text = std::get_if<std::string>(&value);
-        members.emplace(name, text && IsUtf8(*text) ? ordered_json(*text) : ToJson(value));
+        members.emplace(name, text && WellFormedUtf8(*text) == *text ? ordered_json(*text)
+                                                                     : ToJson(value));
     }
     return object;
 }
@@ -164,7 +202,7 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
         return order;
     };
     ordered_json root = ordered_json::object();
-    root.get_ref<ordered_json::object_t&>().reserve(11);
+    root.get_ref<ordered_json::object_t&>().reserve(12);
     root["format"] = setup.Format == kFormatXML ? "xml" : "binary";
     root["project"] = ToJson(ProjectRecord(setup));
     root["strings"] = ToJsonArray(StringRecords(setup));
@@ -175,6 +213,7 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
     root["shortcuts"] = ModelRows(BuildShortcutsPage(setup, options));
     root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
     root["entries"] = EntriesToJson(cabinet);
+    root["signature"] = SignatureToJson(VerifyCabinetSignature(cabinet.CABFile));
     root["provisioning"] = ProvisioningToJson(setup, cabinet);
     return root;
 }

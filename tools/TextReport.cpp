@@ -5,7 +5,9 @@
 #include "provisioning/Rows.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
+#include "report/SignaturePage.h"
 #include "setup/CESetup.h"
+#include "signature/Signature.h"
 
 #include <algorithm>
 #include <string>
@@ -106,7 +108,8 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     // One listing serves the setup-DLL row and the sizes of all files.
     cabinet.ListContents();
-    const TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
+    TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
+    AddSignatureRows(properties, VerifyCabinetSignature(cabinet.CABFile));
     out << properties.Caption << '\n';
     WriteTable(out, properties);
     WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));

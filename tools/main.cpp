@@ -1,6 +1,7 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
+#include "signature/Signature.h"
 #include "tools/CommandLine.h"
 #include "tools/ExtractAll.h"
 #include "tools/FileOutput.h"
@@ -20,6 +21,9 @@ namespace {
 constexpr int kExitNotSetup = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
+// --verify: scripts can refuse unsigned or changed installers.
+constexpr int kExitNotSigned = 4;
+constexpr int kExitSignatureBad = 5;
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -41,8 +45,27 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     return 0;
 }
 
+int VerifySignature(const std::string& path, TFileOutput& output) {
+    TCABFile cab;
+    if (!cab.IsCabinet(path))
+        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
+    const TCabinetSignature signature = VerifyCabinetSignature(path);
+    output.Text() << signature.Summary() << '\n';
+    switch (signature.Verdict) {
+    case TSignatureVerdict::Intact:
+        return 0;
+    case TSignatureVerdict::NotSigned:
+        return kExitNotSigned;
+    case TSignatureVerdict::Modified:
+    case TSignatureVerdict::Unreadable:
+        return kExitSignatureBad;
+    }
+    return kExitSignatureBad;
+}
+
 int Run(const Options& o, const std::string& file, TFileOutput& output) {
     if (o.Entries) return ListEntries(file, o.Json, output);
+    if (o.Verify) return VerifySignature(file, output);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;

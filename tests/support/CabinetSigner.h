@@ -14,13 +14,7 @@ struct SigningKey {
 [[nodiscard]] SigningKey MakeSigningKey(const std::string& folder, const std::string& commonName);
 
 [[nodiscard]] bool HaveOsslsigncode();
-// Signs the cabinet `in` into `out` with digest "sha1" or "sha256"; false when osslsigncode
-// fails, with its output in log.
+// Signs the cabinet `in` into `out` with digest "sha1" or "sha256", and a signing time (seconds
+// since 1970) when not 0; false when osslsigncode fails, with its output in log.
 [[nodiscard]] bool SignCabinet(const SigningKey& key, const std::string& in, const std::string& out,
-                               const std::string& digest, std::string& log);
-
-// The cabinet with its signature area replaced by der (and the reserve's size field to match).
-[[nodiscard]] std::vector<uint8_t> WithSignature(const std::vector<uint8_t>& signedCabinet,
-                                                 const std::vector<uint8_t>& der);
-// The DER of the signature area of a signed cabinet, as declared (padding included).
-[[nodiscard]] std::vector<uint8_t> SignatureArea(const std::vector<uint8_t>& signedCabinet);
+                               const std::string& digest, long signingTime, std::string& log);

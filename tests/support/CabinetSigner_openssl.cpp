@@ -18,11 +18,6 @@ extern char** environ;
 
 namespace {
 
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-    return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) |
-           (static_cast<uint32_t>(b.at(at + 3)) << 24);
-}
-
 void WritePem(const std::string& path, const std::function<int(FILE*)>& write) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + path);
@@ -81,11 +76,14 @@ bool HaveOsslsigncode() {
 }
 
 bool SignCabinet(const SigningKey& key, const std::string& in, const std::string& out,
-                 const std::string& digest, std::string& log) {
+                 const std::string& digest, long signingTime, std::string& log) {
     const std::string logPath = out + ".log";
-    const int status = Run({"osslsigncode", "sign", "-certs", key.CertPath, "-key", key.KeyPath,
-                            "-h", digest, "-n", "Tessary test", "-in", in, "-out", out},
-                           logPath);
+    std::vector<std::string> args = {"osslsigncode", "sign",        "-certs", key.CertPath,
+                                     "-key",         key.KeyPath,   "-h",     digest,
+                                     "-n",           "Tessary test"};
+    if (signingTime != 0) args.insert(args.end(), {"-time", std::to_string(signingTime)});
+    args.insert(args.end(), {"-in", in, "-out", out});
+    const int status = Run(args, logPath);
     try {
         const auto bytes = ReadFileBytes(logPath);
         log.assign(bytes.begin(), bytes.end());
@@ -93,22 +91,4 @@ bool SignCabinet(const SigningKey& key, const std::string& in, const std::string
         log.clear();
     }
     return status == 0;
-}
-
-std::vector<uint8_t> SignatureArea(const std::vector<uint8_t>& cabinet) {
-    const uint32_t position = U32(cabinet, 44);
-    const uint32_t size = U32(cabinet, 48);
-    if (uint64_t(position) + size > cabinet.size()) throw std::runtime_error("not signed");
-    return {cabinet.begin() + position, cabinet.begin() + position + size};
-}
-
-std::vector<uint8_t> WithSignature(const std::vector<uint8_t>& cabinet,
-                                   const std::vector<uint8_t>& der) {
-    const uint32_t position = U32(cabinet, 44);
-    std::vector<uint8_t> out(cabinet.begin(), cabinet.begin() + position);
-    out.insert(out.end(), der.begin(), der.end());
-    const uint32_t size = static_cast<uint32_t>(der.size());
-    for (int i = 0; i < 4; ++i)
-        out[48 + i] = static_cast<uint8_t>(size >> (8 * i));
-    return out;
 }

@@ -125,10 +125,10 @@ TEST(TessaryInfo, JsonHoldsTheModelInOrderWithSizesFromTheCabinet) {
     std::vector<std::string> keys;
     for (const auto& item : doc.items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys,
-              (std::vector<std::string>{"format", "project", "strings", "dirs", "regpaths", "files",
-                                        "regvalues", "shortcuts", "setupDll", "entries",
-                                        "provisioning"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"format", "project", "strings", "dirs", "regpaths",
+                                              "files", "regvalues", "shortcuts", "setupDll",
+                                              "entries", "signature", "provisioning"}));
+    EXPECT_EQ(doc["signature"]["verdict"], "Not signed");
     EXPECT_EQ(doc["format"], "binary");
     EXPECT_TRUE(doc["provisioning"].is_null()) << "no _setup.xml, no provisioning document";
     EXPECT_EQ(doc["project"]["SoftwareName"], "Demo\u00e9") << "bytes become their code points";
@@ -250,4 +250,43 @@ TEST(TessaryInfoCorpus, ProvisioningDocumentsInTextAndJson) {
     EXPECT_EQ(ushahidiText.Out.find("Provisioning document:"), std::string::npos)
         << "it installs a program: not a provisioning-only cabinet";
     EXPECT_NE(ushahidiText.Out.find("Thumbprint Is Name  No"), std::string::npos);
+}
+
+// Scripts refuse unsigned or changed installers by the exit status of --verify.
+TEST(TessaryInfoVerify, VerdictAndExitStatus) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const ToolRun intact = RunTool({"--verify", RealCabinet("Ushahidi.CAB")});
+    EXPECT_EQ(intact.Exit, 0);
+    EXPECT_EQ(intact.Out, "Intact: signed by Ushahidi\n");
+    const ToolRun unsigned_ = RunTool({"--verify", RealCabinet("App.WM.CAB")});
+    EXPECT_EQ(unsigned_.Exit, 4);
+    EXPECT_EQ(unsigned_.Out, "Not signed\n");
+
+    TempDir dir;
+    std::vector<uint8_t> bytes = ReadFileBytes(RealCabinet("SecurityOff.cpf"));
+    bytes[100] ^= 0x01;
+    WriteFileBytes(dir.File("modified.cpf"), bytes);
+    const ToolRun modified = RunTool({"--verify", dir.File("modified.cpf")});
+    EXPECT_EQ(modified.Exit, 5);
+    EXPECT_EQ(modified.Out.rfind("Modified: signed by TEST USE ONLY", 0), 0u) << modified.Out;
+    bytes[100] ^= 0x01;
+    bytes[48] = 0xFF; // the signature's size now runs past the end
+    WriteFileBytes(dir.File("unreadable.cpf"), bytes);
+    const ToolRun unreadable = RunTool({"--verify", dir.File("unreadable.cpf")});
+    EXPECT_EQ(unreadable.Exit, 5);
+    EXPECT_EQ(unreadable.Out.rfind("Signature unreadable: ", 0), 0u) << unreadable.Out;
+
+    WriteFileBytes(dir.File("text.cab"), Bytes("no cabinet"));
+    EXPECT_EQ(RunTool({"--verify", dir.File("text.cab")}).Exit, 1);
+    EXPECT_EQ(RunTool({"--verify", "--json", RealCabinet("Ushahidi.CAB")}).Exit, 2);
+}
+
+TEST(TessaryInfoVerify, SeveralFilesGiveHeadingsAndTheWorstStatus) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const std::string signed_ = RealCabinet("Ushahidi.CAB");
+    const std::string unsigned_ = RealCabinet("App.WM.CAB");
+    const ToolRun run = RunTool({"--verify", signed_, unsigned_});
+    EXPECT_EQ(run.Exit, 4);
+    EXPECT_EQ(run.Out, "==> " + signed_ + " <==\nIntact: signed by Ushahidi\n\n==> " + unsigned_ +
+                           " <==\nNot signed\n");
 }

@@ -1,5 +1,6 @@
 #include "tests/windows/FixtureStore.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -86,4 +87,30 @@ std::vector<uint8_t> RecordedFixtureCabinet(const std::vector<FixtureEntry>& ent
                                  ") was not recorded by the native tests in " + FixtureFolder());
     }
     return ReadFileBytes(path);
+}
+
+void RecordFixtureFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const char* dir = std::getenv("TESSARY_RECORD_FIXTURES");
+    if (!dir || !*dir) return;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::string path = std::string(dir) + "/" + name;
+    const std::string partial = path + "." + std::to_string(std::random_device()()) + ".part";
+    WriteFileBytes(partial, bytes);
+    std::filesystem::rename(partial, path, ec);
+    if (ec) std::filesystem::remove(partial, ec);
+}
+
+std::vector<std::string> RecordedFixtureFiles(const std::string& prefix) {
+    std::vector<std::string> paths;
+    const std::string folder = FixtureFolder();
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec)) return paths;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = item.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.find(".part") == std::string::npos)
+            paths.push_back(item.path().string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }

@@ -17,3 +17,9 @@ void RecordFixtureCabinet(const std::vector<FixtureEntry>& entries, FixtureCompr
 // it was never recorded.
 [[nodiscard]] std::vector<uint8_t> RecordedFixtureCabinet(const std::vector<FixtureEntry>& entries,
                                                           FixtureCompression compression);
+
+// Keeps bytes under a name in the folder named by TESSARY_RECORD_FIXTURES, when that is set,
+// replacing an earlier recording.
+void RecordFixtureFile(const std::string& name, const std::vector<uint8_t>& bytes);
+// The paths of the files recorded with names that begin with prefix, sorted; empty when none.
+[[nodiscard]] std::vector<std::string> RecordedFixtureFiles(const std::string& prefix);

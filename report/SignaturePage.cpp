@@ -1,0 +1,103 @@
+#include "report/SignaturePage.h"
+
+#include "signature/Signature.h"
+
+namespace {
+
+TCell Text(std::string text) {
+    TCell cell;
+    cell.SortKey = text;
+    cell.Text = std::move(text);
+    return cell;
+}
+
+const char* YesNo(bool value) {
+    return value ? "Yes" : "No";
+}
+
+TValue TextOrNull(const std::string& text) {
+    if (text.empty()) return {};
+    return text;
+}
+
+std::string VerdictText(const TCabinetSignature& signature) {
+    switch (signature.Verdict) {
+    case TSignatureVerdict::Modified:
+    case TSignatureVerdict::Unreadable:
+        return signature.VerdictWord() + ": " + signature.Reason;
+    case TSignatureVerdict::NotSigned:
+    case TSignatureVerdict::Intact:
+        break;
+    }
+    return signature.VerdictWord();
+}
+
+} // namespace
+
+void AddSignatureRows(TPage& properties, const TCabinetSignature& signature) {
+    const auto add = [&properties](const char* caption, std::string value, const char* field) {
+        TRow& row = properties.Rows.emplace_back();
+        row.Cells = {Text(caption), Text(value)};
+        row.Record.emplace_back(field, TextOrNull(value));
+        row.Source = properties.Rows.size() - 1;
+    };
+    add("Signature", VerdictText(signature), "signature");
+    add("Signed By", signature.SignerName(), "signedBy");
+}
+
+TSignaturePages BuildSignaturePages(const TCabinetSignature& signature) {
+    TSignaturePages pages;
+    const bool located = signature.Verdict != TSignatureVerdict::NotSigned && signature.Size > 0;
+    pages.Summary = {
+        {"verdict", signature.VerdictWord()},
+        {"reason", TextOrNull(signature.Reason)},
+        {"signedBy", TextOrNull(signature.SignerName())},
+        {"digestAlgorithm", TextOrNull(signature.DigestAlgorithm)},
+        {"signingTime", TextOrNull(signature.SigningTime)},
+        {"testCertificate", signature.Signer() ? TValue(signature.TestCertificate) : TValue()},
+        {"position", located ? TValue(int64_t(signature.Position)) : TValue()},
+        {"size", located ? TValue(int64_t(signature.Size)) : TValue()},
+    };
+
+    TPage& certificates = pages.Certificates;
+    certificates.Caption = "Certificates";
+    certificates.Columns = {
+        {"Subject", 200, TAlign::Left, true},  {"Issuer", 200, TAlign::Left, true},
+        {"Serial", 120, TAlign::Left, true},   {"Valid From", 120, TAlign::Left, true},
+        {"Valid To", 120, TAlign::Left, true}, {"Thumbprint", 280, TAlign::Left, true},
+        {"Key", 70, TAlign::Left, true},       {"Self-signed", 70, TAlign::Center, true},
+        {"Signer", 50, TAlign::Center, true}};
+    for (size_t i = 0; i < signature.Certificates.size(); ++i) {
+        const crypto::TCertificate& c = signature.Certificates[i];
+        const bool signer = int(i) == signature.SignerIndex;
+        const std::string key = c.KeyType + (c.KeyBits > 0 ? " " + std::to_string(c.KeyBits) : "");
+        TRow& row = certificates.Rows.emplace_back();
+        row.Source = i;
+        row.Cells = {
+            Text(c.Subject),    Text(c.Issuer),     Text(c.Serial), Text(c.NotBefore),
+            Text(c.NotAfter),   Text(c.Thumbprint), Text(key),      Text(YesNo(c.SelfSigned)),
+            Text(YesNo(signer))};
+        row.Record = {{"subject", c.Subject},
+                      {"issuer", c.Issuer},
+                      {"serial", c.Serial},
+                      {"notBefore", TextOrNull(c.NotBefore)},
+                      {"notAfter", TextOrNull(c.NotAfter)},
+                      {"thumbprint", c.Thumbprint},
+                      {"keyType", c.KeyType},
+                      {"keyBits", int64_t(c.KeyBits)},
+                      {"selfSigned", c.SelfSigned},
+                      {"signer", signer}};
+    }
+
+    TPage& checks = pages.Checks;
+    checks.Caption = "Checks";
+    checks.Columns = {{"Check", 150, TAlign::Left, true}, {"Result", 70, TAlign::Left, true}};
+    for (size_t i = 0; i < signature.Checks.size(); ++i) {
+        const TSignatureCheck& check = signature.Checks[i];
+        TRow& row = checks.Rows.emplace_back();
+        row.Source = i;
+        row.Cells = {Text(check.Name), Text(check.Passed ? "Passed" : "Failed")};
+        row.Record = {{"name", check.Name}, {"passed", check.Passed}};
+    }
+    return pages;
+}
