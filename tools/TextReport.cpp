@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 using Row = std::vector<std::string>;
 
-// Rows sorted by their first column with the locale's collation, as the viewer's lists are.
 void SortByCaption(std::vector<Row>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         return std::strcoll(a[0].c_str(), b[0].c_str()) < 0;
@@ -41,6 +38,8 @@ void WriteTable(std::ostream& out, const Row& header, const std::vector<Row>& ro
     for (const Row& row : rows)
         line(row);
 }
+
+namespace {
 
 std::string Hex8(int32_t value) {
     char text[16];

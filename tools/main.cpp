@@ -3,6 +3,7 @@
 #include "setup/CESetup.h"
 #include "tools/ExtractAll.h"
 #include "tools/Json.h"
+#include "tools/ProgramsReport.h"
 #include "tools/TextReport.h"
 
 #include <clocale>
@@ -21,6 +22,7 @@ constexpr int kExitFailure = 3;
 
 const char kUsage[] = "usage: tessary-info FILE.cab\n"
                       "       tessary-info --json FILE.cab\n"
+                      "       tessary-info --audit [--json] FILE.cab\n"
                       "       tessary-info --entries [--json] FILE.cab\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n";
@@ -28,6 +30,7 @@ const char kUsage[] = "usage: tessary-info FILE.cab\n"
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
 struct Options {
+    bool Audit = false;
     bool Entries = false;
     bool Json = false;
     std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
@@ -40,6 +43,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o) {
         const std::string& a = args[i];
         if (a == "--entries")
             o.Entries = true;
+        else if (a == "--audit")
+            o.Audit = true;
         else if (a == "--json")
             o.Json = true;
         else if (a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all") {
@@ -57,7 +62,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o) {
     const bool extractAll = o.Values.count("--extract-all") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return false;
-    const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
+    const int modes =
+        (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
     if (modes > 1) return false;
     return !(o.Json && (extract || extractAll));
 }
@@ -117,10 +123,15 @@ int Run(const Options& o) {
     if (const auto it = o.Values.find("--extract-all"); it != o.Values.end())
         return ExtractAllFiles(setup, it->second, std::cerr) ? 0 : kExitFailure;
     if (o.Json) {
-        std::cout << SetupToJson(setup, cab).dump() << '\n';
+        nlohmann::ordered_json root = SetupToJson(setup, cab);
+        // The report's listing is the cabinet's current one; the audit reads the files after it.
+        if (o.Audit)
+            root["binaries"] = ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents));
+        std::cout << root.dump() << '\n';
         return 0;
     }
     WriteTextReport(std::cout, setup, cab);
+    if (o.Audit) WriteProgramsReport(std::cout, AnalysePrograms(setup, cab, cab.CABFileContents));
     return 0;
 }
 
