@@ -125,8 +125,8 @@ ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
         o["RuntimeVersion"] = i.IsDotNet ? ordered_json(Latin1ToUtf8(i.RuntimeVersion)) : nullptr;
         o["AnyCpu"] = ImageValue(row, RunsOnAnyCpu(i));
         o["Signed"] = ImageValue(row, i.HasSignature);
-        o["FileVersion"] = ImageValue(row, v.FileVersion);
-        o["ProductVersion"] = ImageValue(row, v.ProductVersion);
+        o["FileVersion"] = v.Present ? ordered_json(v.FileVersion) : nullptr;
+        o["ProductVersion"] = v.Present ? ordered_json(v.ProductVersion) : nullptr;
         o["CompanyName"] = ImageValue(row, Latin1ToUtf8(v.CompanyName));
         o["FileDescription"] = ImageValue(row, Latin1ToUtf8(v.FileDescription));
         o["ProductName"] = ImageValue(row, Latin1ToUtf8(v.ProductName));
