@@ -19,14 +19,16 @@ class TCappedStream : public TMemoryStream {
 
 } // namespace
 
-void ReadEntries(TCABFile& cabinet, const std::vector<std::string>& names, int64_t cap,
+void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
                  const TEntryBytes& onEntry) {
-    // One cabinet run per entry: the reader extracts one named entry per run.
-    for (size_t i = 0; i < names.size(); ++i) {
+    // The reader extracts one named entry per run over the cabinet.
+    const std::vector<TCABFileEntry> listing = cabinet.CABFileContents.Items();
+    for (size_t i = 0; i < wanted.size(); ++i) {
         TCappedStream stream(cap);
         bool ok = false;
         try {
-            ok = cabinet.ExtractToStream(stream, names[i]);
+            ok = wanted[i] < listing.size() &&
+                 cabinet.ExtractToStream(stream, listing[wanted[i]].Name);
         } catch (...) {
             ok = false;
         }

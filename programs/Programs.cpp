@@ -12,9 +12,14 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                          const TCABFileContents& listing, int64_t cap) {
     std::vector<TProgramRow> rows(setup.Files.size());
     const auto entries = setup.FindCabEntries(listing);
-    std::vector<std::string> wanted;
-    // Rows by entry: two rows can name the same entry, which is still read once.
-    std::unordered_map<std::string, std::vector<size_t>> rowsOfEntry;
+    // Entries by name, first one kept, as the reader finds them.
+    std::unordered_map<std::string, size_t> indexOfName;
+    for (size_t i = 0; i < listing.Items().size(); ++i)
+        indexOfName.emplace(listing.Items()[i].Name, i);
+    std::vector<size_t> wanted;
+    // Rows by wanted entry: two rows can name the same entry, which is still read once.
+    std::vector<std::vector<size_t>> rowsOfWanted;
+    std::unordered_map<size_t, size_t> wantedOfIndex;
     for (size_t i = 0; i < rows.size(); ++i) {
         TProgramRow& row = rows[i];
         TCECAB_File f;
@@ -29,22 +34,34 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
             row.Status = TProgramStatus::TooLarge;
             continue;
         }
-        auto& list = rowsOfEntry[row.Entry];
-        if (list.empty()) wanted.push_back(row.Entry);
-        list.push_back(i);
+        const auto named = indexOfName.find(row.Entry);
+        if (named == indexOfName.end()) continue;
+        const auto [it, added] = wantedOfIndex.emplace(named->second, wanted.size());
+        if (added) {
+            wanted.push_back(named->second);
+            rowsOfWanted.emplace_back();
+        }
+        rowsOfWanted[it->second].push_back(i);
     }
-    ReadEntries(cabinet, wanted, cap,
-                [&](size_t index, const std::vector<uint8_t>& bytes, bool ok) {
-                    TPEImage image;
-                    if (ok) image = ReadPEImage(bytes);
-                    for (const size_t i : rowsOfEntry[wanted[index]]) {
-                        TProgramRow& row = rows[i];
-                        row.Status = !ok             ? TProgramStatus::Unreadable
-                                     : image.IsImage ? TProgramStatus::Image
-                                                     : TProgramStatus::NotImage;
-                        row.Image = image;
-                    }
-                });
+    try {
+        ReadEntries(cabinet, wanted, cap,
+                    [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
+                        TPEImage image;
+                        if (ok) image = ReadPEImage(bytes);
+                        for (const size_t i : rowsOfWanted[w]) {
+                            TProgramRow& row = rows[i];
+                            row.Status = !ok             ? TProgramStatus::Unreadable
+                                         : image.IsImage ? TProgramStatus::Image
+                                                         : TProgramStatus::NotImage;
+                            row.Image = image;
+                        }
+                    });
+    } catch (...) {
+        // Rows not reached keep Missing; say so rather than pretend.
+        for (TProgramRow& row : rows)
+            if (row.Status == TProgramStatus::Missing && !row.Entry.empty())
+                row.Status = TProgramStatus::Unreadable;
+    }
     MarkMismatches(rows, setup.Project.Processor);
     return rows;
 }
