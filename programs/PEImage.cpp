@@ -152,7 +152,8 @@ TPEImage ReadPEImage(std::span<const uint8_t> bytes) {
 
     const uint64_t dirCountAt = optional + (image.IsPE32Plus ? 108 : 92);
     uint32_t dirCount = 0;
-    (void)field32(dirCountAt, dirCount);
+    if (!field32(dirCountAt, dirCount))
+        image.Notes.push_back("The optional header ends before its data directories.");
     if (dirCount > kDirCount)
         image.Notes.push_back("The image states " + std::to_string(dirCount) +
                               " data directories; the first 16 are read.");
