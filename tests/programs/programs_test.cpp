@@ -158,3 +158,30 @@ TEST(Programs, WithoutAProcessorTheImagesMostFilesShareDecide) {
     EXPECT_EQ(rows[0].Mismatch, "");
     EXPECT_EQ(rows[1].Mismatch, "The setup's other programs are SH3");
 }
+
+// A program whose compressed bytes are damaged is reported unreadable; the files before it
+// are still read.
+TEST(Programs, DamagedEntryIsUnreadableAndTheOthersStillRead) {
+    TempDir dir;
+    DescriptorBuilder b("Damaged", "Acme", "%CE1%\\Damaged", false);
+    SetupCabinetContents contents;
+    contents.FileData[b.File(1, "first.exe")] = Image(0x01c0);
+    // Varied bytes, so that the last file spans several compressed blocks of its own.
+    std::vector<uint8_t> last = Image(0x01c0);
+    for (uint32_t i = 0; i < 200000; ++i)
+        last.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
+    contents.FileData[b.File(1, "last.exe")] = last;
+    const std::string path = dir.File("damaged.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    std::vector<uint8_t> cabinet = ReadFileBytes(path);
+    for (size_t i = cabinet.size() - 2000; i < cabinet.size(); ++i)
+        cabinet[i] ^= 0x5A;
+    WriteFileBytes(path, cabinet);
+
+    Loaded l;
+    Load(l, path);
+    ASSERT_EQ(l.Rows.size(), 2u);
+    EXPECT_EQ(l.Rows[0].Status, TProgramStatus::Image);
+    EXPECT_EQ(l.Rows[1].Status, TProgramStatus::Unreadable);
+    EXPECT_TRUE(IsProgramsRow(l.Rows[1]));
+}
