@@ -206,6 +206,7 @@ TEST(TessaryInfoCorpus, HostileCabinetsAreSurvived) {
         SCOPED_TRACE(cab);
         TempDir dir;
         for (const auto& args : {std::vector<std::string>{"--json", cab},
+                                 std::vector<std::string>{"--audit", "--json", cab},
                                  std::vector<std::string>{"--extract-all", dir.File("out"), cab}}) {
             const int exit = RunTool(args).Exit;
             EXPECT_TRUE(exit == 0 || exit == 1 || exit == 3) << exit;
