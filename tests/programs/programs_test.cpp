@@ -75,7 +75,7 @@ TEST(ProgramsCorpus, RealProgramsShowTheirCpuKindRuntimeAndVersion) {
         EXPECT_EQ(row->Image.Machine, c.Machine);
         EXPECT_EQ(ImageKind(row->Image), c.Kind);
         EXPECT_EQ(row->Image.IsDotNet, c.Runtime != nullptr);
-        if (c.Runtime) EXPECT_EQ(row->Image.RuntimeVersion, c.Runtime);
+        EXPECT_EQ(row->Image.RuntimeVersion, c.Runtime ? c.Runtime : "");
         EXPECT_EQ(row->Image.Version.FileVersion, c.FileVersion);
         EXPECT_TRUE(row->Mismatch.empty()) << row->Mismatch;
         EXPECT_TRUE(row->Image.Notes.empty()) << row->Image.Notes.front();
