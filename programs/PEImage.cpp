@@ -18,6 +18,8 @@ enum : uint16_t { kFileDll = 0x2000, kMagicPE32 = 0x10b, kMagicPE32Plus = 0x20b 
 // Longer DLL names and runtime versions than these are not real ones.
 constexpr size_t kMaxDllName = 260;
 constexpr size_t kMaxRuntimeVersion = 255;
+// Real images import a few dozen DLLs; names beyond this would only cost memory.
+constexpr size_t kMaxImports = 4096;
 
 struct TDirectory {
     uint32_t Address = 0;
@@ -46,9 +48,14 @@ void ReadImports(const pe::TBytes& b, const pe::TAddressMap& map, TDirectory dir
             whole = whole && b.U32(offset + 4 * i, fields[i]);
         if (!whole) {
             image.Notes.push_back("The import table has no end.");
-            return;
+            break;
         }
-        if ((fields[0] | fields[1] | fields[2] | fields[3] | fields[4]) == 0) return;
+        if ((fields[0] | fields[1] | fields[2] | fields[3] | fields[4]) == 0) break;
+        if (image.Imports.size() == kMaxImports) {
+            image.Notes.push_back("The import table names more than " +
+                                  std::to_string(kMaxImports) + " DLLs; the rest are left out.");
+            break;
+        }
         uint64_t nameOffset = 0;
         std::string name;
         if (map.ToOffset(fields[3], nameOffset) && b.CString(nameOffset, kMaxDllName, name) &&

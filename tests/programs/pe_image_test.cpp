@@ -203,8 +203,8 @@ TEST(PEImageDamage, HugeDamagedImagesAreReadInBoundedTime) {
     plan.ImportsWithoutEnd = true;
     const auto start = std::chrono::steady_clock::now();
     const TPEImage image = ReadPEImage(BuildPEImage(plan));
-    EXPECT_EQ(image.Imports.size(), 200000u);
-    EXPECT_TRUE(HasNote(image, "no end"));
+    EXPECT_EQ(image.Imports.size(), 4096u) << "memory stays bounded";
+    EXPECT_TRUE(HasNote(image, "more than 4096 DLLs"));
     plan.SectionCountField = 65535;
     const TPEImage many = ReadPEImage(BuildPEImage(plan));
     EXPECT_TRUE(many.IsImage);
