@@ -1,16 +1,18 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
+#include "tools/CommandLine.h"
 #include "tools/ExtractAll.h"
+#include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/ProgramsReport.h"
 #include "tools/TextReport.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -20,86 +22,36 @@ constexpr int kExitNotSetup = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
 
-const char kUsage[] = "usage: tessary-info FILE.cab\n"
-                      "       tessary-info --json FILE.cab\n"
-                      "       tessary-info --audit [--json] FILE.cab\n"
-                      "       tessary-info --entries [--json] FILE.cab\n"
-                      "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-                      "       tessary-info --extract-all DIR FILE.cab\n";
-
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
-struct Options {
-    bool Audit = false;
-    bool Entries = false;
-    bool Json = false;
-    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
-    std::string File;
-};
-
-// False on wrong usage.
-bool ParseArguments(const std::vector<std::string>& args, Options& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--entries")
-            o.Entries = true;
-        else if (a == "--audit")
-            o.Audit = true;
-        else if (a == "--json")
-            o.Json = true;
-        else if (a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all") {
-            if (i + 1 >= args.size() || o.Values.count(a)) return false;
-            o.Values[a] = args[++i];
-        } else if (!a.empty() && a[0] == '-')
-            return false;
-        else if (o.File.empty())
-            o.File = a;
-        else
-            return false;
-    }
-    if (o.File.empty()) return false;
-    const bool extract = o.Values.count("--extract") > 0;
-    const bool extractAll = o.Values.count("--extract-all") > 0;
-    if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
-        return false;
-    const int modes =
-        (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
-    if (modes > 1) return false;
-    return !(o.Json && (extract || extractAll));
-}
-
-int ListEntries(const std::string& path, bool json) {
+int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     TCABFile cab;
-    if (!cab.IsCabinet(path)) {
-        std::fprintf(stderr, "%s: not a cabinet file\n", path.c_str());
-        return kExitNotSetup;
-    }
+    if (!cab.IsCabinet(path))
+        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
     cab.CABFile = path;
     cab.ListContents();
     if (json) {
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
-        std::cout << root.dump() << '\n';
+        output.Json(std::move(root));
     } else {
+        std::ostream& out = output.Text();
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
-            std::cout << e.Name << '\t' << e.Size << '\t' << FormatDateTime(e.Date) << '\n';
+            out << e.Name << '\t' << e.Size << '\t' << FormatDateTime(e.Date) << '\n';
     }
     return 0;
 }
 
-int Run(const Options& o) {
-    if (o.Entries) return ListEntries(o.File, o.Json);
+int Run(const Options& o, const std::string& file, TFileOutput& output) {
+    if (o.Entries) return ListEntries(file, o.Json, output);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
     // A binary descriptor that fails part way still shows what was decoded.
-    (void)setup.LoadSetup(o.File, std::string(), false);
-    if (setup.Format == kFormatNone) {
-        std::fprintf(stderr, "%s\n", kNotSetup);
-        return kExitNotSetup;
-    }
+    (void)setup.LoadSetup(file, std::string(), false);
+    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
 
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
@@ -127,12 +79,24 @@ int Run(const Options& o) {
         // The report's listing is the cabinet's current one; the audit reads the files after it.
         if (o.Audit)
             root["binaries"] = ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents));
-        std::cout << root.dump() << '\n';
+        output.Json(std::move(root));
         return 0;
     }
-    WriteTextReport(std::cout, setup, cab);
-    if (o.Audit) WriteProgramsReport(std::cout, AnalysePrograms(setup, cab, cab.CABFileContents));
+    WriteTextReport(output.Text(), setup, cab);
+    if (o.Audit)
+        WriteProgramsReport(output.Text(), AnalysePrograms(setup, cab, cab.CABFileContents));
     return 0;
+}
+
+// One file's run; a failure of this file does not stop the others.
+int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
+    try {
+        return Run(o, file, output);
+    } catch (const std::exception& e) {
+        return output.Fail(kExitFailure, std::string("tessary-info: ") + e.what(), e.what());
+    } catch (...) {
+        return output.Fail(kExitFailure, "tessary-info: unknown error", "unknown error");
+    }
 }
 
 } // namespace
@@ -141,18 +105,32 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     // JSON and the entry listing must not change with the user's locale.
     std::setlocale(LC_NUMERIC, "C");
-    try {
-        Options options;
-        if (!ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
-        return Run(options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessary-info: %s\n", e.what());
-        return kExitFailure;
-    } catch (...) {
-        std::fprintf(stderr, "tessary-info: unknown error\n");
+    Options options;
+    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
+    case TParseResult::Help:
+        std::cout << HelpText();
+        return 0;
+    case TParseResult::Version:
+        std::cout << VersionText() << '\n';
+        return 0;
+    case TParseResult::Usage:
+        std::fputs(UsageText(), stderr);
+        return kExitUsage;
+    case TParseResult::Run:
+        break;
+    }
+    const bool labelled = options.Labelled || options.Files.size() > 1;
+    int worst = 0;
+    for (size_t i = 0; i < options.Files.size(); ++i) {
+        const std::string& file = options.Files[i];
+        if (labelled && !options.Json && i > 0) std::cout << '\n';
+        TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
+        worst = std::max(worst, RunGuarded(options, file, output));
+    }
+    // A full disk must not pass for a finished inventory.
+    if (!std::cout.flush()) {
+        std::fputs("tessary-info: cannot write the output\n", stderr);
         return kExitFailure;
     }
+    return worst;
 }
