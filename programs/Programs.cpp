@@ -6,6 +6,7 @@
 #include "setup/SetupFuncs.h"
 
 #include <map>
+#include <string_view>
 #include <unordered_map>
 
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
@@ -13,19 +14,25 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
     std::vector<TProgramRow> rows(setup.Files.size());
     const auto entries = setup.FindCabEntries(listing);
     // Entries by name, first one kept, as the reader finds them.
-    std::unordered_map<std::string, size_t> indexOfName;
-    for (size_t i = 0; i < listing.Items().size(); ++i)
-        indexOfName.emplace(listing.Items()[i].Name, i);
+    const auto& items = listing.Items();
+    std::unordered_map<std::string_view, size_t> indexOfName;
+    indexOfName.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        indexOfName.emplace(items[i].Name, i);
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    // Two rows can name the same entry, which is still read once: the rows of one wanted
+    // entry are a chain from its first row through nextRow.
     std::vector<size_t> wanted;
-    // Rows by wanted entry: two rows can name the same entry, which is still read once.
-    std::vector<std::vector<size_t>> rowsOfWanted;
-    std::unordered_map<size_t, size_t> wantedOfIndex;
+    std::vector<size_t> firstRow;
+    std::vector<size_t> nextRow(rows.size(), kNone);
+    std::vector<size_t> lastRowOfIndex(items.size(), kNone);
+    std::vector<size_t> wantedOfIndex(items.size(), kNone);
     for (size_t i = 0; i < rows.size(); ++i) {
         TProgramRow& row = rows[i];
         TCECAB_File f;
         setup.GetFile(static_cast<int>(i), f);
         row.FileRow = i;
-        row.Name = f.Name;
+        row.Name = std::move(f.Name);
         row.Folder = IncludeBackslash(f.Dir);
         if (!entries[i]) continue;
         row.Entry = entries[i]->Name;
@@ -36,24 +43,28 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
         }
         const auto named = indexOfName.find(row.Entry);
         if (named == indexOfName.end()) continue;
-        const auto [it, added] = wantedOfIndex.emplace(named->second, wanted.size());
-        if (added) {
-            wanted.push_back(named->second);
-            rowsOfWanted.emplace_back();
+        const size_t index = named->second;
+        if (wantedOfIndex[index] == kNone) {
+            wantedOfIndex[index] = wanted.size();
+            wanted.push_back(index);
+            firstRow.push_back(i);
+        } else {
+            nextRow[lastRowOfIndex[index]] = i;
         }
-        rowsOfWanted[it->second].push_back(i);
+        lastRowOfIndex[index] = i;
     }
     try {
         ReadEntries(cabinet, wanted, cap,
                     [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
-                        TPEImage image;
-                        if (ok) image = ReadPEImage(bytes);
-                        for (const size_t i : rowsOfWanted[w]) {
-                            TProgramRow& row = rows[i];
-                            row.Status = !ok             ? TProgramStatus::Unreadable
-                                         : image.IsImage ? TProgramStatus::Image
-                                                         : TProgramStatus::NotImage;
-                            row.Image = image;
+                        const TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
+                        const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
+                                                      : image.IsImage ? TProgramStatus::Image
+                                                                      : TProgramStatus::NotImage;
+                        // Most files of a setup are no images: nothing to copy for them.
+                        const bool keep = image.IsImage || !image.Notes.empty();
+                        for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
+                            rows[i].Status = status;
+                            if (keep) rows[i].Image = image;
                         }
                     });
     } catch (...) {
