@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
@@ -34,6 +35,16 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 bool DeleteFileName(const std::string& path);
 // Creates a folder with all its missing parents; the result is not checked by callers.
 bool ForceDirectories(const std::string& path);
+// Renames a file onto another name, replacing a file of that name.
+[[nodiscard]] bool ReplaceFileName(const std::string& from, const std::string& to);
+
+struct TWriteResult {
+    bool Ok = false;
+    std::string Message; // why it failed, naming the file
+};
+// Writes the whole text to a new file beside path and renames it into place only when it is
+// complete, so a failure never leaves a half-written or empty file, nor touches one there.
+[[nodiscard]] TWriteResult WriteFileSafely(const std::string& path, std::string_view data);
 
 // The part after the last separator.
 [[nodiscard]] std::string FileNamePart(const std::string& path);

@@ -278,7 +278,7 @@ TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesLast) {
     EXPECT_EQ(app["Kind"], "Program");
     EXPECT_EQ(app["SubsystemName"], "Windows CE GUI");
     EXPECT_EQ(app["SubsystemVersion"], "4.20");
-    EXPECT_EQ(app["Imports"], nlohmann::ordered_json::array({"COREDLL.dll"}));
+    EXPECT_EQ(app["Imports"], "COREDLL.dll");
     EXPECT_EQ(app["DotNet"], false);
     EXPECT_EQ(app["RuntimeVersion"], nullptr);
     EXPECT_EQ(app["Signed"], false);
