@@ -1,5 +1,6 @@
 #include "cab/cabfiles.h"
 #include "programs/Programs.h"
+#include "programs/ProgramsPage.h"
 #include "setup/CESetup.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
@@ -184,4 +185,24 @@ TEST(Programs, DamagedEntryIsUnreadableAndTheOthersStillRead) {
     EXPECT_EQ(l.Rows[0].Status, TProgramStatus::Image);
     EXPECT_EQ(l.Rows[1].Status, TProgramStatus::Unreadable);
     EXPECT_TRUE(IsProgramsRow(l.Rows[1]));
+}
+
+TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
+    std::vector<TProgramRow> rows(3);
+    rows[0].Name = "zeta.exe";
+    rows[0].Status = TProgramStatus::Image;
+    rows[0].Image = ReadPEImage(Image(0x01a6));
+    rows[1].Name = "data.bin";
+    rows[1].Status = TProgramStatus::NotImage;
+    rows[2].Name = "alpha.dll";
+    rows[2].Status = TProgramStatus::TooLarge;
+    const TPage page = BuildProgramsPage(rows);
+    ASSERT_EQ(page.Rows.size(), 2u);
+    EXPECT_EQ(page.Rows[0].Source, 2u);
+    EXPECT_EQ(page.Rows[0].Cells[3].Text, "Too large");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(*FindField(page.Rows[0].Record, "CPU")));
+    EXPECT_EQ(page.Rows[1].Cells[2].Text, "SH4");
+    EXPECT_EQ(std::get<int64_t>(*FindField(page.Rows[1].Record, "Machine")), 0x01a6);
+    const TPage details = BuildProgramDetailsPage(rows[0]);
+    EXPECT_EQ(details.Rows[2].Cells[1].Text, "SH4 (0x01A6)");
 }
