@@ -5,6 +5,7 @@
 namespace {
 
 const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+                      "       tessary-info --audit [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
@@ -13,6 +14,7 @@ const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
 
 const char kHelp[] =
     "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --audit [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
@@ -23,6 +25,9 @@ const char kHelp[] =
     "\n"
     "  --json             the loaded setup as JSON\n"
     "  --jsonl            JSON Lines led by \"file\", even for a single file\n"
+    "  --audit            the same plus the setup's programs: CPU, DLL or program, subsystem,\n"
+    "                     .NET runtime, imports, signature, version resource, CPU mismatches\n"
+    "                     (reads every file of the setup; JSON: \"binaries\" after the rest)\n"
     "  --entries          the cabinet's entries: name, size, stored date\n"
     "  --extract NAME     write one file of the setup, named as the files view names it,\n"
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
@@ -62,6 +67,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             return TParseResult::Version;
         else if (a == "--entries")
             o.Entries = true;
+        else if (a == "--audit")
+            o.Audit = true;
         else if (a == "--json")
             o.Json = true;
         else if (a == "--verify")
@@ -80,7 +87,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return TParseResult::Usage;
     const int modes =
-        (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0) + (o.Verify ? 1 : 0);
+        (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0) +
+        (o.Verify ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
     if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;

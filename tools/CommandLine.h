@@ -5,6 +5,7 @@
 #include <vector>
 
 struct Options {
+    bool Audit = false; // the report plus the setup's programs
     bool Entries = false;
     bool Json = false;
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in

@@ -57,8 +57,9 @@ template <class Records> ordered_json ToJsonArray(const Records& records) {
     return array;
 }
 
-// The records of a page's rows in model order.
-ordered_json ModelRows(const TPage& page) {
+} // namespace
+
+ordered_json PageRecordsToJson(const TPage& page) {
     ordered_json array = ordered_json::array();
     auto& items = array.get_ref<ordered_json::array_t&>();
     items.reserve(page.Rows.size());
@@ -66,6 +67,8 @@ ordered_json ModelRows(const TPage& page) {
         items.push_back(ToJson(row->Record));
     return array;
 }
+
+namespace {
 
 // The first row field of that name on the page.
 TValue PageField(const TPage& page, const char* key) {
@@ -208,9 +211,9 @@ ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
     root["strings"] = ToJsonArray(StringRecords(setup));
     root["dirs"] = ToJsonArray(DirRecords(setup));
     root["regpaths"] = ToJsonArray(RegPathRecords(setup));
-    root["files"] = ModelRows(BuildFilesPage(setup, listing, options));
-    root["regvalues"] = ModelRows(BuildRegistryPages(setup).Values);
-    root["shortcuts"] = ModelRows(BuildShortcutsPage(setup, options));
+    root["files"] = PageRecordsToJson(BuildFilesPage(setup, listing, options));
+    root["regvalues"] = PageRecordsToJson(BuildRegistryPages(setup).Values);
+    root["shortcuts"] = PageRecordsToJson(BuildShortcutsPage(setup, options));
     root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
     root["entries"] = EntriesToJson(cabinet);
     root["signature"] = SignatureToJson(VerifyCabinetSignature(cabinet.CABFile));

@@ -6,6 +6,7 @@
 class TCESetup;
 class TCABFile;
 struct TCabinetSignature;
+struct TPage;
 
 // Model strings are 8-bit without a code page: each byte becomes the code point of its value.
 [[nodiscard]] std::string Latin1ToUtf8(const std::string& text);
@@ -21,3 +22,5 @@ struct TCabinetSignature;
 // The cabinet's "_setup.xml" as provisioning rows, certificates and counts; null without one.
 // Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
 [[nodiscard]] nlohmann::ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet);
+// The records of a page's rows in model order.
+[[nodiscard]] nlohmann::ordered_json PageRecordsToJson(const TPage& page);

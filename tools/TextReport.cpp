@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 // Every column of the page, the reports' own ones too, each as wide as its widest text.
 void WriteTable(std::ostream& out, const TPage& page) {
     std::vector<size_t> widths;
@@ -48,6 +46,8 @@ void WriteCountedPage(std::ostream& out, const TPage& page) {
     out << '\n' << page.Caption << " (" << page.Rows.size() << ")\n";
     WriteTable(out, page);
 }
+
+namespace {
 
 // Long values (certificates, nested documents) are cut here; --json has them whole.
 constexpr size_t kMaxCell = 96;

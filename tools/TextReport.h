@@ -3,6 +3,12 @@
 
 class TCESetup;
 class TCABFile;
+struct TPage;
 
 // The property rows, files, shortcuts and registry values as the viewer shows them.
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet);
+
+// A page's column captions and its rows' texts, each column as wide as its widest text.
+void WriteTable(std::ostream& out, const TPage& page);
+// A blank line, the page's caption with its row count, then its table.
+void WriteCountedPage(std::ostream& out, const TPage& page);

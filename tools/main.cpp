@@ -6,6 +6,7 @@
 #include "tools/ExtractAll.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
+#include "tools/ProgramsReport.h"
 #include "tools/TextReport.h"
 
 #include <algorithm>
@@ -97,10 +98,16 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract-all"); it != o.Values.end())
         return ExtractAllFiles(setup, it->second, std::cerr) ? 0 : kExitFailure;
     if (o.Json) {
-        output.Json(SetupToJson(setup, cab));
+        nlohmann::ordered_json root = SetupToJson(setup, cab);
+        // The report's listing is the cabinet's current one; the audit reads the files after it.
+        if (o.Audit)
+            root["binaries"] = ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents));
+        output.Json(std::move(root));
         return 0;
     }
     WriteTextReport(output.Text(), setup, cab);
+    if (o.Audit)
+        WriteProgramsReport(output.Text(), AnalysePrograms(setup, cab, cab.CABFileContents));
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
+#include "tests/support/PEBuilder.h"
 #include "tools/ExtractAll.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +208,7 @@ TEST(TessaryInfoCorpus, HostileCabinetsAreSurvived) {
         SCOPED_TRACE(cab);
         TempDir dir;
         for (const auto& args : {std::vector<std::string>{"--json", cab},
+                                 std::vector<std::string>{"--audit", "--json", cab},
                                  std::vector<std::string>{"--extract-all", dir.File("out"), cab}}) {
             const int exit = RunTool(args).Exit;
             EXPECT_TRUE(exit == 0 || exit == 1 || exit == 3) << exit;
@@ -289,4 +291,81 @@ TEST(TessaryInfoVerify, SeveralFilesGiveHeadingsAndTheWorstStatus) {
     EXPECT_EQ(run.Exit, 4);
     EXPECT_EQ(run.Out, "==> " + signed_ + " <==\nIntact: signed by Ushahidi\n\n==> " + unsigned_ +
                            " <==\nNot signed\n");
+}
+
+namespace {
+
+// An ARM program with a version resource, a MIPS DLL beside it and a text file.
+std::string ProgramsCabinet(const TempDir& dir) {
+    DescriptorBuilder b("Progs", "Acme", "%CE1%\\Progs", false);
+    b.Plan().Processor = 2577;
+    SetupCabinetContents contents;
+    PEPlan app;
+    app.Imports = {"COREDLL.dll"};
+    app.Version = PEVersionPlan{};
+    app.Version->Strings = {{"CompanyName", "Acme"}, {"OriginalFilename", "app.exe"}};
+    contents.FileData[b.File(1, "app.exe")] = BuildPEImage(app);
+    PEPlan dll;
+    dll.Machine = 0x0166;
+    dll.Dll = true;
+    contents.FileData[b.File(1, "mips.dll")] = BuildPEImage(dll);
+    contents.FileData[b.File(1, "notes.txt")] = Bytes("plain");
+    const std::string path = dir.File("progs.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    return path;
+}
+
+} // namespace
+
+TEST(TessaryInfoAudit, TextIsThePlainReportFollowedByThePrograms) {
+    TempDir dir;
+    const std::string cab = ProgramsCabinet(dir);
+    const ToolRun plain = RunTool({cab});
+    const ToolRun audit = RunTool({"--audit", cab});
+    ASSERT_EQ(audit.Exit, 0) << audit.Err;
+    ASSERT_EQ(audit.Out.substr(0, plain.Out.size()), plain.Out);
+    const std::string programs = audit.Out.substr(plain.Out.size());
+    EXPECT_EQ(programs.rfind("\nPrograms (2)\n", 0), 0u) << programs;
+    EXPECT_NE(programs.find("  app.exe    %InstallDir%\\  ARM         Program  1.2.3.4  Acme"),
+              std::string::npos)
+        << programs;
+    EXPECT_NE(programs.find("Subsystem           Windows CE GUI 4.20"), std::string::npos);
+    EXPECT_NE(programs.find("Mismatch            The setup's processor is ARM"), std::string::npos);
+    EXPECT_EQ(programs.find("notes.txt"), std::string::npos) << "not a program";
+    EXPECT_EQ(RunTool({"--audit", "--entries", cab}).Exit, 2);
+}
+
+TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesLast) {
+    TempDir dir;
+    const std::string cab = ProgramsCabinet(dir);
+    const ToolRun plain = RunTool({"--json", cab});
+    const ToolRun audit = RunTool({"--audit", "--json", cab});
+    ASSERT_EQ(audit.Exit, 0) << audit.Err;
+    auto doc = nlohmann::ordered_json::parse(audit.Out);
+    ASSERT_EQ(doc.back(), doc["binaries"]);
+    const auto binaries = doc["binaries"];
+    doc.erase("binaries");
+    EXPECT_EQ(doc.dump() + "\n", plain.Out);
+    ASSERT_EQ(binaries.size(), 2u);
+    const auto& app = binaries[0];
+    EXPECT_EQ(app["Name"], "app.exe");
+    EXPECT_EQ(app["Folder"], "%InstallDir%\\");
+    EXPECT_EQ(app["Status"], "Image");
+    EXPECT_EQ(app["Machine"], 0x01c0);
+    EXPECT_EQ(app["CPU"], "ARM");
+    EXPECT_EQ(app["Kind"], "Program");
+    EXPECT_EQ(app["SubsystemName"], "Windows CE GUI");
+    EXPECT_EQ(app["SubsystemVersion"], "4.20");
+    EXPECT_EQ(app["Imports"], "COREDLL.dll");
+    EXPECT_EQ(app["DotNet"], false);
+    EXPECT_EQ(app["RuntimeVersion"], nullptr);
+    EXPECT_EQ(app["Signed"], false);
+    EXPECT_EQ(app["FileVersion"], "1.2.3.4");
+    EXPECT_EQ(app["CompanyName"], "Acme");
+    EXPECT_EQ(app["OriginalFilename"], "app.exe");
+    EXPECT_EQ(app["Mismatch"], nullptr);
+    EXPECT_EQ(binaries[1]["Kind"], "DLL");
+    EXPECT_EQ(binaries[1]["CPU"], "MIPS R4000");
+    EXPECT_EQ(binaries[1]["FileVersion"], nullptr) << "no version resource";
+    EXPECT_EQ(binaries[1]["Mismatch"], "The setup's processor is ARM");
 }

@@ -1,0 +1,15 @@
+#pragma once
+// Cabinet entries read into memory, each at most once and only up to a cap.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TCABFile;
+
+// Called once per wanted entry: its position in the wanted list and its bytes, or ok false
+// when the entry could not be read whole within the cap.
+using TEntryBytes = std::function<void(size_t wanted, const std::vector<uint8_t>& bytes, bool ok)>;
+
+// The wanted entries are indices into the cabinet's current listing.
+void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
+                 const TEntryBytes& onEntry);

@@ -1,0 +1,154 @@
+#include "programs/Programs.h"
+
+#include "cab/cabfiles.h"
+#include "programs/EntryReader.h"
+#include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
+
+#include <map>
+#include <string_view>
+#include <unordered_map>
+
+std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
+                                         const TCABFileContents& listing, int64_t cap) {
+    std::vector<TProgramRow> rows(setup.Files.size());
+    const auto entries = setup.FindCabEntries(listing);
+    // Entries by name, first one kept, as the reader finds them.
+    const auto& items = listing.Items();
+    std::unordered_map<std::string_view, size_t> indexOfName;
+    indexOfName.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        indexOfName.emplace(items[i].Name, i);
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    // Two rows can name the same entry, which is still read once: the rows of one wanted
+    // entry are a chain from its first row through nextRow.
+    std::vector<size_t> wanted;
+    std::vector<size_t> firstRow;
+    std::vector<size_t> nextRow(rows.size(), kNone);
+    std::vector<size_t> lastRowOfIndex(items.size(), kNone);
+    std::vector<size_t> wantedOfIndex(items.size(), kNone);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        TProgramRow& row = rows[i];
+        TCECAB_File f;
+        setup.GetFile(static_cast<int>(i), f);
+        row.FileRow = i;
+        row.Name = std::move(f.Name);
+        row.Folder = IncludeBackslash(f.Dir);
+        if (!entries[i]) continue;
+        row.Entry = entries[i]->Name;
+        row.Size = entries[i]->Size;
+        if (row.Size > cap || row.Size < 0) {
+            row.Status = TProgramStatus::TooLarge;
+            continue;
+        }
+        const auto named = indexOfName.find(row.Entry);
+        if (named == indexOfName.end()) continue;
+        const size_t index = named->second;
+        if (wantedOfIndex[index] == kNone) {
+            wantedOfIndex[index] = wanted.size();
+            wanted.push_back(index);
+            firstRow.push_back(i);
+        } else {
+            nextRow[lastRowOfIndex[index]] = i;
+        }
+        lastRowOfIndex[index] = i;
+    }
+    try {
+        ReadEntries(cabinet, wanted, cap,
+                    [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
+                        const TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
+                        const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
+                                                      : image.IsImage ? TProgramStatus::Image
+                                                                      : TProgramStatus::NotImage;
+                        // Most files of a setup are no images: nothing to copy for them.
+                        const bool keep = image.IsImage || !image.Notes.empty();
+                        for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
+                            rows[i].Status = status;
+                            if (keep) rows[i].Image = image;
+                        }
+                    });
+    } catch (...) {
+        // Rows not reached keep Missing; say so rather than pretend.
+        for (TProgramRow& row : rows)
+            if (row.Status == TProgramStatus::Missing && !row.Entry.empty())
+                row.Status = TProgramStatus::Unreadable;
+    }
+    MarkMismatches(rows, setup.Project.Processor);
+    return rows;
+}
+
+std::string ProcessorFamily(int32_t processor) {
+    switch (processor) {
+    case 386:
+    case 486:
+    case 586:
+    case 686:
+        return "x86";
+    case 1824:
+    case 2080:
+    case 2336:
+    case 2577:
+        return "ARM";
+    case 2000:
+    case 3000:
+    case 4000:
+    case 5000:
+        return "MIPS";
+    case 10003:
+        return "SH3";
+    case 10005:
+        return "SH4";
+    default:
+        return "";
+    }
+}
+
+void MarkMismatches(std::vector<TProgramRow>& rows, int32_t processor) {
+    auto family = [](const TProgramRow& row) {
+        if (row.Status != TProgramStatus::Image || RunsOnAnyCpu(row.Image)) return std::string();
+        return MachineFamily(row.Image.Machine);
+    };
+    std::string expected = ProcessorFamily(processor);
+    const bool fromProcessor = !expected.empty();
+    if (!fromProcessor) {
+        // The family most native images share; a tie goes to the one met first.
+        std::map<std::string, size_t> count;
+        std::vector<std::string> order;
+        for (const TProgramRow& row : rows)
+            if (const std::string f = family(row); !f.empty())
+                if (count[f]++ == 0) order.push_back(f);
+        size_t best = 0;
+        for (const std::string& f : order)
+            if (count[f] > best) {
+                best = count[f];
+                expected = f;
+            }
+    }
+    for (TProgramRow& row : rows) {
+        row.Mismatch.clear();
+        const std::string f = family(row);
+        if (f.empty() || f == expected) continue;
+        row.Mismatch = fromProcessor ? "The setup's processor is " + expected
+                                     : "The setup's other programs are " + expected;
+    }
+}
+
+bool IsProgramsRow(const TProgramRow& row) {
+    return row.Status != TProgramStatus::NotImage;
+}
+
+std::string ProgramStatusText(TProgramStatus status) {
+    switch (status) {
+    case TProgramStatus::Image:
+        return "Image";
+    case TProgramStatus::NotImage:
+        return "Not an image";
+    case TProgramStatus::TooLarge:
+        return "Too large";
+    case TProgramStatus::Missing:
+        return "Not in cabinet";
+    case TProgramStatus::Unreadable:
+        return "Unreadable";
+    }
+    return "";
+}

@@ -1,0 +1,54 @@
+#pragma once
+// What the files of a loaded setup are as programs: each file read from the cabinet into
+// memory once, read as a PE image, and marked when its CPU contradicts the setup.
+#include "programs/PEImage.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TCESetup;
+class TCABFile;
+class TCABFileContents;
+
+// Files above this size are not read.
+constexpr int64_t kProgramReadCap = int64_t{64} * 1024 * 1024;
+
+enum class TProgramStatus {
+    Image,      // read; Image holds what it says
+    NotImage,   // read; not a PE image
+    TooLarge,   // larger than the cap, not read
+    Missing,    // the cabinet holds no entry for the file
+    Unreadable, // the cabinet could not give the entry's bytes
+};
+
+struct TProgramRow {
+    size_t FileRow = 0; // index in the setup's Files
+    std::string Name;   // as the files view shows it
+    std::string Folder; // the device folder with a trailing "\"
+    std::string Entry;  // the cabinet entry; empty when Missing
+    int64_t Size = 0;   // the entry's size from the listing
+    TProgramStatus Status = TProgramStatus::Missing;
+    TPEImage Image;
+    std::string Mismatch; // why the CPU contradicts the setup; empty when it does not
+};
+
+// One row per row of the setup's Files, in that order. The listing is the cabinet's current
+// one; each entry is read at most once. Never throws.
+[[nodiscard]] std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
+                                                       const TCABFileContents& listing,
+                                                       int64_t cap = kProgramReadCap);
+
+// Marks the native images whose CPU family differs from the one the setup's Processor names
+// or, when it names none, from the family most of the setup's native images have. Assemblies
+// that run on any CPU are not native.
+void MarkMismatches(std::vector<TProgramRow>& rows, int32_t processor);
+
+// The CPU family a setup's Processor number names ("ARM", "MIPS", "SH3", "SH4", "x86"); empty
+// for 0 ("any"), -1 and numbers it does not know.
+[[nodiscard]] std::string ProcessorFamily(int32_t processor);
+
+// Rows the Programs page lists: images, and files that could not be read to tell.
+[[nodiscard]] bool IsProgramsRow(const TProgramRow& row);
+// "Image", "Not an image", "Too large", "Not in cabinet", "Unreadable".
+[[nodiscard]] std::string ProgramStatusText(TProgramStatus status);

@@ -1,0 +1,154 @@
+#include "programs/ProgramsPage.h"
+
+#include <cstdio>
+
+namespace {
+
+TCell Text(std::string text) {
+    TCell cell;
+    cell.SortKey = text;
+    cell.Text = std::move(text);
+    return cell;
+}
+
+std::string Hex4(uint16_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Join(const std::vector<std::string>& items, const char* separator) {
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : separator) + item;
+    return text;
+}
+
+bool IsImage(const TProgramRow& row) {
+    return row.Status == TProgramStatus::Image;
+}
+
+std::string KindText(const TProgramRow& row) {
+    return IsImage(row) ? ImageKind(row.Image) : ProgramStatusText(row.Status);
+}
+
+// A value only an image has; null for a file that was not read as one.
+TValue ImageValue(const TProgramRow& row, TValue value) {
+    return IsImage(row) ? std::move(value) : TValue();
+}
+
+TRecord Record(const TProgramRow& row) {
+    const TPEImage& i = row.Image;
+    const TPEVersionInfo& v = i.Version;
+    TRecord r;
+    r.reserve(24);
+    r.emplace_back("Name", row.Name);
+    r.emplace_back("Folder", row.Folder);
+    r.emplace_back("Entry", row.Entry);
+    r.emplace_back("Size", TValue(row.Size));
+    r.emplace_back("Status", ProgramStatusText(row.Status));
+    r.emplace_back("Machine", ImageValue(row, int64_t{i.Machine}));
+    r.emplace_back("CPU", ImageValue(row, MachineName(i.Machine)));
+    r.emplace_back("Kind", ImageValue(row, ImageKind(i)));
+    r.emplace_back("Subsystem", ImageValue(row, int64_t{i.Subsystem}));
+    r.emplace_back("SubsystemName", ImageValue(row, SubsystemName(i.Subsystem)));
+    r.emplace_back("SubsystemVersion", ImageValue(row, SubsystemVersionText(i)));
+    r.emplace_back("Imports", ImageValue(row, Join(i.Imports, ", ")));
+    r.emplace_back("DotNet", ImageValue(row, i.IsDotNet));
+    r.emplace_back("RuntimeVersion", i.IsDotNet ? TValue(i.RuntimeVersion) : TValue());
+    r.emplace_back("AnyCpu", ImageValue(row, RunsOnAnyCpu(i)));
+    r.emplace_back("Signed", ImageValue(row, i.HasSignature));
+    r.emplace_back("FileVersion", v.Present ? TValue(v.FileVersion) : TValue());
+    r.emplace_back("ProductVersion", v.Present ? TValue(v.ProductVersion) : TValue());
+    r.emplace_back("CompanyName", ImageValue(row, v.CompanyName));
+    r.emplace_back("FileDescription", ImageValue(row, v.FileDescription));
+    r.emplace_back("ProductName", ImageValue(row, v.ProductName));
+    r.emplace_back("OriginalFilename", ImageValue(row, v.OriginalFilename));
+    r.emplace_back("Mismatch", row.Mismatch.empty() ? TValue() : TValue(row.Mismatch));
+    r.emplace_back("Notes", Join(i.Notes, " "));
+    return r;
+}
+
+} // namespace
+
+std::string ProgramCpuText(const TProgramRow& row) {
+    if (!IsImage(row)) return "";
+    return RunsOnAnyCpu(row.Image) ? "Any CPU (.NET)" : MachineName(row.Image.Machine);
+}
+
+std::string SubsystemVersionText(const TPEImage& image) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%02u", static_cast<unsigned>(image.SubsystemMajor),
+                  static_cast<unsigned>(image.SubsystemMinor));
+    return text;
+}
+
+TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptions& options) {
+    TPage page;
+    page.Caption = "Programs";
+    page.Columns = {{"File Name", 120, TAlign::Left, true}, {"Folder", 150, TAlign::Left, true},
+                    {"CPU", 90, TAlign::Left, true},        {"Kind", 70, TAlign::Left, true},
+                    {"Version", 90, TAlign::Left, true},    {"Company", 140, TAlign::Left, true},
+                    {"Mismatch", 70, TAlign::Center, true}};
+    std::vector<std::string> captions;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TProgramRow& program = rows[i];
+        if (!IsProgramsRow(program)) continue;
+        TRow& row = page.Rows.emplace_back();
+        row.Source = i;
+        row.Cells = {Text(program.Name),
+                     Text(program.Folder),
+                     Text(ProgramCpuText(program)),
+                     Text(KindText(program)),
+                     Text(program.Image.Version.FileVersion),
+                     Text(program.Image.Version.CompanyName),
+                     Text(program.Mismatch.empty() ? "" : "Mismatch")};
+        row.Cells.front().Icon = TIconKind::FileRow;
+        row.Cells.back().Align = TAlign::Center;
+        row.Record = Record(program);
+        captions.push_back(program.Name);
+    }
+    const std::vector<size_t> order =
+        options.Order ? options.Order(captions) : CollatedOrder(captions);
+    std::vector<TRow> sorted;
+    sorted.reserve(page.Rows.size());
+    for (const size_t index : order)
+        sorted.push_back(std::move(page.Rows[index]));
+    page.Rows = std::move(sorted);
+    return page;
+}
+
+TPage BuildProgramDetailsPage(const TProgramRow& program) {
+    TPage page;
+    page.Caption = program.Folder + program.Name;
+    page.Columns = {{"Field", 130, TAlign::Left, true}, {"Value", 300, TAlign::Left, true}};
+    const auto add = [&](const char* field, std::string value) {
+        page.Rows.emplace_back().Cells = {Text(field), Text(std::move(value))};
+        page.Rows.back().Source = page.Rows.size() - 1;
+    };
+    const TPEImage& i = program.Image;
+    const TPEVersionInfo& v = i.Version;
+    add("Entry", program.Entry);
+    add("Status", ProgramStatusText(program.Status));
+    if (!IsImage(program)) return page;
+    add("CPU", MachineName(i.Machine) + " (" + Hex4(i.Machine) + ")");
+    add("Kind", ImageKind(i));
+    add("Subsystem", SubsystemName(i.Subsystem) + " " + SubsystemVersionText(i));
+    add(".NET", i.IsDotNet ? "Yes" : "No");
+    if (i.IsDotNet) {
+        add("Runtime Version", i.RuntimeVersion);
+        add("Any CPU", RunsOnAnyCpu(i) ? "Yes" : "No");
+    }
+    add("Signed", i.HasSignature ? "Yes" : "No");
+    add("File Version", v.FileVersion);
+    add("Product Version", v.ProductVersion);
+    add("Company", v.CompanyName);
+    add("Description", v.FileDescription);
+    add("Product", v.ProductName);
+    add("Original File Name", v.OriginalFilename);
+    add("Imports", Join(i.Imports, ", "));
+    if (!program.Mismatch.empty()) add("Mismatch", program.Mismatch);
+    for (const std::string& note : i.Notes)
+        add("Note", note);
+    return page;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The Programs page every front end shows: the list of the setup's programs and the fields of
+// one program, built from the analysis rows.
+#include "programs/Programs.h"
+#include "report/Page.h"
+#include "report/SetupPages.h"
+
+#include <string>
+#include <vector>
+
+// "ARM", or "Any CPU (.NET)" for an assembly that runs anywhere; empty for a file not read.
+[[nodiscard]] std::string ProgramCpuText(const TProgramRow& row);
+// "4.20": the minor number with two digits, as linkers write it.
+[[nodiscard]] std::string SubsystemVersionText(const TPEImage& image);
+
+// "Programs": the rows IsProgramsRow takes, sorted by caption; columns File Name, Folder, CPU,
+// Kind, Version, Company, Mismatch. Source is the row's index in rows (its file row). Records:
+// Name, Folder, Entry, Size, Status, Machine, CPU, Kind, Subsystem, SubsystemName,
+// SubsystemVersion, Imports (the names joined by ", "), DotNet, RuntimeVersion, AnyCpu,
+// Signed, FileVersion, ProductVersion, CompanyName, FileDescription, ProductName,
+// OriginalFilename, Mismatch, Notes (joined by " "); what a file that was not read cannot
+// say is null.
+[[nodiscard]] TPage BuildProgramsPage(const std::vector<TProgramRow>& rows,
+                                      const TReportOptions& options = {});
+
+// One program's fields as "Field" and "Value" rows, captioned with its folder and name.
+[[nodiscard]] TPage BuildProgramDetailsPage(const TProgramRow& row);

@@ -1,0 +1,208 @@
+#include "cab/cabfiles.h"
+#include "programs/Programs.h"
+#include "programs/ProgramsPage.h"
+#include "setup/CESetup.h"
+#include "tests/support/CabinetBuilder.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/DescriptorWriter.h"
+#include "tests/support/PEBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Loaded {
+    TCABFile Cabinet;
+    TCESetup Setup;
+    std::vector<TProgramRow> Rows;
+};
+
+void Load(Loaded& l, const std::string& path, int64_t cap = kProgramReadCap) {
+    l.Setup.Cabinet = &l.Cabinet;
+    ASSERT_TRUE(l.Setup.LoadSetup(path, "", false));
+    l.Cabinet.ListContents();
+    l.Rows = AnalysePrograms(l.Setup, l.Cabinet, l.Cabinet.CABFileContents, cap);
+}
+
+const TProgramRow* Find(const Loaded& l, const std::string& name, const std::string& folder) {
+    for (const TProgramRow& row : l.Rows)
+        if (row.Name == name && row.Folder == folder) return &row;
+    return nullptr;
+}
+
+std::vector<uint8_t> Image(uint16_t machine, std::optional<std::string> clr = std::nullopt) {
+    PEPlan plan;
+    plan.Machine = machine;
+    plan.ClrRuntimeVersion = std::move(clr);
+    return BuildPEImage(plan);
+}
+
+} // namespace
+
+// What the real setups' programs are, read from their cabinets through the analysis.
+TEST(ProgramsCorpus, RealProgramsShowTheirCpuKindRuntimeAndVersion) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    struct Case {
+        const char* Cabinet;
+        const char* Name;
+        const char* Folder;
+        uint16_t Machine;
+        const char* Kind;
+        const char* Runtime; // nullptr: not .NET
+        const char* FileVersion;
+    };
+    const Case cases[] = {
+        {"Eliminator.ARM.CAB", "Eliminator.exe", "%InstallDir%\\", 0x01c0, "Program", nullptr, ""},
+        {"BenchmarkDotNet_PPC.ARMV4.CAB", "BenchmarkDotNet.exe", "%InstallDir%\\", 0x014c,
+         "Program", "v1.1.4322", "1.0.1311.16511"},
+        {"BenchmarkDotNet_PPC.ARMV4.CAB", "vsd_setup.dll", "%InstallDir%\\", 0x01c0, "DLL", nullptr,
+         "1.0.2268.0"},
+        {"Basic.WM.CAB", "basic.exe", "%InstallDir%\\nsbasic\\", 0x01c0, "Program", nullptr,
+         "8.0.0.0"},
+        {"Basic.WM.CAB", "Vbscript.dll", "%WinDir%\\", 0x01c0, "DLL", nullptr, "5.5.0.5207"},
+        {"Ushahidi.CAB", "Ushahidi.exe", "%InstallDir%\\", 0x014c, "Program", "v2.0.50727",
+         "1.2.3680.43118"},
+        {"Ushahidi.CAB", "Ushahidi.Model.resources.dll", "%InstallDir%\\pl\\", 0x014c, "DLL",
+         "v2.0.50727", "1.2.3680.43112"},
+        {"App.WM.CAB", "project1.exe", "%InstallDir%\\MyCo\\", 0x01c0, "Program", nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Cabinet) + " " + c.Name);
+        Loaded l;
+        Load(l, RealCabinet(c.Cabinet));
+        const TProgramRow* row = Find(l, c.Name, c.Folder);
+        ASSERT_NE(row, nullptr);
+        ASSERT_EQ(row->Status, TProgramStatus::Image);
+        EXPECT_EQ(row->Image.Machine, c.Machine);
+        EXPECT_EQ(ImageKind(row->Image), c.Kind);
+        EXPECT_EQ(row->Image.IsDotNet, c.Runtime != nullptr);
+        EXPECT_EQ(row->Image.RuntimeVersion, c.Runtime ? c.Runtime : "");
+        EXPECT_EQ(row->Image.Version.FileVersion, c.FileVersion);
+        EXPECT_TRUE(row->Mismatch.empty()) << row->Mismatch;
+        EXPECT_TRUE(row->Image.Notes.empty()) << row->Image.Notes.front();
+    }
+}
+
+TEST(ProgramsCorpus, EveryRealSetupIsAnalysedWithoutMismatchesOrDamage) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    for (const char* name : {"App.WM.CAB", "Basic.WM.CAB", "BenchmarkDotNet_PPC.ARMV4.CAB",
+                             "Eliminator.ARM.CAB", "Runtime.HPC_2577.CAB", "Ushahidi.CAB"}) {
+        SCOPED_TRACE(name);
+        Loaded l;
+        Load(l, RealCabinet(name));
+        ASSERT_EQ(l.Rows.size(), l.Setup.Files.size());
+        int images = 0;
+        for (const TProgramRow& row : l.Rows) {
+            EXPECT_TRUE(row.Status == TProgramStatus::Image ||
+                        row.Status == TProgramStatus::NotImage)
+                << row.Name;
+            images += row.Status == TProgramStatus::Image;
+            EXPECT_TRUE(row.Mismatch.empty()) << row.Name << ": " << row.Mismatch;
+        }
+        EXPECT_GT(images, 0);
+    }
+}
+
+// A StrongARM setup carrying a MIPS DLL, an x86 program, an assembly, a text and a large file.
+TEST(Programs, ImagesAgainstTheSetupsProcessorAreMarkedAndOthersAreNot) {
+    TempDir dir;
+    DescriptorBuilder b("Mixed", "Acme", "%CE1%\\Mixed", false);
+    b.Plan().Processor = 2577;
+    const uint16_t bin = b.Dir("%CE1%\\Mixed\\Bin");
+    SetupCabinetContents contents;
+    contents.FileData[b.File(1, "app.exe")] = Image(0x01c0);
+    contents.FileData[b.File(bin, "helper.dll")] = Image(0x0166);
+    contents.FileData[b.File(1, "desk.exe")] = Image(0x014c);
+    contents.FileData[b.File(1, "managed.exe")] = Image(0x014c, "v2.0.50727");
+    contents.FileData[b.File(1, "readme.txt")] = Bytes("MZ but not a program");
+    contents.FileData[b.File(1, "big.dat")] = std::vector<uint8_t>(8192, 'x');
+    const std::string path = dir.File("mixed.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+
+    Loaded l;
+    Load(l, path, 4096);
+    ASSERT_EQ(l.Rows.size(), 6u);
+    EXPECT_EQ(l.Rows[0].Status, TProgramStatus::Image);
+    EXPECT_EQ(l.Rows[0].Mismatch, "");
+    EXPECT_EQ(l.Rows[1].Folder, "%InstallDir%\\Bin\\");
+    EXPECT_EQ(l.Rows[1].Mismatch, "The setup's processor is ARM");
+    EXPECT_EQ(l.Rows[2].Mismatch, "The setup's processor is ARM");
+    EXPECT_EQ(l.Rows[3].Mismatch, "") << "an assembly runs on any CPU";
+    EXPECT_EQ(l.Rows[4].Status, TProgramStatus::NotImage);
+    EXPECT_FALSE(IsProgramsRow(l.Rows[4]));
+    EXPECT_EQ(l.Rows[5].Status, TProgramStatus::TooLarge);
+    EXPECT_TRUE(IsProgramsRow(l.Rows[5]));
+}
+
+TEST(Programs, WithoutAProcessorTheImagesMostFilesShareDecide) {
+    std::vector<TProgramRow> rows(4);
+    const uint16_t machines[] = {0x01a2, 0x01c0, 0x01c2, 0x01a6};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].Status = TProgramStatus::Image;
+        rows[i].Image.IsImage = true;
+        rows[i].Image.Machine = machines[i];
+    }
+    for (const int32_t processor : {0, -1, 12345}) {
+        MarkMismatches(rows, processor);
+        EXPECT_EQ(rows[0].Mismatch, "The setup's other programs are ARM");
+        EXPECT_EQ(rows[1].Mismatch, "");
+        EXPECT_EQ(rows[2].Mismatch, "") << "Thumb is ARM";
+        EXPECT_EQ(rows[3].Mismatch, "The setup's other programs are ARM");
+    }
+    MarkMismatches(rows, 10003);
+    EXPECT_EQ(rows[0].Mismatch, "");
+    EXPECT_EQ(rows[1].Mismatch, "The setup's processor is SH3");
+    EXPECT_EQ(rows[3].Mismatch, "The setup's processor is SH3");
+    // A tie goes to the family met first.
+    rows.resize(2);
+    MarkMismatches(rows, 0);
+    EXPECT_EQ(rows[0].Mismatch, "");
+    EXPECT_EQ(rows[1].Mismatch, "The setup's other programs are SH3");
+}
+
+// A program whose compressed bytes are damaged is reported unreadable; the files before it
+// are still read.
+TEST(Programs, DamagedEntryIsUnreadableAndTheOthersStillRead) {
+    TempDir dir;
+    DescriptorBuilder b("Damaged", "Acme", "%CE1%\\Damaged", false);
+    SetupCabinetContents contents;
+    contents.FileData[b.File(1, "first.exe")] = Image(0x01c0);
+    // Varied bytes, so that the last file spans several compressed blocks of its own.
+    std::vector<uint8_t> last = Image(0x01c0);
+    for (uint32_t i = 0; i < 200000; ++i)
+        last.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
+    contents.FileData[b.File(1, "last.exe")] = last;
+    const std::string path = dir.File("damaged.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    std::vector<uint8_t> cabinet = ReadFileBytes(path);
+    for (size_t i = cabinet.size() - 2000; i < cabinet.size(); ++i)
+        cabinet[i] ^= 0x5A;
+    WriteFileBytes(path, cabinet);
+
+    Loaded l;
+    Load(l, path);
+    ASSERT_EQ(l.Rows.size(), 2u);
+    EXPECT_EQ(l.Rows[0].Status, TProgramStatus::Image);
+    EXPECT_EQ(l.Rows[1].Status, TProgramStatus::Unreadable);
+    EXPECT_TRUE(IsProgramsRow(l.Rows[1]));
+}
+
+TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
+    std::vector<TProgramRow> rows(3);
+    rows[0].Name = "zeta.exe";
+    rows[0].Status = TProgramStatus::Image;
+    rows[0].Image = ReadPEImage(Image(0x01a6));
+    rows[1].Name = "data.bin";
+    rows[1].Status = TProgramStatus::NotImage;
+    rows[2].Name = "alpha.dll";
+    rows[2].Status = TProgramStatus::TooLarge;
+    const TPage page = BuildProgramsPage(rows);
+    ASSERT_EQ(page.Rows.size(), 2u);
+    EXPECT_EQ(page.Rows[0].Source, 2u);
+    EXPECT_EQ(page.Rows[0].Cells[3].Text, "Too large");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(*FindField(page.Rows[0].Record, "CPU")));
+    EXPECT_EQ(page.Rows[1].Cells[2].Text, "SH4");
+    EXPECT_EQ(std::get<int64_t>(*FindField(page.Rows[1].Record, "Machine")), 0x01a6);
+    const TPage details = BuildProgramDetailsPage(rows[0]);
+    EXPECT_EQ(details.Rows[2].Cells[1].Text, "SH4 (0x01A6)");
+}

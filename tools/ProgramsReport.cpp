@@ -1,0 +1,28 @@
+#include "tools/ProgramsReport.h"
+
+#include "programs/ProgramsPage.h"
+#include "tools/Json.h"
+#include "tools/TextReport.h"
+
+#include <numeric>
+
+void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows) {
+    const TPage page = BuildProgramsPage(rows);
+    WriteCountedPage(out, page);
+    for (const TRow& row : page.Rows) {
+        const TPage details = BuildProgramDetailsPage(rows[row.Source]);
+        out << '\n' << details.Caption << '\n';
+        WriteTable(out, details);
+    }
+}
+
+nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
+    // JSON follows the setup's file order, so the rows need no collation.
+    TReportOptions options;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
+    return PageRecordsToJson(BuildProgramsPage(rows, options));
+}
