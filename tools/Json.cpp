@@ -75,7 +75,12 @@ ordered_json ProjectToJson(const TCEINFProject& p) {
 
 ordered_json EntriesToJson(const TCABFile& cabinet) {
     return Rows(cabinet.CABFileContents.Items(), [](Row& row, const TCABFileEntry& e, size_t) {
-        row.Text("Name", e.Name).Add("Size", e.Size).Add("Date", FormatDateTime(e.Date));
+        row.Text("Name", e.Name).Add("Size", e.Size);
+        // An entry whose stored date is invalid has none.
+        if (e.Date.Year != 0)
+            row.Add("Date", FormatDateTime(e.Date));
+        else
+            row.Add("Date", nullptr);
     });
 }
 

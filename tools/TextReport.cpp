@@ -1,6 +1,7 @@
 #include "tools/TextReport.h"
 
 #include "app/DisplayFormat.h"
+#include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,7 +24,11 @@ void SortByCaption(std::vector<Row>& rows) {
     });
 }
 
-void WriteTable(std::ostream& out, const Row& header, const std::vector<Row>& rows) {
+void WriteTable(std::ostream& out, const Row& header, std::vector<Row> rows) {
+    // Texts from the cabinet must not steer the terminal; widths count what is shown.
+    for (Row& row : rows)
+        for (std::string& cell : row)
+            cell = PlainText(cell);
     std::vector<size_t> widths(header.size());
     for (size_t c = 0; c < header.size(); ++c)
         widths[c] = header[c].size();
@@ -69,7 +75,7 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     cabinet.ListContents();
     props.push_back({"Use Setup DLL", HasSetupDllEntry(cabinet.CABFileContents) ? "Yes" : "No"});
     out << "Windows CE Setup Properties\n";
-    WriteTable(out, {"Property", "Value"}, props);
+    WriteTable(out, {"Property", "Value"}, std::move(props));
 
     std::vector<Row> files;
     const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
@@ -83,7 +89,8 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     }
     SortByCaption(files);
     out << "\nDevice Files (" << setup.FileCount() << ")\n";
-    WriteTable(out, {"File Name", "Folder", "File Size", "Flags", "ActiveX", "Shared"}, files);
+    WriteTable(out, {"File Name", "Folder", "File Size", "Flags", "ActiveX", "Shared"},
+               std::move(files));
 
     std::vector<Row> shortcuts;
     for (int i = 0; i < setup.ShortcutCount(); ++i) {
@@ -93,7 +100,7 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     }
     SortByCaption(shortcuts);
     out << "\nDevice Shortcuts (" << setup.ShortcutCount() << ")\n";
-    WriteTable(out, {"Title", "File Name", "Folder"}, shortcuts);
+    WriteTable(out, {"Title", "File Name", "Folder"}, std::move(shortcuts));
 
     std::vector<Row> values;
     for (const TCEINFRegValue& v : setup.RegValues) {
@@ -103,5 +110,5 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
             {key, v.Name.empty() ? "(Default)" : v.Name, RegistryTypeName(v.DataType), v.Data});
     }
     out << "\nDevice Registry Entries (" << setup.RegValueCount() << ")\n";
-    WriteTable(out, {"Key", "Value Name", "Type", "Value"}, values);
+    WriteTable(out, {"Key", "Value Name", "Type", "Value"}, std::move(values));
 }
