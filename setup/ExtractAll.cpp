@@ -225,12 +225,20 @@ TExtractAllReport ExtractAllFiles(
     return report;
 }
 
+namespace {
+// A device path tens of thousands of folders deep is named by its ends.
+std::string Shortened(const std::string& text) {
+    if (text.size() <= 240) return text;
+    return text.substr(0, 160) + "..." + text.substr(text.size() - 60);
+}
+} // namespace
+
 std::string ExtractAllIssueText(const TExtractAllIssue& issue, const std::string& dir) {
     switch (issue.Problem) {
     case TExtractAllProblem::Outside:
         if (issue.Reason == "would be written outside " + dir)
             return "refused: " + issue.DeviceFile + " would be written outside " + dir;
-        return "refused: " + issue.DeviceFile + ": " + issue.Reason;
+        return "refused: " + Shortened(issue.DeviceFile) + ": " + issue.Reason;
     case TExtractAllProblem::NotFound:
         return "not in the cabinet: " + issue.DeviceFile;
     case TExtractAllProblem::Collision:
