@@ -244,6 +244,9 @@ std::string ExtractAllIssueText(const TExtractAllIssue& issue, const std::string
     case TExtractAllProblem::Collision:
         return "not written: " + issue.DeviceFile + " " + issue.Reason;
     case TExtractAllProblem::WriteFailed:
+        // The reasons of a safe write name the path themselves.
+        if (!issue.Target.empty() && issue.Reason.find(issue.Target) != std::string::npos)
+            return "could not write: " + issue.Reason;
         return "could not write " + issue.Target + ": " + issue.Reason;
     case TExtractAllProblem::ExtractFailed:
         return "could not extract " + issue.DeviceFile + ": " + issue.Reason;
