@@ -1,5 +1,5 @@
 #include "app/RegistryTree.h"
-#include "app/DisplayFormat.h"
+#include "report/DisplayFormat.h"
 
 #include "app/TextConv.h"
 

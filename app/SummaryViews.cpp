@@ -1,9 +1,9 @@
-#include "app/DisplayFormat.h"
 #include "app/Images.h"
 #include "app/RegistryTree.h"
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "cab/cabfiles.h"
+#include "report/DisplayFormat.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
@@ -20,12 +20,6 @@ namespace {
 // Model texts of a files row, kept so the extraction gets them byte for byte.
 constexpr int kRoleName = Qt::UserRole;
 constexpr int kRoleFolder = Qt::UserRole + 1;
-
-QString FlagsText(int32_t flags) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<uint32_t>(flags));
-    return buffer;
-}
 
 QString YesNo(bool value) {
     return value ? "Yes" : "No";
@@ -135,7 +129,8 @@ void TfrmWinCEMain::FillFiles() {
             QStringList{ToDisplay(file.Name), ToDisplay(folder),
                         entry ? QString::fromStdString(FormatFileSize(entry->Size, separator))
                               : "0 bytes",
-                        FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)},
+                        QString::fromStdString(FlagsText(file.Flags)), YesNo(file.ActiveX),
+                        YesNo(file.Shared)},
             file.Name, folder);
     }
     AddSorted(lvFiles, rows);

@@ -22,3 +22,13 @@ std::string EntryFolderPart(const std::string& entryName) {
 bool OpenSafeFile(TSafeFile& file, const std::string& path) {
     return file.Open(FolderPart(path), {}, FileNamePart(path));
 }
+
+TWriteResult WriteFileSafely(const std::string& path, std::string_view data) {
+    // The same safe write as extraction: never through a link, never over what is not a file.
+    TSafeFile file;
+    if (!path.empty() && OpenSafeFile(file, path) && file.Write(data.data(), data.size()) &&
+        file.Commit(nullptr))
+        return {true, {}};
+    return {false, "Cannot write " + path + ": " +
+                       (file.Error().empty() ? std::string("no file name") : file.Error())};
+}
