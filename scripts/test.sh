@@ -25,6 +25,7 @@ check_hostile() { # expected message, then the tool's arguments
     exit 1
   fi
   head -c 300 build/hostile-fixtures/last.err
+  echo
 }
 check_hostile "a descriptor larger than" build/hostile-fixtures/descriptor-bomb.cab
 rm -rf build/hostile-fixtures/out
