@@ -33,6 +33,8 @@ struct TCABRun {
     // The target file of an extraction to a file, until it is complete.
     TSafeFile Target;
     fdi::INT_PTR TargetHandle = 0;
+    TDateTime Stamp; // the target's stored date, checked when it was opened
+    bool WriteFailed = false;
     // The sink of the entry being extracted in an ExtractEntries run, and its entry.
     TEntrySink* Sink = nullptr;
     const TCABFileEntry* SinkEntry = nullptr;
@@ -50,6 +52,8 @@ struct TCABRun {
         Index = 0;
         Target.Discard();
         TargetHandle = 0;
+        Stamp = TDateTime{};
+        WriteFailed = false;
         Sink = nullptr;
         SinkEntry = nullptr;
     }
@@ -215,6 +219,9 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
         std::string base = cab.TargetPath;
         if (!base.empty() && base.back() != kPathSeparator) base += kPathSeparator;
         target = base + EntryFolderPart(name) + destFile;
+        // The date is converted before anything is opened: its error ends the run at copy-file,
+        // where every library takes an abort, and leaves nothing behind.
+        run.Stamp = DosDateTimeToDateTime(n.date, n.time);
         // The chosen folder is taken as it stands; below it, TSafeFile follows no link.
         if (!cab.TargetPath.empty()) (void)ForceDirectories(cab.TargetPath);
         bool allow = true;
@@ -242,13 +249,13 @@ fdi::INT_PTR TCABRun::CloseFileInfo(const fdi::FDINOTIFICATION& n) {
         run.Sink = nullptr;
         return sink->Finish(*run.SinkEntry) ? 1 : -1;
     }
-    // A file whose stored date is invalid must not stay behind half-finished.
-    const TDateTime stamp = DosDateTimeToDateTime(n.date, n.time);
     if (n.hf != run.TargetHandle || run.TargetHandle == 0) return -1;
     run.TargetHandle = 0;
-    if (!run.Target.Commit(&stamp)) {
+    // The handle is closed either way: a refused commit fails the run without the library
+    // closing a handle that is gone.
+    if (!run.Target.Commit(&run.Stamp)) {
         ReportError("Error", run.Target.Error());
-        return -1;
+        run.WriteFailed = true;
     }
     return 1;
 }
@@ -319,7 +326,7 @@ int32_t TCABFile::ProcessCabinet() {
             const std::string name = FileNamePart(full);
             if (library.Copy(context, name.c_str(), folder.c_str(), 0, TCABRun::Notify, nullptr,
                              this) &&
-                !run.Error)
+                !run.Error && !run.WriteFailed)
                 result = 0;
         }
     }
