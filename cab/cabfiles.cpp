@@ -318,9 +318,14 @@ int32_t TCABFile::ProcessCabinet() {
     int32_t result = -1;
     hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
     if (hf != -1) {
-        const bool isCabinet = library.IsCabinet(context, hf, nullptr);
+        fdi::FDICABINETINFO info;
+        const bool isCabinet = library.IsCabinet(context, hf, &info);
         CloseFileHandle(hf);
-        if (isCabinet) {
+        // A cabinet without folders holds no file data: nothing to extract, and the system
+        // library would follow a missing folder if asked to.
+        if (isCabinet && info.cFolders == 0 && Mode != TCABMode::List) {
+            result = 0;
+        } else if (isCabinet) {
             const std::string full = ExpandFileName(CABFile);
             const std::string folder = FolderPart(full);
             const std::string name = FileNamePart(full);
