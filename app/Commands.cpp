@@ -4,10 +4,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QTreeWidget>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -18,6 +17,13 @@ constexpr int kRoleFolder = Qt::UserRole + 1;
 QString Extension(const QString& name) {
     const qsizetype dot = name.lastIndexOf('.');
     return dot < 0 ? QString() : name.mid(dot);
+}
+
+// A descriptor's name may hold "/" or "\": only its last part is proposed, so that the name
+// cannot steer the dialog into another folder.
+QString LastComponent(const QString& name) {
+    const qsizetype cut = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    return cut < 0 ? name : name.mid(cut + 1);
 }
 
 QString FailureText(const TExtractResult& result, const QString& name, const QString& target) {
@@ -53,19 +59,18 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     if (selected.isEmpty() || !FSetup) return;
     const QTreeWidgetItem* row = selected.first();
     const QString name = row->text(0);
-    const QString ext = Extension(name);
+    const QString proposed = LastComponent(name);
+    const QString ext = Extension(proposed);
     dlgSave->setNameFilter(ext + " file (*" + ext + ")");
-    dlgSave->selectFile(name);
+    dlgSave->selectFile(proposed);
     const QString target = FServices->RunFileDialog(*dlgSave);
     if (target.isEmpty()) return;
 
-    const bool existed = QFileInfo::exists(target);
+    // The core writes through a temporary file: a failure leaves nothing under the chosen name.
     const TExtractResult result = FSetup->ExtractFileChecked(
         row->data(0, kRoleName).toByteArray().toStdString(),
         row->data(0, kRoleFolder).toByteArray().toStdString(), ToLocalPath(target));
     if (result.Outcome == TExtractOutcome::Extracted) return;
-    // Nothing half-written may stay behind under the chosen name.
-    if (!existed) QFile::remove(target);
     FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }
 

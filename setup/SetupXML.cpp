@@ -1,11 +1,13 @@
 #include "setup/SetupXML.h"
 
+#include "cab/Errors.h"
 #include "cab/Streams.h"
 #include "cab/cabfiles.h"
 #include "setup/SetupFuncs.h"
 #include "xml/XMLPars.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -73,7 +75,7 @@ std::string TSetupXML::TagAttribute(const TXMLTag& tag, std::string_view key) {
 }
 
 const TXMLTag* TSetupXML::TagAt(size_t i) const {
-    return dynamic_cast<const TXMLTag*>(Parser->Items[i].get());
+    return Parser->TagAt(i);
 }
 
 bool TSetupXML::Spend(size_t i) {
@@ -289,7 +291,13 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
         TFileStream file(fileName);
         Parser->Input = TMemoryStream(ReadWholeStream(file));
     }
-    Parser->Parse();
+    try {
+        Parser->Parse();
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory("Out of memory reading the setup descriptor");
+    } catch (const std::length_error&) {
+        throw EOutOfMemory("Out of memory reading the setup descriptor");
+    }
 
     ClearModel();
     RootTagName.clear();

@@ -91,6 +91,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
         (o.Verify ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
+    // An empty folder would silently mean the working folder.
+    if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;
     if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;
     return TParseResult::Run;
 }

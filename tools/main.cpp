@@ -1,9 +1,12 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
+#include "cab/Errors.h"
+#include "cab/FileSystem.h"
+#include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
+#include "setup/ExtractAll.h"
 #include "tools/CommandLine.h"
-#include "tools/ExtractAll.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/ProgramsReport.h"
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -28,12 +32,26 @@ constexpr int kExitSignatureBad = 5;
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "tessary-info: %s\n", PlainText(text).c_str());
+}
+
 int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
-        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
+        return output.Fail(kExitNotSetup, PlainText(path) + ": not a cabinet file",
+                           "not a cabinet file");
     cab.CABFile = path;
-    cab.ListContents();
+    // An entry with an invalid date is listed all the same; the error names it afterwards.
+    std::string dateError;
+    try {
+        cab.ListContents();
+    } catch (const EConvertError& e) {
+        dateError = e.what();
+    }
+    // JSON gives one document per file: the error alone, as a listing that failed.
+    if (json && !dateError.empty())
+        return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
     if (json) {
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
@@ -41,9 +59,11 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     } else {
         std::ostream& out = output.Text();
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
-            out << e.Name << '\t' << e.Size << '\t' << FormatDateTime(e.Date) << '\n';
+            out << PlainText(e.Name) << '\t' << e.Size << '\t'
+                << (e.Date.Year != 0 ? FormatDateTime(e.Date) : "invalid date") << '\n';
     }
-    return 0;
+    if (dateError.empty()) return 0;
+    return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
 }
 
 int VerifySignature(const std::string& path, TFileOutput& output) {
@@ -64,18 +84,7 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int Run(const Options& o, const std::string& file, TFileOutput& output) {
-    if (o.Entries) return ListEntries(file, o.Json, output);
-    if (o.Verify) return VerifySignature(file, output);
-
-    // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
-    TCABFile cab;
-    TCESetup setup;
-    setup.Cabinet = &cab;
-    // A binary descriptor that fails part way still shows what was decoded.
-    (void)setup.LoadSetup(file, std::string(), false);
-    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
-
+int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -84,19 +93,22 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
         case TExtractOutcome::Extracted:
             return 0;
         case TExtractOutcome::NotFound:
-            std::fprintf(stderr, "tessary-info: no file %s in folder %s\n", it->second.c_str(),
-                         o.Values.at("--folder").c_str());
+            PrintError("no file " + it->second + " in folder " + o.Values.at("--folder"));
             return kExitFailure;
         case TExtractOutcome::Failed:
-            std::fprintf(stderr, "tessary-info: could not write %s\n", output.c_str());
+            PrintError(r.Message.empty() ? "could not write " + output : r.Message);
             return kExitFailure;
         case TExtractOutcome::Exception:
-            std::fprintf(stderr, "tessary-info: %s\n", r.Message.c_str());
+            PrintError(r.Message);
             return kExitFailure;
         }
     }
-    if (const auto it = o.Values.find("--extract-all"); it != o.Values.end())
-        return ExtractAllFiles(setup, it->second, std::cerr) ? 0 : kExitFailure;
+    if (const auto it = o.Values.find("--extract-all"); it != o.Values.end()) {
+        const TExtractAllReport report = ExtractAllFiles(setup, it->second);
+        for (const TExtractAllIssue& issue : report.Refused)
+            std::cerr << PlainText(ExtractAllIssueText(issue, it->second)) << '\n';
+        return report.Refused.empty() ? 0 : kExitFailure;
+    }
     if (o.Json) {
         nlohmann::ordered_json root = SetupToJson(setup, cab);
         // The report's listing is the cabinet's current one; the audit reads the files after it.
@@ -111,12 +123,39 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     return 0;
 }
 
+int Run(const Options& o, const std::string& file, TFileOutput& output) {
+    // Said plainly, before anything reads it: a FIFO or a device would block or never end.
+    if (const std::string problem = RegularFileProblem(file); !problem.empty())
+        return output.Fail(kExitFailure,
+                           "tessary-info: cannot open " + PlainText(file) + ": " + problem,
+                           "cannot open: " + problem);
+    if (o.Entries) return ListEntries(file, o.Json, output);
+    if (o.Verify) return VerifySignature(file, output);
+
+    // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
+    TCABFile cab;
+    TCESetup setup;
+    setup.Cabinet = &cab;
+    // A descriptor that fails part way still shows what was decoded, then says so.
+    const bool loaded = setup.LoadSetup(file, std::string(), false);
+    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    const int result = RunOnSetup(o, setup, cab, output);
+    if (loaded) return result;
+    const std::string damaged =
+        "the setup descriptor is damaged" +
+        (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
+        "; what was decoded before it is shown";
+    return output.Fail(kExitFailure, "tessary-info: " + PlainText(damaged), damaged);
+}
+
 // One file's run; a failure of this file does not stop the others.
 int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
     try {
         return Run(o, file, output);
+    } catch (const std::bad_alloc&) {
+        return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
-        return output.Fail(kExitFailure, std::string("tessary-info: ") + e.what(), e.what());
+        return output.Fail(kExitFailure, "tessary-info: " + PlainText(e.what()), e.what());
     } catch (...) {
         return output.Fail(kExitFailure, "tessary-info: unknown error", "unknown error");
     }

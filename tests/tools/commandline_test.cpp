@@ -1,6 +1,7 @@
 // Command-line conventions of tessary-info: --help, --version, "--", and several files at once.
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/DescriptorWriter.h"
+#include "tests/tools/ToolRun.h"
 #include "tools/CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -13,43 +14,16 @@
 
 namespace {
 
-struct ProgramRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
+using ProgramRun = ToolRun;
 
-// Started in folder dir with an argument list, so that relative names such as "-x.cab" work.
-// stdoutPath: where standard output goes instead of being captured.
+// Started in folder dir, so that relative names such as "-x.cab" work. stdoutPath: where
+// standard output goes instead of being captured.
 ProgramRun RunToolIn(const std::string& dir, const std::vector<std::string>& args,
                      const std::string& stdoutPath = "") {
-    TempDir capture;
-    const std::string outPath = stdoutPath.empty() ? capture.File("out") : stdoutPath;
-    const std::string errPath = capture.File("err");
-    std::vector<std::string> all{TESSARY_INFO_EXE};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(dir.c_str()) != 0)
-            _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ProgramRun run;
-    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto o = stdoutPath.empty() ? ReadFileBytes(outPath) : std::vector<uint8_t>();
-    const auto e = ReadFileBytes(errPath);
-    run.Out.assign(o.begin(), o.end());
-    run.Err.assign(e.begin(), e.end());
-    return run;
+    ToolRunOptions options;
+    options.Dir = dir;
+    options.StdoutPath = stdoutPath;
+    return RunToolWith(args, options);
 }
 
 void WriteDemoSetup(const std::string& path) {
