@@ -2,10 +2,10 @@
 #include "cab/cabfiles.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -13,15 +13,13 @@ namespace fs = std::filesystem;
 namespace {
 
 bool HaveCabextract() {
-    return std::system("cabextract --version >/dev/null 2>&1") == 0;
+    return RunQuietly({"cabextract", "--version"}) == 0;
 }
 
 // Every entry, listed and extracted by us, against cabextract's own extraction of the cabinet.
 void ExpectSameAsCabextract(const std::string& cabPath) {
     TempDir dir;
-    const std::string command =
-        "cabextract -q -d '" + dir.Path() + "/ref' '" + cabPath + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(RunQuietly({"cabextract", "-q", "-d", dir.Path() + "/ref", cabPath}), 0) << cabPath;
     TCABFile cab;
     ASSERT_TRUE(cab.IsCabinet(cabPath));
     cab.CABFile = cabPath;
