@@ -1,5 +1,6 @@
 #include "app/DisplayFormat.h"
 #include "app/Images.h"
+#include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
@@ -11,16 +12,13 @@
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
-#include <QTreeWidget>
+#include <QStandardItemModel>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
-// Model texts of a files row, kept so the extraction gets them byte for byte.
-constexpr int kRoleName = Qt::UserRole;
-constexpr int kRoleFolder = Qt::UserRole + 1;
-
 QString FlagsText(int32_t flags) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<uint32_t>(flags));
@@ -31,74 +29,38 @@ QString YesNo(bool value) {
     return value ? "Yes" : "No";
 }
 
-// A files row answers its icon, alignments and model texts itself. Stored as item data they
-// were seven values per row, the larger part of filling a list of many thousand files.
-class TFileRow : public QTreeWidgetItem {
-  public:
-    TFileRow(const QStringList& texts, const std::string& name, const std::string& folder)
-        : QTreeWidgetItem(texts), FName(QByteArray::fromStdString(name)),
-          FFolder(QByteArray::fromStdString(folder)) {}
-
-    [[nodiscard]] QVariant data(int column, int role) const override {
-        if (role == Qt::TextAlignmentRole && column >= 2)
-            return static_cast<int>(column == 2 ? Qt::AlignRight | Qt::AlignVCenter
-                                                : Qt::AlignCenter);
-        if (column == 0) {
-            if (role == Qt::DecorationRole) return ImageListIcon(imgFileRow);
-            if (role == kRoleName) return FName;
-            if (role == kRoleFolder) return FFolder;
-        }
-        return QTreeWidgetItem::data(column, role);
-    }
-
-  private:
-    QByteArray FName;
-    QByteArray FFolder;
-};
-
-// Adds the rows in the order of their captions, compared as the user's locale sorts text.
-void AddSorted(QTreeWidget* list, const QList<QTreeWidgetItem*>& rows) {
-    // Captions taken out once: reading them back from the items costs more than comparing.
-    std::vector<std::pair<QString, QTreeWidgetItem*>> keyed;
-    keyed.reserve(static_cast<size_t>(rows.size()));
-    for (QTreeWidgetItem* row : rows)
-        keyed.emplace_back(row->text(0), row);
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        return QString::localeAwareCompare(a.first, b.first) < 0;
+// Orders the rows by their captions, compared as the user's locale sorts text.
+void SortByCaption(std::vector<TListRow>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const TListRow& a, const TListRow& b) {
+        return QString::localeAwareCompare(a.Texts[0], b.Texts[0]) < 0;
     });
-    QList<QTreeWidgetItem*> sorted;
-    sorted.reserve(rows.size());
-    for (const auto& [caption, row] : keyed)
-        sorted << row;
-    list->addTopLevelItems(sorted);
 }
 
-int AbsoluteIndex(QTreeWidgetItem* node) {
-    if (!node) return 0;
-    QTreeWidgetItem* parent = node->parent();
-    return parent ? parent->indexOfChild(node) + 1 : 0;
+int AbsoluteIndex(const QModelIndex& node) {
+    if (!node.isValid()) return 0;
+    return node.parent().isValid() ? node.row() + 1 : 0;
 }
 } // namespace
 
 void TfrmWinCEMain::FillProjectTree() {
     const auto node = [](const QString& caption, int image) {
-        auto* item = new QTreeWidgetItem(QStringList{caption});
-        item->setIcon(0, ImageListIcon(image));
-        item->setSizeHint(0, QSize(0, 18));
+        auto* item = new QStandardItem(ImageListIcon(image), caption);
+        item->setSizeHint(QSize(0, 18));
         return item;
     };
-    QTreeWidgetItem* root = node(ToDisplay(FSetup->Project.SoftwareName), imgSetup);
-    root->addChild(node("Files", imgFiles));
-    root->addChild(node("Shortcuts", imgShortcuts));
-    root->addChild(node("Registry Entries", imgRegistry));
-    tvProject->addTopLevelItem(root);
+    QStandardItem* root = node(ToDisplay(FSetup->Project.SoftwareName), imgSetup);
+    root->appendRow(node("Files", imgFiles));
+    root->appendRow(node("Shortcuts", imgShortcuts));
+    root->appendRow(node("Registry Entries", imgRegistry));
+    FProjectNodes->appendRow(root);
     tvProject->expandAll();
 }
 
 void TfrmWinCEMain::FillProperties() {
     const TCEINFProject& project = FSetup->Project;
-    const auto row = [this](const QString& caption, const std::string& value) {
-        lvProject->addTopLevelItem(new QTreeWidgetItem(QStringList{caption, ToDisplay(value)}));
+    std::vector<TListRow> rows;
+    const auto row = [&rows](const QString& caption, const std::string& value) {
+        rows.push_back({{caption, ToDisplay(value)}});
     };
     row("Software Name", project.SoftwareName);
     row("Company", project.CompanyName);
@@ -114,6 +76,7 @@ void TfrmWinCEMain::FillProperties() {
     }
     row("Processor", ProcessorName(project.Processor));
     row("Use Setup DLL", HasSetupDll() ? "Yes" : "No");
+    FProperties->SetRows(std::move(rows));
 }
 
 bool TfrmWinCEMain::HasSetupDll() {
@@ -124,41 +87,41 @@ void TfrmWinCEMain::FillFiles() {
     const std::vector<std::optional<TCABFileEntry>> entries =
         FSetup->FindCabEntries(FCabFile->CABFileContents);
     const std::string separator = QLocale().decimalPoint().toStdString();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(FSetup->FileCount());
+    std::vector<TListRow> rows;
+    rows.reserve(static_cast<size_t>(FSetup->FileCount()));
     for (int i = 0; i < FSetup->FileCount(); ++i) {
         TCECAB_File file;
         FSetup->GetFile(i, file);
-        const std::string folder = IncludeBackslash(file.Dir);
         const std::optional<TCABFileEntry>& entry = entries[static_cast<size_t>(i)];
-        rows << new TFileRow(
-            QStringList{ToDisplay(file.Name), ToDisplay(folder),
-                        entry ? QString::fromStdString(FormatFileSize(entry->Size, separator))
-                              : "0 bytes",
-                        FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)},
-            file.Name, folder);
+        rows.push_back(
+            {{ToDisplay(file.Name), ToDisplay(IncludeBackslash(file.Dir)),
+              entry ? QString::fromStdString(FormatFileSize(entry->Size, separator)) : "0 bytes",
+              FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)},
+             imgFileRow,
+             i});
     }
-    AddSorted(lvFiles, rows);
+    SortByCaption(rows);
+    FFiles->SetRows(std::move(rows));
 }
 
 void TfrmWinCEMain::FillShortcuts() {
-    QList<QTreeWidgetItem*> rows;
+    std::vector<TListRow> rows;
     for (int i = 0; i < FSetup->ShortcutCount(); ++i) {
         TCECAB_Shortcut shortcut;
         FSetup->GetShortcut(i, shortcut);
-        auto* item =
-            new QTreeWidgetItem(QStringList{ToDisplay(shortcut.Name), ToDisplay(shortcut.FileName),
-                                            ToDisplay(IncludeBackslash(shortcut.Folder))});
-        item->setIcon(0, ImageListIcon(imgShortcutRow));
-        rows << item;
+        rows.push_back({{ToDisplay(shortcut.Name), ToDisplay(shortcut.FileName),
+                         ToDisplay(IncludeBackslash(shortcut.Folder))},
+                        imgShortcutRow,
+                        i});
     }
-    AddSorted(lvShortcuts, rows);
+    SortByCaption(rows);
+    FShortcuts->SetRows(std::move(rows));
 }
 
 void TfrmWinCEMain::tvProjectChange() {
-    const int index = AbsoluteIndex(tvProject->currentItem());
+    const int index = AbsoluteIndex(tvProject->currentIndex());
     ntbViewers->setCurrentIndex(index);
-    SetExtractEnabled(index == 1 && !lvFiles->selectedItems().isEmpty());
+    SetExtractEnabled(index == 1 && lvFiles->selectionModel()->hasSelection());
     if (!FSetupOpen || !FSetup) return;
     switch (index) {
     case 0:
@@ -177,19 +140,19 @@ void TfrmWinCEMain::tvProjectChange() {
     }
 }
 
-void TfrmWinCEMain::tvProjectCollapsing(QTreeWidgetItem*, bool& allowCollapse) {
+void TfrmWinCEMain::tvProjectCollapsing(const QModelIndex&, bool& allowCollapse) {
     allowCollapse = false;
 }
 
-void TfrmWinCEMain::tvProjectCollapsed(QTreeWidgetItem* item) {
+void TfrmWinCEMain::tvProjectCollapsed(const QModelIndex& node) {
     // Qt has no cancellable collapse; a refused one is undone at once.
     bool allow = true;
-    tvProjectCollapsing(item, allow);
-    if (!allow && item) tvProject->expandItem(item);
+    tvProjectCollapsing(node, allow);
+    if (!allow && node.isValid()) tvProject->expand(node);
 }
 
 void TfrmWinCEMain::lvFilesChange() {
-    SetExtractEnabled(!lvFiles->selectedItems().isEmpty());
+    SetExtractEnabled(lvFiles->selectionModel()->hasSelection());
 }
 
 void TfrmWinCEMain::SetExtractEnabled(bool enabled) {

@@ -31,6 +31,12 @@ class TSilentServices : public TWindowServices {
     }
     bool StartDetached(const QString&, const QStringList&) override { return false; }
     void ShowAbout(QWidget*) override {}
+    void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override {
+        ShowError(parent, caption, text);
+    }
+    std::unique_ptr<TProgress> StartProgress(QWidget*, const QString&, int) override {
+        return nullptr;
+    }
 };
 
 const std::string& LargeSetup() {

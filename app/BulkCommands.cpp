@@ -1,0 +1,5 @@
+#include "app/WinCEMain.h"
+void TfrmWinCEMain::mnuExtractAllClick() {}
+void TfrmWinCEMain::ExtractAll() {}
+void TfrmWinCEMain::mnuExportRegistryClick() {}
+void TfrmWinCEMain::ExportRegistry() {}
