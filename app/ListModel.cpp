@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QStringMatcher>
 #include <QToolTip>
 #include <algorithm>
 
@@ -67,21 +68,48 @@ TListFilter::TListFilter(TListModel* source, QObject* parent)
     : QSortFilterProxyModel(parent), FSource(source) {
     setSourceModel(source);
     setDynamicSortFilter(false);
+    // New rows: what was folded and decided belongs to the old ones. The reset reaches us
+    // before the proxy asks filterAcceptsRow about the new rows.
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { Forget(); });
+    connect(source, &QAbstractItemModel::modelReset, this, [this] {
+        const QString text = FText;
+        FText.clear();
+        SetText(text);
+    });
+}
+
+void TListFilter::Forget() {
+    FFolded.clear();
+    FAccepted.clear();
 }
 
 void TListFilter::SetText(const QString& text) {
     if (text == FText) return;
+    const int rows = FSource->rowCount();
+    const bool narrower = !FText.isEmpty() && text.contains(FText, Qt::CaseInsensitive) &&
+                          FAccepted.size() == static_cast<size_t>(rows);
     FText = text;
-    // Columns never filter, so only the rows are looked at again.
-    invalidateRowsFilter();
+    if (!text.isEmpty()) {
+        if (FFolded.size() != static_cast<size_t>(rows)) {
+            FFolded.clear();
+            FFolded.reserve(static_cast<size_t>(rows));
+            for (int row = 0; row < rows; ++row)
+                FFolded.push_back(FSource->Row(row).Texts.join('\n').toCaseFolded());
+        }
+        if (!narrower) FAccepted.assign(static_cast<size_t>(rows), 1);
+        const QStringMatcher matcher(text.toCaseFolded(), Qt::CaseSensitive);
+        for (size_t row = 0; row < FAccepted.size(); ++row)
+            if (FAccepted[row]) FAccepted[row] = matcher.indexIn(FFolded[row]) >= 0;
+    }
+    // One layout change for the whole list: filtering row by row would announce every gap
+    // between the kept rows on its own, and the view relays itself out for each.
+    invalidate();
 }
 
 bool TListFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
     if (FText.isEmpty() || parent.isValid()) return true;
-    const QStringList& texts = FSource->Row(row).Texts;
-    return std::any_of(texts.begin(), texts.end(), [this](const QString& text) {
-        return text.contains(FText, Qt::CaseInsensitive);
-    });
+    return row >= 0 && static_cast<size_t>(row) < FAccepted.size() &&
+           FAccepted[static_cast<size_t>(row)];
 }
 
 bool TCellTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

@@ -49,6 +49,8 @@ class TListModel : public QAbstractTableModel {
 };
 
 // Keeps the rows of which any cell contains the filter text, ignoring case, in source order.
+// Each row's texts are case-folded once, when filtering is first asked for; a longer text that
+// contains the previous one only looks again at the rows still shown.
 class TListFilter : public QSortFilterProxyModel {
   public:
     explicit TListFilter(TListModel* source, QObject* parent = nullptr);
@@ -60,8 +62,12 @@ class TListFilter : public QSortFilterProxyModel {
     [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
 
   private:
+    void Forget();
+
     TListModel* FSource;
     QString FText;
+    std::vector<QString> FFolded; // per source row: its cells, case-folded, joined by a newline
+    std::vector<char> FAccepted;  // per source row, for FText
 };
 
 // Shows a cell's whole text as its tool tip when the column is too narrow for it; a tool tip
