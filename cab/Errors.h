@@ -13,3 +13,15 @@ class EStreamError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// Memory ran out while reading: said as such, never taken for "not a setup".
+class EOutOfMemory : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// An entry larger than the reader allows; the message gives its size.
+class ETooLarge : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};

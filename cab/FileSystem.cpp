@@ -18,3 +18,7 @@ std::string EntryFolderPart(const std::string& entryName) {
         if (c == '\\' || c == '/') c = kPathSeparator;
     return folder;
 }
+
+bool OpenSafeFile(TSafeFile& file, const std::string& path) {
+    return file.Open(FolderPart(path), {}, FileNamePart(path));
+}

@@ -2,8 +2,10 @@
 // The operating system's file handles and desktop paths, as the cabinet reader uses them.
 #include "cab/DateTime.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
@@ -34,6 +36,45 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 bool DeleteFileName(const std::string& path);
 // Creates a folder with all its missing parents; the result is not checked by callers.
 bool ForceDirectories(const std::string& path);
+
+// A file written where it was meant to go and nowhere else. The folders below a chosen base are
+// created one at a time, and a component that is a link (a reparse point on Windows) or not a
+// folder is refused; the bytes go to a temporary file in the target folder, which Commit renames
+// over the target. A target that exists and is not a regular file (a link, a device, a FIFO, a
+// folder) is refused and left untouched. Discarded unless committed.
+class TSafeFile {
+  public:
+    TSafeFile() = default;
+    ~TSafeFile();
+    TSafeFile(const TSafeFile&) = delete;
+    TSafeFile& operator=(const TSafeFile&) = delete;
+
+    // base is taken as given (empty is the current folder); folders are created below it.
+    [[nodiscard]] bool Open(const std::string& base, const std::vector<std::string>& folders,
+                            const std::string& name);
+    [[nodiscard]] bool Write(const void* data, size_t count);
+    // Stamps the last-write time (when given), closes and renames into place.
+    [[nodiscard]] bool Commit(const TDateTime* localTime);
+    void Discard();
+    // The target's desktop path, and what went wrong, naming the path.
+    [[nodiscard]] const std::string& Path() const { return FPath; }
+    [[nodiscard]] const std::string& Error() const { return FError; }
+    [[nodiscard]] std::intptr_t Handle() const { return FHandle; }
+
+  private:
+    bool Fail(const std::string& what);
+    std::intptr_t FHandle = -1;
+    std::intptr_t FFolder = -1; // the target folder, held open where the system allows
+    std::string FFolderPath;
+    std::string FName;
+    std::string FTempName;
+    std::string FPath;
+    std::string FError;
+};
+// The longest desktop path the system takes, in bytes.
+[[nodiscard]] size_t MaxDesktopPath();
+// Splits a path into base folder and name and opens it as a TSafeFile with no folders between.
+[[nodiscard]] bool OpenSafeFile(TSafeFile& file, const std::string& path);
 
 // The part after the last separator.
 [[nodiscard]] std::string FileNamePart(const std::string& path);

@@ -1,6 +1,9 @@
 #include "cab/FileSystem.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -124,12 +127,166 @@ bool ForceDirectories(const std::string& path) {
     std::string dir = path;
     if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
     if (dir.size() < 3 || DirectoryExists(dir)) return true;
-    const size_t cut = dir.find_last_of(kPathSeparator);
-    if (cut != std::string::npos) {
-        const std::string parent = dir.substr(0, cut);
-        if (parent != dir && !parent.empty()) ForceDirectories(parent);
+    // From the first missing folder down, one component at a time, without recursion.
+    size_t cut = dir.size();
+    std::vector<size_t> missing;
+    while (cut != std::string::npos && cut >= 3 && !DirectoryExists(dir.substr(0, cut))) {
+        missing.push_back(cut);
+        cut = cut == 0 ? std::string::npos : dir.find_last_of("/", cut - 1);
     }
-    return ::mkdir(dir.c_str(), 0755) == 0 || DirectoryExists(dir);
+    bool made = true;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        const std::string prefix = dir.substr(0, *it);
+        made = ::mkdir(prefix.c_str(), 0755) == 0 || DirectoryExists(prefix);
+    }
+    return made;
+}
+
+size_t MaxDesktopPath() {
+    return PATH_MAX - 1;
+}
+
+namespace {
+
+int OpenFolder(int at, const char* name, int extra) {
+    int fd;
+    do
+        fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extra);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// What stands at name inside the folder, without following a link: 0 nothing, else st_mode.
+mode_t KindAt(int folder, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+    return st.st_mode;
+}
+
+std::string NotRegularText(const std::string& path, mode_t mode) {
+    if (S_ISLNK(mode)) return path + " is a link; it was left as it is";
+    if (S_ISDIR(mode)) return path + " is a folder; it was left as it is";
+    return path + " is not a regular file; it was left as it is";
+}
+
+} // namespace
+
+TSafeFile::~TSafeFile() {
+    Discard();
+}
+
+bool TSafeFile::Fail(const std::string& what) {
+    FError = what;
+    Discard();
+    return false;
+}
+
+bool TSafeFile::Open(const std::string& base, const std::vector<std::string>& folders,
+                     const std::string& name) {
+    Discard();
+    FError.clear();
+    FFolderPath = base.empty() ? std::string(".") : base;
+    FPath = base;
+    for (const std::string& folder : folders) {
+        if (!FPath.empty() && FPath.back() != '/') FPath += '/';
+        FPath += folder;
+    }
+    if (!FPath.empty() && FPath.back() != '/') FPath += '/';
+    FPath += name;
+    FName = name;
+    if (FPath.size() > MaxDesktopPath())
+        return Fail("the path is longer than the system allows (" + std::to_string(FPath.size()) +
+                    " bytes)");
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return Fail(FPath + " is not a file name");
+
+    int folder = OpenFolder(AT_FDCWD, FFolderPath.c_str(), 0);
+    if (folder < 0) return Fail("cannot open folder " + FFolderPath + ": " + std::strerror(errno));
+    FFolder = folder;
+    // One component at a time, never through a link: only the folder the caller chose is
+    // taken as it stands.
+    for (const std::string& part : folders) {
+        if (part.empty() || part == ".") continue;
+        FFolderPath += '/';
+        FFolderPath += part;
+        if (part == ".." || part.find('/') != std::string::npos)
+            return Fail(FFolderPath + " is not a folder name");
+        if (::mkdirat(folder, part.c_str(), 0755) != 0 && errno != EEXIST)
+            return Fail("cannot create folder " + FFolderPath + ": " + std::strerror(errno));
+        const int next = OpenFolder(folder, part.c_str(), O_NOFOLLOW);
+        if (next < 0) {
+            const int error = errno;
+            const mode_t kind = KindAt(folder, part);
+            if (S_ISLNK(kind)) return Fail(FFolderPath + " is a link, not a folder; refused");
+            if (error == ENOTDIR) return Fail(FFolderPath + " is not a folder; refused");
+            return Fail("cannot open folder " + FFolderPath + ": " + std::strerror(error));
+        }
+        ::close(folder);
+        folder = next;
+        FFolder = folder;
+    }
+    if (const mode_t kind = KindAt(folder, name); kind != 0 && !S_ISREG(kind))
+        return Fail(NotRegularText(FPath, kind));
+
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char temp[64];
+        std::snprintf(temp, sizeof temp, ".tessary-%ld-%u.tmp", static_cast<long>(::getpid()),
+                      counter++);
+        int fd;
+        do
+            fd = ::openat(folder, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return Fail("cannot create " + FPath + ": " + std::strerror(errno));
+        FTempName = temp;
+        FHandle = ClaimHandle(fd);
+        if (FHandle == -1) return Fail("cannot create " + FPath + ": " + std::strerror(errno));
+        return true;
+    }
+    return Fail("cannot create a temporary file beside " + FPath);
+}
+
+bool TSafeFile::Write(const void* data, size_t count) {
+    if (FHandle == -1) return false;
+    const auto* p = static_cast<const char*>(data);
+    while (count > 0) {
+        const auto chunk = static_cast<unsigned int>(count > (1u << 30) ? (1u << 30) : count);
+        if (WriteFileHandle(FHandle, p, chunk) != chunk)
+            return Fail("cannot write " + FPath + ": " + std::strerror(errno));
+        p += chunk;
+        count -= chunk;
+    }
+    return true;
+}
+
+bool TSafeFile::Commit(const TDateTime* localTime) {
+    if (FHandle == -1) return false;
+    if (localTime) (void)SetFileHandleTime(FHandle, *localTime);
+    const int fd = static_cast<int>(FHandle);
+    FHandle = -1;
+    if (::close(fd) != 0) return Fail("cannot write " + FPath + ": " + std::strerror(errno));
+    const int folder = static_cast<int>(FFolder);
+    // Looked at again: something may have been put there while the data was written.
+    if (const mode_t kind = KindAt(folder, FName); kind != 0 && !S_ISREG(kind))
+        return Fail(NotRegularText(FPath, kind));
+    if (::renameat(folder, FTempName.c_str(), folder, FName.c_str()) != 0)
+        return Fail("cannot write " + FPath + ": " + std::strerror(errno));
+    FTempName.clear();
+    ::close(folder);
+    FFolder = -1;
+    return true;
+}
+
+void TSafeFile::Discard() {
+    if (FHandle != -1) ::close(static_cast<int>(FHandle));
+    FHandle = -1;
+    if (FFolder != -1) {
+        if (!FTempName.empty()) ::unlinkat(static_cast<int>(FFolder), FTempName.c_str(), 0);
+        ::close(static_cast<int>(FFolder));
+    }
+    FFolder = -1;
+    FTempName.clear();
 }
 
 std::string ExpandFileName(const std::string& path) {

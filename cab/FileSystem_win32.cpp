@@ -1,5 +1,7 @@
 #include "cab/FileSystem.h"
 
+#include <atomic>
+#include <cstdio>
 #include <fcntl.h>
 #include <windows.h>
 
@@ -143,12 +145,149 @@ bool ForceDirectories(const std::string& path) {
     std::string dir = path;
     if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
     if (dir.size() < 3 || DirectoryExists(dir)) return true;
-    const size_t cut = dir.find_last_of("\\/");
-    if (cut != std::string::npos) {
-        const std::string parent = dir.substr(0, cut);
-        if (parent != dir && !parent.empty()) ForceDirectories(parent);
+    // From the first missing folder down, one component at a time, without recursion.
+    size_t cut = dir.size();
+    std::vector<size_t> missing;
+    while (cut != std::string::npos && cut >= 3 && !DirectoryExists(dir.substr(0, cut))) {
+        missing.push_back(cut);
+        cut = cut == 0 ? std::string::npos : dir.find_last_of("\\/", cut - 1);
     }
-    return CreateDirectoryA(dir.c_str(), nullptr) != FALSE || DirectoryExists(dir);
+    bool made = true;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        const std::string prefix = dir.substr(0, *it);
+        made = CreateDirectoryA(prefix.c_str(), nullptr) != FALSE || DirectoryExists(prefix);
+    }
+    return made;
+}
+
+size_t MaxDesktopPath() {
+    return MAX_PATH - 1;
+}
+
+namespace {
+
+std::string NotRegularText(const std::string& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return path + " is a link; it was left as it is";
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return path + " is a folder; it was left as it is";
+    return path + " is not a regular file; it was left as it is";
+}
+
+bool IsRegular(DWORD attributes) {
+    return !(attributes &
+             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+}
+
+} // namespace
+
+TSafeFile::~TSafeFile() {
+    Discard();
+}
+
+bool TSafeFile::Fail(const std::string& what) {
+    FError = what;
+    Discard();
+    return false;
+}
+
+bool TSafeFile::Open(const std::string& base, const std::vector<std::string>& folders,
+                     const std::string& name) {
+    Discard();
+    FError.clear();
+    FFolderPath = base.empty() ? std::string(".") : base;
+    FPath = base;
+    for (const std::string& folder : folders) {
+        if (!FPath.empty() && FPath.back() != '\\' && FPath.back() != '/') FPath += '\\';
+        FPath += folder;
+    }
+    if (!FPath.empty() && FPath.back() != '\\' && FPath.back() != '/') FPath += '\\';
+    FPath += name;
+    FName = name;
+    if (FPath.size() > MaxDesktopPath())
+        return Fail("the path is longer than the system allows (" + std::to_string(FPath.size()) +
+                    " bytes)");
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("\\/:") != std::string::npos)
+        return Fail(FPath + " is not a file name");
+    const DWORD baseAttributes = Attributes(FFolderPath);
+    if (baseAttributes == INVALID_FILE_ATTRIBUTES || !(baseAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail("cannot open folder " + FFolderPath + ": " + LastSystemErrorText());
+    // One component at a time; a reparse point is never walked through. Only the folder the
+    // caller chose is taken as it stands.
+    for (const std::string& part : folders) {
+        if (part.empty() || part == ".") continue;
+        if (FFolderPath.back() != '\\' && FFolderPath.back() != '/') FFolderPath += '\\';
+        FFolderPath += part;
+        if (part == ".." || part.find_first_of("\\/:") != std::string::npos)
+            return Fail(FFolderPath + " is not a folder name");
+        DWORD a = Attributes(FFolderPath);
+        if (a == INVALID_FILE_ATTRIBUTES) {
+            if (!CreateDirectoryA(FFolderPath.c_str(), nullptr) &&
+                GetLastError() != ERROR_ALREADY_EXISTS)
+                return Fail("cannot create folder " + FFolderPath + ": " + LastSystemErrorText());
+            a = Attributes(FFolderPath);
+        }
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT))
+            return Fail(FFolderPath + " is a link, not a folder; refused");
+        if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY))
+            return Fail(FFolderPath + " is not a folder; refused");
+    }
+    const std::string target = FFolderPath + "\\" + name;
+    if (const DWORD a = Attributes(target); a != INVALID_FILE_ATTRIBUTES && !IsRegular(a))
+        return Fail(NotRegularText(FPath, a));
+
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char temp[64];
+        std::snprintf(temp, sizeof temp, ".tessary-%lu-%u.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId()), counter++);
+        const std::string tempPath = FFolderPath + "\\" + temp;
+        const HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
+        if (h == INVALID_HANDLE_VALUE)
+            return Fail("cannot create " + FPath + ": " + LastSystemErrorText());
+        FTempName = tempPath;
+        FHandle = ClaimHandle(h);
+        if (FHandle == -1) return Fail("cannot create " + FPath + ": " + LastSystemErrorText());
+        return true;
+    }
+    return Fail("cannot create a temporary file beside " + FPath);
+}
+
+bool TSafeFile::Write(const void* data, size_t count) {
+    if (FHandle == -1) return false;
+    const auto* p = static_cast<const char*>(data);
+    while (count > 0) {
+        const auto chunk = static_cast<unsigned int>(count > (1u << 30) ? (1u << 30) : count);
+        if (WriteFileHandle(FHandle, p, chunk) != chunk)
+            return Fail("cannot write " + FPath + ": " + LastSystemErrorText());
+        p += chunk;
+        count -= chunk;
+    }
+    return true;
+}
+
+bool TSafeFile::Commit(const TDateTime* localTime) {
+    if (FHandle == -1) return false;
+    if (localTime) (void)SetFileHandleTime(FHandle, *localTime);
+    const HANDLE h = AsHandle(FHandle);
+    FHandle = -1;
+    if (!CloseHandle(h)) return Fail("cannot write " + FPath + ": " + LastSystemErrorText());
+    const std::string target = FFolderPath + "\\" + FName;
+    // Looked at again: something may have been put there while the data was written.
+    if (const DWORD a = Attributes(target); a != INVALID_FILE_ATTRIBUTES && !IsRegular(a))
+        return Fail(NotRegularText(FPath, a));
+    if (!MoveFileExA(FTempName.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return Fail("cannot write " + FPath + ": " + LastSystemErrorText());
+    FTempName.clear();
+    return true;
+}
+
+void TSafeFile::Discard() {
+    if (FHandle != -1) CloseHandle(AsHandle(FHandle));
+    FHandle = -1;
+    if (!FTempName.empty()) DeleteFileA(FTempName.c_str());
+    FTempName.clear();
 }
 
 std::string ExpandFileName(const std::string& path) {

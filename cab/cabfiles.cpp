@@ -4,6 +4,8 @@
 #include "cab/FileSystem.h"
 #include "cab/fdi.h"
 
+#include "cab/Errors.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
@@ -33,14 +35,31 @@ struct TCABRun {
     TCABFile* Cabinet = nullptr;  // the object whose run this is
     TCABFile* Progress = nullptr; // the object reporting progress, once a file is taken
     std::exception_ptr Error;     // the first exception raised inside a callback
+    std::string BadDate;          // listing: the first entry whose date did not convert
+    size_t Index = 0;             // copy-file notifications so far: the entry's listing index
+    bool Taken = false;           // a name-wanted entry was taken; later ones of the name are not
     // The target file of an extraction to a file, until it is complete.
-    std::string OpenTarget;
-    fdi::INT_PTR OpenHandle = 0;
-    bool OpenHandleClosed = false;
+    TSafeFile Target;
+    fdi::INT_PTR TargetHandle = 0;
+    // The sink of the entry being extracted in an ExtractEntries run, and its entry.
+    TEntrySink* Sink = nullptr;
+    const TCABFileEntry* SinkEntry = nullptr;
 
     static TCABRun& Current() {
         static TCABRun run;
         return run;
+    }
+    void Reset() {
+        Active = ToStream = Taken = false;
+        Stream = nullptr;
+        Cabinet = Progress = nullptr;
+        Error = nullptr;
+        BadDate.clear();
+        Index = 0;
+        Target.Discard();
+        TargetHandle = 0;
+        Sink = nullptr;
+        SinkEntry = nullptr;
     }
 
     static void* Alloc(unsigned long cb) { return std::malloc(cb ? cb : 1); }
@@ -53,19 +72,13 @@ struct TCABRun {
     static int Close(fdi::INT_PTR hf);
     static long Seek(fdi::INT_PTR hf, long dist, int seekType);
     static fdi::INT_PTR Notify(fdi::FDINOTIFICATIONTYPE type, fdi::FDINOTIFICATION* n);
-    static fdi::INT_PTR CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n);
+    static fdi::INT_PTR CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, size_t index);
     static fdi::INT_PTR CloseFileInfo(const fdi::FDINOTIFICATION& n);
 
     bool IsStream(fdi::INT_PTR hf) const { return ToStream && hf == kStreamHandle; }
+    bool IsSink(fdi::INT_PTR hf) const { return Sink && hf == kStreamHandle; }
     void Fail(std::exception_ptr e) {
         if (!Error) Error = std::move(e);
-    }
-    void DiscardTarget() {
-        if (OpenTarget.empty()) return;
-        if (!OpenHandleClosed) CloseFileHandle(OpenHandle);
-        DeleteFileName(OpenTarget);
-        OpenTarget.clear();
-        OpenHandle = 0;
     }
 };
 
@@ -75,6 +88,7 @@ unsigned int TCABRun::Read(fdi::INT_PTR hf, void* pv, unsigned int cb) {
         const int64_t n = run.Stream->Read(pv, cb);
         return n < 0 ? static_cast<unsigned int>(-1) : static_cast<unsigned int>(n);
     }
+    if (run.IsSink(hf)) return static_cast<unsigned int>(-1);
     return ReadFileHandle(hf, pv, cb);
 }
 
@@ -84,6 +98,13 @@ unsigned int TCABRun::Write(fdi::INT_PTR hf, const void* pv, unsigned int cb) {
         if (run.IsStream(hf)) {
             if (run.Stream->Write(pv, cb) != static_cast<int64_t>(cb))
                 return static_cast<unsigned int>(-1);
+        } else if (run.IsSink(hf)) {
+            if (!run.Sink->Write(pv, cb)) return static_cast<unsigned int>(-1);
+        } else if (hf == run.TargetHandle && run.TargetHandle != 0) {
+            if (!run.Target.Write(pv, cb)) {
+                ReportError("Error", run.Target.Error());
+                return static_cast<unsigned int>(-1);
+            }
         } else if (WriteFileHandle(hf, pv, cb) != cb) {
             ReportError("Error", LastSystemErrorText());
             return static_cast<unsigned int>(-1);
@@ -104,7 +125,16 @@ unsigned int TCABRun::Write(fdi::INT_PTR hf, const void* pv, unsigned int cb) {
 int TCABRun::Close(fdi::INT_PTR hf) {
     TCABRun& run = Current();
     if (run.IsStream(hf)) return 0;
-    if (hf == run.OpenHandle) run.OpenHandleClosed = true;
+    if (run.IsSink(hf)) {
+        run.Sink = nullptr;
+        return 0;
+    }
+    // A target that failed part way: its temporary file goes, nothing replaces the target.
+    if (hf == run.TargetHandle && run.TargetHandle != 0) {
+        run.Target.Discard();
+        run.TargetHandle = 0;
+        return 0;
+    }
     if (CloseFileHandle(hf) != 0) {
         ReportError("Error", LastSystemErrorText());
         return -1;
@@ -120,6 +150,7 @@ long TCABRun::Seek(fdi::INT_PTR hf, long dist, int seekType) {
                                                           : TSeekOrigin::End;
         return static_cast<long>(run.Stream->Seek(dist, origin));
     }
+    if (run.IsSink(hf)) return -1;
     const long pos = SeekFileHandle(hf, dist, seekType);
     if (pos == -1) ReportError("Error", LastSystemErrorText());
     return pos;
@@ -129,7 +160,8 @@ fdi::INT_PTR TCABRun::Notify(fdi::FDINOTIFICATIONTYPE type, fdi::FDINOTIFICATION
     TCABRun& run = Current();
     // Nothing may be thrown through the library's code: keep it and end the run.
     try {
-        if (type == fdi::fdintCOPY_FILE) return CopyFile(*static_cast<TCABFile*>(n->pv), *n);
+        if (type == fdi::fdintCOPY_FILE)
+            return CopyFile(*static_cast<TCABFile*>(n->pv), *n, run.Index++);
         if (type == fdi::fdintCLOSE_FILE_INFO) return CloseFileInfo(*n);
         return 0;
     } catch (...) {
@@ -138,18 +170,41 @@ fdi::INT_PTR TCABRun::Notify(fdi::FDINOTIFICATIONTYPE type, fdi::FDINOTIFICATION
     }
 }
 
-fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n) {
+fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, size_t index) {
     TCABRun& run = Current();
     const std::string name = n.psz1 ? n.psz1 : "";
     if (cab.Mode == TCABMode::List) {
-        TCABFileEntry entry;
+        TCABFileEntry& entry = cab.CABFileContents.Add();
         entry.Name = name;
-        entry.Date = DosDateTimeToDateTime(n.date, n.time);
         entry.Size = static_cast<int32_t>(n.cb);
-        cab.CABFileContents.Add() = std::move(entry);
+        // Every entry is listed; the first invalid date is raised when the listing is done.
+        try {
+            entry.Date = DosDateTimeToDateTime(n.date, n.time);
+        } catch (const EConvertError& e) {
+            if (!run.Error) {
+                run.BadDate = name;
+                run.Fail(std::make_exception_ptr(EConvertError(
+                    std::string(e.what()) + " (the stored date of entry " + name + ")")));
+            }
+        }
         return 0;
     }
-    if (!SameTextAscii(name, cab.WantedEntry)) return 0;
+    if (cab.Mode == TCABMode::ExtractEntries) {
+        const auto& items = cab.CABFileContents.Items();
+        if (index >= items.size() || !cab.OpenSink) return 0;
+        TEntrySink* sink = (*cab.OpenSink)(index, items[index]);
+        if (!sink) return 0;
+        run.Sink = sink;
+        run.SinkEntry = &items[index];
+        cab.CurrentFileName = FileNamePart(items[index].Name);
+        cab.BytesWritten = 0;
+        cab.CurrentFileSize = static_cast<int32_t>(n.cb);
+        run.Progress = &cab;
+        return kStreamHandle;
+    }
+    // Only the first entry of the wanted name: later ones of the same name are other files.
+    if (run.Taken || !SameTextAscii(name, cab.WantedEntry)) return 0;
+    run.Taken = true;
 
     fdi::INT_PTR handle = kStreamHandle;
     std::string target;
@@ -157,23 +212,28 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n) {
         const std::string destFile = FileNamePart(cab.DestName);
         if (!IsSafeEntryName(name) || destFile.empty() || destFile == "." || destFile == "..")
             return -1;
+        std::vector<std::string> folders;
+        size_t start = 0;
+        while (start < name.size()) {
+            const size_t end = name.find_first_of("\\/", start);
+            if (end == std::string::npos) break;
+            folders.push_back(name.substr(start, end - start));
+            start = end + 1;
+        }
         std::string base = cab.TargetPath;
         if (!base.empty() && base.back() != kPathSeparator) base += kPathSeparator;
-        const std::string folder = EntryFolderPart(name);
-        target = base + folder + destFile;
-        ForceDirectories(base.empty() ? ExpandFileName(folder.empty() ? "." : folder)
-                                      : base + folder);
+        target = base + EntryFolderPart(name) + destFile;
+        // The chosen folder is taken as it stands; below it, TSafeFile follows no link.
+        if (!cab.TargetPath.empty()) (void)ForceDirectories(cab.TargetPath);
         bool allow = true;
-        if (FileExists(target)) {
-            if (cab.OnOverWriteFile) cab.OnOverWriteFile(&cab, target, allow);
-            if (allow) DeleteFileName(target);
-        }
+        if (FileExists(target) && cab.OnOverWriteFile) cab.OnOverWriteFile(&cab, target, allow);
         if (!allow) return 0;
-        handle = CreateFileHandle(target);
-        if (handle == -1) return -1;
-        run.OpenTarget = target;
-        run.OpenHandle = handle;
-        run.OpenHandleClosed = false;
+        if (!run.Target.Open(cab.TargetPath, folders, destFile)) {
+            ReportError("Error", run.Target.Error());
+            return -1;
+        }
+        handle = run.Target.Handle();
+        run.TargetHandle = handle;
     }
     cab.CurrentFileName = FileNamePart(target);
     cab.BytesWritten = 0;
@@ -185,18 +245,30 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n) {
 fdi::INT_PTR TCABRun::CloseFileInfo(const fdi::FDINOTIFICATION& n) {
     TCABRun& run = Current();
     if (run.ToStream) return 1;
+    if (run.IsSink(n.hf)) {
+        TEntrySink* sink = run.Sink;
+        run.Sink = nullptr;
+        return sink->Finish(*run.SinkEntry) ? 1 : -1;
+    }
     // A file whose stored date is invalid must not stay behind half-finished.
     const TDateTime stamp = DosDateTimeToDateTime(n.date, n.time);
-    SetFileHandleTime(n.hf, stamp);
-    run.OpenHandleClosed = true;
-    const int closed = CloseFileHandle(n.hf);
-    if (closed != 0) {
-        ReportError("Error", LastSystemErrorText());
+    if (n.hf != run.TargetHandle || run.TargetHandle == 0) return -1;
+    run.TargetHandle = 0;
+    if (!run.Target.Commit(&stamp)) {
+        ReportError("Error", run.Target.Error());
         return -1;
     }
-    run.OpenTarget.clear();
-    run.OpenHandle = 0;
     return 1;
+}
+
+bool TMemorySink::Write(const void* data, size_t count) {
+    if (count > FCap - Data.size()) {
+        FOverflowed = true;
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    Data.insert(Data.end(), p, p + count);
+    return true;
 }
 
 TCABFile::TCABFile(void* owner) : FOwner(owner) {}
@@ -238,7 +310,7 @@ int32_t TCABFile::ProcessCabinet() {
                        TCABRun::Close, TCABRun::Seek, fdi::cpu80386, &erf);
     if (!context) return -1;
 
-    run = TCABRun{};
+    run.Reset();
     run.Active = true;
     run.ToStream = Mode == TCABMode::ExtractToStream;
     run.Stream = run.ToStream ? TargetStream : nullptr;
@@ -259,10 +331,9 @@ int32_t TCABFile::ProcessCabinet() {
                 result = 0;
         }
     }
-    run.DiscardTarget();
     if (!library.Destroy(context)) result = -1;
     std::exception_ptr error = run.Error;
-    run = TCABRun{};
+    run.Reset();
     if (error) std::rethrow_exception(error);
     return result;
 }
@@ -279,6 +350,21 @@ bool TCABFile::ExtractToStream(TStream& stream, const std::string& entryName) {
     Mode = TCABMode::ExtractToStream;
     TargetStream = &stream;
     return ProcessCabinet() == 0;
+}
+
+bool TCABFile::ExtractEntries(const TOpenEntrySink& open) {
+    Mode = TCABMode::ExtractEntries;
+    OpenSink = &open;
+    const bool done = [&] {
+        try {
+            return ProcessCabinet() == 0;
+        } catch (...) {
+            OpenSink = nullptr;
+            throw;
+        }
+    }();
+    OpenSink = nullptr;
+    return done;
 }
 
 bool TCABFile::ExtractEntry(const std::string& entryName, const std::string& destName) {

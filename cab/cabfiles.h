@@ -20,15 +20,15 @@ class ECABFileError : public std::runtime_error {
 
 enum class TCompressionType { typNone, typMSZIP, typLZX };
 enum class TLZXMemory { lzxLowest, lzxLower, lzxLow, lzxMedium, lzxHigh, lzxHigher, lzxHighest };
-enum class TCABMode { List, ExtractToStream, ExtractToFile };
+enum class TCABMode { List, ExtractToStream, ExtractToFile, ExtractEntries };
 
 class TCABFileEntry {
   public:
     std::string Name;         // as stored; may hold a relative folder ("sub\file.txt")
     std::string InternalName; // setup building only
     int32_t Size = 0;         // uncompressed size
-    TDateTime Date;
-    std::string RelPath; // setup building only
+    TDateTime Date;           // all zero when the stored date or time is not valid
+    std::string RelPath;      // setup building only
 };
 
 class TCABFileContents {
@@ -44,6 +44,36 @@ class TCABFileContents {
   private:
     TCABFile* FOwner;
     std::vector<TCABFileEntry> FItems;
+};
+
+// Where the bytes of one entry go in an ExtractEntries run.
+class TEntrySink {
+  public:
+    virtual ~TEntrySink() = default;
+    // False ends the run (a full disk, a size cap passed).
+    [[nodiscard]] virtual bool Write(const void* data, size_t count) = 0;
+    // The entry is complete; false ends the run.
+    [[nodiscard]] virtual bool Finish(const TCABFileEntry& entry) = 0;
+};
+
+// Gives the sink for the entry at that index of the listing, or null to skip it. The sink must
+// live until its Finish or the end of the run.
+using TOpenEntrySink = std::function<TEntrySink*(size_t index, const TCABFileEntry& entry)>;
+
+// Keeps an entry's bytes in memory, up to a cap; an entry that would pass it ends the run.
+class TMemorySink : public TEntrySink {
+  public:
+    explicit TMemorySink(size_t cap) : FCap(cap) {}
+    [[nodiscard]] bool Write(const void* data, size_t count) override;
+    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return FFinished = true; }
+    [[nodiscard]] bool Overflowed() const { return FOverflowed; }
+    [[nodiscard]] bool Finished() const { return FFinished; }
+    std::vector<uint8_t> Data;
+
+  private:
+    size_t FCap;
+    bool FOverflowed = false;
+    bool FFinished = false;
 };
 
 using TCompressProgress = std::function<void(TCABFile* sender, int32_t pos, int32_t tot)>;
@@ -69,14 +99,20 @@ class TCABFile {
 
     // The file can be opened and the cabinet library recognises it.
     [[nodiscard]] bool IsCabinet(const std::string& path);
-    // Refills CABFileContents from CABFile. The date conversion error of an entry passes out.
+    // Refills CABFileContents from CABFile. Every entry is listed; then the date conversion
+    // error of the first entry with an invalid date passes out, naming that entry.
     void ListContents();
-    // Writes the named entry's bytes at the stream's position. An entry that does not exist
-    // writes nothing and still answers true.
+    // Writes the bytes of the first entry of that name (ignoring case) at the stream's
+    // position. An entry that does not exist writes nothing and still answers true.
     [[nodiscard]] bool ExtractToStream(TStream& stream, const std::string& entryName);
-    // Writes the named entry below TargetPath under the file-name part of destName. An entry
-    // whose name would leave TargetPath is refused (false), nothing written.
+    // Writes the first entry of that name below TargetPath under the file-name part of
+    // destName, through TSafeFile. An entry whose name would leave TargetPath is refused
+    // (false), nothing written.
     [[nodiscard]] bool ExtractEntry(const std::string& entryName, const std::string& destName);
+    // Every entry of the last listing that open takes, each to its own sink, in one run over
+    // the cabinet in cabinet order (a folder is decompressed once, however many of its entries
+    // are taken). True when the run completed.
+    [[nodiscard]] bool ExtractEntries(const TOpenEntrySink& open);
     // One run over CABFile in the current mode: 0 success, -1 failure.
     int32_t ProcessCabinet();
 
@@ -89,6 +125,7 @@ class TCABFile {
     std::string DestName;
     TCABMode Mode = TCABMode::List;
     TStream* TargetStream = nullptr;
+    const TOpenEntrySink* OpenSink = nullptr;
     std::string CurrentFileName;
     int32_t CurrentFileSize = 0;
     int32_t BytesWritten = 0;

@@ -11,24 +11,25 @@
 
 namespace {
 
-// An entry stored with a folder would land in that folder below the destination's; the user
-// chose one path, so the bytes go there and nowhere else.
-bool ExtractToExactPath(TCABFile& cabinet, const TCABFileEntry& entry, const std::string& dest) {
-    bool written = false;
-    try {
-        TFileWriteStream out(dest);
-        written = cabinet.ExtractToStream(out, entry.Name) && out.Size() == entry.Size;
-        if (written) SetFileHandleTime(out.Handle(), entry.Date);
-        written = out.Close() && written;
-    } catch (const EStreamError&) {
+// Writes one entry to the exact path the user chose, never through a link and never over
+// anything but a regular file; the target appears only when complete.
+class TExactFileSink : public TEntrySink {
+  public:
+    TSafeFile File;
+    std::string Error;
+    bool Done = false;
+    bool Write(const void* data, size_t count) override {
+        if (File.Write(data, count)) return true;
+        Error = File.Error();
         return false;
-    } catch (...) {
-        DeleteFileName(dest);
-        throw;
     }
-    if (!written) DeleteFileName(dest);
-    return written;
-}
+    bool Finish(const TCABFileEntry& entry) override {
+        const bool stamped = entry.Date.Year != 0;
+        Done = File.Commit(stamped ? &entry.Date : nullptr);
+        if (!Done) Error = File.Error();
+        return Done;
+    }
+};
 
 } // namespace
 
@@ -116,15 +117,42 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                        const std::function<bool(const std::string&)>& accept) {
     // The listing stays outside the protection: its date conversion error reaches the caller.
     cabinet.ListContents();
-    try {
-        for (const TCABFileEntry& entry : cabinet.CABFileContents.Items()) {
-            if (!accept(entry.Name)) continue;
-            (void)cabinet.ExtractToStream(stream, entry.Name);
-            return true;
+    const auto& items = cabinet.CABFileContents.Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+        const TCABFileEntry& entry = items[i];
+        bool accepted = false;
+        try {
+            accepted = accept(entry.Name);
+        } catch (...) {
+            return false;
         }
-    } catch (...) {
+        if (!accepted) continue;
+        // Judged from the listing before anything is decompressed, and held while it is.
+        const auto size = static_cast<uint32_t>(entry.Size);
+        if (size > kMaxDescriptorSize) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
+        try {
+            TMemorySink sink(kMaxDescriptorSize);
+            // Only this entry: later entries of the same name are not part of the descriptor.
+            (void)cabinet.ExtractEntries(
+                [&](size_t index, const TCABFileEntry&) { return index == i ? &sink : nullptr; });
+            if (sink.Overflowed()) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
+            if (!sink.Data.empty())
+                (void)stream.Write(sink.Data.data(), static_cast<int64_t>(sink.Data.size()));
+        } catch (const ETooLarge&) {
+            throw;
+        } catch (const std::bad_alloc&) {
+            throw EOutOfMemory("Out of memory reading the setup descriptor " + entry.Name);
+        } catch (...) {
+        }
+        return true;
     }
     return false;
+}
+
+std::string DescriptorTooLargeText(const std::string& name, uint64_t size) {
+    return "The setup descriptor " + name + " is " + std::to_string(size) +
+           " bytes; a descriptor larger than " + std::to_string(kMaxDescriptorSize) +
+           " bytes is not read";
 }
 
 bool TCESetupBase::LoadDescriptorFromCabinet() {
@@ -154,6 +182,71 @@ bool TCESetupBase::ExtractFile(const std::string& fileName, const std::string& f
     return ExtractFileChecked(fileName, folder, destPath).Outcome != TExtractOutcome::Exception;
 }
 
+std::vector<int> TCESetupBase::RowEntries(const TCABFileContents& listing) {
+    std::vector<int> result(Files.size(), -1);
+    if (Files.empty()) return result;
+    std::unordered_map<int32_t, int> entryOfNumber;
+    const auto& items = listing.Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+        // An entry whose number does not convert stands for no file; the others still count.
+        try {
+            if (IsDescriptorEntry(items[i].Name)) continue;
+            const int32_t number = EntryNumber(items[i].Name);
+            if (number == 999 || number < 0) continue;
+            entryOfNumber.emplace(number, static_cast<int>(i));
+        } catch (const EConvertError&) {
+        }
+    }
+    for (size_t row = 0; row < Files.size(); ++row)
+        if (const auto found = entryOfNumber.find(Files[row].Id); found != entryOfNumber.end())
+            result[row] = found->second;
+    return result;
+}
+
+TExtractResult TCESetupBase::ExtractRowTo(int entry, const std::string& destPath) {
+    TExtractResult result;
+    TExactFileSink sink;
+    if (!OpenSafeFile(sink.File, destPath)) {
+        result.Outcome = TExtractOutcome::Failed;
+        result.Message = sink.File.Error();
+        return result;
+    }
+    const bool ran = Cabinet->ExtractEntries([&](size_t index, const TCABFileEntry&) {
+        return static_cast<int>(index) == entry ? &sink : nullptr;
+    });
+    if (ran && sink.Done) {
+        result.Outcome = TExtractOutcome::Extracted;
+        return result;
+    }
+    result.Outcome = TExtractOutcome::Failed;
+    result.Message =
+        !sink.Error.empty()
+            ? sink.Error
+            : "cannot read " + Cabinet->CABFileContents.Item(entry).Name + " from the cabinet";
+    return result;
+}
+
+TExtractResult TCESetupBase::ExtractRow(size_t row, const std::string& destPath) {
+    TExtractResult result;
+    if (row >= Files.size() || !Cabinet) return result;
+    try {
+        Cabinet->ListContents();
+        const int entry = RowEntries(Cabinet->CABFileContents)[row];
+        if (entry < 0) return result;
+        return ExtractRowTo(entry, destPath);
+    } catch (const std::bad_alloc&) {
+        result.Outcome = TExtractOutcome::Exception;
+        result.Message = "Out of memory";
+    } catch (const std::exception& e) {
+        result.Outcome = TExtractOutcome::Exception;
+        result.Message = e.what();
+    } catch (...) {
+        result.Outcome = TExtractOutcome::Exception;
+        result.Message = "Unknown error";
+    }
+    return result;
+}
+
 TExtractResult TCESetupBase::ExtractFileChecked(const std::string& fileName,
                                                 const std::string& folder,
                                                 const std::string& destPath) {
@@ -162,28 +255,21 @@ TExtractResult TCESetupBase::ExtractFileChecked(const std::string& fileName,
     try {
         Cabinet->ListContents();
         Cabinet->TargetPath = FolderPart(destPath);
-        // First row per id, as a scan from row 0 would find it.
-        std::unordered_map<int32_t, size_t> rowOfId;
-        rowOfId.reserve(Files.size());
-        for (size_t i = 0; i < Files.size(); ++i)
-            rowOfId.emplace(Files[i].Id, i);
+        // The first row of that name and folder that has an entry; the entry is that row's
+        // own, the same one whose size the files view shows.
+        const std::vector<int> entries = RowEntries(Cabinet->CABFileContents);
         const std::string wantedName = DeviceFileNamePart(fileName);
         const std::string wantedFolder = IncludeBackslash(folder);
-        for (const TCABFileEntry& entry : Cabinet->CABFileContents.Items()) {
-            if (IsDescriptorEntry(entry.Name)) continue;
-            const int32_t number = EntryNumber(entry.Name);
-            if (number == 999) continue;
-            const auto row = rowOfId.find(number);
-            if (row == rowOfId.end()) continue;
-            const TCEINFFile& file = Files[row->second];
+        for (size_t row = 0; row < Files.size(); ++row) {
+            if (entries[row] < 0) continue;
+            const TCEINFFile& file = Files[row];
             if (!SameTextAscii(wantedName, file.Name)) continue;
             if (!SameTextAscii(wantedFolder, IncludeBackslash(file.Dir))) continue;
-            const bool written = EntryFolderPart(entry.Name).empty()
-                                     ? Cabinet->ExtractEntry(entry.Name, FileNamePart(destPath))
-                                     : ExtractToExactPath(*Cabinet, entry, destPath);
-            result.Outcome = written ? TExtractOutcome::Extracted : TExtractOutcome::Failed;
-            break;
+            return ExtractRowTo(entries[row], destPath);
         }
+    } catch (const std::bad_alloc&) {
+        result.Outcome = TExtractOutcome::Exception;
+        result.Message = "Out of memory";
     } catch (const std::exception& e) {
         result.Outcome = TExtractOutcome::Exception;
         result.Message = e.what();

@@ -10,7 +10,12 @@
 #include <vector>
 
 class TCABFile;
+class TCABFileContents;
 class TStream;
+
+// No real descriptor comes near this; a larger one is refused before it is decompressed.
+constexpr uint32_t kMaxDescriptorSize = 64u << 20;
+[[nodiscard]] std::string DescriptorTooLargeText(const std::string& name, uint64_t size);
 
 // Setup building is not part of the viewer; the object exists so the model keeps its shape.
 class TCECabBuilder {
@@ -23,7 +28,8 @@ class TCECabBuilder {
 enum class TExtractOutcome {
     Extracted, // the entry was written to the destination
     NotFound,  // no cabinet entry belongs to that file and folder; nothing written
-    Failed,    // the entry was found but could not be written; nothing left behind
+    Failed,    // the entry was found but could not be written; nothing left behind; Message
+               // says why, naming the file
     Exception  // the listing or the walk raised; Message says why
 };
 
@@ -90,6 +96,12 @@ class TCESetupBase {
     [[nodiscard]] virtual TExtractResult ExtractFileChecked(const std::string& fileName,
                                                             const std::string& folder,
                                                             const std::string& destPath);
+    // Writes the row's own entry (the first whose number is the row's Id) to destPath.
+    [[nodiscard]] TExtractResult ExtractRow(size_t row, const std::string& destPath);
+    // For every row of Files, the index in the listing of its own entry: the first entry whose
+    // number is the row's Id, leaving out the descriptor, the setup DLL and entries whose
+    // number does not convert. -1 for a row without one.
+    [[nodiscard]] std::vector<int> RowEntries(const TCABFileContents& listing);
     // Slot 7: the file is a cabinet and this handler finds its descriptor in it.
     [[nodiscard]] virtual bool IsSetupCabinet(const std::string& cabinetPath);
     // Slot 8: the descriptor was found and parsed.
@@ -125,9 +137,12 @@ class TCESetupBase {
     ReplaceText(const std::string& text, const std::string& oldText, const std::string& newText);
 
   protected:
-    // The walk both handlers share: list, then extract the first entry accept takes.
+    // The walk both handlers share: list, then extract the first entry accept takes, and only
+    // that entry. Raises ETooLarge for an entry over kMaxDescriptorSize and EOutOfMemory.
     [[nodiscard]] bool FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                            const std::function<bool(const std::string&)>& accept);
+    // Writes the entry at that index of Cabinet's listing to destPath through a TSafeFile.
+    [[nodiscard]] TExtractResult ExtractRowTo(int entry, const std::string& destPath);
     // Both handlers: FindDescriptor on Cabinet into memory, then ParseDescriptor from it.
     [[nodiscard]] bool LoadDescriptorFromCabinet();
 };

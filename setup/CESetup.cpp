@@ -1,5 +1,7 @@
 #include "setup/CESetup.h"
 
+#include "cab/Errors.h"
+
 #include "setup/SetupFuncs.h"
 #include "setup/SetupINF.h"
 #include "setup/SetupXML.h"
@@ -64,6 +66,11 @@ TExtractResult TCESetup::ExtractFileChecked(const std::string& fileName, const s
     return handler->ExtractFileChecked(fileName, folder, destPath);
 }
 
+bool TCESetup::IsDescriptorEntry(const std::string& entryName) {
+    TCESetupBase* handler = Handler();
+    return handler ? handler->IsDescriptorEntry(entryName) : true;
+}
+
 std::vector<std::pair<const TCABFileEntry*, size_t>>
 TCESetup::FileEntries(const TCABFileContents& listing) {
     std::vector<std::pair<const TCABFileEntry*, size_t>> result;
@@ -74,11 +81,15 @@ TCESetup::FileEntries(const TCABFileContents& listing) {
     for (size_t i = 0; i < Files.size(); ++i)
         rowOfId.emplace(Files[i].Id, i);
     for (const TCABFileEntry& entry : listing.Items()) {
-        if (handler->IsDescriptorEntry(entry.Name)) continue;
-        const int32_t number = EntryNumber(entry.Name);
-        if (number == 999) continue;
-        const auto row = rowOfId.find(number);
-        if (row != rowOfId.end()) result.emplace_back(&entry, row->second);
+        // An entry whose number does not convert stands for no file; the walk goes on.
+        try {
+            if (handler->IsDescriptorEntry(entry.Name)) continue;
+            const int32_t number = EntryNumber(entry.Name);
+            if (number == 999) continue;
+            const auto row = rowOfId.find(number);
+            if (row != rowOfId.end()) result.emplace_back(&entry, row->second);
+        } catch (const EConvertError&) {
+        }
     }
     return result;
 }
@@ -109,20 +120,12 @@ std::vector<std::optional<TCABFileEntry>> TCESetup::FindCabEntries() {
 std::vector<std::optional<TCABFileEntry>>
 TCESetup::FindCabEntries(const TCABFileContents& listing) {
     std::vector<std::optional<TCABFileEntry>> result(Files.size());
+    if (!Handler()) return result;
     try {
-        // A row's entry is the one Extract writes for it: the first entry, in cabinet order,
-        // whose row has the same name and the same folder. Names alone would give every file
-        // of a name the first one's size when several folders hold files of that name.
-        const auto key = [](const std::string& name, const std::string& dir) {
-            return UpperCaseAscii(name) + '\n' + UpperCaseAscii(IncludeBackslash(dir));
-        };
-        std::unordered_map<std::string, const TCABFileEntry*> byPath;
-        for (const auto& [entry, row] : FileEntries(listing))
-            byPath.emplace(key(Files[row].Name, Files[row].Dir), entry);
-        for (size_t i = 0; i < Files.size(); ++i) {
-            const auto found = byPath.find(key(DeviceFileNamePart(Files[i].Name), Files[i].Dir));
-            if (found != byPath.end()) result[i] = *found->second;
-        }
+        // A row's entry is the one Extract writes for it: its own, by number.
+        const std::vector<int> entries = RowEntries(listing);
+        for (size_t i = 0; i < Files.size(); ++i)
+            if (entries[i] >= 0) result[i] = listing.Item(entries[i]);
     } catch (...) {
         result.assign(Files.size(), std::nullopt);
     }

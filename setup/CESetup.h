@@ -35,6 +35,8 @@ class TCESetup : public TCESetupBase {
     [[nodiscard]] TExtractResult ExtractFileChecked(const std::string& fileName,
                                                     const std::string& folder,
                                                     const std::string& destPath) override;
+    // The chosen handler's rule; every entry without one.
+    [[nodiscard]] bool IsDescriptorEntry(const std::string& entryName) override;
     // The cabinet entry of the model file with that name (the folder is not compared).
     [[nodiscard]] std::optional<TCABFileEntry> FindCabEntry(const std::string& fileName);
     // The entry Extract writes for every row of Files (same name and folder), in row order,

@@ -1,7 +1,7 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
-#include "tools/ExtractAll.h"
+#include "setup/ExtractAll.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
@@ -114,8 +114,12 @@ int Run(const Options& o) {
             return kExitFailure;
         }
     }
-    if (const auto it = o.Values.find("--extract-all"); it != o.Values.end())
-        return ExtractAllFiles(setup, it->second, std::cerr) ? 0 : kExitFailure;
+    if (const auto it = o.Values.find("--extract-all"); it != o.Values.end()) {
+        const TExtractAllReport report = ExtractAllFiles(setup, it->second);
+        for (const TExtractAllIssue& issue : report.Refused)
+            std::cerr << ExtractAllIssueText(issue, it->second) << '\n';
+        return report.Refused.empty() ? 0 : kExitFailure;
+    }
     if (o.Json) {
         std::cout << SetupToJson(setup, cab).dump() << '\n';
         return 0;

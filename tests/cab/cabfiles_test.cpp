@@ -202,10 +202,10 @@ TEST(CabFile, NonCabinetListsNothingAndFailsExtraction) {
     EXPECT_EQ(cab.ProcessCabinet(), -1);
 }
 
-TEST(CabFile, InvalidStoredDateReachesTheCaller) {
+TEST(CabFile, InvalidStoredDateReachesTheCallerNamingItsEntryAfterEveryEntryIsListed) {
     TempDir dir;
-    auto cabinet =
-        BuildCabinet({{"good.txt", Bytes("g")}, {"bad.txt", Bytes("b")}}, FixtureCompression::None);
+    auto cabinet = BuildCabinet({{"good.txt", Bytes("g")}, {"bad.txt", Bytes("b")}, {"z", {}}},
+                                FixtureCompression::None);
     TCABFile cab;
     cab.CABFile = dir.File("d.cab");
 
@@ -215,9 +215,11 @@ TEST(CabFile, InvalidStoredDateReachesTheCaller) {
         cab.ListContents();
         FAIL() << "no error";
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Invalid argument to date encode");
+        EXPECT_STREQ(e.what(),
+                     "Invalid argument to date encode (the stored date of entry bad.txt)");
     }
-    EXPECT_EQ(cab.CABFileContents.Count(), 1) << "entries before the bad one stay";
+    ASSERT_EQ(cab.CABFileContents.Count(), 3) << "entries after the bad one are listed too";
+    EXPECT_EQ(cab.CABFileContents.Item(1).Date, TDateTime{}) << "an invalid date stays zero";
 
     PatchEntryDateTime(cabinet, 1, (20 << 9) | (2 << 5) | 30, 0); // 30 February
     WriteFileBytes(cab.CABFile, cabinet);
@@ -229,7 +231,8 @@ TEST(CabFile, InvalidStoredDateReachesTheCaller) {
         cab.ListContents();
         FAIL() << "no error";
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Invalid argument to time encode");
+        EXPECT_STREQ(e.what(),
+                     "Invalid argument to time encode (the stored date of entry bad.txt)");
     }
 
     // Extracting the bad entry to a file fails with the error and leaves nothing behind.

@@ -127,7 +127,8 @@ TEST(SetupIdentification, InvalidStoredDateReachesTheCallerOfIsSetupCabinet) {
         (void)setup.IsSetupCabinet(dir.File("date.cab"));
         FAIL() << "no error";
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Invalid argument to date encode");
+        EXPECT_STREQ(e.what(), "Invalid argument to date encode (the stored date of entry "
+                               "APP.001)");
     }
 }
 
@@ -236,9 +237,9 @@ TEST(SetupExtraction, EachRowAnswersTheEntryExtractWritesForIt) {
     for (size_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(bulk[i]) << i;
         const std::string out = dir.File("out" + std::to_string(i));
-        ASSERT_EQ(s.setup.ExtractFileChecked(s.setup.Files[i].Name, s.setup.Files[i].Dir, out)
-                      .Outcome,
-                  TExtractOutcome::Extracted)
+        ASSERT_EQ(
+            s.setup.ExtractFileChecked(s.setup.Files[i].Name, s.setup.Files[i].Dir, out).Outcome,
+            TExtractOutcome::Extracted)
             << i;
         EXPECT_EQ(fs::file_size(out), static_cast<uintmax_t>(bulk[i]->Size)) << i;
     }

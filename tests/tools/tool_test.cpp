@@ -1,7 +1,7 @@
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
-#include "tools/ExtractAll.h"
+#include "setup/ExtractAll.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
