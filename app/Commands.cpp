@@ -38,7 +38,7 @@ QString FailureText(const TExtractResult& result, const QString& name, const QSt
 }
 } // namespace
 
-template <typename TCommand> void TfrmWinCEMain::Guarded(TCommand command) {
+void TfrmWinCEMain::Guarded(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& e) {

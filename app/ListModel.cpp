@@ -1,6 +1,7 @@
 #include "app/ListModel.h"
 
 #include "app/Images.h"
+#include "app/TextConv.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -8,6 +9,62 @@
 #include <QStringMatcher>
 #include <QToolTip>
 #include <algorithm>
+
+int ImageOf(TIconKind icon) {
+    switch (icon) {
+    case TIconKind::None:
+        return -1;
+    case TIconKind::Setup:
+        return imgSetup;
+    case TIconKind::Files:
+        return imgFiles;
+    case TIconKind::Shortcuts:
+        return imgShortcuts;
+    case TIconKind::Registry:
+        return imgRegistry;
+    case TIconKind::Key:
+        return imgRegKey;
+    case TIconKind::FileRow:
+        return imgFileRow;
+    case TIconKind::ShortcutRow:
+        return imgShortcutRow;
+    case TIconKind::StringValue:
+        return imgRegString;
+    case TIconKind::NumberValue:
+        return imgRegNumber;
+    }
+    return -1;
+}
+
+namespace {
+TListRow ListRow(const TPage& page, const TRow& row) {
+    TListRow listed;
+    listed.Source = static_cast<int>(row.Source);
+    for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size(); ++column) {
+        if (!page.Columns[column].Listed) continue;
+        const TCell& cell = row.Cells[column];
+        if (listed.Texts.isEmpty()) listed.Image = ImageOf(cell.Icon);
+        listed.Texts << ToDisplay(cell.Text);
+    }
+    return listed;
+}
+} // namespace
+
+std::vector<TListRow> ListRows(const TPage& page) {
+    std::vector<TListRow> rows;
+    rows.reserve(page.Rows.size());
+    for (const TRow& row : page.Rows)
+        rows.push_back(ListRow(page, row));
+    return rows;
+}
+
+std::vector<TListRow> ListRows(const TPage& page, const std::vector<size_t>& indices) {
+    std::vector<TListRow> rows;
+    rows.reserve(indices.size());
+    for (const size_t index : indices)
+        if (index < page.Rows.size()) rows.push_back(ListRow(page, page.Rows[index]));
+    return rows;
+}
 
 TListModel::TListModel(std::vector<TListColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), FColumns(std::move(columns)) {}

@@ -3,6 +3,8 @@
 // rows are built once when a setup opens and only read afterwards. A filter proxy narrows a
 // list to the rows containing a text without reordering them, and a delegate shows the whole
 // text of a cell that its column cuts.
+#include "report/Page.h"
+
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 #include <QStringList>
@@ -23,6 +25,14 @@ struct TListRow {
     int Image = -1;    // image list index shown in the first column; -1 for none
     int Source = -1;   // index of the record in the setup model this row shows
 };
+
+// The image list index of an icon kind; -1 for none.
+[[nodiscard]] int ImageOf(TIconKind icon);
+// The rows of a page as the window lists them: the listed columns' texts, converted for the
+// screen, in the page's order.
+[[nodiscard]] std::vector<TListRow> ListRows(const TPage& page);
+// The same for the rows of a page that a tree node lists, in the node's order.
+[[nodiscard]] std::vector<TListRow> ListRows(const TPage& page, const std::vector<size_t>& rows);
 
 class TListModel : public QAbstractTableModel {
   public:

@@ -1,11 +1,9 @@
 #include "app/RegistryTree.h"
 
-#include "app/DisplayFormat.h"
 #include "app/Images.h"
 #include "app/ListModel.h"
 #include "app/RegistryKeyModel.h"
-#include "app/TextConv.h"
-#include "setup/CECAB.h"
+#include "setup/CABData.h"
 
 #include <QHeaderView>
 #include <QTreeView>
@@ -79,10 +77,7 @@ void TRegistryTree::Fill(const TCESetupBase& setup) {
     Clear();
     TFlagScope changing(FChanging);
     try {
-        FRows.reserve(setup.RegValues.size());
-        for (const TCEINFRegValue& value : setup.RegValues)
-            FRows.push_back({value.Name, value.Data, value.DataType});
-        FKeys->Build(setup);
+        FKeys->SetPages(BuildRegistryPages(setup));
         FNodeRegistry = FKeys->IndexOf(TRegistryKeyModel::kDeviceRegistry);
         FNodeClassesRoot = FKeys->IndexOf(FKeys->RootNode(kRootClassesRoot));
         FNodeCurrentUser = FKeys->IndexOf(FKeys->RootNode(kRootCurrentUser));
@@ -101,7 +96,6 @@ void TRegistryTree::Clear() {
     TFlagScope changing(FChanging);
     FValues->Clear();
     FKeys->Clear();
-    FRows.clear();
 }
 
 std::string TRegistryTree::RegistryNodePath(const QModelIndex& node) const {
@@ -134,18 +128,7 @@ void TRegistryTree::tvRegistryChange(const QModelIndex& current) {
 }
 
 void TRegistryTree::FillValueList(const QModelIndex& node) {
-    std::vector<TListRow> rows;
-    for (const int index : FKeys->Values(FKeys->NodeOf(node))) {
-        if (index < 0 || static_cast<size_t>(index) >= FRows.size()) continue;
-        const TRow& row = FRows[static_cast<size_t>(index)];
-        const bool text = row.DataType == kTypeString || row.DataType == kTypeMultiString;
-        rows.push_back(
-            {{row.Name.empty() ? QStringLiteral("(Default)") : ToDisplay(row.Name),
-              QString::fromStdString(RegistryTypeName(row.DataType)), ToDisplay(row.Data)},
-             text ? imgRegString : imgRegNumber,
-             index});
-    }
-    FValues->SetRows(std::move(rows));
+    FValues->SetRows(ListRows(FKeys->Pages().Values, FKeys->Values(FKeys->NodeOf(node))));
 }
 
 void TRegistryTree::tvRegistryCollapsing(const QModelIndex& node, bool& allowCollapse) const {

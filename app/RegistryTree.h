@@ -59,12 +59,6 @@ class TRegistryTree : public QObject {
     [[nodiscard]] TListFilter* ValueFilter() const { return FValueFilter; }
 
   private:
-    struct TRow {
-        std::string Name;
-        std::string Data;
-        int DataType = 0;
-    };
-
     void OnCollapsed(const QModelIndex& node);
     void FillValueList(const QModelIndex& node);
 
@@ -73,6 +67,5 @@ class TRegistryTree : public QObject {
     TRegistryKeyModel* FKeys;
     TListModel* FValues;
     TListFilter* FValueFilter;
-    std::vector<TRow> FRows; // the model's registry values, in model order
     bool FChanging = false;
 };

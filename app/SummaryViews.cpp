@@ -1,10 +1,10 @@
-#include "app/DisplayFormat.h"
 #include "app/Images.h"
 #include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "cab/cabfiles.h"
+#include "report/SetupPages.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
@@ -15,68 +15,55 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <algorithm>
-#include <cstdio>
+#include <numeric>
 #include <vector>
 
 namespace {
-QString FlagsText(int32_t flags) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<uint32_t>(flags));
-    return buffer;
-}
-
-QString YesNo(bool value) {
-    return value ? "Yes" : "No";
-}
-
-// Orders the rows by their captions, compared as the user's locale sorts text.
-void SortByCaption(std::vector<TListRow>& rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](const TListRow& a, const TListRow& b) {
-        return QString::localeAwareCompare(a.Texts[0], b.Texts[0]) < 0;
-    });
-}
-
 int AbsoluteIndex(const QModelIndex& node) {
     if (!node.isValid()) return 0;
     return node.parent().isValid() ? node.row() + 1 : 0;
 }
+
+// The window sorts as the user's locale compares the texts it shows.
+std::vector<size_t> LocaleOrder(const std::vector<std::string>& captions) {
+    std::vector<QString> shown;
+    shown.reserve(captions.size());
+    for (const std::string& caption : captions)
+        shown.push_back(ToDisplay(caption));
+    std::vector<size_t> order(captions.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&shown](size_t a, size_t b) {
+        return QString::localeAwareCompare(shown[a], shown[b]) < 0;
+    });
+    return order;
+}
+
+TReportOptions WindowOptions() {
+    TReportOptions options;
+    options.DecimalSeparator = QLocale().decimalPoint().toStdString();
+    options.Order = LocaleOrder;
+    return options;
+}
 } // namespace
 
 void TfrmWinCEMain::FillProjectTree() {
-    const auto node = [](const QString& caption, int image) {
-        auto* item = new QStandardItem(ImageListIcon(image), caption);
+    const TTreePage tree = BuildProjectTree(*FSetup);
+    std::vector<QStandardItem*> items;
+    items.reserve(tree.Nodes.size());
+    for (const TTreeNode& node : tree.Nodes) {
+        auto* item = new QStandardItem(ImageListIcon(ImageOf(node.Icon)), ToDisplay(node.Caption));
         item->setSizeHint(QSize(0, 18));
-        return item;
-    };
-    QStandardItem* root = node(ToDisplay(FSetup->Project.SoftwareName), imgSetup);
-    root->appendRow(node("Files", imgFiles));
-    root->appendRow(node("Shortcuts", imgShortcuts));
-    root->appendRow(node("Registry Entries", imgRegistry));
-    FProjectNodes->appendRow(root);
+        items.push_back(item);
+        if (node.Parent == kNoNode)
+            FProjectNodes->appendRow(item);
+        else
+            items[node.Parent]->appendRow(item);
+    }
     tvProject->expandAll();
 }
 
 void TfrmWinCEMain::FillProperties() {
-    const TCEINFProject& project = FSetup->Project;
-    std::vector<TListRow> rows;
-    const auto row = [&rows](const QString& caption, const std::string& value) {
-        rows.push_back({{caption, ToDisplay(value)}});
-    };
-    row("Software Name", project.SoftwareName);
-    row("Company", project.CompanyName);
-    row("Install Directory", project.InstallDir);
-    if (project.CE4Plus == 1) {
-        row("Platform Name", project.PlatformName);
-        row("Platform Min Version", project.PlatformMinVersion);
-        row("Platform Max Version", project.PlatformMaxVersion);
-    } else {
-        row("Unsupported Devices", project.UnsupportedDevices);
-        row("Min Version", project.MinVersion);
-        row("Max Version", project.MaxVersion);
-    }
-    row("Processor", ProcessorName(project.Processor));
-    row("Use Setup DLL", HasSetupDll() ? "Yes" : "No");
-    FProperties->SetRows(std::move(rows));
+    FProperties->SetRows(ListRows(BuildPropertiesPage(*FSetup, FCabFile->CABFileContents)));
 }
 
 bool TfrmWinCEMain::HasSetupDll() {
@@ -84,38 +71,11 @@ bool TfrmWinCEMain::HasSetupDll() {
 }
 
 void TfrmWinCEMain::FillFiles() {
-    const std::vector<std::optional<TCABFileEntry>> entries =
-        FSetup->FindCabEntries(FCabFile->CABFileContents);
-    const std::string separator = QLocale().decimalPoint().toStdString();
-    std::vector<TListRow> rows;
-    rows.reserve(static_cast<size_t>(FSetup->FileCount()));
-    for (int i = 0; i < FSetup->FileCount(); ++i) {
-        TCECAB_File file;
-        FSetup->GetFile(i, file);
-        const std::optional<TCABFileEntry>& entry = entries[static_cast<size_t>(i)];
-        rows.push_back(
-            {{ToDisplay(file.Name), ToDisplay(IncludeBackslash(file.Dir)),
-              entry ? QString::fromStdString(FormatFileSize(entry->Size, separator)) : "0 bytes",
-              FlagsText(file.Flags), YesNo(file.ActiveX), YesNo(file.Shared)},
-             imgFileRow,
-             i});
-    }
-    SortByCaption(rows);
-    FFiles->SetRows(std::move(rows));
+    FFiles->SetRows(ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowOptions())));
 }
 
 void TfrmWinCEMain::FillShortcuts() {
-    std::vector<TListRow> rows;
-    for (int i = 0; i < FSetup->ShortcutCount(); ++i) {
-        TCECAB_Shortcut shortcut;
-        FSetup->GetShortcut(i, shortcut);
-        rows.push_back({{ToDisplay(shortcut.Name), ToDisplay(shortcut.FileName),
-                         ToDisplay(IncludeBackslash(shortcut.Folder))},
-                        imgShortcutRow,
-                        i});
-    }
-    SortByCaption(rows);
-    FShortcuts->SetRows(std::move(rows));
+    FShortcuts->SetRows(ListRows(BuildShortcutsPage(*FSetup, WindowOptions())));
 }
 
 void TfrmWinCEMain::tvProjectChange() {

@@ -5,6 +5,7 @@
 #include "cab/ErrorReporter.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -96,7 +97,7 @@ class TfrmWinCEMain : public QMainWindow {
     void ExtractAll();
     void ExportRegistry();
     // Catches whatever the command throws and shows it; nothing reaches the event loop.
-    template <typename TCommand> void Guarded(TCommand command);
+    void Guarded(const std::function<void()>& command);
     // The folder dialogs start in: the open cabinet's, else the home folder.
     [[nodiscard]] QString DialogFolder() const;
     // The view of the page shown now (the value list on the "Registry" page).

@@ -1,7 +1,12 @@
 #include "tools/Json.h"
 
 #include "cab/cabfiles.h"
+#include "report/Records.h"
+#include "report/RegistryPages.h"
+#include "report/SetupPages.h"
 #include "setup/CESetup.h"
+
+#include <numeric>
 
 using nlohmann::ordered_json;
 
@@ -22,97 +27,77 @@ std::string Latin1ToUtf8(const std::string& text) {
 
 namespace {
 
-// Rows are built in place: initializer lists would copy every value once more, which shows on
-// setups of many thousand files.
-class Row {
-  public:
-    // Reserved: the ordered map's keys are const, so growing it copies every member.
-    Row() : FValue(ordered_json::object()) {
-        FValue.get_ref<ordered_json::object_t&>().reserve(16);
-    }
-    template <class T> Row& Add(const char* key, T&& value) {
-        FValue.get_ref<ordered_json::object_t&>().emplace(key, std::forward<T>(value));
-        return *this;
-    }
-    Row& Text(const char* key, const std::string& value) { return Add(key, Latin1ToUtf8(value)); }
-    ordered_json Take() { return std::move(FValue); }
-
-  private:
-    ordered_json FValue;
-};
-
-template <class Table, class Fill> ordered_json Rows(const Table& table, Fill fill) {
-    ordered_json rows = ordered_json::array();
-    auto& array = rows.get_ref<ordered_json::array_t&>();
-    array.reserve(table.size());
-    for (size_t i = 0; i < table.size(); ++i) {
-        Row row;
-        fill(row, table[i], i);
-        array.push_back(row.Take());
-    }
-    return rows;
+ordered_json ToJson(const TValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return Latin1ToUtf8(*text);
+    if (const auto* number = std::get_if<int64_t>(&value)) return *number;
+    if (const auto* flag = std::get_if<bool>(&value)) return *flag;
+    return nullptr;
 }
 
-ordered_json ProjectToJson(const TCEINFProject& p) {
-    Row row;
-    row.Add("CE4Plus", p.CE4Plus)
-        .Text("SoftwareName", p.SoftwareName)
-        .Text("HeaderAppName", p.HeaderAppName)
-        .Text("CompanyName", p.CompanyName)
-        .Text("ProgramGroup", p.ProgramGroup)
-        .Text("UnsupportedDevices", p.UnsupportedDevices)
-        .Text("InstallDir", p.InstallDir)
-        .Add("Processor", p.Processor)
-        .Text("MinVersion", p.MinVersion)
-        .Text("MaxVersion", p.MaxVersion)
-        .Text("PlatformName", p.PlatformName)
-        .Text("PlatformMinVersion", p.PlatformMinVersion)
-        .Text("PlatformMaxVersion", p.PlatformMaxVersion);
-    return row.Take();
+ordered_json ToJson(const TRecord& record) {
+    ordered_json object = ordered_json::object();
+    // Reserved: the ordered map's keys are const, so growing it copies every member.
+    auto& members = object.get_ref<ordered_json::object_t&>();
+    members.reserve(record.size());
+    for (const auto& [name, value] : record)
+        members.emplace(name, ToJson(value));
+    return object;
+}
+
+template <class Records> ordered_json ToJsonArray(const Records& records) {
+    ordered_json array = ordered_json::array();
+    auto& items = array.get_ref<ordered_json::array_t&>();
+    items.reserve(records.size());
+    for (const auto& record : records)
+        items.push_back(ToJson(record));
+    return array;
+}
+
+// The records of a page's rows in model order.
+ordered_json ModelRows(const TPage& page) {
+    ordered_json array = ordered_json::array();
+    auto& items = array.get_ref<ordered_json::array_t&>();
+    items.reserve(page.Rows.size());
+    for (const TRow* row : InModelOrder(page))
+        items.push_back(ToJson(row->Record));
+    return array;
+}
+
+// The first row field of that name on the page.
+TValue PageField(const TPage& page, const char* key) {
+    for (const TRow& row : page.Rows)
+        if (const TValue* value = FindField(row.Record, key)) return *value;
+    return {};
 }
 
 } // namespace
 
 ordered_json EntriesToJson(const TCABFile& cabinet) {
-    return Rows(cabinet.CABFileContents.Items(), [](Row& row, const TCABFileEntry& e, size_t) {
-        row.Text("Name", e.Name).Add("Size", e.Size).Add("Date", FormatDateTime(e.Date));
-    });
+    return ToJsonArray(EntryRecords(cabinet.CABFileContents));
 }
 
 ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
-    Row root;
-    root.Add("format", setup.Format == kFormatXML ? "xml" : "binary");
-    root.Add("project", ProjectToJson(setup.Project));
-    root.Add("strings", Rows(setup.Strings, [](Row& row, const TCEINFString& r, size_t) {
-                 row.Add("Id", r.Id).Text("Text", r.Text);
-             }));
-    root.Add("dirs", Rows(setup.Dirs, [](Row& row, const TCEINFDir& r, size_t) {
-                 row.Add("Id", r.Id).Text("Path", r.Path);
-             }));
-    root.Add("regpaths", Rows(setup.RegPaths, [](Row& row, const TCEINFRegPath& r, size_t) {
-                 row.Add("Id", r.Id).Add("Root", r.Root).Text("Path", r.Path);
-             }));
     // One listing serves the sizes, the setup DLL test and the entries.
     cabinet.ListContents();
-    const auto entries = setup.FindCabEntries(cabinet.CABFileContents);
-    root.Add(
-        "files", Rows(setup.Files, [&](Row& row, const TCEINFFile& r, size_t i) {
-            row.Add("Id", r.Id).Text("Dir", r.Dir).Add("FileNo", r.FileNo).Add("Flags", r.Flags);
-            row.Text("Name", r.Name);
-            if (entries[i])
-                row.Add("Size", entries[i]->Size);
-            else
-                row.Add("Size", nullptr);
-        }));
-    root.Add("regvalues", Rows(setup.RegValues, [](Row& row, const TCEINFRegValue& r, size_t) {
-                 row.Add("Id", r.Id).Add("Root", r.Root).Text("KeyPath", r.KeyPath);
-                 row.Add("DataType", r.DataType).Text("Name", r.Name).Text("Data", r.Data);
-             }));
-    root.Add("shortcuts", Rows(setup.Shortcuts, [](Row& row, const TCEINFShortcut& r, size_t) {
-                 row.Add("Id", r.Id).Text("Folder", r.Folder).Text("FileName", r.FileName);
-                 row.Text("Name", r.Name);
-             }));
-    root.Add("setupDll", HasSetupDllEntry(cabinet.CABFileContents));
-    root.Add("entries", EntriesToJson(cabinet));
-    return root.Take();
+    const TCABFileContents& listing = cabinet.CABFileContents;
+    // JSON follows the model, so the rows need no collation.
+    TReportOptions options;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
+    ordered_json root = ordered_json::object();
+    root.get_ref<ordered_json::object_t&>().reserve(10);
+    root["format"] = setup.Format == kFormatXML ? "xml" : "binary";
+    root["project"] = ToJson(ProjectRecord(setup));
+    root["strings"] = ToJsonArray(StringRecords(setup));
+    root["dirs"] = ToJsonArray(DirRecords(setup));
+    root["regpaths"] = ToJsonArray(RegPathRecords(setup));
+    root["files"] = ModelRows(BuildFilesPage(setup, listing, options));
+    root["regvalues"] = ModelRows(BuildRegistryPages(setup).Values);
+    root["shortcuts"] = ModelRows(BuildShortcutsPage(setup, options));
+    root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
+    root["entries"] = EntriesToJson(cabinet);
+    return root;
 }

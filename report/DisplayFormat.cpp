@@ -1,4 +1,4 @@
-#include "app/DisplayFormat.h"
+#include "report/DisplayFormat.h"
 
 #include <charconv>
 #include <clocale>
@@ -87,6 +87,15 @@ std::string FormatFileSize(int32_t size) {
     const std::lconv* conventions = std::localeconv();
     const char* point = conventions ? conventions->decimal_point : nullptr;
     return FormatFileSize(size, point && *point ? point : ".");
+}
+
+std::string FlagsText(int32_t flags) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text = "0x00000000";
+    auto word = static_cast<uint32_t>(flags);
+    for (size_t i = text.size(); i-- > 2; word >>= 4)
+        text[i] = digits[word & 0xF];
+    return text;
 }
 
 std::string ProcessorName(int32_t processor) {

@@ -1,6 +1,6 @@
 #pragma once
-// Display texts of the setup views: file sizes and processor names. Plain C++ without Qt, so the
-// command-line tool formats its report with the same functions as the window.
+// Display texts of the setup pages: file sizes, processor names, flag words, registry roots and
+// types. The page builders use them; front ends read the pages.
 #include <cstdint>
 #include <string>
 
@@ -22,6 +22,9 @@ struct TScaledSize {
 [[nodiscard]] std::string FormatFileSize(int32_t size, const std::string& decimalSeparator);
 // The same with the decimal separator of the C library's current LC_NUMERIC locale.
 [[nodiscard]] std::string FormatFileSize(int32_t size);
+
+// "0x" and the flag word as eight upper-case hexadecimal digits.
+[[nodiscard]] std::string FlagsText(int32_t flags);
 
 // The name of a processor type number; an empty text for numbers without one.
 [[nodiscard]] std::string ProcessorName(int32_t processor);

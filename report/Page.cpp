@@ -1,0 +1,32 @@
+#include "report/Page.h"
+
+#include <algorithm>
+#include <cstring>
+
+const TValue* FindField(const TRecord& record, const char* key) {
+    for (const auto& [name, value] : record)
+        if (std::strcmp(name, key) == 0) return &value;
+    return nullptr;
+}
+
+size_t TTreePage::Add(size_t parent, std::string caption, TIconKind icon) {
+    const size_t index = Nodes.size();
+    TTreeNode& node = Nodes.emplace_back();
+    node.Caption = std::move(caption);
+    node.Icon = icon;
+    node.Parent = parent;
+    std::vector<size_t>& siblings = parent == kNoNode ? TopLevel : Nodes[parent].Children;
+    node.Row = siblings.size();
+    siblings.push_back(index);
+    return index;
+}
+
+std::vector<const TRow*> InModelOrder(const TPage& page) {
+    std::vector<const TRow*> rows;
+    rows.reserve(page.Rows.size());
+    for (const TRow& row : page.Rows)
+        rows.push_back(&row);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const TRow* a, const TRow* b) { return a->Source < b->Source; });
+    return rows;
+}

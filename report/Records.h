@@ -1,0 +1,22 @@
+#pragma once
+// The parts of a loaded setup that no page shows but machine-readable outputs carry: the
+// header record, the string, folder and registry path tables, and the cabinet's entries.
+#include "report/Page.h"
+
+#include <vector>
+
+class TCESetupBase;
+class TCABFileContents;
+
+// CE4Plus, SoftwareName, HeaderAppName, CompanyName, ProgramGroup, UnsupportedDevices,
+// InstallDir, Processor, MinVersion, MaxVersion, PlatformName, PlatformMinVersion,
+// PlatformMaxVersion.
+[[nodiscard]] TRecord ProjectRecord(const TCESetupBase& setup);
+// Id, Text.
+[[nodiscard]] std::vector<TRecord> StringRecords(const TCESetupBase& setup);
+// Id, Path.
+[[nodiscard]] std::vector<TRecord> DirRecords(const TCESetupBase& setup);
+// Id, Root, Path.
+[[nodiscard]] std::vector<TRecord> RegPathRecords(const TCESetupBase& setup);
+// Name, Size, Date ("YYYY-MM-DD hh:mm:ss"), in cabinet order.
+[[nodiscard]] std::vector<TRecord> EntryRecords(const TCABFileContents& listing);

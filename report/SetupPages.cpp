@@ -1,0 +1,168 @@
+#include "report/SetupPages.h"
+
+#include "cab/cabfiles.h"
+#include "report/DisplayFormat.h"
+#include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+const char* YesNo(bool value) {
+    return value ? "Yes" : "No";
+}
+
+TCell Text(std::string text, TAlign align = TAlign::Left) {
+    TCell cell;
+    cell.SortKey = text;
+    cell.Text = std::move(text);
+    cell.Align = align;
+    return cell;
+}
+
+TValue Number(int64_t value) {
+    return TValue(value);
+}
+
+// Puts the rows in the order of their first cell's text.
+void SortByCaption(TPage& page, const TReportOptions& options) {
+    std::vector<std::string> captions;
+    captions.reserve(page.Rows.size());
+    for (const TRow& row : page.Rows)
+        captions.push_back(row.Cells.front().Text);
+    const std::vector<size_t> order =
+        options.Order ? options.Order(captions) : CollatedOrder(captions);
+    std::vector<TRow> sorted;
+    sorted.reserve(page.Rows.size());
+    for (const size_t index : order)
+        sorted.push_back(std::move(page.Rows[index]));
+    page.Rows = std::move(sorted);
+}
+
+} // namespace
+
+std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions) {
+    std::vector<size_t> order(captions.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::strcoll(captions[a].c_str(), captions[b].c_str()) < 0;
+    });
+    return order;
+}
+
+TTreePage BuildProjectTree(const TCESetup& setup) {
+    TTreePage tree;
+    const size_t root = tree.Add(kNoNode, setup.Project.SoftwareName, TIconKind::Setup);
+    tree.Add(root, "Files", TIconKind::Files);
+    tree.Add(root, "Shortcuts", TIconKind::Shortcuts);
+    tree.Add(root, "Registry Entries", TIconKind::Registry);
+    for (TTreeNode& node : tree.Nodes)
+        node.Expanded = true;
+    return tree;
+}
+
+TPage BuildPropertiesPage(const TCESetup& setup, const TCABFileContents& listing) {
+    TPage page;
+    page.Caption = "Windows CE Setup Properties";
+    page.Columns = {{"Property", 120, TAlign::Left, true}, {"Value", 200, TAlign::Left, true}};
+    const auto add = [&page](const char* caption, std::string value, const char* field,
+                             TValue raw) {
+        TRow& row = page.Rows.emplace_back();
+        row.Cells = {Text(caption), Text(std::move(value))};
+        row.Record.emplace_back(field, std::move(raw));
+        row.Source = page.Rows.size() - 1;
+    };
+    const TCEINFProject& p = setup.Project;
+    add("Software Name", p.SoftwareName, "SoftwareName", p.SoftwareName);
+    add("Company", p.CompanyName, "CompanyName", p.CompanyName);
+    add("Install Directory", p.InstallDir, "InstallDir", p.InstallDir);
+    if (p.CE4Plus == 1) {
+        add("Platform Name", p.PlatformName, "PlatformName", p.PlatformName);
+        add("Platform Min Version", p.PlatformMinVersion, "PlatformMinVersion",
+            p.PlatformMinVersion);
+        add("Platform Max Version", p.PlatformMaxVersion, "PlatformMaxVersion",
+            p.PlatformMaxVersion);
+    } else {
+        add("Unsupported Devices", p.UnsupportedDevices, "UnsupportedDevices",
+            p.UnsupportedDevices);
+        add("Min Version", p.MinVersion, "MinVersion", p.MinVersion);
+        add("Max Version", p.MaxVersion, "MaxVersion", p.MaxVersion);
+    }
+    add("Processor", ProcessorName(p.Processor), "Processor", Number(p.Processor));
+    const bool setupDll = HasSetupDllEntry(listing);
+    add("Use Setup DLL", YesNo(setupDll), "setupDll", setupDll);
+    return page;
+}
+
+TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
+                     const TReportOptions& options) {
+    TPage page;
+    page.Caption = "Device Files";
+    page.Columns = {{"File Name", 120, TAlign::Left, true}, {"Folder", 150, TAlign::Left, true},
+                    {"File Size", 80, TAlign::Right, true}, {"Flags", 75, TAlign::Center, true},
+                    {"ActiveX", 55, TAlign::Center, true},  {"Shared", 55, TAlign::Center, true}};
+    const std::vector<std::optional<TCABFileEntry>> entries = setup.FindCabEntries(listing);
+    const std::string separator = options.DecimalSeparator;
+    page.Rows.reserve(setup.Files.size());
+    for (size_t i = 0; i < setup.Files.size(); ++i) {
+        const TCEINFFile& model = setup.Files[i];
+        TCECAB_File file;
+        setup.GetFile(static_cast<int>(i), file);
+        const std::optional<TCABFileEntry>& entry = entries[i];
+        TRow& row = page.Rows.emplace_back();
+        row.Source = i;
+        row.Cells.reserve(6);
+        row.Cells.push_back(Text(file.Name));
+        row.Cells.back().Icon = TIconKind::FileRow;
+        row.Cells.push_back(Text(IncludeBackslash(file.Dir)));
+        TCell size;
+        if (entry)
+            size.Text = separator.empty() ? FormatFileSize(entry->Size)
+                                          : FormatFileSize(entry->Size, separator);
+        else
+            size.Text = "0 bytes";
+        size.SortKey = static_cast<int64_t>(entry ? entry->Size : 0);
+        size.Align = TAlign::Right;
+        row.Cells.push_back(std::move(size));
+        row.Cells.push_back(Text(FlagsText(file.Flags), TAlign::Center));
+        row.Cells.push_back(Text(YesNo(file.ActiveX), TAlign::Center));
+        row.Cells.push_back(Text(YesNo(file.Shared), TAlign::Center));
+        row.Record.reserve(6);
+        row.Record.emplace_back("Id", Number(model.Id));
+        row.Record.emplace_back("Dir", model.Dir);
+        row.Record.emplace_back("FileNo", Number(model.FileNo));
+        row.Record.emplace_back("Flags", Number(model.Flags));
+        row.Record.emplace_back("Name", model.Name);
+        row.Record.emplace_back("Size", entry ? Number(entry->Size) : TValue());
+    }
+    SortByCaption(page, options);
+    return page;
+}
+
+TPage BuildShortcutsPage(const TCESetup& setup, const TReportOptions& options) {
+    TPage page;
+    page.Caption = "Device Shortcuts";
+    page.Columns = {{"Title", 140, TAlign::Left, true},
+                    {"File Name", 105, TAlign::Left, true},
+                    {"Folder", 150, TAlign::Left, true}};
+    page.Rows.reserve(setup.Shortcuts.size());
+    for (size_t i = 0; i < setup.Shortcuts.size(); ++i) {
+        const TCEINFShortcut& model = setup.Shortcuts[i];
+        TCECAB_Shortcut shortcut;
+        setup.GetShortcut(static_cast<int>(i), shortcut);
+        TRow& row = page.Rows.emplace_back();
+        row.Source = i;
+        row.Cells = {Text(shortcut.Name), Text(shortcut.FileName),
+                     Text(IncludeBackslash(shortcut.Folder))};
+        row.Cells.front().Icon = TIconKind::ShortcutRow;
+        row.Record = {{"Id", Number(model.Id)},
+                      {"Folder", model.Folder},
+                      {"FileName", model.FileName},
+                      {"Name", model.Name}};
+    }
+    SortByCaption(page, options);
+    return page;
+}

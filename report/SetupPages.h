@@ -1,0 +1,46 @@
+#pragma once
+// The pages of a loaded setup: the project tree, the properties, the files and the shortcuts.
+// Each builder reads the model and one cabinet listing the caller already holds; none lists
+// the cabinet itself.
+#include "report/Page.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TCESetup;
+class TCABFileContents;
+
+// The order of captions: the permutation that sorts them, stable among equal captions.
+using TCaptionOrder = std::function<std::vector<size_t>(const std::vector<std::string>& captions)>;
+
+struct TReportOptions {
+    // The decimal separator of sizes; empty: the C library's current LC_NUMERIC.
+    std::string DecimalSeparator;
+    // Sorts the files and shortcuts by caption; empty: strcoll, the C library's LC_COLLATE.
+    TCaptionOrder Order;
+};
+
+// Stable sort of the captions with strcoll.
+[[nodiscard]] std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions);
+
+// Node indices of the project tree: the absolute index is the page index.
+inline constexpr size_t kProjectNodeSetup = 0;
+inline constexpr size_t kProjectNodeFiles = 1;
+inline constexpr size_t kProjectNodeShortcuts = 2;
+inline constexpr size_t kProjectNodeRegistry = 3;
+
+// The setup's name with "Files", "Shortcuts" and "Registry Entries" below it, all expanded.
+[[nodiscard]] TTreePage BuildProjectTree(const TCESetup& setup);
+
+// "Windows CE Setup Properties": "Property" and "Value" rows in the design's order. Each row's
+// record holds the model field it shows ("SoftwareName", ..., "Processor") or "setupDll".
+[[nodiscard]] TPage BuildPropertiesPage(const TCESetup& setup, const TCABFileContents& listing);
+
+// "Device Files", sorted by caption. Records: Id, Dir, FileNo, Flags (the whole flag word),
+// Name, Size (null when no cabinet entry belongs to the row).
+[[nodiscard]] TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
+                                   const TReportOptions& options = {});
+
+// "Device Shortcuts", sorted by caption. Records: Id, Folder, FileName, Name.
+[[nodiscard]] TPage BuildShortcutsPage(const TCESetup& setup, const TReportOptions& options = {});

@@ -1,0 +1,96 @@
+// Display texts: file sizes at the unit boundaries, rounding, processor names, flag words,
+// registry roots and types.
+#include "report/DisplayFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+TEST(FormatFileSize, SizesAtTheUnitBoundaries) {
+    const struct {
+        int32_t Size;
+        const char* Text;
+    } cases[] = {{0, "0 bytes"},
+                 {1, "1 bytes"},
+                 {1023, "1023 bytes"},
+                 {1024, "1 KB"},
+                 {1536, "1.5 KB"},
+                 {1100, "1.1 KB"},
+                 {1075, "1.0 KB"},
+                 {2047, "2.0 KB"},
+                 {1048575, "1024.0 KB"},
+                 {1048576, "1 MB"},
+                 {1073741824, "1 GB"},
+                 {2147483647, "2.0 GB"},
+                 {1023 * 1024 + 1000, "1024.0 KB"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatFileSize(c.Size, "."), c.Text) << c.Size;
+}
+
+TEST(FormatFileSize, TheGivenSeparatorAlsoInRoundedAndCarriedTexts) {
+    EXPECT_EQ(FormatFileSize(1536, ","), "1,5 KB");
+    EXPECT_EQ(FormatFileSize(2047, ","), "2,0 KB");
+    EXPECT_EQ(FormatFileSize(1024, ","), "1 KB");
+    EXPECT_EQ(FormatFileSize(2147483647, ","), "2,0 GB");
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(FormatFileSize(1536), "1.5 KB") << "without a separator the C locale decides";
+}
+
+TEST(RoundToOneDecimal, RoundsHalfUpOnTheText) {
+    const struct {
+        const char* In;
+        const char* Out;
+    } cases[] = {{"1023", "1023"},
+                 {"12.", "12"},
+                 {"1.5", "1.5"},
+                 {"1.05", "1.1"},
+                 {"1.049", "1.0"},
+                 {"1.96", "2.0"},
+                 {"999.99", "1000.0"},
+                 {"3,45", "3,5"},
+                 {"", ""},
+                 {"3\xd9\xab"
+                  "45",
+                  "3\xd9\xab"
+                  "5"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundToOneDecimal(c.In), c.Out) << c.In;
+}
+
+TEST(ChooseSizeUnit, StrictComparisonsOnTheUnroundedValue) {
+    EXPECT_EQ(ChooseSizeUnit(1023.999L).Unit, TSizeUnit::Bytes);
+    EXPECT_EQ(ChooseSizeUnit(1024).Unit, TSizeUnit::Kilobytes);
+    EXPECT_EQ(ChooseSizeUnit(1048575).Unit, TSizeUnit::Kilobytes);
+    EXPECT_EQ(ChooseSizeUnit(1048576).Unit, TSizeUnit::Megabytes);
+    EXPECT_EQ(ChooseSizeUnit(1073741824.0L * 4096).Unit, TSizeUnit::Gigabytes);
+    EXPECT_EQ(static_cast<double>(ChooseSizeUnit(1073741824.0L * 4096).Value), 4096.0);
+    EXPECT_EQ(static_cast<double>(ChooseSizeUnit(1536).Value), 1.5);
+}
+
+TEST(ProcessorName, EveryNumberOfTheTableAndNoOther) {
+    const struct {
+        int Number;
+        const char* Name;
+    } table[] = {{0, "CEF"},          {386, "Intel 386"},     {486, "Intel 486"},
+                 {586, "Intel 586"},  {686, "Intel 686"},     {1824, "ARM 720"},
+                 {2000, "Mips 2000"}, {2080, "ARM 820"},      {2336, "ARM 920"},
+                 {2577, "StrongARM"}, {3000, "Mips 3000"},    {4000, "Mips 4000"},
+                 {5000, "Mips 5000"}, {10003, "Hitachi SH3"}, {10005, "Hitachi SH4"}};
+    for (const auto& row : table)
+        EXPECT_EQ(ProcessorName(row.Number), row.Name);
+    for (int other : {-1, 1, 385, 2578, 10004, 99999})
+        EXPECT_EQ(ProcessorName(other), "") << other;
+}
+
+TEST(DisplayNames, FlagWordsRegistryRootsAndTypes) {
+    EXPECT_EQ(FlagsText(1), "0x00000001");
+    EXPECT_EQ(FlagsText(static_cast<int32_t>(0x8000ABCDu)), "0x8000ABCD");
+    EXPECT_EQ(FlagsText(-1), "0xFFFFFFFF");
+    EXPECT_EQ(RegistryRootName(0), "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(RegistryRootName(2), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(RegistryRootName(-1), "(Unknown root -1)");
+    EXPECT_EQ(RegistryRootName(3), "(Unknown root 3)");
+    EXPECT_EQ(RegistryTypeName(1), "REG_DWORD");
+    EXPECT_EQ(RegistryTypeName(3), "REG_MULTI_SZ");
+    EXPECT_EQ(RegistryTypeName(7), "7");
+}
