@@ -1,5 +1,7 @@
 #include "cab/ErrorReporter.h"
 
+#include "cab/PlainText.h"
+
 #include <cstdio>
 #include <utility>
 
@@ -21,5 +23,5 @@ void ReportError(const std::string& caption, const std::string& text) {
         CurrentReporter()(caption, shown);
         return;
     }
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), shown.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), PlainText(shown).c_str());
 }

@@ -31,6 +31,9 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 // The system's message for the last error ("No space left on device").
 [[nodiscard]] std::string LastSystemErrorText();
 
+// Why the file cannot be read as a cabinet: it is missing, unreadable or not a regular file (a
+// FIFO, a device, a folder); empty when it can. Never blocks.
+[[nodiscard]] std::string RegularFileProblem(const std::string& path);
 [[nodiscard]] bool FileExists(const std::string& path);
 [[nodiscard]] bool DirectoryExists(const std::string& path);
 bool DeleteFileName(const std::string& path);

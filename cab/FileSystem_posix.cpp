@@ -31,19 +31,41 @@ std::intptr_t ClaimHandle(int fd) {
 
 std::intptr_t OpenFileHandle(const char* fileName, int oflag, int pmode) {
     if (!fileName || !*fileName) return -1;
+    // A FIFO opened for reading would wait for a writer: opened without waiting, then refused
+    // with everything else that is not a regular file.
+    const bool reading = (oflag & O_ACCMODE) == O_RDONLY && !(oflag & O_CREAT);
     int fd;
     do
-        fd = ::open(fileName, oflag | O_CLOEXEC, pmode);
+        fd = ::open(fileName, oflag | O_CLOEXEC | (reading ? O_NONBLOCK : 0), pmode);
     while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
         struct stat st {};
-        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (reading && !S_ISREG(st.st_mode))) {
             ::close(fd);
-            errno = EISDIR;
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             return -1;
         }
+        if (reading) (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     return ClaimHandle(fd);
+}
+
+std::string RegularFileProblem(const std::string& path) {
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return std::strerror(errno);
+    struct stat st {};
+    std::string problem;
+    if (fstat(fd, &st) != 0)
+        problem = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        problem = std::strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        problem = "not a regular file";
+    ::close(fd);
+    return problem;
 }
 
 std::intptr_t CreateFileHandle(const std::string& fileName) {

@@ -48,18 +48,28 @@ class TBinaryDecoder {
           FBudget(16 * uint64_t{bytes.size()} + (64u << 10)) {}
 
     void Run() {
-        Header();
-        for (int t = 0; t < TableCount; ++t)
-            FTables[t].emplace(FBytes, static_cast<descriptor::Table>(t));
-        InstallDirAndDevices();
+        // Each step names the part it reads, so that a failure can say where it happened.
+        const auto step = [](const char* part, auto&& read) {
+            try {
+                read();
+            } catch (const EDescriptorError& e) {
+                throw EDescriptorError(std::string(e.what()) + " in the " + part);
+            }
+        };
+        step("header", [&] { Header(); });
+        step("table header", [&] {
+            for (int t = 0; t < TableCount; ++t)
+                FTables[t].emplace(FBytes, static_cast<descriptor::Table>(t));
+        });
+        step("install directory and unsupported devices", [&] { InstallDirAndDevices(); });
         FCacheTexts = true; // InstallDir holds its final value from here on
-        StringRows();
-        DirRows();
-        FileRows();
-        RegPathRows();
-        RegValueRows();
-        ShortcutRows();
-        Platform();
+        step("string table", [&] { StringRows(); });
+        step("directory table", [&] { DirRows(); });
+        step("file table", [&] { FileRows(); });
+        step("registry key table", [&] { RegPathRows(); });
+        step("registry value table", [&] { RegValueRows(); });
+        step("shortcut table", [&] { ShortcutRows(); });
+        step("platform extension", [&] { Platform(); });
     }
 
   private:
@@ -90,6 +100,9 @@ class TBinaryDecoder {
     }
 
     std::string PathOf(const std::vector<uint16_t>& ids, bool shortcut) {
+        // Each id is work even when it names no string: overlapping lists of unknown ids must
+        // not read the same bytes over and over without limit.
+        Charge(ids.size());
         std::string path;
         for (const uint16_t id : ids) {
             const std::string part = TCESetupBase::WithTrailingBackslash(StringText(id, shortcut));

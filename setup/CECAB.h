@@ -79,6 +79,8 @@ class TCESetupBase {
     std::vector<TCEINFShortcut> Shortcuts;
     TCEINFProject Project;
     uint8_t UseCECabFile = 0;
+    // Why the last parse stopped part way, and where; empty when it did not.
+    std::string DescriptorError;
 
     // Slot 0: decodes from the stream, or from the named file when stream is null.
     [[nodiscard]] virtual bool ParseDescriptor(const std::string& fileName, TStream* stream);

@@ -21,6 +21,7 @@ TCESetupBase* TCESetup::Handler() const {
 }
 
 void TCESetup::DetectFormat(const std::string& cabinetPath) {
+    DescriptorError.clear();
     INFHandler->Cabinet = Cabinet;
     XMLHandler->Cabinet = Cabinet;
     if (INFHandler->IsSetupCabinet(cabinetPath))
@@ -50,6 +51,7 @@ bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targ
     RegValues = handler->RegValues;
     Shortcuts = handler->Shortcuts;
     Project = handler->Project;
+    DescriptorError = handler->DescriptorError;
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include <new>
 
 bool TSetupINF::ParseDescriptor(const std::string& fileName, TStream* stream) {
+    DescriptorError.clear();
     std::unique_ptr<TFileStream> file;
     if (!stream) {
         try {
@@ -32,19 +33,20 @@ bool TSetupINF::ParseDescriptor(const std::string& fileName, TStream* stream) {
     } catch (const EStreamError&) {
         return false;
     } catch (const std::bad_alloc&) {
-        return false;
+        throw EOutOfMemory("Out of memory reading the setup descriptor");
     }
     file.reset();
 
     ClearModel();
     try {
         DecodeBinaryDescriptor(*this, bytes);
-    } catch (const EDescriptorError&) {
+    } catch (const EDescriptorError& e) {
+        DescriptorError = e.what();
         return false;
     } catch (const std::bad_alloc&) {
-        return false;
+        throw EOutOfMemory("Out of memory decoding the setup descriptor");
     } catch (const std::length_error&) {
-        return false;
+        throw EOutOfMemory("Out of memory decoding the setup descriptor");
     }
     return true;
 }

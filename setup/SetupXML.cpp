@@ -1,11 +1,13 @@
 #include "setup/SetupXML.h"
 
+#include "cab/Errors.h"
 #include "cab/Streams.h"
 #include "cab/cabfiles.h"
 #include "setup/SetupFuncs.h"
 #include "xml/XMLPars.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -299,7 +301,12 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
         TFileStream file(fileName);
         Parser->Input = TMemoryStream(ReadWholeStream(file));
     }
-    Parser->Parse();
+    try {
+        Parser->Parse();
+    } catch (const std::bad_alloc&) {
+        Parser->Reset();
+        throw EOutOfMemory("Out of memory reading the setup descriptor");
+    }
 
     ClearModel();
     RootTagName.clear();

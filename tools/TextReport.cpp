@@ -1,5 +1,6 @@
 #include "tools/TextReport.h"
 
+#include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
@@ -7,18 +8,28 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Every column of the page, the reports' own ones too, each as wide as its widest text.
+// Every column of the page, the reports' own ones too, each as wide as its widest text. Texts
+// from the cabinet must not steer the terminal, so cells are shown as plain text and the widths
+// count what is shown.
 void WriteTable(std::ostream& out, const TPage& page) {
+    std::vector<std::vector<std::string>> shown;
+    shown.reserve(page.Rows.size());
+    for (const TRow& row : page.Rows) {
+        std::vector<std::string>& texts = shown.emplace_back();
+        for (const TCell& cell : row.Cells)
+            texts.push_back(PlainText(cell.Text));
+    }
     std::vector<size_t> widths;
     for (const TColumn& column : page.Columns)
         widths.push_back(column.Caption.size());
-    for (const TRow& row : page.Rows)
-        for (size_t c = 0; c < row.Cells.size() && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], row.Cells[c].Text.size());
+    for (const std::vector<std::string>& texts : shown)
+        for (size_t c = 0; c < texts.size() && c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], texts[c].size());
     const auto line = [&](const auto& texts) {
         std::string text;
         for (size_t c = 0; c < texts.size(); ++c) {
@@ -31,13 +42,8 @@ void WriteTable(std::ostream& out, const TPage& page) {
     for (const TColumn& column : page.Columns)
         header.push_back(column.Caption);
     line(header);
-    std::vector<std::string> texts;
-    for (const TRow& row : page.Rows) {
-        texts.clear();
-        for (const TCell& cell : row.Cells)
-            texts.push_back(cell.Text);
+    for (const std::vector<std::string>& texts : shown)
         line(texts);
-    }
 }
 
 void WriteCountedPage(std::ostream& out, const TPage& page) {

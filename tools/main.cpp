@@ -1,4 +1,7 @@
 // tessary-info: what a Windows CE setup cabinet holds, on the command line.
+#include "cab/Errors.h"
+#include "cab/FileSystem.h"
+#include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
@@ -59,42 +62,44 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o) {
         return false;
     const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
     if (modes > 1) return false;
+    // An empty folder would silently mean the working folder.
+    if (extractAll && o.Values.at("--extract-all").empty()) return false;
     return !(o.Json && (extract || extractAll));
+}
+
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "tessary-info: %s\n", PlainText(text).c_str());
 }
 
 int ListEntries(const std::string& path, bool json) {
     TCABFile cab;
     if (!cab.IsCabinet(path)) {
-        std::fprintf(stderr, "%s: not a cabinet file\n", path.c_str());
+        std::fprintf(stderr, "%s: not a cabinet file\n", PlainText(path).c_str());
         return kExitNotSetup;
     }
     cab.CABFile = path;
-    cab.ListContents();
+    // An entry with an invalid date is listed all the same; the error names it afterwards.
+    std::string dateError;
+    try {
+        cab.ListContents();
+    } catch (const EConvertError& e) {
+        dateError = e.what();
+    }
     if (json) {
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
         std::cout << root.dump() << '\n';
     } else {
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
-            std::cout << e.Name << '\t' << e.Size << '\t' << FormatDateTime(e.Date) << '\n';
+            std::cout << PlainText(e.Name) << '\t' << e.Size << '\t'
+                      << (e.Date.Year != 0 ? FormatDateTime(e.Date) : "invalid date") << '\n';
     }
-    return 0;
+    if (dateError.empty()) return 0;
+    PrintError(dateError);
+    return kExitFailure;
 }
 
-int Run(const Options& o) {
-    if (o.Entries) return ListEntries(o.File, o.Json);
-
-    // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
-    TCABFile cab;
-    TCESetup setup;
-    setup.Cabinet = &cab;
-    // A binary descriptor that fails part way still shows what was decoded.
-    (void)setup.LoadSetup(o.File, std::string(), false);
-    if (setup.Format == kFormatNone) {
-        std::fprintf(stderr, "%s\n", kNotSetup);
-        return kExitNotSetup;
-    }
-
+int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -103,21 +108,20 @@ int Run(const Options& o) {
         case TExtractOutcome::Extracted:
             return 0;
         case TExtractOutcome::NotFound:
-            std::fprintf(stderr, "tessary-info: no file %s in folder %s\n", it->second.c_str(),
-                         o.Values.at("--folder").c_str());
+            PrintError("no file " + it->second + " in folder " + o.Values.at("--folder"));
             return kExitFailure;
         case TExtractOutcome::Failed:
-            std::fprintf(stderr, "tessary-info: could not write %s\n", output.c_str());
+            PrintError(r.Message.empty() ? "could not write " + output : r.Message);
             return kExitFailure;
         case TExtractOutcome::Exception:
-            std::fprintf(stderr, "tessary-info: %s\n", r.Message.c_str());
+            PrintError(r.Message);
             return kExitFailure;
         }
     }
     if (const auto it = o.Values.find("--extract-all"); it != o.Values.end()) {
         const TExtractAllReport report = ExtractAllFiles(setup, it->second);
         for (const TExtractAllIssue& issue : report.Refused)
-            std::cerr << ExtractAllIssueText(issue, it->second) << '\n';
+            std::cerr << PlainText(ExtractAllIssueText(issue, it->second)) << '\n';
         return report.Refused.empty() ? 0 : kExitFailure;
     }
     if (o.Json) {
@@ -126,6 +130,32 @@ int Run(const Options& o) {
     }
     WriteTextReport(std::cout, setup, cab);
     return 0;
+}
+
+int Run(const Options& o) {
+    // Said plainly, before anything reads it: a FIFO or a device would block or never end.
+    if (const std::string problem = RegularFileProblem(o.File); !problem.empty()) {
+        PrintError("cannot open " + o.File + ": " + problem);
+        return kExitFailure;
+    }
+    if (o.Entries) return ListEntries(o.File, o.Json);
+
+    // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
+    TCABFile cab;
+    TCESetup setup;
+    setup.Cabinet = &cab;
+    // A descriptor that fails part way still shows what was decoded, then says so.
+    const bool loaded = setup.LoadSetup(o.File, std::string(), false);
+    if (setup.Format == kFormatNone) {
+        std::fprintf(stderr, "%s\n", kNotSetup);
+        return kExitNotSetup;
+    }
+    const int result = RunOnSetup(o, setup, cab);
+    if (loaded) return result;
+    PrintError("the setup descriptor is damaged" +
+               (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
+               "; what was decoded before it is shown");
+    return kExitFailure;
 }
 
 } // namespace
@@ -141,8 +171,11 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         return Run(options);
+    } catch (const std::bad_alloc&) {
+        PrintError("out of memory");
+        return kExitFailure;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessary-info: %s\n", e.what());
+        PrintError(e.what());
         return kExitFailure;
     } catch (...) {
         std::fprintf(stderr, "tessary-info: unknown error\n");

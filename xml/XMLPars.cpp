@@ -129,45 +129,37 @@ void TXMLParser::Report(const std::string& message, int64_t contextStart) const 
 }
 
 void TXMLParser::Append(std::unique_ptr<TXMLNode> item) {
-    try {
-        Items.push_back(std::move(item));
-    } catch (const std::bad_alloc&) {
-    }
+    Items.push_back(std::move(item));
 }
 
 void TXMLParser::AddText() {
     const int64_t from = LastEnd + 1;
     const int64_t count = ItemStart - from;
     if (count <= 0) return;
-    try {
-        auto text = std::make_unique<TXMLText>();
-        text->SetSpan(Buffer.data() + from, count);
-        Append(std::move(text));
-    } catch (const std::bad_alloc&) {
-    }
+    auto text = std::make_unique<TXMLText>();
+    text->SetSpan(Buffer.data() + from, count);
+    Append(std::move(text));
 }
 
 void TXMLParser::AddMarkup() {
     const int64_t n = ItemEnd - ItemStart - 1;
     const char* const after = Buffer.data() + ItemStart + 1;
+    // Running out of memory here is an error for the caller, never a shorter document.
     if (n > 0) {
-        try {
-            if (after[0] == '%') {
-                auto script = std::make_unique<TXMLServerScript>();
-                script->SetSpan(after + 1, n - 2);
-                Append(std::move(script));
-            } else if (n >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
-                auto comment = std::make_unique<TXMLComment>();
-                comment->SetSpan(after + 3, n - 5);
-                Append(std::move(comment));
-            } else {
-                auto tag = std::make_unique<TXMLTag>();
-                tag->OnError = OnError;
-                tag->SetText(after, n);
-                LastTagName = tag->GetName();
-                Append(std::move(tag));
-            }
-        } catch (const std::bad_alloc&) {
+        if (after[0] == '%') {
+            auto script = std::make_unique<TXMLServerScript>();
+            script->SetSpan(after + 1, n - 2);
+            Append(std::move(script));
+        } else if (n >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
+            auto comment = std::make_unique<TXMLComment>();
+            comment->SetSpan(after + 3, n - 5);
+            Append(std::move(comment));
+        } else {
+            auto tag = std::make_unique<TXMLTag>();
+            tag->OnError = OnError;
+            tag->SetText(after, n);
+            LastTagName = tag->GetName();
+            Append(std::move(tag));
         }
     }
     ItemStart = ItemEnd;

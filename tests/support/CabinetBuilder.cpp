@@ -24,7 +24,9 @@ void WriteCabinet(const std::string& path, const std::vector<FixtureEntry>& entr
     WriteFileBytes(path, BuildCabinet(entries, compression));
 }
 
-void PatchEntryDateTime(std::vector<uint8_t>& cab, int index, uint16_t dosDate, uint16_t dosTime) {
+namespace {
+// Where the index-th file record starts.
+size_t FileRecord(const std::vector<uint8_t>& cab, int index) {
     if (cab.size() < 36 || std::memcmp(cab.data(), "MSCF", 4) != 0)
         throw std::runtime_error("not a cabinet");
     size_t at = U32(cab, 16);
@@ -36,7 +38,20 @@ void PatchEntryDateTime(std::vector<uint8_t>& cab, int index, uint16_t dosDate, 
             ++at;
         ++at;
     }
-    if (at + 14 > cab.size()) throw std::runtime_error("file record outside the cabinet");
+    if (at + 16 > cab.size()) throw std::runtime_error("file record outside the cabinet");
+    return at;
+}
+} // namespace
+
+void PatchEntryName(std::vector<uint8_t>& cab, int index, const std::string& name) {
+    const size_t at = FileRecord(cab, index) + 16;
+    const auto* old = reinterpret_cast<const char*>(cab.data() + at);
+    if (std::strlen(old) != name.size()) throw std::runtime_error("names differ in length");
+    std::memcpy(cab.data() + at, name.data(), name.size());
+}
+
+void PatchEntryDateTime(std::vector<uint8_t>& cab, int index, uint16_t dosDate, uint16_t dosTime) {
+    const size_t at = FileRecord(cab, index);
     cab[at + 0x0A] = static_cast<uint8_t>(dosDate);
     cab[at + 0x0B] = static_cast<uint8_t>(dosDate >> 8);
     cab[at + 0x0C] = static_cast<uint8_t>(dosTime);

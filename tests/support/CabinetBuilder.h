@@ -23,6 +23,10 @@ void WriteCabinet(const std::string& path, const std::vector<FixtureEntry>& entr
 void PatchEntryDateTime(std::vector<uint8_t>& cabinet, int index, uint16_t dosDate,
                         uint16_t dosTime);
 
+// Overwrites the name of the index-th file record with one of the same length: libgcab refuses
+// two entries of one name, which hostile cabinets have.
+void PatchEntryName(std::vector<uint8_t>& cabinet, int index, const std::string& name);
+
 [[nodiscard]] std::vector<uint8_t> Bytes(const std::string& text);
 [[nodiscard]] std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);

@@ -1,46 +1,17 @@
+#include "setup/ExtractAll.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
-#include "setup/ExtractAll.h"
+#include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ToolRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string q = "'";
-    for (const char c : arg)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-ToolRun RunTool(const std::vector<std::string>& args) {
-    TempDir out;
-    std::string command = Quote(TESSARY_INFO_EXE);
-    for (const std::string& a : args)
-        command += " " + Quote(a);
-    command += " >" + out.File("out") + " 2>" + out.File("err");
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto o = ReadFileBytes(out.File("out"));
-    const auto e = ReadFileBytes(out.File("err"));
-    run.Out.assign(o.begin(), o.end());
-    run.Err.assign(e.begin(), e.end());
-    return run;
-}
 
 // Every file below root lies below target (the target's own parents may be created).
 void ExpectNothingOutside(const std::string& root, const std::string& target) {

@@ -1,0 +1,13 @@
+#pragma once
+// Setup cabinets crafted to hurt, built with the project's own builders: each names the harm it
+// tries. The test command also runs the tool on two of them, so a test writes those to a folder
+// of the build (HostileFixtureDir).
+#include <string>
+
+// A binary descriptor entry of 65 MiB of zeros behind a valid header: small as a cabinet, large
+// once decompressed.
+void WriteDescriptorBombCabinet(const std::string& path);
+// A file whose device folder is 30,000 levels deep ("a\a\a...").
+void WriteDeepFolderCabinet(const std::string& path);
+// Where the two above are written for the test command: <build>/hostile-fixtures.
+[[nodiscard]] std::string HostileFixtureDir();
