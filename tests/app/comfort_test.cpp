@@ -314,6 +314,22 @@ class ComfortTest : public QObject {
         QVERIFY(o.F.Window->SetupOpen());
     }
 
+    // Control characters from the cabinet are shown as escapes; UTF-8 letters stay letters.
+    void ControlCharactersShowAsEscapes() {
+        TempDir dir;
+        DescriptorBuilder builder("Tide\x1b]0;owned\x07 Tables", "Harbour Soft",
+                                  "%CE1%\\Tide Tables");
+        builder.File(1, "bad\x1b[31mname\n.txt");
+        builder.File(1, "caf\xC3\xA9.txt");
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(WriteSetup(dir.File("c.cab"), builder.Plan())));
+        QCOMPARE(f.Column("lvFiles", 0),
+                 QStringList({"bad\\x1b[31mname\\x0a.txt", QString::fromUtf8("caf\xC3\xA9.txt")}));
+        QCOMPARE(f.View("tvProject")->model()->index(0, 0).data().toString(),
+                 QString("Tide\\x1b]0;owned\\x07 Tables"));
+        QVERIFY(f.Status().contains("\\x1b"));
+    }
+
     // Extract All and Export Registry wait for a setup.
     void WholeSetupCommandsFollowTheOpenState() {
         TWindowFixture f;
