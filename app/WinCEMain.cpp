@@ -136,6 +136,8 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
     ntbView->setCurrentIndex(1);
     ntbViewers->setCurrentIndex(0);
+    // The keyboard starts in the project tree, not in the filter box.
+    tvProject->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmWinCEMain::CloseSetup() {
