@@ -214,7 +214,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                          QKeySequence("Ctrl+O"), &TfrmWinCEMain::mnuOpenFileClick);
     mnuExtractFile = action("mnuExtractFile", "&Extract File...", imgExtract,
                             QKeySequence("Ctrl+E"), &TfrmWinCEMain::mnuExtractFileClick);
-    mnuExtractAll = action("mnuExtractAll", "Extract &All Files...", imgExtract,
+    mnuExtractAll = action("mnuExtractAll", "Extract &All Files...", imgExtractAll,
                            QKeySequence("Ctrl+Shift+E"), &TfrmWinCEMain::mnuExtractAllClick);
     mnuExportRegistry = action("mnuExportRegistry", "Export &Registry...", -1, {},
                                &TfrmWinCEMain::mnuExportRegistryClick);
