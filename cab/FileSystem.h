@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifdef _WIN32
@@ -39,6 +40,16 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 bool DeleteFileName(const std::string& path);
 // Creates a folder with all its missing parents; the result is not checked by callers.
 bool ForceDirectories(const std::string& path);
+// Renames a file onto another name, replacing a file of that name.
+[[nodiscard]] bool ReplaceFileName(const std::string& from, const std::string& to);
+
+struct TWriteResult {
+    bool Ok = false;
+    std::string Message; // why it failed, naming the file
+};
+// Writes the whole text to a new file beside path and renames it into place only when it is
+// complete, so a failure never leaves a half-written or empty file, nor touches one there.
+[[nodiscard]] TWriteResult WriteFileSafely(const std::string& path, std::string_view data);
 
 // A file written where it was meant to go and nowhere else. The folders below a chosen base are
 // created one at a time, and a component that is a link (a reparse point on Windows) or not a

@@ -145,6 +145,10 @@ bool DeleteFileName(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+bool ReplaceFileName(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool ForceDirectories(const std::string& path) {
     std::string dir = path;
     if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();

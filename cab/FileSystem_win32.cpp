@@ -153,6 +153,10 @@ bool DeleteFileName(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
 }
 
+bool ReplaceFileName(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 bool ForceDirectories(const std::string& path) {
     std::string dir = path;
     if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();

@@ -1,5 +1,6 @@
 #include "cab/cabfiles.h"
 
+#include "cab/AsciiCase.h"
 #include "cab/ErrorReporter.h"
 #include "cab/FileSystem.h"
 #include "cab/fdi.h"
@@ -12,15 +13,6 @@
 #include <string_view>
 
 namespace {
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-        if (fold(a[i]) != fold(b[i])) return false;
-    }
-    return true;
-}
 
 // Handle 1 stands for the run's stream in a stream run.
 constexpr fdi::INT_PTR kStreamHandle = 1;
@@ -380,9 +372,7 @@ namespace {
 // inside a name writes an alternate data stream.
 bool IsWindowsDeviceOrStream(std::string_view part) {
     if (part.find(':') != std::string_view::npos) return true;
-    std::string stem(part.substr(0, part.find('.')));
-    for (char& c : stem)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const std::string stem = UpperCaseAscii(std::string(part.substr(0, part.find('.'))));
     if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
     return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
            stem[3] >= '1' && stem[3] <= '9';

@@ -30,26 +30,21 @@ constexpr std::array<std::string_view, 19> kStandardFolders = {
     "%AppDataDir%",
 };
 
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Plain search; callers use it for short patterns, where it is linear in the text. Candidate
 // starts are found with memchr, once per case of the first character: most texts hold neither.
 bool ContainsAscii(const std::string& text, const std::string& part) {
     if (part.empty()) return true;
     if (part.size() > text.size()) return false;
     const size_t starts = text.size() - part.size() + 1;
-    const char upper = FoldAscii(part[0]);
-    const char lower =
-        (upper >= 'A' && upper <= 'Z') ? static_cast<char>(upper - 'A' + 'a') : upper;
+    const char upper = UpperAscii(part[0]);
+    const char lower = LowerAscii(upper);
     for (const char first : {upper, lower}) {
         const char* const base = text.data();
         const char* at = base;
         while (const void* hit = std::memchr(at, first, starts - static_cast<size_t>(at - base))) {
             const char* const start = static_cast<const char*>(hit);
             size_t k = 1;
-            while (k < part.size() && FoldAscii(start[k]) == FoldAscii(part[k]))
+            while (k < part.size() && UpperAscii(start[k]) == UpperAscii(part[k]))
                 ++k;
             if (k == part.size()) return true;
             at = start + 1;
@@ -66,9 +61,9 @@ constexpr size_t kShortPattern = 32;
 std::vector<size_t> FailureTable(const std::string& pattern) {
     std::vector<size_t> fail(pattern.size(), 0);
     for (size_t i = 1, k = 0; i < pattern.size(); ++i) {
-        while (k > 0 && FoldAscii(pattern[i]) != FoldAscii(pattern[k]))
+        while (k > 0 && UpperAscii(pattern[i]) != UpperAscii(pattern[k]))
             k = fail[k - 1];
-        if (FoldAscii(pattern[i]) == FoldAscii(pattern[k])) ++k;
+        if (UpperAscii(pattern[i]) == UpperAscii(pattern[k])) ++k;
         fail[i] = k;
     }
     return fail;
@@ -78,9 +73,9 @@ std::vector<size_t> FailureTable(const std::string& pattern) {
 bool SearchAscii(const std::string& text, const std::string& pattern,
                  const std::vector<size_t>& fail) {
     for (size_t i = 0, k = 0; i < text.size(); ++i) {
-        while (k > 0 && FoldAscii(text[i]) != FoldAscii(pattern[k]))
+        while (k > 0 && UpperAscii(text[i]) != UpperAscii(pattern[k]))
             k = fail[k - 1];
-        if (FoldAscii(text[i]) == FoldAscii(pattern[k])) ++k;
+        if (UpperAscii(text[i]) == UpperAscii(pattern[k])) ++k;
         if (k == pattern.size()) return true;
     }
     return false;
@@ -131,9 +126,9 @@ std::string TCESetupBase::ReplaceText(const std::string& text, const std::string
             c = text[next++];
         }
         size_t k = states.empty() ? 0 : states.back();
-        while (k > 0 && FoldAscii(c) != FoldAscii(oldText[k]))
+        while (k > 0 && UpperAscii(c) != UpperAscii(oldText[k]))
             k = fail[k - 1];
-        if (FoldAscii(c) == FoldAscii(oldText[k])) ++k;
+        if (UpperAscii(c) == UpperAscii(oldText[k])) ++k;
         out += c;
         states.push_back(static_cast<uint32_t>(k));
         if (k < oldText.size()) continue;

@@ -11,18 +11,6 @@
 
 namespace {
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// ASCII case-insensitive equality; comparing "in upper case" or "in lower case" is the same test.
-bool Same(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
-
 // The text after the last "\" or ":", the whole text when it has neither.
 std::string FileNamePartOf(const std::string& path) {
     const size_t cut = path.find_last_of("\\:");
@@ -65,10 +53,10 @@ int32_t RootOfKey(const std::string& key) {
 }
 
 int32_t DataTypeOf(const std::string& datatype) {
-    if (Same(datatype, "string")) return kTypeString;
-    if (Same(datatype, "integer")) return kTypeInteger;
-    if (Same(datatype, "binary")) return kTypeBinary;
-    if (Same(datatype, "multiplestring")) return kTypeMultiString;
+    if (SameTextAscii(datatype, "string")) return kTypeString;
+    if (SameTextAscii(datatype, "integer")) return kTypeInteger;
+    if (SameTextAscii(datatype, "binary")) return kTypeBinary;
+    if (SameTextAscii(datatype, "multiplestring")) return kTypeMultiString;
     return kTypeString;
 }
 
@@ -82,7 +70,7 @@ TSetupXML::~TSetupXML() = default;
 
 std::string TSetupXML::TagAttribute(const TXMLTag& tag, std::string_view key) {
     for (const TXMLParam& param : tag.Params)
-        if (Same(param.Name.View(), key)) return param.Value.GetText();
+        if (SameTextAscii(param.Name.View(), key)) return param.Value.GetText();
     return {};
 }
 
@@ -119,7 +107,7 @@ template <class OnTag> size_t TSetupXML::WalkSection(size_t p, OnTag onTag) {
             ++i;
             continue;
         }
-        if (Same(tag->NameView(), "/characteristic")) return i + 1;
+        if (SameTextAscii(tag->NameView(), "/characteristic")) return i + 1;
         i = onTag(*tag, i);
     }
     return FWorkLeft < 0 ? count : p + 1;
@@ -127,11 +115,11 @@ template <class OnTag> size_t TSetupXML::WalkSection(size_t p, OnTag onTag) {
 
 size_t TSetupXML::ReadInstallSection(size_t p) {
     return WalkSection(p, [this](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "parm")) return i + 1;
+        if (!SameTextAscii(tag.NameView(), "parm")) return i + 1;
         const std::string name = TagAttribute(tag, "name");
-        if (Same(name, "APPNAME"))
+        if (SameTextAscii(name, "APPNAME"))
             Project.SoftwareName = MacroizePath(TagAttribute(tag, "value"), false, true);
-        else if (Same(name, "INSTALLDIR"))
+        else if (SameTextAscii(name, "INSTALLDIR"))
             Project.InstallDir = MacroizePath(TagAttribute(tag, "value"), false, true);
         return i + 1;
     });
@@ -139,8 +127,8 @@ size_t TSetupXML::ReadInstallSection(size_t p) {
 
 size_t TSetupXML::ReadFileOperationSection(size_t p) {
     return WalkSection(p, [this](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "characteristic") ||
-            !Same(TagAttribute(tag, "translation"), "install"))
+        if (!SameTextAscii(tag.NameView(), "characteristic") ||
+            !SameTextAscii(TagAttribute(tag, "translation"), "install"))
             return i + 1;
         return ReadDirectory(i + 1, TagAttribute(tag, "type"));
     });
@@ -148,9 +136,9 @@ size_t TSetupXML::ReadFileOperationSection(size_t p) {
 
 size_t TSetupXML::ReadDirectory(size_t p, const std::string& directory) {
     return WalkSection(p, [this, &directory](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "characteristic")) return i + 1;
-        if (Same(TagAttribute(tag, "type"), "MAKEDIR")) return i + 1;
-        if (!Same(TagAttribute(tag, "translation"), "install")) return i + 1;
+        if (!SameTextAscii(tag.NameView(), "characteristic")) return i + 1;
+        if (SameTextAscii(TagAttribute(tag, "type"), "MAKEDIR")) return i + 1;
+        if (!SameTextAscii(TagAttribute(tag, "translation"), "install")) return i + 1;
         return ReadDirectoryEntry(i + 1, directory, TagAttribute(tag, "type"));
     });
 }
@@ -158,13 +146,13 @@ size_t TSetupXML::ReadDirectory(size_t p, const std::string& directory) {
 size_t TSetupXML::ReadDirectoryEntry(size_t p, const std::string& directory,
                                      const std::string& entryName) {
     return WalkSection(p, [this, &directory, &entryName](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "characteristic")) return i + 1;
+        if (!SameTextAscii(tag.NameView(), "characteristic")) return i + 1;
         const std::string type = TagAttribute(tag, "type");
-        if (Same(type, "EXTRACT")) {
+        if (SameTextAscii(type, "EXTRACT")) {
             const std::string folder = FolderForm(directory, false, 0);
             return ReadExtract(i + 1, folder, MacroizePath(entryName, false, true));
         }
-        if (Same(type, "SHORTCUT")) {
+        if (SameTextAscii(type, "SHORTCUT")) {
             const std::string folder = FolderForm(directory, true, 0);
             return ReadShortcut(i + 1, folder, MacroizePath(entryName, false, true));
         }
@@ -174,7 +162,8 @@ size_t TSetupXML::ReadDirectoryEntry(size_t p, const std::string& directory,
 
 size_t TSetupXML::ReadExtract(size_t p, const std::string& folder, const std::string& name) {
     return WalkSection(p, [this, &folder, &name](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "parm") || !Same(TagAttribute(tag, "name"), "SOURCE"))
+        if (!SameTextAscii(tag.NameView(), "parm") ||
+            !SameTextAscii(TagAttribute(tag, "name"), "SOURCE"))
             return i + 1;
         TCEINFFile file;
         file.Id = static_cast<uint16_t>(EntryNumber(TagAttribute(tag, "value")));
@@ -189,7 +178,8 @@ size_t TSetupXML::ReadExtract(size_t p, const std::string& folder, const std::st
 
 size_t TSetupXML::ReadShortcut(size_t p, const std::string& folder, const std::string& name) {
     return WalkSection(p, [this, &folder, &name](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "parm") || !Same(TagAttribute(tag, "name"), "SOURCE"))
+        if (!SameTextAscii(tag.NameView(), "parm") ||
+            !SameTextAscii(TagAttribute(tag, "name"), "SOURCE"))
             return i + 1;
         TCEINFShortcut shortcut;
         shortcut.Id = static_cast<uint16_t>(Shortcuts.size());
@@ -203,7 +193,7 @@ size_t TSetupXML::ReadShortcut(size_t p, const std::string& folder, const std::s
 
 size_t TSetupXML::ReadRegistrySection(size_t p) {
     return WalkSection(p, [this](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "characteristic")) return i + 1;
+        if (!SameTextAscii(tag.NameView(), "characteristic")) return i + 1;
         return ReadRegistryKey(i + 1, MacroizePath(TagAttribute(tag, "type"), false, true));
     });
 }
@@ -213,7 +203,7 @@ size_t TSetupXML::ReadRegistryKey(size_t p, const std::string& key) {
     // The fifth character, normally the backslash after the root, is dropped unseen.
     const std::string path = key.size() > 5 ? key.substr(5) : std::string();
     return WalkSection(p, [this, root, &path](const TXMLTag& tag, size_t i) {
-        if (!Same(tag.NameView(), "parm")) return i + 1;
+        if (!SameTextAscii(tag.NameView(), "parm")) return i + 1;
         TCEINFRegValue value;
         value.Id = static_cast<uint16_t>(RegValues.size());
         value.Root = root;
@@ -256,13 +246,13 @@ size_t TSetupXML::CollectMarkup(size_t i, std::string& target, const std::string
         ++i;
         if (!tag) continue;
         const std::string_view name = tag->NameView();
-        if (Same(name, "/characteristic")) {
+        if (SameTextAscii(name, "/characteristic")) {
             --depth;
             target += '\r';
             target += indentAt(depth);
             AppendTag(target, *tag);
             target += '>';
-        } else if (Same(name, "characteristic") || Same(name, "parm")) {
+        } else if (SameTextAscii(name, "characteristic") || SameTextAscii(name, "parm")) {
             openTag(*tag, indentAt(depth));
             if (tag->IsOpen != 0) ++depth;
         }
@@ -337,23 +327,23 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
         const std::string_view name = tag->NameView();
         if (RootTagName.empty()) RootTagName = LowerCaseAscii(std::string(name));
         std::string& markup = afterSection ? MarkupAfter : MarkupBefore;
-        if (Same(name, "characteristic")) {
+        if (SameTextAscii(name, "characteristic")) {
             const std::string type = TagAttribute(*tag, "type");
-            if (Same(type, "INSTALL")) {
+            if (SameTextAscii(type, "INSTALL")) {
                 i = ReadInstallSection(i + 1);
-            } else if (Same(type, "FILEOPERATION")) {
+            } else if (SameTextAscii(type, "FILEOPERATION")) {
                 i = ReadFileOperationSection(i + 1);
                 afterSection = true;
-            } else if (Same(type, "REGISTRY")) {
+            } else if (SameTextAscii(type, "REGISTRY")) {
                 i = ReadRegistrySection(i + 1);
                 afterSection = true;
             } else {
                 i = CollectMarkup(i, markup, std::string());
             }
-        } else if (Same(name, "parm")) {
+        } else if (SameTextAscii(name, "parm")) {
             i = CollectMarkup(i, markup, std::string());
         } else if (name.size() == RootTagName.size() + 1 && name[0] == '/' &&
-                   Same(name.substr(1), RootTagName)) {
+                   SameTextAscii(name.substr(1), RootTagName)) {
             break;
         } else {
             ++i;
@@ -367,7 +357,7 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
 
 bool TSetupXML::FindDescriptor(TCABFile& cabinet, TStream& stream) {
     return FindDescriptorEntry(cabinet, stream, [](const std::string& name) {
-        return Same(FileNamePartOf(name), "_SETUP.XML");
+        return SameTextAscii(FileNamePartOf(name), "_SETUP.XML");
     });
 }
 
@@ -382,5 +372,5 @@ std::string TSetupXML::GetDescriptorEntryName() {
 }
 
 bool TSetupXML::IsDescriptorEntry(const std::string& entryName) {
-    return Same(entryName, "_SETUP.XML");
+    return SameTextAscii(entryName, "_SETUP.XML");
 }

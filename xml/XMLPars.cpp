@@ -1,5 +1,7 @@
 #include "xml/XMLPars.h"
 
+#include "cab/AsciiCase.h"
+
 #include <new>
 
 namespace {
@@ -11,11 +13,8 @@ bool IsQuote(char c) {
 // ASCII case-insensitive comparison with a lower-case word.
 bool IsWord(std::string_view text, std::string_view lowerWord) {
     if (text.size() != lowerWord.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerWord[i]) return false;
-    }
+    for (size_t i = 0; i < text.size(); ++i)
+        if (LowerAscii(text[i]) != lowerWord[i]) return false;
     return true;
 }
 

@@ -1,12 +1,10 @@
 #include "xml/XMLScan.h"
 
+#include "cab/AsciiCase.h"
+
 #include <cstring>
 
 namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Shared by the two quote-aware scans: the first byte at or after start accepted by match.
 template <class Match>
@@ -35,12 +33,12 @@ bool IsXMLSpace(char c) {
 int64_t FindText(std::string_view pattern, const char* data, int64_t length, int64_t start) {
     const auto m = static_cast<int64_t>(pattern.size());
     if (start < 0 || start >= length || m == 0 || m > length - start) return -1;
-    const char first = FoldAscii(pattern[0]);
+    const char first = LowerAscii(pattern[0]);
     const int64_t last = length - m;
     for (int64_t i = start; i <= last; ++i) {
-        if (FoldAscii(data[i]) != first) continue;
+        if (LowerAscii(data[i]) != first) continue;
         int64_t j = 1;
-        while (j < m && FoldAscii(data[i + j]) == FoldAscii(pattern[j]))
+        while (j < m && LowerAscii(data[i + j]) == LowerAscii(pattern[j]))
             ++j;
         if (j == m) return i;
     }
