@@ -1,11 +1,13 @@
 // The commands that act on the whole setup: Extract All Files and Export Registry.
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
+#include "report/RegistryExport.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 
 #include <QAction>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <exception>
 
 namespace {
@@ -66,4 +68,13 @@ void TfrmWinCEMain::mnuExportRegistryClick() {
     Guarded([this] { ExportRegistry(); });
 }
 
-void TfrmWinCEMain::ExportRegistry() {}
+void TfrmWinCEMain::ExportRegistry() {
+    if (!FSetup) return;
+    dlgExportRegistry->setDirectory(DialogFolder());
+    dlgExportRegistry->selectFile(QFileInfo(FSetupFileName).completeBaseName() + ".reg");
+    const QString target = FServices->RunFileDialog(*dlgExportRegistry);
+    if (target.isEmpty()) return;
+    // Written whole beside the target and renamed into place, so a failure leaves nothing.
+    const TWriteResult result = ::ExportRegistry(*FSetup, ToLocalPath(target));
+    if (!result.Ok) FServices->ShowError(this, kApplicationTitle, ToDisplay(result.Message));
+}

@@ -330,6 +330,54 @@ class ComfortTest : public QObject {
         QVERIFY(f.Status().contains("\\x1b"));
     }
 
+    // Export Registry writes a REGEDIT4 file where the user says; cancelling writes nothing.
+    void ExportRegistryWritesARegFile() {
+        TOpened o;
+        const QString target = Q(o.Dir.File("tides.reg"));
+        o.F.Services->DialogAnswers = {QString()};
+        o.F.Action("mnuExportRegistry")->trigger();
+        QCOMPARE(o.F.Services->DialogRuns.size(), 1);
+        QCOMPARE(o.F.Services->DialogRuns[0].Title, QString("dlgExportRegistry"));
+        QCOMPARE(o.F.Services->DialogRuns[0].ProposedName, QString("tides.reg"));
+        QCOMPARE(o.F.Services->DialogFolders[0], QFileInfo(o.Cabinet).absolutePath());
+        QVERIFY(!QFileInfo::exists(target));
+
+        o.F.Services->DialogAnswers = {target};
+        o.F.Action("mnuExportRegistry")->trigger();
+        QVERIFY(o.F.Services->Messages.isEmpty());
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.startsWith("REGEDIT4\r\n"), text.constData());
+        QVERIFY2(text.contains("[HKEY_CURRENT_USER\\Software\\Harbour Soft]\r\n"),
+                 text.constData());
+        QVERIFY2(text.contains("\"Port\"=\"Brest\"\r\n"), text.constData());
+    }
+
+    // A path that cannot be written gives a message naming it and leaves no file behind.
+    void ExportRegistryToAnUnwritablePath() {
+        TOpened o;
+        const QString blocker = Q(o.Dir.File("blocker"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString target = blocker + "/tides.reg";
+        o.F.Services->DialogAnswers = {target};
+        o.F.Action("mnuExportRegistry")->trigger();
+        QCOMPARE(o.F.Services->Messages.size(), 1);
+        QCOMPARE(o.F.Services->Messages[0].Kind, QString("error"));
+        QVERIFY2(o.F.Services->Messages[0].Text.contains(target),
+                 qPrintable(o.F.Services->Messages[0].Text));
+        QCOMPARE(QDir(Q(o.Dir.Path())).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"blocker", "tides.cab"}));
+        QVERIFY(o.F.Window->SetupOpen());
+
+        // A folder as target is refused the same way.
+        o.F.Services->DialogAnswers = {Q(o.Dir.Path())};
+        o.F.Action("mnuExportRegistry")->trigger();
+        QCOMPARE(o.F.Services->Messages.size(), 2);
+    }
+
     // Extract All and Export Registry wait for a setup.
     void WholeSetupCommandsFollowTheOpenState() {
         TWindowFixture f;
