@@ -10,6 +10,18 @@
 #include <QToolTip>
 #include <algorithm>
 
+std::vector<TListColumn> ListColumns(const TPage& page) {
+    std::vector<TListColumn> columns;
+    for (const TColumn& column : page.Columns) {
+        if (!column.Listed) continue;
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+        if (column.Align == TAlign::Right) alignment = Qt::AlignRight | Qt::AlignVCenter;
+        if (column.Align == TAlign::Center) alignment = Qt::AlignCenter;
+        columns.push_back({QString::fromStdString(column.Caption), column.Width, alignment});
+    }
+    return columns;
+}
+
 int ImageOf(TIconKind icon) {
     switch (icon) {
     case TIconKind::None:

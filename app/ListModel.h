@@ -26,6 +26,8 @@ struct TListRow {
     int Source = -1;   // index of the record in the setup model this row shows
 };
 
+// The columns of a page that the window lists, with their captions, widths and alignments.
+[[nodiscard]] std::vector<TListColumn> ListColumns(const TPage& page);
 // The image list index of an icon kind; -1 for none.
 [[nodiscard]] int ImageOf(TIconKind icon);
 // The rows of a page as the window lists them: the listed columns' texts, converted for the

@@ -3,7 +3,9 @@
 #include "app/Images.h"
 #include "app/ListModel.h"
 #include "app/RegistryKeyModel.h"
+#include "report/RegistryPages.h"
 #include "setup/CABData.h"
+#include "setup/CECAB.h"
 
 #include <QHeaderView>
 #include <QTreeView>
@@ -26,8 +28,7 @@ class TFlagScope {
 TRegistryTree::TRegistryTree(QTreeView* tvRegistry, QTreeView* lvRegistry, QObject* parent)
     : QObject(parent), tvRegistry(tvRegistry), lvRegistry(lvRegistry),
       FKeys(new TRegistryKeyModel(this)),
-      FValues(new TListModel({{"Value Name", 120}, {"Type", 70, Qt::AlignCenter}, {"Value", 200}},
-                             this)),
+      FValues(new TListModel(ListColumns(BuildRegistryPages(TCESetupBase()).Values), this)),
       FValueFilter(new TListFilter(FValues, this)) {
     tvRegistry->setModel(FKeys);
     tvRegistry->setHeaderHidden(true);
@@ -53,6 +54,7 @@ TRegistryTree::TRegistryTree(QTreeView* tvRegistry, QTreeView* lvRegistry, QObje
     lvRegistry->setIconSize(QSize(16, 16));
     lvRegistry->setSortingEnabled(false);
     lvRegistry->header()->setSectionsClickable(false);
+    lvRegistry->header()->setStretchLastSection(false);
     lvRegistry->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvRegistry->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvRegistry->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -2,6 +2,9 @@
 #include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/WinCEMain.h"
+#include "cab/cabfiles.h"
+#include "report/SetupPages.h"
+#include "setup/CESetup.h"
 
 #include <QFileDialog>
 #include <QFrame>
@@ -33,6 +36,8 @@ QTreeView* TfrmWinCEMain::NewList(const char* name, TListModel* model, TListFilt
     list->setSortingEnabled(false);
     list->setAllColumnsShowFocus(true);
     list->header()->setSectionsClickable(false);
+    // The design's widths, the last column's too; a cut text shows in its tool tip.
+    list->header()->setStretchLastSection(false);
     list->setItemDelegate(new TCellTipDelegate(list));
     int index = 0;
     for (const TListColumn& column : model->Columns())
@@ -82,23 +87,24 @@ void TfrmWinCEMain::CreateControls() {
             &TfrmWinCEMain::tvProjectChange);
     connect(tvProject, &QTreeView::collapsed, this, &TfrmWinCEMain::tvProjectCollapsed);
 
-    FProperties = new TListModel({{"Property", 120}, {"Value", 200}}, this);
-    lvProject = NewList("lvProject", FProperties, FPropertiesFilter, "Windows CE Setup Properties");
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    FFiles = new TListModel({{"File Name", 120},
-                             {"Folder", 150},
-                             {"File Size", 80, right},
-                             {"Flags", 75, Qt::AlignCenter},
-                             {"ActiveX", 55, Qt::AlignCenter},
-                             {"Shared", 55, Qt::AlignCenter}},
-                            this);
-    lvFiles = NewList("lvFiles", FFiles, FFilesFilter, "Device Files");
+    // The pages of no setup give each list its columns, as the report defines them.
+    TCESetup none;
+    TCABFile noCabinet;
+    const TPage properties = BuildPropertiesPage(none, noCabinet.CABFileContents);
+    const TPage files = BuildFilesPage(none, noCabinet.CABFileContents);
+    const TPage shortcuts = BuildShortcutsPage(none);
+    FProperties = new TListModel(ListColumns(properties), this);
+    lvProject = NewList("lvProject", FProperties, FPropertiesFilter,
+                        QString::fromStdString(properties.Caption));
+    FFiles = new TListModel(ListColumns(files), this);
+    lvFiles = NewList("lvFiles", FFiles, FFilesFilter, QString::fromStdString(files.Caption));
     connect(lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmWinCEMain::lvFilesChange);
     connect(lvFiles, &QTreeView::doubleClicked, this, &TfrmWinCEMain::mnuExtractFileClick);
     lvFiles->installEventFilter(this);
-    FShortcuts = new TListModel({{"Title", 140}, {"File Name", 105}, {"Folder", 150}}, this);
-    lvShortcuts = NewList("lvShortcuts", FShortcuts, FShortcutsFilter, "Device Shortcuts");
+    FShortcuts = new TListModel(ListColumns(shortcuts), this);
+    lvShortcuts = NewList("lvShortcuts", FShortcuts, FShortcutsFilter,
+                          QString::fromStdString(shortcuts.Caption));
 
     tvRegistry = new QTreeView;
     tvRegistry->setObjectName("tvRegistry");
@@ -121,9 +127,11 @@ void TfrmWinCEMain::CreateControls() {
     ntbViewers = new QStackedWidget;
     ntbViewers->setObjectName("ntbViewers");
     ntbViewers->setMinimumWidth(10);
-    ntbViewers->addWidget(CreateViewerPage(0, "Windows CE Setup Properties", lvProject));
-    ntbViewers->addWidget(CreateViewerPage(1, "Device Files", lvFiles));
-    ntbViewers->addWidget(CreateViewerPage(2, "Device Shortcuts", lvShortcuts));
+    ntbViewers->addWidget(
+        CreateViewerPage(0, QString::fromStdString(properties.Caption), lvProject));
+    ntbViewers->addWidget(CreateViewerPage(1, QString::fromStdString(files.Caption), lvFiles));
+    ntbViewers->addWidget(
+        CreateViewerPage(2, QString::fromStdString(shortcuts.Caption), lvShortcuts));
     ntbViewers->addWidget(CreateViewerPage(3, "Device Registry Entries", splRegistry));
 
     splViewers = new QSplitter(Qt::Horizontal);

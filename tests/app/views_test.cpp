@@ -5,6 +5,7 @@
 #include "setup/CABData.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeView>
@@ -179,6 +180,43 @@ class ViewsTest : public QObject {
         SelectFileRow(f, 1);
         f.Window->CloseSetup();
         QVERIFY(!extract->isEnabled());
+    }
+
+    // Each list shows the design's columns, widths and alignments, and sorts on no header click.
+    void ListsKeepTheDesignsColumns() {
+        TWindowFixture f;
+        struct TWanted {
+            const char* List;
+            QStringList Captions;
+            QList<int> Widths;
+        };
+        const TWanted lists[] = {
+            {"lvProject", {"Property", "Value"}, {120, 200}},
+            {"lvFiles",
+             {"File Name", "Folder", "File Size", "Flags", "ActiveX", "Shared"},
+             {120, 150, 80, 75, 55, 55}},
+            {"lvShortcuts", {"Title", "File Name", "Folder"}, {140, 105, 150}},
+            {"lvRegistry", {"Value Name", "Type", "Value"}, {120, 70, 200}}};
+        for (const TWanted& wanted : lists) {
+            QTreeView* view = f.View(wanted.List);
+            QCOMPARE(view->model()->columnCount(), wanted.Captions.size());
+            for (int column = 0; column < wanted.Captions.size(); ++column) {
+                QCOMPARE(view->model()->headerData(column, Qt::Horizontal).toString(),
+                         wanted.Captions[column]);
+                QCOMPARE(view->columnWidth(column), wanted.Widths[column]);
+            }
+            QVERIFY(!view->isSortingEnabled());
+            QVERIFY(!view->header()->sectionsClickable());
+        }
+        const auto alignment = [&f](int column) {
+            return f.View("lvFiles")
+                ->model()
+                ->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole)
+                .toInt();
+        };
+        QVERIFY(alignment(2) & Qt::AlignRight);
+        for (int column : {3, 4, 5})
+            QVERIFY(alignment(column) & Qt::AlignHCenter);
     }
 
     // The project tree refuses to collapse, by call and by keyboard.
