@@ -365,6 +365,12 @@ TEST_F(RegistryTreeTest, DeepKeysBuildOpenAndTellTheirPath) {
     EXPECT_GT(tv.horizontalScrollBar()->maximum(), 0);
     Select(leaf);
     EXPECT_EQ(Listed(), std::vector<std::string>{"deepest"});
+    // Every level open at once, the leaf scrolled into view and painted.
+    tv.expandAll();
+    tv.scrollTo(leaf);
+    tv.viewport()->repaint();
+    EXPECT_TRUE(tv.isExpanded(
+        tree.FindRegistryNode("HKEY_LOCAL_MACHINE\\" + path.substr(0, path.size() - 3))));
 }
 
 TEST_F(RegistryTreeTest, RootKeysTellTheirNameAndDeviceRegistryNothing) {
