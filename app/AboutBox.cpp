@@ -1,6 +1,7 @@
 #include "app/AboutBox.h"
 
 #include "app/Images.h"
+#include "tessary/Version.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -41,7 +42,8 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent) {
     imgIcon->setGeometry(16, 16, 32, 32);
     imgIcon->setPixmap(ProgramIcon().pixmap(32, 32));
 
-    lblCESetup = AddLabel(this, "lblCESetup", QStringLiteral("Tessary 1.2.0.1"), 64, 16);
+    lblCESetup = AddLabel(this, "lblCESetup",
+                          QStringLiteral("Tessary ") + QLatin1String(kTessaryVersion), 64, 16);
     lblCESetup->setFont(StyledFont(font(), 10, true, false));
     lblCESetup->adjustSize();
     lblNotice = AddLabel(this, "lblNotice",

@@ -6,6 +6,8 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   clang-14 libclang-rt-14-dev cabextract xvfb xauth bc
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
+# The package checks: lintian, and appstreamcli for the desktop metadata.
+packages+=(lintian appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -12,6 +12,29 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== Debian package: lint, install, run the installed programs"
+appstreamcli validate --no-net build/app/*.metainfo.xml
+rm -f build/tessary_*.deb
+(cd build && cpack -G DEB)
+deb=$(echo build/tessary_*_amd64.deb)
+lintian --fail-on error "$deb"
+SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+# --reinstall: a package of the same version from an earlier run would otherwise stay.
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --reinstall "./$deb"
+version=$(build/tools/tessary-info --version)
+[ "$(/usr/bin/tessary-info --version)" = "$version" ]
+cabinet=build/samples/Sample.cab
+for c in ../shared/corpus/real/*.[cC][aA][bB]; do
+  if [ -f "$c" ]; then cabinet=$c; break; fi
+done
+json=$(/usr/bin/tessary-info --json "$cabinet")
+[[ $json == '{"format":'* ]]
+[ "$(QT_QPA_PLATFORM=offscreen /usr/bin/tessary --version)" = "Tessary ${version#tessary-info }" ]
+# The hidden --quit-after-open prints the caption and answers whether the setup opened.
+caption=$(QT_QPA_PLATFORM=offscreen timeout 60 /usr/bin/tessary --quit-after-open \
+  build/samples/Sample.cab)
+[ "$caption" = "Tessary - Sample.cab" ]
+
 echo "== Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARY_SANITIZE=ON \
   -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF
@@ -48,6 +71,13 @@ export WINEPREFIX="$PWD/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="m
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 ctest --test-dir build-win --output-on-failure -j "$jobs"
+(cd build-win && rm -f tessary-*-win32.zip && cpack -G ZIP)
+rm -rf build-win/unzipped && mkdir build-win/unzipped
+(cd build-win/unzipped && cmake -E tar xf ../tessary-*-win32.zip)
+zipped=$(echo build-win/unzipped/tessary-*-win32)
+[ -f "$zipped/README.txt" ]
+[ -f "$zipped/COPYRIGHT.txt" ]
+[ "$(wine "$zipped/tessary-info.exe" --version | tr -d '\r')" = "$(build/tools/tessary-info --version)" ]
 bash tests/windows/compare-with-wine.sh build/tools/tessary-info build-win/tools/tessary-info.exe \
   build-win/compare "$PWD/../shared/corpus" build-win/fixtures | grep -v '^differs: '
 wineserver -k || true

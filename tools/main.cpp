@@ -5,14 +5,17 @@
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
+#include "tools/CommandLine.h"
+#include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,61 +25,23 @@ constexpr int kExitNotSetup = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
 
-const char kUsage[] = "usage: tessary-info FILE.cab\n"
-                      "       tessary-info --json FILE.cab\n"
-                      "       tessary-info --entries [--json] FILE.cab\n"
-                      "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-                      "       tessary-info --extract-all DIR FILE.cab\n";
-
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
-
-struct Options {
-    bool Entries = false;
-    bool Json = false;
-    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
-    std::string File;
-};
-
-// False on wrong usage.
-bool ParseArguments(const std::vector<std::string>& args, Options& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--entries")
-            o.Entries = true;
-        else if (a == "--json")
-            o.Json = true;
-        else if (a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all") {
-            if (i + 1 >= args.size() || o.Values.count(a)) return false;
-            o.Values[a] = args[++i];
-        } else if (!a.empty() && a[0] == '-')
-            return false;
-        else if (o.File.empty())
-            o.File = a;
-        else
-            return false;
-    }
-    if (o.File.empty()) return false;
-    const bool extract = o.Values.count("--extract") > 0;
-    const bool extractAll = o.Values.count("--extract-all") > 0;
-    if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
-        return false;
-    const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
-    if (modes > 1) return false;
-    // An empty folder would silently mean the working folder.
-    if (extractAll && o.Values.at("--extract-all").empty()) return false;
-    return !(o.Json && (extract || extractAll));
-}
 
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "tessary-info: %s\n", PlainText(text).c_str());
 }
 
-int ListEntries(const std::string& path, bool json) {
+// A failure of one file, as a single run writes it on standard error and as the labelled forms
+// give its reason.
+int Fail(TFileOutput& output, int exit, const std::string& reason) {
+    return output.Fail(exit, "tessary-info: " + PlainText(reason), PlainText(reason));
+}
+
+int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     TCABFile cab;
-    if (!cab.IsCabinet(path)) {
-        std::fprintf(stderr, "%s: not a cabinet file\n", PlainText(path).c_str());
-        return kExitNotSetup;
-    }
+    if (!cab.IsCabinet(path))
+        return output.Fail(kExitNotSetup, PlainText(path) + ": not a cabinet file",
+                           "not a cabinet file");
     cab.CABFile = path;
     // An entry with an invalid date is listed all the same; the error names it afterwards.
     std::string dateError;
@@ -86,24 +51,26 @@ int ListEntries(const std::string& path, bool json) {
         dateError = e.what();
     }
     if (json) {
+        // One JSON result per file: a listing that failed part way is the failure.
+        if (!dateError.empty()) return Fail(output, kExitFailure, dateError);
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
-        std::cout << root.dump() << '\n';
+        output.Json(std::move(root));
     } else {
+        std::ostream& out = output.Text();
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
-            std::cout << PlainText(e.Name) << '\t' << e.Size << '\t'
-                      << (e.Date.Year != 0 ? FormatDateTime(e.Date) : "invalid date") << '\n';
+            out << PlainText(e.Name) << '\t' << e.Size << '\t'
+                << (e.Date.Year != 0 ? FormatDateTime(e.Date) : "invalid date") << '\n';
     }
     if (dateError.empty()) return 0;
-    PrintError(dateError);
-    return kExitFailure;
+    return Fail(output, kExitFailure, dateError);
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab) {
+int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
-        const std::string& output = o.Values.at("--output");
+        const std::string& target = o.Values.at("--output");
         const TExtractResult r =
-            setup.ExtractFileChecked(it->second, o.Values.at("--folder"), output);
+            setup.ExtractFileChecked(it->second, o.Values.at("--folder"), target);
         switch (r.Outcome) {
         case TExtractOutcome::Extracted:
             return 0;
@@ -111,7 +78,7 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab) {
             PrintError("no file " + it->second + " in folder " + o.Values.at("--folder"));
             return kExitFailure;
         case TExtractOutcome::Failed:
-            PrintError(r.Message.empty() ? "could not write " + output : r.Message);
+            PrintError(r.Message.empty() ? "could not write " + target : r.Message);
             return kExitFailure;
         case TExtractOutcome::Exception:
             PrintError(r.Message);
@@ -125,37 +92,45 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab) {
         return report.Refused.empty() ? 0 : kExitFailure;
     }
     if (o.Json) {
-        std::cout << SetupToJson(setup, cab).dump() << '\n';
+        output.Json(SetupToJson(setup, cab));
         return 0;
     }
-    WriteTextReport(std::cout, setup, cab);
+    WriteTextReport(output.Text(), setup, cab);
     return 0;
 }
 
-int Run(const Options& o) {
+int Run(const Options& o, const std::string& file, TFileOutput& output) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
-    if (const std::string problem = RegularFileProblem(o.File); !problem.empty()) {
-        PrintError("cannot open " + o.File + ": " + problem);
-        return kExitFailure;
-    }
-    if (o.Entries) return ListEntries(o.File, o.Json);
+    if (const std::string problem = RegularFileProblem(file); !problem.empty())
+        return Fail(output, kExitFailure, "cannot open " + file + ": " + problem);
+    if (o.Entries) return ListEntries(file, o.Json, output);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
     // A descriptor that fails part way still shows what was decoded, then says so.
-    const bool loaded = setup.LoadSetup(o.File, std::string(), false);
-    if (setup.Format == kFormatNone) {
-        std::fprintf(stderr, "%s\n", kNotSetup);
-        return kExitNotSetup;
-    }
-    const int result = RunOnSetup(o, setup, cab);
+    const bool loaded = setup.LoadSetup(file, std::string(), false);
+    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    const int result = RunOnSetup(o, setup, cab, output);
     if (loaded) return result;
-    PrintError("the setup descriptor is damaged" +
-               (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
-               "; what was decoded before it is shown");
-    return kExitFailure;
+    return Fail(output, kExitFailure,
+                "the setup descriptor is damaged" +
+                    (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
+                    "; what was decoded before it is shown");
+}
+
+// One file's run; a failure of this file does not stop the others.
+int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
+    try {
+        return Run(o, file, output);
+    } catch (const std::bad_alloc&) {
+        return Fail(output, kExitFailure, "out of memory");
+    } catch (const std::exception& e) {
+        return Fail(output, kExitFailure, e.what());
+    } catch (...) {
+        return Fail(output, kExitFailure, "unknown error");
+    }
 }
 
 } // namespace
@@ -164,21 +139,32 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     // JSON and the entry listing must not change with the user's locale.
     std::setlocale(LC_NUMERIC, "C");
-    try {
-        Options options;
-        if (!ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
-        return Run(options);
-    } catch (const std::bad_alloc&) {
-        PrintError("out of memory");
-        return kExitFailure;
-    } catch (const std::exception& e) {
-        PrintError(e.what());
-        return kExitFailure;
-    } catch (...) {
-        std::fprintf(stderr, "tessary-info: unknown error\n");
+    Options options;
+    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
+    case TParseResult::Help:
+        std::cout << HelpText();
+        return 0;
+    case TParseResult::Version:
+        std::cout << VersionText() << '\n';
+        return 0;
+    case TParseResult::Usage:
+        std::fputs(UsageText(), stderr);
+        return kExitUsage;
+    case TParseResult::Run:
+        break;
+    }
+    const bool labelled = options.Labelled || options.Files.size() > 1;
+    int worst = 0;
+    for (size_t i = 0; i < options.Files.size(); ++i) {
+        const std::string& file = options.Files[i];
+        if (labelled && !options.Json && i > 0) std::cout << '\n';
+        TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
+        worst = std::max(worst, RunGuarded(options, file, output));
+    }
+    // A full disk must not pass for a finished inventory.
+    if (!std::cout.flush()) {
+        std::fputs("tessary-info: cannot write the output\n", stderr);
         return kExitFailure;
     }
+    return worst;
 }

@@ -33,17 +33,18 @@ TEST(RegistryExport, ABinarySetupsValuesOfEveryTypeAsTheReaderGivesThem) {
     b.RegString(b.RegKey(2, "Settings"), "", "on");
     WriteSetupCabinet(dir.File("r.cab"), b.Plan());
     LoadedSetup loaded(dir.File("r.cab"));
-    EXPECT_EQ(RegistryExportText(loaded.Setup), "REGEDIT4\r\n"
-                                                "\r\n"
-                                                "[HKEY_CURRENT_USER\\Settings]\r\n"
-                                                "@=\"on\"\r\n"
-                                                "\r\n"
-                                                "[HKEY_LOCAL_MACHINE\\Software\\Acme]\r\n"
-                                                "\"Path\"=\"%ProgramFilesDir%\\\\Demo\\\\a\\\"b\"\r\n"
-                                                "\"Count\"=dword:deadbeef\r\n"
-                                                "\"Blob\"=hex:01,ab,00\r\n"
-                                                "\"List\"=hex(7):6f,6e,65,00,74,77,6f,00,00\r\n"
-                                                "\r\n");
+    EXPECT_EQ(RegistryExportText(loaded.Setup),
+              "REGEDIT4\r\n"
+              "\r\n"
+              "[HKEY_CURRENT_USER\\Settings]\r\n"
+              "@=\"on\"\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Acme]\r\n"
+              "\"Path\"=\"%ProgramFilesDir%\\\\Demo\\\\a\\\"b\"\r\n"
+              "\"Count\"=dword:deadbeef\r\n"
+              "\"Blob\"=hex:01,ab,00\r\n"
+              "\"List\"=hex(7):6f,6e,65,00,74,77,6f,00,00\r\n"
+              "\r\n");
 }
 
 TEST(RegistryExport, XmlBinaryIsBase64AndTextsThatAreNotTheirTypeBecomeComments) {
@@ -114,10 +115,10 @@ TEST(RegistryExport, DataCutAtEveryByteIsWrittenExactlyOrLeftOut) {
             const std::string text = RegistryExportText(setup);
             const std::string line = text.substr(text.find("\r\n", 26) + 2);
             SCOPED_TRACE(c.Data.substr(0, cut));
-            const bool exact = c.Type == kTypeInteger
-                                   ? cut > 0
-                                   : (c.Format == kFormatXML ? cut % 4 == 0
-                                                             : cut == 0 || cut % 3 == 2);
+            const bool exact =
+                c.Type == kTypeInteger
+                    ? cut > 0
+                    : (c.Format == kFormatXML ? cut % 4 == 0 : cut == 0 || cut % 3 == 2);
             EXPECT_EQ(line[0] == '"', exact) << line;
             EXPECT_EQ(line[0] == ';', !exact) << line;
         }

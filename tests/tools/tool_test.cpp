@@ -57,7 +57,7 @@ TEST(TessaryInfo, ExitCodesTellUsageNonSetupsAndFailures) {
     EXPECT_EQ(RunTool({"--bogus", "x.cab"}).Exit, 2);
     EXPECT_EQ(RunTool({"--extract", "a", "x.cab"}).Exit, 2)
         << "--extract needs --folder and --output";
-    EXPECT_EQ(RunTool({"a.cab", "b.cab"}).Exit, 2);
+    EXPECT_EQ(RunTool({"--extract-all", "out", "a.cab", "b.cab"}).Exit, 2);
 
     WriteFileBytes(dir.File("text.cab"), Bytes("plain text"));
     const ToolRun notSetup = RunTool({dir.File("text.cab")});

@@ -1,0 +1,91 @@
+#include "tools/CommandLine.h"
+
+#include "tessary/Version.h"
+
+namespace {
+
+const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+                      "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
+                      "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
+                      "       tessary-info --extract-all DIR FILE.cab\n"
+                      "       tessary-info --help | --version\n";
+
+const char kHelp[] =
+    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
+    "       tessary-info --extract-all DIR FILE.cab\n"
+    "\n"
+    "Shows what a Windows CE setup cabinet installs: its properties, files, shortcuts and\n"
+    "registry values, as the Tessary viewer shows them.\n"
+    "\n"
+    "  --json             the loaded setup as JSON\n"
+    "  --jsonl            JSON Lines led by \"file\", even for a single file\n"
+    "  --entries          the cabinet's entries: name, size, stored date\n"
+    "  --extract NAME     write one file of the setup, named as the files view names it,\n"
+    "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
+    "  --output PATH        to this path\n"
+    "  --extract-all DIR  write every file below DIR in its device folder\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "  --                 end of options: every later argument is a file\n"
+    "\n"
+    "With several files, --json prints one JSON object per line (JSON Lines), each with the\n"
+    "key \"file\" first; a file that fails has \"error\" and \"exit\" instead of the setup.\n"
+    "The text form gives each file a heading \"==> FILE <==\".\n"
+    "\n"
+    "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
+    "3 any other failure. With several files, the highest of the files' statuses.\n";
+
+bool TakesValue(const std::string& a) {
+    return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all";
+}
+
+} // namespace
+
+TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-')
+            o.Files.push_back(a);
+        else if (a == "--")
+            optionsEnded = true;
+        else if (a == "--help")
+            return TParseResult::Help;
+        else if (a == "--version")
+            return TParseResult::Version;
+        else if (a == "--entries")
+            o.Entries = true;
+        else if (a == "--json")
+            o.Json = true;
+        else if (a == "--jsonl")
+            o.Json = o.Labelled = true;
+        else if (TakesValue(a)) {
+            if (i + 1 >= args.size() || o.Values.count(a)) return TParseResult::Usage;
+            o.Values[a] = args[++i];
+        } else
+            return TParseResult::Usage;
+    }
+    if (o.Files.empty()) return TParseResult::Usage;
+    const bool extract = o.Values.count("--extract") > 0;
+    const bool extractAll = o.Values.count("--extract-all") > 0;
+    if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
+        return TParseResult::Usage;
+    const int modes = (o.Entries ? 1 : 0) + (extract ? 1 : 0) + (extractAll ? 1 : 0);
+    if (modes > 1) return TParseResult::Usage;
+    // An empty folder would silently mean the working folder.
+    if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;
+    if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;
+    return TParseResult::Run;
+}
+
+const char* UsageText() {
+    return kUsage;
+}
+const char* HelpText() {
+    return kHelp;
+}
+std::string VersionText() {
+    return std::string("tessary-info ") + kTessaryVersion;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The arguments of tessary-info: options, their checks, and the usage and help texts.
+#include <map>
+#include <string>
+#include <vector>
+
+struct Options {
+    bool Entries = false;
+    bool Json = false;
+    // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
+    // batches of any size.
+    bool Labelled = false;
+    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
+    std::vector<std::string> Files;
+};
+
+enum class TParseResult { Run, Help, Version, Usage };
+
+// --help and --version win over everything before them; "--" ends the options. Several files
+// are allowed for the report and the entry listing, not for extraction.
+[[nodiscard]] TParseResult ParseArguments(const std::vector<std::string>& args, Options& o);
+
+// The short form, for wrong usage on standard error.
+[[nodiscard]] const char* UsageText();
+// The full help, for --help on standard output.
+[[nodiscard]] const char* HelpText();
+// "tessary-info 1.2.0.1"
+[[nodiscard]] std::string VersionText();

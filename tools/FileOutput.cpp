@@ -1,0 +1,59 @@
+#include "tools/FileOutput.h"
+
+using nlohmann::ordered_json;
+
+namespace {
+
+// File names are bytes; invalid UTF-8 becomes U+FFFD rather than failing the line. Each line
+// leaves in one write, so that processes started side by side (xargs -P) appending to one file
+// do not cut into each other's lines.
+void WriteLine(std::ostream& out, const ordered_json& doc) {
+    out.flush();
+    const std::string line =
+        doc.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + '\n';
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out.flush();
+}
+
+} // namespace
+
+TFileOutput::TFileOutput(std::ostream& out, std::ostream& err, const std::string* file, bool json)
+    : FOut(out), FErr(err), FFile(file), FJson(json) {}
+
+void TFileOutput::Json(ordered_json doc) {
+    if (!FFile) {
+        FOut << doc.dump() << '\n';
+        return;
+    }
+    ordered_json line = ordered_json::object();
+    line["file"] = *FFile;
+    auto& members = line.get_ref<ordered_json::object_t&>();
+    for (auto& [key, value] : doc.get_ref<ordered_json::object_t&>())
+        members.emplace(key, std::move(value));
+    WriteLine(FOut, line);
+}
+
+std::ostream& TFileOutput::Text() {
+    if (FFile && !FHeadingWritten) {
+        FOut << "==> " << *FFile << " <==\n";
+        FHeadingWritten = true;
+    }
+    return FOut;
+}
+
+int TFileOutput::Fail(int exit, const std::string& diagnostic, const std::string& reason) {
+    if (!FFile) {
+        FErr << diagnostic << '\n';
+    } else if (FJson) {
+        ordered_json line = ordered_json::object();
+        line["file"] = *FFile;
+        line["error"] = reason;
+        line["exit"] = exit;
+        WriteLine(FOut, line);
+    } else {
+        // The heading first, so that a terminal shows the message under it.
+        Text().flush();
+        FErr << "tessary-info: " << *FFile << ": " << reason << '\n';
+    }
+    return exit;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Where the results for one file go. A run over a single file writes exactly what it always
+// did; over several files each result is labelled with its file: the key "file" first in JSON
+// Lines, a heading in text.
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <string>
+
+class TFileOutput {
+  public:
+    // file: null for a run over a single file. json: whether results are JSON.
+    TFileOutput(std::ostream& out, std::ostream& err, const std::string* file, bool json);
+
+    void Json(nlohmann::ordered_json doc);
+    // The text stream, after the file's heading.
+    std::ostream& Text();
+    // diagnostic: the line a single-file run writes to standard error; reason: why, without the
+    // program's or the file's name, for the labelled forms. Answers exit.
+    int Fail(int exit, const std::string& diagnostic, const std::string& reason);
+
+  private:
+    std::ostream& FOut;
+    std::ostream& FErr;
+    const std::string* FFile;
+    bool FJson;
+    bool FHeadingWritten = false;
+};
