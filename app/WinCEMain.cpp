@@ -193,8 +193,10 @@ QTreeView* TfrmWinCEMain::CurrentList() const {
 
 void TfrmWinCEMain::mnuCopyClick() {
     if (!FSetupOpen) return;
-    const QString text = SelectedRowsText(CurrentList());
-    if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+    Guarded([this] {
+        const QString text = SelectedRowsText(CurrentList());
+        if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+    });
 }
 
 void TfrmWinCEMain::mnuFilterClick() {
@@ -204,9 +206,14 @@ void TfrmWinCEMain::mnuFilterClick() {
 
 void TfrmWinCEMain::edtFilterChange(const QString& text) {
     // Every list follows the one box, so switching pages keeps what the user asked for.
-    for (TListFilter* filter :
-         {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
-        filter->SetText(text);
+    Guarded([this, &text] {
+        for (TListFilter* filter :
+             {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
+            filter->SetText(text);
+    });
+    // The selected file row may have been filtered away.
+    SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&
+                      lvFiles->selectionModel()->hasSelection());
 }
 
 bool TfrmWinCEMain::eventFilter(QObject* watched, QEvent* event) {

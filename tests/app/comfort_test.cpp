@@ -107,8 +107,12 @@ class ComfortTest : public QObject {
         // A folder matches too: only the rows in Data hold "data\".
         box->setText("data\\");
         QCOMPARE(o.F.Column("lvFiles", 0), shown);
+        o.F.SelectRow("lvFiles", 0);
+        QVERIFY(o.F.Action("mnuExtractFile")->isEnabled());
         QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(o.F.View("lvFiles")->model()->rowCount(), 0);
+        // The selected row went with the others, and Extract File with it.
+        QVERIFY(!o.F.Action("mnuExtractFile")->isEnabled());
         QTest::keyClick(box, Qt::Key_Escape);
         QVERIFY(box->text().isEmpty());
         QCOMPARE(o.F.Column("lvFiles", 0), all);
