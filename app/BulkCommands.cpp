@@ -49,12 +49,12 @@ void TfrmWinCEMain::ExtractAll() {
     {
         const std::unique_ptr<TProgress> progress =
             FServices->StartProgress(this, "Extract All Files", FSetup->FileCount());
-        report =
-            ExtractAllFiles(*FSetup, ToLocalPath(folder),
-                            [&progress](size_t done, size_t total, const std::string& file) {
-                                return progress->Update(static_cast<int>(done),
-                                                        static_cast<int>(total), ToDisplay(file));
-                            });
+        report = ExtractAllFiles(*FSetup, ToLocalPath(folder),
+                                 [&progress](size_t done, size_t total, const std::string& file) {
+                                     return !progress || progress->Update(static_cast<int>(done),
+                                                                          static_cast<int>(total),
+                                                                          ToDisplay(file));
+                                 });
     }
     const QString summary = ExtractAllSummary(report, folder);
     if (report.Refused.empty())
