@@ -6,9 +6,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QTreeView>
 #include <algorithm>
@@ -19,6 +17,13 @@ namespace {
 QString Extension(const QString& name) {
     const qsizetype dot = name.lastIndexOf('.');
     return dot < 0 ? QString() : name.mid(dot);
+}
+
+// A descriptor's name may hold "/" or "\": only its last part is proposed, so that the name
+// cannot steer the dialog into another folder.
+QString LastComponent(const QString& name) {
+    const qsizetype cut = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    return cut < 0 ? name : name.mid(cut + 1);
 }
 
 QString FailureText(const TExtractResult& result, const QString& name, const QString& target) {
@@ -68,19 +73,18 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     if (source < 0 || source >= FSetup->FileCount()) return;
     FSetup->GetFile(source, file);
     const QString name = shown.siblingAtColumn(0).data().toString();
-    const QString ext = Extension(name);
+    const QString proposed = LastComponent(name);
+    const QString ext = Extension(proposed);
     dlgSave->setNameFilter(ext + " file (*" + ext + ")");
     dlgSave->setDirectory(DialogFolder());
-    dlgSave->selectFile(name);
+    dlgSave->selectFile(proposed);
     const QString target = FServices->RunFileDialog(*dlgSave);
     if (target.isEmpty()) return;
 
-    const bool existed = QFileInfo::exists(target);
+    // The core writes through a temporary file: a failure leaves nothing under the chosen name.
     const TExtractResult result =
         FSetup->ExtractFileChecked(file.Name, IncludeBackslash(file.Dir), ToLocalPath(target));
     if (result.Outcome == TExtractOutcome::Extracted) return;
-    // Nothing half-written may stay behind under the chosen name.
-    if (!existed) QFile::remove(target);
     FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }
 

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
+#include <string_view>
 
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';

@@ -56,8 +56,7 @@ std::vector<TRecord> RegPathRecords(const TCESetupBase& setup) {
 
 std::vector<TRecord> EntryRecords(const TCABFileContents& listing) {
     return Records(listing.Items(), [](const TCABFileEntry& e) {
-        return TRecord{{"Name", e.Name},
-                       {"Size", Number(e.Size)},
-                       {"Date", e.Date.Year != 0 ? TValue(FormatDateTime(e.Date)) : TValue()}};
+        return TRecord{
+            {"Name", e.Name}, {"Size", Number(e.Size)}, {"Date", FormatDateTime(e.Date)}};
     });
 }

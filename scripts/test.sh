@@ -12,6 +12,26 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== tessary-info on the descriptor bomb and the deep folder, within 1 GiB and 60 s"
+# The tool tests write both cabinets to build/hostile-fixtures.
+check_hostile() { # expected message, then the tool's arguments
+  local expected=$1 status=0
+  shift
+  (ulimit -v 1048576 && exec timeout 60 build/tools/tessary-info "$@") >/dev/null \
+    2>build/hostile-fixtures/last.err || status=$?
+  if [ "$status" -ne 3 ] || ! grep -q "$expected" build/hostile-fixtures/last.err; then
+    echo "tessary-info $*: exit $status, expected 3 and \"$expected\":"
+    head -c 600 build/hostile-fixtures/last.err
+    exit 1
+  fi
+  head -c 300 build/hostile-fixtures/last.err
+  echo
+}
+check_hostile "a descriptor larger than" build/hostile-fixtures/descriptor-bomb.cab
+rm -rf build/hostile-fixtures/out
+check_hostile "longer than the system allows" --extract-all build/hostile-fixtures/out \
+  build/hostile-fixtures/deep-folder.cab
+
 echo "== Debian package: lint, install, run the installed programs"
 appstreamcli validate --no-net build/app/*.metainfo.xml
 rm -f build/tessary_*.deb

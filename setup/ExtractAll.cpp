@@ -225,17 +225,28 @@ TExtractAllReport ExtractAllFiles(
     return report;
 }
 
+namespace {
+// A device path tens of thousands of folders deep is named by its ends.
+std::string Shortened(const std::string& text) {
+    if (text.size() <= 240) return text;
+    return text.substr(0, 160) + "..." + text.substr(text.size() - 60);
+}
+} // namespace
+
 std::string ExtractAllIssueText(const TExtractAllIssue& issue, const std::string& dir) {
     switch (issue.Problem) {
     case TExtractAllProblem::Outside:
         if (issue.Reason == "would be written outside " + dir)
             return "refused: " + issue.DeviceFile + " would be written outside " + dir;
-        return "refused: " + issue.DeviceFile + ": " + issue.Reason;
+        return "refused: " + Shortened(issue.DeviceFile) + ": " + issue.Reason;
     case TExtractAllProblem::NotFound:
         return "not in the cabinet: " + issue.DeviceFile;
     case TExtractAllProblem::Collision:
         return "not written: " + issue.DeviceFile + " " + issue.Reason;
     case TExtractAllProblem::WriteFailed:
+        // The reasons of a safe write name the path themselves.
+        if (!issue.Target.empty() && issue.Reason.find(issue.Target) != std::string::npos)
+            return "could not write: " + issue.Reason;
         return "could not write " + issue.Target + ": " + issue.Reason;
     case TExtractAllProblem::ExtractFailed:
         return "could not extract " + issue.DeviceFile + ": " + issue.Reason;

@@ -75,7 +75,7 @@ std::string TSetupXML::TagAttribute(const TXMLTag& tag, std::string_view key) {
 }
 
 const TXMLTag* TSetupXML::TagAt(size_t i) const {
-    return dynamic_cast<const TXMLTag*>(Parser->Items[i].get());
+    return Parser->TagAt(i);
 }
 
 bool TSetupXML::Spend(size_t i) {
@@ -294,7 +294,8 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
     try {
         Parser->Parse();
     } catch (const std::bad_alloc&) {
-        Parser->Reset();
+        throw EOutOfMemory("Out of memory reading the setup descriptor");
+    } catch (const std::length_error&) {
         throw EOutOfMemory("Out of memory reading the setup descriptor");
     }
 

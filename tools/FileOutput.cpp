@@ -1,5 +1,7 @@
 #include "tools/FileOutput.h"
 
+#include "cab/PlainText.h"
+
 using nlohmann::ordered_json;
 
 namespace {
@@ -53,7 +55,7 @@ int TFileOutput::Fail(int exit, const std::string& diagnostic, const std::string
     } else {
         // The heading first, so that a terminal shows the message under it.
         Text().flush();
-        FErr << "tessary-info: " << *FFile << ": " << reason << '\n';
+        FErr << "tessary-info: " << PlainText(*FFile) << ": " << PlainText(reason) << '\n';
     }
     return exit;
 }

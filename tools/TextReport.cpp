@@ -8,26 +8,26 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
-// Every column of the page, the reports' own ones too, each as wide as its widest text. Texts
-// from the cabinet must not steer the terminal, so cells are shown as plain text and the widths
-// count what is shown.
+// Every column of the page, the reports' own ones too, each as wide as its widest text.
+// Texts from the cabinet must not steer the terminal: cells are shown as plain text, and the
+// widths count what is shown.
 void WriteTable(std::ostream& out, const TPage& page) {
-    std::vector<std::vector<std::string>> shown;
-    shown.reserve(page.Rows.size());
+    std::vector<std::vector<std::string>> cells;
+    cells.reserve(page.Rows.size());
     for (const TRow& row : page.Rows) {
-        std::vector<std::string>& texts = shown.emplace_back();
+        auto& texts = cells.emplace_back();
+        texts.reserve(row.Cells.size());
         for (const TCell& cell : row.Cells)
             texts.push_back(PlainText(cell.Text));
     }
     std::vector<size_t> widths;
     for (const TColumn& column : page.Columns)
         widths.push_back(column.Caption.size());
-    for (const std::vector<std::string>& texts : shown)
+    for (const auto& texts : cells)
         for (size_t c = 0; c < texts.size() && c < widths.size(); ++c)
             widths[c] = std::max(widths[c], texts[c].size());
     const auto line = [&](const auto& texts) {
@@ -42,7 +42,7 @@ void WriteTable(std::ostream& out, const TPage& page) {
     for (const TColumn& column : page.Columns)
         header.push_back(column.Caption);
     line(header);
-    for (const std::vector<std::string>& texts : shown)
+    for (const auto& texts : cells)
         line(texts);
 }
 

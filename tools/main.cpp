@@ -31,12 +31,6 @@ void PrintError(const std::string& text) {
     std::fprintf(stderr, "tessary-info: %s\n", PlainText(text).c_str());
 }
 
-// A failure of one file, as a single run writes it on standard error and as the labelled forms
-// give its reason.
-int Fail(TFileOutput& output, int exit, const std::string& reason) {
-    return output.Fail(exit, "tessary-info: " + PlainText(reason), PlainText(reason));
-}
-
 int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
@@ -50,9 +44,10 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     } catch (const EConvertError& e) {
         dateError = e.what();
     }
+    // JSON gives one document per file: the error alone, as a listing that failed.
+    if (json && !dateError.empty())
+        return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
     if (json) {
-        // One JSON result per file: a listing that failed part way is the failure.
-        if (!dateError.empty()) return Fail(output, kExitFailure, dateError);
         nlohmann::ordered_json root;
         root["entries"] = EntriesToJson(cab);
         output.Json(std::move(root));
@@ -63,14 +58,14 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
                 << (e.Date.Year != 0 ? FormatDateTime(e.Date) : "invalid date") << '\n';
     }
     if (dateError.empty()) return 0;
-    return Fail(output, kExitFailure, dateError);
+    return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
 }
 
 int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
-        const std::string& target = o.Values.at("--output");
+        const std::string& output = o.Values.at("--output");
         const TExtractResult r =
-            setup.ExtractFileChecked(it->second, o.Values.at("--folder"), target);
+            setup.ExtractFileChecked(it->second, o.Values.at("--folder"), output);
         switch (r.Outcome) {
         case TExtractOutcome::Extracted:
             return 0;
@@ -78,7 +73,7 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
             PrintError("no file " + it->second + " in folder " + o.Values.at("--folder"));
             return kExitFailure;
         case TExtractOutcome::Failed:
-            PrintError(r.Message.empty() ? "could not write " + target : r.Message);
+            PrintError(r.Message.empty() ? "could not write " + output : r.Message);
             return kExitFailure;
         case TExtractOutcome::Exception:
             PrintError(r.Message);
@@ -102,7 +97,9 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
 int Run(const Options& o, const std::string& file, TFileOutput& output) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
-        return Fail(output, kExitFailure, "cannot open " + file + ": " + problem);
+        return output.Fail(kExitFailure,
+                           "tessary-info: cannot open " + PlainText(file) + ": " + problem,
+                           "cannot open: " + problem);
     if (o.Entries) return ListEntries(file, o.Json, output);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
@@ -114,10 +111,11 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
     const int result = RunOnSetup(o, setup, cab, output);
     if (loaded) return result;
-    return Fail(output, kExitFailure,
-                "the setup descriptor is damaged" +
-                    (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
-                    "; what was decoded before it is shown");
+    const std::string damaged =
+        "the setup descriptor is damaged" +
+        (setup.DescriptorError.empty() ? std::string() : ": " + setup.DescriptorError) +
+        "; what was decoded before it is shown";
+    return output.Fail(kExitFailure, "tessary-info: " + PlainText(damaged), damaged);
 }
 
 // One file's run; a failure of this file does not stop the others.
@@ -125,11 +123,11 @@ int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
     try {
         return Run(o, file, output);
     } catch (const std::bad_alloc&) {
-        return Fail(output, kExitFailure, "out of memory");
+        return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
-        return Fail(output, kExitFailure, e.what());
+        return output.Fail(kExitFailure, "tessary-info: " + PlainText(e.what()), e.what());
     } catch (...) {
-        return Fail(output, kExitFailure, "unknown error");
+        return output.Fail(kExitFailure, "tessary-info: unknown error", "unknown error");
     }
 }
 

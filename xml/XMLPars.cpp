@@ -2,7 +2,10 @@
 
 #include "cab/AsciiCase.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -112,6 +115,8 @@ void TXMLParser::Normalize() {
 
 void TXMLParser::Reset() {
     ClearItems();
+    for (TSplitTag& split : FSplit)
+        split.Index = static_cast<size_t>(-1);
     // A name left from the previous document would put the next one under the script rule.
     LastTagName.clear();
     ItemStart = 0;
@@ -127,38 +132,48 @@ void TXMLParser::Report(const std::string& message, int64_t contextStart) const 
     OnError(message, context);
 }
 
-void TXMLParser::Append(std::unique_ptr<TXMLNode> item) {
-    Items.push_back(std::move(item));
+void TXMLParser::Append(TXMLKind kind, int64_t start, int64_t length) {
+    // The shortest comment, "<!-->", has a negative inside: it reads as empty.
+    Items.emplace_back(kind, static_cast<uint32_t>(start),
+                       static_cast<uint32_t>(length > 0 ? length : 0));
+}
+
+const TXMLTag* TXMLParser::TagAt(size_t i) const {
+    if (i >= Items.size() || Items[i].Kind() != TXMLKind::Tag) return nullptr;
+    for (const TSplitTag& split : FSplit)
+        if (split.Index == i) return &split.Tag;
+    TSplitTag& slot = FSplit[FNextSplit];
+    FNextSplit = (FNextSplit + 1) % std::size(FSplit);
+    slot.Index = static_cast<size_t>(-1);
+    // Errors of the tag were reported when it was parsed.
+    slot.Tag.OnError = nullptr;
+    slot.Tag.Params.clear();
+    slot.Tag.SetText(Buffer.data() + Items[i].Start(), Items[i].Length());
+    slot.Index = i;
+    return &slot.Tag;
 }
 
 void TXMLParser::AddText() {
     const int64_t from = LastEnd + 1;
     const int64_t count = ItemStart - from;
     if (count <= 0) return;
-    auto text = std::make_unique<TXMLText>();
-    text->SetSpan(Buffer.data() + from, count);
-    Append(std::move(text));
+    Append(TXMLKind::Text, from, count);
 }
 
 void TXMLParser::AddMarkup() {
     const int64_t n = ItemEnd - ItemStart - 1;
-    const char* const after = Buffer.data() + ItemStart + 1;
-    // Running out of memory here is an error for the caller, never a shorter document.
+    const int64_t after = ItemStart + 1;
+    const char* const text = Buffer.data() + after;
     if (n > 0) {
-        if (after[0] == '%') {
-            auto script = std::make_unique<TXMLServerScript>();
-            script->SetSpan(after + 1, n - 2);
-            Append(std::move(script));
-        } else if (n >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
-            auto comment = std::make_unique<TXMLComment>();
-            comment->SetSpan(after + 3, n - 5);
-            Append(std::move(comment));
+        if (text[0] == '%') {
+            Append(TXMLKind::ServerScript, after + 1, n - 2);
+        } else if (n >= 3 && text[0] == '!' && text[1] == '-' && text[2] == '-') {
+            Append(TXMLKind::Comment, after + 3, n - 5);
         } else {
-            auto tag = std::make_unique<TXMLTag>();
-            tag->OnError = OnError;
-            tag->SetText(after, n);
-            LastTagName = tag->GetName();
-            Append(std::move(tag));
+            FScratch.Params.clear();
+            FScratch.SetText(text, n);
+            LastTagName.assign(FScratch.NameView());
+            Append(TXMLKind::Tag, after, n);
         }
     }
     ItemStart = ItemEnd;
@@ -166,8 +181,26 @@ void TXMLParser::AddMarkup() {
 }
 
 void TXMLParser::Parse() {
-    Normalize();
     Reset();
+    Buffer.clear();
+    if (Input.Size() > static_cast<int64_t>(TXMLEntry::kMaxLength))
+        throw std::length_error("the document is 1 GiB or larger");
+    try {
+        Normalize();
+        if (Buffer.size() > TXMLEntry::kMaxLength)
+            throw std::length_error("the document is 1 GiB or larger");
+        Cut();
+    } catch (...) {
+        Reset();
+        throw;
+    }
+}
+
+void TXMLParser::Cut() {
+    FScratch.OnError = OnError;
+    // Every item but text starts at a "<", and texts lie between them: one allocation that
+    // fits a document of tags exactly, where growing by doubling would need three times it.
+    Items.reserve(static_cast<size_t>(std::count(Buffer.begin(), Buffer.end(), '<')) + 1);
     const char* const data = Buffer.data();
     const auto size = static_cast<int64_t>(Buffer.size());
     if (size == 0) return;

@@ -14,15 +14,8 @@
 // Called with a message and its context; unassigned means parse errors pass silently.
 using TXMLErrorEvent = std::function<void(const std::string& message, const std::string& context)>;
 
-// Common base of everything in TXMLParser::Items, so the list can hold tags beside the spans;
-// callers tell the kinds apart with dynamic_cast.
-class TXMLNode {
-  public:
-    virtual ~TXMLNode() = default;
-};
-
 // A span of the parser's Buffer. It owns no text.
-class TXMLItem : public TXMLNode {
+class TXMLItem {
   public:
     const char* Start = nullptr;
     int64_t Length = 0;
@@ -39,9 +32,24 @@ class TXMLItem : public TXMLNode {
     [[nodiscard]] std::string GetText() const { return std::string(View()); }
 };
 
-class TXMLText : public TXMLItem {};
-class TXMLComment : public TXMLItem {};
-class TXMLServerScript : public TXMLItem {};
+enum class TXMLKind : uint8_t { Text, Tag, Comment, ServerScript };
+
+// One item of a parse in eight bytes: what it is and which bytes of Buffer it covers (for a tag
+// the text between "<" and ">"; for a comment or a server script the text inside). A document
+// of millions of tiny tags costs eight bytes per tag, not a heap object each.
+class TXMLEntry {
+  public:
+    TXMLEntry(TXMLKind kind, uint32_t start, uint32_t length)
+        : FStart(start), FLengthAndKind(length | (static_cast<uint32_t>(kind) << 30)) {}
+    [[nodiscard]] TXMLKind Kind() const { return static_cast<TXMLKind>(FLengthAndKind >> 30); }
+    [[nodiscard]] uint32_t Start() const { return FStart; }
+    [[nodiscard]] uint32_t Length() const { return FLengthAndKind & kMaxLength; }
+    static constexpr uint32_t kMaxLength = (1u << 30) - 1;
+
+  private:
+    uint32_t FStart;
+    uint32_t FLengthAndKind;
+};
 
 // One attribute: Whole as written, Name, and Value without its quotes (empty without "=").
 class TXMLParam {
@@ -51,7 +59,7 @@ class TXMLParam {
     TXMLItem Value;
 };
 
-class TXMLTag : public TXMLNode {
+class TXMLTag {
   public:
     TXMLErrorEvent OnError;
     TXMLItem Name;
@@ -77,20 +85,41 @@ class TXMLParser {
     int64_t ItemStart = 0;
     int64_t ItemEnd = 0;
     int64_t LastEnd = -1;
-    std::vector<std::unique_ptr<TXMLNode>> Items;
+    std::vector<TXMLEntry> Items;
     TMemoryStream Input; // the raw document, loaded by the caller
     // 0 probes for "<vlm", 1 for "<characteristic" and "<parm", anything else does not probe.
     uint8_t ProbeMode = 0;
 
-    // Rebuilds Buffer from Input and cuts it into Items; earlier items become invalid.
+    // Rebuilds Buffer from Input and cuts it into Items; earlier items become invalid. A
+    // document of 1 GiB or more is refused with std::length_error; running out of memory
+    // raises std::bad_alloc. Either way no items are left.
     void Parse();
+    // The item at index i as a split tag, or null when it is not a tag. Split when asked: the
+    // tag stays valid until a few other tags have been asked for, or the next Parse.
+    [[nodiscard]] const TXMLTag* TagAt(size_t i) const;
+    // The bytes of Buffer the item at index i covers.
+    [[nodiscard]] std::string_view TextAt(size_t i) const {
+        return {Buffer.data() + Items[i].Start(), Items[i].Length()};
+    }
     void Normalize();
     void Reset();
-    void ClearItems() { Items.clear(); }
+    void ClearItems() {
+        Items.clear();
+        Items.shrink_to_fit();
+    }
     void AddText();
     void AddMarkup();
 
   private:
     void Report(const std::string& message, int64_t contextStart) const;
-    void Append(std::unique_ptr<TXMLNode> item);
+    void Cut(); // Parse after Normalize
+    void Append(TXMLKind kind, int64_t start, int64_t length);
+    // Tags split lately, reused round the ring: no allocation per tag once warm.
+    struct TSplitTag {
+        size_t Index = static_cast<size_t>(-1);
+        TXMLTag Tag;
+    };
+    mutable TSplitTag FSplit[4];
+    mutable size_t FNextSplit = 0;
+    TXMLTag FScratch; // the tag being added, split once to report and to learn its name
 };

@@ -80,19 +80,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)setup.ParseDescriptor({}, &stream);
     } catch (const EConvertError&) {
         // A Source extension whose digits overflow 32 bits: the documented conversion error.
+    } catch (const EOutOfMemory&) {
     }
     const char* begin = parser.Buffer.data();
     const char* end = begin + parser.Buffer.size();
     const auto inside = [begin, end](const TXMLItem& item) {
         return item.Length <= 0 || (item.Start >= begin && item.Start + item.Length <= end);
     };
-    for (const auto& node : parser.Items) {
-        if (const auto* tag = dynamic_cast<const TXMLTag*>(node.get())) {
+    for (size_t i = 0; i < parser.Items.size(); ++i) {
+        TXMLItem span;
+        span.SetSpan(parser.TextAt(i).data(), static_cast<int64_t>(parser.TextAt(i).size()));
+        if (!inside(span)) std::abort();
+        if (const TXMLTag* tag = parser.TagAt(i)) {
             if (!inside(tag->Text) || !inside(tag->Name)) std::abort();
             for (const TXMLParam& p : tag->Params)
                 if (!inside(p.Name) || !inside(p.Value) || !inside(p.Whole)) std::abort();
-        } else if (const auto* item = dynamic_cast<const TXMLItem*>(node.get())) {
-            if (!inside(*item)) std::abort();
         }
     }
     return 0;

@@ -8,9 +8,11 @@
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "setup/SetupINF.h"
+#include "setup/SetupXML.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/HostileFixtures.h"
 #include "tests/tools/ToolRun.h"
+#include "xml/XMLPars.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -391,4 +393,42 @@ TEST(SmallerOnes, FilesThatCannotBeReadAndEmptyFoldersAreSaidPlainly) {
     }
     EXPECT_EQ(RunTool({dir.Path()}).Exit, 3);
     EXPECT_EQ(RunTool({"--extract-all", "", TwoFileCabinet(dir)}).Exit, 2);
+}
+
+TEST(Budgets, MillionsOfTinyTagsCostEightBytesEachAndAllArrive) {
+    TempDir dir;
+    std::string xml = "<wap-provisioningdoc><characteristic type=\"Install\"><parm "
+                      "name=\"AppName\" value=\"Tags\"/></characteristic>";
+    const size_t tags = 20u << 20;
+    xml.reserve(xml.size() + 3 * tags + 32);
+    for (size_t i = 0; i < tags; ++i)
+        xml += "<a>";
+    xml += "</wap-provisioningdoc>";
+    WriteCabinet(dir.File("tags.cab"), {{"_setup.xml", Bytes(xml)}}, FixtureCompression::MSZIP);
+    xml = std::string();
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+#if !defined(__SANITIZE_ADDRESS__)
+        const rlimit limit{1u << 30, 1u << 30};
+        setrlimit(RLIMIT_AS, &limit);
+#endif
+        try {
+            Loaded s(dir.File("tags.cab"));
+            const auto* handler = s.setup.XMLHandler.get();
+            _exit(s.ok && s.setup.Project.SoftwareName == "Tags" &&
+                          handler->Parser->Items.size() == tags + 5
+                      ? 0
+                      : 1);
+        } catch (const EOutOfMemory&) {
+            _exit(2);
+        } catch (...) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 items missing, 2 out of memory, 3 another error";
 }

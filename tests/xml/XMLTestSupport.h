@@ -15,19 +15,27 @@ inline void ParseText(TXMLParser& parser, const std::string& text) {
 // as " name=value", then "/" for a self-closing tag.
 inline std::vector<std::string> Describe(const TXMLParser& parser) {
     std::vector<std::string> lines;
-    for (const auto& node : parser.Items) {
-        if (const auto* tag = dynamic_cast<const TXMLTag*>(node.get())) {
+    for (size_t i = 0; i < parser.Items.size(); ++i) {
+        const std::string text(parser.TextAt(i));
+        switch (parser.Items[i].Kind()) {
+        case TXMLKind::Tag: {
+            const TXMLTag* tag = parser.TagAt(i);
             std::string line = "<" + tag->GetName();
             for (const TXMLParam& param : tag->Params)
                 line += " " + param.Name.GetText() + "=" + param.Value.GetText();
             if (tag->IsOpen == 0) line += "/";
             lines.push_back(line);
-        } else if (const auto* c = dynamic_cast<const TXMLComment*>(node.get())) {
-            lines.push_back("C:" + c->GetText());
-        } else if (const auto* s = dynamic_cast<const TXMLServerScript*>(node.get())) {
-            lines.push_back("S:" + s->GetText());
-        } else if (const auto* t = dynamic_cast<const TXMLText*>(node.get())) {
-            lines.push_back("T:" + t->GetText());
+            break;
+        }
+        case TXMLKind::Comment:
+            lines.push_back("C:" + text);
+            break;
+        case TXMLKind::ServerScript:
+            lines.push_back("S:" + text);
+            break;
+        case TXMLKind::Text:
+            lines.push_back("T:" + text);
+            break;
         }
     }
     return lines;
@@ -42,7 +50,7 @@ inline std::vector<std::string> ParseAndDescribe(const std::string& text, uint8_
 
 // The first tag of a document, split.
 inline const TXMLTag* FirstTag(const TXMLParser& parser) {
-    for (const auto& node : parser.Items)
-        if (const auto* tag = dynamic_cast<const TXMLTag*>(node.get())) return tag;
+    for (size_t i = 0; i < parser.Items.size(); ++i)
+        if (const TXMLTag* tag = parser.TagAt(i)) return tag;
     return nullptr;
 }

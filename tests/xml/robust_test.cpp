@@ -125,8 +125,8 @@ TEST(HostileInput, RandomBytesAndMutationsLoad) {
         }
         LoadText(h, text);
         ParseText(parser, text);
-        for (const auto& node : parser.Items) {
-            if (const auto* tag = dynamic_cast<const TXMLTag*>(node.get())) {
+        for (size_t i = 0; i < parser.Items.size(); ++i) {
+            if (const TXMLTag* tag = parser.TagAt(i)) {
                 const char* begin = parser.Buffer.data();
                 const char* end = begin + parser.Buffer.size();
                 ASSERT_GE(tag->Text.Start, begin);
