@@ -14,17 +14,23 @@ namespace {
 // Long lists of refusals are cut so that the summary box still fits on the screen.
 constexpr size_t kListedIssues = 15;
 
+QString Files(size_t count) {
+    return count == 1 ? QStringLiteral("1 file") : QString("%1 files").arg(count);
+}
+
 QString ExtractAllSummary(const TExtractAllReport& report, const QString& folder) {
     QString text;
     if (report.Cancelled)
-        text = QString("Extraction cancelled. %1 of the files had been written to %2; no file "
-                       "was left half-written.")
-                   .arg(report.Written.size())
-                   .arg(folder);
+        text = QString("Extraction cancelled. %1 had been written to %2; no file was left "
+                       "half-written.")
+                   .arg(Files(report.Written.size()), folder);
     else
-        text = QString("%1 files were written to %2.").arg(report.Written.size()).arg(folder);
+        text = QString("%1 %2 written to %3.")
+                   .arg(Files(report.Written.size()), report.Written.size() == 1 ? "was" : "were",
+                        folder);
     if (report.Refused.empty()) return text;
-    text += QString("\n\n%1 files were not written:").arg(report.Refused.size());
+    text += QString("\n\n%1 %2 not written:")
+                .arg(Files(report.Refused.size()), report.Refused.size() == 1 ? "was" : "were");
     const std::string dir = ToLocalPath(folder);
     for (size_t i = 0; i < report.Refused.size() && i < kListedIssues; ++i)
         text += "\n" + ToDisplay(ExtractAllIssueText(report.Refused[i], dir));
