@@ -1,18 +1,18 @@
+#include "app/ListModel.h"
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <algorithm>
 #include <exception>
 
 namespace {
-constexpr int kRoleName = Qt::UserRole;
-constexpr int kRoleFolder = Qt::UserRole + 1;
-
 // The text from the last "." to the end, the dot included; empty without a ".".
 QString Extension(const QString& name) {
     const qsizetype dot = name.lastIndexOf('.');
@@ -43,10 +43,9 @@ QString FailureText(const TExtractResult& result, const QString& name, const QSt
 }
 } // namespace
 
-void TfrmWinCEMain::mnuExtractFileClick() {
-    if (!mnuExtractFile->isEnabled()) return;
+void TfrmWinCEMain::Guarded(const std::function<void()>& command) {
     try {
-        ExtractSelectedFile();
+        command();
     } catch (const std::exception& e) {
         ShowException(ToDisplay(e.what()));
     } catch (...) {
@@ -54,22 +53,37 @@ void TfrmWinCEMain::mnuExtractFileClick() {
     }
 }
 
+void TfrmWinCEMain::mnuExtractFileClick() {
+    if (!mnuExtractFile->isEnabled()) return;
+    Guarded([this] { ExtractSelectedFile(); });
+}
+
 void TfrmWinCEMain::ExtractSelectedFile() {
-    const QList<QTreeWidgetItem*> selected = lvFiles->selectedItems();
-    if (selected.isEmpty() || !FSetup) return;
-    const QTreeWidgetItem* row = selected.first();
-    const QString name = row->text(0);
+    if (!FSetup) return;
+    // The row with the focus when it is selected, else the topmost selected one.
+    QModelIndex shown = lvFiles->currentIndex();
+    if (!shown.isValid() || !lvFiles->selectionModel()->isRowSelected(shown.row())) {
+        const QModelIndexList rows = lvFiles->selectionModel()->selectedRows();
+        if (rows.isEmpty()) return;
+        shown = *std::min_element(rows.begin(), rows.end(),
+                                  [](const auto& a, const auto& b) { return a.row() < b.row(); });
+    }
+    const int source = shown.siblingAtColumn(0).data(TListModel::kSourceRole).toInt();
+    TCECAB_File file;
+    if (source < 0 || source >= FSetup->FileCount()) return;
+    FSetup->GetFile(source, file);
+    const QString name = shown.siblingAtColumn(0).data().toString();
     const QString proposed = LastComponent(name);
     const QString ext = Extension(proposed);
     dlgSave->setNameFilter(ext + " file (*" + ext + ")");
+    dlgSave->setDirectory(DialogFolder());
     dlgSave->selectFile(proposed);
     const QString target = FServices->RunFileDialog(*dlgSave);
     if (target.isEmpty()) return;
 
     // The core writes through a temporary file: a failure leaves nothing under the chosen name.
-    const TExtractResult result = FSetup->ExtractFileChecked(
-        row->data(0, kRoleName).toByteArray().toStdString(),
-        row->data(0, kRoleFolder).toByteArray().toStdString(), ToLocalPath(target));
+    const TExtractResult result =
+        FSetup->ExtractFileChecked(file.Name, IncludeBackslash(file.Dir), ToLocalPath(target));
     if (result.Outcome == TExtractOutcome::Extracted) return;
     FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }

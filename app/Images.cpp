@@ -114,6 +114,14 @@ void Paint(QPainter& p, int index, qreal size) {
         p.drawRect(R(0.5, 11.5, 15, 4));
         Arrow(p, P(11, 3), P(11, 10), kGreen);
         break;
+    case imgExtractAll:
+        Document(p, R(4.5, 0.5, 8, 9));
+        Document(p, R(1.5, 2.5, 8, 9));
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kFolder);
+        p.drawRect(R(0.5, 11.5, 15, 4));
+        Arrow(p, P(13, 2), P(13, 10), kGreen);
+        break;
     case imgEditVLM:
         Document(p, R(1.5, 0.5, 10, 14));
         p.setPen(QPen(kRed, 3 * u, Qt::SolidLine, Qt::RoundCap));

@@ -17,7 +17,8 @@ enum TImageIndex {
     imgRegString = 11,
     imgRegNumber = 12,
     imgAbout = 13,
-    imgCount = 14
+    imgExtractAll = 14, // beyond the design's list: Extract All Files
+    imgCount = 15
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

@@ -1,13 +1,34 @@
 #include "app/TextConv.h"
 
+#include "cab/PlainText.h"
+
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
+
+namespace {
+// Control characters become visible escapes, as the text report shows them; decoded first, so
+// that the bytes of a UTF-8 letter are never taken for controls.
+QString Visible(QString text) {
+    const auto control = [](QChar c) { return c.unicode() < 0x100 && IsControlByte(c.unicode()); };
+    if (std::none_of(text.cbegin(), text.cend(), control)) return text;
+    QString shown;
+    shown.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        if (control(c))
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+} // namespace
 
 QString ToDisplay(const std::string& text) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString result = decoder.decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    if (!decoder.hasError()) return result;
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    if (!decoder.hasError()) return Visible(std::move(result));
+    return Visible(QString::fromLatin1(text.data(), qsizetype(text.size())));
 }
 
 std::string ToLocalPath(const QString& path) {

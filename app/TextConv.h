@@ -1,6 +1,7 @@
 #pragma once
 // The model holds 8-bit texts without a code page; the window shows them as UTF-8 when they are
-// valid UTF-8 and byte for byte (Latin-1) otherwise.
+// valid UTF-8 and byte for byte (Latin-1) otherwise, with control characters shown as escapes
+// such as \x1b, so that no text from a cabinet can break a line or hide what follows.
 #include <QString>
 #include <string>
 

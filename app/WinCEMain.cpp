@@ -1,6 +1,7 @@
 #include "app/WinCEMain.h"
 
 #include "app/Images.h"
+#include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/TextConv.h"
 #include "cab/ErrorReporter.h"
@@ -8,16 +9,20 @@
 #include "setup/CESetup.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QStackedWidget>
-#include <QTreeWidget>
+#include <QStandardItemModel>
+#include <QTreeView>
 #include <QUrl>
 #include <exception>
 
@@ -126,9 +131,13 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     setWindowTitle("Tessary - " + QFileInfo(fileName).fileName());
     mnuCloseSetup->setEnabled(true);
     mnuEditWithVLM->setEnabled(true);
-    tvProject->setCurrentItem(tvProject->topLevelItem(0));
+    mnuExtractAll->setEnabled(true);
+    mnuExportRegistry->setEnabled(true);
+    tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
     ntbView->setCurrentIndex(1);
     ntbViewers->setCurrentIndex(0);
+    // The keyboard starts in the project tree, not in the filter box.
+    tvProject->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmWinCEMain::CloseSetup() {
@@ -143,15 +152,17 @@ void TfrmWinCEMain::ResetToEmpty() {
     FSetupOpen = false;
     FSetupFileName.clear();
     ntbView->setCurrentIndex(0);
-    for (QTreeWidget* view : {tvProject, lvProject, lvFiles, lvShortcuts}) {
-        view->setUpdatesEnabled(false);
-        view->clear();
-        view->setUpdatesEnabled(true);
-    }
+    // A model reset repaints its view once.
+    FProjectNodes->clear();
+    FProperties->Clear();
+    FFiles->Clear();
+    FShortcuts->Clear();
     setWindowTitle("Tessary");
     SetStatusText("");
     mnuCloseSetup->setEnabled(false);
     mnuEditWithVLM->setEnabled(false);
+    mnuExtractAll->setEnabled(false);
+    mnuExportRegistry->setEnabled(false);
     SetExtractEnabled(false);
 }
 
@@ -159,8 +170,75 @@ void TfrmWinCEMain::ShowException(const QString& text) {
     FServices->ShowError(this, kApplicationTitle, text);
 }
 
+QString TfrmWinCEMain::DialogFolder() const {
+    if (FSetupOpen && !FSetupFileName.isEmpty()) {
+        const QString folder = QFileInfo(FSetupFileName).absolutePath();
+        if (QFileInfo(folder).isDir()) return folder;
+    }
+    return QDir::homePath();
+}
+
+QTreeView* TfrmWinCEMain::CurrentList() const {
+    switch (ntbViewers->currentIndex()) {
+    case 0:
+        return lvProject;
+    case 1:
+        return lvFiles;
+    case 2:
+        return lvShortcuts;
+    default:
+        return tvRegistry->hasFocus() ? tvRegistry : lvRegistry;
+    }
+}
+
+void TfrmWinCEMain::mnuCopyClick() {
+    if (!FSetupOpen) return;
+    Guarded([this] {
+        const QString text = SelectedRowsText(CurrentList());
+        if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+    });
+}
+
+void TfrmWinCEMain::mnuFilterClick() {
+    edtFilter->setFocus(Qt::ShortcutFocusReason);
+    edtFilter->selectAll();
+}
+
+void TfrmWinCEMain::edtFilterChange(const QString& text) {
+    // Every list follows the one box, so switching pages keeps what the user asked for.
+    Guarded([this, &text] {
+        for (TListFilter* filter :
+             {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
+            filter->SetText(text);
+    });
+    // The selected file row may have been filtered away.
+    SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&
+                      lvFiles->selectionModel()->hasSelection());
+}
+
+bool TfrmWinCEMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (watched == lvFiles && enter) {
+            mnuExtractFileClick();
+            return true;
+        }
+        if (watched == edtFilter && key == Qt::Key_Escape && !edtFilter->text().isEmpty()) {
+            edtFilter->clear();
+            return true;
+        }
+        if (watched == edtFilter && enter) {
+            CurrentList()->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TfrmWinCEMain::mnuOpenFileClick() {
     dlgOpen->selectFile(QString());
+    dlgOpen->setDirectory(DialogFolder());
     const QString chosen = FServices->RunFileDialog(*dlgOpen);
     if (!chosen.isEmpty()) OpenSetup(QDir::cleanPath(QFileInfo(chosen).absoluteFilePath()));
 }

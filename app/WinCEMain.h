@@ -5,19 +5,24 @@
 #include "cab/ErrorReporter.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
 class QAction;
 class QFileDialog;
 class QLabel;
+class QLineEdit;
+class QModelIndex;
 class QSplitter;
 class QStackedWidget;
+class QStandardItemModel;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 class TCABFile;
 class TCESetup;
+class TListFilter;
+class TListModel;
 class TRegistryTree;
 
 // The application title, also the caption of the window's message boxes.
@@ -48,19 +53,25 @@ class TfrmWinCEMain : public QMainWindow {
   public slots:
     void mnuOpenFileClick();
     void mnuExtractFileClick();
+    void mnuExtractAllClick();
+    void mnuExportRegistryClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
     void mnuAboutClick();
+    void mnuCopyClick();
+    void mnuFilterClick();
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void tvProjectChange();
-    void tvProjectCollapsed(QTreeWidgetItem* item);
+    void tvProjectCollapsed(const QModelIndex& node);
     void lvFilesChange();
+    void edtFilterChange(const QString& text);
 
   private:
     void FormCreate(const QStringList& arguments);
@@ -68,7 +79,8 @@ class TfrmWinCEMain : public QMainWindow {
     void CreateControls();
     void CreateMenuAndToolbar();
     QWidget* CreateViewerPage(int index, const QString& caption, QWidget* content);
-    void SetupColumns();
+    QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter,
+                       const QString& caption);
 
     // Destroys the setup objects and empties every view, whatever state they are in.
     void ResetToEmpty();
@@ -82,7 +94,15 @@ class TfrmWinCEMain : public QMainWindow {
     void SetStatusText(const QString& text);
     void ShowException(const QString& text);
     void ExtractSelectedFile();
-    static void tvProjectCollapsing(QTreeWidgetItem* node, bool& allowCollapse);
+    void ExtractAll();
+    void ExportRegistry();
+    // Catches whatever the command throws and shows it; nothing reaches the event loop.
+    void Guarded(const std::function<void()>& command);
+    // The folder dialogs start in: the open cabinet's, else the home folder.
+    [[nodiscard]] QString DialogFolder() const;
+    // The view of the page shown now (the value list on the "Registry" page).
+    [[nodiscard]] QTreeView* CurrentList() const;
+    static void tvProjectCollapsing(const QModelIndex& node, bool& allowCollapse);
 
     std::shared_ptr<TWindowServices> FServices;
     TErrorReporter FPreviousReporter;
@@ -95,6 +115,10 @@ class TfrmWinCEMain : public QMainWindow {
 
     QAction* mnuOpenFile = nullptr;
     QAction* mnuExtractFile = nullptr;
+    QAction* mnuExtractAll = nullptr;
+    QAction* mnuExportRegistry = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;
     QAction* mnuEditWithVLM = nullptr;
     QAction* mnuExit = nullptr;
@@ -105,12 +129,22 @@ class TfrmWinCEMain : public QMainWindow {
     QStackedWidget* ntbViewers = nullptr;
     QSplitter* splViewers = nullptr;
     QSplitter* splRegistry = nullptr;
-    QTreeWidget* tvProject = nullptr;
-    QTreeWidget* lvProject = nullptr;
-    QTreeWidget* lvFiles = nullptr;
-    QTreeWidget* lvShortcuts = nullptr;
-    QTreeWidget* tvRegistry = nullptr;
-    QTreeWidget* lvRegistry = nullptr;
+    QLineEdit* edtFilter = nullptr;
+    QTreeView* tvProject = nullptr;
+    QTreeView* lvProject = nullptr;
+    QTreeView* lvFiles = nullptr;
+    QTreeView* lvShortcuts = nullptr;
+    QTreeView* tvRegistry = nullptr;
+    QTreeView* lvRegistry = nullptr;
+    QStandardItemModel* FProjectNodes = nullptr;
+    TListModel* FProperties = nullptr;
+    TListModel* FFiles = nullptr;
+    TListModel* FShortcuts = nullptr;
+    TListFilter* FPropertiesFilter = nullptr;
+    TListFilter* FFilesFilter = nullptr;
+    TListFilter* FShortcutsFilter = nullptr;
     QFileDialog* dlgOpen = nullptr;
     QFileDialog* dlgSave = nullptr;
+    QFileDialog* dlgExtractAll = nullptr;
+    QFileDialog* dlgExportRegistry = nullptr;
 };

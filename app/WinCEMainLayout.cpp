@@ -1,47 +1,49 @@
 #include "app/Images.h"
+#include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/WinCEMain.h"
+#include "cab/cabfiles.h"
+#include "report/SetupPages.h"
+#include "setup/CESetup.h"
 
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-struct TColumn {
-    const char* Caption;
-    int Width;
-};
-
-QTreeWidget* NewList(const char* name, std::initializer_list<TColumn> columns) {
-    auto* list = new QTreeWidget;
+QTreeView* TfrmWinCEMain::NewList(const char* name, TListModel* model, TListFilter*& filter,
+                                  const QString& caption) {
+    filter = new TListFilter(model, this);
+    auto* list = new QTreeView;
     list->setObjectName(name);
+    list->setAccessibleName(caption);
+    list->setModel(filter);
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSortingEnabled(false);
+    list->setAllColumnsShowFocus(true);
     list->header()->setSectionsClickable(false);
-    list->setColumnCount(static_cast<int>(columns.size()));
-    QStringList captions;
-    for (const TColumn& column : columns)
-        captions << column.Caption;
-    list->setHeaderLabels(captions);
+    // The design's widths, the last column's too; a cut text shows in its tool tip.
+    list->header()->setStretchLastSection(false);
+    list->setItemDelegate(new TCellTipDelegate(list));
     int index = 0;
-    for (const TColumn& column : columns)
+    for (const TListColumn& column : model->Columns())
         list->setColumnWidth(index++, column.Width);
     return list;
 }
-} // namespace
 
 void TfrmWinCEMain::CreateControls() {
     setWindowTitle("Tessary");
@@ -69,36 +71,48 @@ void TfrmWinCEMain::CreateControls() {
     pnlDefault->setPalette(workspace);
     ntbView->addWidget(pnlDefault);
 
-    tvProject = new QTreeWidget;
+    FProjectNodes = new QStandardItemModel(this);
+    tvProject = new QTreeView;
     tvProject->setObjectName("tvProject");
+    tvProject->setAccessibleName("Windows CE Setup");
+    tvProject->setModel(FProjectNodes);
     tvProject->setHeaderHidden(true);
     tvProject->setIndentation(19);
     tvProject->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvProject->setSelectionMode(QAbstractItemView::SingleSelection);
     tvProject->viewport()->setCursor(Qt::PointingHandCursor);
     tvProject->setMinimumWidth(10);
-    connect(tvProject, &QTreeWidget::currentItemChanged, this, &TfrmWinCEMain::tvProjectChange);
-    connect(tvProject, &QTreeWidget::itemCollapsed, this, &TfrmWinCEMain::tvProjectCollapsed);
+    tvProject->setItemDelegate(new TCellTipDelegate(tvProject));
+    connect(tvProject->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmWinCEMain::tvProjectChange);
+    connect(tvProject, &QTreeView::collapsed, this, &TfrmWinCEMain::tvProjectCollapsed);
 
-    lvProject = NewList("lvProject", {{"Property", 120}, {"Value", 200}});
-    lvFiles = NewList("lvFiles", {{"File Name", 120},
-                                  {"Folder", 150},
-                                  {"File Size", 80},
-                                  {"Flags", 75},
-                                  {"ActiveX", 55},
-                                  {"Shared", 55}});
-    lvFiles->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    for (int column : {3, 4, 5})
-        lvFiles->headerItem()->setTextAlignment(column, Qt::AlignCenter);
-    connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TfrmWinCEMain::lvFilesChange);
-    connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TfrmWinCEMain::mnuExtractFileClick);
-    lvShortcuts = NewList("lvShortcuts", {{"Title", 140}, {"File Name", 105}, {"Folder", 150}});
+    // The pages of no setup give each list its columns, as the report defines them.
+    TCESetup none;
+    TCABFile noCabinet;
+    const TPage properties = BuildPropertiesPage(none, noCabinet.CABFileContents);
+    const TPage files = BuildFilesPage(none, noCabinet.CABFileContents);
+    const TPage shortcuts = BuildShortcutsPage(none);
+    FProperties = new TListModel(ListColumns(properties), this);
+    lvProject = NewList("lvProject", FProperties, FPropertiesFilter,
+                        QString::fromStdString(properties.Caption));
+    FFiles = new TListModel(ListColumns(files), this);
+    lvFiles = NewList("lvFiles", FFiles, FFilesFilter, QString::fromStdString(files.Caption));
+    connect(lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmWinCEMain::lvFilesChange);
+    connect(lvFiles, &QTreeView::doubleClicked, this, &TfrmWinCEMain::mnuExtractFileClick);
+    lvFiles->installEventFilter(this);
+    FShortcuts = new TListModel(ListColumns(shortcuts), this);
+    lvShortcuts = NewList("lvShortcuts", FShortcuts, FShortcutsFilter,
+                          QString::fromStdString(shortcuts.Caption));
 
-    tvRegistry = new QTreeWidget;
+    tvRegistry = new QTreeView;
     tvRegistry->setObjectName("tvRegistry");
+    tvRegistry->setAccessibleName("Device Registry Entries: keys");
     tvRegistry->setMinimumWidth(10);
-    lvRegistry = new QTreeWidget;
+    lvRegistry = new QTreeView;
     lvRegistry->setObjectName("lvRegistry");
+    lvRegistry->setAccessibleName("Device Registry Entries: values");
     lvRegistry->setMinimumWidth(10);
     splRegistry = new QSplitter(Qt::Horizontal);
     splRegistry->setObjectName("splRegistry");
@@ -107,18 +121,17 @@ void TfrmWinCEMain::CreateControls() {
     splRegistry->addWidget(lvRegistry);
     splRegistry->setStretchFactor(1, 1);
     splRegistry->setSizes({180, 400});
-    QList<QIcon> images;
-    for (int i = 0; i < imgCount; ++i)
-        images << ImageListIcon(i);
-    // The registry page styles both controls and connects their signals itself.
-    FRegistryTree = std::make_unique<TRegistryTree>(tvRegistry, lvRegistry, images);
+    // The registry page styles both views and connects their signals itself.
+    FRegistryTree = std::make_unique<TRegistryTree>(tvRegistry, lvRegistry);
 
     ntbViewers = new QStackedWidget;
     ntbViewers->setObjectName("ntbViewers");
     ntbViewers->setMinimumWidth(10);
-    ntbViewers->addWidget(CreateViewerPage(0, "Windows CE Setup Properties", lvProject));
-    ntbViewers->addWidget(CreateViewerPage(1, "Device Files", lvFiles));
-    ntbViewers->addWidget(CreateViewerPage(2, "Device Shortcuts", lvShortcuts));
+    ntbViewers->addWidget(
+        CreateViewerPage(0, QString::fromStdString(properties.Caption), lvProject));
+    ntbViewers->addWidget(CreateViewerPage(1, QString::fromStdString(files.Caption), lvFiles));
+    ntbViewers->addWidget(
+        CreateViewerPage(2, QString::fromStdString(shortcuts.Caption), lvShortcuts));
     ntbViewers->addWidget(CreateViewerPage(3, "Device Registry Entries", splRegistry));
 
     splViewers = new QSplitter(Qt::Horizontal);
@@ -154,6 +167,21 @@ void TfrmWinCEMain::CreateControls() {
     dlgSave->setFileMode(QFileDialog::AnyFile);
     dlgSave->setAcceptMode(QFileDialog::AcceptSave);
     dlgSave->setSizeGripEnabled(true);
+    dlgExtractAll = new QFileDialog(this);
+    dlgExtractAll->setObjectName("dlgExtractAll");
+    dlgExtractAll->setWindowTitle("Extract All Files");
+    dlgExtractAll->setFileMode(QFileDialog::Directory);
+    dlgExtractAll->setOption(QFileDialog::ShowDirsOnly);
+    dlgExtractAll->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgExtractAll->setSizeGripEnabled(true);
+    dlgExportRegistry = new QFileDialog(this);
+    dlgExportRegistry->setObjectName("dlgExportRegistry");
+    dlgExportRegistry->setWindowTitle("Export Registry");
+    dlgExportRegistry->setNameFilter("Registry File (*.reg)");
+    dlgExportRegistry->setDefaultSuffix("reg");
+    dlgExportRegistry->setFileMode(QFileDialog::AnyFile);
+    dlgExportRegistry->setAcceptMode(QFileDialog::AcceptSave);
+    dlgExportRegistry->setSizeGripEnabled(true);
 }
 
 QWidget* TfrmWinCEMain::CreateViewerPage(int index, const QString& caption, QWidget* content) {
@@ -194,6 +222,13 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                          QKeySequence("Ctrl+O"), &TfrmWinCEMain::mnuOpenFileClick);
     mnuExtractFile = action("mnuExtractFile", "&Extract File...", imgExtract,
                             QKeySequence("Ctrl+E"), &TfrmWinCEMain::mnuExtractFileClick);
+    mnuExtractAll = action("mnuExtractAll", "Extract &All Files...", imgExtractAll,
+                           QKeySequence("Ctrl+Shift+E"), &TfrmWinCEMain::mnuExtractAllClick);
+    mnuExportRegistry = action("mnuExportRegistry", "Export &Registry...", -1, {},
+                               &TfrmWinCEMain::mnuExportRegistryClick);
+    mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
+    mnuFilter =
+        action("mnuFilter", "&Filter", -1, QKeySequence::Find, &TfrmWinCEMain::mnuFilterClick);
     mnuCloseSetup = action("mnuCloseSetup", "&Close Setup", -1, QKeySequence("Ctrl+F4"),
                            &TfrmWinCEMain::mnuCloseSetupClick);
     mnuEditWithVLM = action("mnuEditWithVLM", "Edit with &Velmora...", imgEditVLM, {},
@@ -201,6 +236,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuExit = action("mnuExit", "E&xit", -1, QKeySequence("Alt+F4"), &TfrmWinCEMain::mnuExitClick);
     mnuAbout = action("mnuAbout", "&About Tessary...", imgAbout, {}, &TfrmWinCEMain::mnuAboutClick);
     mnuExtractFile->setEnabled(false);
+    mnuExtractAll->setEnabled(false);
+    mnuExportRegistry->setEnabled(false);
     mnuCloseSetup->setEnabled(false);
     mnuEditWithVLM->setEnabled(false);
 
@@ -210,11 +247,17 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->setObjectName("mnuFile");
     mnuFile->addAction(mnuOpenFile);
     mnuFile->addAction(mnuExtractFile);
+    mnuFile->addAction(mnuExtractAll);
+    mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuEditWithVLM);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuExit);
+    QMenu* mnuEdit = mnuMain->addMenu("&Edit");
+    mnuEdit->setObjectName("mnuEdit");
+    mnuEdit->addAction(mnuCopy);
+    mnuEdit->addAction(mnuFilter);
     QMenu* mnuHelp = mnuMain->addMenu("&Help");
     mnuHelp->setObjectName("mnuHelp");
     mnuHelp->addAction(mnuAbout);
@@ -232,8 +275,20 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     };
     button(mnuOpenFile, "btnOpen", "Open Windows CE Setup");
     button(mnuExtractFile, "btnExtract", "Extract File");
+    button(mnuExtractAll, "btnExtractAll", "Extract All Files");
     tbMain->addSeparator();
     button(mnuEditWithVLM, "btnEditVLM", "Edit with Velmora");
     tbMain->addSeparator();
     button(mnuAbout, "btnAbout", "About Tessary");
+    tbMain->addSeparator();
+    edtFilter = new QLineEdit;
+    edtFilter->setObjectName("edtFilter");
+    edtFilter->setPlaceholderText("Filter");
+    edtFilter->setAccessibleName("Filter");
+    edtFilter->setToolTip("Show only the rows that contain this text (Ctrl+F)");
+    edtFilter->setClearButtonEnabled(true);
+    edtFilter->setMaximumWidth(160);
+    edtFilter->installEventFilter(this);
+    connect(edtFilter, &QLineEdit::textChanged, this, &TfrmWinCEMain::edtFilterChange);
+    tbMain->addWidget(edtFilter);
 }

@@ -4,8 +4,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QFileDialog;
 class QWidget;
+
+// A running progress dialog; closed when destroyed.
+class TProgress {
+  public:
+    virtual ~TProgress() = default;
+    // Shows how far the work is; false once the user asked to cancel.
+    [[nodiscard]] virtual bool Update(int done, int total, const QString& text) = 0;
+};
 
 class TWindowServices {
   public:
@@ -19,6 +29,11 @@ class TWindowServices {
     // Starts a program without waiting for it; no shell is involved.
     virtual bool StartDetached(const QString& program, const QStringList& arguments) = 0;
     virtual void ShowAbout(QWidget* parent) = 0;
+    // A modal box with an information icon and one OK button.
+    virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A modal progress dialog with a Cancel button, shown until the object is destroyed.
+    [[nodiscard]] virtual std::unique_ptr<TProgress>
+    StartProgress(QWidget* parent, const QString& caption, int total) = 0;
 };
 
 // The real dialogs, message boxes and process start.
@@ -29,4 +44,7 @@ class TQtWindowServices : public TWindowServices {
     void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override;
     bool StartDetached(const QString& program, const QStringList& arguments) override;
     void ShowAbout(QWidget* parent) override;
+    void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
+    [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
+                                                           int total) override;
 };

@@ -4,7 +4,7 @@
 #include "setup/CECAB.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -32,9 +32,9 @@ void FillModel(TCESetupBase& setup, int values) {
 void BM_FillRegistryTree(benchmark::State& state) {
     TCESetupBase setup;
     FillModel(setup, static_cast<int>(state.range(0)));
-    QTreeWidget tv;
-    QTreeWidget lv;
-    TRegistryTree tree(&tv, &lv, {});
+    QTreeView tv;
+    QTreeView lv;
+    TRegistryTree tree(&tv, &lv);
     for (auto _ : state) {
         tree.Fill(setup);
         benchmark::DoNotOptimize(tree.FNodeCurrentUser);

@@ -4,7 +4,9 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev gcab
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev cabextract xvfb xauth bc
-  libssl-dev osslsigncode)
+  libssl-dev osslsigncode
+  # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
+  fonts-liberation)
 # The package checks: lintian, and appstreamcli for the desktop metadata.
 packages+=(lintian appstream)
 missing=()

@@ -4,10 +4,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QTreeWidget>
+#include <QTreeView>
 
 QString TFakeServices::RunFileDialog(QFileDialog& dialog) {
     const QStringList selected = dialog.selectedFiles();
+    DialogFolders.append(dialog.directory().absolutePath());
     DialogRuns.append({dialog.nameFilters().join(";;"),
                        selected.isEmpty() ? QString() : QFileInfo(selected.first()).fileName(),
                        dialog.objectName()});
@@ -31,6 +32,31 @@ void TFakeServices::ShowAbout(QWidget*) {
     ++AboutCount;
 }
 
+void TFakeServices::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
+    Messages.append({"information", caption, text, parent && parent->isVisible()});
+}
+
+namespace {
+class TFakeProgress : public TProgress {
+  public:
+    explicit TFakeProgress(TFakeServices& services) : FServices(services) {
+        ++FServices.ProgressOpen;
+    }
+    ~TFakeProgress() override { --FServices.ProgressOpen; }
+    bool Update(int done, int total, const QString& text) override {
+        FServices.ProgressTexts << QString("%1/%2 %3").arg(done).arg(total).arg(text);
+        return FServices.ProgressTexts.size() - 1 != FServices.CancelAt;
+    }
+
+  private:
+    TFakeServices& FServices;
+};
+} // namespace
+
+std::unique_ptr<TProgress> TFakeServices::StartProgress(QWidget*, const QString&, int) {
+    return std::make_unique<TFakeProgress>(*this);
+}
+
 TWindowFixture::TWindowFixture(const QStringList& arguments)
     : Window(std::make_unique<TfrmWinCEMain>(arguments, Services)) {}
 
@@ -38,8 +64,8 @@ QAction* TWindowFixture::Action(const char* name) const {
     return Window->findChild<QAction*>(name);
 }
 
-QTreeWidget* TWindowFixture::Tree(const char* name) const {
-    return Window->findChild<QTreeWidget*>(name);
+QTreeView* TWindowFixture::View(const char* name) const {
+    return Window->findChild<QTreeView*>(name);
 }
 
 QString TWindowFixture::Status() const {
@@ -48,9 +74,9 @@ QString TWindowFixture::Status() const {
 
 QStringList TWindowFixture::Column(const char* list, int column) const {
     QStringList texts;
-    QTreeWidget* view = Tree(list);
-    for (int i = 0; i < view->topLevelItemCount(); ++i)
-        texts << view->topLevelItem(i)->text(column);
+    const QAbstractItemModel* model = View(list)->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+        texts << model->index(i, column).data().toString();
     return texts;
 }
 
@@ -59,9 +85,17 @@ int TWindowFixture::RowOf(const char* list, const QString& caption) const {
 }
 
 void TWindowFixture::SelectProjectNode(int absoluteIndex) const {
-    QTreeWidget* tree = Tree("tvProject");
-    QTreeWidgetItem* root = tree->topLevelItem(0);
-    tree->setCurrentItem(absoluteIndex == 0 ? root : root->child(absoluteIndex - 1));
+    QTreeView* tree = View("tvProject");
+    const QModelIndex root = tree->model()->index(0, 0);
+    tree->setCurrentIndex(absoluteIndex == 0 ? root
+                                             : tree->model()->index(absoluteIndex - 1, 0, root));
+}
+
+void TWindowFixture::SelectRow(const char* list, int row) const {
+    QTreeView* view = View(list);
+    view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
+                                            QItemSelectionModel::ClearAndSelect |
+                                                QItemSelectionModel::Rows);
 }
 
 DescriptorBuilder SmallSetup(bool ce4Plus) {

@@ -12,7 +12,7 @@
 
 class QAction;
 class QLabel;
-class QTreeWidget;
+class QTreeView;
 
 // Records every box and process start; dialogs answer from a queue (empty text: cancelled).
 class TFakeServices : public TWindowServices {
@@ -34,12 +34,20 @@ class TFakeServices : public TWindowServices {
     QList<TMessage> Messages;
     QList<QPair<QString, QStringList>> Started;
     int AboutCount = 0;
+    QStringList DialogFolders; // the folder each dialog started in
+    // Progress: every update seen; the run is cancelled at the update numbered CancelAt.
+    QStringList ProgressTexts;
+    int CancelAt = -1;
+    int ProgressOpen = 0; // progress dialogs not yet closed
 
     [[nodiscard]] QString RunFileDialog(QFileDialog& dialog) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override;
     bool StartDetached(const QString& program, const QStringList& arguments) override;
     void ShowAbout(QWidget* parent) override;
+    void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
+    [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
+                                                           int total) override;
 };
 
 // A window with fake services, nothing opened.
@@ -48,13 +56,15 @@ struct TWindowFixture {
     std::unique_ptr<TfrmWinCEMain> Window;
     explicit TWindowFixture(const QStringList& arguments = {});
     [[nodiscard]] QAction* Action(const char* name) const;
-    [[nodiscard]] QTreeWidget* Tree(const char* name) const;
+    [[nodiscard]] QTreeView* View(const char* name) const;
     [[nodiscard]] QString Status() const;
     // The texts of one column, top to bottom.
     [[nodiscard]] QStringList Column(const char* list, int column) const;
     // The row whose first column is caption, or -1.
     [[nodiscard]] int RowOf(const char* list, const QString& caption) const;
     void SelectProjectNode(int absoluteIndex) const;
+    // Makes the row current and the only selected one.
+    void SelectRow(const char* list, int row) const;
 };
 
 // A small "CE4+" setup: three files in two folders, two shortcuts, one registry value.

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <sys/stat.h>
 
 namespace {
@@ -36,10 +36,10 @@ struct TExtractFixture {
     }
 
     void Select(const QString& name, const QString& folder) {
-        QTreeWidget* list = F.Tree("lvFiles");
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->text(0) == name && list->topLevelItem(i)->text(1) == folder)
-                list->setCurrentItem(list->topLevelItem(i));
+        const QStringList names = F.Column("lvFiles", 0);
+        const QStringList folders = F.Column("lvFiles", 1);
+        for (int i = 0; i < names.size(); ++i)
+            if (names[i] == name && folders[i] == folder) F.SelectRow("lvFiles", i);
     }
 
     // Runs Extract File with the dialog answering target.
@@ -148,12 +148,12 @@ class CommandsTest : public QObject {
     // A double click runs Extract File only while the command is enabled.
     void DoubleClickExtracts() {
         TExtractFixture x;
-        QTreeWidget* list = x.F.Tree("lvFiles");
+        QTreeView* list = x.F.View("lvFiles");
         x.Select("Readme", "%InstallDir%\\");
-        emit list->itemDoubleClicked(list->currentItem(), 0);
+        emit list->doubleClicked(list->currentIndex());
         QCOMPARE(x.F.Services->DialogRuns.size(), 1);
         x.F.SelectProjectNode(2);
-        emit list->itemDoubleClicked(list->currentItem(), 0);
+        emit list->doubleClicked(list->currentIndex());
         QCOMPARE(x.F.Services->DialogRuns.size(), 1);
     }
 

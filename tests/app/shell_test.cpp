@@ -14,7 +14,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
 
 namespace {
@@ -44,7 +44,7 @@ void CheckEmpty(const TWindowFixture& f) {
     QCOMPARE(f.Status(), QString());
     for (const char* view :
          {"tvProject", "lvProject", "lvFiles", "lvShortcuts", "tvRegistry", "lvRegistry"})
-        QCOMPARE(f.Tree(view)->topLevelItemCount(), 0);
+        QCOMPARE(f.View(view)->model()->rowCount(), 0);
     CheckEnabling(f, {false, false, false});
 }
 
@@ -54,7 +54,7 @@ void CheckOpen(const TWindowFixture& f, const QString& path) {
     QCOMPARE(f.Window->windowTitle(), "Tessary - " + QFileInfo(path).fileName());
     QCOMPARE(f.Window->findChild<QStackedWidget*>("ntbView")->currentIndex(), 1);
     QCOMPARE(f.Window->findChild<QStackedWidget*>("ntbViewers")->currentIndex(), 0);
-    QCOMPARE(f.Tree("tvProject")->currentItem(), f.Tree("tvProject")->topLevelItem(0));
+    QCOMPARE(f.View("tvProject")->currentIndex(), f.View("tvProject")->model()->index(0, 0));
     CheckEnabling(f, {false, true, true});
 }
 } // namespace
@@ -135,8 +135,9 @@ class ShellTest : public QObject {
         f.Window->OpenSetup(path);
         CheckOpen(f, path);
         QVERIFY(f.Services->Messages.isEmpty());
-        QCOMPARE(f.Tree("tvRegistry")->topLevelItemCount(), 1);
-        QCOMPARE(f.Tree("tvRegistry")->currentItem()->text(0), QString("HKEY_CURRENT_USER"));
+        QCOMPARE(f.View("tvRegistry")->model()->rowCount(), 1);
+        QCOMPARE(f.View("tvRegistry")->currentIndex().data().toString(),
+                 QString("HKEY_CURRENT_USER"));
         f.Action("mnuCloseSetup")->trigger();
         CheckEmpty(f);
         f.Window->CloseSetup();

@@ -5,17 +5,18 @@
 #include "setup/CABData.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QStackedWidget>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 QStringList Properties(const TWindowFixture& f) {
     QStringList rows;
-    for (int i = 0; i < f.Tree("lvProject")->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = f.Tree("lvProject")->topLevelItem(i);
-        rows << item->text(0) + "=" + item->text(1);
-    }
+    const QStringList captions = f.Column("lvProject", 0);
+    const QStringList values = f.Column("lvProject", 1);
+    for (int i = 0; i < captions.size(); ++i)
+        rows << captions[i] + "=" + values[i];
     return rows;
 }
 
@@ -24,12 +25,12 @@ QStringList FileRow(const TWindowFixture& f, const QString& caption) {
     if (row < 0) return {};
     QStringList texts;
     for (int column = 0; column < 6; ++column)
-        texts << f.Tree("lvFiles")->topLevelItem(row)->text(column);
+        texts << f.Column("lvFiles", column)[row];
     return texts;
 }
 
 void SelectFileRow(const TWindowFixture& f, int row) {
-    f.Tree("lvFiles")->setCurrentItem(f.Tree("lvFiles")->topLevelItem(row));
+    f.SelectRow("lvFiles", row);
 }
 } // namespace
 
@@ -101,9 +102,10 @@ class ViewsTest : public QObject {
                                                        "0 bytes", "0x00000002", "No", "No"}));
         QCOMPARE(FileRow(f, "lost.txt")[2], QString("0 bytes"));
         QCOMPARE(FileRow(f, "rootless.txt")[1], QString("\\"));
-        const QTreeWidgetItem* row = f.Tree("lvFiles")->topLevelItem(f.RowOf("lvFiles", "big.bin"));
-        QVERIFY(row->textAlignment(2) & Qt::AlignRight);
-        QVERIFY(row->textAlignment(3) & Qt::AlignHCenter);
+        const QAbstractItemModel* model = f.View("lvFiles")->model();
+        const int row = f.RowOf("lvFiles", "big.bin");
+        QVERIFY(model->index(row, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        QVERIFY(model->index(row, 3).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHCenter);
     }
 
     // Rows follow their captions, not the model's order.
@@ -139,10 +141,11 @@ class ViewsTest : public QObject {
         builder.Plan().Provider = "";
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan())));
-        QTreeWidget* tree = f.Tree("tvProject");
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->text(0), QString("Tide Tables"));
-        QCOMPARE(tree->topLevelItem(0)->childCount(), 3);
+        const QAbstractItemModel* tree = f.View("tvProject")->model();
+        const QModelIndex root = tree->index(0, 0);
+        QCOMPARE(tree->rowCount(), 1);
+        QCOMPARE(root.data().toString(), QString("Tide Tables"));
+        QCOMPARE(tree->rowCount(root), 3);
         const QStringList status = {" Tide Tables Windows CE Setup", "Total of files: 3",
                                     "Total of shortcuts: 1", "Total of registry entries: 1"};
         auto* pages = f.Window->findChild<QStackedWidget*>("ntbViewers");
@@ -152,7 +155,7 @@ class ViewsTest : public QObject {
             QCOMPARE(pages->currentIndex(), node);
             QCOMPARE(f.Status(), status[node]);
         }
-        QCOMPARE(tree->topLevelItem(0)->child(2)->text(0), QString("Registry Entries"));
+        QCOMPARE(tree->index(2, 0, root).data().toString(), QString("Registry Entries"));
     }
 
     // Extract File is enabled only on the "Files" page with a selected row.
@@ -172,11 +175,48 @@ class ViewsTest : public QObject {
         QVERIFY(!button->isEnabled());
         f.SelectProjectNode(1);
         QVERIFY(extract->isEnabled());
-        f.Tree("lvFiles")->clearSelection();
+        f.View("lvFiles")->clearSelection();
         QVERIFY(!extract->isEnabled());
         SelectFileRow(f, 1);
         f.Window->CloseSetup();
         QVERIFY(!extract->isEnabled());
+    }
+
+    // Each list shows the design's columns, widths and alignments, and sorts on no header click.
+    void ListsKeepTheDesignsColumns() {
+        TWindowFixture f;
+        struct TWanted {
+            const char* List;
+            QStringList Captions;
+            QList<int> Widths;
+        };
+        const TWanted lists[] = {
+            {"lvProject", {"Property", "Value"}, {120, 200}},
+            {"lvFiles",
+             {"File Name", "Folder", "File Size", "Flags", "ActiveX", "Shared"},
+             {120, 150, 80, 75, 55, 55}},
+            {"lvShortcuts", {"Title", "File Name", "Folder"}, {140, 105, 150}},
+            {"lvRegistry", {"Value Name", "Type", "Value"}, {120, 70, 200}}};
+        for (const TWanted& wanted : lists) {
+            QTreeView* view = f.View(wanted.List);
+            QCOMPARE(view->model()->columnCount(), wanted.Captions.size());
+            for (int column = 0; column < wanted.Captions.size(); ++column) {
+                QCOMPARE(view->model()->headerData(column, Qt::Horizontal).toString(),
+                         wanted.Captions[column]);
+                QCOMPARE(view->columnWidth(column), wanted.Widths[column]);
+            }
+            QVERIFY(!view->isSortingEnabled());
+            QVERIFY(!view->header()->sectionsClickable());
+        }
+        const auto alignment = [&f](int column) {
+            return f.View("lvFiles")
+                ->model()
+                ->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole)
+                .toInt();
+        };
+        QVERIFY(alignment(2) & Qt::AlignRight);
+        for (int column : {3, 4, 5})
+            QVERIFY(alignment(column) & Qt::AlignHCenter);
     }
 
     // The project tree refuses to collapse, by call and by keyboard.
@@ -184,16 +224,16 @@ class ViewsTest : public QObject {
         TempDir dir;
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), SmallSetup().Plan())));
-        QTreeWidget* tree = f.Tree("tvProject");
-        QTreeWidgetItem* root = tree->topLevelItem(0);
-        QVERIFY(root->isExpanded());
-        tree->collapseItem(root);
-        QVERIFY(root->isExpanded());
-        root->setExpanded(false);
-        QVERIFY(root->isExpanded());
-        tree->setCurrentItem(root);
+        QTreeView* tree = f.View("tvProject");
+        const QModelIndex root = tree->model()->index(0, 0);
+        QVERIFY(tree->isExpanded(root));
+        tree->collapse(root);
+        QVERIFY(tree->isExpanded(root));
+        tree->setExpanded(root, false);
+        QVERIFY(tree->isExpanded(root));
+        tree->setCurrentIndex(root);
         QTest::keyClick(tree, Qt::Key_Left);
-        QVERIFY(root->isExpanded());
+        QVERIFY(tree->isExpanded(root));
     }
 };
 
