@@ -2,36 +2,119 @@
 
 #include "cab/cabfiles.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace {
 
-// Refuses a write that would take it past the cap, which ends the cabinet run.
-class TCappedStream : public TMemoryStream {
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+// Keeps an entry's bytes up to the cap, or only its first two once they are not "MZ". An entry
+// longer than its listing said is dropped, not kept, so the run goes on to the next one.
+class TImageSink : public TEntrySink {
   public:
-    explicit TCappedStream(int64_t cap) : FCap(cap) {}
-    int64_t Write(const void* buffer, int64_t count) override {
-        if (count > FCap - Size()) return -1;
-        return TMemoryStream::Write(buffer, count);
+    explicit TImageSink(size_t cap) : FCap(cap) {}
+    bool Write(const void* data, size_t count) override {
+        if (FOverflowed || count > FCap - FSize) {
+            FOverflowed = true;
+            Data = {};
+            return true;
+        }
+        FSize += count;
+        if (FNotImage) return true;
+        const auto* p = static_cast<const uint8_t*>(data);
+        const size_t head = Data.size() < 2 ? std::min(count, 2 - Data.size()) : 0;
+        Data.insert(Data.end(), p, p + head);
+        if (Data.size() == 2 && (Data[0] != 'M' || Data[1] != 'Z')) {
+            FNotImage = true;
+            return true;
+        }
+        Data.insert(Data.end(), p + head, p + count);
+        return true;
+    }
+    bool Finish(const TCABFileEntry&) override {
+        FFinished = true;
+        return true;
+    }
+    [[nodiscard]] bool Ok() const { return FFinished && !FOverflowed; }
+    std::vector<uint8_t> Data;
+
+  private:
+    size_t FCap;
+    size_t FSize = 0;
+    bool FNotImage = false;
+    bool FOverflowed = false;
+    bool FFinished = false;
+};
+
+// The sink of the entry being read; it hands the bytes on when the entry is complete.
+class TWantedSink : public TImageSink {
+  public:
+    TWantedSink(size_t cap, std::vector<size_t> positions, const TEntryBytes& onEntry,
+                std::vector<bool>& done)
+        : TImageSink(cap), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done) {}
+    bool Finish(const TCABFileEntry& entry) override {
+        (void)TImageSink::Finish(entry);
+        for (const size_t w : FPositions) {
+            FOnEntry(w, Data, Ok());
+            FDone[w] = true;
+        }
+        return true;
     }
 
   private:
-    int64_t FCap;
+    std::vector<size_t> FPositions;
+    const TEntryBytes& FOnEntry;
+    std::vector<bool>& FDone;
 };
 
 } // namespace
 
 void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
                  const TEntryBytes& onEntry) {
-    // The reader extracts one named entry per run over the cabinet.
-    const std::vector<TCABFileEntry> listing = cabinet.CABFileContents.Items();
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        TCappedStream stream(cap);
-        bool ok = false;
-        try {
-            ok = wanted[i] < listing.size() &&
-                 cabinet.ExtractToStream(stream, listing[wanted[i]].Name);
-        } catch (...) {
-            ok = false;
-        }
-        onEntry(i, stream.Data(), ok);
+    const std::vector<TCABFileEntry>& listing = cabinet.CABFileContents.Items();
+    const size_t limit = cap < 0 ? 0 : static_cast<size_t>(cap);
+    std::vector<bool> done(wanted.size(), false);
+    // The wanted positions of each listed entry, chained: an entry wanted twice is read once.
+    std::vector<size_t> firstWanted(listing.size(), kNone);
+    std::vector<size_t> nextWanted(wanted.size(), kNone);
+    std::vector<size_t> lastWanted(listing.size(), kNone);
+    bool any = false;
+    for (size_t w = 0; w < wanted.size(); ++w) {
+        const size_t index = wanted[w];
+        // A sink's cap passed would end the whole run: a file the listing calls too large is
+        // left out before the run starts.
+        if (index >= listing.size() || listing[index].Size < 0 ||
+            static_cast<uint64_t>(listing[index].Size) > limit)
+            continue;
+        if (firstWanted[index] == kNone)
+            firstWanted[index] = w;
+        else
+            nextWanted[lastWanted[index]] = w;
+        lastWanted[index] = w;
+        any = true;
     }
+    if (any) {
+        std::unique_ptr<TWantedSink> sink;
+        const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
+            if (index >= firstWanted.size() || firstWanted[index] == kNone) return nullptr;
+            std::vector<size_t> positions;
+            for (size_t w = firstWanted[index]; w != kNone; w = nextWanted[w])
+                if (!done[w]) positions.push_back(w);
+            // Read at most once, even if a cabinet lists the same index again.
+            firstWanted[index] = kNone;
+            if (positions.empty()) return nullptr;
+            sink = std::make_unique<TWantedSink>(limit, std::move(positions), onEntry, done);
+            return sink.get();
+        };
+        try {
+            (void)cabinet.ExtractEntries(open);
+        } catch (...) {
+            // The entries not finished are reported below, whatever ended the run.
+        }
+        sink.reset();
+    }
+    const std::vector<uint8_t> none;
+    for (size_t w = 0; w < wanted.size(); ++w)
+        if (!done[w]) onEntry(w, none, false);
 }

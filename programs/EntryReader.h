@@ -1,5 +1,6 @@
 #pragma once
-// Cabinet entries read into memory, each at most once and only up to a cap.
+// Cabinet entries read into memory in one run over the cabinet, each at most once and only up
+// to a cap.
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -7,9 +8,12 @@
 class TCABFile;
 
 // Called once per wanted entry: its position in the wanted list and its bytes, or ok false
-// when the entry could not be read whole within the cap.
+// when the entry could not be read whole within the cap. Bytes that do not begin with "MZ" are
+// only their first two: nothing else of them is an image. Called during the run, in cabinet
+// order; entries the run did not finish follow after it with ok false.
 using TEntryBytes = std::function<void(size_t wanted, const std::vector<uint8_t>& bytes, bool ok)>;
 
-// The wanted entries are indices into the cabinet's current listing.
+// The wanted entries are indices into the cabinet's current listing. An entry the listing says
+// is over the cap is not read.
 void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
                  const TEntryBytes& onEntry);

@@ -1,4 +1,5 @@
 #include "cab/cabfiles.h"
+#include "programs/EntryReader.h"
 #include "programs/Programs.h"
 #include "programs/ProgramsPage.h"
 #include "setup/CESetup.h"
@@ -8,6 +9,8 @@
 #include "tests/support/PEBuilder.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -160,18 +163,19 @@ TEST(Programs, WithoutAProcessorTheImagesMostFilesShareDecide) {
     EXPECT_EQ(rows[1].Mismatch, "The setup's other programs are SH3");
 }
 
-// A program whose compressed bytes are damaged is reported unreadable; the files before it
-// are still read.
-TEST(Programs, DamagedEntryIsUnreadableAndTheOthersStillRead) {
+// A program whose compressed bytes are damaged is reported unreadable, and so is the file after
+// it that the run never reached; the file before it is still read.
+TEST(Programs, DamagedEntryEndsTheRunAndWhatItDidNotFinishIsUnreadable) {
     TempDir dir;
     DescriptorBuilder b("Damaged", "Acme", "%CE1%\\Damaged", false);
     SetupCabinetContents contents;
     contents.FileData[b.File(1, "first.exe")] = Image(0x01c0);
-    // Varied bytes, so that the last file spans several compressed blocks of its own.
-    std::vector<uint8_t> last = Image(0x01c0);
+    // Varied bytes, so that the damaged file spans several compressed blocks of its own.
+    std::vector<uint8_t> damaged = Image(0x01c0);
     for (uint32_t i = 0; i < 200000; ++i)
-        last.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
-    contents.FileData[b.File(1, "last.exe")] = last;
+        damaged.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
+    contents.FileData[b.File(1, "damaged.exe")] = damaged;
+    contents.FileData[b.File(1, "after.exe")] = Image(0x01c0);
     const std::string path = dir.File("damaged.cab");
     WriteSetupCabinet(path, b.Plan(), contents);
     std::vector<uint8_t> cabinet = ReadFileBytes(path);
@@ -181,10 +185,101 @@ TEST(Programs, DamagedEntryIsUnreadableAndTheOthersStillRead) {
 
     Loaded l;
     Load(l, path);
-    ASSERT_EQ(l.Rows.size(), 2u);
+    ASSERT_EQ(l.Rows.size(), 3u);
     EXPECT_EQ(l.Rows[0].Status, TProgramStatus::Image);
     EXPECT_EQ(l.Rows[1].Status, TProgramStatus::Unreadable);
+    EXPECT_EQ(l.Rows[2].Status, TProgramStatus::Unreadable);
     EXPECT_TRUE(IsProgramsRow(l.Rows[1]));
+}
+
+// Every entry comes from one run over the cabinet: the cabinet file is gone once the first bytes
+// arrive, and each later file is still read, from the run that already has it open.
+TEST(Programs, EveryFileIsReadInOneRunOverTheCabinet) {
+#ifdef _WIN32
+    GTEST_SKIP() << "an open file cannot be removed";
+#else
+    TempDir dir;
+    DescriptorBuilder b("Many", "Acme", "%CE1%\\Many", false);
+    SetupCabinetContents contents;
+    constexpr int kFiles = 60;
+    for (int i = 0; i < kFiles; ++i)
+        contents.FileData[b.File(1, "file" + std::to_string(i) + (i % 3 ? ".txt" : ".dll"))] =
+            i % 3 ? Bytes("text " + std::to_string(i)) : Image(0x01c0);
+    const std::string path = dir.File("many.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+
+    Loaded l;
+    l.Setup.Cabinet = &l.Cabinet;
+    ASSERT_TRUE(l.Setup.LoadSetup(path, "", false));
+    l.Cabinet.ListContents();
+    int writes = 0;
+    l.Cabinet.OnDecompressProgress = [&](TCABFile*, const std::string&, int32_t, int32_t) {
+        if (writes++ == 0) {
+            ASSERT_EQ(std::remove(path.c_str()), 0);
+        }
+    };
+    l.Rows = AnalysePrograms(l.Setup, l.Cabinet, l.Cabinet.CABFileContents);
+    ASSERT_EQ(l.Rows.size(), static_cast<size_t>(kFiles));
+    EXPECT_GE(writes, kFiles);
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(l.Rows[i].Status, i % 3 ? TProgramStatus::NotImage : TProgramStatus::Image)
+            << l.Rows[i].Name;
+#endif
+}
+
+// The reader's own answers: an entry the listing puts over the cap is not read and does not end
+// the run, an entry wanted twice is read once for both, and a file that is no image keeps only
+// the two bytes that say so.
+TEST(EntryReader, SkipsWhatIsTooLargeSharesAnEntryAndKeepsLittleOfNonImages) {
+    TempDir dir;
+    DescriptorBuilder b("Reader", "Acme", "%CE1%\\Reader", false);
+    SetupCabinetContents contents;
+    const std::vector<uint8_t> image = Image(0x01c0);
+    std::vector<std::string> names;
+    auto add = [&](const std::string& name, std::vector<uint8_t> data) {
+        const uint16_t id = b.File(1, name);
+        contents.FileData[id] = std::move(data);
+        names.push_back(SetupEntryName(name, id));
+    };
+    add("big.dat", std::vector<uint8_t>(image.size() + 1, 'x'));
+    add("app.exe", image);
+    add("notes.txt", Bytes("not an image"));
+    add("m.txt", Bytes("M"));
+    const std::string path = dir.File("reader.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    TCABFile cabinet;
+    cabinet.CABFile = path;
+    cabinet.ListContents();
+    const auto& items = cabinet.CABFileContents.Items();
+    auto index = [&](size_t file) {
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == names[file]) return i;
+        ADD_FAILURE() << names[file];
+        return size_t{0};
+    };
+    const std::vector<size_t> wanted = {index(0), index(1), index(2),
+                                        index(3), index(1), items.size() + 5};
+    std::vector<int> calls(wanted.size());
+    std::vector<std::vector<uint8_t>> bytes(wanted.size());
+    std::vector<bool> ok(wanted.size());
+    ReadEntries(cabinet, wanted, static_cast<int64_t>(image.size()),
+                [&](size_t w, const std::vector<uint8_t>& b, bool o) {
+                    ++calls[w];
+                    bytes[w] = b;
+                    ok[w] = o;
+                });
+    for (size_t w = 0; w < wanted.size(); ++w)
+        EXPECT_EQ(calls[w], 1) << w;
+    EXPECT_FALSE(ok[0]);
+    EXPECT_TRUE(ok[1]);
+    EXPECT_EQ(bytes[1], image);
+    EXPECT_TRUE(ok[4]);
+    EXPECT_EQ(bytes[4], image);
+    EXPECT_TRUE(ok[2]);
+    EXPECT_EQ(bytes[2], Bytes("no"));
+    EXPECT_TRUE(ok[3]);
+    EXPECT_EQ(bytes[3], Bytes("M"));
+    EXPECT_FALSE(ok[5]);
 }
 
 TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
