@@ -81,9 +81,11 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     const QString target = FServices->RunFileDialog(*dlgSave);
     if (target.isEmpty()) return;
 
-    // The core writes through a temporary file: a failure leaves nothing under the chosen name.
+    // The selected row's own entry, the one whose size the list shows, even when another row
+    // has the same name and folder. The core writes through a temporary file: a failure leaves
+    // nothing under the chosen name.
     const TExtractResult result =
-        FSetup->ExtractFileChecked(file.Name, IncludeBackslash(file.Dir), ToLocalPath(target));
+        FSetup->ExtractRow(static_cast<size_t>(source), ToLocalPath(target));
     if (result.Outcome == TExtractOutcome::Extracted) return;
     FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }

@@ -5,8 +5,10 @@
 #include "app/WinCEMain.h"
 #include "cab/cabfiles.h"
 #include "report/SetupPages.h"
+#include "report/SignaturePage.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
+#include "signature/Signature.h"
 
 #include <QAction>
 #include <QCollator>
@@ -65,7 +67,10 @@ void TfrmWinCEMain::FillProjectTree() {
 }
 
 void TfrmWinCEMain::FillProperties() {
-    FProperties->SetRows(ListRows(BuildPropertiesPage(*FSetup, FCabFile->CABFileContents)));
+    TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
+    // The same two rows the text report adds after the design's own.
+    AddSignatureRows(properties, VerifyCabinetSignature(FCabFile->CABFile));
+    FProperties->SetRows(ListRows(properties));
 }
 
 bool TfrmWinCEMain::HasSetupDll() {

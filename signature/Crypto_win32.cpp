@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace crypto {
 namespace {
@@ -46,14 +49,79 @@ std::string Utf8(const wchar_t* text) {
     return out;
 }
 
+// OpenSSL's short names, so that a name reads the same on both platforms (crypt32 would say
+// "S=" for the state and "E=" for the mail address).
+std::string AttributeName(const char* oid) {
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"2.5.4.3", "CN"},
+        {"2.5.4.4", "SN"},
+        {"2.5.4.5", "serialNumber"},
+        {"2.5.4.6", "C"},
+        {"2.5.4.7", "L"},
+        {"2.5.4.8", "ST"},
+        {"2.5.4.9", "street"},
+        {"2.5.4.10", "O"},
+        {"2.5.4.11", "OU"},
+        {"2.5.4.12", "title"},
+        {"2.5.4.42", "GN"},
+        {"2.5.4.43", "initials"},
+        {"2.5.4.46", "dnQualifier"},
+        {"1.2.840.113549.1.9.1", "emailAddress"},
+        {"0.9.2342.19200300.100.1.1", "UID"},
+        {"0.9.2342.19200300.100.1.25", "DC"},
+    };
+    for (const auto& [known, shortName] : kNames)
+        if (std::strcmp(known, oid) == 0) return shortName;
+    return oid;
+}
+
+// RFC 2253 escaping as OpenSSL prints it: the separators and quotes with a backslash, a
+// leading "#" or space and a trailing space too, control bytes as \XX.
+std::string Escaped(const std::string& value) {
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        const bool edge = (i == 0 && (c == '#' || c == ' ')) || (i + 1 == value.size() && c == ' ');
+        if (edge || (c != 0 && std::strchr(",+\"<>;\\", c) != nullptr)) {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "\\%02X", c);
+            out += hex;
+        } else
+            out += char(c);
+    }
+    return out;
+}
+
+// The name's parts, last first, "A=v, B=w", parts of one set joined by " + ".
 std::string NameText(const CERT_NAME_BLOB* name) {
-    const DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
-    const DWORD size =
-        CertNameToStrW(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(name), flags, nullptr, 0);
-    if (size <= 1) return {};
-    std::wstring text(size, L'\0');
-    CertNameToStrW(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(name), flags, text.data(), size);
-    return Utf8(text.c_str());
+    DWORD size = 0;
+    if (!CryptDecodeObject(X509_ASN_ENCODING, X509_NAME, name->pbData, name->cbData, 0, nullptr,
+                           &size) ||
+        size == 0)
+        return {};
+    std::vector<BYTE> buffer(size);
+    if (!CryptDecodeObject(X509_ASN_ENCODING, X509_NAME, name->pbData, name->cbData, 0,
+                           buffer.data(), &size))
+        return {};
+    const auto* info = reinterpret_cast<const CERT_NAME_INFO*>(buffer.data());
+    std::string text;
+    for (DWORD r = info->cRDN; r-- > 0;) {
+        const CERT_RDN& rdn = info->rgRDN[r];
+        if (!text.empty() && rdn.cRDNAttr > 0) text += ", ";
+        for (DWORD a = 0; a < rdn.cRDNAttr; ++a) {
+            CERT_RDN_ATTR& attr = rdn.rgRDNAttr[a];
+            const DWORD length = CertRDNValueToStrW(attr.dwValueType, &attr.Value, nullptr, 0);
+            std::wstring value(length > 0 ? length : 1, L'\0');
+            CertRDNValueToStrW(attr.dwValueType, &attr.Value, value.data(), DWORD(value.size()));
+            if (a > 0) text += " + ";
+            text += AttributeName(attr.pszObjId ? attr.pszObjId : "") + "=" +
+                    Escaped(Utf8(value.c_str()));
+        }
+    }
+    return text;
 }
 
 std::string TimeText(const FILETIME& time) {

@@ -1,6 +1,7 @@
 // The summary pages: project tree, property rows, files and shortcuts lists, status texts and
 // the enabling of Extract File.
 #include "tests/app/AppFixtures.h"
+#include "tests/support/Corpus.h"
 
 #include "setup/CABData.h"
 
@@ -52,7 +53,8 @@ class ViewsTest : public QObject {
                                              "Install Directory=%ProgramFilesDir%\\Tide Tables",
                                              "Platform Name=PocketPC", "Platform Min Version=4.0",
                                              "Platform Max Version=5.0", "Processor=Hitachi SH3",
-                                             "Use Setup DLL=Yes"}));
+                                             "Use Setup DLL=Yes", "Signature=Not signed",
+                                             "Signed By="}));
         QVERIFY(f.Window->HasSetupDll());
     }
 
@@ -65,13 +67,26 @@ class ViewsTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan())));
         const QStringList rows = Properties(f);
-        QCOMPARE(rows.size(), 8);
+        QCOMPARE(rows.size(), 10);
         QVERIFY2(rows[3].startsWith("Unsupported Devices="), qPrintable(rows[3]));
         QVERIFY2(rows[4].startsWith("Min Version="), qPrintable(rows[4]));
         QVERIFY2(rows[5].startsWith("Max Version="), qPrintable(rows[5]));
         QCOMPARE(rows[6], QString("Processor="));
         QCOMPARE(rows[7], QString("Use Setup DLL=No"));
+        QCOMPARE(rows[8], QString("Signature=Not signed"));
         QVERIFY(!f.Window->HasSetupDll());
+    }
+
+    // A signed cabinet names its verdict and signer after the design's rows, as the text
+    // report does.
+    void SignatureRowsOfASignedCabinet() {
+        if (!HaveCorpus()) QSKIP("corpus missing");
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(RealCabinet("Ushahidi.CAB")));
+        const QStringList rows = Properties(f);
+        QCOMPARE(rows.size(), 10);
+        QCOMPARE(rows[8], QString("Signature=Intact"));
+        QCOMPARE(rows[9], QString("Signed By=Ushahidi"));
     }
 
     // Sizes come from the cabinet entries; no entry or an empty one gives "0 bytes"; no folder "\".
