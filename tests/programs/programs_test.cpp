@@ -175,11 +175,15 @@ TEST(Programs, DamagedEntryEndsTheRunAndWhatItDidNotFinishIsUnreadable) {
     for (uint32_t i = 0; i < 200000; ++i)
         damaged.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
     contents.FileData[b.File(1, "damaged.exe")] = damaged;
-    contents.FileData[b.File(1, "after.exe")] = Image(0x01c0);
+    // The file after it shares its last compressed block.
+    std::vector<uint8_t> after = Image(0x01c0);
+    for (uint32_t i = 0; i < 3000; ++i)
+        after.push_back(static_cast<uint8_t>((i * 2654435761u) >> 24));
+    contents.FileData[b.File(1, "after.exe")] = after;
     const std::string path = dir.File("damaged.cab");
     WriteSetupCabinet(path, b.Plan(), contents);
     std::vector<uint8_t> cabinet = ReadFileBytes(path);
-    for (size_t i = cabinet.size() - 2000; i < cabinet.size(); ++i)
+    for (size_t i = cabinet.size() - after.size() - 2000; i < cabinet.size(); ++i)
         cabinet[i] ^= 0x5A;
     WriteFileBytes(path, cabinet);
 
