@@ -4,13 +4,6 @@
 
 namespace {
 
-TCell Text(std::string text) {
-    TCell cell;
-    cell.SortKey = text;
-    cell.Text = std::move(text);
-    return cell;
-}
-
 std::string Hex4(uint16_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
@@ -96,13 +89,13 @@ TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptio
         if (!IsProgramsRow(program)) continue;
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
-        row.Cells = {Text(program.Name),
-                     Text(program.Folder),
-                     Text(ProgramCpuText(program)),
-                     Text(KindText(program)),
-                     Text(program.Image.Version.FileVersion),
-                     Text(program.Image.Version.CompanyName),
-                     Text(program.Mismatch.empty() ? "" : "Mismatch")};
+        row.Cells = {TextCell(program.Name),
+                     TextCell(program.Folder),
+                     TextCell(ProgramCpuText(program)),
+                     TextCell(KindText(program)),
+                     TextCell(program.Image.Version.FileVersion),
+                     TextCell(program.Image.Version.CompanyName),
+                     TextCell(program.Mismatch.empty() ? "" : "Mismatch")};
         row.Cells.front().Icon = TIconKind::FileRow;
         row.Cells.back().Align = TAlign::Center;
         row.Record = Record(program);
@@ -123,7 +116,7 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     page.Caption = program.Folder + program.Name;
     page.Columns = {{"Field", 130, TAlign::Left, true}, {"Value", 300, TAlign::Left, true}};
     const auto add = [&](const char* field, std::string value) {
-        page.Rows.emplace_back().Cells = {Text(field), Text(std::move(value))};
+        page.Rows.emplace_back().Cells = {TextCell(field), TextCell(std::move(value))};
         page.Rows.back().Source = page.Rows.size() - 1;
     };
     const TPEImage& i = program.Image;

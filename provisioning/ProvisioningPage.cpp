@@ -6,13 +6,6 @@ namespace provisioning {
 
 namespace {
 
-TCell Text(std::string text) {
-    TCell cell;
-    cell.SortKey = text;
-    cell.Text = std::move(text);
-    return cell;
-}
-
 TPage CertificatesPage(const TProvisioningTree& tree) {
     TPage page;
     page.Caption = "Provisioning Certificates";
@@ -45,7 +38,7 @@ TPage CertificatesPage(const TProvisioningTree& tree) {
         for (std::string text : {c.Store, c.StoredUnder, c.Subject, c.Issuer, c.Serial, c.NotBefore,
                                  c.NotAfter, c.Thumbprint, std::string(yesNo(c.ThumbprintMatches)),
                                  key, std::string(yesNo(c.SelfSigned)), c.Note})
-            row.Cells.push_back(Text(std::move(text)));
+            row.Cells.push_back(TextCell(std::move(text)));
         page.Rows.push_back(std::move(row));
     }
     return page;
@@ -80,8 +73,8 @@ TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree) {
                       {"name", r.Name},
                       {"value", r.Value},
                       {"meaning", r.Meaning}};
-        row.Cells = {Text(std::move(r.Item)), Text(std::move(r.Name)), Text(std::move(r.Value)),
-                     Text(std::move(r.Meaning))};
+        row.Cells = {TextCell(std::move(r.Item)), TextCell(std::move(r.Name)),
+                     TextCell(std::move(r.Value)), TextCell(std::move(r.Meaning))};
         pages.Tree.Nodes[index].Rows.push_back(pages.Rows.Rows.size());
         pages.Rows.Rows.push_back(std::move(row));
     }

@@ -30,3 +30,12 @@ std::vector<const TRow*> InModelOrder(const TPage& page) {
                      [](const TRow* a, const TRow* b) { return a->Source < b->Source; });
     return rows;
 }
+
+TCell TextCell(std::string text, TAlign align, TIconKind icon) {
+    TCell cell;
+    cell.SortKey = text;
+    cell.Text = std::move(text);
+    cell.Align = align;
+    cell.Icon = icon;
+    return cell;
+}

@@ -44,6 +44,10 @@ struct TCell {
     TIconKind Icon = TIconKind::None;
 };
 
+// A text cell that sorts by its text.
+[[nodiscard]] TCell TextCell(std::string text, TAlign align = TAlign::Left,
+                             TIconKind icon = TIconKind::None);
+
 struct TColumn {
     std::string Caption;
     int Width = 0; // in pixels, as the window's design gives it

@@ -70,15 +70,6 @@ class TKeyTreeBuilder {
     std::map<int32_t, size_t> FRoots;
 };
 
-TCell Cell(std::string text, TAlign align = TAlign::Left, TIconKind icon = TIconKind::None) {
-    TCell cell;
-    cell.SortKey = text;
-    cell.Text = std::move(text);
-    cell.Align = align;
-    cell.Icon = icon;
-    return cell;
-}
-
 } // namespace
 
 TRegistryPages BuildRegistryPages(const TCESetupBase& setup) {
@@ -105,11 +96,11 @@ TRegistryPages BuildRegistryPages(const TCESetupBase& setup) {
         row.Source = i;
         row.Node = node;
         row.Cells.reserve(4);
-        row.Cells.push_back(Cell(std::move(key)));
-        row.Cells.push_back(Cell(value.Name.empty() ? "(Default)" : value.Name, TAlign::Left,
-                                 text ? TIconKind::StringValue : TIconKind::NumberValue));
-        row.Cells.push_back(Cell(RegistryTypeName(value.DataType), TAlign::Center));
-        row.Cells.push_back(Cell(value.Data));
+        row.Cells.push_back(TextCell(std::move(key)));
+        row.Cells.push_back(TextCell(value.Name.empty() ? "(Default)" : value.Name, TAlign::Left,
+                                     text ? TIconKind::StringValue : TIconKind::NumberValue));
+        row.Cells.push_back(TextCell(RegistryTypeName(value.DataType), TAlign::Center));
+        row.Cells.push_back(TextCell(value.Data));
         row.Record = {{"Id", static_cast<int64_t>(value.Id)},
                       {"Root", static_cast<int64_t>(value.Root)},
                       {"KeyPath", value.KeyPath},

@@ -15,14 +15,6 @@ const char* YesNo(bool value) {
     return value ? "Yes" : "No";
 }
 
-TCell Text(std::string text, TAlign align = TAlign::Left) {
-    TCell cell;
-    cell.SortKey = text;
-    cell.Text = std::move(text);
-    cell.Align = align;
-    return cell;
-}
-
 TValue Number(int64_t value) {
     return TValue(value);
 }
@@ -71,7 +63,7 @@ TPage BuildPropertiesPage(const TCESetup& setup, const TCABFileContents& listing
     const auto add = [&page](const char* caption, std::string value, const char* field,
                              TValue raw) {
         TRow& row = page.Rows.emplace_back();
-        row.Cells = {Text(caption), Text(std::move(value))};
+        row.Cells = {TextCell(caption), TextCell(std::move(value))};
         row.Record.emplace_back(field, std::move(raw));
         row.Source = page.Rows.size() - 1;
     };
@@ -115,9 +107,9 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
         row.Cells.reserve(6);
-        row.Cells.push_back(Text(file.Name));
+        row.Cells.push_back(TextCell(file.Name));
         row.Cells.back().Icon = TIconKind::FileRow;
-        row.Cells.push_back(Text(IncludeBackslash(file.Dir)));
+        row.Cells.push_back(TextCell(IncludeBackslash(file.Dir)));
         TCell size;
         if (entry)
             size.Text = separator.empty() ? FormatFileSize(entry->Size)
@@ -127,9 +119,9 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
         size.SortKey = static_cast<int64_t>(entry ? entry->Size : 0);
         size.Align = TAlign::Right;
         row.Cells.push_back(std::move(size));
-        row.Cells.push_back(Text(FlagsText(file.Flags), TAlign::Center));
-        row.Cells.push_back(Text(YesNo(file.ActiveX), TAlign::Center));
-        row.Cells.push_back(Text(YesNo(file.Shared), TAlign::Center));
+        row.Cells.push_back(TextCell(FlagsText(file.Flags), TAlign::Center));
+        row.Cells.push_back(TextCell(YesNo(file.ActiveX), TAlign::Center));
+        row.Cells.push_back(TextCell(YesNo(file.Shared), TAlign::Center));
         row.Record.reserve(6);
         row.Record.emplace_back("Id", Number(model.Id));
         row.Record.emplace_back("Dir", model.Dir);
@@ -155,8 +147,8 @@ TPage BuildShortcutsPage(const TCESetup& setup, const TReportOptions& options) {
         setup.GetShortcut(static_cast<int>(i), shortcut);
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
-        row.Cells = {Text(shortcut.Name), Text(shortcut.FileName),
-                     Text(IncludeBackslash(shortcut.Folder))};
+        row.Cells = {TextCell(shortcut.Name), TextCell(shortcut.FileName),
+                     TextCell(IncludeBackslash(shortcut.Folder))};
         row.Cells.front().Icon = TIconKind::ShortcutRow;
         row.Record = {{"Id", Number(model.Id)},
                       {"Folder", model.Folder},

@@ -4,13 +4,6 @@
 
 namespace {
 
-TCell Text(std::string text) {
-    TCell cell;
-    cell.SortKey = text;
-    cell.Text = std::move(text);
-    return cell;
-}
-
 const char* YesNo(bool value) {
     return value ? "Yes" : "No";
 }
@@ -37,7 +30,7 @@ std::string VerdictText(const TCabinetSignature& signature) {
 void AddSignatureRows(TPage& properties, const TCabinetSignature& signature) {
     const auto add = [&properties](const char* caption, std::string value, const char* field) {
         TRow& row = properties.Rows.emplace_back();
-        row.Cells = {Text(caption), Text(value)};
+        row.Cells = {TextCell(caption), TextCell(value)};
         row.Record.emplace_back(field, TextOrNull(value));
         row.Source = properties.Rows.size() - 1;
     };
@@ -73,10 +66,11 @@ TSignaturePages BuildSignaturePages(const TCabinetSignature& signature) {
         const std::string key = c.KeyType + (c.KeyBits > 0 ? " " + std::to_string(c.KeyBits) : "");
         TRow& row = certificates.Rows.emplace_back();
         row.Source = i;
-        row.Cells = {
-            Text(c.Subject),    Text(c.Issuer),     Text(c.Serial), Text(c.NotBefore),
-            Text(c.NotAfter),   Text(c.Thumbprint), Text(key),      Text(YesNo(c.SelfSigned)),
-            Text(YesNo(signer))};
+        row.Cells = {TextCell(c.Subject),    TextCell(c.Issuer),
+                     TextCell(c.Serial),     TextCell(c.NotBefore),
+                     TextCell(c.NotAfter),   TextCell(c.Thumbprint),
+                     TextCell(key),          TextCell(YesNo(c.SelfSigned)),
+                     TextCell(YesNo(signer))};
         row.Record = {{"subject", c.Subject},
                       {"issuer", c.Issuer},
                       {"serial", c.Serial},
@@ -96,7 +90,7 @@ TSignaturePages BuildSignaturePages(const TCabinetSignature& signature) {
         const TSignatureCheck& check = signature.Checks[i];
         TRow& row = checks.Rows.emplace_back();
         row.Source = i;
-        row.Cells = {Text(check.Name), Text(check.Passed ? "Passed" : "Failed")};
+        row.Cells = {TextCell(check.Name), TextCell(check.Passed ? "Passed" : "Failed")};
         row.Record = {{"name", check.Name}, {"passed", check.Passed}};
     }
     return pages;
