@@ -44,6 +44,18 @@ template <typename T, typename F> TBytes Encode(T* object, F i2d) {
     return bytes;
 }
 
+// The serial as its encoded bytes, without a leading sign byte: how the system's own certificate
+// viewer shows it. OpenSSL's magnitude would lose the sign of the negative serials that old
+// certificates carry.
+std::string SerialText(const TBytes& der) {
+    if (der.size() < 3 || der[0] != 0x02) return {};
+    size_t start = 2;
+    if (der[1] & 0x80) start += der[1] & 0x7F;
+    if (start >= der.size()) return {};
+    if (der.size() - start > 1 && der[start] == 0) ++start;
+    return Hex(der.data() + start, der.size() - start);
+}
+
 std::string NameText(const X509_NAME* name) {
     TBioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio) return {};
@@ -221,7 +233,7 @@ TCertificate FactsOf(std::shared_ptr<X509> x, TByteView der) {
     c.IssuerDer = Encode(issuer, i2d_X509_NAME);
     const ASN1_INTEGER* serial = X509_get0_serialNumber(x.get());
     c.SerialDer = Encode(serial, i2d_ASN1_INTEGER);
-    c.Serial = Hex(serial->data, size_t(serial->length));
+    c.Serial = SerialText(c.SerialDer);
     c.NotBefore = TimeText(X509_get0_notBefore(x.get()));
     c.NotAfter = TimeText(X509_get0_notAfter(x.get()));
     unsigned char sha1[EVP_MAX_MD_SIZE];
