@@ -104,6 +104,12 @@ struct TAuditRule {
 // Every rule over the input; findings by rule, then in model order. Never throws on content.
 [[nodiscard]] std::vector<TFinding> RunAudit(const TAuditInput& input);
 
+// Every rule over a loaded setup and its cabinet: reads the signature, "_setup.xml" and both
+// descriptors itself; programs may be null when they are not analysed. Lists the cabinet again;
+// a listing that fails passes on its exception.
+[[nodiscard]] std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                                 const std::vector<TProgramRow>* programs);
+
 struct TFindingCounts {
     size_t Warnings = 0;
     size_t Notices = 0;

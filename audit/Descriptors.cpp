@@ -4,6 +4,7 @@
 #include "cab/Streams.h"
 #include "cab/cabfiles.h"
 #include "provisioning/Meaning.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/SetupINF.h"
 #include "setup/SetupXML.h"
@@ -89,4 +90,21 @@ TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
         // A cabinet that cannot be read again gives what was gathered so far.
     }
     return facts;
+}
+
+std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                   const std::vector<TProgramRow>* programs) {
+    const TCabinetSignature signature = VerifyCabinetSignature(cabinet.CABFile);
+    provisioning::TProvisioningTree tree;
+    const bool haveTree = provisioning::ReadCabinetProvisioning(cabinet, tree);
+    const TDescriptorFacts facts = ReadDescriptorFacts(setup, cabinet, haveTree ? &tree : nullptr);
+    // The reads above list the cabinet again; the listing they leave is the current one.
+    TAuditInput input;
+    input.Setup = &setup;
+    input.Listing = &cabinet.CABFileContents;
+    input.Signature = &signature;
+    input.Provisioning = haveTree ? &tree : nullptr;
+    input.Programs = programs;
+    input.Descriptors = &facts;
+    return RunAudit(input);
 }

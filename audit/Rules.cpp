@@ -36,6 +36,10 @@ void Add(TFindingList& out, std::string title, std::string where, std::string wh
     f.Row = row;
 }
 
+std::string Or(const std::string& text, const std::string& otherwise) {
+    return text.empty() ? otherwise : text;
+}
+
 std::string FilePlace(const std::string& dir, const std::string& name) {
     return IncludeBackslash(dir) + name;
 }
@@ -85,7 +89,7 @@ void SignatureBroken(const TAuditInput& in, TFindingList& out) {
 void TestCertificate(const TAuditInput& in, TFindingList& out) {
     if (in.Signature && in.Signature->Verdict != TSignatureVerdict::NotSigned &&
         in.Signature->TestCertificate)
-        Add(out, "", in.Signature->SignerName(),
+        Add(out, "", Or(in.Signature->SignerName(), "Cabinet signature"),
             "Test certificates come with the development kits, keys included, so anyone can "
             "sign with them; they prove nothing about the maker.",
             TFindingPage::Signature);
@@ -113,7 +117,7 @@ void CertificateDates(const TAuditInput& in, TFindingList& out) {
         // The texts are "YYYY-MM-DD HH:MM:SS", which order as they compare.
         if (c.NotBefore.empty() || c.NotAfter.empty()) continue;
         if (at >= c.NotBefore && at <= c.NotAfter) continue;
-        Add(out, "", c.CommonName.empty() ? c.Subject : c.CommonName,
+        Add(out, "", Or(c.CommonName.empty() ? c.Subject : c.CommonName, "Certificate " + c.Serial),
             std::string("The certificate is valid from ") + c.NotBefore + " to " + c.NotAfter +
                 (atSigning ? ", but the cabinet was signed " : ", but it is now ") + at +
                 "; a device that checks dates does not trust it.",

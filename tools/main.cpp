@@ -125,7 +125,7 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
         // The report's listing is the cabinet's current one; the audit reads the files after it.
         const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
         root["binaries"] = ProgramsToJson(programs);
-        const std::vector<TFinding> findings = AuditSetup(setup, cab, programs);
+        const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
         root["findings"] = FindingsToJson(findings);
         output.Json(std::move(root));
         return AuditExit(o, findings);
@@ -134,7 +134,7 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
     if (!o.Audit) return 0;
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     WriteProgramsReport(output.Text(), programs);
-    const std::vector<TFinding> findings = AuditSetup(setup, cab, programs);
+    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
     WriteFindingsReport(output.Text(), findings);
     return AuditExit(o, findings);
 }
