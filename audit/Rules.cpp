@@ -381,9 +381,9 @@ void CompareCounts(const char* descriptor, const TTableCounts& stated,
     for (const auto& [what, count, have] : rows) {
         if (count < 0 || static_cast<size_t>(count) == have) continue;
         Add(out, "", std::string(descriptor) + ": " + what,
-            "The descriptor states " + std::to_string(count) + " " + what +
-                " but its table gives " + std::to_string(have) +
-                "; the device's installer may read it differently.");
+            "The descriptor states " + std::to_string(count) + " " + what + " but " +
+                std::to_string(have) + " are read from it: it is damaged, or the device's " +
+                "installer reads it otherwise than this viewer does.");
     }
 }
 
@@ -482,7 +482,7 @@ constexpr TAuditRule kRules[] = {
     {"cpu-mismatch",        TSeverity::Warning, "Consistency",               "Program built for another CPU",            CpuMismatches},
     {"missing-entry",       TSeverity::Warning, "Consistency",               "File has no cabinet entry",                MissingEntries},
     {"unused-entry",        TSeverity::Notice,  "Consistency",               "Cabinet entry nobody uses",                UnusedEntries},
-    {"descriptor-counts",   TSeverity::Warning, "Consistency",               "Descriptor count disagrees with its table", DescriptorCounts},
+    {"descriptor-counts",   TSeverity::Notice,  "Consistency",               "Descriptor count disagrees with its table", DescriptorCounts},
     {"descriptors-differ",  TSeverity::Notice,  "Consistency",               "The two descriptors differ",               DescriptorsDiffer},
 };
 // clang-format on
