@@ -120,8 +120,9 @@ void CertificateDates(const TAuditInput& in, TFindingList& out) {
         if (c.NotBefore.empty() || c.NotAfter.empty()) continue;
         if (at >= c.NotBefore && at <= c.NotAfter) continue;
         Add(out, "", Or(c.CommonName.empty() ? c.Subject : c.CommonName, "Certificate " + c.Serial),
-            std::string("The certificate is valid from ") + c.NotBefore + " to " + c.NotAfter +
-                (atSigning ? ", but the cabinet was signed " : ", but it is now ") + at +
+            (at > c.NotAfter ? "The certificate expired on " + c.NotAfter
+                             : "The certificate is valid only from " + c.NotBefore) +
+                (atSigning ? ", and the cabinet was signed on " + at : std::string()) +
                 "; a device that checks dates does not trust it.",
             TFindingPage::Signature);
     }
