@@ -157,6 +157,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     FProperties->Clear();
     FFiles->Clear();
     FShortcuts->Clear();
+    for (TReportNode* node : FReportNodes)
+        node->Clear();
     setWindowTitle("Tessary");
     SetStatusText("");
     mnuCloseSetup->setEnabled(false);
@@ -186,8 +188,11 @@ QTreeView* TfrmWinCEMain::CurrentList() const {
         return lvFiles;
     case 2:
         return lvShortcuts;
-    default:
+    case 3:
         return tvRegistry->hasFocus() ? tvRegistry : lvRegistry;
+    default:
+        return FReportNodes[static_cast<size_t>(ntbViewers->currentIndex() - kFirstReportPage)]
+            ->View();
     }
 }
 
@@ -210,6 +215,8 @@ void TfrmWinCEMain::edtFilterChange(const QString& text) {
         for (TListFilter* filter :
              {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
             filter->SetText(text);
+        for (TReportNode* node : FReportNodes)
+            if (TListFilter* filter = node->Filter()) filter->SetText(text);
     });
     // The selected file row may have been filtered away.
     SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&

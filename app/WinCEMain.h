@@ -1,6 +1,7 @@
 #pragma once
 // The main window: menu, toolbar, status bar, the project tree with its four pages, and the
 // two operations everything turns on, OpenSetup and CloseSetup.
+#include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "cab/ErrorReporter.h"
 
@@ -8,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -50,6 +52,15 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] const QString& EditorPath() const { return FEditorPath; }
     [[nodiscard]] TCESetup* Setup() const { return FSetup.get(); }
 
+    // A page for a project tree node after the design's ones (see ReportNode.h), made once;
+    // name is its objectName and caption, viewName its view's. Not in the tree until shown.
+    TReportNode* AddReportNode(const QString& name, const QString& viewName, const TPage& columns,
+                               TReportNode::TView view = TReportNode::TView::List, int image = -1);
+    // Lists the node below the setup's root, after the nodes already there; for an open
+    // setup only, until it closes.
+    void ShowReportNode(TReportNode* node);
+    [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
+
   public slots:
     void mnuOpenFileClick();
     void mnuExtractFileClick();
@@ -78,7 +89,7 @@ class TfrmWinCEMain : public QMainWindow {
     void FormDestroy();
     void CreateControls();
     void CreateMenuAndToolbar();
-    QWidget* CreateViewerPage(int index, const QString& caption, QWidget* content);
+    QWidget* CreateViewerPage(const QString& name, const QString& caption, QWidget* content);
     QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter,
                        const QString& caption);
 
@@ -104,11 +115,16 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] QTreeView* CurrentList() const;
     static void tvProjectCollapsing(const QModelIndex& node, bool& allowCollapse);
 
+    // The page of ntbViewers a project tree item shows, for the items of report nodes.
+    static constexpr int kViewerPageRole = Qt::UserRole + 1;
+    static constexpr int kFirstReportPage = 4;
+
     std::shared_ptr<TWindowServices> FServices;
     TErrorReporter FPreviousReporter;
     std::unique_ptr<TCABFile> FCabFile;
     std::unique_ptr<TCESetup> FSetup;
     std::unique_ptr<TRegistryTree> FRegistryTree;
+    std::vector<TReportNode*> FReportNodes; // page 4 onwards of ntbViewers, in this order
     bool FSetupOpen = false;
     QString FEditorPath;
     QString FSetupFileName;
