@@ -69,7 +69,9 @@ void TfrmWinCEMain::FillProjectTree() {
 void TfrmWinCEMain::FillProperties() {
     TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
     // The same two rows the text report adds after the design's own.
-    AddSignatureRows(properties, VerifyCabinetSignature(FCabFile->CABFile));
+    const TCabinetSignature signature = VerifyCabinetSignature(FCabFile->CABFile);
+    AddSignatureRows(properties, signature);
+    FillSignatureNode(signature);
     FProperties->SetRows(ListRows(properties));
 }
 

@@ -4,8 +4,12 @@
 #include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "cab/ErrorReporter.h"
+#include "programs/Programs.h"
+#include "report/SignaturePage.h"
 
 #include <QMainWindow>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +23,7 @@ class QModelIndex;
 class QSplitter;
 class QStackedWidget;
 class QStandardItemModel;
+class QThread;
 class QToolBar;
 class QTreeView;
 class TCABFile;
@@ -26,6 +31,7 @@ class TCESetup;
 class TListFilter;
 class TListModel;
 class TRegistryTree;
+struct TCabinetSignature;
 
 // The application title, also the caption of the window's message boxes.
 inline constexpr const char* kApplicationTitle = "Tessary";
@@ -60,6 +66,8 @@ class TfrmWinCEMain : public QMainWindow {
     // setup only, until it closes.
     void ShowReportNode(TReportNode* node);
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
+    // A background reader of this or an earlier setup has not ended yet.
+    [[nodiscard]] bool Reading() const { return !FReaders.empty(); }
 
   public slots:
     void mnuOpenFileClick();
@@ -101,6 +109,14 @@ class TfrmWinCEMain : public QMainWindow {
     void FillFiles();
     void FillShortcuts();
     void FillRegistry();
+    // The "Provisioning", "Signature" and "Programs" nodes (SetupNodes.cpp).
+    void CreateSetupNodes();
+    void FillSignatureNode(const TCabinetSignature& signature);
+    void FillSetupNodes();
+    // Ends the background reading of the open setup: its results are dropped from now on.
+    void StopReading();
+    void WaitForReaders();
+    void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const QString& text);
     void ShowException(const QString& text);
@@ -125,6 +141,17 @@ class TfrmWinCEMain : public QMainWindow {
     std::unique_ptr<TCESetup> FSetup;
     std::unique_ptr<TRegistryTree> FRegistryTree;
     std::vector<TReportNode*> FReportNodes; // page 4 onwards of ntbViewers, in this order
+    TReportNode* FProvisioningNode = nullptr;
+    TReportNode* FSignatureNode = nullptr;
+    TReportNode* FProgramsNode = nullptr;
+    TPage FProvisioningCertificates;
+    TSignaturePages FSignaturePages;
+    // The rows the Programs page's Source indexes: those read so far, then all of them.
+    std::vector<TProgramRow> FProgramRows;
+    // Counts the setups opened: a background result of an earlier one is dropped.
+    uint64_t FGeneration = 0;
+    std::shared_ptr<std::atomic<bool>> FStopReading;
+    std::vector<QThread*> FReaders; // still running, stopped ones too
     bool FSetupOpen = false;
     QString FEditorPath;
     QString FSetupFileName;
@@ -148,6 +175,7 @@ class TfrmWinCEMain : public QMainWindow {
     QLineEdit* edtFilter = nullptr;
     QTreeView* tvProject = nullptr;
     QTreeView* lvProject = nullptr;
+    QLabel* lblProjectNote = nullptr;
     QTreeView* lvFiles = nullptr;
     QTreeView* lvShortcuts = nullptr;
     QTreeView* tvRegistry = nullptr;

@@ -142,6 +142,7 @@ void TfrmWinCEMain::CreateControls() {
     viewLayout->setContentsMargins(1, 1, 1, 1);
     viewLayout->addWidget(ntbView);
     setCentralWidget(pnlView);
+    CreateSetupNodes();
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName("dlgOpen");

@@ -23,15 +23,6 @@ TPage Colours(std::initializer_list<const char*> names) {
     }
     return page;
 }
-
-QStringList NodeCaptions(const TWindowFixture& f) {
-    QStringList captions;
-    const QAbstractItemModel* model = f.View("tvProject")->model();
-    const QModelIndex root = model->index(0, 0);
-    for (int row = 0; row < model->rowCount(root); ++row)
-        captions << model->index(row, 0, root).data().toString();
-    return captions;
-}
 } // namespace
 
 class ReportNodeTest : public QObject {
@@ -49,15 +40,15 @@ class ReportNodeTest : public QObject {
             return std::vector<TPage>{page};
         });
         f.Window->OpenSetup(cabinet);
-        const QStringList before = NodeCaptions(f);
+        const QStringList before = f.ProjectNodes();
         QVERIFY(!before.contains("Colours"));
         node->SetPage(Colours({"red", "green"}));
         node->SetStatusText("Total of colours: 2");
         f.Window->ShowReportNode(node);
         f.Window->ShowReportNode(node); // listed once
-        QCOMPARE(NodeCaptions(f), before + QStringList{"Colours"});
+        QCOMPARE(f.ProjectNodes(), before + QStringList{"Colours"});
 
-        f.SelectProjectNode(static_cast<int>(before.size()) + 1);
+        f.SelectProjectNode("Colours");
         auto* viewers = f.Window->findChild<QStackedWidget*>("ntbViewers");
         QVERIFY(viewers->currentWidget()->isAncestorOf(node));
         QCOMPARE(f.Status(), QString("Total of colours: 2"));
@@ -85,7 +76,7 @@ class ReportNodeTest : public QObject {
         QCOMPARE(f.View("lvColours")->model()->rowCount(), 0);
         QCOMPARE(node->StatusText(), QString());
         f.Window->OpenSetup(cabinet);
-        QCOMPARE(NodeCaptions(f), before);
+        QCOMPARE(f.ProjectNodes(), before);
     }
 
     void TreePageModelFollowsItsNodes() {
