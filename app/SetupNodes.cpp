@@ -76,7 +76,7 @@ void TfrmWinCEMain::CreateSetupNodes() {
     FProvisioningNode =
         AddReportNode("Provisioning", "tvProvisioning",
                       provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
-                      TReportNode::TView::Tree, imgRegistry);
+                      TReportNode::TView::Tree, imgProvisioning);
     // A certificate's decoded fields; any other item's whole texts, which the columns cut.
     FProvisioningNode->SetDetails([this](const TRow* row) {
         std::vector<TPage> pages;
@@ -90,7 +90,7 @@ void TfrmWinCEMain::CreateSetupNodes() {
 
     FSignatureNode = AddReportNode("Signature", "lvSignature",
                                    BuildSignaturePages(TCabinetSignature{}).Certificates,
-                                   TReportNode::TView::List, imgSetup);
+                                   TReportNode::TView::List, imgSignature);
     FSignatureNode->SetDetails([this](const TRow* row) {
         std::vector<TPage> pages{FSignaturePages.Checks};
         if (row) pages.push_back(FieldsPage(FSignaturePages.Certificates, *row));
@@ -98,7 +98,7 @@ void TfrmWinCEMain::CreateSetupNodes() {
     });
 
     FProgramsNode = AddReportNode("Programs", "lvPrograms", BuildProgramsPage({}),
-                                  TReportNode::TView::List, imgFiles);
+                                  TReportNode::TView::List, imgPrograms);
     FProgramsNode->SetDetails([this](const TRow* row) {
         std::vector<TPage> pages;
         if (row && row->Source < FProgramRows.size())
