@@ -197,6 +197,8 @@ void TfrmWinCEMain::FillSetupNodes() {
             const QString text = "The cabinet could not be read again: " + ToDisplay(why);
             w.FProgramsNode->SetStatusText(text);
             w.FProvisioningNode->SetStatusText(text);
+            // The findings go on without the programs that were not read.
+            w.FillFindings(true);
         });
     };
     QThread* reader =
@@ -218,6 +220,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
         FProgramsNode->SetStatusText("Total of programs: " + QString::number(count));
+        FillFindings(true);
         return;
     }
     // Sources are file rows, as in the final page, so a selection survives it.
