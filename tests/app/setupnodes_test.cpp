@@ -100,7 +100,7 @@ class SetupNodesTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(path));
         QCOMPARE(f.ProjectNodes(), QStringList({"Files", "Shortcuts", "Registry Entries",
-                                                "Provisioning", "Signature"}));
+                                                "Provisioning", "Signature", "Findings"}));
         auto* note = f.Window->findChild<QLabel*>("lblProjectNote");
         QVERIFY(note->isVisibleTo(f.Window.get()));
         QCOMPARE(note->text(),
