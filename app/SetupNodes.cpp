@@ -20,6 +20,11 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <numeric>
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -201,15 +206,21 @@ void TfrmWinCEMain::FillSetupNodes() {
             w.FillFindings(true);
         });
     };
-    QThread* reader =
-        QThread::create([request, results, stop] { ReadInBackground(request, results, *stop); });
+    QThread* reader = QThread::create([request, results, stop] {
+#ifdef __linux__
+        // Below the window's own thread, which must answer at once: Linux gives threads of one
+        // scheduling policy no priorities, only their nice values.
+        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+        ReadInBackground(request, results, *stop);
+    });
     reader->setObjectName("SetupReader");
     FReaders.push_back(reader);
     connect(reader, &QThread::finished, this, [this, reader] {
         FReaders.erase(std::remove(FReaders.begin(), FReaders.end(), reader), FReaders.end());
         reader->deleteLater();
     });
-    reader->start();
+    reader->start(QThread::LowPriority);
 }
 
 void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
