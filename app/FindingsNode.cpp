@@ -11,6 +11,7 @@
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
 #include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -20,9 +21,10 @@
 
 namespace {
 
-bool HasEntryNamed(const TCABFileContents& listing, const char* name) {
+// The listing holds a provisioning document, wherever the cabinet files it.
+bool HasSetupXml(const TCABFileContents& listing) {
     for (const TCABFileEntry& entry : listing.Items())
-        if (SameTextAscii(entry.Name, name)) return true;
+        if (SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml")) return true;
     return false;
 }
 
@@ -70,7 +72,7 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         pending.clear();
         // The document and the descriptors are read again here, once, after the setup shows.
         try {
-            const bool haveTree = HasEntryNamed(FCabFile->CABFileContents, "_setup.xml") &&
+            const bool haveTree = HasSetupXml(FCabFile->CABFileContents) &&
                                   provisioning::ReadCabinetProvisioning(*FCabFile, tree);
             if (haveTree) input.Provisioning = &tree;
             facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);

@@ -6,6 +6,7 @@
 #include "provisioning/Meaning.h"
 #include "provisioning/Rows.h"
 #include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
 #include "setup/SetupINF.h"
 #include "setup/SetupXML.h"
 
@@ -73,7 +74,12 @@ TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
     try {
         if (tree) facts.XmlCounts = XmlCounts(*tree);
         if (setup.Format != kFormatBinary) return facts;
+        // Looked up in the listing at hand first: the reads below list the cabinet again.
+        bool haveXml = false;
+        for (const TCABFileEntry& entry : cabinet.CABFileContents.Items())
+            haveXml = haveXml || SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml");
         facts.BinaryCounts = BinaryCounts(cabinet);
+        if (!haveXml) return facts;
         // A cabinet with both descriptors: the facade read the binary one; read the other.
         auto xml = std::make_unique<TSetupXML>();
         xml->Cabinet = &cabinet;

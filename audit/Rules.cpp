@@ -347,7 +347,7 @@ void MissingEntries(const TAuditInput& in, TFindingList& out) {
 }
 
 bool IsDescriptorOrSetupDll(const std::string& name) {
-    if (SameTextAscii(name, "_setup.xml")) return true;
+    if (SameTextAscii(DeviceFileNamePart(name), "_setup.xml")) return true;
     if (name.size() < 4 || name[name.size() - 4] != '.') return false;
     const std::string_view ext = std::string_view(name).substr(name.size() - 3);
     return ext == "000" || ext == "999";
