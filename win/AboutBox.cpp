@@ -39,8 +39,9 @@ void Place(HWND box, int id, int left, int top, HFONT font, int dpi) {
     GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    MoveWindow(control, MulDiv(left, dpi, 96), MulDiv(top, dpi, 96), extent.cx + 2, extent.cy,
-               FALSE);
+    // Italic letters lean past their advance: a few pixels more keep the last one whole.
+    MoveWindow(control, MulDiv(left, dpi, 96), MulDiv(top, dpi, 96), extent.cx + MulDiv(6, dpi, 96),
+               extent.cy, FALSE);
 }
 
 INT_PTR CALLBACK AboutProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {

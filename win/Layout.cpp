@@ -34,32 +34,6 @@ constexpr std::pair<int, int> kMenuImages[] = {{mnuOpenFile, 0},
                                                {mnuEditWithVLM, 2},
                                                {mnuAbout, 13}};
 
-// A 16 by 16 premultiplied copy of one picture of the strip, as menus draw bitmaps.
-HBITMAP MenuBitmap(const DIBSECTION& strip, int index) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 16;
-    info.bmiHeader.biHeight = 16;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits || !strip.dsBm.bmBits) return bitmap;
-    const auto* source = static_cast<const unsigned char*>(strip.dsBm.bmBits);
-    auto* target = static_cast<unsigned char*>(bits);
-    const int stride = strip.dsBm.bmWidthBytes;
-    for (int y = 0; y < 16 && y < strip.dsBm.bmHeight; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const unsigned char* in = source + y * stride + (index * 16 + x) * 4;
-            unsigned char* out = target + (y * 16 + x) * 4;
-            const unsigned alpha = in[3];
-            for (int c = 0; c < 3; ++c)
-                out[c] = static_cast<unsigned char>(in[c] * alpha / 255);
-            out[3] = static_cast<unsigned char>(alpha);
-        }
-    return bitmap;
-}
 } // namespace
 
 void TfrmWinCEMain::CreateControls() {
@@ -77,19 +51,16 @@ void TfrmWinCEMain::CreateControls() {
                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (strip) {
         ImageList_Add(imlImages, strip, nullptr);
-        DIBSECTION section{};
-        if (GetObjectW(strip, sizeof(section), &section) == sizeof(section))
-            for (const auto& [command, image] : kMenuImages) {
-                HBITMAP bitmap = MenuBitmap(section, image);
-                if (!bitmap) continue;
-                FMenuImages.push_back(bitmap);
-                MENUITEMINFOW item{};
-                item.cbSize = sizeof(item);
-                item.fMask = MIIM_BITMAP;
-                item.hbmpItem = bitmap;
-                SetMenuItemInfoW(FMenu, static_cast<UINT>(command), FALSE, &item);
-            }
         DeleteObject(strip);
+    }
+    // Menus draw their pictures through the image list, which blends the alpha channel.
+    for (const auto& [command, image] : kMenuImages) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_BITMAP | MIIM_DATA;
+        item.hbmpItem = HBMMENU_CALLBACK;
+        item.dwItemData = static_cast<ULONG_PTR>(image);
+        SetMenuItemInfoW(FMenu, static_cast<UINT>(command), FALSE, &item);
     }
 
     CreateToolbar();

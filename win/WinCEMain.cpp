@@ -84,8 +84,6 @@ TfrmWinCEMain::~TfrmWinCEMain() {
     if (FHandle) DestroyWindow(FHandle);
     if (FAccelerators) DestroyAcceleratorTable(FAccelerators);
     if (imlImages) ImageList_Destroy(imlImages);
-    for (HBITMAP bitmap : FMenuImages)
-        DeleteObject(bitmap);
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(FFont), static_cast<HGDIOBJ>(FHeaderFont),
                            static_cast<HGDIOBJ>(FHeaderBrush)})
         if (object) DeleteObject(object);
@@ -356,6 +354,21 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_MEASUREITEM: {
+        auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) break;
+        item.itemWidth = 16;
+        item.itemHeight = 16;
+        return TRUE;
+    }
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) break;
+        const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - 16) / 2;
+        ImageList_Draw(imlImages, static_cast<int>(item.itemData), item.hDC, item.rcItem.left, top,
+                       (item.itemState & ODS_GRAYED) ? ILD_BLEND50 : ILD_TRANSPARENT);
+        return TRUE;
+    }
     case WM_SIZE:
         Layout();
         return 0;

@@ -132,7 +132,6 @@ class TfrmWinCEMain {
     HMENU FMenu = nullptr;
     HACCEL FAccelerators = nullptr;
     HIMAGELIST imlImages = nullptr;
-    std::vector<HBITMAP> FMenuImages;
     HFONT FFont = nullptr;
     HFONT FHeaderFont = nullptr;
     HBRUSH FHeaderBrush = nullptr;
