@@ -10,7 +10,6 @@
 #include <commctrl.h>
 
 namespace {
-constexpr int kSplitterWidth = 4;
 constexpr int kImageCount = 15;
 
 struct TButton {

@@ -301,6 +301,16 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
                         tvRegistryChange();
                 });
             return 0;
+        case NM_RCLICK: {
+            // A right click selects the node under the mouse, as the design's trees do.
+            TVHITTESTINFO hit{};
+            GetCursorPos(&hit.pt);
+            ScreenToClient(header.hwndFrom, &hit.pt);
+            if (HTREEITEM node = TreeView_HitTest(header.hwndFrom, &hit);
+                node && (hit.flags & TVHT_ONITEM))
+                TreeView_SelectItem(header.hwndFrom, node);
+            return 0;
+        }
         case TVN_ITEMEXPANDINGW: {
             const auto& change = reinterpret_cast<NMTREEVIEWW&>(header);
             if (!(change.action & TVE_COLLAPSE)) return FALSE;

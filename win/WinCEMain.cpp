@@ -12,7 +12,6 @@
 
 namespace {
 const wchar_t kInvalidSetup[] = L"Invalid Windows CE Setup file, Tessary cannot read this file.";
-constexpr int kSplitterWidth = 4;
 
 // The hourglass for the lifetime of the object; restored early with Restore.
 class TWaitCursor {
@@ -415,7 +414,8 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             RECT tree;
             GetWindowRect(FProjectTree, &tree);
             MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
-            FDragging = x <= tree.right + kSplitterWidth ? 1 : 2;
+            const bool registry = FPage < FPages.size() && FPages[FPage].Registry;
+            FDragging = x <= tree.right + MulDiv(kSplitterWidth, FDpi, 96) || !registry ? 1 : 2;
             SetCapture(FHandle);
         }
         return 0;
@@ -431,7 +431,7 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 RECT tree;
                 GetWindowRect(FProjectTree, &tree);
                 MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
-                const int left = tree.right + kSplitterWidth;
+                const int left = tree.right + MulDiv(kSplitterWidth, FDpi, 96);
                 FRegistryWidth =
                     std::max(minimum, std::min<int>(x - left, client.right - left - minimum));
             }

@@ -23,6 +23,8 @@ class TCESetup;
 // The application title, also the caption of the window's message boxes.
 inline constexpr const wchar_t* kApplicationTitle = L"Tessary";
 inline constexpr const wchar_t* kMainWindowClass = L"TfrmWinCEMain";
+// Width of the splitters between the panes, in pixels at 96 dots per inch.
+inline constexpr int kSplitterWidth = 4;
 
 // One list view in report style over rows the window keeps: an owner-data list, so that a
 // filter or a page of 65,535 rows only changes a count.

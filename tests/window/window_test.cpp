@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 namespace {
 using TTable = std::vector<std::vector<std::string>>;
@@ -259,7 +260,9 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
     int compared = 0;
     for (const std::string& cabinet : CorpusFiles("real")) {
         SCOPED_TRACE(cabinet);
-        const auto [report, status] = RunTool({WindowsPath(cabinet)});
+        auto [report, status] = RunTool({WindowsPath(cabinet)});
+        // Wine's cabinet library now and then refuses a cabinet it reads on the next start.
+        if (status == 1) std::tie(report, status) = RunTool({WindowsPath(cabinet)});
         Open(cabinet);
         if (status == 1) {
             // Not a setup: the one message, and the window stays empty.
