@@ -106,9 +106,12 @@ void TfrmWinCEMain::mnuExtractAllClick() {
     }
     TExtractAllReport report;
     {
-        const HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        report = ExtractAllFiles(*FSetup, dir);
-        SetCursor(old);
+        const std::unique_ptr<TProgress> progress =
+            FServices->StartProgress(FHandle, L"Extract All Files");
+        report = ExtractAllFiles(
+            *FSetup, dir, [&progress](size_t done, size_t total, const std::string& file) {
+                return !progress || progress->Update(done, total, ToDisplay(file));
+            });
     }
     const std::wstring summary = ExtractAllSummary(report, folder, dir);
     FServices->ShowMessage(FHandle, kApplicationTitle, summary,

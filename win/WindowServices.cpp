@@ -1,7 +1,9 @@
 #include "win/WindowServices.h"
 
 #include "win/AboutBox.h"
+#include "win/resource.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 #include <vector>
@@ -68,4 +70,71 @@ bool TSystemServices::StartProcess(const std::wstring& program, const std::wstri
 
 void TSystemServices::ShowAbout(HWND owner) {
     ShowAboutBox(owner);
+}
+
+namespace {
+// A modeless box over the disabled owner; its messages are pumped at every update, so that
+// Cancel answers while the work runs on the window's thread.
+class TProgressBox : public TProgress {
+  public:
+    TProgressBox(HWND owner, const std::wstring& caption) : FOwner(owner) {
+        FBox = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), owner,
+                                  Proc, reinterpret_cast<LPARAM>(this));
+        if (!FBox) return;
+        SetWindowTextW(FBox, caption.c_str());
+        EnableWindow(FOwner, FALSE);
+        ShowWindow(FBox, SW_SHOW);
+    }
+    ~TProgressBox() override {
+        if (!FBox) return;
+        EnableWindow(FOwner, TRUE);
+        DestroyWindow(FBox);
+        SetActiveWindow(FOwner);
+    }
+    TProgressBox(const TProgressBox&) = delete;
+    TProgressBox& operator=(const TProgressBox&) = delete;
+
+    bool Update(size_t done, size_t total, const std::wstring& text) override {
+        if (!FBox) return true;
+        SendDlgItemMessageW(FBox, pbProgress, PBM_SETRANGE32, 0,
+                            static_cast<LPARAM>(total > 0 ? total : 1));
+        SendDlgItemMessageW(FBox, pbProgress, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+        SetDlgItemTextW(FBox, lblProgress, text.c_str());
+        MSG message;
+        while (!FCancelled && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                FCancelled = true;
+                break;
+            }
+            if (!IsDialogMessageW(FBox, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        return !FCancelled;
+    }
+
+  private:
+    static INT_PTR CALLBACK Proc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            SetWindowLongPtrW(box, DWLP_USER, lParam);
+            return TRUE;
+        }
+        auto* self = reinterpret_cast<TProgressBox*>(GetWindowLongPtrW(box, DWLP_USER));
+        if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && self) {
+            self->FCancelled = true;
+            return TRUE;
+        }
+        return FALSE;
+    }
+
+    HWND FOwner;
+    HWND FBox = nullptr;
+    bool FCancelled = false;
+};
+} // namespace
+
+std::unique_ptr<TProgress> TSystemServices::StartProgress(HWND owner, const std::wstring& caption) {
+    return std::make_unique<TProgressBox>(owner, caption);
 }

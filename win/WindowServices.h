@@ -1,9 +1,18 @@
 #pragma once
 // Everything of the window that waits for the user or reaches outside the process goes through
 // this interface, so that tests replace it and never block.
+#include <memory>
 #include <string>
 
 #include <windows.h>
+
+// A running progress dialog; closed when destroyed.
+class TProgress {
+  public:
+    virtual ~TProgress() = default;
+    // Shows how far the work is; false once the user asked to cancel.
+    [[nodiscard]] virtual bool Update(size_t done, size_t total, const std::wstring& text) = 0;
+};
 
 struct TFileDialogRequest {
     std::wstring Title;      // empty: the system's own
@@ -28,6 +37,10 @@ class TWindowServices {
     // Starts program with the whole command line, without waiting and without a shell.
     virtual bool StartProcess(const std::wstring& program, const std::wstring& commandLine) = 0;
     virtual void ShowAbout(HWND owner) = 0;
+    // A progress dialog with a Cancel button, shown until the object is destroyed; null for
+    // none.
+    [[nodiscard]] virtual std::unique_ptr<TProgress> StartProgress(HWND owner,
+                                                                   const std::wstring& caption) = 0;
 };
 
 // The system's common dialogs, message boxes and CreateProcessW.
@@ -40,4 +53,6 @@ class TSystemServices : public TWindowServices {
                      UINT icon) override;
     bool StartProcess(const std::wstring& program, const std::wstring& commandLine) override;
     void ShowAbout(HWND owner) override;
+    [[nodiscard]] std::unique_ptr<TProgress> StartProgress(HWND owner,
+                                                           const std::wstring& caption) override;
 };

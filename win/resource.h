@@ -6,6 +6,7 @@
 #define IDR_MAINMENU 3
 #define IDR_ACCELERATORS 4
 #define IDD_ABOUTBOX 5
+#define IDD_PROGRESS 6
 
 // Commands: one identifier serves a menu item, its toolbar button and its shortcut.
 #define mnuOpenFile 101
@@ -40,3 +41,7 @@
 #define lblThanks 404
 #define lblThank1 405
 #define lblThank2 406
+
+// Controls of the progress box.
+#define lblProgress 501
+#define pbProgress 502

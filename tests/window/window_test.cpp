@@ -44,6 +44,7 @@ class TRecordingServices : public TWindowServices {
         return true;
     }
     void ShowAbout(HWND) override {}
+    std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override { return {}; }
 };
 
 std::string Utf8(const std::wstring& text) {
@@ -374,6 +375,35 @@ TEST_F(WindowTest, ExtractFileWritesTheBytesOfTheLinuxBuildAndAFailureLeavesNoth
     EXPECT_NE(Services->Messages[0].first.find(L"MSCEFile.dll"), std::wstring::npos);
     EXPECT_FALSE(FileExists(dir.File("missing\\saved.dll")));
     EXPECT_FALSE(DirectoryExists(dir.File("missing")));
+}
+
+TEST_F(WindowTest, ExtractAllWritesEveryFileAsTheLinuxBuildDoes) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    TempDir dir;
+    Services->Chosen = WindowsPath(dir.Path());
+    Window->Command(mnuExtractAll);
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_EQ(Services->Messages[0].first, L"54 files were written to " + Services->Chosen + L".");
+    EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONINFORMATION));
+    const TTable files = ListContents(Control(lvFiles));
+    const char* native = std::getenv("TESSARY_NATIVE_EXTRACT");
+    for (const auto& cells : files) {
+        const auto parts = DeviceTargetParts(cells[1], cells[0]);
+        ASSERT_TRUE(parts);
+        std::string ours = dir.Path(), theirs = native ? (native[0] == '/' ? "Z:" : "") +
+                                                             std::string(native) + "/Basic.WM.CAB"
+                                                       : "";
+        for (const std::string& part : *parts) {
+            ours += "\\" + part;
+            theirs += "/" + part;
+        }
+        EXPECT_TRUE(FileExists(ours)) << ours;
+        if (native) {
+            EXPECT_EQ(ReadAll(ours), ReadAll(theirs)) << ours;
+        }
+    }
 }
 
 TEST_F(WindowTest, EditWithVelmoraPassesBothPathsQuotedAndIntact) {
