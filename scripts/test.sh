@@ -111,6 +111,13 @@ zipped=$(echo build-win/unzipped/tessary-*-win32)
 [ -f "$zipped/COPYRIGHT.txt" ]
 [ -f "$zipped/tessary.exe" ]
 [ "$(wine "$zipped/tessary-info.exe" --version | tr -d '\r')" = "$(build/tools/tessary-info --version)" ]
+# The zipped window, started on a relative path with its hidden --quit-after-open, prints the
+# caption and answers whether the setup opened.
+caption=$(cd build/samples && xvfb-run -a wine "$OLDPWD/$zipped/tessary.exe" --quit-after-open \
+  Sample.cab 2>/dev/null | tr -d '\r')
+[ "$caption" = "Tessary - Sample.cab" ]
+wineserver -k || true
+wineserver -w
 bash tests/windows/compare-with-wine.sh build/tools/tessary-info build-win/tools/tessary-info.exe \
   build-win/compare "$PWD/../shared/corpus" build-win/fixtures | grep -v '^differs: '
 wineserver -k || true
