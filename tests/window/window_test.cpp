@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -44,7 +45,18 @@ class TRecordingServices : public TWindowServices {
         return true;
     }
     void ShowAbout(HWND) override {}
-    std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override { return {}; }
+    // Cancels at this update (counting from 1); 0: never.
+    size_t CancelAt = 0;
+    std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override {
+        struct TCancelling : TProgress {
+            size_t Left;
+            explicit TCancelling(size_t at) : Left(at) {}
+            bool Update(size_t, size_t, const std::wstring&) override {
+                return Left == 0 || --Left > 0;
+            }
+        };
+        return std::make_unique<TCancelling>(CancelAt);
+    }
 };
 
 std::string Utf8(const std::wstring& text) {
@@ -404,6 +416,24 @@ TEST_F(WindowTest, ExtractAllWritesEveryFileAsTheLinuxBuildDoes) {
             EXPECT_EQ(ReadAll(ours), ReadAll(theirs)) << ours;
         }
     }
+}
+
+TEST_F(WindowTest, CancellingExtractAllKeepsTheFilesWrittenSoFarAndNothingHalfWritten) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    TempDir dir;
+    Services->Chosen = WindowsPath(dir.Path());
+    Services->CancelAt = 3;
+    Window->Command(mnuExtractAll);
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_EQ(Services->Messages[0].first, L"Extraction cancelled. 2 files had been written to " +
+                                               Services->Chosen +
+                                               L"; no file was left half-written.");
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 2u);
 }
 
 TEST_F(WindowTest, EditWithVelmoraPassesBothPathsQuotedAndIntact) {
