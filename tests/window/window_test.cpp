@@ -345,6 +345,23 @@ TEST_F(WindowTest, NotASetupLeavesTheWindowEmptyAndCloseSetupEmptiesEveryView) {
     EXPECT_EQ(WindowText(Window->Handle()), "Tessary");
 }
 
+TEST_F(WindowTest, HostileCabinetsOpenOrLeaveTheWindowEmptyWithAMessage) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    for (const std::string& cabinet : CorpusFiles("robust")) {
+        SCOPED_TRACE(cabinet);
+        Services->Messages.clear();
+        Window->OpenSetup(WindowsPath(cabinet));
+        if (Window->SetupOpen()) {
+            EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 4u);
+            EXPECT_GE(TreeView_GetCount(Control(tvRegistry)), 4u);
+        } else {
+            EXPECT_FALSE(Services->Messages.empty());
+            EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+            EXPECT_EQ(WindowText(Window->Handle()), "Tessary");
+        }
+    }
+}
+
 TEST_F(WindowTest, ExtractFileWritesTheBytesOfTheLinuxBuildAndAFailureLeavesNothing) {
     if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
     Open(RealCabinet("Basic.WM.CAB"));
