@@ -395,6 +395,11 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     }
     case WM_SETCURSOR:
+        // The project tree shows the hand over its nodes, as the design asks.
+        if (reinterpret_cast<HWND>(wParam) == FProjectTree && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
         if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT && FSetupOpen) {
             POINT at;
             GetCursorPos(&at);
