@@ -183,11 +183,22 @@ void TfrmWinCEMain::CreatePages() {
     FShortcuts = list(lvShortcuts, shortcuts);
     FValues = list(lvRegistry, registry.Values);
     FPages = {
-        {"", TIconKind::Setup, properties.Caption, false, FProperties},
-        {"Files", TIconKind::Files, files.Caption, false, FFiles},
-        {"Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, false, FShortcuts},
-        {"Registry Entries", TIconKind::Registry, registry.Values.Caption, true, FValues},
+        {"", TIconKind::Setup, properties.Caption, false, FProperties, {}},
+        {"Files", TIconKind::Files, files.Caption, false, FFiles, {}},
+        {"Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, false, FShortcuts, {}},
+        {"Registry Entries", TIconKind::Registry, registry.Values.Caption, true, FValues, {}},
     };
+    // Later pages: AddPage("Caption", TIconKind::..., builder), one line each.
+}
+
+void TfrmWinCEMain::AddPage(const std::string& node, TIconKind icon, TPageBuilder build) {
+    // The page of no setup gives the list its columns.
+    TCESetup none;
+    TCABFile noCabinet;
+    const TPage columns = build(none, noCabinet);
+    FLists.push_back(std::make_unique<TListRows>());
+    NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
+    FPages.push_back({node, icon, columns.Caption, false, FLists.back().get(), std::move(build)});
 }
 
 void TfrmWinCEMain::ShowViewers(bool shown) {

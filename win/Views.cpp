@@ -103,6 +103,8 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     SetRows(*FProperties, properties);
     SetRows(*FFiles, BuildFilesPage(*FSetup, FCabFile->CABFileContents, options));
     SetRows(*FShortcuts, BuildShortcutsPage(*FSetup, options));
+    for (TViewerPage& page : FPages)
+        if (page.Build && page.List) SetRows(*page.List, page.Build(*FSetup, *FCabFile));
     FFilling = false;
     FillRegistry();
     SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
@@ -124,6 +126,12 @@ void TfrmWinCEMain::FillProjectTree() {
         const int image = ImageOf(node.Icon);
         items.push_back(AddNode(FProjectTree, node.Parent == kNoNode ? nullptr : items[node.Parent],
                                 ToDisplay(node.Caption), image, image, static_cast<LPARAM>(i)));
+    }
+    // Later pages hang below the setup's node, after the design's three.
+    for (size_t page = tree.Nodes.size(); page < FPages.size() && !items.empty(); ++page) {
+        const int image = ImageOf(FPages[page].Icon);
+        items.push_back(AddNode(FProjectTree, items.front(), Widen(FPages[page].Node), image, image,
+                                static_cast<LPARAM>(page)));
     }
     for (HTREEITEM item : items)
         TreeView_Expand(FProjectTree, item, TVE_EXPAND);

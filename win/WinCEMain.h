@@ -37,13 +37,19 @@ struct TListRows {
     std::vector<size_t> Shown;                   // rows that pass the filter, in order
 };
 
-// A page of the project tree: a node, the header strip's caption and what fills it.
+// What a later page shows of the open setup: a report page built from the setup and its
+// cabinet (listed when the setup was opened).
+using TPageBuilder = std::function<TPage(TCESetup& setup, TCABFile& cabinet)>;
+
+// A page of the project tree: a node, the header strip's caption and what fills it. The
+// design's four come first; each later one is a node below the setup's with one list.
 struct TViewerPage {
     std::string Node; // the node's caption; the setup's name for the first page
     TIconKind Icon = TIconKind::None;
     std::string Header;    // the header strip's caption
     bool Registry = false; // the key tree and its value list instead of one list
     TListRows* List = nullptr;
+    TPageBuilder Build; // for the later pages
 };
 
 class TfrmWinCEMain {
@@ -87,6 +93,8 @@ class TfrmWinCEMain {
     void CreateToolbar();
     void CreatePages();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
+    // A later page: its node's caption and picture, and what builds its rows.
+    void AddPage(const std::string& node, TIconKind icon, TPageBuilder build);
     void Layout();
     void ShowViewers(bool shown);
     void ShowPage(size_t page);
