@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 namespace {
-constexpr int kImageCount = 15;
+constexpr int kImageCount = 18;
 
 struct TButton {
     int Command;
@@ -182,23 +182,35 @@ void TfrmWinCEMain::CreatePages() {
     FFiles = list(lvFiles, files);
     FShortcuts = list(lvShortcuts, shortcuts);
     FValues = list(lvRegistry, registry.Values);
-    FPages = {
-        {"", TIconKind::Setup, properties.Caption, false, FProperties, {}},
-        {"Files", TIconKind::Files, files.Caption, false, FFiles, {}},
-        {"Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, false, FShortcuts, {}},
-        {"Registry Entries", TIconKind::Registry, registry.Values.Caption, true, FValues, {}},
+    const auto page = [](const char* node, TIconKind icon, const std::string& header,
+                         TListRows* list, bool registry = false) {
+        TViewerPage shown;
+        shown.Node = node;
+        shown.Icon = icon;
+        shown.Header = header;
+        shown.Registry = registry;
+        shown.List = list;
+        return shown;
     };
-    // Later pages: AddPage("Caption", TIconKind::..., builder), one line each.
+    FPages = {
+        page("", TIconKind::Setup, properties.Caption, FProperties),
+        page("Files", TIconKind::Files, files.Caption, FFiles),
+        page("Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, FShortcuts),
+        page("Registry Entries", TIconKind::Registry, registry.Values.Caption, FValues, true)};
+    CreateSetupPages();
 }
 
-void TfrmWinCEMain::AddPage(const std::string& node, TIconKind icon, TPageBuilder build) {
-    // The page of no setup gives the list its columns.
-    TCESetup none;
-    TCABFile noCabinet;
-    const TPage columns = build(none, noCabinet);
+void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,
+                            TPageBuilder build) {
     FLists.push_back(std::make_unique<TListRows>());
     NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
-    FPages.push_back({node, icon, columns.Caption, false, FLists.back().get(), std::move(build)});
+    TViewerPage page;
+    page.Node = node;
+    page.Header = columns.Caption;
+    page.List = FLists.back().get();
+    page.Build = std::move(build);
+    page.Image = image;
+    FPages.push_back(std::move(page));
 }
 
 void TfrmWinCEMain::ShowViewers(bool shown) {

@@ -50,7 +50,9 @@ std::vector<size_t> SystemOrder(const std::vector<std::string>& captions) {
     return order;
 }
 
-TReportOptions WindowOptions() {
+} // namespace
+
+TReportOptions WindowReportOptions() {
     TReportOptions options;
     wchar_t separator[8] = L".";
     if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 0) {
@@ -61,6 +63,8 @@ TReportOptions WindowOptions() {
     options.Order = SystemOrder;
     return options;
 }
+
+namespace {
 
 std::wstring Lower(std::wstring text) {
     if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -94,17 +98,23 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     FCabFile->ListContents();
     FSetupOpen = true;
     FSetupFileName = fileName;
-    const TReportOptions options = WindowOptions();
+    const TReportOptions options = WindowReportOptions();
     FFilling = true;
-    FillProjectTree();
     TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
     // The same two rows the text report and the Qt viewer add after the design's own.
-    AddSignatureRows(properties, VerifyCabinetSignature(FCabFile->CABFile));
+    FSignature = VerifyCabinetSignature(FCabFile->CABFile);
+    AddSignatureRows(properties, FSignature);
     SetRows(*FProperties, properties);
     SetRows(*FFiles, BuildFilesPage(*FSetup, FCabFile->CABFileContents, options));
     SetRows(*FShortcuts, BuildShortcutsPage(*FSetup, options));
-    for (TViewerPage& page : FPages)
-        if (page.Build && page.List) SetRows(*page.List, page.Build(*FSetup, *FCabFile));
+    for (TViewerPage& page : FPages) {
+        if (!page.Build || !page.List) continue;
+        std::optional<TBuiltPage> built = page.Build(*FSetup, *FCabFile);
+        page.Present = built.has_value();
+        page.Status = built ? ToDisplay(built->Status) : std::wstring();
+        if (built) SetRows(*page.List, built->Page);
+    }
+    FillProjectTree();
     FFilling = false;
     FillRegistry();
     SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
@@ -129,7 +139,8 @@ void TfrmWinCEMain::FillProjectTree() {
     }
     // Later pages hang below the setup's node, after the design's three.
     for (size_t page = tree.Nodes.size(); page < FPages.size() && !items.empty(); ++page) {
-        const int image = ImageOf(FPages[page].Icon);
+        if (!FPages[page].Present) continue;
+        const int image = FPages[page].Image;
         items.push_back(AddNode(FProjectTree, items.front(), Widen(FPages[page].Node), image, image,
                                 static_cast<LPARAM>(page)));
     }
@@ -255,7 +266,7 @@ void TfrmWinCEMain::tvProjectChange() {
         SetStatusText(L"Total of registry entries: " + std::to_wstring(FSetup->RegValueCount()));
         break;
     default:
-        SetStatusText(L"");
+        SetStatusText(index < FPages.size() ? FPages[index].Status : L"");
         break;
     }
 }

@@ -164,6 +164,11 @@ void TfrmWinCEMain::ResetToEmpty() {
     FRegistry = TRegistryPages{};
     for (auto& list : FLists)
         ClearList(*list);
+    for (TViewerPage& page : FPages) {
+        page.Present = false;
+        page.Status.clear();
+    }
+    FSignature = TCabinetSignature{};
     FFilling = false;
     SetWindowTextW(FHandle, kApplicationTitle);
     SetStatusText(L"");

@@ -5,10 +5,13 @@
 #include "cab/ErrorReporter.h"
 #include "report/Page.h"
 #include "report/RegistryPages.h"
+#include "report/SetupPages.h"
+#include "signature/Signature.h"
 #include "win/WindowServices.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,9 +40,13 @@ struct TListRows {
     std::vector<size_t> Shown;                   // rows that pass the filter, in order
 };
 
-// What a later page shows of the open setup: a report page built from the setup and its
-// cabinet (listed when the setup was opened).
-using TPageBuilder = std::function<TPage(TCESetup& setup, TCABFile& cabinet)>;
+// What a later page shows of the open setup: its rows and the status bar's text while it is
+// selected; none when the setup has nothing to show there, and the node stays out of the tree.
+struct TBuiltPage {
+    TPage Page;
+    std::string Status;
+};
+using TPageBuilder = std::function<std::optional<TBuiltPage>(TCESetup& setup, TCABFile& cabinet)>;
 
 // A page of the project tree: a node, the header strip's caption and what fills it. The
 // design's four come first; each later one is a node below the setup's with one list.
@@ -49,7 +56,10 @@ struct TViewerPage {
     std::string Header;    // the header strip's caption
     bool Registry = false; // the key tree and its value list instead of one list
     TListRows* List = nullptr;
-    TPageBuilder Build; // for the later pages
+    TPageBuilder Build;   // for the later pages
+    int Image = -1;       // a later page's picture in the image list
+    bool Present = false; // a later page the open setup has
+    std::wstring Status;  // a later page's status text
 };
 
 class TfrmWinCEMain {
@@ -92,9 +102,12 @@ class TfrmWinCEMain {
     void CreateControls();
     void CreateToolbar();
     void CreatePages();
+    // The pages beyond the design's four: provisioning, signature, programs.
+    void CreateSetupPages();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
-    // A later page: its node's caption and picture, and what builds its rows.
-    void AddPage(const std::string& node, TIconKind icon, TPageBuilder build);
+    // A later page: its node's caption and picture, a page giving its list the columns, and
+    // what builds its rows.
+    void AddPage(const std::string& node, int image, const TPage& columns, TPageBuilder build);
     void Layout();
     void ShowViewers(bool shown);
     void ShowPage(size_t page);
@@ -155,6 +168,7 @@ class TfrmWinCEMain {
     size_t FPage = 0;
 
     TRegistryPages FRegistry;
+    TCabinetSignature FSignature;          // of the open cabinet, read once when it opens
     std::vector<HTREEITEM> FRegistryItems; // per node of FRegistry.Keys
     std::vector<std::unique_ptr<TListRows>> FLists;
     TListRows* FProperties = nullptr;
@@ -163,6 +177,10 @@ class TfrmWinCEMain {
     TListRows* FValues = nullptr;
     std::vector<TViewerPage> FPages;
 };
+
+// The sizes' decimal separator of the user's locale, captions sorted with the system's
+// locale-aware comparison.
+[[nodiscard]] TReportOptions WindowReportOptions();
 
 // Runs the message loop until the window closes; every message passes the window's shortcuts.
 int RunMessageLoop(TfrmWinCEMain& window);
