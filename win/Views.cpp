@@ -175,6 +175,7 @@ void TfrmWinCEMain::FillRegistry() {
 void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows) {
     list.Rows.clear();
     list.Images.clear();
+    list.Indents.clear();
     list.Sources.clear();
     const auto add = [&](const TRow& row) {
         auto& texts = list.Rows.emplace_back();
@@ -186,6 +187,9 @@ void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vecto
             texts.push_back(ToDisplay(row.Cells[column].Text));
         }
         list.Images.push_back(image);
+        // Rows of a nested document (provisioning) step in by their depth.
+        const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
+        list.Indents.push_back(depth ? static_cast<int>(std::min<int64_t>(*depth, 24)) : 0);
         list.Sources.push_back(row.Source);
     };
     if (rows) {
@@ -201,6 +205,7 @@ void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vecto
 void TfrmWinCEMain::ClearList(TListRows& list) {
     list.Rows.clear();
     list.Images.clear();
+    list.Indents.clear();
     list.Sources.clear();
     ApplyFilter(list);
 }
@@ -355,6 +360,7 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
                 lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
             }
             if (info.item.mask & LVIF_IMAGE) info.item.iImage = list->Images[shown];
+            if (info.item.mask & LVIF_INDENT) info.item.iIndent = list->Indents[shown];
             return 0;
         }
         case LVN_ITEMCHANGED:

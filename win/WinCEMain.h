@@ -36,6 +36,7 @@ struct TListRows {
     std::vector<TColumn> Columns;                // the listed ones
     std::vector<std::vector<std::wstring>> Rows; // texts of the listed columns
     std::vector<int> Images;                     // image list index per row, -1 for none
+    std::vector<int> Indents;                    // depth of a row of a nested document
     std::vector<size_t> Sources;                 // model index behind each row
     std::vector<size_t> Shown;                   // rows that pass the filter, in order
 };
