@@ -405,29 +405,20 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             return TRUE;
         }
-        if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT && FSetupOpen) {
+        if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT) {
             POINT at;
             GetCursorPos(&at);
             ScreenToClient(FHandle, &at);
-            RECT tree;
-            GetWindowRect(FProjectTree, &tree);
-            MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
-            if (at.y >= tree.top && at.y < tree.bottom) {
+            if (SplitterAt(at)) {
                 SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
                 return TRUE;
             }
         }
         break;
     case WM_LBUTTONDOWN:
-        if (FSetupOpen) {
-            const int x = static_cast<short>(LOWORD(lParam));
-            RECT tree;
-            GetWindowRect(FProjectTree, &tree);
-            MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
-            const bool registry = FPage < FPages.size() && FPages[FPage].Registry;
-            FDragging = x <= tree.right + MulDiv(kSplitterWidth, FDpi, 96) || !registry ? 1 : 2;
-            SetCapture(FHandle);
-        }
+        FDragging =
+            SplitterAt({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        if (FDragging) SetCapture(FHandle);
         return 0;
     case WM_MOUSEMOVE:
         if (FDragging && GetCapture() == FHandle) {
@@ -446,6 +437,9 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                     std::max(minimum, std::min<int>(x - left, client.right - left - minimum));
             }
             Layout();
+            // Moved controls keep none of their old pixels.
+            RedrawWindow(FHandle, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         }
         return 0;
     case WM_LBUTTONUP:
@@ -469,6 +463,28 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+int TfrmWinCEMain::SplitterAt(POINT at) const {
+    if (!FSetupOpen) return 0;
+    const auto within = [this, at](HWND left, HWND right) {
+        if (!IsWindowVisible(left) || !IsWindowVisible(right)) return false;
+        RECT a, b;
+        GetWindowRect(left, &a);
+        GetWindowRect(right, &b);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&a), 2);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&b), 2);
+        return at.x >= a.right && at.x < b.left && at.y >= b.top && at.y < b.bottom;
+    };
+    if (within(FRegistryTree, FValues->Handle)) return 2;
+    // The gap beside the project tree, the whole height of the tree.
+    RECT tree;
+    GetWindowRect(FProjectTree, &tree);
+    MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
+    return at.x >= tree.right && at.x < tree.right + MulDiv(kSplitterWidth, FDpi, 96) &&
+                   at.y >= tree.top && at.y < tree.bottom
+               ? 1
+               : 0;
 }
 
 int RunMessageLoop(TfrmWinCEMain& window) {

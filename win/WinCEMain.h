@@ -110,6 +110,9 @@ class TfrmWinCEMain {
     // what builds its rows.
     void AddPage(const std::string& node, int image, const TPage& columns, TPageBuilder build);
     void Layout();
+    // Which splitter the point of the client area is on: 1 beside the project tree, 2 beside
+    // the registry page's key tree, 0 none.
+    [[nodiscard]] int SplitterAt(POINT at) const;
     void ShowViewers(bool shown);
     void ShowPage(size_t page);
 
