@@ -19,6 +19,7 @@
 #include <QStackedWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <numeric>
 #ifdef __linux__
 #include <sys/resource.h>
@@ -230,7 +231,13 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
         TPage page = BuildProgramsPage(FProgramRows, LocaleOptions());
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
-        FProgramsNode->SetStatusText("Total of programs: " + QString::number(count));
+        const auto mismatches =
+            std::count_if(FProgramRows.begin(), FProgramRows.end(),
+                          [](const TProgramRow& r) { return !r.Mismatch.empty(); });
+        FProgramsNode->SetStatusText(
+            "Total of programs: " + QString::number(count) +
+            (mismatches ? ", " + QString::number(mismatches) + " built for another CPU"
+                        : QString()));
         FillFindings(true);
         return;
     }

@@ -78,6 +78,7 @@ class FindingsTest : public QObject {
         QCOMPARE(mismatch.size(), 1);
         emit list->doubleClicked(mismatch.front());
         QCOMPARE(Current(f, "lvPrograms"), QString("hook.dll"));
+        QCOMPARE(f.Status(), QString("Total of programs: 1, 1 built for another CPU"));
 
         // Warnings, notices and infos apart by a click on the Severity header.
         list->header()->setSortIndicator(0, Qt::DescendingOrder);
