@@ -13,9 +13,8 @@
 // Returns the bytes, or nullopt with why in words ("byte 0x2A at offset 17 is not base64").
 // An empty text (or one of only whitespace) is not base64: callers that accept "no bytes" test
 // for it first.
-[[nodiscard]] std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text,
-                                                               std::string& why,
-                                                               bool allowWhitespace = true);
+[[nodiscard]] std::optional<std::vector<uint8_t>>
+DecodeBase64(std::string_view text, std::string& why, bool allowWhitespace = true);
 
 // Plain decimal digits that fit in 32 bits: no sign, no spaces, at most ten digits.
 [[nodiscard]] std::optional<uint32_t> ParseDecimal32(std::string_view text);
