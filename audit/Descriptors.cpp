@@ -1,6 +1,7 @@
 #include "audit/Audit.h"
 
 #include "cab/AsciiCase.h"
+#include "cab/TextValues.h"
 #include "cab/Streams.h"
 #include "cab/cabfiles.h"
 #include "provisioning/Meaning.h"
@@ -47,7 +48,7 @@ std::optional<TTableCounts> XmlCounts(const provisioning::TProvisioningTree& tre
         for (size_t k = i + 1; k < install.End && k < tree.Nodes.size(); ++k) {
             const provisioning::TNode& parm = tree.Nodes[k];
             if (parm.Kind != TNodeKind::Parm || parm.Parent != static_cast<int32_t>(i)) continue;
-            const auto value = provisioning::ParseNumber(parm.Value);
+            const auto value = ParseDecimal32(parm.Value);
             if (!value) continue;
             int64_t* field = SameTextAscii(parm.Name, "NumFiles")       ? &counts.Files
                              : SameTextAscii(parm.Name, "NumRegVals")   ? &counts.RegValues

@@ -5,6 +5,7 @@
 #include "audit/CodeKeys.h"
 
 #include "cab/AsciiCase.h"
+#include "cab/TextValues.h"
 #include "cab/cabfiles.h"
 #include "provisioning/Meaning.h"
 #include "report/DisplayFormat.h"
@@ -281,8 +282,8 @@ void SecurityPolicies(const TAuditInput& in, TFindingList& out) {
         if (!parent || parent->Kind != TNodeKind::Characteristic ||
             !SameTextAscii(parent->Name, "SecurityPolicy"))
             continue;
-        const auto id = provisioning::ParseNumber(node.Name);
-        const auto value = provisioning::ParseNumber(node.Value);
+        const auto id = ParseDecimal32(node.Name);
+        const auto value = ParseDecimal32(node.Value);
         if (!id || !value || !LowersProtection(*id, *value)) continue;
         const provisioning::TSecurityPolicy* policy = provisioning::FindSecurityPolicy(*id);
         Add(out, "Security policy lowered: " + std::string(policy ? policy->Name : node.Name),
