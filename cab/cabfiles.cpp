@@ -17,6 +17,8 @@ namespace {
 // Handle 1 stands for the run's stream in a stream run.
 constexpr fdi::INT_PTR kStreamHandle = 1;
 
+TCABRunCount gRunCount;
+
 } // namespace
 
 // The state one run of the cabinet library shares with its callbacks. Runs never overlap.
@@ -294,9 +296,14 @@ bool TCABFile::IsCabinet(const std::string& path) {
     return result;
 }
 
+TCABRunCount CabinetRunCount() {
+    return gRunCount;
+}
+
 int32_t TCABFile::ProcessCabinet() {
     TCABRun& run = TCABRun::Current();
     if (run.Active) return -1;
+    ++(Mode == TCABMode::List ? gRunCount.Listings : gRunCount.Extractions);
     fdi::INT_PTR hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
     if (hf == -1) return -1;
     CloseFileHandle(hf);

@@ -19,6 +19,9 @@ struct TReportOptions {
     std::string DecimalSeparator;
     // Sorts the files and shortcuts by caption; empty: strcoll, the C library's LC_COLLATE.
     TCaptionOrder Order;
+    // For outputs that read only the records (JSON): the files and shortcuts pages build no
+    // cells and keep the model's order.
+    bool RecordsOnly = false;
 };
 
 // Stable sort of the captions with strcoll.

@@ -4,8 +4,8 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
-#include "signature/Signature.h"
 #include "setup/ExtractAll.h"
+#include "signature/Signature.h"
 #include "tools/CommandLine.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
@@ -53,9 +53,7 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     if (json && !dateError.empty())
         return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
     if (json) {
-        nlohmann::ordered_json root;
-        root["entries"] = EntriesToJson(cab);
-        output.Json(std::move(root));
+        output.Json([&](TJsonWriter& out) { WriteEntriesJson(out, cab.CABFileContents); });
     } else {
         std::ostream& out = output.Text();
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
@@ -84,7 +82,8 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
+int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
+               TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -110,14 +109,17 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
         return report.Refused.empty() ? 0 : kExitFailure;
     }
     if (o.Json) {
-        nlohmann::ordered_json root = SetupToJson(setup, cab);
-        // The report's listing is the cabinet's current one; the audit reads the files after it.
-        if (o.Audit)
-            root["binaries"] = ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents));
-        output.Json(std::move(root));
+        output.Json([&](TJsonWriter& out) {
+            WriteSetupJson(out, setup, cab, look);
+            // The report's listing is the load's; the audit reads the files after it.
+            if (o.Audit) {
+                out.Key("binaries");
+                out.Raw(ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents)).dump());
+            }
+        });
         return 0;
     }
-    WriteTextReport(output.Text(), setup, cab);
+    WriteTextReport(output.Text(), setup, cab, look);
     if (o.Audit)
         WriteProgramsReport(output.Text(), AnalysePrograms(setup, cab, cab.CABFileContents));
     return 0;
@@ -136,10 +138,12 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
+    // One look serves the load and the report: one listing, each descriptor decompressed once.
+    TCabinetLook look(file);
     // A descriptor that fails part way still shows what was decoded, then says so.
-    const bool loaded = setup.LoadSetup(file, std::string(), false);
+    const bool loaded = setup.LoadSetup(file, std::string(), false, look);
     if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
-    const int result = RunOnSetup(o, setup, cab, output);
+    const int result = RunOnSetup(o, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +

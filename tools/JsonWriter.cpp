@@ -1,0 +1,141 @@
+#include "tools/JsonWriter.h"
+
+#include <charconv>
+#include <cstring>
+
+char* TJsonWriter::Grow(size_t count) {
+    // Doubling keeps the copies of a long document few.
+    size_t capacity = FCapacity ? FCapacity * 2 : 4096;
+    while (count > capacity - FSize)
+        capacity *= 2;
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (FSize) std::memcpy(data.get(), FData.get(), FSize);
+    FData = std::move(data);
+    FCapacity = capacity;
+    return FData.get() + FSize;
+}
+
+void TJsonWriter::Append(std::string_view text) {
+    char* to = Room(text.size());
+    if (!text.empty()) std::memcpy(to, text.data(), text.size());
+    FSize += text.size();
+}
+
+void TJsonWriter::Value() {
+    if (FComma) Put(',');
+    FComma = true;
+}
+
+void TJsonWriter::BeginObject() {
+    Value();
+    Put('{');
+    FComma = false;
+}
+
+void TJsonWriter::EndObject() {
+    Put('}');
+    FComma = true;
+}
+
+void TJsonWriter::BeginArray() {
+    Value();
+    Put('[');
+    FComma = false;
+}
+
+void TJsonWriter::EndArray() {
+    Put(']');
+    FComma = true;
+}
+
+void TJsonWriter::Key(std::string_view key) {
+    Value();
+    Escaped(key, false);
+    Put(':');
+    FComma = false;
+}
+
+void TJsonWriter::String(std::string_view text) {
+    Value();
+    Escaped(text, false);
+}
+
+void TJsonWriter::Latin1(std::string_view text) {
+    Value();
+    Escaped(text, true);
+}
+
+void TJsonWriter::Int(int64_t value) {
+    Value();
+    char* to = Room(24);
+    FSize = static_cast<size_t>(std::to_chars(to, to + 24, value).ptr - FData.get());
+}
+
+void TJsonWriter::Bool(bool value) {
+    Value();
+    Append(value ? "true" : "false");
+}
+
+void TJsonWriter::Null() {
+    Value();
+    Append("null");
+}
+
+void TJsonWriter::Raw(std::string_view json) {
+    Value();
+    Append(json);
+}
+
+void TJsonWriter::Escaped(std::string_view text, bool latin1) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    Put('"');
+    // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
+    // huge text does not ask for six times its size at once.
+    constexpr size_t kPiece = 4096;
+    for (size_t start = 0; start < text.size(); start += kPiece) {
+        const std::string_view piece = text.substr(start, kPiece);
+        char* to = Room(piece.size() * 6);
+        for (const char c : piece) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !latin1)) {
+                *to++ = c;
+            } else if (b >= 0x80) {
+                *to++ = static_cast<char>(0xC0 | (b >> 6));
+                *to++ = static_cast<char>(0x80 | (b & 0x3F));
+            } else {
+                *to++ = '\\';
+                switch (b) {
+                case '"':
+                    *to++ = '"';
+                    break;
+                case '\\':
+                    *to++ = '\\';
+                    break;
+                case '\b':
+                    *to++ = 'b';
+                    break;
+                case '\t':
+                    *to++ = 't';
+                    break;
+                case '\n':
+                    *to++ = 'n';
+                    break;
+                case '\f':
+                    *to++ = 'f';
+                    break;
+                case '\r':
+                    *to++ = 'r';
+                    break;
+                default:
+                    *to++ = 'u';
+                    *to++ = '0';
+                    *to++ = '0';
+                    *to++ = kHex[b >> 4];
+                    *to++ = kHex[b & 0xF];
+                }
+            }
+        }
+        FSize = static_cast<size_t>(to - FData.get());
+    }
+    Put('"');
+}
