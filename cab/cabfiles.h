@@ -38,6 +38,7 @@ class TCABFileContents {
     [[nodiscard]] const TCABFileEntry& Item(int index) const { return FItems[index]; }
     TCABFileEntry& Add() { return FItems.emplace_back(); }
     void Clear() { FItems.clear(); }
+    void Reserve(size_t count) { FItems.reserve(count); }
     // The entries of another listing of the same cabinet; the owner stays.
     void Assign(const TCABFileContents& other) { FItems = other.FItems; }
     [[nodiscard]] TCABFile* Owner() const { return FOwner; }

@@ -11,6 +11,7 @@
 #include "signature/Signature.h"
 
 #include <cstring>
+#include <numeric>
 
 using nlohmann::ordered_json;
 
@@ -97,7 +98,7 @@ void WriteRecordMembers(TJsonWriter& out, const TRecord& record, TTexts texts) {
         const char* name = record[i].first;
         bool repeated = false;
         for (size_t k = 0; k < i && !repeated; ++k)
-            repeated = std::strcmp(record[k].first, name) == 0;
+            repeated = record[k].first[0] == name[0] && std::strcmp(record[k].first, name) == 0;
         if (repeated) continue;
         size_t chosen = i;
         if (texts == TTexts::Utf8Fixed)
@@ -198,16 +199,24 @@ void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
 }
 
 void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing) {
+    // One record at a time: a listing of many thousand entries is never held twice.
     out.Key("entries");
-    WriteRecords(out, EntryRecords(listing));
+    out.BeginArray();
+    for (const TCABFileEntry& entry : listing.Items())
+        WriteRecord(out, EntryRecord(entry));
+    out.EndArray();
 }
 
 void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
     // The load's listing serves the sizes, the setup DLL test and the entries.
     const TCABFileContents& listing = cabinet.CABFileContents;
-    // JSON follows the model and reads the records only.
+    // JSON follows the model, so the shortcuts need no collation.
     TReportOptions options;
-    options.RecordsOnly = true;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
     out.Key("format");
     out.String(setup.Format == kFormatXML ? "xml" : "binary");
     out.Key("project");
@@ -218,8 +227,13 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     WriteRecords(out, DirRecords(setup));
     out.Key("regpaths");
     WriteRecords(out, RegPathRecords(setup));
+    // The files page's records, one row at a time in model order, without its cells.
     out.Key("files");
-    WritePageRecords(out, BuildFilesPage(setup, listing, options));
+    out.BeginArray();
+    const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
+    for (size_t i = 0; i < setup.Files.size(); ++i)
+        WriteRecord(out, FileRecord(setup.Files[i], entries[i]));
+    out.EndArray();
     out.Key("regvalues");
     WritePageRecords(out, BuildRegistryPages(setup).Values);
     out.Key("shortcuts");

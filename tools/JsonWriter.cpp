@@ -1,18 +1,26 @@
 #include "tools/JsonWriter.h"
 
+#include <array>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+void TJsonWriter::TFree::operator()(char* data) const {
+    std::free(data);
+}
 
 char* TJsonWriter::Grow(size_t count) {
-    // Doubling keeps the copies of a long document few.
+    // Doubling keeps the moves of a long document few.
     size_t capacity = FCapacity ? FCapacity * 2 : 4096;
     while (count > capacity - FSize)
         capacity *= 2;
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
-    if (FSize) std::memcpy(data.get(), FData.get(), FSize);
-    FData = std::move(data);
+    char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
+    if (!data) throw std::bad_alloc();
+    (void)FData.release();
+    FData.reset(data);
     FCapacity = capacity;
-    return FData.get() + FSize;
+    return data + FSize;
 }
 
 void TJsonWriter::Append(std::string_view text) {
@@ -86,8 +94,21 @@ void TJsonWriter::Raw(std::string_view json) {
     Append(json);
 }
 
+namespace {
+
+// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well.
+constexpr auto kPlain = [] {
+    std::array<uint8_t, 256> plain{};
+    for (int b = 0x20; b < 0x100; ++b)
+        plain[b] = b == '"' || b == '\\' ? 0 : b < 0x80 ? 3 : 1;
+    return plain;
+}();
+
+} // namespace
+
 void TJsonWriter::Escaped(std::string_view text, bool latin1) {
     static constexpr char kHex[] = "0123456789abcdef";
+    const uint8_t plainMask = latin1 ? 2 : 1;
     Put('"');
     // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
     // huge text does not ask for six times its size at once.
@@ -97,7 +118,7 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
         char* to = Room(piece.size() * 6);
         for (const char c : piece) {
             const auto b = static_cast<unsigned char>(c);
-            if (b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !latin1)) {
+            if (kPlain[b] & plainMask) {
                 *to++ = c;
             } else if (b >= 0x80) {
                 *to++ = static_cast<char>(0xC0 | (b >> 6));

@@ -11,6 +11,7 @@
 class TJsonWriter {
   public:
     TJsonWriter() = default;
+    ~TJsonWriter() = default;
     TJsonWriter(const TJsonWriter&) = delete;
     TJsonWriter& operator=(const TJsonWriter&) = delete;
 
@@ -45,7 +46,11 @@ class TJsonWriter {
     char* Grow(size_t count);
     void Append(std::string_view text);
 
-    std::unique_ptr<char[]> FData;
+    // Grown with realloc: a large buffer is moved by remapping its pages, not copied.
+    struct TFree {
+        void operator()(char* data) const;
+    };
+    std::unique_ptr<char, TFree> FData;
     size_t FSize = 0;
     size_t FCapacity = 0;
     bool FComma = false; // a member or element precedes the next one
