@@ -17,8 +17,11 @@ enum TImageIndex {
     imgRegString = 11,
     imgRegNumber = 12,
     imgAbout = 13,
-    imgExtractAll = 14, // beyond the design's list: Extract All Files
-    imgCount = 15
+    imgExtractAll = 14,   // beyond the design's list: Extract All Files
+    imgProvisioning = 15, // and the nodes beyond the design's four
+    imgSignature = 16,
+    imgPrograms = 17,
+    imgCount = 18
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

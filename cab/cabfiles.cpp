@@ -38,7 +38,9 @@ TCABRunCount gRunCount;
 
 } // namespace
 
-// The state one run of the cabinet library shares with its callbacks. Runs never overlap.
+// The state one run of the cabinet library shares with its callbacks. Runs on one thread never
+// overlap; each thread has its own, so a window can read one cabinet in the background while it
+// opens another.
 struct TCABRun {
     bool Active = false;
     bool ToStream = false;
@@ -60,7 +62,7 @@ struct TCABRun {
     std::vector<TReadWindow> Windows; // one per cabinet handle the library opened for reading
 
     static TCABRun& Current() {
-        static TCABRun run;
+        thread_local TCABRun run;
         return run;
     }
     void Reset() {
