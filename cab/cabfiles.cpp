@@ -34,7 +34,8 @@ struct TReadWindow {
     std::vector<char> Data;
 };
 
-TCABRunCount gRunCount;
+// Per thread, like the runs themselves.
+thread_local TCABRunCount gRunCount;
 
 } // namespace
 

@@ -134,7 +134,7 @@ class TCABFile {
     int32_t BytesWritten = 0;
 };
 
-// How many runs of the cabinet library this process made, by kind: a listing, or a run that
+// How many runs of the cabinet library the calling thread made, by kind: a listing, or a run that
 // extracts (to a stream, a file or sinks). Read by tests that prove what one load costs.
 struct TCABRunCount {
     uint64_t Listings = 0;
