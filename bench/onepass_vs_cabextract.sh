@@ -48,8 +48,13 @@ if [ -n "$baseline_ref" ]; then
     rm -rf "$baseline/src"
     mkdir -p "$baseline/src"
     git archive "$baseline_ref" | tar -x -C "$baseline/src"
+    launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
     cmake -S "$baseline/src" -B "$baseline" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_TESTS=OFF -DTESSARY_BUILD_BENCH=OFF >/dev/null
+        -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_TESTS=OFF -DTESSARY_BUILD_BENCH=OFF \
+        "${launcher[@]}" >/dev/null
     nice -n 10 cmake --build "$baseline" -j2 --target tessary-info >/dev/null
 fi
 before=""
