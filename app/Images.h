@@ -21,7 +21,10 @@ enum TImageIndex {
     imgProvisioning = 15, // and the nodes beyond the design's four
     imgSignature = 16,
     imgPrograms = 17,
-    imgCount = 18
+    imgWarning = 18, // the audit's findings, by severity; the Findings node shows the first
+    imgNotice = 19,
+    imgInfo = 20,
+    imgCount = 21
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

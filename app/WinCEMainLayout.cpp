@@ -143,6 +143,7 @@ void TfrmWinCEMain::CreateControls() {
     viewLayout->addWidget(ntbView);
     setCentralWidget(pnlView);
     CreateSetupNodes();
+    CreateFindingsNode();
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName("dlgOpen");

@@ -22,7 +22,10 @@ enum class TIconKind {
     FileRow,     // a row of the files list
     ShortcutRow, // a row of the shortcuts list
     StringValue, // a string or multi-string registry value
-    NumberValue  // a DWORD, binary or other registry value
+    NumberValue, // a DWORD, binary or other registry value
+    Warning,     // an audit finding of each severity
+    Notice,
+    Info
 };
 
 // An exact value for machine-readable output: none (null), a truth value, a whole number or an

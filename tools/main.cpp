@@ -6,6 +6,7 @@
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
+#include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
@@ -29,6 +30,8 @@ constexpr int kExitFailure = 3;
 // --verify: scripts can refuse unsigned or changed installers.
 constexpr int kExitNotSigned = 4;
 constexpr int kExitSignatureBad = 5;
+// --audit --strict: a finding of severity Warning, for scripts that gate installers.
+constexpr int kExitWarnings = 4;
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -82,6 +85,10 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
+int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
+    return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
+}
+
 int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
                TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
@@ -109,20 +116,28 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
         return report.Refused.empty() ? 0 : kExitFailure;
     }
     if (o.Json) {
+        std::vector<TFinding> findings;
         output.Json([&](TJsonWriter& out) {
             WriteSetupJson(out, setup, cab, look);
+            if (!o.Audit) return;
             // The report's listing is the load's; the audit reads the files after it.
-            if (o.Audit) {
-                out.Key("binaries");
-                out.Raw(ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents)).dump());
-            }
+            const std::vector<TProgramRow> programs =
+                AnalysePrograms(setup, cab, cab.CABFileContents);
+            out.Key("binaries");
+            out.Raw(ProgramsToJson(programs).dump());
+            findings = AuditCabinet(setup, cab, &programs);
+            out.Key("findings");
+            out.Raw(FindingsToJson(findings).dump());
         });
-        return 0;
+        return AuditExit(o, findings);
     }
     WriteTextReport(output.Text(), setup, cab, look);
-    if (o.Audit)
-        WriteProgramsReport(output.Text(), AnalysePrograms(setup, cab, cab.CABFileContents));
-    return 0;
+    if (!o.Audit) return 0;
+    const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+    WriteProgramsReport(output.Text(), programs);
+    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
+    WriteFindingsReport(output.Text(), findings);
+    return AuditExit(o, findings);
 }
 
 int Run(const Options& o, const std::string& file, TFileOutput& output) {
