@@ -21,13 +21,6 @@
 
 namespace {
 
-// The listing holds a provisioning document, wherever the cabinet files it.
-bool HasSetupXml(const TCABFileContents& listing) {
-    for (const TCABFileEntry& entry : listing.Items())
-        if (SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml")) return true;
-    return false;
-}
-
 // Makes the row of the list whose record is source current; false when no row shows it.
 bool SelectListSource(QTreeView* view, const TListModel* model, const TListFilter* filter,
                       size_t source) {
@@ -72,8 +65,9 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         pending.clear();
         // The document and the descriptors are read again here, once, after the setup shows.
         try {
-            const bool haveTree = HasSetupXml(FCabFile->CABFileContents) &&
-                                  provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+            const bool haveTree =
+                provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
+                provisioning::ReadCabinetProvisioning(*FCabFile, tree);
             if (haveTree) input.Provisioning = &tree;
             facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);
             input.Descriptors = &facts;

@@ -29,42 +29,12 @@
 
 namespace {
 
-// The listing holds a provisioning document, wherever the cabinet files it.
-bool HasSetupXml(const TCABFileContents& listing) {
-    for (const TCABFileEntry& entry : listing.Items()) {
-        const size_t slash = entry.Name.find_last_of("\\/");
-        const std::string name =
-            slash == std::string::npos ? entry.Name : entry.Name.substr(slash + 1);
-        if (SameTextAscii(name, "_setup.xml")) return true;
-    }
-    return false;
-}
-
 // Programs arrive in cabinet order; the list keeps that order until the last one is read.
 TReportOptions ArrivalOrder() {
     TReportOptions options;
     options.Order = [](const std::vector<std::string>& captions) {
         std::vector<size_t> order(captions.size());
         std::iota(order.begin(), order.end(), size_t{0});
-        return order;
-    };
-    return options;
-}
-
-// The final list sorts as the user's locale compares the names, as the Files list does.
-TReportOptions LocaleOptions() {
-    TReportOptions options;
-    options.DecimalSeparator = QLocale().decimalPoint().toStdString();
-    options.Order = [](const std::vector<std::string>& captions) {
-        const QCollator collator{QLocale()};
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(captions.size());
-        for (const std::string& caption : captions)
-            keys.push_back(collator.sortKey(ToDisplay(caption)));
-        std::vector<size_t> order(captions.size());
-        std::iota(order.begin(), order.end(), size_t{0});
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
         return order;
     };
     return options;
@@ -133,7 +103,7 @@ void TfrmWinCEMain::FillSetupNodes() {
     const uint64_t generation = ++FGeneration;
     TBackgroundRequest request;
     request.Path = ToLocalPath(FSetupFileName);
-    if (HasSetupXml(FCabFile->CABFileContents)) {
+    if (provisioning::HasProvisioningDocument(FCabFile->CABFileContents)) {
         ShowReportNode(FProvisioningNode);
         if (provisioning::IsProvisioningOnly(*FSetup)) {
             // Such a document is small and its counts belong on the Project page at once.
@@ -228,7 +198,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
     if (done) {
         // Every row, marked, in the locale's order: the rows the tool prints.
         FProgramRows = std::move(rows);
-        TPage page = BuildProgramsPage(FProgramRows, LocaleOptions());
+        TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
         const auto mismatches =

@@ -27,27 +27,6 @@ int AbsoluteIndex(const QModelIndex& node) {
     return node.parent().isValid() ? node.row() + 1 : 0;
 }
 
-// The window sorts as the user's locale compares the texts it shows. Each caption's collation
-// key is made once; comparing keys is much cheaper than collating the texts at every step.
-std::vector<size_t> LocaleOrder(const std::vector<std::string>& captions) {
-    const QCollator collator{QLocale()};
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(captions.size());
-    for (const std::string& caption : captions)
-        keys.push_back(collator.sortKey(ToDisplay(caption)));
-    std::vector<size_t> order(captions.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
-    return order;
-}
-
-TReportOptions WindowOptions() {
-    TReportOptions options;
-    options.DecimalSeparator = QLocale().decimalPoint().toStdString();
-    options.Order = LocaleOrder;
-    return options;
-}
 } // namespace
 
 void TfrmWinCEMain::FillProjectTree() {
@@ -82,11 +61,12 @@ bool TfrmWinCEMain::HasSetupDll() {
 }
 
 void TfrmWinCEMain::FillFiles() {
-    FFiles->SetRows(ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowOptions())));
+    FFiles->SetRows(
+        ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowReportOptions())));
 }
 
 void TfrmWinCEMain::FillShortcuts() {
-    FShortcuts->SetRows(ListRows(BuildShortcutsPage(*FSetup, WindowOptions())));
+    FShortcuts->SetRows(ListRows(BuildShortcutsPage(*FSetup, WindowReportOptions())));
 }
 
 TReportNode* TfrmWinCEMain::AddReportNode(const QString& name, const QString& viewName,

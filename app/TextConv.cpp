@@ -2,9 +2,13 @@
 
 #include "cab/PlainText.h"
 
+#include <QCollator>
 #include <QFile>
+#include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 namespace {
 // Control characters become visible escapes, as the text report shows them; decoded first, so
@@ -33,4 +37,24 @@ QString ToDisplay(const std::string& text) {
 
 std::string ToLocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+TReportOptions WindowReportOptions() {
+    TReportOptions options;
+    options.DecimalSeparator = QLocale().decimalPoint().toStdString();
+    // Each caption's collation key is made once; comparing keys is much cheaper than collating
+    // the texts at every step of the sort.
+    options.Order = [](const std::vector<std::string>& captions) {
+        const QCollator collator{QLocale()};
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(captions.size());
+        for (const std::string& caption : captions)
+            keys.push_back(collator.sortKey(ToDisplay(caption)));
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+        return order;
+    };
+    return options;
 }

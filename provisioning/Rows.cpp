@@ -1,8 +1,10 @@
 #include "provisioning/Rows.h"
 
+#include "cab/AsciiCase.h"
 #include "cab/Streams.h"
 #include "provisioning/Meaning.h"
 #include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
 #include "setup/SetupXML.h"
 
 #include <exception>
@@ -54,6 +56,12 @@ std::string ProvisioningHeadline(const TProvisioningSummary& s) {
 bool IsProvisioningOnly(const TCESetup& setup) {
     return setup.Format == kFormatXML && setup.Files.empty() && setup.Shortcuts.empty() &&
            setup.RegValues.empty() && setup.Project.SoftwareName.empty();
+}
+
+bool HasProvisioningDocument(const TCABFileContents& listing) {
+    for (const TCABFileEntry& entry : listing.Items())
+        if (SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml")) return true;
+    return false;
 }
 
 bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabinetLook* look) {

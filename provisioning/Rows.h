@@ -9,6 +9,7 @@
 #include <vector>
 
 class TCABFile;
+class TCABFileContents;
 class TCESetup;
 class TCabinetLook;
 
@@ -35,6 +36,9 @@ struct TProvisioningRow {
 // The cabinet's "_setup.xml" read as a provisioning tree with its certificates decoded; false
 // when the cabinet has no such entry or it cannot be extracted. Listing errors pass on. With a
 // look at the cabinet, its listing and any "_setup.xml" bytes it holds are reused.
+// The listing holds a provisioning document, wherever in the cabinet it is filed.
+[[nodiscard]] bool HasProvisioningDocument(const TCABFileContents& listing);
+
 [[nodiscard]] bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree,
                                            TCabinetLook* look = nullptr);
 

@@ -21,24 +21,14 @@ constexpr int kImageSignature = 16;
 constexpr int kImagePrograms = 17;
 constexpr int kImageWarning = 18; // the first of the findings' severities
 
-// The listing holds a provisioning document, wherever the cabinet files it.
-bool HasSetupXml(const TCABFileContents& listing) {
-    for (const TCABFileEntry& entry : listing.Items()) {
-        const size_t slash = entry.Name.find_last_of("\\/");
-        const std::string name =
-            slash == std::string::npos ? entry.Name : entry.Name.substr(slash + 1);
-        if (SameTextAscii(name, "_setup.xml")) return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void TfrmWinCEMain::CreateSetupPages() {
     AddPage("Provisioning", kImageProvisioning,
             provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
             [this](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
-                if (!HasSetupXml(cabinet.CABFileContents)) return std::nullopt;
+                if (!provisioning::HasProvisioningDocument(cabinet.CABFileContents))
+                    return std::nullopt;
                 provisioning::TProvisioningTree tree;
                 if (!provisioning::ReadCabinetProvisioning(cabinet, tree))
                     return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
