@@ -22,7 +22,10 @@ enum class TIconKind {
     FileRow,     // a row of the files list
     ShortcutRow, // a row of the shortcuts list
     StringValue, // a string or multi-string registry value
-    NumberValue  // a DWORD, binary or other registry value
+    NumberValue, // a DWORD, binary or other registry value
+    Added,       // a comparison's row found only in the newer setup
+    Removed,     // found only in the older one
+    Changed      // found in both, different
 };
 
 // An exact value for machine-readable output: none (null), a truth value, a whole number or an

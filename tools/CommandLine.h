@@ -6,6 +6,7 @@
 
 struct Options {
     bool Audit = false; // the report plus the setup's programs
+    bool Diff = false;  // two setups compared: Files holds the older, then the newer
     bool Entries = false;
     bool Json = false;
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
