@@ -5,6 +5,7 @@
 #include "cab/cabfiles.h"
 #include "programs/PEImage.h"
 #include "programs/Programs.h"
+#include "provisioning/Provisioning.h"
 #include "provisioning/Rows.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
@@ -14,9 +15,11 @@
 #include "signature/Crypto.h"
 #include "signature/Signature.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -103,10 +106,25 @@ class THashingSink : public TEntrySink {
     bool FMaybeImage = true;
 };
 
-// Every file row with its entry's facts; the entries are read in one run in cabinet order, each
-// once however many rows name it. Answers the first entry that was not read, or empty.
-std::string ReadFiles(TCESetup& setup, TCABFile& cabinet, const TCancelled& cancelled,
-                      std::vector<TFileFacts>& files) {
+// The cabinet's provisioning document: the first entry whose name part is "_setup.xml", as the
+// setup reader takes it.
+size_t ProvisioningEntry(const std::vector<TCABFileEntry>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const size_t cut = items[i].Name.find_last_of("\\:");
+        const std::string_view part = std::string_view(items[i].Name).substr(cut + 1);
+        if (SameTextAscii(part, "_SETUP.XML"))
+            return items[i].Size >= 0 && static_cast<uint32_t>(items[i].Size) <= kMaxDescriptorSize
+                       ? i
+                       : kNone;
+    }
+    return kNone;
+}
+
+// Every file row with its entry's facts, and the provisioning document's bytes into xml; the
+// entries are read in one run in cabinet order, each once however many rows name it. Answers
+// the first entry that was not read, or empty.
+std::string ReadBodies(TCESetup& setup, TCABFile& cabinet, const TCancelled& cancelled,
+                       std::vector<TFileFacts>& files, TMemorySink& xml) {
     const TCABFileContents& listing = cabinet.CABFileContents;
     const auto& items = listing.Items();
     const auto entries = setup.FindCabEntries(listing);
@@ -130,14 +148,16 @@ std::string ReadFiles(TCESetup& setup, TCABFile& cabinet, const TCancelled& canc
         wanted[named->second] = true;
         files[i].Size = entries[i]->Size;
     }
+    const size_t xmlIndex = ProvisioningEntry(items);
     std::vector<TEntryFacts> read(items.size());
     std::unique_ptr<THashingSink> sink;
     const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
+        if (index == xmlIndex && !xml.Finished()) return &xml;
         if (index >= wanted.size() || !wanted[index] || read[index].Done) return nullptr;
         sink = std::make_unique<THashingSink>(read[index], cancelled);
         return sink.get();
     };
-    if (std::find(wanted.begin(), wanted.end(), true) != wanted.end())
+    if (xmlIndex != kNone || std::find(wanted.begin(), wanted.end(), true) != wanted.end())
         (void)cabinet.ExtractEntries(open);
     sink.reset();
     for (size_t i = 0; i < files.size(); ++i) {
@@ -148,6 +168,7 @@ std::string ReadFiles(TCESetup& setup, TCABFile& cabinet, const TCancelled& canc
         files[i].Version = facts.Version;
         files[i].Cpu = facts.Cpu;
     }
+    if (xmlIndex != kNone && !xml.Finished()) return items[xmlIndex].Name;
     return {};
 }
 
@@ -176,9 +197,10 @@ void ReadSignature(const std::string& path, std::vector<TFact>& out) {
 
 // Each node named by the chain of its ancestors' items and names, so that the same parm under
 // two characteristics is two rows.
-void ReadProvisioning(TCABFile& cabinet, std::vector<TFact>& out) {
-    provisioning::TProvisioningTree tree;
-    if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return;
+void ReadProvisioning(const std::vector<uint8_t>& xml, std::vector<TFact>& out) {
+    provisioning::TProvisioningTree tree = provisioning::ReadProvisioning(
+        std::string_view(reinterpret_cast<const char*>(xml.data()), xml.size()));
+    provisioning::DecodeCertificates(tree);
     std::vector<std::string> chain;
     for (const provisioning::TProvisioningRow& row : provisioning::ProvisioningRows(tree)) {
         chain.resize(std::min<size_t>(chain.size(), row.Depth));
@@ -226,13 +248,14 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
     for (const TRow& row : BuildRegistryPages(setup).Values.Rows)
         facts.Registry.push_back(
             Fact({row.Cells[0].Text, row.Cells[1].Text}, {row.Cells[2].Text, row.Cells[3].Text}));
-    const std::string unread = ReadFiles(setup, cabinet, cancelled, facts.Files);
+    TMemorySink xml(kMaxDescriptorSize);
+    const std::string unread = ReadBodies(setup, cabinet, cancelled, facts.Files, xml);
     if (cancelled && cancelled()) return Fail(TFactsStatus::Cancelled, path + ": cancelled");
     if (!unread.empty())
         return Fail(TFactsStatus::Failed,
                     path + ": the cabinet is damaged: " + unread + " cannot be read");
     ReadSignature(path, facts.Signature);
-    ReadProvisioning(cabinet, facts.Provisioning);
+    if (xml.Finished()) ReadProvisioning(xml.Data, facts.Provisioning);
     return {TFactsStatus::Read, {}};
 }
 
