@@ -226,6 +226,66 @@ TComparison CompareSetups(const TSetupFacts& older, const TSetupFacts& newer) {
     return comparison;
 }
 
+TComparisonTree BuildComparisonTree(const TComparison& comparison) {
+    static const TIconKind pageIcons[] = {TIconKind::Setup,     TIconKind::Files,
+                                          TIconKind::Shortcuts, TIconKind::Registry,
+                                          TIconKind::None,      TIconKind::None};
+    TComparisonTree out;
+    out.Tree.Caption = out.Rows.Caption = "Comparison";
+    out.Rows.Columns = {{"Difference", 260, TAlign::Left, true},
+                        {"Change", 70, TAlign::Left, true},
+                        {"Old", 160, TAlign::Left, true},
+                        {"New", 160, TAlign::Left, true},
+                        {"What Changed", 120, TAlign::Left, true}};
+    const auto add = [&out](size_t parent, std::string caption, TIconKind icon) -> TRow& {
+        const size_t node = out.Tree.Add(parent, caption, icon);
+        out.Tree.Nodes[node].Rows.push_back(out.Rows.Rows.size());
+        TRow& row = out.Rows.Rows.emplace_back();
+        row.Source = out.Rows.Rows.size() - 1;
+        row.Node = node;
+        row.Cells = {TextCell(std::move(caption), TAlign::Left, icon), TextCell(""), TextCell(""),
+                     TextCell(""), TextCell("")};
+        return row;
+    };
+    if (comparison.Same()) add(kNoNode, ComparisonSummary(comparison), TIconKind::None);
+    for (size_t p = 0; p < comparison.Pages.size(); ++p) {
+        const TPage& page = comparison.Pages[p];
+        if (page.Rows.empty()) continue;
+        const size_t pageNode = out.Tree.Nodes.size();
+        add(kNoNode, page.Caption + " (" + std::to_string(page.Rows.size()) + ")",
+            p < std::size(pageIcons) ? pageIcons[p] : TIconKind::None);
+        out.Tree.Nodes[pageNode].Expanded = true;
+        for (const TRow& source : page.Rows) {
+            std::string identity, older, newer, what;
+            const auto join = [](std::string& text, const std::string& part, const char* glue) {
+                if (!text.empty()) text += glue;
+                text += part;
+            };
+            for (size_t c = 1; c < source.Cells.size() && c < page.Columns.size(); ++c) {
+                const std::string& caption = page.Columns[c].Caption;
+                const std::string& text = source.Cells[c].Text;
+                if (caption.rfind("Old ", 0) == 0)
+                    join(older, text, ": ");
+                else if (caption.rfind("New ", 0) == 0)
+                    join(newer, text, ": ");
+                else if (caption == "Differences")
+                    what = text;
+                else
+                    join(identity, text, ", ");
+            }
+            const TChange change = ChangeOf(source);
+            TRow& row = add(pageNode, identity, source.Cells[0].Icon);
+            row.Cells[1] = TextCell(ChangeCaption(change));
+            // The side without the row has nothing to show, not an empty value.
+            row.Cells[2] = TextCell(change == TChange::Added ? "" : older);
+            row.Cells[3] = TextCell(change == TChange::Removed ? "" : newer);
+            row.Cells[4] = TextCell(what);
+            row.Record = source.Record;
+        }
+    }
+    return out;
+}
+
 const char* ChangeCaption(TChange change) {
     switch (change) {
     case TChange::Added:

@@ -34,6 +34,17 @@ struct TComparison {
 // stable order: properties and signature fields in the page's order, the rest by identity.
 [[nodiscard]] TComparison CompareSetups(const TSetupFacts& older, const TSetupFacts& newer);
 
+// The comparison as one tree for a window: a node per page with differences ("Files (4)"),
+// expanded, with a node per difference below it; or a single node "no differences". Rows, one
+// per node: "Difference" (the row's identity texts, its change's icon), "Change", "Old", "New"
+// (the value texts, joined by ": " when there are several) and "What Changed" (for files). A
+// difference's row keeps its page row's record.
+struct TComparisonTree {
+    TTreePage Tree;
+    TPage Rows;
+};
+[[nodiscard]] TComparisonTree BuildComparisonTree(const TComparison& comparison);
+
 // "Added", "Removed", "Changed".
 [[nodiscard]] const char* ChangeCaption(TChange change);
 // The row's change, read from its record.

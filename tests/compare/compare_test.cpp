@@ -202,6 +202,34 @@ TEST(Compare, CabinetAgainstItselfHasNoDifferences) {
     EXPECT_EQ(ComparisonSummary(comparison), "no differences");
 }
 
+TEST(Compare, TreeForAWindowHasANodePerPageAndPerDifference) {
+    TempDir dir;
+    SetupSpec newer = Base();
+    newer.Registry[0].Text = "\\Storage";
+    newer.Files.pop_back();
+    const std::string path = Write(dir, "old.cab", Base());
+    const TComparisonTree tree =
+        BuildComparisonTree(CompareSetups(Facts(path), Facts(Write(dir, "new.cab", newer))));
+    std::vector<std::string> shown;
+    for (const TTreeNode& node : tree.Tree.Nodes) {
+        const TRow& row = tree.Rows.Rows.at(node.Rows.at(0));
+        shown.push_back(std::string(node.Parent == kNoNode ? "" : "  ") + row.Cells[0].Text + "|" +
+                        row.Cells[1].Text + "|" + row.Cells[2].Text + "|" + row.Cells[3].Text +
+                        "|" + row.Cells[4].Text);
+    }
+    EXPECT_THAT(shown, ElementsAreArray(std::vector<std::string>{
+                           "Files (1)||||", "  Help.htm, %InstallDir%\\|Removed|6||",
+                           "Registry Values (1)||||",
+                           "  HKEY_LOCAL_MACHINE\\Software\\Demo, Path|Changed|REG_SZ: "
+                           "\\Program Files\\Demo|REG_SZ: \\Storage|"}));
+    EXPECT_EQ(tree.Rows.Rows[1].Cells[0].Icon, TIconKind::Removed);
+    EXPECT_EQ(tree.Rows.Rows[3].Cells[0].Icon, TIconKind::Changed);
+
+    const TComparisonTree same = BuildComparisonTree(CompareSetups(Facts(path), Facts(path)));
+    ASSERT_EQ(same.Tree.Nodes.size(), 1u);
+    EXPECT_EQ(same.Rows.Rows[0].Cells[0].Text, "no differences");
+}
+
 TEST(Compare, BrokenCabinetIsNamed) {
     TempDir dir;
     const std::string good = Write(dir, "good.cab", Base());
