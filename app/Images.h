@@ -18,7 +18,10 @@ enum TImageIndex {
     imgRegNumber = 12,
     imgAbout = 13,
     imgExtractAll = 14, // beyond the design's list: Extract All Files
-    imgCount = 15
+    imgAdded = 15,      // and a comparison's rows
+    imgRemoved = 16,
+    imgChanged = 17,
+    imgCount = 18
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

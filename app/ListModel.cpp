@@ -44,6 +44,12 @@ int ImageOf(TIconKind icon) {
         return imgRegString;
     case TIconKind::NumberValue:
         return imgRegNumber;
+    case TIconKind::Added:
+        return imgAdded;
+    case TIconKind::Removed:
+        return imgRemoved;
+    case TIconKind::Changed:
+        return imgChanged;
     }
     return -1;
 }
