@@ -165,6 +165,42 @@ void Paint(QPainter& p, int index, qreal size) {
     case imgRegNumber:
         Letters(p, R(0.5, 2.5, 15, 11), "01", kBlue);
         break;
+    case imgProvisioning:
+        // A document of settings with a padlock: what it changes about the device's security.
+        Document(p, R(1.5, 0.5, 10, 13));
+        p.setPen(QPen(kBlue, 1));
+        for (qreal y = 5.5; y < 12; y += 2.5)
+            p.drawLine(P(3.5, y), P(9.5, y));
+        p.setPen(QPen(kInk, 1.5 * u));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(R(9.5, 6.5, 5, 6), 0, 180 * 16);
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kFolder);
+        p.drawRect(R(8.5, 9.5, 7, 6));
+        break;
+    case imgSignature:
+        // A seal with its ribbons.
+        p.setPen(Qt::NoPen);
+        p.setBrush(kRed.darker(120));
+        p.drawPolygon(QPolygonF({P(5, 8), P(3, 15.5), P(5.5, 14), P(7, 15.5), P(8, 9)}));
+        p.drawPolygon(QPolygonF({P(8, 9), P(9, 15.5), P(10.5, 14), P(13, 15.5), P(11, 8)}));
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kRed);
+        p.drawEllipse(R(2.5, 0.5, 11, 11));
+        p.setBrush(kRed.lighter(140));
+        p.drawEllipse(R(5, 3, 6, 6));
+        break;
+    case imgPrograms:
+        // A program's window: title bar and a body.
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kPaper);
+        p.drawRect(R(0.5, 2.5, 15, 12));
+        p.setBrush(kBlue);
+        p.drawRect(R(0.5, 2.5, 15, 3));
+        p.setPen(QPen(kGreen, 1.5 * u));
+        p.drawLine(P(3, 8.5), P(9, 8.5));
+        p.drawLine(P(3, 11.5), P(7, 11.5));
+        break;
     case imgAbout:
         p.setPen(QPen(kInk, 1));
         p.setBrush(kBlue);

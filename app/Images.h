@@ -17,11 +17,14 @@ enum TImageIndex {
     imgRegString = 11,
     imgRegNumber = 12,
     imgAbout = 13,
-    imgExtractAll = 14, // beyond the design's list: Extract All Files
-    imgAdded = 15,      // and a comparison's rows
-    imgRemoved = 16,
-    imgChanged = 17,
-    imgCount = 18
+    imgExtractAll = 14,   // beyond the design's list: Extract All Files
+    imgProvisioning = 15, // and the nodes beyond the design's four
+    imgSignature = 16,
+    imgPrograms = 17,
+    imgAdded = 18, // a comparison's rows
+    imgRemoved = 19,
+    imgChanged = 20,
+    imgCount = 21
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

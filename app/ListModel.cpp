@@ -4,10 +4,12 @@
 #include "app/TextConv.h"
 
 #include <QAbstractItemView>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QStringMatcher>
 #include <QToolTip>
+#include <QTreeView>
 #include <algorithm>
 
 std::vector<TListColumn> ListColumns(const TPage& page) {
@@ -91,6 +93,15 @@ void TListModel::SetRows(std::vector<TListRow> rows) {
     beginResetModel();
     FRows = std::move(rows);
     endResetModel();
+}
+
+void TListModel::AppendRows(std::vector<TListRow> rows) {
+    if (rows.empty()) return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    FRows.insert(FRows.end(), std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
+    endInsertRows();
 }
 
 void TListModel::Clear() {
@@ -183,8 +194,11 @@ void TListFilter::SetText(const QString& text) {
 
 bool TListFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
     if (FText.isEmpty() || parent.isValid()) return true;
-    return row >= 0 && static_cast<size_t>(row) < FAccepted.size() &&
-           FAccepted[static_cast<size_t>(row)];
+    if (row < 0 || row >= FSource->rowCount()) return false;
+    // A row added after the text was set is not in the caches; SetText folds it with the rest.
+    if (static_cast<size_t>(row) >= FAccepted.size())
+        return FSource->Row(row).Texts.join('\n').toCaseFolded().contains(FText.toCaseFolded());
+    return FAccepted[static_cast<size_t>(row)];
 }
 
 bool TCellTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
@@ -221,6 +235,24 @@ QString TCellTipDelegate::CellToolTip(const QAbstractItemView* view, const QMode
     const bool cut =
         option.fontMetrics.horizontalAdvance(option.text) > textRect.width() - 2 * margin;
     return cut ? option.text : QString();
+}
+
+void SetUpListView(QTreeView* list, const std::vector<TListColumn>& columns) {
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);
+    list->setAllColumnsShowFocus(true);
+    list->header()->setSectionsClickable(false);
+    // The design's widths, the last column's too; a cut text shows in its tool tip.
+    list->header()->setStretchLastSection(false);
+    list->setItemDelegate(new TCellTipDelegate(list));
+    int index = 0;
+    for (const TListColumn& column : columns)
+        list->setColumnWidth(index++, column.Width);
 }
 
 QString SelectedRowsText(const QAbstractItemView* view) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QAbstractItemView;
+class QTreeView;
 
 struct TListColumn {
     QString Caption;
@@ -44,6 +45,8 @@ class TListModel : public QAbstractTableModel {
     explicit TListModel(std::vector<TListColumn> columns, QObject* parent = nullptr);
 
     void SetRows(std::vector<TListRow> rows);
+    // Adds rows below the ones there; views keep their selection and position.
+    void AppendRows(std::vector<TListRow> rows);
     void Clear();
     [[nodiscard]] const TListRow& Row(int row) const { return FRows[static_cast<size_t>(row)]; }
     [[nodiscard]] const std::vector<TListColumn>& Columns() const { return FColumns; }
@@ -97,3 +100,7 @@ class TCellTipDelegate : public QStyledItemDelegate {
 // The selected rows of a view, top to bottom, cells separated by tabs, each row ending in a
 // line break; the texts as shown.
 [[nodiscard]] QString SelectedRowsText(const QAbstractItemView* view);
+
+// The look of every flat list: no tree decoration, whole rows selected, read-only, unsorted,
+// the columns' widths, cut cells' texts as tool tips.
+void SetUpListView(QTreeView* list, const std::vector<TListColumn>& columns);

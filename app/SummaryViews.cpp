@@ -69,7 +69,9 @@ void TfrmWinCEMain::FillProjectTree() {
 void TfrmWinCEMain::FillProperties() {
     TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
     // The same two rows the text report adds after the design's own.
-    AddSignatureRows(properties, VerifyCabinetSignature(FCabFile->CABFile));
+    const TCabinetSignature signature = VerifyCabinetSignature(FCabFile->CABFile);
+    AddSignatureRows(properties, signature);
+    FillSignatureNode(signature);
     FProperties->SetRows(ListRows(properties));
 }
 
@@ -85,8 +87,36 @@ void TfrmWinCEMain::FillShortcuts() {
     FShortcuts->SetRows(ListRows(BuildShortcutsPage(*FSetup, WindowOptions())));
 }
 
+TReportNode* TfrmWinCEMain::AddReportNode(const QString& name, const QString& viewName,
+                                          const TPage& columns, TReportNode::TView view,
+                                          int image) {
+    auto* node = new TReportNode(name, name, viewName, columns, view, image);
+    FReportNodes.push_back(node);
+    ntbViewers->addWidget(CreateViewerPage(name, name, node));
+    node->OnStatusChanged = [this](TReportNode* changed) {
+        if (ntbViewers->currentWidget()->isAncestorOf(changed))
+            SetStatusText(changed->StatusText());
+    };
+    return node;
+}
+
+void TfrmWinCEMain::ShowReportNode(TReportNode* node) {
+    const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), node);
+    QStandardItem* root = FProjectNodes->item(0);
+    if (!FSetupOpen || !root || found == FReportNodes.end()) return;
+    const int page = kFirstReportPage + static_cast<int>(found - FReportNodes.begin());
+    for (int row = 0; row < root->rowCount(); ++row)
+        if (root->child(row)->data(kViewerPageRole) == page) return;
+    auto* item = new QStandardItem(ImageListIcon(node->Image()), node->Caption());
+    item->setSizeHint(QSize(0, 18));
+    item->setData(page, kViewerPageRole);
+    root->appendRow(item);
+}
+
 void TfrmWinCEMain::tvProjectChange() {
-    const int index = AbsoluteIndex(tvProject->currentIndex());
+    const QModelIndex current = tvProject->currentIndex();
+    const QVariant page = current.data(kViewerPageRole);
+    const int index = page.isValid() ? page.toInt() : AbsoluteIndex(current);
     ntbViewers->setCurrentIndex(index);
     SetExtractEnabled(index == 1 && lvFiles->selectionModel()->hasSelection());
     if (!FSetupOpen || !FSetup) return;
@@ -101,8 +131,11 @@ void TfrmWinCEMain::tvProjectChange() {
     case 2:
         SetStatusText("Total of shortcuts: " + QString::number(FSetup->ShortcutCount()));
         break;
-    default:
+    case 3:
         SetStatusText("Total of registry entries: " + QString::number(FSetup->RegValueCount()));
+        break;
+    default:
+        SetStatusText(FReportNodes[static_cast<size_t>(index - kFirstReportPage)]->StatusText());
         break;
     }
 }

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QThread>
 #include <QTreeView>
 #include <QUrl>
 #include <exception>
@@ -77,6 +78,8 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
     FEditorPath = QDir(QCoreApplication::applicationDirPath()).filePath("Velmora.exe");
     TfrmWinCEMain* window = this;
     FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
+        // The background reader's failures show on its own pages, never as a box from its thread.
+        if (QThread::currentThread() != window->thread()) return;
         window->FServices->ShowWarning(window, "Error", ToDisplay(text));
     });
     if (!arguments.isEmpty())
@@ -85,6 +88,7 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
 
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
+    WaitForReaders();
     SetErrorReporter(std::move(FPreviousReporter));
 }
 
@@ -128,6 +132,7 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     FillFiles();
     FillShortcuts();
     FillRegistry();
+    FillSetupNodes();
     setWindowTitle("Tessary - " + QFileInfo(fileName).fileName());
     mnuCloseSetup->setEnabled(true);
     mnuEditWithVLM->setEnabled(true);
@@ -146,6 +151,7 @@ void TfrmWinCEMain::CloseSetup() {
 }
 
 void TfrmWinCEMain::ResetToEmpty() {
+    StopReading();
     FRegistryTree->Clear();
     FSetup.reset();
     FCabFile.reset();
@@ -157,6 +163,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     FProperties->Clear();
     FFiles->Clear();
     FShortcuts->Clear();
+    for (TReportNode* node : FReportNodes)
+        node->Clear();
     setWindowTitle("Tessary");
     SetStatusText("");
     mnuCloseSetup->setEnabled(false);
@@ -186,8 +194,11 @@ QTreeView* TfrmWinCEMain::CurrentList() const {
         return lvFiles;
     case 2:
         return lvShortcuts;
-    default:
+    case 3:
         return tvRegistry->hasFocus() ? tvRegistry : lvRegistry;
+    default:
+        return FReportNodes[static_cast<size_t>(ntbViewers->currentIndex() - kFirstReportPage)]
+            ->View();
     }
 }
 
@@ -210,6 +221,8 @@ void TfrmWinCEMain::edtFilterChange(const QString& text) {
         for (TListFilter* filter :
              {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
             filter->SetText(text);
+        for (TReportNode* node : FReportNodes)
+            if (TListFilter* filter = node->Filter()) filter->SetText(text);
     });
     // The selected file row may have been filtered away.
     SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&

@@ -1,13 +1,19 @@
 #pragma once
 // The main window: menu, toolbar, status bar, the project tree with its four pages, and the
 // two operations everything turns on, OpenSetup and CloseSetup.
+#include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "cab/ErrorReporter.h"
+#include "programs/Programs.h"
+#include "report/SignaturePage.h"
 
 #include <QMainWindow>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -17,6 +23,7 @@ class QModelIndex;
 class QSplitter;
 class QStackedWidget;
 class QStandardItemModel;
+class QThread;
 class QToolBar;
 class QTreeView;
 class TCABFile;
@@ -24,6 +31,7 @@ class TCESetup;
 class TListFilter;
 class TListModel;
 class TRegistryTree;
+struct TCabinetSignature;
 
 // The application title, also the caption of the window's message boxes.
 inline constexpr const char* kApplicationTitle = "Tessary";
@@ -49,6 +57,17 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] const QString& SetupFileName() const { return FSetupFileName; }
     [[nodiscard]] const QString& EditorPath() const { return FEditorPath; }
     [[nodiscard]] TCESetup* Setup() const { return FSetup.get(); }
+
+    // A page for a project tree node after the design's ones (see ReportNode.h), made once;
+    // name is its objectName and caption, viewName its view's. Not in the tree until shown.
+    TReportNode* AddReportNode(const QString& name, const QString& viewName, const TPage& columns,
+                               TReportNode::TView view = TReportNode::TView::List, int image = -1);
+    // Lists the node below the setup's root, after the nodes already there; for an open
+    // setup only, until it closes.
+    void ShowReportNode(TReportNode* node);
+    [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
+    // A background reader of this or an earlier setup has not ended yet.
+    [[nodiscard]] bool Reading() const { return !FReaders.empty(); }
 
   public slots:
     void mnuOpenFileClick();
@@ -78,7 +97,7 @@ class TfrmWinCEMain : public QMainWindow {
     void FormDestroy();
     void CreateControls();
     void CreateMenuAndToolbar();
-    QWidget* CreateViewerPage(int index, const QString& caption, QWidget* content);
+    QWidget* CreateViewerPage(const QString& name, const QString& caption, QWidget* content);
     QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter,
                        const QString& caption);
 
@@ -90,6 +109,14 @@ class TfrmWinCEMain : public QMainWindow {
     void FillFiles();
     void FillShortcuts();
     void FillRegistry();
+    // The "Provisioning", "Signature" and "Programs" nodes (SetupNodes.cpp).
+    void CreateSetupNodes();
+    void FillSignatureNode(const TCabinetSignature& signature);
+    void FillSetupNodes();
+    // Ends the background reading of the open setup: its results are dropped from now on.
+    void StopReading();
+    void WaitForReaders();
+    void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const QString& text);
     void ShowException(const QString& text);
@@ -104,11 +131,27 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] QTreeView* CurrentList() const;
     static void tvProjectCollapsing(const QModelIndex& node, bool& allowCollapse);
 
+    // The page of ntbViewers a project tree item shows, for the items of report nodes.
+    static constexpr int kViewerPageRole = Qt::UserRole + 1;
+    static constexpr int kFirstReportPage = 4;
+
     std::shared_ptr<TWindowServices> FServices;
     TErrorReporter FPreviousReporter;
     std::unique_ptr<TCABFile> FCabFile;
     std::unique_ptr<TCESetup> FSetup;
     std::unique_ptr<TRegistryTree> FRegistryTree;
+    std::vector<TReportNode*> FReportNodes; // page 4 onwards of ntbViewers, in this order
+    TReportNode* FProvisioningNode = nullptr;
+    TReportNode* FSignatureNode = nullptr;
+    TReportNode* FProgramsNode = nullptr;
+    TPage FProvisioningCertificates;
+    TSignaturePages FSignaturePages;
+    // The rows the Programs page's Source indexes: those read so far, then all of them.
+    std::vector<TProgramRow> FProgramRows;
+    // Counts the setups opened: a background result of an earlier one is dropped.
+    uint64_t FGeneration = 0;
+    std::shared_ptr<std::atomic<bool>> FStopReading;
+    std::vector<QThread*> FReaders; // still running, stopped ones too
     bool FSetupOpen = false;
     QString FEditorPath;
     QString FSetupFileName;
@@ -132,6 +175,7 @@ class TfrmWinCEMain : public QMainWindow {
     QLineEdit* edtFilter = nullptr;
     QTreeView* tvProject = nullptr;
     QTreeView* lvProject = nullptr;
+    QLabel* lblProjectNote = nullptr;
     QTreeView* lvFiles = nullptr;
     QTreeView* lvShortcuts = nullptr;
     QTreeView* tvRegistry = nullptr;

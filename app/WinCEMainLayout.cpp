@@ -27,21 +27,7 @@ QTreeView* TfrmWinCEMain::NewList(const char* name, TListModel* model, TListFilt
     list->setObjectName(name);
     list->setAccessibleName(caption);
     list->setModel(filter);
-    list->setRootIsDecorated(false);
-    list->setItemsExpandable(false);
-    list->setUniformRowHeights(true);
-    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setSortingEnabled(false);
-    list->setAllColumnsShowFocus(true);
-    list->header()->setSectionsClickable(false);
-    // The design's widths, the last column's too; a cut text shows in its tool tip.
-    list->header()->setStretchLastSection(false);
-    list->setItemDelegate(new TCellTipDelegate(list));
-    int index = 0;
-    for (const TListColumn& column : model->Columns())
-        list->setColumnWidth(index++, column.Width);
+    SetUpListView(list, model->Columns());
     return list;
 }
 
@@ -128,11 +114,12 @@ void TfrmWinCEMain::CreateControls() {
     ntbViewers->setObjectName("ntbViewers");
     ntbViewers->setMinimumWidth(10);
     ntbViewers->addWidget(
-        CreateViewerPage(0, QString::fromStdString(properties.Caption), lvProject));
-    ntbViewers->addWidget(CreateViewerPage(1, QString::fromStdString(files.Caption), lvFiles));
+        CreateViewerPage("Project", QString::fromStdString(properties.Caption), lvProject));
     ntbViewers->addWidget(
-        CreateViewerPage(2, QString::fromStdString(shortcuts.Caption), lvShortcuts));
-    ntbViewers->addWidget(CreateViewerPage(3, "Device Registry Entries", splRegistry));
+        CreateViewerPage("Files", QString::fromStdString(files.Caption), lvFiles));
+    ntbViewers->addWidget(
+        CreateViewerPage("Shortcuts", QString::fromStdString(shortcuts.Caption), lvShortcuts));
+    ntbViewers->addWidget(CreateViewerPage("Registry", "Device Registry Entries", splRegistry));
 
     splViewers = new QSplitter(Qt::Horizontal);
     splViewers->setObjectName("splViewers");
@@ -155,6 +142,7 @@ void TfrmWinCEMain::CreateControls() {
     viewLayout->setContentsMargins(1, 1, 1, 1);
     viewLayout->addWidget(ntbView);
     setCentralWidget(pnlView);
+    CreateSetupNodes();
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName("dlgOpen");
@@ -184,12 +172,13 @@ void TfrmWinCEMain::CreateControls() {
     dlgExportRegistry->setSizeGripEnabled(true);
 }
 
-QWidget* TfrmWinCEMain::CreateViewerPage(int index, const QString& caption, QWidget* content) {
-    static const char* const names[] = {"Project", "Files", "Shortcuts", "Registry"};
+QWidget* TfrmWinCEMain::CreateViewerPage(const QString& name, const QString& caption,
+                                         QWidget* content) {
     auto* page = new QWidget;
-    page->setObjectName(names[index]);
+    // The report nodes carry their own name; their page's frame takes the rest of it.
+    page->setObjectName(content->objectName() == name ? "pnl" + name : name);
     auto* header = new QLabel(caption);
-    header->setObjectName(QString("lbl%1Header").arg(names[index]));
+    header->setObjectName(QString("lbl%1Header").arg(name));
     header->setFixedHeight(25);
     header->setContentsMargins(6, 0, 6, 0);
     header->setAutoFillBackground(true);

@@ -19,7 +19,9 @@ constexpr fdi::INT_PTR kStreamHandle = 1;
 
 } // namespace
 
-// The state one run of the cabinet library shares with its callbacks. Runs never overlap.
+// The state one run of the cabinet library shares with its callbacks. Runs on one thread never
+// overlap; each thread has its own, so a window can read one cabinet in the background while it
+// opens another.
 struct TCABRun {
     bool Active = false;
     bool ToStream = false;
@@ -40,7 +42,7 @@ struct TCABRun {
     const TCABFileEntry* SinkEntry = nullptr;
 
     static TCABRun& Current() {
-        static TCABRun run;
+        thread_local TCABRun run;
         return run;
     }
     void Reset() {

@@ -38,8 +38,9 @@ struct Callbacks {
     bool failed = false; // a file went wrong; the run must end with failure
 };
 
-// One run of the library is active per process at a time.
-Callbacks* gActive = nullptr;
+// One run of the library is active per thread at a time; the library calls back on the thread
+// that runs it.
+thread_local Callbacks* gActive = nullptr;
 
 void* DIAMONDAPI SysAlloc(ULONG cb) {
     return gActive->alloc(cb);

@@ -65,7 +65,7 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
     return reinterpret_cast<mspack_file*>(result);
 }
 
-// libmspack's file callbacks carry no system pointer; one run is active per process.
+// libmspack's file callbacks carry no system pointer; one run is active per thread.
 thread_local System* gActive = nullptr;
 
 void SysClose(mspack_file* f) {

@@ -51,8 +51,13 @@ class TImageSink : public TEntrySink {
 class TWantedSink : public TImageSink {
   public:
     TWantedSink(size_t cap, std::vector<size_t> positions, const TEntryBytes& onEntry,
-                std::vector<bool>& done)
-        : TImageSink(cap), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done) {}
+                std::vector<bool>& done, const std::function<bool()>& stopped)
+        : TImageSink(cap), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done),
+          FStopped(stopped) {}
+    bool Write(const void* data, size_t count) override {
+        if (FStopped && FStopped()) return false;
+        return TImageSink::Write(data, count);
+    }
     bool Finish(const TCABFileEntry& entry) override {
         (void)TImageSink::Finish(entry);
         for (const size_t w : FPositions) {
@@ -66,12 +71,13 @@ class TWantedSink : public TImageSink {
     std::vector<size_t> FPositions;
     const TEntryBytes& FOnEntry;
     std::vector<bool>& FDone;
+    const std::function<bool()>& FStopped;
 };
 
 } // namespace
 
 void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
-                 const TEntryBytes& onEntry) {
+                 const TEntryBytes& onEntry, const std::function<bool()>& stopped) {
     const std::vector<TCABFileEntry>& listing = cabinet.CABFileContents.Items();
     const size_t limit = cap < 0 ? 0 : static_cast<size_t>(cap);
     std::vector<bool> done(wanted.size(), false);
@@ -98,13 +104,15 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
         std::unique_ptr<TWantedSink> sink;
         const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
             if (index >= firstWanted.size() || firstWanted[index] == kNone) return nullptr;
+            if (stopped && stopped()) return nullptr;
             std::vector<size_t> positions;
             for (size_t w = firstWanted[index]; w != kNone; w = nextWanted[w])
                 if (!done[w]) positions.push_back(w);
             // Read at most once, even if a cabinet lists the same index again.
             firstWanted[index] = kNone;
             if (positions.empty()) return nullptr;
-            sink = std::make_unique<TWantedSink>(limit, std::move(positions), onEntry, done);
+            sink =
+                std::make_unique<TWantedSink>(limit, std::move(positions), onEntry, done, stopped);
             return sink.get();
         };
         try {

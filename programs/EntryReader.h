@@ -14,6 +14,7 @@ class TCABFile;
 using TEntryBytes = std::function<void(size_t wanted, const std::vector<uint8_t>& bytes, bool ok)>;
 
 // The wanted entries are indices into the cabinet's current listing. An entry the listing says
-// is over the cap is not read.
+// is over the cap is not read. stopped, when given, is asked before each entry and while one is
+// read: true ends the run, and the entries not finished are reported as not read.
 void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
-                 const TEntryBytes& onEntry);
+                 const TEntryBytes& onEntry, const std::function<bool()>& stopped = {});

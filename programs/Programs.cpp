@@ -10,7 +10,8 @@
 #include <unordered_map>
 
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
-                                         const TCABFileContents& listing, int64_t cap) {
+                                         const TCABFileContents& listing, int64_t cap,
+                                         const TProgramsProgress& progress) {
     std::vector<TProgramRow> rows(setup.Files.size());
     const auto entries = setup.FindCabEntries(listing);
     // Entries by name, first one kept, as the reader finds them.
@@ -27,6 +28,7 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
     std::vector<size_t> nextRow(rows.size(), kNone);
     std::vector<size_t> lastRowOfIndex(items.size(), kNone);
     std::vector<size_t> wantedOfIndex(items.size(), kNone);
+    std::vector<bool> toRead(rows.size(), false);
     for (size_t i = 0; i < rows.size(); ++i) {
         TProgramRow& row = rows[i];
         TCECAB_File f;
@@ -44,6 +46,7 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
         const auto named = indexOfName.find(row.Entry);
         if (named == indexOfName.end()) continue;
         const size_t index = named->second;
+        toRead[i] = true;
         if (wantedOfIndex[index] == kNone) {
             wantedOfIndex[index] = wanted.size();
             wanted.push_back(index);
@@ -53,20 +56,26 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
         }
         lastRowOfIndex[index] = i;
     }
+    if (progress.RowDone)
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (!toRead[i]) progress.RowDone(rows[i]);
     try {
-        ReadEntries(cabinet, wanted, cap,
-                    [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
-                        const TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
-                        const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
-                                                      : image.IsImage ? TProgramStatus::Image
-                                                                      : TProgramStatus::NotImage;
-                        // Most files of a setup are no images: nothing to copy for them.
-                        const bool keep = image.IsImage || !image.Notes.empty();
-                        for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
-                            rows[i].Status = status;
-                            if (keep) rows[i].Image = image;
-                        }
-                    });
+        ReadEntries(
+            cabinet, wanted, cap,
+            [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
+                const TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
+                const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
+                                              : image.IsImage ? TProgramStatus::Image
+                                                              : TProgramStatus::NotImage;
+                // Most files of a setup are no images: nothing to copy for them.
+                const bool keep = image.IsImage || !image.Notes.empty();
+                for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
+                    rows[i].Status = status;
+                    if (keep) rows[i].Image = image;
+                    if (progress.RowDone) progress.RowDone(rows[i]);
+                }
+            },
+            progress.Stopped);
     } catch (...) {
         // Rows not reached keep Missing; say so rather than pretend.
         for (TProgramRow& row : rows)

@@ -4,6 +4,7 @@
 #include "programs/PEImage.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,23 @@ struct TProgramRow {
     std::string Mismatch; // why the CPU contradicts the setup; empty when it does not
 };
 
+// What a caller of AnalysePrograms learns while it runs, from the thread that runs it.
+struct TProgramsProgress {
+    // Each row as soon as it is known, before the mismatch marks: first the rows the listing
+    // settles (not in the cabinet, too large), then the others as their entries are read, in
+    // cabinet order. Must not throw.
+    std::function<void(const TProgramRow& row)> RowDone;
+    // Asked before each entry and while one is read: true ends the run early, leaving the
+    // rows not read Unreadable.
+    std::function<bool()> Stopped;
+};
+
 // One row per row of the setup's Files, in that order. The listing is the cabinet's current
 // one; each entry is read at most once. Never throws.
 [[nodiscard]] std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                                        const TCABFileContents& listing,
-                                                       int64_t cap = kProgramReadCap);
+                                                       int64_t cap = kProgramReadCap,
+                                                       const TProgramsProgress& progress = {});
 
 // Marks the native images whose CPU family differs from the one the setup's Processor names
 // or, when it names none, from the family most of the setup's native images have. Assemblies

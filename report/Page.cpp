@@ -39,3 +39,16 @@ TCell TextCell(std::string text, TAlign align, TIconKind icon) {
     cell.Icon = icon;
     return cell;
 }
+
+TPage FieldsPage(const TPage& page, const TRow& row, size_t skipEmptyFrom) {
+    TPage fields;
+    fields.Caption = page.Caption;
+    fields.Columns = {{"Field"}, {"Value"}};
+    for (size_t c = 0; c < row.Cells.size() && c < page.Columns.size(); ++c) {
+        if (c >= skipEmptyFrom && row.Cells[c].Text.empty()) continue;
+        TRow& field = fields.Rows.emplace_back();
+        field.Source = c;
+        field.Cells = {TextCell(page.Columns[c].Caption), TextCell(row.Cells[c].Text)};
+    }
+    return fields;
+}

@@ -95,5 +95,10 @@ struct TTreePage {
     size_t Add(size_t parent, std::string caption, TIconKind icon);
 };
 
+// One row of a page as a "Field"/"Value" page: each column's caption beside the row's text,
+// leaving out the empty texts of the columns from skipEmptyFrom on. Captioned as the page.
+[[nodiscard]] TPage FieldsPage(const TPage& page, const TRow& row,
+                               size_t skipEmptyFrom = static_cast<size_t>(-1));
+
 // Rows in model order (by Source), for outputs that follow the model rather than the screen.
 [[nodiscard]] std::vector<const TRow*> InModelOrder(const TPage& page);

@@ -91,20 +91,10 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     out << '\n' << certificates.Caption << " (" << certificates.Rows.size() << ")\n";
     for (size_t i = 0; i < certificates.Rows.size(); ++i) {
         if (i > 0) out << '\n';
-        TPage fields;
-        fields.Columns = {{"Field"}, {"Value"}};
-        const TRow& row = certificates.Rows[i];
-        for (size_t c = 0; c < row.Cells.size(); ++c) {
-            // The two store columns always; the others only when they have something to say.
-            if (c > 1 && row.Cells[c].Text.empty()) continue;
-            TRow field;
-            for (std::string text :
-                 {certificates.Columns[c].Caption, Cut(row.Cells[c].Text, kMaxMeaning)}) {
-                field.Cells.emplace_back();
-                field.Cells.back().Text = std::move(text);
-            }
-            fields.Rows.push_back(std::move(field));
-        }
+        // The two store columns always; the others only when they have something to say.
+        TPage fields = FieldsPage(certificates, certificates.Rows[i], 2);
+        for (TRow& field : fields.Rows)
+            field.Cells[1].Text = Cut(field.Cells[1].Text, kMaxMeaning);
         WriteTable(out, fields);
     }
 }

@@ -91,6 +91,19 @@ void TWindowFixture::SelectProjectNode(int absoluteIndex) const {
                                              : tree->model()->index(absoluteIndex - 1, 0, root));
 }
 
+QStringList TWindowFixture::ProjectNodes() const {
+    QStringList captions;
+    const QAbstractItemModel* model = View("tvProject")->model();
+    const QModelIndex root = model->index(0, 0);
+    for (int row = 0; row < model->rowCount(root); ++row)
+        captions << model->index(row, 0, root).data().toString();
+    return captions;
+}
+
+void TWindowFixture::SelectProjectNode(const QString& caption) const {
+    SelectProjectNode(static_cast<int>(ProjectNodes().indexOf(caption)) + 1);
+}
+
 void TWindowFixture::SelectRow(const char* list, int row) const {
     QTreeView* view = View(list);
     view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),

@@ -63,6 +63,10 @@ struct TWindowFixture {
     // The row whose first column is caption, or -1.
     [[nodiscard]] int RowOf(const char* list, const QString& caption) const;
     void SelectProjectNode(int absoluteIndex) const;
+    // The captions of the nodes below the setup's root, top to bottom.
+    [[nodiscard]] QStringList ProjectNodes() const;
+    // Selects the node below the root with that caption.
+    void SelectProjectNode(const QString& caption) const;
     // Makes the row current and the only selected one.
     void SelectRow(const char* list, int row) const;
 };

@@ -98,11 +98,12 @@ class ShellTest : public QObject {
             QCOMPARE(widget->toolTip(), QString(button.Tip));
         }
         auto* ntbViewers = f.Window->findChild<QStackedWidget*>("ntbViewers");
-        QCOMPARE(ntbViewers->count(), 4);
         QStringList pages;
         for (int i = 0; i < ntbViewers->count(); ++i)
             pages << ntbViewers->widget(i)->objectName();
-        QCOMPARE(pages, QStringList({"Project", "Files", "Shortcuts", "Registry"}));
+        // The design's pages, then the report nodes' ones.
+        QCOMPARE(pages, QStringList({"Project", "Files", "Shortcuts", "Registry", "pnlProvisioning",
+                                     "pnlSignature", "pnlPrograms"}));
         QCOMPARE(f.Window->findChild<QLabel*>("lblFilesHeader")->text(), QString("Device Files"));
         QCOMPARE(f.Window->size(), QSize(544, 375));
     }

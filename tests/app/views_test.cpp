@@ -49,12 +49,12 @@ class ViewsTest : public QObject {
         contents.SetupDll = Bytes("dll");
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan(), contents)));
-        QCOMPARE(Properties(f), QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
-                                             "Install Directory=%ProgramFilesDir%\\Tide Tables",
-                                             "Platform Name=PocketPC", "Platform Min Version=4.0",
-                                             "Platform Max Version=5.0", "Processor=Hitachi SH3",
-                                             "Use Setup DLL=Yes", "Signature=Not signed",
-                                             "Signed By="}));
+        QCOMPARE(Properties(f),
+                 QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
+                              "Install Directory=%ProgramFilesDir%\\Tide Tables",
+                              "Platform Name=PocketPC", "Platform Min Version=4.0",
+                              "Platform Max Version=5.0", "Processor=Hitachi SH3",
+                              "Use Setup DLL=Yes", "Signature=Not signed", "Signed By="}));
         QVERIFY(f.Window->HasSetupDll());
     }
 
@@ -149,7 +149,8 @@ class ViewsTest : public QObject {
         QVERIFY(f.Column("lvShortcuts", 2).first().endsWith("\\"));
     }
 
-    // The tree has four fixed nodes, each showing its page and its status text.
+    // The tree has four fixed nodes, each showing its page and its status text; the nodes
+    // beyond the design follow them.
     void NodesSwitchPagesAndStatus() {
         TempDir dir;
         DescriptorBuilder builder = SmallSetup();
@@ -160,7 +161,8 @@ class ViewsTest : public QObject {
         const QModelIndex root = tree->index(0, 0);
         QCOMPARE(tree->rowCount(), 1);
         QCOMPARE(root.data().toString(), QString("Tide Tables"));
-        QCOMPARE(tree->rowCount(root), 3);
+        QCOMPARE(f.ProjectNodes(),
+                 QStringList({"Files", "Shortcuts", "Registry Entries", "Programs"}));
         const QStringList status = {" Tide Tables Windows CE Setup", "Total of files: 3",
                                     "Total of shortcuts: 1", "Total of registry entries: 1"};
         auto* pages = f.Window->findChild<QStackedWidget*>("ntbViewers");

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -229,6 +231,65 @@ TEST(Programs, EveryFileIsReadInOneRunOverTheCabinet) {
         EXPECT_EQ(l.Rows[i].Status, i % 3 ? TProgramStatus::NotImage : TProgramStatus::Image)
             << l.Rows[i].Name;
 #endif
+}
+
+// A caller hears of each row as it is known, first the ones the listing settles, and can stop
+// the run: what it did not reach is Unreadable.
+TEST(Programs, ProgressTellsEachRowOnceAndAStopEndsTheRun) {
+    TempDir dir;
+    DescriptorBuilder b("Told", "Acme", "%CE1%\\Told", false);
+    SetupCabinetContents contents;
+    for (int i = 0; i < 6; ++i)
+        contents.FileData[b.File(1, "p" + std::to_string(i) + ".exe")] = Image(0x01c0);
+    contents.FileData[b.File(1, "big.exe")] = std::vector<uint8_t>(8192, 'x');
+    const std::string path = dir.File("told.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    Loaded l;
+    Load(l, path);
+    for (const size_t stopAfter : {size_t{100}, size_t{3}}) {
+        std::vector<std::string> told;
+        TProgramsProgress progress;
+        progress.RowDone = [&](const TProgramRow& row) { told.push_back(row.Name); };
+        progress.Stopped = [&] { return told.size() >= stopAfter; };
+        const auto rows =
+            AnalysePrograms(l.Setup, l.Cabinet, l.Cabinet.CABFileContents, 4096, progress);
+        ASSERT_EQ(rows.size(), 7u);
+        EXPECT_EQ(told.front(), "big.exe") << "settled by the listing, told first";
+        if (stopAfter == 100) {
+            EXPECT_EQ(told.size(), 7u);
+            for (const TProgramRow& row : rows)
+                if (row.Name != "big.exe") EXPECT_EQ(row.Status, TProgramStatus::Image);
+        } else {
+            EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                                    [](const TProgramRow& row) {
+                                        return row.Status == TProgramStatus::Image;
+                                    }),
+                      2);
+            EXPECT_EQ(rows[5].Status, TProgramStatus::Unreadable);
+        }
+    }
+}
+
+// Two threads read cabinets at the same time, each as if alone.
+TEST(Programs, CabinetsAreReadOnTwoThreadsAtOnce) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const auto analyse = [](const std::string& name) {
+        Loaded l;
+        Load(l, RealCabinet(name));
+        std::vector<std::string> texts;
+        for (const TRow& row : BuildProgramsPage(l.Rows).Rows)
+            texts.push_back(row.Cells[0].Text + row.Cells[2].Text + row.Cells[4].Text);
+        return texts;
+    };
+    const auto basic = analyse("Basic.WM.CAB");
+    const auto ushahidi = analyse("Ushahidi.CAB");
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> other;
+        std::thread thread([&] { other = analyse("Basic.WM.CAB"); });
+        EXPECT_EQ(analyse("Ushahidi.CAB"), ushahidi);
+        thread.join();
+        EXPECT_EQ(other, basic);
+    }
 }
 
 // The reader's own answers: an entry the listing puts over the cap is not read and does not end

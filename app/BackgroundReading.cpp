@@ -1,0 +1,75 @@
+#include "app/BackgroundReading.h"
+
+#include "cab/cabfiles.h"
+#include "provisioning/Rows.h"
+#include "setup/CESetup.h"
+
+#include <exception>
+#include <new>
+
+namespace {
+
+void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
+         const std::atomic<bool>& stop) {
+    const auto stopped = [&stop] { return stop.load(std::memory_order_relaxed); };
+    TCABFile cabinet;
+    TCESetup setup;
+    setup.Cabinet = &cabinet;
+    (void)setup.LoadSetup(request.Path, "", false);
+    if (stopped()) return;
+    if (setup.Format == kFormatNone) {
+        if (results.Failed) results.Failed("the cabinet is no longer a setup");
+        return;
+    }
+    cabinet.ListContents();
+    if (request.Provisioning && results.Provisioning) {
+        provisioning::TProvisioningTree tree;
+        if (provisioning::ReadCabinetProvisioning(cabinet, tree) && !stopped())
+            results.Provisioning(provisioning::BuildProvisioningPages(tree),
+                                 provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
+    }
+    if (stopped()) return;
+
+    using TClock = std::chrono::steady_clock;
+    std::vector<TProgramRow> batch;
+    TClock::time_point last = TClock::now();
+    const auto flush = [&] {
+        if (!batch.empty() && results.ProgramRows) results.ProgramRows(std::move(batch));
+        batch.clear();
+        last = TClock::now();
+    };
+    TProgramsProgress progress;
+    progress.Stopped = stopped;
+    progress.RowDone = [&](const TProgramRow& row) {
+        if (stopped() || !IsProgramsRow(row)) return;
+        batch.push_back(row);
+        if (TClock::now() - last >= request.BatchInterval) flush();
+    };
+    std::vector<TProgramRow> rows =
+        AnalysePrograms(setup, cabinet, cabinet.CABFileContents, kProgramReadCap, progress);
+    if (stopped()) return;
+    flush();
+    if (results.ProgramsDone) results.ProgramsDone(std::move(rows));
+}
+
+} // namespace
+
+void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResults& results,
+                      const std::atomic<bool>& stop) {
+    // Nothing may leave the thread: what went wrong is a result like any other.
+    const auto fail = [&](const std::string& why) {
+        try {
+            if (results.Failed && !stop) results.Failed(why);
+        } catch (...) {
+        }
+    };
+    try {
+        Run(request, results, stop);
+    } catch (const std::bad_alloc&) {
+        fail("out of memory");
+    } catch (const std::exception& e) {
+        fail(e.what());
+    } catch (...) {
+        fail("unknown error");
+    }
+}

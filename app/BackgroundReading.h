@@ -1,0 +1,38 @@
+#pragma once
+// What the window reads of an open setup without waiting for it: the cabinet's provisioning
+// document and what each file of the setup is as a program. It runs on a thread of its own with
+// its own cabinet object and its own load of the setup, so it shares nothing with the window;
+// the window hands it a path and receives results through the callbacks, which run on the
+// worker's thread and must only pass the results on.
+#include "programs/Programs.h"
+#include "provisioning/ProvisioningPage.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TBackgroundRequest {
+    std::string Path;          // the cabinet, as the core opens it
+    bool Provisioning = false; // read its "_setup.xml" as a provisioning document
+    // Rows read are handed on in batches at most this often, so that tens of thousands of files
+    // do not flood the window with one message each.
+    std::chrono::milliseconds BatchInterval{50};
+};
+
+struct TBackgroundResults {
+    // The provisioning pages and the headline of what the document changes.
+    std::function<void(provisioning::TProvisioningPages pages, std::string headline)> Provisioning;
+    // The Programs page's rows read since the last batch (images, and files that could not be
+    // read to tell), before the mismatch marks.
+    std::function<void(std::vector<TProgramRow> rows)> ProgramRows;
+    // Every file row, marked; the last call of a run that was not stopped.
+    std::function<void(std::vector<TProgramRow> rows)> ProgramsDone;
+    // Why the setup could not be read; the run ends.
+    std::function<void(std::string why)> Failed;
+};
+
+// Reads until done or until stop is set; never throws.
+void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResults& results,
+                      const std::atomic<bool>& stop);

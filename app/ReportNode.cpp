@@ -1,0 +1,194 @@
+#include "app/ReportNode.h"
+
+#include "app/ListModel.h"
+#include "app/TextConv.h"
+#include "app/TreePageModel.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSplitter>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextTable>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <exception>
+
+TReportNode::TReportNode(const QString& name, const QString& caption, const QString& viewName,
+                         const TPage& columns, TView view, int image, QWidget* parent)
+    : QWidget(parent), FCaption(caption), FImage(image), FKind(view) {
+    setObjectName(name);
+    FView = new QTreeView;
+    FView->setObjectName(viewName);
+    FView->setAccessibleName(caption);
+    FView->setMinimumWidth(10);
+    const std::vector<TListColumn> listed = ListColumns(columns);
+    if (view == TView::List) {
+        FPage.Columns = columns.Columns;
+        FList = new TListModel(listed, this);
+        FFilter = new TListFilter(FList, this);
+        FView->setModel(FFilter);
+        SetUpListView(FView, listed);
+    } else {
+        FTree = new TTreePageModel(this);
+        TPage empty;
+        empty.Columns = columns.Columns;
+        FTree->SetPages({}, std::move(empty));
+        FView->setModel(FTree);
+        SetUpListView(FView, listed);
+        FView->setRootIsDecorated(true);
+        FView->setItemsExpandable(true);
+        FView->setSelectionMode(QAbstractItemView::SingleSelection);
+        FView->setIndentation(12);
+    }
+    connect(FView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { ShowDetails(); });
+
+    FSplitter = new QSplitter(Qt::Vertical);
+    FSplitter->setObjectName("spl" + name);
+    FSplitter->setChildrenCollapsible(false);
+    FSplitter->addWidget(FView);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(FSplitter);
+}
+
+TReportNode::~TReportNode() = default;
+
+void TReportNode::SetPage(TPage page) {
+    if (!FList) return;
+    const TRow* selected = SelectedRow();
+    const size_t source = selected ? selected->Source : kNoNode;
+    FPage = std::move(page);
+    FList->SetRows(ListRows(FPage));
+    if (source != kNoNode) SelectSource(source);
+    ShowDetails();
+}
+
+void TReportNode::AppendRows(TPage more) {
+    if (!FList || more.Rows.empty()) return;
+    std::vector<TListRow> rows = ListRows(more);
+    for (TRow& row : more.Rows)
+        FPage.Rows.push_back(std::move(row));
+    FList->AppendRows(std::move(rows));
+}
+
+void TReportNode::SetTree(TTreePage tree, TPage rows) {
+    if (!FTree) return;
+    FTree->SetPages(std::move(tree), std::move(rows));
+    // Nodes marked expanded open with the page, parents first.
+    const TTreePage& shown = FTree->Tree();
+    for (size_t node = 0; node < shown.Nodes.size(); ++node) {
+        if (!shown.Nodes[node].Expanded || shown.Nodes[node].Children.empty()) continue;
+        const size_t parent = shown.Nodes[node].Parent;
+        if (parent == kNoNode || FView->isExpanded(FTree->IndexOf(parent)))
+            FView->expand(FTree->IndexOf(node));
+    }
+    ShowDetails();
+}
+
+void TReportNode::SetDetails(TDetails details) {
+    FDetails = std::move(details);
+    if (!FDetailsPane) {
+        FDetailsPane = new QTextEdit;
+        FDetailsPane->setObjectName("txt" + objectName() + "Details");
+        FDetailsPane->setAccessibleName(FCaption + ": details");
+        FDetailsPane->setReadOnly(true);
+        FDetailsPane->setMinimumHeight(10);
+        FSplitter->addWidget(FDetailsPane);
+        FSplitter->setStretchFactor(0, 3);
+        FSplitter->setStretchFactor(1, 2);
+    }
+    ShowDetails();
+}
+
+void TReportNode::SetStatusText(const QString& text) {
+    FStatusText = text;
+    if (OnStatusChanged) OnStatusChanged(this);
+}
+
+void TReportNode::Clear() {
+    if (FList) {
+        FPage.Rows.clear();
+        FList->Clear();
+    }
+    if (FTree) FTree->Clear();
+    if (FDetailsPane) FDetailsPane->clear();
+    FStatusText.clear();
+}
+
+const TPage& TReportNode::Page() const {
+    return FTree ? FTree->Rows() : FPage;
+}
+
+const TRow* TReportNode::SelectedRow() const {
+    const QModelIndex current = FView->selectionModel()->currentIndex();
+    if (!current.isValid() || !FView->selectionModel()->isSelected(current.siblingAtColumn(0)))
+        return nullptr;
+    if (FTree) return FTree->RowOf(current);
+    const int row = FFilter->mapToSource(current).row();
+    if (row < 0 || static_cast<size_t>(row) >= FPage.Rows.size()) return nullptr;
+    return &FPage.Rows[static_cast<size_t>(row)];
+}
+
+void TReportNode::SelectSource(size_t source) {
+    for (size_t row = 0; row < FPage.Rows.size(); ++row) {
+        if (FPage.Rows[row].Source != source) continue;
+        const QModelIndex index = FFilter->mapFromSource(FList->index(static_cast<int>(row), 0));
+        if (!index.isValid()) return;
+        FView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+        return;
+    }
+}
+
+void TReportNode::ShowDetails() {
+    if (!FDetailsPane || !FDetails) return;
+    // The pane says what went wrong rather than letting it reach the event loop.
+    try {
+        ShowPages(FDetailsPane, FDetails(SelectedRow()));
+    } catch (const std::exception& e) {
+        FDetailsPane->setPlainText(ToDisplay(e.what()));
+    } catch (...) {
+        FDetailsPane->setPlainText("Unknown error");
+    }
+}
+
+void ShowPages(QTextEdit* pane, const std::vector<TPage>& pages) {
+    pane->clear();
+    QTextCursor cursor(pane->document());
+    QTextCharFormat plain;
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bool first = true;
+    for (const TPage& page : pages) {
+        if (!first) cursor.insertBlock();
+        first = false;
+        cursor.insertText(ToDisplay(page.Caption), bold);
+        std::vector<size_t> listed;
+        for (size_t column = 0; column < page.Columns.size(); ++column)
+            if (page.Columns[column].Listed) listed.push_back(column);
+        if (listed.empty()) continue;
+        QTextTableFormat format;
+        format.setBorder(0);
+        format.setCellPadding(1);
+        format.setCellSpacing(0);
+        format.setHeaderRowCount(1);
+        QTextTable* table = cursor.insertTable(static_cast<int>(page.Rows.size()) + 1,
+                                               static_cast<int>(listed.size()), format);
+        for (size_t c = 0; c < listed.size(); ++c)
+            table->cellAt(0, static_cast<int>(c))
+                .firstCursorPosition()
+                .insertText(ToDisplay(page.Columns[listed[c]].Caption), bold);
+        for (size_t r = 0; r < page.Rows.size(); ++r) {
+            const std::vector<TCell>& cells = page.Rows[r].Cells;
+            for (size_t c = 0; c < listed.size(); ++c)
+                if (listed[c] < cells.size())
+                    table->cellAt(static_cast<int>(r) + 1, static_cast<int>(c))
+                        .firstCursorPosition()
+                        .insertText(ToDisplay(cells[listed[c]].Text), plain);
+        }
+        cursor.movePosition(QTextCursor::End);
+    }
+    pane->moveCursor(QTextCursor::Start);
+}

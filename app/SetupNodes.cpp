@@ -1,0 +1,256 @@
+// The nodes beyond the design that every setup may have: what its "_setup.xml" provisions, who
+// signed the cabinet, and what its files are as programs. The last two read the cabinet again
+// in the background (BackgroundReading.h); the window never waits for them.
+#include "app/BackgroundReading.h"
+#include "app/Images.h"
+#include "app/TextConv.h"
+#include "app/WinCEMain.h"
+#include "cab/AsciiCase.h"
+#include "cab/cabfiles.h"
+#include "programs/ProgramsPage.h"
+#include "provisioning/ProvisioningPage.h"
+#include "provisioning/Rows.h"
+#include "setup/CESetup.h"
+#include "signature/Signature.h"
+
+#include <QCollator>
+#include <QLabel>
+#include <QLocale>
+#include <QStackedWidget>
+#include <QThread>
+#include <QVBoxLayout>
+#include <numeric>
+
+namespace {
+
+// The listing holds a provisioning document, wherever the cabinet files it.
+bool HasSetupXml(const TCABFileContents& listing) {
+    for (const TCABFileEntry& entry : listing.Items()) {
+        const size_t slash = entry.Name.find_last_of("\\/");
+        const std::string name =
+            slash == std::string::npos ? entry.Name : entry.Name.substr(slash + 1);
+        if (SameTextAscii(name, "_setup.xml")) return true;
+    }
+    return false;
+}
+
+// Programs arrive in cabinet order; the list keeps that order until the last one is read.
+TReportOptions ArrivalOrder() {
+    TReportOptions options;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
+    return options;
+}
+
+// The final list sorts as the user's locale compares the names, as the Files list does.
+TReportOptions LocaleOptions() {
+    TReportOptions options;
+    options.DecimalSeparator = QLocale().decimalPoint().toStdString();
+    options.Order = [](const std::vector<std::string>& captions) {
+        const QCollator collator{QLocale()};
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(captions.size());
+        for (const std::string& caption : captions)
+            keys.push_back(collator.sortKey(ToDisplay(caption)));
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+        return order;
+    };
+    return options;
+}
+
+const TRow* RowWithSource(const TPage& page, size_t source) {
+    for (const TRow& row : page.Rows)
+        if (row.Source == source) return &row;
+    return nullptr;
+}
+
+} // namespace
+
+void TfrmWinCEMain::CreateSetupNodes() {
+    FProvisioningNode =
+        AddReportNode("Provisioning", "tvProvisioning",
+                      provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
+                      TReportNode::TView::Tree, imgProvisioning);
+    // A certificate's decoded fields; any other item's whole texts, which the columns cut.
+    FProvisioningNode->SetDetails([this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (!row) return pages;
+        if (const TRow* certificate = RowWithSource(FProvisioningCertificates, row->Source))
+            pages.push_back(FieldsPage(FProvisioningCertificates, *certificate, 2));
+        else
+            pages.push_back(FieldsPage(FProvisioningNode->Page(), *row));
+        return pages;
+    });
+
+    FSignatureNode = AddReportNode("Signature", "lvSignature",
+                                   BuildSignaturePages(TCabinetSignature{}).Certificates,
+                                   TReportNode::TView::List, imgSignature);
+    FSignatureNode->SetDetails([this](const TRow* row) {
+        std::vector<TPage> pages{FSignaturePages.Checks};
+        if (row) pages.push_back(FieldsPage(FSignaturePages.Certificates, *row));
+        return pages;
+    });
+
+    FProgramsNode = AddReportNode("Programs", "lvPrograms", BuildProgramsPage({}),
+                                  TReportNode::TView::List, imgPrograms);
+    FProgramsNode->SetDetails([this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (row && row->Source < FProgramRows.size())
+            pages.push_back(BuildProgramDetailsPage(FProgramRows[row->Source]));
+        return pages;
+    });
+
+    // What a setup that is only a provisioning document changes, above the Project page's rows.
+    lblProjectNote = new QLabel;
+    lblProjectNote->setObjectName("lblProjectNote");
+    lblProjectNote->setContentsMargins(6, 4, 6, 4);
+    lblProjectNote->setWordWrap(true);
+    lblProjectNote->setTextFormat(Qt::PlainText);
+    lblProjectNote->hide();
+    if (auto* layout = qobject_cast<QVBoxLayout*>(ntbViewers->widget(0)->layout()))
+        layout->insertWidget(1, lblProjectNote);
+}
+
+void TfrmWinCEMain::FillSignatureNode(const TCabinetSignature& signature) {
+    FSignaturePages = BuildSignaturePages(signature);
+    FSignatureNode->SetPage(FSignaturePages.Certificates);
+    FSignatureNode->SetStatusText(ToDisplay(signature.Summary()));
+}
+
+void TfrmWinCEMain::FillSetupNodes() {
+    const uint64_t generation = ++FGeneration;
+    TBackgroundRequest request;
+    request.Path = ToLocalPath(FSetupFileName);
+    if (HasSetupXml(FCabFile->CABFileContents)) {
+        ShowReportNode(FProvisioningNode);
+        if (provisioning::IsProvisioningOnly(*FSetup)) {
+            // Such a document is small and its counts belong on the Project page at once.
+            provisioning::TProvisioningTree tree;
+            if (provisioning::ReadCabinetProvisioning(*FCabFile, tree)) {
+                provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
+                const QString headline = QString::fromStdString(
+                    provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
+                FProvisioningCertificates = std::move(pages.Certificates);
+                FProvisioningNode->SetTree(std::move(pages.Tree), std::move(pages.Rows));
+                FProvisioningNode->SetStatusText(headline);
+                lblProjectNote->setText(headline);
+                lblProjectNote->show();
+            }
+        } else {
+            request.Provisioning = true;
+            FProvisioningNode->SetStatusText("Reading the provisioning document...");
+        }
+    }
+    // A signature that cannot be read is still one: the node says why.
+    const TValue* verdict = FindField(FSignaturePages.Summary, "verdict");
+    if (verdict && *verdict != TValue(std::string("Not signed"))) ShowReportNode(FSignatureNode);
+    const bool programs = FSetup->FileCount() > 0;
+    FProgramRows.assign(static_cast<size_t>(FSetup->FileCount()), TProgramRow{});
+    if (programs) {
+        ShowReportNode(FProgramsNode);
+        FProgramsNode->SetStatusText("Reading the programs...");
+    }
+    if (!programs && !request.Provisioning) return;
+
+    // Results are handed to the window's thread, where only the run of this open takes them.
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    FStopReading = stop;
+    // The window waits for its readers before it goes, and a message to a window that is gone
+    // is dropped with it.
+    TfrmWinCEMain* window = this;
+    const auto post = [window, generation](auto apply) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, generation, apply = std::move(apply)]() mutable {
+                if (window->FGeneration != generation || !window->FSetupOpen) return;
+                window->Guarded([&] { apply(*window); });
+            },
+            Qt::QueuedConnection);
+    };
+    TBackgroundResults results;
+    results.Provisioning = [post](provisioning::TProvisioningPages pages, std::string headline) {
+        auto shared = std::make_shared<provisioning::TProvisioningPages>(std::move(pages));
+        post([shared, headline](TfrmWinCEMain& w) {
+            w.FProvisioningCertificates = std::move(shared->Certificates);
+            w.FProvisioningNode->SetTree(std::move(shared->Tree), std::move(shared->Rows));
+            w.FProvisioningNode->SetStatusText(QString::fromStdString(headline));
+        });
+    };
+    if (programs) {
+        results.ProgramRows = [post](std::vector<TProgramRow> rows) {
+            auto shared = std::make_shared<std::vector<TProgramRow>>(std::move(rows));
+            post([shared](TfrmWinCEMain& w) { w.ProgramsArrived(std::move(*shared), false); });
+        };
+        results.ProgramsDone = [post](std::vector<TProgramRow> rows) {
+            auto shared = std::make_shared<std::vector<TProgramRow>>(std::move(rows));
+            post([shared](TfrmWinCEMain& w) { w.ProgramsArrived(std::move(*shared), true); });
+        };
+    }
+    results.Failed = [post](std::string why) {
+        post([why](TfrmWinCEMain& w) {
+            const QString text = "The cabinet could not be read again: " + ToDisplay(why);
+            w.FProgramsNode->SetStatusText(text);
+            w.FProvisioningNode->SetStatusText(text);
+        });
+    };
+    QThread* reader =
+        QThread::create([request, results, stop] { ReadInBackground(request, results, *stop); });
+    reader->setObjectName("SetupReader");
+    FReaders.push_back(reader);
+    connect(reader, &QThread::finished, this, [this, reader] {
+        FReaders.erase(std::remove(FReaders.begin(), FReaders.end(), reader), FReaders.end());
+        reader->deleteLater();
+    });
+    reader->start();
+}
+
+void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
+    if (done) {
+        // Every row, marked, in the locale's order: the rows the tool prints.
+        FProgramRows = std::move(rows);
+        TPage page = BuildProgramsPage(FProgramRows, LocaleOptions());
+        const size_t count = page.Rows.size();
+        FProgramsNode->SetPage(std::move(page));
+        FProgramsNode->SetStatusText("Total of programs: " + QString::number(count));
+        return;
+    }
+    // Sources are file rows, as in the final page, so a selection survives it.
+    TPage page = BuildProgramsPage(rows, ArrivalOrder());
+    for (TRow& row : page.Rows)
+        row.Source = rows[row.Source].FileRow;
+    for (TProgramRow& row : rows) {
+        if (row.FileRow >= FProgramRows.size()) FProgramRows.resize(row.FileRow + 1);
+        FProgramRows[row.FileRow] = std::move(row);
+    }
+    FProgramsNode->AppendRows(std::move(page));
+    FProgramsNode->SetStatusText(
+        "Reading the programs: " + QString::number(FProgramsNode->Page().Rows.size()) +
+        " found so far");
+}
+
+void TfrmWinCEMain::StopReading() {
+    ++FGeneration;
+    if (FStopReading) FStopReading->store(true);
+    FStopReading.reset();
+    FProgramRows.clear();
+    FProvisioningCertificates = {};
+    FSignaturePages = {};
+    lblProjectNote->hide();
+    lblProjectNote->clear();
+}
+
+void TfrmWinCEMain::WaitForReaders() {
+    StopReading();
+    // A reader stopped is at most one entry from its end; none may outlive the window.
+    for (QThread* reader : FReaders) {
+        reader->wait();
+        delete reader;
+    }
+    FReaders.clear();
+}

@@ -1,0 +1,109 @@
+#include "app/TreePageModel.h"
+
+#include "app/Images.h"
+#include "app/TextConv.h"
+
+TTreePageModel::TTreePageModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+void TTreePageModel::SetPages(TTreePage tree, TPage rows) {
+    beginResetModel();
+    FTree = std::move(tree);
+    FRows = std::move(rows);
+    FListed.clear();
+    FColumns = ListColumns(FRows);
+    for (size_t column = 0; column < FRows.Columns.size(); ++column)
+        if (FRows.Columns[column].Listed) FListed.push_back(column);
+    endResetModel();
+}
+
+void TTreePageModel::Clear() {
+    TPage columns;
+    columns.Columns = FRows.Columns;
+    SetPages({}, std::move(columns));
+}
+
+const TRow* TTreePageModel::RowOf(const QModelIndex& index) const {
+    if (!index.isValid() || index.internalId() >= FTree.Nodes.size()) return nullptr;
+    const TTreeNode& node = FTree.Nodes[index.internalId()];
+    if (node.Rows.empty() || node.Rows.front() >= FRows.Rows.size()) return nullptr;
+    return &FRows.Rows[node.Rows.front()];
+}
+
+QModelIndex TTreePageModel::IndexOf(size_t node) const {
+    if (node >= FTree.Nodes.size()) return {};
+    return createIndex(static_cast<int>(FTree.Nodes[node].Row), 0, node);
+}
+
+const std::vector<size_t>& TTreePageModel::Children(const QModelIndex& parent) const {
+    if (!parent.isValid()) return FTree.TopLevel;
+    return FTree.Nodes[parent.internalId()].Children;
+}
+
+QModelIndex TTreePageModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || column < 0 || column >= columnCount()) return {};
+    if (parent.isValid() && (parent.column() != 0 || parent.internalId() >= FTree.Nodes.size()))
+        return {};
+    const std::vector<size_t>& children = Children(parent);
+    if (static_cast<size_t>(row) >= children.size()) return {};
+    return createIndex(row, column, children[static_cast<size_t>(row)]);
+}
+
+QModelIndex TTreePageModel::parent(const QModelIndex& child) const {
+    if (!child.isValid() || child.internalId() >= FTree.Nodes.size()) return {};
+    const size_t parent = FTree.Nodes[child.internalId()].Parent;
+    if (parent == kNoNode) return {};
+    return IndexOf(parent);
+}
+
+int TTreePageModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() && (parent.column() != 0 || parent.internalId() >= FTree.Nodes.size()))
+        return 0;
+    return static_cast<int>(Children(parent).size());
+}
+
+int TTreePageModel::columnCount(const QModelIndex&) const {
+    return static_cast<int>(FListed.size());
+}
+
+bool TTreePageModel::hasChildren(const QModelIndex& parent) const {
+    return rowCount(parent) > 0;
+}
+
+QVariant TTreePageModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.internalId() >= FTree.Nodes.size() ||
+        index.column() >= columnCount())
+        return {};
+    const size_t column = FListed[static_cast<size_t>(index.column())];
+    const TRow* row = RowOf(index);
+    const TCell* cell = row && column < row->Cells.size() ? &row->Cells[column] : nullptr;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (cell) return ToDisplay(cell->Text);
+        return index.column() == 0 ? ToDisplay(FTree.Nodes[index.internalId()].Caption) : QString();
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(FColumns[static_cast<size_t>(index.column())].Alignment);
+    case Qt::DecorationRole: {
+        if (index.column() != 0) return {};
+        const int image =
+            ImageOf(cell && cell->Icon != TIconKind::None ? cell->Icon
+                                                          : FTree.Nodes[index.internalId()].Icon);
+        return image >= 0 ? QVariant(ImageListIcon(image)) : QVariant();
+    }
+    case kSourceRole:
+        return row ? static_cast<int>(row->Source) : -1;
+    default:
+        return {};
+    }
+}
+
+QVariant TTreePageModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    const TColumn& column = FRows.Columns[FListed[static_cast<size_t>(section)]];
+    if (role == Qt::DisplayRole) return QString::fromStdString(column.Caption);
+    return {};
+}
+
+Qt::ItemFlags TTreePageModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// A report tree page as an item model with the columns of its companion page: each node shows
+// the cells of the first row listed under it. Texts are converted when asked for and nothing
+// walks the tree, so a document of 200,000 nodes opens as fast as a small one.
+#include "app/ListModel.h"
+#include "report/Page.h"
+
+#include <QAbstractItemModel>
+
+class TTreePageModel : public QAbstractItemModel {
+  public:
+    static constexpr int kSourceRole = Qt::UserRole + 4; // int: the row's Source, -1 for none
+
+    explicit TTreePageModel(QObject* parent = nullptr);
+
+    void SetPages(TTreePage tree, TPage rows);
+    void Clear();
+    [[nodiscard]] const TTreePage& Tree() const { return FTree; }
+    [[nodiscard]] const TPage& Rows() const { return FRows; }
+    // The row of the companion page the index shows, or null.
+    [[nodiscard]] const TRow* RowOf(const QModelIndex& index) const;
+    [[nodiscard]] QModelIndex IndexOf(size_t node) const;
+
+    [[nodiscard]] QModelIndex index(int row, int column,
+                                    const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QModelIndex parent(const QModelIndex& child) const override;
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] bool hasChildren(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  private:
+    [[nodiscard]] const std::vector<size_t>& Children(const QModelIndex& parent) const;
+
+    TTreePage FTree;
+    TPage FRows;
+    std::vector<size_t> FListed;       // the page's listed columns
+    std::vector<TListColumn> FColumns; // and how they show
+};
