@@ -68,12 +68,16 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
     // A background reader of this or an earlier setup has not ended yet.
     [[nodiscard]] bool Reading() const { return !FReaders.empty(); }
+    // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
+    // node; a failure is shown naming the cabinet, and the open setup stays as it was.
+    void CompareWith(const QString& fileName);
 
   public slots:
     void mnuOpenFileClick();
     void mnuExtractFileClick();
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
+    void mnuCompareWithClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -117,6 +121,8 @@ class TfrmWinCEMain : public QMainWindow {
     void StopReading();
     void WaitForReaders();
     void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
+    // The "Comparison" node (CompareCommand.cpp).
+    void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const QString& text);
     void ShowException(const QString& text);
@@ -144,6 +150,7 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FProvisioningNode = nullptr;
     TReportNode* FSignatureNode = nullptr;
     TReportNode* FProgramsNode = nullptr;
+    TReportNode* FComparisonNode = nullptr;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
     // The rows the Programs page's Source indexes: those read so far, then all of them.
@@ -160,6 +167,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractFile = nullptr;
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
+    QAction* mnuCompareWith = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;
@@ -191,4 +199,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgExtractAll = nullptr;
     QFileDialog* dlgExportRegistry = nullptr;
+    QFileDialog* dlgCompareWith = nullptr;
 };
