@@ -103,7 +103,7 @@ class ShellTest : public QObject {
             pages << ntbViewers->widget(i)->objectName();
         // The design's pages, then the report nodes' ones.
         QCOMPARE(pages, QStringList({"Project", "Files", "Shortcuts", "Registry", "pnlProvisioning",
-                                     "pnlSignature", "pnlPrograms"}));
+                                     "pnlSignature", "pnlPrograms", "pnlComparison"}));
         QCOMPARE(f.Window->findChild<QLabel*>("lblFilesHeader")->text(), QString("Device Files"));
         QCOMPARE(f.Window->size(), QSize(544, 375));
     }
