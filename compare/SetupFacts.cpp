@@ -67,13 +67,16 @@ struct TEntryFacts {
 // Hashes an entry's bytes as they come and keeps them only while they may be a program.
 class THashingSink : public TEntrySink {
   public:
-    THashingSink(TEntryFacts& out, const TCancelled& cancelled)
-        : FOut(out), FCancelled(cancelled),
+    // also: a sink that gets the same bytes (the provisioning document, should a file row name
+    // its entry), or null.
+    THashingSink(TEntryFacts& out, const TCancelled& cancelled, TMemorySink* also)
+        : FOut(out), FCancelled(cancelled), FAlso(also),
           FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
     bool Write(const void* data, size_t count) override {
         if (FCancelled && FCancelled()) return false;
         const auto* p = static_cast<const uint8_t*>(data);
         FDigest->Update({p, count});
+        if (FAlso && !FAlso->Write(data, count)) return false;
         if (FMaybeImage) {
             if (count > static_cast<size_t>(kProgramReadCap) - FBytes.size()) {
                 FMaybeImage = false;
@@ -85,7 +88,7 @@ class THashingSink : public TEntrySink {
         }
         return true;
     }
-    bool Finish(const TCABFileEntry&) override {
+    bool Finish(const TCABFileEntry& entry) override {
         FOut.Sha256 = Hex(FDigest->Final());
         if (FMaybeImage && FBytes.size() >= 2) {
             const TPEImage image = ReadPEImage(FBytes);
@@ -95,12 +98,13 @@ class THashingSink : public TEntrySink {
             }
         }
         FOut.Done = true;
-        return true;
+        return !FAlso || FAlso->Finish(entry);
     }
 
   private:
     TEntryFacts& FOut;
     const TCancelled& FCancelled;
+    TMemorySink* FAlso;
     std::unique_ptr<crypto::TDigest> FDigest;
     std::vector<uint8_t> FBytes;
     bool FMaybeImage = true;
@@ -152,9 +156,10 @@ std::string ReadBodies(TCESetup& setup, TCABFile& cabinet, const TCancelled& can
     std::vector<TEntryFacts> read(items.size());
     std::unique_ptr<THashingSink> sink;
     const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
-        if (index == xmlIndex && !xml.Finished()) return &xml;
-        if (index >= wanted.size() || !wanted[index] || read[index].Done) return nullptr;
-        sink = std::make_unique<THashingSink>(read[index], cancelled);
+        const bool isXml = index == xmlIndex && !xml.Finished();
+        if (index >= wanted.size() || !wanted[index] || read[index].Done)
+            return isXml ? &xml : nullptr;
+        sink = std::make_unique<THashingSink>(read[index], cancelled, isXml ? &xml : nullptr);
         return sink.get();
     };
     if (xmlIndex != kNone || std::find(wanted.begin(), wanted.end(), true) != wanted.end())
