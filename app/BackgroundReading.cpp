@@ -6,12 +6,18 @@
 
 #include <exception>
 #include <new>
+#include <thread>
 
 namespace {
 
 void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
          const std::atomic<bool>& stop) {
     const auto stopped = [&stop] { return stop.load(std::memory_order_relaxed); };
+    const auto settled = std::chrono::steady_clock::now() + request.Settle;
+    while (std::chrono::steady_clock::now() < settled) {
+        if (stopped()) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     TCABFile cabinet;
     TCESetup setup;
     setup.Cabinet = &cabinet;

@@ -19,6 +19,9 @@ struct TBackgroundRequest {
     // Rows read are handed on in batches at most this often, so that tens of thousands of files
     // do not flood the window with one message each.
     std::chrono::milliseconds BatchInterval{50};
+    // Nothing is read before this much time has passed: a setup left at once (a user going
+    // through several, one after the other) costs no second load competing with the next.
+    std::chrono::milliseconds Settle{200};
 };
 
 struct TBackgroundResults {

@@ -8,8 +8,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardItemModel>
-#include <QTreeView>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -101,8 +100,6 @@ void TfrmWinCEMain::CompareWith(const QString& fileName) {
                                    QString::fromStdString(ComparisonSummary(run.Comparison)));
     ShowReportNode(FComparisonNode);
     // The node is where the answer is: select it.
-    if (QStandardItem* root = FProjectNodes->item(0))
-        for (int row = 0; row < root->rowCount(); ++row)
-            if (root->child(row)->text() == FComparisonNode->Caption())
-                tvProject->setCurrentIndex(root->child(row)->index());
+    const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), FComparisonNode);
+    (void)SelectProjectItem(kFirstReportPage + static_cast<int>(found - FReportNodes.begin()));
 }

@@ -201,6 +201,36 @@ void Paint(QPainter& p, int index, qreal size) {
         p.drawLine(P(3, 8.5), P(9, 8.5));
         p.drawLine(P(3, 11.5), P(7, 11.5));
         break;
+    case imgWarning:
+        // A red triangle with an exclamation mark.
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kRed);
+        p.drawPolygon(QPolygonF({P(8, 0.5), P(15.5, 15), P(0.5, 15)}));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(R(7, 5, 2, 5.5));
+        p.drawRect(R(7, 12, 2, 2));
+        break;
+    case imgNotice:
+        // A yellow disc with an exclamation mark.
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kFolder);
+        p.drawEllipse(R(0.5, 0.5, 15, 15));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kInk);
+        p.drawRect(R(7, 3, 2, 6.5));
+        p.drawRect(R(7, 11, 2, 2));
+        break;
+    case imgInfo:
+        // A small grey disc with an "i": worth knowing, nothing more.
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(QColor(0xd0, 0xd0, 0xd0));
+        p.drawEllipse(R(1.5, 1.5, 13, 13));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kInk);
+        p.drawEllipse(R(7, 3.5, 2, 2));
+        p.drawRect(R(7, 6.5, 2, 6));
+        break;
     case imgAbout:
         p.setPen(QPen(kInk, 1));
         p.setBrush(kBlue);

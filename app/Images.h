@@ -21,10 +21,13 @@ enum TImageIndex {
     imgProvisioning = 15, // and the nodes beyond the design's four
     imgSignature = 16,
     imgPrograms = 17,
-    imgAdded = 18, // a comparison's rows
-    imgRemoved = 19,
-    imgChanged = 20,
-    imgCount = 21
+    imgWarning = 18, // the audit's findings, by severity; the Findings node shows the first
+    imgNotice = 19,
+    imgInfo = 20,
+    imgAdded = 21, // a comparison's rows
+    imgRemoved = 22,
+    imgChanged = 23,
+    imgCount = 24
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

@@ -47,6 +47,12 @@ int ImageOf(TIconKind icon) {
         return imgRegString;
     case TIconKind::NumberValue:
         return imgRegNumber;
+    case TIconKind::Warning:
+        return imgWarning;
+    case TIconKind::Notice:
+        return imgNotice;
+    case TIconKind::Info:
+        return imgInfo;
     case TIconKind::Added:
         return imgAdded;
     case TIconKind::Removed:

@@ -132,12 +132,26 @@ const TRow* TReportNode::SelectedRow() const {
 }
 
 void TReportNode::SelectSource(size_t source) {
+    if (FTree) {
+        for (const TRow& row : FTree->Rows().Rows) {
+            if (row.Source != source || row.Node == kNoNode) continue;
+            const QModelIndex index = FTree->IndexOf(row.Node);
+            for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+                FView->expand(up);
+            FView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+            FView->scrollTo(index);
+            return;
+        }
+        return;
+    }
     for (size_t row = 0; row < FPage.Rows.size(); ++row) {
         if (FPage.Rows[row].Source != source) continue;
         const QModelIndex index = FFilter->mapFromSource(FList->index(static_cast<int>(row), 0));
         if (!index.isValid()) return;
         FView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                             QItemSelectionModel::Rows);
+        FView->scrollTo(index);
         return;
     }
 }

@@ -65,12 +65,15 @@ class TReportNode : public QWidget {
     // The list's filter; null for a tree.
     [[nodiscard]] TListFilter* Filter() const { return FFilter; }
 
+    // Selects and shows the row whose Source is source (in a tree, opening its parents);
+    // nothing when no row has it or the filter hides it.
+    void SelectSource(size_t source);
+
     // Told when the status text changes; the window shows it when the node is selected.
     std::function<void(TReportNode*)> OnStatusChanged;
 
   private:
     void ShowDetails();
-    void SelectSource(size_t source);
 
     QString FCaption;
     int FImage;

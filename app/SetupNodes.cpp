@@ -19,7 +19,13 @@
 #include <QStackedWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <numeric>
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -197,17 +203,25 @@ void TfrmWinCEMain::FillSetupNodes() {
             const QString text = "The cabinet could not be read again: " + ToDisplay(why);
             w.FProgramsNode->SetStatusText(text);
             w.FProvisioningNode->SetStatusText(text);
+            // The findings go on without the programs that were not read.
+            w.FillFindings(true);
         });
     };
-    QThread* reader =
-        QThread::create([request, results, stop] { ReadInBackground(request, results, *stop); });
+    QThread* reader = QThread::create([request, results, stop] {
+#ifdef __linux__
+        // Below the window's own thread, which must answer at once: Linux gives threads of one
+        // scheduling policy no priorities, only their nice values.
+        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+        ReadInBackground(request, results, *stop);
+    });
     reader->setObjectName("SetupReader");
     FReaders.push_back(reader);
     connect(reader, &QThread::finished, this, [this, reader] {
         FReaders.erase(std::remove(FReaders.begin(), FReaders.end(), reader), FReaders.end());
         reader->deleteLater();
     });
-    reader->start();
+    reader->start(QThread::LowPriority);
 }
 
 void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
@@ -217,7 +231,14 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
         TPage page = BuildProgramsPage(FProgramRows, LocaleOptions());
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
-        FProgramsNode->SetStatusText("Total of programs: " + QString::number(count));
+        const auto mismatches =
+            std::count_if(FProgramRows.begin(), FProgramRows.end(),
+                          [](const TProgramRow& r) { return !r.Mismatch.empty(); });
+        FProgramsNode->SetStatusText(
+            "Total of programs: " + QString::number(count) +
+            (mismatches ? ", " + QString::number(mismatches) + " built for another CPU"
+                        : QString()));
+        FillFindings(true);
         return;
     }
     // Sources are file rows, as in the final page, so a selection survives it.

@@ -73,6 +73,8 @@ void TfrmWinCEMain::FillProperties() {
     AddSignatureRows(properties, signature);
     FillSignatureNode(signature);
     FProperties->SetRows(ListRows(properties));
+    FSignature = signature;
+    FPropertiesPage = std::move(properties);
 }
 
 bool TfrmWinCEMain::HasSetupDll() {

@@ -133,6 +133,8 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     FillShortcuts();
     FillRegistry();
     FillSetupNodes();
+    // A setup without files has no programs to wait for.
+    FillFindings(FSetup->FileCount() == 0);
     setWindowTitle("Tessary - " + QFileInfo(fileName).fileName());
     mnuCloseSetup->setEnabled(true);
     mnuEditWithVLM->setEnabled(true);
@@ -166,6 +168,9 @@ void TfrmWinCEMain::ResetToEmpty() {
     FShortcuts->Clear();
     for (TReportNode* node : FReportNodes)
         node->Clear();
+    FFindings.clear();
+    FSignature = {};
+    FPropertiesPage = {};
     setWindowTitle("Tessary");
     SetStatusText("");
     mnuCloseSetup->setEnabled(false);

@@ -3,6 +3,7 @@
 // two operations everything turns on, OpenSetup and CloseSetup.
 #include "app/ReportNode.h"
 #include "app/WindowServices.h"
+#include "audit/Audit.h"
 #include "cab/ErrorReporter.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
@@ -66,6 +67,10 @@ class TfrmWinCEMain : public QMainWindow {
     // setup only, until it closes.
     void ShowReportNode(TReportNode* node);
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
+    // The audit's findings shown on the "Findings" page, in the audit's order.
+    [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
+    // Selects the row a finding is about on its page, as a double click on it does.
+    void GoToFinding(size_t index);
     // A background reader of this or an earlier setup has not ended yet.
     [[nodiscard]] bool Reading() const { return !FReaders.empty(); }
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
@@ -121,6 +126,13 @@ class TfrmWinCEMain : public QMainWindow {
     void StopReading();
     void WaitForReaders();
     void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
+    // The "Findings" node and the Project page's findings row (FindingsNode.cpp). Until the
+    // programs are read, only the rules that need no second reading of the cabinet run;
+    // complete runs them all.
+    void CreateFindingsNode();
+    void FillFindings(bool complete);
+    // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
+    bool SelectProjectItem(int viewerPage);
     // The "Comparison" node (CompareCommand.cpp).
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
@@ -153,6 +165,10 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FComparisonNode = nullptr;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
+    TReportNode* FFindingsNode = nullptr;
+    std::vector<TFinding> FFindings;
+    TCabinetSignature FSignature;
+    TPage FPropertiesPage; // the Project page's rows before the findings row
     // The rows the Programs page's Source indexes: those read so far, then all of them.
     std::vector<TProgramRow> FProgramRows;
     // Counts the setups opened: a background result of an earlier one is dropped.

@@ -143,6 +143,7 @@ void TfrmWinCEMain::CreateControls() {
     viewLayout->addWidget(ntbView);
     setCentralWidget(pnlView);
     CreateSetupNodes();
+    CreateFindingsNode();
     CreateComparisonNode();
 
     dlgOpen = new QFileDialog(this);

@@ -1,5 +1,6 @@
 # Manual pages, package documents and the packages themselves: a .deb of everything on Linux
-# (cpack -G DEB), a zip of the inspector from the Windows cross build (cpack -G ZIP).
+# (cpack -G DEB), a zip of the window and the inspector from the Windows cross build
+# (cpack -G ZIP).
 include(GNUInstallDirs)
 
 set(TESSARY_HOMEPAGE "https://tessary.org" CACHE STRING "The project's home page")

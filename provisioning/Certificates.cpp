@@ -1,6 +1,6 @@
 // EncodedCertificate parms: base64 DER, decoded through the cryptography seam of signature/.
 #include "cab/AsciiCase.h"
-#include "provisioning/Base64.h"
+#include "cab/TextValues.h"
 #include "provisioning/Provisioning.h"
 
 #ifdef TESSARY_HAVE_CRYPTO

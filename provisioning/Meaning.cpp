@@ -2,6 +2,7 @@
 // after the platform's "Configuration Service Provider Reference for Windows Mobile Devices".
 #include "provisioning/Meaning.h"
 #include "cab/AsciiCase.h"
+#include "cab/TextValues.h"
 
 #include <array>
 #include <utility>
@@ -146,7 +147,7 @@ std::string NodeMeaning(const TProvisioningTree& tree, size_t index) {
         if (policy) return SecurityPolicyMeaning(node.Name, node.Value, true);
         if (SameTextAscii(node.Name, "EncodedCertificate")) return CertificateMeaning(tree, node);
         if (SameTextAscii(node.Name, "Role")) {
-            if (const auto mask = ParseNumber(node.Value)) return "roles " + RoleMaskText(*mask);
+            if (const auto mask = ParseDecimal32(node.Value)) return "roles " + RoleMaskText(*mask);
         }
         return {};
     case TNodeKind::ParmQuery:

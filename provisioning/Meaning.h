@@ -32,9 +32,6 @@ struct TSecurityPolicy {
 // "Manager | User Authenticated"; bits without a documented role are shown in hex.
 [[nodiscard]] std::string RoleMaskText(uint32_t mask);
 
-// A decimal number as a policy id or value: digits only, at most 32 bits.
-[[nodiscard]] std::optional<uint32_t> ParseNumber(std::string_view text);
-
 // "Unsigned Applications Policy (4102): 1 = unsigned applications are allowed to run".
 // An id without a documented policy shows its number.
 [[nodiscard]] std::string SecurityPolicyMeaning(std::string_view id, std::string_view value,

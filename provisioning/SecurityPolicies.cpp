@@ -7,6 +7,8 @@
 // One row per policy id; the value texts are ours, shortened from the table's descriptions.
 #include "provisioning/Meaning.h"
 
+#include "cab/TextValues.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -106,17 +108,6 @@ const TSecurityPolicy* FindSecurityPolicy(uint32_t id) {
     return (it != kPolicies.end() && it->Id == id) ? &*it : nullptr;
 }
 
-std::optional<uint32_t> ParseNumber(std::string_view text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t n = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (n > 0xFFFFFFFFu) return std::nullopt;
-    return static_cast<uint32_t>(n);
-}
-
 std::string RoleMaskText(uint32_t mask) {
     if (mask == 0) return "SECROLE_NONE";
     std::string text;
@@ -136,14 +127,14 @@ std::string RoleMaskText(uint32_t mask) {
 }
 
 std::string SecurityPolicyMeaning(std::string_view id, std::string_view value, bool withValue) {
-    const std::optional<uint32_t> number = ParseNumber(id);
+    const std::optional<uint32_t> number = ParseDecimal32(id);
     if (!number) return "not a policy number";
     const TSecurityPolicy* policy = FindSecurityPolicy(*number);
     if (!policy) return "policy " + std::to_string(*number) + " (not in the documented table)";
     std::string text = std::string(policy->Name) + " (" + std::to_string(policy->Id) + ")";
     if (!withValue) return text;
     text += ": ";
-    const std::optional<uint32_t> v = ParseNumber(value);
+    const std::optional<uint32_t> v = ParseDecimal32(value);
     switch (policy->Kind) {
     case TPolicyValue::Choice: {
         const std::string_view meaning = ChoiceText(policy->Values, value);

@@ -23,6 +23,9 @@ enum class TIconKind {
     ShortcutRow, // a row of the shortcuts list
     StringValue, // a string or multi-string registry value
     NumberValue, // a DWORD, binary or other registry value
+    Warning,     // an audit finding of each severity
+    Notice,
+    Info,
     Added,       // a comparison's row found only in the newer setup
     Removed,     // found only in the older one
     Changed      // found in both, different

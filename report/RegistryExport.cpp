@@ -1,5 +1,6 @@
 #include "report/RegistryExport.h"
 
+#include "cab/TextValues.h"
 #include "report/DisplayFormat.h"
 #include "report/RegistryPages.h"
 #include "setup/CESetup.h"
@@ -56,44 +57,11 @@ std::optional<TBytes> SpacedHexBytes(const std::string& text) {
     return bytes;
 }
 
-int Base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
-// The XML descriptor's form of binary data: base64, padded to whole groups of four.
+// The XML descriptor's form of binary data: base64 in whole groups of four, without spaces.
 std::optional<TBytes> Base64Bytes(const std::string& text) {
-    if (text.size() % 4 != 0) return std::nullopt;
-    TBytes bytes;
-    for (size_t i = 0; i < text.size(); i += 4) {
-        const bool last = i + 4 == text.size();
-        const size_t padding = last ? (text[i + 3] == '=') + (text[i + 2] == '=') : 0;
-        if (padding == 1 && text[i + 2] == '=') return std::nullopt;
-        uint32_t group = 0;
-        for (size_t k = 0; k < 4; ++k) {
-            const int digit = k >= 4 - padding ? 0 : Base64Digit(text[i + k]);
-            if (digit < 0) return std::nullopt;
-            group = group << 6 | static_cast<uint32_t>(digit);
-        }
-        for (size_t k = 0; k < 3 - padding; ++k)
-            bytes.push_back(static_cast<uint8_t>(group >> (16 - 8 * k)));
-    }
-    return bytes;
-}
-
-std::optional<uint32_t> Decimal32(const std::string& text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-    return static_cast<uint32_t>(value);
+    if (text.empty()) return TBytes{};
+    std::string why;
+    return DecodeBase64(text, why, false);
 }
 
 TBytes TextBytes(const std::string& text) {
@@ -111,7 +79,7 @@ std::optional<std::string> DataText(const TCEINFRegValue& value, uint8_t format)
             return "hex(1):" + HexList(TextBytes(data));
         return Quoted(data);
     case kTypeInteger:
-        if (const auto number = Decimal32(data)) {
+        if (const auto number = ParseDecimal32(data)) {
             char text[16];
             std::snprintf(text, sizeof text, "dword:%08x", *number);
             return text;

@@ -5,7 +5,7 @@
 namespace {
 
 const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-                      "       tessary-info --audit [--json | --jsonl] FILE.cab...\n"
+                      "       tessary-info --audit [--strict] [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
@@ -15,7 +15,7 @@ const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
 
 const char kHelp[] =
     "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --audit [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --audit [--strict] [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
@@ -29,7 +29,10 @@ const char kHelp[] =
     "  --jsonl            JSON Lines led by \"file\", even for a single file\n"
     "  --audit            the same plus the setup's programs: CPU, DLL or program, subsystem,\n"
     "                     .NET runtime, imports, signature, version resource, CPU mismatches\n"
-    "                     (reads every file of the setup; JSON: \"binaries\" after the rest)\n"
+    "                     (reads every file of the setup; JSON: \"binaries\" after the rest),\n"
+    "                     then the findings: what deserves a second look, as Warning, Notice\n"
+    "                     or Info (JSON: \"findings\" after \"binaries\")\n"
+    "  --strict           with --audit: exit 4 when any finding is a Warning\n"
     "  --entries          the cabinet's entries: name, size, stored date\n"
     "  --extract NAME     write one file of the setup, named as the files view names it,\n"
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
@@ -51,6 +54,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
     "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
+    "--audit --strict: 4 when a finding is a Warning.\n"
     "--diff: 0 the same, 4 different; 1 and 3 name the cabinet that failed.\n"
     "With several files, the highest of the files' statuses.\n";
 
@@ -76,6 +80,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Entries = true;
         else if (a == "--audit")
             o.Audit = true;
+        else if (a == "--strict")
+            o.Strict = true;
         else if (a == "--json")
             o.Json = true;
         else if (a == "--verify")
@@ -99,6 +105,7 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
                       (extractAll ? 1 : 0) + (o.Verify ? 1 : 0) + (o.Diff ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
+    if (o.Strict && !o.Audit) return TParseResult::Usage;
     if (o.Diff && (o.Files.size() != 2 || o.Labelled)) return TParseResult::Usage;
     // An empty folder would silently mean the working folder.
     if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;

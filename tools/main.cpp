@@ -7,6 +7,7 @@
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
+#include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
@@ -33,6 +34,8 @@ constexpr int kExitNotSigned = 4;
 // --diff: the two setups differ.
 constexpr int kExitDifferent = 4;
 constexpr int kExitSignatureBad = 5;
+// --audit --strict: a finding of severity Warning, for scripts that gate installers.
+constexpr int kExitWarnings = 4;
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -88,6 +91,10 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
+int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
+    return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
+}
+
 int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
@@ -115,16 +122,25 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
     }
     if (o.Json) {
         nlohmann::ordered_json root = SetupToJson(setup, cab);
+        if (!o.Audit) {
+            output.Json(std::move(root));
+            return 0;
+        }
         // The report's listing is the cabinet's current one; the audit reads the files after it.
-        if (o.Audit)
-            root["binaries"] = ProgramsToJson(AnalysePrograms(setup, cab, cab.CABFileContents));
+        const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+        root["binaries"] = ProgramsToJson(programs);
+        const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
+        root["findings"] = FindingsToJson(findings);
         output.Json(std::move(root));
-        return 0;
+        return AuditExit(o, findings);
     }
     WriteTextReport(output.Text(), setup, cab);
-    if (o.Audit)
-        WriteProgramsReport(output.Text(), AnalysePrograms(setup, cab, cab.CABFileContents));
-    return 0;
+    if (!o.Audit) return 0;
+    const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+    WriteProgramsReport(output.Text(), programs);
+    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
+    WriteFindingsReport(output.Text(), findings);
+    return AuditExit(o, findings);
 }
 
 int Run(const Options& o, const std::string& file, TFileOutput& output) {

@@ -1,6 +1,7 @@
 // The "Provisioning", "Signature" and "Programs" nodes on real cabinets: when they are there,
 // that they show the report layer's rows as the command-line tool prints them, their details,
 // and the background reading of the programs, also when a second setup opens meanwhile.
+#include "app/BackgroundReading.h"
 #include "app/ListModel.h"
 #include "app/ReportNode.h"
 #include "cab/cabfiles.h"
@@ -100,7 +101,7 @@ class SetupNodesTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(path));
         QCOMPARE(f.ProjectNodes(), QStringList({"Files", "Shortcuts", "Registry Entries",
-                                                "Provisioning", "Signature"}));
+                                                "Provisioning", "Signature", "Findings"}));
         auto* note = f.Window->findChild<QLabel*>("lblProjectNote");
         QVERIFY(note->isVisibleTo(f.Window.get()));
         QCOMPARE(note->text(),
@@ -164,6 +165,7 @@ class SetupNodesTest : public QObject {
         const TToolRows tool = ToolRows(second);
         TWindowFixture f;
         f.Window->OpenSetup(Q(RealCabinet("Basic.WM.CAB")));
+        QTest::qWait(250); // past the pause before the first one reads
         f.Window->OpenSetup(Q(second));
         TReportNode* programs = Node(f, "Programs");
         QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
@@ -176,6 +178,34 @@ class SetupNodesTest : public QObject {
         QTest::qWait(100);
         QCOMPARE(f.View("lvPrograms")->model()->rowCount(), 0);
         QCOMPARE(programs->StatusText(), QString());
+    }
+
+    // A reading stopped when its first rows arrive hands over nothing more, and never its end;
+    // one not stopped hands over every row in its batches.
+    void ReadingStopsBetweenTwoFiles() {
+        TBackgroundRequest request;
+        request.Path = RealCabinet("Basic.WM.CAB");
+        request.Settle = std::chrono::milliseconds(0);
+        request.BatchInterval = std::chrono::milliseconds(0);
+        std::atomic<bool> stop{false};
+        size_t rows = 0;
+        bool done = false;
+        TBackgroundResults results;
+        results.ProgramRows = [&](std::vector<TProgramRow> batch) {
+            rows += batch.size();
+            stop = true;
+        };
+        results.ProgramsDone = [&](std::vector<TProgramRow>) { done = true; };
+        ReadInBackground(request, results, stop);
+        QCOMPARE(rows, size_t{1});
+        QVERIFY(!done);
+        // Not stopped, every row the Programs page lists arrives in the batches.
+        rows = 0;
+        results.ProgramRows = [&](std::vector<TProgramRow> batch) { rows += batch.size(); };
+        stop = false;
+        ReadInBackground(request, results, stop);
+        QVERIFY(done);
+        QCOMPARE(static_cast<qsizetype>(rows), ToolRows(request.Path).Programs.size());
     }
 };
 

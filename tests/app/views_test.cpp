@@ -49,12 +49,12 @@ class ViewsTest : public QObject {
         contents.SetupDll = Bytes("dll");
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan(), contents)));
-        QCOMPARE(Properties(f),
-                 QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
-                              "Install Directory=%ProgramFilesDir%\\Tide Tables",
-                              "Platform Name=PocketPC", "Platform Min Version=4.0",
-                              "Platform Max Version=5.0", "Processor=Hitachi SH3",
-                              "Use Setup DLL=Yes", "Signature=Not signed", "Signed By="}));
+        QCOMPARE(Properties(f), QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
+                                             "Install Directory=%ProgramFilesDir%\\Tide Tables",
+                                             "Platform Name=PocketPC", "Platform Min Version=4.0",
+                                             "Platform Max Version=5.0", "Processor=Hitachi SH3",
+                                             "Use Setup DLL=Yes", "Signature=Not signed",
+                                             "Signed By=", "Findings=1 warning, 1 notice"}));
         QVERIFY(f.Window->HasSetupDll());
     }
 
@@ -67,7 +67,7 @@ class ViewsTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan())));
         const QStringList rows = Properties(f);
-        QCOMPARE(rows.size(), 10);
+        QCOMPARE(rows.size(), 11);
         QVERIFY2(rows[3].startsWith("Unsupported Devices="), qPrintable(rows[3]));
         QVERIFY2(rows[4].startsWith("Min Version="), qPrintable(rows[4]));
         QVERIFY2(rows[5].startsWith("Max Version="), qPrintable(rows[5]));
@@ -84,7 +84,7 @@ class ViewsTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(RealCabinet("Ushahidi.CAB")));
         const QStringList rows = Properties(f);
-        QCOMPARE(rows.size(), 10);
+        QCOMPARE(rows.size(), 11);
         QCOMPARE(rows[8], QString("Signature=Intact"));
         QCOMPARE(rows[9], QString("Signed By=Ushahidi"));
     }
@@ -162,7 +162,7 @@ class ViewsTest : public QObject {
         QCOMPARE(tree->rowCount(), 1);
         QCOMPARE(root.data().toString(), QString("Tide Tables"));
         QCOMPARE(f.ProjectNodes(),
-                 QStringList({"Files", "Shortcuts", "Registry Entries", "Programs"}));
+                 QStringList({"Files", "Shortcuts", "Registry Entries", "Programs", "Findings"}));
         const QStringList status = {" Tide Tables Windows CE Setup", "Total of files: 3",
                                     "Total of shortcuts: 1", "Total of registry entries: 1"};
         auto* pages = f.Window->findChild<QStackedWidget*>("ntbViewers");

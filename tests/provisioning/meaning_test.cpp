@@ -1,6 +1,6 @@
 #include "tests/provisioning/ProvisioningSupport.h"
 
-#include "provisioning/Base64.h"
+#include "cab/TextValues.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
 
@@ -97,6 +97,9 @@ TEST(Base64, DecodesWithLineBreaksAndRejectsDamage) {
     EXPECT_EQ(DecodeBase64("T===", why), std::nullopt);
     EXPECT_EQ(DecodeBase64("  ", why), std::nullopt);
     EXPECT_EQ(why, "the value is empty");
+    // The descriptor's registry data has no spaces: there one makes the text not base64.
+    EXPECT_EQ(DecodeBase64("TWFu TWE=", why, false), std::nullopt);
+    EXPECT_EQ(why, "byte 0x20 at offset 4 is not base64");
 }
 
 // The report pages: a tree node per row under its parent's node, the row's record for JSON,

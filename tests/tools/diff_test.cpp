@@ -48,7 +48,9 @@ TEST(ToolDiff, ExitStatusSaysSameDifferentOrWhichCabinetFailed) {
         EXPECT_EQ(run.Exit, c.Exit) << run.Err;
         EXPECT_THAT(run.Out, HasSubstr(c.Out));
         EXPECT_THAT(run.Err, HasSubstr(c.Err));
-        if (c.Exit != 0 && c.Exit != 4) EXPECT_EQ(run.Out, "");
+        if (c.Exit != 0 && c.Exit != 4) {
+            EXPECT_EQ(run.Out, "");
+        }
     }
 }
 

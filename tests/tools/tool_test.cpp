@@ -306,16 +306,26 @@ TEST(TessaryInfoAudit, TextIsThePlainReportFollowedByThePrograms) {
     EXPECT_EQ(RunTool({"--audit", "--entries", cab}).Exit, 2);
 }
 
-TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesLast) {
+TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesThenFindingsLast) {
     TempDir dir;
     const std::string cab = ProgramsCabinet(dir);
     const ToolRun plain = RunTool({"--json", cab});
     const ToolRun audit = RunTool({"--audit", "--json", cab});
     ASSERT_EQ(audit.Exit, 0) << audit.Err;
     auto doc = nlohmann::ordered_json::parse(audit.Out);
+    ASSERT_EQ(doc.back(), doc["findings"]);
+    const auto findings = doc["findings"];
+    doc.erase("findings");
     ASSERT_EQ(doc.back(), doc["binaries"]);
     const auto binaries = doc["binaries"];
     doc.erase("binaries");
+    ASSERT_FALSE(findings.empty());
+    const auto& mismatch = findings[findings.size() - 1];
+    EXPECT_EQ(mismatch["severity"], "Warning");
+    EXPECT_EQ(mismatch["rule"], "cpu-mismatch");
+    EXPECT_EQ(mismatch["where"], "%InstallDir%\\mips.dll");
+    EXPECT_EQ(mismatch["page"], "Programs");
+    EXPECT_EQ(mismatch["row"], 1);
     EXPECT_EQ(doc.dump() + "\n", plain.Out);
     ASSERT_EQ(binaries.size(), 2u);
     const auto& app = binaries[0];
@@ -339,4 +349,26 @@ TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesLast) {
     EXPECT_EQ(binaries[1]["CPU"], "MIPS R4000");
     EXPECT_EQ(binaries[1]["FileVersion"], nullptr) << "no version resource";
     EXPECT_EQ(binaries[1]["Mismatch"], "The setup's processor is ARM");
+}
+
+TEST(TessaryInfoAudit, FindingsFollowTheProgramsAndStrictExitsFourOnAWarning) {
+    TempDir dir;
+    const std::string mixed = ProgramsCabinet(dir);
+    const ToolRun audit = RunTool({"--audit", mixed});
+    ASSERT_EQ(audit.Exit, 0) << audit.Err;
+    const size_t at = audit.Out.find("\nFindings (2)\n  Findings: 1 warning, 1 notice\n");
+    ASSERT_NE(at, std::string::npos) << audit.Out;
+    EXPECT_GT(at, audit.Out.find("\nPrograms (2)\n"));
+    EXPECT_NE(audit.Out.find("Warning   Program built for another CPU  %InstallDir%\\mips.dll"),
+              std::string::npos)
+        << audit.Out;
+    EXPECT_EQ(RunTool({"--audit", "--strict", mixed}).Exit, 4);
+    EXPECT_EQ(RunTool({"--audit", "--strict", "--json", mixed}).Exit, 4);
+
+    DescriptorBuilder b("Plain", "Acme", "%CE1%\\Plain", false);
+    b.File(1, "readme.txt");
+    const std::string plain = dir.File("plain.cab");
+    WriteSetupCabinet(plain, b.Plan());
+    EXPECT_EQ(RunTool({"--audit", "--strict", plain}).Exit, 0) << "notices only";
+    EXPECT_EQ(RunTool({"--strict", plain}).Exit, 2) << "--strict belongs to --audit";
 }

@@ -22,7 +22,7 @@ set(TESSARY_FIXTURE_DIR "${CMAKE_BINARY_DIR}/fixtures" CACHE PATH
 # tests/windows/compare-with-wine.sh instead.
 set(TESSARY_SKIP_AREAS tools)
 # What only Windows has: its paths, calls and the system library's ways.
-set(TESSARY_EXTRA_AREAS win32)
+set(TESSARY_EXTRA_AREAS win32 window)
 
 # The tests read file times back with localtime_r, which mingw offers on request.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)

@@ -1,8 +1,6 @@
-#include "provisioning/Base64.h"
+#include "cab/TextValues.h"
 
 #include <cstdio>
-
-namespace provisioning {
 
 namespace {
 
@@ -28,7 +26,8 @@ std::string ByteAt(char c, size_t offset) {
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text, std::string& why) {
+std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text, std::string& why,
+                                                 bool allowWhitespace) {
     std::vector<uint8_t> out;
     out.reserve(text.size() / 4 * 3);
     uint32_t group = 0;
@@ -36,7 +35,7 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text, std::str
     int padding = 0; // "=" seen; nothing but whitespace and "=" may follow
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (IsSpace(c)) continue;
+        if (allowWhitespace && IsSpace(c)) continue;
         if (c == '=') {
             if (filled + padding < 2) {
                 why = "\"=\" at offset " + std::to_string(i) + " comes too early";
@@ -80,4 +79,13 @@ std::optional<std::vector<uint8_t>> DecodeBase64(std::string_view text, std::str
     return out;
 }
 
-} // namespace provisioning
+std::optional<uint32_t> ParseDecimal32(std::string_view text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    uint64_t n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (n > 0xFFFFFFFFu) return std::nullopt;
+    return static_cast<uint32_t>(n);
+}

@@ -1,0 +1,168 @@
+// The "Findings" node: what the audit finds in the open setup, a row on the Project page that
+// counts it, and a double click that shows the row a finding is about.
+#include "app/Images.h"
+#include "app/ListModel.h"
+#include "app/RegistryTree.h"
+#include "app/TextConv.h"
+#include "app/WinCEMain.h"
+#include "audit/FindingsPage.h"
+#include "cab/AsciiCase.h"
+#include "cab/cabfiles.h"
+#include "provisioning/Rows.h"
+#include "report/DisplayFormat.h"
+#include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <algorithm>
+
+namespace {
+
+// The listing holds a provisioning document, wherever the cabinet files it.
+bool HasSetupXml(const TCABFileContents& listing) {
+    for (const TCABFileEntry& entry : listing.Items())
+        if (SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml")) return true;
+    return false;
+}
+
+// Makes the row of the list whose record is source current; false when no row shows it.
+bool SelectListSource(QTreeView* view, const TListModel* model, const TListFilter* filter,
+                      size_t source) {
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->Row(row).Source != static_cast<int>(source)) continue;
+        const QModelIndex index = filter->mapFromSource(model->index(row, 0));
+        if (!index.isValid()) return false;
+        view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+        view->scrollTo(index);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TfrmWinCEMain::CreateFindingsNode() {
+    FFindingsNode = AddReportNode("Findings", "lvFindings", BuildFindingsPage({}),
+                                  TReportNode::TView::List, imgWarning);
+    // Sorted by a click on a column header; until then in the audit's order.
+    QTreeView* view = FFindingsNode->View();
+    view->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    view->setSortingEnabled(true);
+    connect(view, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        const QVariant source = index.data(TListModel::kSourceRole);
+        Guarded([&] {
+            if (source.isValid() && source.toInt() >= 0) GoToFinding(source.toUInt());
+        });
+    });
+}
+
+void TfrmWinCEMain::FillFindings(bool complete) {
+    TAuditInput input;
+    input.Setup = FSetup.get();
+    input.Listing = &FCabFile->CABFileContents;
+    input.Signature = &FSignature;
+    provisioning::TProvisioningTree tree;
+    TDescriptorFacts facts;
+    QString pending = " (reading the programs...)";
+    if (complete) {
+        pending.clear();
+        // The document and the descriptors are read again here, once, after the setup shows.
+        try {
+            const bool haveTree = HasSetupXml(FCabFile->CABFileContents) &&
+                                  provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+            if (haveTree) input.Provisioning = &tree;
+            facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);
+            input.Descriptors = &facts;
+            input.Listing = &FCabFile->CABFileContents;
+        } catch (const std::exception& e) {
+            pending = " (the cabinet could not be read again: " + ToDisplay(e.what()) + ")";
+        }
+        if (FSetup->FileCount() > 0) input.Programs = &FProgramRows;
+    }
+    FFindings = RunAudit(input);
+    const TFindingCounts counts = CountFindings(FFindings);
+    const std::string headline = FindingsHeadline(counts);
+    FFindingsNode->SetPage(BuildFindingsPage(FFindings));
+    FFindingsNode->SetStatusText(QString::fromStdString(headline) + pending);
+    ShowReportNode(FFindingsNode);
+    // Beyond the design's rows: "Findings" and its counts, last.
+    TPage properties = FPropertiesPage;
+    TRow& row = properties.Rows.emplace_back();
+    row.Source = properties.Rows.size() - 1;
+    row.Cells = {TextCell("Findings"), TextCell(headline.substr(headline.find(": ") + 2))};
+    FProperties->SetRows(ListRows(properties));
+}
+
+bool TfrmWinCEMain::SelectProjectItem(int viewerPage) {
+    QStandardItem* root = FProjectNodes->item(0);
+    if (!root) return false;
+    if (viewerPage == 0) {
+        tvProject->setCurrentIndex(root->index());
+        return true;
+    }
+    for (int row = 0; row < root->rowCount(); ++row) {
+        QStandardItem* item = root->child(row);
+        const QVariant page = item->data(kViewerPageRole);
+        if ((page.isValid() ? page.toInt() : row + 1) != viewerPage) continue;
+        tvProject->setCurrentIndex(item->index());
+        return true;
+    }
+    return false;
+}
+
+void TfrmWinCEMain::GoToFinding(size_t index) {
+    if (!FSetupOpen || index >= FFindings.size()) return;
+    const TFinding& finding = FFindings[index];
+    // A filter that hides the row would hide what the user asked to see.
+    if (!edtFilter->text().isEmpty()) edtFilter->clear();
+    // A node the setup does not list (an unsigned cabinet's Signature) leaves the Project page,
+    // whose rows say it.
+    const auto showNode = [this](TReportNode* node) {
+        const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), node);
+        if (found == FReportNodes.end() ||
+            !SelectProjectItem(kFirstReportPage + static_cast<int>(found - FReportNodes.begin())))
+            SelectProjectItem(0);
+    };
+    switch (finding.Page) {
+    case TFindingPage::None:
+        SelectProjectItem(0);
+        break;
+    case TFindingPage::Files:
+        SelectProjectItem(1);
+        SelectListSource(lvFiles, FFiles, FFilesFilter, finding.Row);
+        break;
+    case TFindingPage::Shortcuts:
+        SelectProjectItem(2);
+        SelectListSource(lvShortcuts, FShortcuts, FShortcutsFilter, finding.Row);
+        break;
+    case TFindingPage::Registry: {
+        if (finding.Row >= FSetup->RegValues.size()) break;
+        SelectProjectItem(3);
+        const TCEINFRegValue& value = FSetup->RegValues[finding.Row];
+        const std::string path = RegistryRootName(value.Root) + "\\" +
+                                 (value.KeyPath.empty() ? "" : value.KeyPath + "\\");
+        const QModelIndex key = FRegistryTree->FindRegistryNode(path);
+        if (!key.isValid()) break;
+        tvRegistry->setCurrentIndex(key);
+        tvRegistry->scrollTo(key);
+        SelectListSource(lvRegistry, FRegistryTree->ValueModel(), FRegistryTree->ValueFilter(),
+                         finding.Row);
+        break;
+    }
+    case TFindingPage::Provisioning:
+        showNode(FProvisioningNode);
+        FProvisioningNode->SelectSource(finding.Row);
+        break;
+    case TFindingPage::Programs:
+        showNode(FProgramsNode);
+        FProgramsNode->SelectSource(finding.Row);
+        break;
+    case TFindingPage::Signature:
+        showNode(FSignatureNode);
+        break;
+    }
+}

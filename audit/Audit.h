@@ -1,0 +1,121 @@
+#pragma once
+// What a setup will do to a device that deserves a second look: findings gathered from the
+// loaded setup, its cabinet listing, the provisioning document, the signature and the program
+// analysis, by the rules of Rules.cpp.
+#include "programs/Programs.h"
+#include "provisioning/Provisioning.h"
+#include "setup/CABData.h"
+#include "signature/Signature.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+class TCESetup;
+class TCABFile;
+class TCABFileContents;
+
+enum class TSeverity { Warning, Notice, Info };
+
+// "Warning", "Notice", "Info".
+[[nodiscard]] const char* SeverityText(TSeverity severity);
+
+// The page a finding's row lies on, so that a front end can select it.
+enum class TFindingPage {
+    None,         // the setup or the cabinet as a whole
+    Files,        // Row: index in the setup's Files
+    Shortcuts,    // Row: index in the setup's Shortcuts
+    Registry,     // Row: index in the setup's RegValues
+    Provisioning, // Row: node of the provisioning tree
+    Programs,     // Row: the program's file row (index in Files)
+    Signature,    // the signature's page
+};
+
+[[nodiscard]] const char* FindingPageName(TFindingPage page);
+
+struct TFinding {
+    TSeverity Severity = TSeverity::Info;
+    const char* Rule = ""; // the rule's id in the table
+    std::string Title;
+    std::string Where; // file row, registry key and value, provisioning path, cabinet entry
+    std::string Why;   // one sentence
+    TFindingPage Page = TFindingPage::None;
+    size_t Row = 0;
+};
+
+// Counts a descriptor states for its own tables.
+struct TTableCounts {
+    int64_t Files = 0;
+    int64_t RegKeys = 0;
+    int64_t RegValues = 0;
+    int64_t Shortcuts = 0;
+};
+
+// The tables a descriptor gave.
+struct TDescriptorTables {
+    std::vector<TCEINFFile> Files;
+    std::vector<TCEINFRegPath> RegPaths;
+    std::vector<TCEINFRegValue> RegValues;
+    std::vector<TCEINFShortcut> Shortcuts;
+};
+
+// What the descriptors say beside the loaded model: the counts they state and, when a cabinet
+// carries both, the tables of each.
+struct TDescriptorFacts {
+    std::optional<TTableCounts> BinaryCounts; // the ".000" header's
+    std::optional<TTableCounts> XmlCounts;    // the Install characteristic's Num* parms
+    std::optional<TDescriptorTables> Binary;  // only when the cabinet holds both descriptors
+    std::optional<TDescriptorTables> Xml;     // the "_setup.xml" tables, read when it is there
+};
+
+// Reads both descriptors of the cabinet again, beside the loaded model. Never throws; what
+// cannot be read stays empty.
+[[nodiscard]] TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
+                                                   const provisioning::TProvisioningTree* tree);
+
+struct TAuditInput {
+    TCESetup* Setup = nullptr;                    // required
+    const TCABFileContents* Listing = nullptr;    // required: the cabinet's current listing
+    const TCabinetSignature* Signature = nullptr; // null: not checked, its rules are silent
+    const provisioning::TProvisioningTree* Provisioning = nullptr; // null: no "_setup.xml"
+    const std::vector<TProgramRow>* Programs = nullptr;            // null: not analysed (yet)
+    const TDescriptorFacts* Descriptors = nullptr;                 // null: not read
+    // "YYYY-MM-DD HH:MM:SS" UTC; certificates are judged at the signing time when the signature
+    // names one, else at this time (empty: now).
+    std::string Now;
+};
+
+using TFindingList = std::vector<TFinding>;
+
+struct TAuditRule {
+    const char* Id;
+    TSeverity Severity;
+    const char* Group; // "Signature", "Code that runs by itself", "Trust and policy", ...
+    const char* Title;
+    // Appends findings; the caller stamps the rule's id and severity on each.
+    void (*Check)(const TAuditInput& input, TFindingList& out);
+};
+
+// The rules in the order their findings are listed.
+[[nodiscard]] std::span<const TAuditRule> AuditRules();
+
+// Every rule over the input; findings by rule, then in model order. Never throws on content.
+[[nodiscard]] std::vector<TFinding> RunAudit(const TAuditInput& input);
+
+// Every rule over a loaded setup and its cabinet: reads the signature, "_setup.xml" and both
+// descriptors itself; programs may be null when they are not analysed. Lists the cabinet again;
+// a listing that fails passes on its exception.
+[[nodiscard]] std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                                 const std::vector<TProgramRow>* programs);
+
+struct TFindingCounts {
+    size_t Warnings = 0;
+    size_t Notices = 0;
+    size_t Infos = 0;
+};
+[[nodiscard]] TFindingCounts CountFindings(const std::vector<TFinding>& findings);
+
+// "Findings: 2 warnings, 1 notice".
+[[nodiscard]] std::string FindingsHeadline(const TFindingCounts& counts);

@@ -1,0 +1,117 @@
+#include "audit/Audit.h"
+
+#include "cab/AsciiCase.h"
+#include "cab/TextValues.h"
+#include "cab/Streams.h"
+#include "cab/cabfiles.h"
+#include "provisioning/Meaning.h"
+#include "provisioning/Rows.h"
+#include "setup/CESetup.h"
+#include "setup/SetupFuncs.h"
+#include "setup/SetupINF.h"
+#include "setup/SetupXML.h"
+
+namespace {
+
+// The six u16 table counts of a binary descriptor's header begin here: strings, folders,
+// files, registry keys, registry values, shortcuts.
+constexpr size_t kCountsAt = 48;
+
+uint16_t U16(const std::vector<uint8_t>& bytes, size_t at) {
+    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
+std::optional<TTableCounts> BinaryCounts(TCABFile& cabinet) {
+    TSetupINF handler;
+    TMemoryStream stream;
+    if (!handler.FindDescriptor(cabinet, stream)) return std::nullopt;
+    const std::vector<uint8_t>& bytes = stream.Data();
+    if (bytes.size() < kCountsAt + 12) return std::nullopt;
+    TTableCounts counts;
+    counts.Files = U16(bytes, kCountsAt + 4);
+    counts.RegKeys = U16(bytes, kCountsAt + 6);
+    counts.RegValues = U16(bytes, kCountsAt + 8);
+    counts.Shortcuts = U16(bytes, kCountsAt + 10);
+    return counts;
+}
+
+// The Num* parms of the document's Install characteristic; -1 for one it does not state. Its
+// registry keys are not compared: the markup reader keeps no table of keys.
+std::optional<TTableCounts> XmlCounts(const provisioning::TProvisioningTree& tree) {
+    using provisioning::TNodeKind;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        const provisioning::TNode& install = tree.Nodes[i];
+        if (install.Kind != TNodeKind::Characteristic || !SameTextAscii(install.Name, "Install"))
+            continue;
+        TTableCounts counts{-1, -1, -1, -1};
+        bool any = false;
+        for (size_t k = i + 1; k < install.End && k < tree.Nodes.size(); ++k) {
+            const provisioning::TNode& parm = tree.Nodes[k];
+            if (parm.Kind != TNodeKind::Parm || parm.Parent != static_cast<int32_t>(i)) continue;
+            const auto value = ParseDecimal32(parm.Value);
+            if (!value) continue;
+            int64_t* field = SameTextAscii(parm.Name, "NumFiles")       ? &counts.Files
+                             : SameTextAscii(parm.Name, "NumRegVals")   ? &counts.RegValues
+                             : SameTextAscii(parm.Name, "NumShortcuts") ? &counts.Shortcuts
+                                                                        : nullptr;
+            if (!field) continue;
+            *field = *value;
+            any = true;
+        }
+        return any ? std::optional<TTableCounts>(counts) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+TDescriptorTables Tables(const TCESetupBase& setup) {
+    return {setup.Files, setup.RegPaths, setup.RegValues, setup.Shortcuts};
+}
+
+} // namespace
+
+TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
+                                     const provisioning::TProvisioningTree* tree) {
+    TDescriptorFacts facts;
+    try {
+        if (tree) facts.XmlCounts = XmlCounts(*tree);
+        if (setup.Format != kFormatBinary) return facts;
+        // Looked up in the listing at hand first: the reads below list the cabinet again.
+        bool haveXml = false;
+        for (const TCABFileEntry& entry : cabinet.CABFileContents.Items())
+            haveXml = haveXml || SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml");
+        facts.BinaryCounts = BinaryCounts(cabinet);
+        if (!haveXml) return facts;
+        // A cabinet with both descriptors: the facade read the binary one; read the other.
+        auto xml = std::make_unique<TSetupXML>();
+        xml->Cabinet = &cabinet;
+        bool loaded = false;
+        try {
+            loaded = xml->LoadDescriptor();
+        } catch (...) {
+            loaded = false;
+        }
+        if (!loaded) return facts;
+        facts.Binary = Tables(setup);
+        facts.Xml = Tables(*xml);
+    } catch (...) {
+        // A cabinet that cannot be read again gives what was gathered so far.
+    }
+    return facts;
+}
+
+std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                   const std::vector<TProgramRow>* programs) {
+    const TCabinetSignature signature = VerifyCabinetSignature(cabinet.CABFile);
+    provisioning::TProvisioningTree tree;
+    const bool haveTree = provisioning::ReadCabinetProvisioning(cabinet, tree);
+    const TDescriptorFacts facts = ReadDescriptorFacts(setup, cabinet, haveTree ? &tree : nullptr);
+    // The reads above list the cabinet again; the listing they leave is the current one.
+    TAuditInput input;
+    input.Setup = &setup;
+    input.Listing = &cabinet.CABFileContents;
+    input.Signature = &signature;
+    input.Provisioning = haveTree ? &tree : nullptr;
+    input.Programs = programs;
+    input.Descriptors = &facts;
+    return RunAudit(input);
+}

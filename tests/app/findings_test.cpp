@@ -1,0 +1,109 @@
+// The "Findings" node: the audit's findings listed and counted on the Project page, completed
+// when the programs are read, sortable, and a double click that shows the row a finding is
+// about.
+#include "app/ListModel.h"
+#include "app/ReportNode.h"
+#include "tests/app/AppFixtures.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/PEBuilder.h"
+
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+constexpr int kWait = 60000;
+
+TReportNode* FindingsNode(const TWindowFixture& f) {
+    return dynamic_cast<TReportNode*>(f.Window->findChild<QWidget*>("Findings"));
+}
+
+// The index of the first finding of a rule.
+size_t FindingOf(const TWindowFixture& f, const char* rule) {
+    const auto& findings = f.Window->Findings();
+    for (size_t i = 0; i < findings.size(); ++i)
+        if (std::string(findings[i].Rule) == rule) return i;
+    return findings.size();
+}
+
+QString Current(const TWindowFixture& f, const char* list, int column = 0) {
+    return f.View(list)->currentIndex().siblingAtColumn(column).data().toString();
+}
+} // namespace
+
+class FindingsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // A setup writing into the Windows folder, starting a program at boot and carrying a MIPS
+    // DLL for an ARM device: the last is found once the programs are read.
+    void FindingsAreListedCountedAndLeadToTheirRows() {
+        TempDir dir;
+        DescriptorBuilder b = SmallSetup();
+        b.Plan().Processor = 2577;
+        SetupCabinetContents contents;
+        PEPlan mips;
+        mips.Machine = 0x0166;
+        contents.FileData[b.File(b.Dir("%CE2%"), "hook.dll")] = BuildPEImage(mips);
+        b.RegString(b.RegKey(3, "Init"), "Launch90", "hook.exe");
+        const std::string path = WriteSetup(dir.File("audit.cab"), b.Plan(), contents);
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(path));
+        QVERIFY(f.ProjectNodes().contains("Findings"));
+        TReportNode* node = FindingsNode(f);
+        QTRY_VERIFY_WITH_TIMEOUT(!node->StatusText().contains("reading"), kWait);
+        const auto& findings = f.Window->Findings();
+        QVERIFY(FindingOf(f, "cpu-mismatch") < findings.size());
+        QCOMPARE(f.View("lvFindings")->model()->rowCount(), static_cast<int>(findings.size()));
+        const TFindingCounts counts = CountFindings(findings);
+        QCOMPARE(node->StatusText(), QString::fromStdString(FindingsHeadline(counts)));
+        const QStringList properties = f.Column("lvProject", 0);
+        QCOMPARE(properties.last(), QString("Findings"));
+        QCOMPARE(f.Column("lvProject", 1).last(),
+                 QString::fromStdString(FindingsHeadline(counts)).mid(10));
+        // After the signature's two rows.
+        QCOMPARE(properties.at(properties.size() - 3), QString("Signature"));
+
+        f.Window->GoToFinding(FindingOf(f, "windows-folder"));
+        QCOMPARE(Current(f, "lvFiles"), QString("hook.dll"));
+        f.Window->GoToFinding(FindingOf(f, "boot-registry"));
+        QCOMPARE(Current(f, "lvRegistry"), QString("Launch90"));
+        QCOMPARE(Current(f, "tvRegistry"), QString("Init"));
+        // A double click on the list does the same.
+        f.SelectProjectNode("Findings");
+        QTreeView* list = f.View("lvFindings");
+        const QModelIndexList mismatch =
+            list->model()->match(list->model()->index(0, 1), Qt::DisplayRole,
+                                 "Program built for another CPU", 1, Qt::MatchExactly);
+        QCOMPARE(mismatch.size(), 1);
+        emit list->doubleClicked(mismatch.front());
+        QCOMPARE(Current(f, "lvPrograms"), QString("hook.dll"));
+        QCOMPARE(f.Status(), QString("Total of programs: 1, 1 built for another CPU"));
+
+        // Warnings, notices and infos apart by a click on the Severity header.
+        list->header()->setSortIndicator(0, Qt::DescendingOrder);
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Warning"));
+        list->header()->setSortIndicator(0, Qt::AscendingOrder);
+        QCOMPARE(list->model()->index(list->model()->rowCount() - 1, 0).data().toString(),
+                 QString("Warning"));
+    }
+
+    // A provisioning document has no programs: its findings are whole at once, and one leads to
+    // its row of the provisioning tree.
+    void SecurityOffPoliciesLeadToTheProvisioningTree() {
+        if (!HaveCorpus()) QSKIP("no shared corpus");
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(RealCabinet("SecurityOff.cpf")));
+        const size_t policy = FindingOf(f, "security-policy");
+        QVERIFY(policy < f.Window->Findings().size());
+        QVERIFY(!FindingsNode(f)->StatusText().contains("reading"));
+        f.Window->GoToFinding(policy);
+        QCOMPARE(Current(f, "tvProvisioning", 1), QString("4123"));
+        f.Window->CloseSetup();
+        QVERIFY(f.Window->Findings().empty());
+        QVERIFY(!f.ProjectNodes().contains("Findings"));
+    }
+};
+
+QTEST_MAIN(FindingsTest)
+#include "findings_test.moc"

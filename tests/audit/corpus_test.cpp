@@ -1,0 +1,71 @@
+// The audit of the real setups: what each must name.
+#include "audit/Audit.h"
+#include "cab/cabfiles.h"
+#include "setup/CESetup.h"
+#include "tests/support/Corpus.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+std::vector<TFinding> AuditReal(const std::string& name) {
+    TCABFile cabinet;
+    TCESetup setup;
+    setup.Cabinet = &cabinet;
+    EXPECT_TRUE(setup.LoadSetup(RealCabinet(name), "", false));
+    cabinet.ListContents();
+    const auto programs = AnalysePrograms(setup, cabinet, cabinet.CABFileContents);
+    return AuditCabinet(setup, cabinet, &programs);
+}
+
+std::set<std::string> Wheres(const std::vector<TFinding>& findings, const std::string& rule) {
+    std::set<std::string> wheres;
+    for (const TFinding& f : findings)
+        if (rule == f.Rule) wheres.insert(f.Where);
+    return wheres;
+}
+
+} // namespace
+
+TEST(AuditCorpus, SecurityOffNamesEveryPolicyItLowers) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const auto findings = AuditReal("SecurityOff.cpf");
+    std::set<std::string> titles;
+    for (const TFinding& f : findings)
+        if (std::string(f.Rule) == "security-policy") titles.insert(f.Title);
+    const std::set<std::string> expected = {
+        "Security policy lowered: PrivilegedApps Policy",
+        "Security policy lowered: Grant Manager Policy",
+        "Security policy lowered: Unsigned CABS Policy",
+        "Security policy lowered: Unsigned Applications Policy",
+        "Security policy lowered: Unsigned Prompt Policy",
+        "Security policy lowered: Auto Run Policy",
+        "Security policy lowered: Grant User Authenticated Policy",
+        "Security policy lowered: RAPI Policy"};
+    EXPECT_EQ(titles, expected) << "4103 gives unsigned themes only the unauthenticated role";
+    EXPECT_EQ(Wheres(findings, "test-certificate").size(), 1u);
+}
+
+TEST(AuditCorpus, WindowsFolderFilesAndComponentRegistrationsAreListed) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const auto app = AuditReal("App.WM.CAB");
+    EXPECT_EQ(Wheres(app, "windows-folder"),
+              (std::set<std::string>{"%WinDir%\\nscepicturebox.ocx", "%WinDir%\\vbscript.dll"}));
+    const auto appComponents = Wheres(app, "component-registry");
+    EXPECT_EQ(appComponents.size(), 5u);
+    EXPECT_TRUE(
+        appComponents.count("HKEY_CLASSES_ROOT\\CLSID\\{B54F3741-5B07-11CF-A4B0-"
+                            "00AA004A55E8}\\InprocServer32: Default = \\Windows\\vbscript.dll"));
+    EXPECT_TRUE(Wheres(app, "descriptors-differ").empty()) << "both descriptors agree";
+    EXPECT_TRUE(Wheres(app, "unused-entry").empty());
+
+    const auto basic = AuditReal("Basic.WM.CAB");
+    EXPECT_EQ(Wheres(basic, "windows-folder").size(), 19u);
+    EXPECT_TRUE(Wheres(basic, "windows-folder").count("%WinDir%\\Vbscript.dll"));
+    EXPECT_TRUE(Wheres(basic, "component-registry")
+                    .count("HKEY_CLASSES_ROOT\\CLSID\\{3F4DACA4-160D-11D2-A8E9-00104B365C9F}"
+                           "\\InprocServer32: Default = vbscript.dll"));
+    EXPECT_TRUE(Wheres(basic, "missing-entry").empty());
+}

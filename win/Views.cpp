@@ -1,0 +1,383 @@
+// Filling the project tree, the lists and the registry page from the report, and what selecting
+// in them does.
+#include "cab/cabfiles.h"
+#include "report/SetupPages.h"
+#include "report/SignaturePage.h"
+#include "setup/CESetup.h"
+#include "signature/Signature.h"
+#include "win/TextWin.h"
+#include "win/WinCEMain.h"
+#include "win/resource.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <numeric>
+
+namespace {
+int ImageOf(TIconKind icon) {
+    switch (icon) {
+    case TIconKind::None:
+        return -1;
+    case TIconKind::Setup:
+        return 3;
+    case TIconKind::Files:
+        return 4;
+    case TIconKind::Shortcuts:
+        return 5;
+    case TIconKind::Registry:
+        return 6;
+    case TIconKind::Key:
+        return 7;
+    case TIconKind::FileRow:
+        return 9;
+    case TIconKind::ShortcutRow:
+        return 10;
+    case TIconKind::StringValue:
+        return 11;
+    case TIconKind::NumberValue:
+        return 12;
+    case TIconKind::Warning: // the audit's findings, which this window does not list yet
+    case TIconKind::Notice:
+    case TIconKind::Info:
+        return -1;
+    }
+    return -1;
+}
+
+// The window sorts captions with the system's locale-aware comparison.
+std::vector<size_t> SystemOrder(const std::vector<std::string>& captions) {
+    std::vector<size_t> order(captions.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&captions](size_t a, size_t b) {
+        return lstrcmpA(captions[a].c_str(), captions[b].c_str()) < 0;
+    });
+    return order;
+}
+
+} // namespace
+
+TReportOptions WindowReportOptions() {
+    TReportOptions options;
+    wchar_t separator[8] = L".";
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 0) {
+        char narrow[16] = "";
+        WideCharToMultiByte(CP_UTF8, 0, separator, -1, narrow, sizeof(narrow), nullptr, nullptr);
+        options.DecimalSeparator = narrow;
+    }
+    options.Order = SystemOrder;
+    return options;
+}
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+    if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::wstring& caption, int image, int selected,
+                  LPARAM data) {
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent ? parent : TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    std::wstring text = caption;
+    insert.item.pszText = text.data();
+    insert.item.iImage = image;
+    insert.item.iSelectedImage = selected;
+    insert.item.lParam = data;
+    return TreeView_InsertItem(tree, &insert);
+}
+
+LPARAM NodeData(HWND tree, HTREEITEM item) {
+    TVITEMW data{};
+    data.mask = TVIF_PARAM;
+    data.hItem = item;
+    return item && TreeView_GetItem(tree, &data) ? data.lParam : -1;
+}
+} // namespace
+
+void TfrmWinCEMain::Fill(const std::wstring& fileName) {
+    // One listing serves the setup-DLL row and the sizes of all file rows.
+    FCabFile->ListContents();
+    FSetupOpen = true;
+    FSetupFileName = fileName;
+    const TReportOptions options = WindowReportOptions();
+    FFilling = true;
+    TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
+    // The same two rows the text report and the Qt viewer add after the design's own.
+    FSignature = VerifyCabinetSignature(FCabFile->CABFile);
+    AddSignatureRows(properties, FSignature);
+    SetRows(*FProperties, properties);
+    SetRows(*FFiles, BuildFilesPage(*FSetup, FCabFile->CABFileContents, options));
+    SetRows(*FShortcuts, BuildShortcutsPage(*FSetup, options));
+    for (TViewerPage& page : FPages) {
+        if (!page.Build || !page.List) continue;
+        std::optional<TBuiltPage> built = page.Build(*FSetup, *FCabFile);
+        page.Present = built.has_value();
+        page.Status = built ? ToDisplay(built->Status) : std::wstring();
+        if (built) SetRows(*page.List, built->Page);
+    }
+    FillProjectTree();
+    FFilling = false;
+    FillRegistry();
+    SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
+                             fileName.substr(fileName.find_last_of(L"\\/:") + 1))
+                                .c_str());
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry})
+        SetEnabled(id, true);
+    TreeView_SelectItem(FProjectTree, TreeView_GetRoot(FProjectTree));
+    tvProjectChange();
+    ShowViewers(true);
+    SetFocus(FProjectTree);
+}
+
+void TfrmWinCEMain::FillProjectTree() {
+    const TTreePage tree = BuildProjectTree(*FSetup);
+    std::vector<HTREEITEM> items;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        const TTreeNode& node = tree.Nodes[i];
+        const int image = ImageOf(node.Icon);
+        items.push_back(AddNode(FProjectTree, node.Parent == kNoNode ? nullptr : items[node.Parent],
+                                ToDisplay(node.Caption), image, image, static_cast<LPARAM>(i)));
+    }
+    // Later pages hang below the setup's node, after the design's three.
+    for (size_t page = tree.Nodes.size(); page < FPages.size() && !items.empty(); ++page) {
+        if (!FPages[page].Present) continue;
+        const int image = FPages[page].Image;
+        items.push_back(AddNode(FProjectTree, items.front(), Widen(FPages[page].Node), image, image,
+                                static_cast<LPARAM>(page)));
+    }
+    for (HTREEITEM item : items)
+        TreeView_Expand(FProjectTree, item, TVE_EXPAND);
+}
+
+void TfrmWinCEMain::FillRegistry() {
+    FRegistry = BuildRegistryPages(*FSetup);
+    FFilling = true;
+    SendMessageW(FRegistryTree, WM_SETREDRAW, FALSE, 0);
+    FRegistryItems.clear();
+    FRegistryItems.reserve(FRegistry.Keys.Nodes.size());
+    for (size_t i = 0; i < FRegistry.Keys.Nodes.size(); ++i) {
+        const TTreeNode& node = FRegistry.Keys.Nodes[i];
+        const int image = ImageOf(node.Icon);
+        const int selected = node.Icon == TIconKind::Key ? 8 : image;
+        FRegistryItems.push_back(
+            AddNode(FRegistryTree, node.Parent == kNoNode ? nullptr : FRegistryItems[node.Parent],
+                    ToDisplay(node.Caption), image, selected, static_cast<LPARAM>(i)));
+    }
+    for (size_t i = 0; i < FRegistry.Keys.Nodes.size(); ++i)
+        if (FRegistry.Keys.Nodes[i].Expanded)
+            TreeView_Expand(FRegistryTree, FRegistryItems[i], TVE_EXPAND);
+    SendMessageW(FRegistryTree, WM_SETREDRAW, TRUE, 0);
+    FFilling = false;
+    if (kRegistryNodeCurrentUser < FRegistryItems.size())
+        TreeView_SelectItem(FRegistryTree, FRegistryItems[kRegistryNodeCurrentUser]);
+    tvRegistryChange();
+}
+
+void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows) {
+    list.Rows.clear();
+    list.Images.clear();
+    list.Indents.clear();
+    list.Sources.clear();
+    const auto add = [&](const TRow& row) {
+        auto& texts = list.Rows.emplace_back();
+        int image = -1;
+        for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size();
+             ++column) {
+            if (!page.Columns[column].Listed) continue;
+            if (texts.empty()) image = ImageOf(row.Cells[column].Icon);
+            texts.push_back(ToDisplay(row.Cells[column].Text));
+        }
+        list.Images.push_back(image);
+        // Rows of a nested document (provisioning) step in by their depth.
+        const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
+        list.Indents.push_back(depth ? static_cast<int>(std::min<int64_t>(*depth, 24)) : 0);
+        list.Sources.push_back(row.Source);
+    };
+    if (rows) {
+        for (const size_t index : *rows)
+            if (index < page.Rows.size()) add(page.Rows[index]);
+    } else {
+        for (const TRow& row : page.Rows)
+            add(row);
+    }
+    ApplyFilter(list);
+}
+
+void TfrmWinCEMain::ClearList(TListRows& list) {
+    list.Rows.clear();
+    list.Images.clear();
+    list.Indents.clear();
+    list.Sources.clear();
+    ApplyFilter(list);
+}
+
+void TfrmWinCEMain::ApplyFilter(TListRows& list) {
+    list.Shown.clear();
+    const std::wstring wanted = Lower(FFilter);
+    for (size_t i = 0; i < list.Rows.size(); ++i) {
+        const bool shown =
+            wanted.empty() || std::any_of(list.Rows[i].begin(), list.Rows[i].end(),
+                                          [&wanted](const std::wstring& text) {
+                                              return Lower(text).find(wanted) != std::wstring::npos;
+                                          });
+        if (shown) list.Shown.push_back(i);
+    }
+    // Owner data: the list asks for the texts it paints, so a new count is the whole refill.
+    ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(list.Handle, static_cast<int>(list.Shown.size()), 0);
+    InvalidateRect(list.Handle, nullptr, TRUE);
+}
+
+void TfrmWinCEMain::edtFilterChange() {
+    const int length = GetWindowTextLengthW(FFilterBox);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(FFilterBox, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    FFilter = text;
+    // Every list follows the one box, so switching pages keeps what the user asked for.
+    for (auto& list : FLists)
+        ApplyFilter(*list);
+    lvFilesChange();
+}
+
+void TfrmWinCEMain::mnuFilterClick() {
+    SetFocus(FFilterBox);
+    SendMessageW(FFilterBox, EM_SETSEL, 0, -1);
+}
+
+TListRows* TfrmWinCEMain::FocusedList() {
+    if (!FSetupOpen || FPage >= FPages.size()) return nullptr;
+    return FPages[FPage].List;
+}
+
+void TfrmWinCEMain::tvProjectChange() {
+    const LPARAM data = NodeData(FProjectTree, TreeView_GetSelection(FProjectTree));
+    const size_t index = data < 0 ? 0 : static_cast<size_t>(data);
+    ShowPage(index);
+    SetExtractEnabled(FSetupOpen && index == kProjectNodeFiles &&
+                      ListView_GetSelectedCount(FFiles->Handle) > 0);
+    if (!FSetupOpen || !FSetup) return;
+    switch (index) {
+    case kProjectNodeSetup:
+        SetStatusText(ToDisplay(FSetup->Project.CompanyName) + L" " +
+                      ToDisplay(FSetup->Project.SoftwareName) + L" Windows CE Setup");
+        break;
+    case kProjectNodeFiles:
+        SetStatusText(L"Total of files: " + std::to_wstring(FSetup->FileCount()));
+        break;
+    case kProjectNodeShortcuts:
+        SetStatusText(L"Total of shortcuts: " + std::to_wstring(FSetup->ShortcutCount()));
+        break;
+    case kProjectNodeRegistry:
+        SetStatusText(L"Total of registry entries: " + std::to_wstring(FSetup->RegValueCount()));
+        break;
+    default:
+        SetStatusText(index < FPages.size() ? FPages[index].Status : L"");
+        break;
+    }
+}
+
+void TfrmWinCEMain::tvRegistryChange() {
+    HTREEITEM selected = TreeView_GetSelection(FRegistryTree);
+    const LPARAM data = NodeData(FRegistryTree, selected);
+    if (data < 0) {
+        ClearList(*FValues);
+        return;
+    }
+    // "Device Registry" lists nothing of its own: its selection moves to HKEY_CURRENT_USER.
+    if (static_cast<size_t>(data) == kRegistryNodeDevice &&
+        kRegistryNodeCurrentUser < FRegistryItems.size()) {
+        TreeView_SelectItem(FRegistryTree, FRegistryItems[kRegistryNodeCurrentUser]);
+        return;
+    }
+    const size_t node = static_cast<size_t>(data);
+    if (node < FRegistry.Keys.Nodes.size())
+        SetRows(*FValues, FRegistry.Values, &FRegistry.Keys.Nodes[node].Rows);
+}
+
+void TfrmWinCEMain::lvFilesChange() {
+    SetExtractEnabled(FSetupOpen && FPage == kProjectNodeFiles &&
+                      ListView_GetSelectedCount(FFiles->Handle) > 0);
+}
+
+LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
+    if (header.code == TTN_GETDISPINFOW) {
+        static const std::pair<int, const wchar_t*> tips[] = {
+            {mnuOpenFile, L"Open Windows CE Setup"},
+            {mnuExtractFile, L"Extract File"},
+            {mnuExtractAll, L"Extract All Files"},
+            {mnuEditWithVLM, L"Edit with Velmora"},
+            {mnuAbout, L"About Tessary"}};
+        auto& tip = reinterpret_cast<NMTTDISPINFOW&>(header);
+        for (const auto& [id, text] : tips)
+            if (header.idFrom == static_cast<UINT_PTR>(id))
+                tip.lpszText = const_cast<wchar_t*>(text);
+        return 0;
+    }
+    if (header.hwndFrom == FProjectTree || header.hwndFrom == FRegistryTree) {
+        const bool project = header.hwndFrom == FProjectTree;
+        switch (header.code) {
+        case TVN_SELCHANGEDW:
+            if (!FFilling)
+                Guarded([this, project] {
+                    if (project)
+                        tvProjectChange();
+                    else
+                        tvRegistryChange();
+                });
+            return 0;
+        case NM_RCLICK: {
+            // A right click selects the node under the mouse, as the design's trees do.
+            TVHITTESTINFO hit{};
+            GetCursorPos(&hit.pt);
+            ScreenToClient(header.hwndFrom, &hit.pt);
+            if (HTREEITEM node = TreeView_HitTest(header.hwndFrom, &hit);
+                node && (hit.flags & TVHT_ONITEM))
+                TreeView_SelectItem(header.hwndFrom, node);
+            return 0;
+        }
+        case TVN_ITEMEXPANDINGW: {
+            const auto& change = reinterpret_cast<NMTREEVIEWW&>(header);
+            if (!(change.action & TVE_COLLAPSE)) return FALSE;
+            // The project tree never collapses, and "Device Registry" neither.
+            return project || change.itemNew.lParam == static_cast<LPARAM>(kRegistryNodeDevice);
+        }
+        default:
+            return 0;
+        }
+    }
+    for (const auto& list : FLists) {
+        if (header.hwndFrom != list->Handle) continue;
+        switch (header.code) {
+        case LVN_GETDISPINFOW: {
+            auto& info = reinterpret_cast<NMLVDISPINFOW&>(header);
+            const auto row = static_cast<size_t>(info.item.iItem);
+            if (row >= list->Shown.size()) return 0;
+            const size_t shown = list->Shown[row];
+            if ((info.item.mask & LVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
+                const auto column = static_cast<size_t>(info.item.iSubItem);
+                const std::wstring& text =
+                    column < list->Rows[shown].size() ? list->Rows[shown][column] : L"";
+                lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+            }
+            if (info.item.mask & LVIF_IMAGE) info.item.iImage = list->Images[shown];
+            if (info.item.mask & LVIF_INDENT) info.item.iIndent = list->Indents[shown];
+            return 0;
+        }
+        case LVN_ITEMCHANGED:
+        case LVN_ODSTATECHANGED:
+            if (list.get() == FFiles) lvFilesChange();
+            return 0;
+        case NM_DBLCLK:
+        case NM_RETURN:
+            if (list.get() == FFiles) Guarded([this] { mnuExtractFileClick(); });
+            return 0;
+        default:
+            return 0;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,499 @@
+#include "win/WinCEMain.h"
+
+#include "cab/cabfiles.h"
+#include "setup/CESetup.h"
+#include "win/TextWin.h"
+#include "win/resource.h"
+
+#include <commctrl.h>
+#include <exception>
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace {
+const wchar_t kInvalidSetup[] = L"Invalid Windows CE Setup file, Tessary cannot read this file.";
+
+// The hourglass for the lifetime of the object; restored early with Restore.
+class TWaitCursor {
+  public:
+    TWaitCursor() : FOld(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~TWaitCursor() { Restore(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+    void Restore() {
+        if (FActive) SetCursor(FOld ? FOld : LoadCursorW(nullptr, IDC_ARROW));
+        FActive = false;
+    }
+
+  private:
+    HCURSOR FOld;
+    bool FActive = true;
+};
+
+bool EndsWithCab(const std::wstring& path) {
+    return path.size() >= 4 &&
+           CompareStringOrdinal(path.c_str() + path.size() - 4, 4, L".cab", 4, TRUE) == CSTR_EQUAL;
+}
+} // namespace
+
+bool TfrmWinCEMain::Register(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    if (GetClassInfoExW(instance, kMainWindowClass, &windowClass)) return true;
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TESSARY));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TESSARY),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kMainWindowClass;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+TfrmWinCEMain::TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services)
+    : FInstance(instance),
+      FServices(services ? std::move(services) : std::make_shared<TSystemServices>()) {}
+
+TfrmWinCEMain* TfrmWinCEMain::Create(HINSTANCE instance, const std::vector<std::wstring>& arguments,
+                                     std::shared_ptr<TWindowServices> services) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                        ICC_TREEVIEW_CLASSES |
+                                                        ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (!Register(instance)) return nullptr;
+    auto window = std::unique_ptr<TfrmWinCEMain>(new TfrmWinCEMain(instance, std::move(services)));
+    HDC screen = GetDC(nullptr);
+    window->FDpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (window->FDpi <= 0) window->FDpi = 96;
+    const int dpi = window->FDpi;
+    window->FMenu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
+    HWND handle = CreateWindowExW(0, kMainWindowClass, kApplicationTitle,
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, MulDiv(544, dpi, 96), MulDiv(375, dpi, 96),
+                                  nullptr, window->FMenu, instance, window.get());
+    if (!handle) return nullptr;
+    window->CreateControls();
+    window->FormCreate(arguments);
+    return window.release();
+}
+
+TfrmWinCEMain::~TfrmWinCEMain() {
+    if (FHandle) DestroyWindow(FHandle);
+    if (FAccelerators) DestroyAcceleratorTable(FAccelerators);
+    if (imlImages) ImageList_Destroy(imlImages);
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(FFont), static_cast<HGDIOBJ>(FHeaderFont),
+                           static_cast<HGDIOBJ>(FHeaderBrush)})
+        if (object) DeleteObject(object);
+}
+
+void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
+    FSetupOpen = false;
+    FSetupFileName.clear();
+    // Expected beside the viewer; whether it exists is never checked.
+    wchar_t self[MAX_PATH * 2] = L"";
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring folder(self, length < MAX_PATH * 2 ? length : 0);
+    folder.erase(
+        folder.find_last_of(L"\\/") == std::wstring::npos ? 0 : folder.find_last_of(L"\\/") + 1);
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    FEditorPath = folder + L"Velmora.exe";
+    TfrmWinCEMain* window = this;
+    FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
+        window->FServices->ShowMessage(window->FHandle, L"Error", ToDisplay(text), MB_ICONWARNING);
+    });
+    if (!arguments.empty()) {
+        wchar_t full[MAX_PATH * 4];
+        const DWORD chars =
+            GetFullPathNameW(arguments.front().c_str(), MAX_PATH * 4, full, nullptr);
+        OpenSetup(chars > 0 && chars < MAX_PATH * 4 ? std::wstring(full) : arguments.front());
+    }
+}
+
+void TfrmWinCEMain::FormDestroy() {
+    CloseSetup();
+    SetErrorReporter(std::move(FPreviousReporter));
+    FPreviousReporter = nullptr;
+}
+
+void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
+    TWaitCursor cursor;
+    try {
+        CloseSetup();
+        FCabFile = std::make_unique<TCABFile>(this);
+        FSetup = std::make_unique<TCESetup>();
+        FSetup->Cabinet = FCabFile.get();
+        // LoadSetup identifies the cabinet itself; a descriptor that fails to load still shows
+        // what the model holds, so only an unrecognised cabinet is refused.
+        (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
+        if (FSetup->Format == kFormatNone) {
+            cursor.Restore();
+            FSetup.reset();
+            FCabFile.reset();
+            FServices->ShowMessage(FHandle, kApplicationTitle, kInvalidSetup, MB_ICONERROR);
+            return;
+        }
+        Fill(fileName);
+    } catch (const std::exception& e) {
+        cursor.Restore();
+        ResetToEmpty();
+        ShowError(ToDisplay(e.what()));
+    } catch (...) {
+        cursor.Restore();
+        ResetToEmpty();
+        ShowError(L"Unknown error");
+    }
+}
+
+void TfrmWinCEMain::CloseSetup() {
+    if (!FSetupOpen) return;
+    ResetToEmpty();
+}
+
+void TfrmWinCEMain::ResetToEmpty() {
+    FFilling = true;
+    FSetup.reset();
+    FCabFile.reset();
+    FSetupOpen = false;
+    FSetupFileName.clear();
+    ShowViewers(false);
+    if (FProjectTree) TreeView_DeleteAllItems(FProjectTree);
+    if (FRegistryTree) TreeView_DeleteAllItems(FRegistryTree);
+    FRegistryItems.clear();
+    FRegistry = TRegistryPages{};
+    for (auto& list : FLists)
+        ClearList(*list);
+    for (TViewerPage& page : FPages) {
+        page.Present = false;
+        page.Status.clear();
+    }
+    FSignature = TCabinetSignature{};
+    FFilling = false;
+    SetWindowTextW(FHandle, kApplicationTitle);
+    SetStatusText(L"");
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry})
+        SetEnabled(id, false);
+    SetExtractEnabled(false);
+}
+
+void TfrmWinCEMain::ShowError(const std::wstring& text) {
+    FServices->ShowMessage(FHandle, kApplicationTitle, text, MB_ICONERROR);
+}
+
+void TfrmWinCEMain::Guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowError(ToDisplay(e.what()));
+    } catch (...) {
+        ShowError(L"Unknown error");
+    }
+}
+
+HWND TfrmWinCEMain::Control(int id) const {
+    switch (id) {
+    case tbMain:
+        return FToolbar;
+    case sbStatus:
+        return FStatus;
+    case edtFilter:
+        return FFilterBox;
+    case tvProject:
+        return FProjectTree;
+    case tvRegistry:
+        return FRegistryTree;
+    case lblHeader:
+        return FHeader;
+    default:
+        return GetDlgItem(FHandle, id);
+    }
+}
+
+void TfrmWinCEMain::SetEnabled(int id, bool enabled) {
+    EnableMenuItem(FMenu, static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    if (FToolbar) SendMessageW(FToolbar, TB_ENABLEBUTTON, static_cast<WPARAM>(id), enabled);
+}
+
+bool TfrmWinCEMain::CommandEnabled(int id) const {
+    const UINT state = GetMenuState(FMenu, static_cast<UINT>(id), MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+void TfrmWinCEMain::SetExtractEnabled(bool enabled) {
+    SetEnabled(mnuExtractFile, enabled);
+}
+
+void TfrmWinCEMain::SetStatusText(const std::wstring& text) {
+    if (FStatus) SendMessageW(FStatus, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TfrmWinCEMain::Command(int id) {
+    switch (id) {
+    case mnuOpenFile:
+        mnuOpenFileClick();
+        break;
+    case mnuExtractFile:
+        mnuExtractFileClick();
+        break;
+    case mnuExtractAll:
+        mnuExtractAllClick();
+        break;
+    case mnuExportRegistry:
+        mnuExportRegistryClick();
+        break;
+    case mnuCloseSetup:
+        CloseSetup();
+        break;
+    case mnuEditWithVLM:
+        mnuEditWithVLMClick();
+        break;
+    case mnuExit:
+        PostMessageW(FHandle, WM_CLOSE, 0, 0);
+        break;
+    case mnuCopy:
+        mnuCopyClick();
+        break;
+    case mnuFilter:
+        mnuFilterClick();
+        break;
+    case mnuAbout:
+        FServices->ShowAbout(FHandle);
+        break;
+    default:
+        break;
+    }
+}
+
+std::wstring TfrmWinCEMain::DialogFolder() const {
+    if (FSetupOpen && !FSetupFileName.empty()) {
+        const size_t cut = FSetupFileName.find_last_of(L"\\/");
+        if (cut != std::wstring::npos) {
+            const std::wstring folder = FSetupFileName.substr(0, cut + 1);
+            const DWORD attributes = GetFileAttributesW(folder.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return folder;
+        }
+    }
+    wchar_t home[MAX_PATH] = L"";
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, home))) return home;
+    return {};
+}
+
+void TfrmWinCEMain::mnuOpenFileClick() {
+    TFileDialogRequest request;
+    request.Filter = std::wstring(L"Windows CE Setup File (*.cab)") + L'\0' + L"*.cab" + L'\0';
+    request.Folder = DialogFolder();
+    const std::wstring chosen = FServices->RunFileDialog(FHandle, request);
+    if (!chosen.empty()) OpenSetup(chosen);
+}
+
+void TfrmWinCEMain::DropFiles(HDROP drop) {
+    std::wstring path;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count && path.empty(); ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(length + 1, L'\0');
+        DragQueryFileW(drop, i, name.data(), length + 1);
+        name.resize(length);
+        if (EndsWithCab(name)) path = name;
+    }
+    DragFinish(drop);
+    if (!path.empty()) OpenSetup(path);
+}
+
+bool TfrmWinCEMain::TranslateShortcut(MSG& message) {
+    if (message.message == WM_KEYDOWN && message.hwnd == FFilterBox) {
+        if (message.wParam == VK_ESCAPE && GetWindowTextLengthW(FFilterBox) > 0) {
+            SetWindowTextW(FFilterBox, L"");
+            return true;
+        }
+        if (message.wParam == VK_RETURN) {
+            if (TListRows* list = FocusedList()) SetFocus(list->Handle);
+            return true;
+        }
+        // The box's own editing keys (Ctrl+C among them) stay the box's.
+        if (GetKeyState(VK_CONTROL) < 0 && message.wParam != 'O' && message.wParam != 'E' &&
+            message.wParam != VK_F4)
+            return false;
+    }
+    return FAccelerators && TranslateAcceleratorW(FHandle, FAccelerators, &message);
+}
+
+LRESULT CALLBACK TfrmWinCEMain::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<TfrmWinCEMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->FHandle = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TfrmWinCEMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    // Nothing escapes into the system's message dispatch.
+    try {
+        return self->Handle(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        self->ShowError(ToDisplay(e.what()));
+    } catch (...) {
+        self->ShowError(L"Unknown error");
+    }
+    return 0;
+}
+
+LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == edtFilter) {
+            if (HIWORD(wParam) == EN_CHANGE) Guarded([this] { edtFilterChange(); });
+            return 0;
+        }
+        if (lParam == 0 || reinterpret_cast<HWND>(lParam) == FToolbar) {
+            const int id = LOWORD(wParam);
+            // A disabled command's shortcut does nothing, as its menu item would.
+            if (id != mnuExit && id != mnuAbout && id != mnuOpenFile && !CommandEnabled(id))
+                return 0;
+            Guarded([this, id] { Command(id); });
+        }
+        return 0;
+    case WM_NOTIFY:
+        return Notify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_MEASUREITEM: {
+        auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) break;
+        item.itemWidth = 16;
+        item.itemHeight = 16;
+        return TRUE;
+    }
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) break;
+        const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - 16) / 2;
+        ImageList_Draw(imlImages, static_cast<int>(item.itemData), item.hDC, item.rcItem.left, top,
+                       (item.itemState & ODS_GRAYED) ? ILD_BLEND50 : ILD_TRANSPARENT);
+        return TRUE;
+    }
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MulDiv(300, FDpi, 96),
+                                                                 MulDiv(200, FDpi, 96)};
+        return 0;
+    case WM_DROPFILES:
+        DropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == FHeader) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_DESKTOP));
+            return reinterpret_cast<LRESULT>(FHeaderBrush);
+        }
+        break;
+    case WM_ERASEBKGND: {
+        RECT client;
+        GetClientRect(FHandle, &client);
+        // The empty window shows the application-workspace colour, as the design's "Default".
+        FillRect(reinterpret_cast<HDC>(wParam), &client,
+                 GetSysColorBrush(FSetupOpen ? COLOR_BTNFACE : COLOR_APPWORKSPACE));
+        return 1;
+    }
+    case WM_SETCURSOR:
+        // The project tree shows the hand over its nodes, as the design asks.
+        if (reinterpret_cast<HWND>(wParam) == FProjectTree && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT) {
+            POINT at;
+            GetCursorPos(&at);
+            ScreenToClient(FHandle, &at);
+            if (SplitterAt(at)) {
+                SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+                return TRUE;
+            }
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        FDragging =
+            SplitterAt({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        if (FDragging) SetCapture(FHandle);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (FDragging && GetCapture() == FHandle) {
+            const int x = static_cast<short>(LOWORD(lParam));
+            RECT client;
+            GetClientRect(FHandle, &client);
+            const int minimum = MulDiv(10, FDpi, 96);
+            if (FDragging == 1) {
+                FProjectWidth = std::max(minimum, std::min<int>(x, client.right - minimum));
+            } else {
+                RECT tree;
+                GetWindowRect(FProjectTree, &tree);
+                MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
+                const int left = tree.right + MulDiv(kSplitterWidth, FDpi, 96);
+                FRegistryWidth =
+                    std::max(minimum, std::min<int>(x - left, client.right - left - minimum));
+            }
+            Layout();
+            // Moved controls keep none of their old pixels.
+            RedrawWindow(FHandle, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        if (FDragging && message == WM_LBUTTONUP) ReleaseCapture();
+        FDragging = 0;
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(FHandle);
+        return 0;
+    case WM_DESTROY:
+        FormDestroy();
+        if (GetPropW(FHandle, L"TessaryQuitOnClose")) PostQuitMessage(0);
+        RemovePropW(FHandle, L"TessaryQuitOnClose");
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        FHandle = nullptr;
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+int TfrmWinCEMain::SplitterAt(POINT at) const {
+    if (!FSetupOpen) return 0;
+    const auto within = [this, at](HWND left, HWND right) {
+        if (!IsWindowVisible(left) || !IsWindowVisible(right)) return false;
+        RECT a, b;
+        GetWindowRect(left, &a);
+        GetWindowRect(right, &b);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&a), 2);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&b), 2);
+        return at.x >= a.right && at.x < b.left && at.y >= b.top && at.y < b.bottom;
+    };
+    if (within(FRegistryTree, FValues->Handle)) return 2;
+    // The gap beside the project tree, the whole height of the tree.
+    RECT tree;
+    GetWindowRect(FProjectTree, &tree);
+    MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
+    return at.x >= tree.right && at.x < tree.right + MulDiv(kSplitterWidth, FDpi, 96) &&
+                   at.y >= tree.top && at.y < tree.bottom
+               ? 1
+               : 0;
+}
+
+int RunMessageLoop(TfrmWinCEMain& window) {
+    SetPropW(window.Handle(), L"TessaryQuitOnClose", reinterpret_cast<HANDLE>(1));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (window.Handle() && window.TranslateShortcut(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
