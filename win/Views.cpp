@@ -36,9 +36,12 @@ int ImageOf(TIconKind icon) {
         return 11;
     case TIconKind::NumberValue:
         return 12;
-    case TIconKind::Warning: // the audit's findings, which this window does not list yet
-    case TIconKind::Notice:
+    case TIconKind::Warning: // the audit's findings and a comparison's rows, which this window
+    case TIconKind::Notice:  // does not list yet
     case TIconKind::Info:
+    case TIconKind::Added:
+    case TIconKind::Removed:
+    case TIconKind::Changed:
         return -1;
     }
     return -1;
