@@ -21,16 +21,17 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
     TCABFile cabinet;
     TCESetup setup;
     setup.Cabinet = &cabinet;
-    (void)setup.LoadSetup(request.Path, "", false);
+    // One look serves the load, the listing the analyses read and "_setup.xml".
+    TCabinetLook look(request.Path);
+    (void)setup.LoadSetup(request.Path, "", false, look);
     if (stopped()) return;
     if (setup.Format == kFormatNone) {
         if (results.Failed) results.Failed("the cabinet is no longer a setup");
         return;
     }
-    cabinet.ListContents();
     if (request.Provisioning && results.Provisioning) {
         provisioning::TProvisioningTree tree;
-        if (provisioning::ReadCabinetProvisioning(cabinet, tree) && !stopped())
+        if (provisioning::ReadCabinetProvisioning(cabinet, tree, &look) && !stopped())
             results.Provisioning(provisioning::BuildProvisioningPages(tree),
                                  provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
     }

@@ -123,8 +123,8 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
 }
 
 void TfrmWinCEMain::Fill(const QString& fileName) {
-    // One listing serves the setup-DLL row and the sizes of all file rows.
-    FCabFile->ListContents();
+    // The load's listing, which the cabinet holds, serves the setup-DLL row and the sizes of all
+    // file rows.
     FSetupOpen = true;
     FSetupFileName = fileName;
     FillProjectTree();

@@ -63,9 +63,14 @@ void BM_JsonLoad(benchmark::State& state) {
         TCABFile cabinet;
         TCESetup setup;
         setup.Cabinet = &cabinet;
-        if (!setup.LoadSetup(pair.Older, "", false)) return state.SkipWithError("load failed");
-        const std::string text = SetupToJson(setup, cabinet).dump();
-        benchmark::DoNotOptimize(text.data());
+        TCabinetLook look(pair.Older);
+        if (!setup.LoadSetup(pair.Older, "", false, look))
+            return state.SkipWithError("load failed");
+        TJsonWriter out;
+        out.BeginObject();
+        WriteSetupJson(out, setup, cabinet, look);
+        out.EndObject();
+        benchmark::DoNotOptimize(out.Text().data());
     }
 }
 

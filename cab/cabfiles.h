@@ -38,6 +38,9 @@ class TCABFileContents {
     [[nodiscard]] const TCABFileEntry& Item(int index) const { return FItems[index]; }
     TCABFileEntry& Add() { return FItems.emplace_back(); }
     void Clear() { FItems.clear(); }
+    void Reserve(size_t count) { FItems.reserve(count); }
+    // The entries of another listing of the same cabinet; the owner stays.
+    void Assign(const TCABFileContents& other) { FItems = other.FItems; }
     [[nodiscard]] TCABFile* Owner() const { return FOwner; }
     [[nodiscard]] const std::vector<TCABFileEntry>& Items() const { return FItems; }
 
@@ -130,6 +133,14 @@ class TCABFile {
     int32_t CurrentFileSize = 0;
     int32_t BytesWritten = 0;
 };
+
+// How many runs of the cabinet library the calling thread made, by kind: a listing, or a run that
+// extracts (to a stream, a file or sinks). Read by tests that prove what one load costs.
+struct TCABRunCount {
+    uint64_t Listings = 0;
+    uint64_t Extractions = 0;
+};
+[[nodiscard]] TCABRunCount CabinetRunCount();
 
 // True when a cabinet entry name stays inside the folder it is extracted to: no ".."
 // component, no leading separator, no drive prefix.

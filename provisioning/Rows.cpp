@@ -56,9 +56,10 @@ bool IsProvisioningOnly(const TCESetup& setup) {
            setup.RegValues.empty() && setup.Project.SoftwareName.empty();
 }
 
-bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree) {
+bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabinetLook* look) {
     TMemoryStream stream;
     TSetupXML handler;
+    handler.Look = look;
     if (!handler.FindDescriptor(cabinet, stream)) return false;
     try {
         const std::vector<uint8_t>& bytes = stream.Data();

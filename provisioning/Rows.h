@@ -10,6 +10,7 @@
 
 class TCABFile;
 class TCESetup;
+class TCabinetLook;
 
 namespace provisioning {
 
@@ -32,7 +33,9 @@ struct TProvisioningRow {
 [[nodiscard]] bool IsProvisioningOnly(const TCESetup& setup);
 
 // The cabinet's "_setup.xml" read as a provisioning tree with its certificates decoded; false
-// when the cabinet has no such entry or it cannot be extracted. Listing errors pass on.
-[[nodiscard]] bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree);
+// when the cabinet has no such entry or it cannot be extracted. Listing errors pass on. With a
+// look at the cabinet, its listing and any "_setup.xml" bytes it holds are reused.
+[[nodiscard]] bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree,
+                                           TCabinetLook* look = nullptr);
 
 } // namespace provisioning

@@ -54,9 +54,10 @@ std::vector<TRecord> RegPathRecords(const TCESetupBase& setup) {
     });
 }
 
+TRecord EntryRecord(const TCABFileEntry& e) {
+    return TRecord{{"Name", e.Name}, {"Size", Number(e.Size)}, {"Date", FormatDateTime(e.Date)}};
+}
+
 std::vector<TRecord> EntryRecords(const TCABFileContents& listing) {
-    return Records(listing.Items(), [](const TCABFileEntry& e) {
-        return TRecord{
-            {"Name", e.Name}, {"Size", Number(e.Size)}, {"Date", FormatDateTime(e.Date)}};
-    });
+    return Records(listing.Items(), EntryRecord);
 }

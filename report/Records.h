@@ -7,6 +7,7 @@
 
 class TCESetupBase;
 class TCABFileContents;
+class TCABFileEntry;
 
 // CE4Plus, SoftwareName, HeaderAppName, CompanyName, ProgramGroup, UnsupportedDevices,
 // InstallDir, Processor, MinVersion, MaxVersion, PlatformName, PlatformMinVersion,
@@ -20,3 +21,5 @@ class TCABFileContents;
 [[nodiscard]] std::vector<TRecord> RegPathRecords(const TCESetupBase& setup);
 // Name, Size, Date ("YYYY-MM-DD hh:mm:ss"), in cabinet order.
 [[nodiscard]] std::vector<TRecord> EntryRecords(const TCABFileContents& listing);
+// The same record of one entry, for outputs that write one at a time.
+[[nodiscard]] TRecord EntryRecord(const TCABFileEntry& entry);

@@ -89,6 +89,31 @@ TPage BuildPropertiesPage(const TCESetup& setup, const TCABFileContents& listing
     return page;
 }
 
+std::vector<const TCABFileEntry*> FileRowEntries(TCESetup& setup, const TCABFileContents& listing) {
+    std::vector<const TCABFileEntry*> result(setup.Files.size(), nullptr);
+    if (setup.Format == kFormatNone) return result;
+    try {
+        const std::vector<int> entries = setup.RowEntries(listing);
+        for (size_t i = 0; i < result.size(); ++i)
+            if (entries[i] >= 0) result[i] = &listing.Item(entries[i]);
+    } catch (...) {
+        result.assign(setup.Files.size(), nullptr);
+    }
+    return result;
+}
+
+TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry) {
+    TRecord record;
+    record.reserve(6);
+    record.emplace_back("Id", Number(file.Id));
+    record.emplace_back("Dir", file.Dir);
+    record.emplace_back("FileNo", Number(file.FileNo));
+    record.emplace_back("Flags", Number(file.Flags));
+    record.emplace_back("Name", file.Name);
+    record.emplace_back("Size", entry ? Number(entry->Size) : TValue());
+    return record;
+}
+
 TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
                      const TReportOptions& options) {
     TPage page;
@@ -96,14 +121,13 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
     page.Columns = {{"File Name", 120, TAlign::Left, true}, {"Folder", 150, TAlign::Left, true},
                     {"File Size", 80, TAlign::Right, true}, {"Flags", 75, TAlign::Center, true},
                     {"ActiveX", 55, TAlign::Center, true},  {"Shared", 55, TAlign::Center, true}};
-    const std::vector<std::optional<TCABFileEntry>> entries = setup.FindCabEntries(listing);
+    const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
     const std::string separator = options.DecimalSeparator;
     page.Rows.reserve(setup.Files.size());
     for (size_t i = 0; i < setup.Files.size(); ++i) {
-        const TCEINFFile& model = setup.Files[i];
+        const TCABFileEntry* entry = entries[i];
         TCECAB_File file;
         setup.GetFile(static_cast<int>(i), file);
-        const std::optional<TCABFileEntry>& entry = entries[i];
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
         row.Cells.reserve(6);
@@ -122,13 +146,7 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
         row.Cells.push_back(TextCell(FlagsText(file.Flags), TAlign::Center));
         row.Cells.push_back(TextCell(YesNo(file.ActiveX), TAlign::Center));
         row.Cells.push_back(TextCell(YesNo(file.Shared), TAlign::Center));
-        row.Record.reserve(6);
-        row.Record.emplace_back("Id", Number(model.Id));
-        row.Record.emplace_back("Dir", model.Dir);
-        row.Record.emplace_back("FileNo", Number(model.FileNo));
-        row.Record.emplace_back("Flags", Number(model.Flags));
-        row.Record.emplace_back("Name", model.Name);
-        row.Record.emplace_back("Size", entry ? Number(entry->Size) : TValue());
+        row.Record = FileRecord(setup.Files[i], entry);
     }
     SortByCaption(page, options);
     return page;

@@ -10,6 +10,8 @@
 
 class TCESetup;
 class TCABFileContents;
+class TCABFileEntry;
+struct TCEINFFile;
 
 // The order of captions: the permutation that sorts them, stable among equal captions.
 using TCaptionOrder = std::function<std::vector<size_t>(const std::vector<std::string>& captions)>;
@@ -20,6 +22,14 @@ struct TReportOptions {
     // Sorts the files and shortcuts by caption; empty: strcoll, the C library's LC_COLLATE.
     TCaptionOrder Order;
 };
+
+// For every row of the setup's files, its own entry in the listing (the one Extract writes),
+// or null; none without a loaded setup.
+[[nodiscard]] std::vector<const TCABFileEntry*> FileRowEntries(TCESetup& setup,
+                                                               const TCABFileContents& listing);
+// The record of one file row: Id, Dir, FileNo, Flags, Name, and the Size of its entry (null
+// without one). Outputs that read only records write them one row at a time.
+[[nodiscard]] TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry);
 
 // Stable sort of the captions with strcoll.
 [[nodiscard]] std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions);

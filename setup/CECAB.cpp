@@ -92,20 +92,33 @@ void TCESetupBase::ClearModel() {
 }
 
 int32_t TCESetupBase::EntryNumber(const std::string& entryName) {
-    const size_t dot = entryName.rfind('.');
-    const size_t sep = entryName.find_last_of("\\/");
-    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return -1;
-    std::string digits;
-    for (size_t i = dot + 1; i < entryName.size(); ++i)
-        if (entryName[i] >= '0' && entryName[i] <= '9') digits += entryName[i];
-    if (digits.empty()) return -1;
-    int64_t value = 0;
-    for (const char d : digits) {
-        value = value * 10 + (d - '0');
-        if (value > std::numeric_limits<int32_t>::max())
-            throw EConvertError("'" + digits + "' is not a valid integer value");
+    // The extension is what follows the last dot after the last separator. Every entry of a
+    // listing is numbered, so this is one backward scan, and the digits are read without a copy.
+    size_t dot = std::string::npos;
+    for (size_t i = entryName.size(); i-- > 0;) {
+        const char c = entryName[i];
+        if (c == '\\' || c == '/') break;
+        if (c == '.') {
+            dot = i;
+            break;
+        }
     }
-    return static_cast<int32_t>(value);
+    if (dot == std::string::npos) return -1;
+    int64_t value = 0;
+    bool anyDigit = false;
+    for (size_t i = dot + 1; i < entryName.size(); ++i) {
+        const char d = entryName[i];
+        if (d < '0' || d > '9') continue;
+        anyDigit = true;
+        value = value * 10 + (d - '0');
+        if (value > std::numeric_limits<int32_t>::max()) {
+            std::string digits;
+            for (size_t k = dot + 1; k < entryName.size(); ++k)
+                if (entryName[k] >= '0' && entryName[k] <= '9') digits += entryName[k];
+            throw EConvertError("'" + digits + "' is not a valid integer value");
+        }
+    }
+    return anyDigit ? static_cast<int32_t>(value) : -1;
 }
 
 std::string TCESetupBase::WithTrailingBackslash(const std::string& path) {
@@ -113,11 +126,26 @@ std::string TCESetupBase::WithTrailingBackslash(const std::string& path) {
     return path + '\\';
 }
 
+TCabinetLook::TCabinetLook(const std::string& path)
+    : FPath(path), FCabinet(std::make_unique<TCABFile>(nullptr)) {
+    FCabinet->CABFile = path;
+}
+
+TCabinetLook::~TCabinetLook() = default;
+
 bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                        const std::function<bool(const std::string&)>& accept) {
+    TCabinetLook* look = Look && Look->FPath == cabinet.CABFile ? Look : nullptr;
+    TCABFile& lister = look ? *look->FCabinet : cabinet;
     // The listing stays outside the protection: its date conversion error reaches the caller.
-    cabinet.ListContents();
-    const auto& items = cabinet.CABFileContents.Items();
+    if (!look || !look->FListed) {
+        lister.ListContents();
+        if (look) look->FListed = true;
+    }
+    // The handler's own cabinet holds the listing after a load, as when it listed itself; the
+    // temporary cabinets of identification are dropped unread.
+    if (look && &cabinet == Cabinet) cabinet.CABFileContents.Assign(lister.CABFileContents);
+    const auto& items = lister.CABFileContents.Items();
     for (size_t i = 0; i < items.size(); ++i) {
         const TCABFileEntry& entry = items[i];
         bool accepted = false;
@@ -130,10 +158,18 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
         // Judged from the listing before anything is decompressed, and held while it is.
         const auto size = static_cast<uint32_t>(entry.Size);
         if (size > kMaxDescriptorSize) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
+        if (look) {
+            if (const auto seen = look->FDescriptors.find(i); seen != look->FDescriptors.end()) {
+                const std::vector<uint8_t>& bytes = seen->second;
+                if (!bytes.empty())
+                    (void)stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+                return true;
+            }
+        }
+        TMemorySink sink(kMaxDescriptorSize);
         try {
-            TMemorySink sink(kMaxDescriptorSize);
             // Only this entry: later entries of the same name are not part of the descriptor.
-            (void)cabinet.ExtractEntries(
+            (void)lister.ExtractEntries(
                 [&](size_t index, const TCABFileEntry&) { return index == i ? &sink : nullptr; });
             if (sink.Overflowed()) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
             if (!sink.Data.empty())
@@ -143,7 +179,11 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
         } catch (const std::bad_alloc&) {
             throw EOutOfMemory("Out of memory reading the setup descriptor " + entry.Name);
         } catch (...) {
+            sink.Data.clear();
         }
+        // The next ask gets what this one wrote, even after a failed extraction: it would fail
+        // alike.
+        if (look) look->FDescriptors[i] = std::move(sink.Data);
         return true;
     }
     return false;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TCABFile;
@@ -36,6 +37,26 @@ enum class TExtractOutcome {
 struct TExtractResult {
     TExtractOutcome Outcome = TExtractOutcome::NotFound;
     std::string Message;
+};
+
+// What one command has seen of a cabinet: its listing, taken once, and the bytes of each
+// descriptor entry it decompressed. Identifying a setup, loading it and reading its "_setup.xml"
+// then list the cabinet once and decompress each descriptor once. Whoever runs the command holds
+// it for that command only; the next command looks afresh.
+class TCabinetLook {
+  public:
+    explicit TCabinetLook(const std::string& path);
+    ~TCabinetLook();
+    TCabinetLook(const TCabinetLook&) = delete;
+    TCabinetLook& operator=(const TCabinetLook&) = delete;
+    [[nodiscard]] const std::string& Path() const { return FPath; }
+
+  private:
+    friend class TCESetupBase;
+    std::string FPath;
+    std::unique_ptr<TCABFile> FCabinet; // lists and extracts; holds the listing
+    bool FListed = false;
+    std::unordered_map<size_t, std::vector<uint8_t>> FDescriptors; // by index in the listing
 };
 
 struct TCECAB_File {
@@ -81,6 +102,9 @@ class TCESetupBase {
     uint8_t UseCECabFile = 0;
     // Why the last parse stopped part way, and where; empty when it did not.
     std::string DescriptorError;
+    // What the running command has seen of the cabinet at its path (not owned); null, or another
+    // path: the descriptor walk lists afresh.
+    TCabinetLook* Look = nullptr;
 
     // Slot 0: decodes from the stream, or from the named file when stream is null.
     [[nodiscard]] virtual bool ParseDescriptor(const std::string& fileName, TStream* stream);
@@ -140,7 +164,8 @@ class TCESetupBase {
 
   protected:
     // The walk both handlers share: list, then extract the first entry accept takes, and only
-    // that entry. Raises ETooLarge for an entry over kMaxDescriptorSize and EOutOfMemory.
+    // that entry; with Look on the cabinet's path, both come from it, and Cabinet still ends up
+    // holding the listing. Raises ETooLarge for an entry over kMaxDescriptorSize and EOutOfMemory.
     [[nodiscard]] bool FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                            const std::function<bool(const std::string&)>& accept);
     // Writes the entry at that index of Cabinet's listing to destPath through a TSafeFile.

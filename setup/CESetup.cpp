@@ -39,6 +39,18 @@ bool TCESetup::IsSetupCabinet(const std::string& cabinetPath) {
 
 bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
                          bool extract) {
+    TCabinetLook look(cabinetPath);
+    return LoadSetup(cabinetPath, targetDir, extract, look);
+}
+
+bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targetDir, bool extract,
+                         TCabinetLook& look) {
+    // The handlers see through look for this load only.
+    struct TLookScope {
+        TCESetup& Setup;
+        ~TLookScope() { Setup.INFHandler->Look = Setup.XMLHandler->Look = nullptr; }
+    } scope{*this};
+    INFHandler->Look = XMLHandler->Look = &look;
     DetectFormat(cabinetPath);
     TCESetupBase* handler = Handler();
     if (!handler) return false;

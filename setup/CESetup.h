@@ -30,6 +30,11 @@ class TCESetup : public TCESetupBase {
     // Takes over the chosen handler's tables and Project whatever its result.
     [[nodiscard]] bool LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
                                  bool extract) override;
+    // The same load, seeing the cabinet through look: identification and loading share one
+    // listing and one decompression of the descriptor, and the caller can read more of the
+    // cabinet through it afterwards.
+    [[nodiscard]] bool LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
+                                 bool extract, TCabinetLook& look);
     [[nodiscard]] bool ExtractFile(const std::string& fileName, const std::string& folder,
                                    const std::string& destPath) override;
     [[nodiscard]] TExtractResult ExtractFileChecked(const std::string& fileName,

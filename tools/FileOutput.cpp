@@ -35,6 +35,23 @@ void TFileOutput::Json(ordered_json doc) {
     WriteLine(FOut, line);
 }
 
+void TFileOutput::Json(const std::function<void(TJsonWriter&)>& members) {
+    TJsonWriter out;
+    out.BeginObject();
+    if (FFile) {
+        out.Key("file");
+        // File names are bytes: invalid UTF-8 becomes U+FFFD rather than failing the line.
+        out.Raw(ordered_json(*FFile).dump(-1, ' ', false, ordered_json::error_handler_t::replace));
+    }
+    members(out);
+    out.EndObject();
+    out.Put('\n');
+    const std::string_view text = out.Text();
+    if (FFile) FOut.flush();
+    FOut.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (FFile) FOut.flush();
+}
+
 std::ostream& TFileOutput::Text() {
     if (FFile && !FHeadingWritten) {
         FOut << "==> " << *FFile << " <==\n";

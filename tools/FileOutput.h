@@ -2,8 +2,11 @@
 // Where the results for one file go. A run over a single file writes exactly what it always
 // did; over several files each result is labelled with its file: the key "file" first in JSON
 // Lines, a heading in text.
+#include "tools/JsonWriter.h"
+
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -13,6 +16,9 @@ class TFileOutput {
     TFileOutput(std::ostream& out, std::ostream& err, const std::string* file, bool json);
 
     void Json(nlohmann::ordered_json doc);
+    // One JSON object whose members members writes, streamed into one document that leaves in
+    // one write; nothing is written when members throws.
+    void Json(const std::function<void(TJsonWriter&)>& members);
     // The text stream, after the file's heading.
     std::ostream& Text();
     // diagnostic: the line a single-file run writes to standard error; reason: why, without the

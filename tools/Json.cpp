@@ -10,6 +10,7 @@
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 
+#include <cstring>
 #include <numeric>
 
 using nlohmann::ordered_json;
@@ -31,55 +32,12 @@ std::string Latin1ToUtf8(const std::string& text) {
 
 namespace {
 
-ordered_json ToJson(const TValue& value) {
-    if (const auto* text = std::get_if<std::string>(&value)) return Latin1ToUtf8(*text);
-    if (const auto* number = std::get_if<int64_t>(&value)) return *number;
-    if (const auto* flag = std::get_if<bool>(&value)) return *flag;
-    return nullptr;
-}
-
-ordered_json ToJson(const TRecord& record) {
-    ordered_json object = ordered_json::object();
-    // Reserved: the ordered map's keys are const, so growing it copies every member.
-    auto& members = object.get_ref<ordered_json::object_t&>();
-    members.reserve(record.size());
-    for (const auto& [name, value] : record)
-        members.emplace(name, ToJson(value));
-    return object;
-}
-
-template <class Records> ordered_json ToJsonArray(const Records& records) {
-    ordered_json array = ordered_json::array();
-    auto& items = array.get_ref<ordered_json::array_t&>();
-    items.reserve(records.size());
-    for (const auto& record : records)
-        items.push_back(ToJson(record));
-    return array;
-}
-
-} // namespace
-
-ordered_json PageRecordsToJson(const TPage& page) {
-    ordered_json array = ordered_json::array();
-    auto& items = array.get_ref<ordered_json::array_t&>();
-    items.reserve(page.Rows.size());
-    for (const TRow* row : InModelOrder(page))
-        items.push_back(ToJson(row->Record));
-    return array;
-}
-
-namespace {
-
-// The first row field of that name on the page.
-TValue PageField(const TPage& page, const char* key) {
-    for (const TRow& row : page.Rows)
-        if (const TValue* value = FindField(row.Record, key)) return *value;
-    return {};
-}
-
-} // namespace
-
-namespace {
+// How the texts of a record are written.
+enum class TTexts {
+    Latin1,    // the model's 8-bit texts
+    Utf8Fixed, // certificate texts: UTF-8, a stray byte becoming U+FFFD
+    Utf8Else8  // provisioning texts: kept when valid UTF-8, else taken as 8-bit
+};
 
 // Certificate texts are UTF-8 already; a byte that does not belong to a well-formed sequence
 // (a hostile certificate's) becomes U+FFFD, so that the document can always be written.
@@ -114,109 +72,177 @@ std::string WellFormedUtf8(const std::string& text) {
     return out;
 }
 
-ordered_json Utf8Json(const TRecord& record) {
-    ordered_json object = ordered_json::object();
-    for (const auto& [name, value] : record) {
-        if (const auto* text = std::get_if<std::string>(&value))
-            object[name] = WellFormedUtf8(*text);
+void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        if (texts == TTexts::Latin1)
+            out.Latin1(*text);
+        else if (texts == TTexts::Utf8Fixed)
+            out.String(WellFormedUtf8(*text));
+        else if (WellFormedUtf8(*text) == *text)
+            out.String(*text);
         else
-            object[name] = ToJson(value);
+            out.Latin1(*text);
+    } else if (const auto* number = std::get_if<int64_t>(&value)) {
+        out.Int(*number);
+    } else if (const auto* flag = std::get_if<bool>(&value)) {
+        out.Bool(*flag);
+    } else {
+        out.Null();
     }
-    return object;
 }
 
-ordered_json Utf8JsonRows(const TPage& page) {
-    ordered_json array = ordered_json::array();
-    for (const TRow* row : InModelOrder(page))
-        array.push_back(Utf8Json(row->Record));
-    return array;
-}
-
-} // namespace
-
-ordered_json SignatureToJson(const TCabinetSignature& signature) {
-    const TSignaturePages pages = BuildSignaturePages(signature);
-    ordered_json object = Utf8Json(pages.Summary);
-    object["certificates"] = Utf8JsonRows(pages.Certificates);
-    object["checks"] = Utf8JsonRows(pages.Checks);
-    return object;
-}
-
-namespace {
-
-// Provisioning texts mix the document's bytes with certificate names that OpenSSL gives as
-// UTF-8: valid UTF-8 stays as it is, anything else is taken as 8-bit like the model's texts.
-ordered_json Utf8Record(const TRecord& record) {
-    ordered_json object = ordered_json::object();
-    auto& members = object.get_ref<ordered_json::object_t&>();
-    members.reserve(record.size());
-    for (const auto& [name, value] : record) {
-        const auto* text = std::get_if<std::string>(&value);
-        members.emplace(name, text && WellFormedUtf8(*text) == *text ? ordered_json(*text)
-                                                                     : ToJson(value));
+// A name given twice keeps its first place; certificate records keep the last value there, the
+// others the first, as the documents built whole did.
+void WriteRecordMembers(TJsonWriter& out, const TRecord& record, TTexts texts) {
+    for (size_t i = 0; i < record.size(); ++i) {
+        const char* name = record[i].first;
+        bool repeated = false;
+        for (size_t k = 0; k < i && !repeated; ++k)
+            repeated = record[k].first[0] == name[0] && std::strcmp(record[k].first, name) == 0;
+        if (repeated) continue;
+        size_t chosen = i;
+        if (texts == TTexts::Utf8Fixed)
+            for (size_t k = i + 1; k < record.size(); ++k)
+                if (std::strcmp(record[k].first, name) == 0) chosen = k;
+        out.Key(name);
+        WriteValue(out, record[chosen].second, texts);
     }
-    return object;
 }
 
-ordered_json Utf8Rows(const TPage& page) {
-    ordered_json array = ordered_json::array();
-    auto& items = array.get_ref<ordered_json::array_t&>();
-    items.reserve(page.Rows.size());
+void WriteRecord(TJsonWriter& out, const TRecord& record, TTexts texts = TTexts::Latin1) {
+    out.BeginObject();
+    WriteRecordMembers(out, record, texts);
+    out.EndObject();
+}
+
+template <class Records> void WriteRecords(TJsonWriter& out, const Records& records) {
+    out.BeginArray();
+    for (const auto& record : records)
+        WriteRecord(out, record);
+    out.EndArray();
+}
+
+void WriteRows(TJsonWriter& out, const TPage& page, TTexts texts, bool modelOrder) {
+    out.BeginArray();
+    if (modelOrder) {
+        for (const TRow* row : InModelOrder(page))
+            WriteRecord(out, row->Record, texts);
+    } else {
+        for (const TRow& row : page.Rows)
+            WriteRecord(out, row.Record, texts);
+    }
+    out.EndArray();
+}
+
+// The first row field of that name on the page.
+TValue PageField(const TPage& page, const char* key) {
     for (const TRow& row : page.Rows)
-        items.push_back(Utf8Record(row.Record));
-    return array;
+        if (const TValue* value = FindField(row.Record, key)) return *value;
+    return {};
 }
 
 } // namespace
 
-ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet) {
+void WritePageRecords(TJsonWriter& out, const TPage& page) {
+    WriteRows(out, page, TTexts::Latin1, true);
+}
+
+ordered_json PageRecordsToJson(const TPage& page) {
+    TJsonWriter out;
+    WritePageRecords(out, page);
+    return ordered_json::parse(out.Text());
+}
+
+void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature) {
+    const TSignaturePages pages = BuildSignaturePages(signature);
+    out.BeginObject();
+    WriteRecordMembers(out, pages.Summary, TTexts::Utf8Fixed);
+    out.Key("certificates");
+    WriteRows(out, pages.Certificates, TTexts::Utf8Fixed, true);
+    out.Key("checks");
+    WriteRows(out, pages.Checks, TTexts::Utf8Fixed, true);
+    out.EndObject();
+}
+
+void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
+                           TCabinetLook* look) {
     provisioning::TProvisioningTree tree;
-    if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return nullptr;
+    if (!provisioning::ReadCabinetProvisioning(cabinet, tree, look)) {
+        out.Null();
+        return;
+    }
     const provisioning::TProvisioningSummary s = provisioning::Summarize(tree);
     const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
-    ordered_json root = ordered_json::object();
-    root["provisioningOnly"] = provisioning::IsProvisioningOnly(setup);
-    root["headline"] = provisioning::ProvisioningHeadline(s);
-    root["summary"] = {{"securityPolicies", s.SecurityPolicies},
-                       {"certificates", s.Certificates},
-                       {"characteristics", s.Characteristics},
-                       {"parms", s.Parms},
-                       {"queries", s.Queries},
-                       {"removals", s.Removals},
-                       {"notes", s.Notes}};
-    root["rows"] = Utf8Rows(pages.Rows);
-    root["certificates"] = Utf8Rows(pages.Certificates);
-    return root;
+    out.BeginObject();
+    out.Key("provisioningOnly");
+    out.Bool(provisioning::IsProvisioningOnly(setup));
+    out.Key("headline");
+    out.String(provisioning::ProvisioningHeadline(s));
+    out.Key("summary");
+    out.BeginObject();
+    for (const auto& [name, count] : {std::pair{"securityPolicies", s.SecurityPolicies},
+                                      {"certificates", s.Certificates},
+                                      {"characteristics", s.Characteristics},
+                                      {"parms", s.Parms},
+                                      {"queries", s.Queries},
+                                      {"removals", s.Removals},
+                                      {"notes", s.Notes}}) {
+        out.Key(name);
+        out.Int(count);
+    }
+    out.EndObject();
+    out.Key("rows");
+    WriteRows(out, pages.Rows, TTexts::Utf8Else8, false);
+    out.Key("certificates");
+    WriteRows(out, pages.Certificates, TTexts::Utf8Else8, false);
+    out.EndObject();
 }
 
-ordered_json EntriesToJson(const TCABFile& cabinet) {
-    return ToJsonArray(EntryRecords(cabinet.CABFileContents));
+void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing) {
+    // One record at a time: a listing of many thousand entries is never held twice.
+    out.Key("entries");
+    out.BeginArray();
+    for (const TCABFileEntry& entry : listing.Items())
+        WriteRecord(out, EntryRecord(entry));
+    out.EndArray();
 }
 
-ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet) {
-    // One listing serves the sizes, the setup DLL test and the entries.
-    cabinet.ListContents();
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
+    // The load's listing serves the sizes, the setup DLL test and the entries.
     const TCABFileContents& listing = cabinet.CABFileContents;
-    // JSON follows the model, so the rows need no collation.
+    // JSON follows the model, so the shortcuts need no collation.
     TReportOptions options;
     options.Order = [](const std::vector<std::string>& captions) {
         std::vector<size_t> order(captions.size());
         std::iota(order.begin(), order.end(), size_t{0});
         return order;
     };
-    ordered_json root = ordered_json::object();
-    root.get_ref<ordered_json::object_t&>().reserve(12);
-    root["format"] = setup.Format == kFormatXML ? "xml" : "binary";
-    root["project"] = ToJson(ProjectRecord(setup));
-    root["strings"] = ToJsonArray(StringRecords(setup));
-    root["dirs"] = ToJsonArray(DirRecords(setup));
-    root["regpaths"] = ToJsonArray(RegPathRecords(setup));
-    root["files"] = PageRecordsToJson(BuildFilesPage(setup, listing, options));
-    root["regvalues"] = PageRecordsToJson(BuildRegistryPages(setup).Values);
-    root["shortcuts"] = PageRecordsToJson(BuildShortcutsPage(setup, options));
-    root["setupDll"] = ToJson(PageField(BuildPropertiesPage(setup, listing), "setupDll"));
-    root["entries"] = EntriesToJson(cabinet);
-    root["signature"] = SignatureToJson(VerifyCabinetSignature(cabinet.CABFile));
-    root["provisioning"] = ProvisioningToJson(setup, cabinet);
-    return root;
+    out.Key("format");
+    out.String(setup.Format == kFormatXML ? "xml" : "binary");
+    out.Key("project");
+    WriteRecord(out, ProjectRecord(setup));
+    out.Key("strings");
+    WriteRecords(out, StringRecords(setup));
+    out.Key("dirs");
+    WriteRecords(out, DirRecords(setup));
+    out.Key("regpaths");
+    WriteRecords(out, RegPathRecords(setup));
+    // The files page's records, one row at a time in model order, without its cells.
+    out.Key("files");
+    out.BeginArray();
+    const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
+    for (size_t i = 0; i < setup.Files.size(); ++i)
+        WriteRecord(out, FileRecord(setup.Files[i], entries[i]));
+    out.EndArray();
+    out.Key("regvalues");
+    WritePageRecords(out, BuildRegistryPages(setup).Values);
+    out.Key("shortcuts");
+    WritePageRecords(out, BuildShortcutsPage(setup, options));
+    out.Key("setupDll");
+    WriteValue(out, PageField(BuildPropertiesPage(setup, listing), "setupDll"), TTexts::Latin1);
+    WriteEntriesJson(out, listing);
+    out.Key("signature");
+    WriteSignatureJson(out, VerifyCabinetSignature(cabinet.CABFile));
+    out.Key("provisioning");
+    WriteProvisioningJson(out, setup, cabinet, &look);
 }

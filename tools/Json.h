@@ -1,26 +1,36 @@
 #pragma once
+#include "tools/JsonWriter.h"
+
 #include <nlohmann/json.hpp>
 
 #include <string>
 
 class TCESetup;
 class TCABFile;
+class TCABFileContents;
+class TCabinetLook;
 struct TCabinetSignature;
 struct TPage;
 
 // Model strings are 8-bit without a code page: each byte becomes the code point of its value.
 [[nodiscard]] std::string Latin1ToUtf8(const std::string& text);
 
-// The cabinet's entries in cabinet order, as the last listing holds them.
-[[nodiscard]] nlohmann::ordered_json EntriesToJson(const TCABFile& cabinet);
-// The signature's verdict, certificates and checks.
-[[nodiscard]] nlohmann::ordered_json SignatureToJson(const TCabinetSignature& signature);
-// The loaded setup: format, project, the six tables, setupDll, the cabinet's entries, its
-// signature and its provisioning document.
-[[nodiscard]] nlohmann::ordered_json SetupToJson(TCESetup& setup, TCABFile& cabinet);
+// The members below are written into an object the caller has begun, so that a caller can put
+// its own keys before and after them.
 
-// The cabinet's "_setup.xml" as provisioning rows, certificates and counts; null without one.
-// Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
-[[nodiscard]] nlohmann::ordered_json ProvisioningToJson(TCESetup& setup, TCABFile& cabinet);
+// "entries": the listing's entries in cabinet order.
+void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing);
+// The loaded setup: format, project, the six tables, setupDll, the cabinet's entries, its
+// signature and its provisioning document. The cabinet holds the listing of the load look saw;
+// its "_setup.xml" is read through look.
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look);
+
+// The signature's verdict, certificates and checks, as one object.
+void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature);
+// The cabinet's "_setup.xml" as provisioning rows, certificates and counts, as one object; null
+// without one. Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
+void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
+                           TCabinetLook* look);
 // The records of a page's rows in model order.
+void WritePageRecords(TJsonWriter& out, const TPage& page);
 [[nodiscard]] nlohmann::ordered_json PageRecordsToJson(const TPage& page);

@@ -71,9 +71,9 @@ std::string Cut(const std::string& text, size_t limit) {
 
 // The provisioning page with its items indented by depth and its long cells cut, then each
 // certificate as a table of its fields.
-void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
+void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
     provisioning::TProvisioningTree tree;
-    if (!provisioning::ReadCabinetProvisioning(cabinet, tree)) return;
+    if (!provisioning::ReadCabinetProvisioning(cabinet, tree, &look)) return;
     provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
     for (TRow& row : pages.Rows.Rows) {
         const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
@@ -101,9 +101,8 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
 
 } // namespace
 
-void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
-    // One listing serves the setup-DLL row and the sizes of all files.
-    cabinet.ListContents();
+void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
+    // The load's listing serves the setup-DLL row and the sizes of all files.
     TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
     AddSignatureRows(properties, VerifyCabinetSignature(cabinet.CABFile));
     out << properties.Caption << '\n';
@@ -111,5 +110,5 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet) {
     WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));
     WriteCountedPage(out, BuildShortcutsPage(setup));
     WriteCountedPage(out, BuildRegistryPages(setup).Values);
-    WriteProvisioning(out, setup, cabinet);
+    WriteProvisioning(out, setup, cabinet, look);
 }

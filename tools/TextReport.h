@@ -3,10 +3,12 @@
 
 class TCESetup;
 class TCABFile;
+class TCabinetLook;
 struct TPage;
 
-// The property rows, files, shortcuts and registry values as the viewer shows them.
-void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet);
+// The property rows, files, shortcuts and registry values as the viewer shows them, then the
+// provisioning document. The cabinet holds the listing of the load look saw.
+void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look);
 
 // A page's column captions and its rows' texts, each column as wide as its widest text.
 void WriteTable(std::ostream& out, const TPage& page);

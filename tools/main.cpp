@@ -60,9 +60,7 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
     if (json && !dateError.empty())
         return output.Fail(kExitFailure, "tessary-info: " + PlainText(dateError), dateError);
     if (json) {
-        nlohmann::ordered_json root;
-        root["entries"] = EntriesToJson(cab);
-        output.Json(std::move(root));
+        output.Json([&](TJsonWriter& out) { WriteEntriesJson(out, cab.CABFileContents); });
     } else {
         std::ostream& out = output.Text();
         for (const TCABFileEntry& e : cab.CABFileContents.Items())
@@ -95,7 +93,8 @@ int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
     return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& output) {
+int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
+               TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -121,20 +120,22 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TFileOutput& ou
         return report.Refused.empty() ? 0 : kExitFailure;
     }
     if (o.Json) {
-        nlohmann::ordered_json root = SetupToJson(setup, cab);
-        if (!o.Audit) {
-            output.Json(std::move(root));
-            return 0;
-        }
-        // The report's listing is the cabinet's current one; the audit reads the files after it.
-        const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
-        root["binaries"] = ProgramsToJson(programs);
-        const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
-        root["findings"] = FindingsToJson(findings);
-        output.Json(std::move(root));
+        std::vector<TFinding> findings;
+        output.Json([&](TJsonWriter& out) {
+            WriteSetupJson(out, setup, cab, look);
+            if (!o.Audit) return;
+            // The report's listing is the load's; the audit reads the files after it.
+            const std::vector<TProgramRow> programs =
+                AnalysePrograms(setup, cab, cab.CABFileContents);
+            out.Key("binaries");
+            out.Raw(ProgramsToJson(programs).dump());
+            findings = AuditCabinet(setup, cab, &programs);
+            out.Key("findings");
+            out.Raw(FindingsToJson(findings).dump());
+        });
         return AuditExit(o, findings);
     }
-    WriteTextReport(output.Text(), setup, cab);
+    WriteTextReport(output.Text(), setup, cab, look);
     if (!o.Audit) return 0;
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     WriteProgramsReport(output.Text(), programs);
@@ -156,10 +157,12 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
+    // One look serves the load and the report: one listing, each descriptor decompressed once.
+    TCabinetLook look(file);
     // A descriptor that fails part way still shows what was decoded, then says so.
-    const bool loaded = setup.LoadSetup(file, std::string(), false);
+    const bool loaded = setup.LoadSetup(file, std::string(), false, look);
     if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
-    const int result = RunOnSetup(o, setup, cab, output);
+    const int result = RunOnSetup(o, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +

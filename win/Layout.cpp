@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 namespace {
-constexpr int kImageCount = 18;
+constexpr int kImageCount = 21;
 
 struct TButton {
     int Command;

@@ -1,6 +1,8 @@
 // The pages beyond the design's four, as the Qt viewer has them: what the setup's
-// "_setup.xml" provisions, who signed the cabinet, and what its files are as programs. Each is
-// built while the setup opens and listed only for setups that have something to show there.
+// "_setup.xml" provisions, who signed the cabinet, what its files are as programs, and what
+// the audit finds in all of it. Each is built while the setup opens; all but Findings are
+// listed only for setups that have something to show there.
+#include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
 #include "programs/ProgramsPage.h"
@@ -17,6 +19,7 @@ namespace {
 constexpr int kImageProvisioning = 15;
 constexpr int kImageSignature = 16;
 constexpr int kImagePrograms = 17;
+constexpr int kImageWarning = 18; // the first of the findings' severities
 
 // The listing holds a provisioning document, wherever the cabinet files it.
 bool HasSetupXml(const TCABFileContents& listing) {
@@ -34,15 +37,16 @@ bool HasSetupXml(const TCABFileContents& listing) {
 void TfrmWinCEMain::CreateSetupPages() {
     AddPage("Provisioning", kImageProvisioning,
             provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
-            [](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
+            [this](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
                 if (!HasSetupXml(cabinet.CABFileContents)) return std::nullopt;
                 provisioning::TProvisioningTree tree;
                 if (!provisioning::ReadCabinetProvisioning(cabinet, tree))
                     return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
                                       "The provisioning document could not be read."};
-                return TBuiltPage{
-                    provisioning::BuildProvisioningPages(tree).Rows,
-                    provisioning::ProvisioningHeadline(provisioning::Summarize(tree))};
+                FProvisioningTree = std::move(tree);
+                return TBuiltPage{provisioning::BuildProvisioningPages(*FProvisioningTree).Rows,
+                                  provisioning::ProvisioningHeadline(
+                                      provisioning::Summarize(*FProvisioningTree))};
             });
     // A signature that cannot be read is still one: the node says why.
     AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
@@ -53,12 +57,31 @@ void TfrmWinCEMain::CreateSetupPages() {
                 return TBuiltPage{pages.Certificates, FSignature.Summary()};
             });
     AddPage("Programs", kImagePrograms, BuildProgramsPage({}),
-            [](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
+            [this](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
                 if (setup.FileCount() <= 0) return std::nullopt;
-                TPage page =
-                    BuildProgramsPage(AnalysePrograms(setup, cabinet, cabinet.CABFileContents),
-                                      WindowReportOptions());
+                FProgramRows = AnalysePrograms(setup, cabinet, cabinet.CABFileContents);
+                TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
                 const std::string status = "Total of programs: " + std::to_string(page.Rows.size());
                 return TBuiltPage{std::move(page), status};
+            });
+    // Every setup has the node, with no rows when nothing is found. The inputs are those the
+    // pages above read, and the signature read on open, so nothing is read twice but the
+    // descriptors' own tables.
+    FFindingsPage = FPages.size();
+    AddPage("Findings", kImageWarning, BuildFindingsPage({}),
+            [this](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
+                TAuditInput input;
+                input.Setup = &setup;
+                input.Signature = &FSignature;
+                input.Provisioning = FProvisioningTree ? &*FProvisioningTree : nullptr;
+                input.Programs = &FProgramRows;
+                const TDescriptorFacts facts =
+                    ReadDescriptorFacts(setup, cabinet, input.Provisioning);
+                input.Descriptors = &facts;
+                // Read after the descriptors, whose reads list the cabinet again.
+                input.Listing = &cabinet.CABFileContents;
+                FFindings = RunAudit(input);
+                return TBuiltPage{BuildFindingsPage(FFindings),
+                                  FindingsHeadline(CountFindings(FFindings))};
             });
 }

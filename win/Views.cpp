@@ -1,5 +1,6 @@
 // Filling the project tree, the lists and the registry page from the report, and what selecting
 // in them does.
+#include "audit/Audit.h"
 #include "cab/cabfiles.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
@@ -36,10 +37,13 @@ int ImageOf(TIconKind icon) {
         return 11;
     case TIconKind::NumberValue:
         return 12;
-    case TIconKind::Warning: // the audit's findings and a comparison's rows, which this window
-    case TIconKind::Notice:  // does not list yet
+    case TIconKind::Warning:
+        return 18;
+    case TIconKind::Notice:
+        return 19;
     case TIconKind::Info:
-    case TIconKind::Added:
+        return 20;
+    case TIconKind::Added: // a comparison's rows, which this window does not list yet
     case TIconKind::Removed:
     case TIconKind::Changed:
         return -1;
@@ -107,6 +111,9 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     FSetupFileName = fileName;
     const TReportOptions options = WindowReportOptions();
     FFilling = true;
+    FProvisioningTree.reset();
+    FProgramRows.clear();
+    FFindings.clear();
     TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
     // The same two rows the text report and the Qt viewer add after the design's own.
     FSignature = VerifyCabinetSignature(FCabFile->CABFile);
@@ -120,6 +127,15 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
         page.Present = built.has_value();
         page.Status = built ? ToDisplay(built->Status) : std::wstring();
         if (built) SetRows(*page.List, built->Page);
+    }
+    // Beyond the design's rows, after the signature's: the findings counted, as the Qt viewer
+    // shows them.
+    if (FFindingsPage < FPages.size() && FPages[FFindingsPage].Present) {
+        const std::string headline = FindingsHeadline(CountFindings(FFindings));
+        TRow& row = properties.Rows.emplace_back();
+        row.Source = properties.Rows.size() - 1;
+        row.Cells = {TextCell("Findings"), TextCell(headline.substr(headline.find(": ") + 2))};
+        SetRows(*FProperties, properties);
     }
     FillProjectTree();
     FFilling = false;
@@ -306,6 +322,82 @@ void TfrmWinCEMain::lvFilesChange() {
                       ListView_GetSelectedCount(FFiles->Handle) > 0);
 }
 
+bool TfrmWinCEMain::SelectPage(size_t page) {
+    HTREEITEM root = TreeView_GetRoot(FProjectTree);
+    if (page == kProjectNodeSetup) return root && TreeView_SelectItem(FProjectTree, root);
+    for (HTREEITEM item = root ? TreeView_GetChild(FProjectTree, root) : nullptr; item;
+         item = TreeView_GetNextSibling(FProjectTree, item))
+        if (NodeData(FProjectTree, item) == static_cast<LPARAM>(page))
+            return TreeView_SelectItem(FProjectTree, item);
+    return false;
+}
+
+bool TfrmWinCEMain::SelectListSource(TListRows& list, size_t source) {
+    for (size_t row = 0; row < list.Shown.size(); ++row) {
+        if (list.Sources[list.Shown[row]] != source) continue;
+        const int item = static_cast<int>(row);
+        ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list.Handle, item, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list.Handle, item, FALSE);
+        SetFocus(list.Handle);
+        return true;
+    }
+    return false;
+}
+
+void TfrmWinCEMain::GoToFinding(size_t index) {
+    if (!FSetupOpen || index >= FFindings.size()) return;
+    const TFinding finding = FFindings[index];
+    // A filter that hides the row would hide what the user asked to see.
+    if (GetWindowTextLengthW(FFilterBox) > 0) SetWindowTextW(FFilterBox, L"");
+    // The later page of a given node caption; a page the setup does not list leaves the Project
+    // page, whose rows say why (an unsigned cabinet's Signature).
+    const auto later = [this](const char* node) -> TViewerPage* {
+        for (size_t page = 0; page < FPages.size(); ++page)
+            if (FPages[page].Node == node && FPages[page].Present && SelectPage(page))
+                return &FPages[page];
+        SelectPage(kProjectNodeSetup);
+        return nullptr;
+    };
+    switch (finding.Page) {
+    case TFindingPage::None:
+        SelectPage(kProjectNodeSetup);
+        break;
+    case TFindingPage::Files:
+        if (SelectPage(kProjectNodeFiles)) SelectListSource(*FFiles, finding.Row);
+        break;
+    case TFindingPage::Shortcuts:
+        if (SelectPage(kProjectNodeShortcuts)) SelectListSource(*FShortcuts, finding.Row);
+        break;
+    case TFindingPage::Registry:
+        if (!SelectPage(kProjectNodeRegistry)) break;
+        // The key whose values list the row, then the row itself.
+        for (size_t node = 0; node < FRegistry.Keys.Nodes.size() && node < FRegistryItems.size();
+             ++node) {
+            const std::vector<size_t>& rows = FRegistry.Keys.Nodes[node].Rows;
+            if (std::find(rows.begin(), rows.end(), finding.Row) == rows.end()) continue;
+            TreeView_SelectItem(FRegistryTree, FRegistryItems[node]);
+            TreeView_EnsureVisible(FRegistryTree, FRegistryItems[node]);
+            SelectListSource(*FValues, finding.Row);
+            break;
+        }
+        break;
+    case TFindingPage::Provisioning:
+        if (TViewerPage* page = later("Provisioning")) SelectListSource(*page->List, finding.Row);
+        break;
+    case TFindingPage::Programs:
+        // The Programs page lists a program by its index among the analysed rows.
+        if (TViewerPage* page = later("Programs"))
+            for (size_t i = 0; i < FProgramRows.size(); ++i)
+                if (FProgramRows[i].FileRow == finding.Row) SelectListSource(*page->List, i);
+        break;
+    case TFindingPage::Signature:
+        later("Signature");
+        break;
+    }
+}
+
 LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
     if (header.code == TTN_GETDISPINFOW) {
         static const std::pair<int, const wchar_t*> tips[] = {
@@ -377,6 +469,15 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
         case NM_DBLCLK:
         case NM_RETURN:
             if (list.get() == FFiles) Guarded([this] { mnuExtractFileClick(); });
+            if (FFindingsPage < FPages.size() && list.get() == FPages[FFindingsPage].List) {
+                const int row = header.code == NM_DBLCLK
+                                    ? reinterpret_cast<NMITEMACTIVATE&>(header).iItem
+                                    : ListView_GetNextItem(list->Handle, -1, LVNI_FOCUSED);
+                if (row >= 0 && static_cast<size_t>(row) < list->Shown.size()) {
+                    const size_t finding = list->Sources[list->Shown[static_cast<size_t>(row)]];
+                    Guarded([this, finding] { GoToFinding(finding); });
+                }
+            }
             return 0;
         default:
             return 0;

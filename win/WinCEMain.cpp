@@ -169,6 +169,9 @@ void TfrmWinCEMain::ResetToEmpty() {
         page.Status.clear();
     }
     FSignature = TCabinetSignature{};
+    FProvisioningTree.reset();
+    FProgramRows.clear();
+    FFindings.clear();
     FFilling = false;
     SetWindowTextW(FHandle, kApplicationTitle);
     SetStatusText(L"");

@@ -2,7 +2,10 @@
 // The main window: menu, toolbar, status bar, the project tree with its pages, and the two
 // operations everything turns on, OpenSetup and CloseSetup. Plain Win32 and the common
 // controls; what the pages show comes from report/, as in the Qt viewer.
+#include "audit/Audit.h"
 #include "cab/ErrorReporter.h"
+#include "programs/Programs.h"
+#include "provisioning/Provisioning.h"
 #include "report/Page.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
@@ -103,7 +106,7 @@ class TfrmWinCEMain {
     void CreateControls();
     void CreateToolbar();
     void CreatePages();
-    // The pages beyond the design's four: provisioning, signature, programs.
+    // The pages beyond the design's four: provisioning, signature, programs, findings.
     void CreateSetupPages();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
     // A later page: its node's caption and picture, a page giving its list the columns, and
@@ -126,6 +129,12 @@ class TfrmWinCEMain {
     void tvProjectChange();
     void tvRegistryChange();
     void lvFilesChange();
+    // Shows the page and the row a finding is about, as far as this window lists them.
+    void GoToFinding(size_t index);
+    // Selects the project tree's node of the page; false when the setup does not list it.
+    bool SelectPage(size_t page);
+    // Selects and shows the list's row of the model index; false when no row shows it.
+    bool SelectListSource(TListRows& list, size_t source);
     void SetEnabled(int id, bool enabled);
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const std::wstring& text);
@@ -174,6 +183,11 @@ class TfrmWinCEMain {
     TRegistryPages FRegistry;
     TCabinetSignature FSignature;          // of the open cabinet, read once when it opens
     std::vector<HTREEITEM> FRegistryItems; // per node of FRegistry.Keys
+    // What the later pages read while the setup opens, kept for the audit that comes last.
+    std::optional<provisioning::TProvisioningTree> FProvisioningTree;
+    std::vector<TProgramRow> FProgramRows;
+    std::vector<TFinding> FFindings;
+    size_t FFindingsPage = 0; // the Findings page's index in FPages
     std::vector<std::unique_ptr<TListRows>> FLists;
     TListRows* FProperties = nullptr;
     TListRows* FFiles = nullptr;

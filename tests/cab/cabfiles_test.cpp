@@ -329,3 +329,34 @@ TEST(DosDateTime, ConvertsRealDatesAndRejectsImpossibleOnes) {
     EXPECT_THROW((void)DosDateTimeToDateTime((20 << 9) | (1 << 5) | 1, 60 << 5), EConvertError);
     EXPECT_THROW((void)DosDateTimeToDateTime((20 << 9) | (1 << 5) | 1, 30), EConvertError);
 }
+
+// The reader serves the library's small reads and seeks from a window of the file: headers and
+// data that run over many windows must still come out whole, in both kinds of folder.
+TEST(CabFile, EntriesPastTheReadWindowAreListedAndExtractedWhole) {
+    for (const FixtureCompression compression :
+         {FixtureCompression::None, FixtureCompression::MSZIP}) {
+        TempDir dir;
+        std::vector<FixtureEntry> entries;
+        for (int i = 0; i < 3000; ++i) {
+            std::vector<uint8_t> data = Pattern(static_cast<size_t>(i % 300));
+            if (!data.empty()) data[0] = static_cast<uint8_t>(i);
+            entries.push_back({"folder\\entry-" + std::to_string(i) + "-with-a-longer-name.bin",
+                               std::move(data)});
+        }
+        WriteCabinet(dir.File("many.cab"), entries, compression);
+        TCABFile cab;
+        cab.CABFile = dir.File("many.cab");
+        cab.ListContents();
+        ASSERT_EQ(cab.CABFileContents.Count(), 3000);
+        std::vector<TMemorySink> sinks(3000, TMemorySink(1000));
+        ASSERT_TRUE(
+            cab.ExtractEntries([&](size_t index, const TCABFileEntry&) { return &sinks[index]; }));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(cab.CABFileContents.Item(static_cast<int>(i)).Name, entries[i].Name);
+            EXPECT_EQ(sinks[i].Data, entries[i].Data) << entries[i].Name;
+        }
+        TMemoryStream last;
+        ASSERT_TRUE(cab.ExtractToStream(last, entries.back().Name));
+        EXPECT_EQ(last.Data(), entries.back().Data);
+    }
+}

@@ -133,8 +133,10 @@ std::vector<std::pair<HTREEITEM, int>> Nodes(HWND tree) {
 }
 
 // The tables of tessary-info's text report by caption (without the row count): columns start
-// where the header's captions start, each cell padded to its column.
-std::map<std::string, TTable> ReportTables(const std::string& report) {
+// where the header's captions start, each cell padded to its column. A section's headline
+// ("Findings: 1 warning, 0 notices") before its header goes to headlines, by caption.
+std::map<std::string, TTable>
+ReportTables(const std::string& report, std::map<std::string, std::string>* headlines = nullptr) {
     std::map<std::string, TTable> tables;
     std::istringstream lines(report);
     std::string line, caption;
@@ -146,6 +148,11 @@ std::map<std::string, TTable> ReportTables(const std::string& report) {
             caption = line.substr(0, line.rfind(" (") == std::string::npos ? line.size()
                                                                            : line.rfind(" ("));
             starts.clear();
+            continue;
+        }
+        if (starts.empty() && line.rfind("  " + caption.substr(0, caption.find(' ')), 0) == 0 &&
+            line.find(": ") != std::string::npos) {
+            if (headlines) (*headlines)[caption] = line.substr(2);
             continue;
         }
         if (starts.empty()) {
@@ -289,9 +296,14 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
         }
         ASSERT_EQ(status, 0u) << report;
         ASSERT_TRUE(Window->SetupOpen());
-        const auto tables = ReportTables(report);
+        std::map<std::string, std::string> headlines;
+        const auto tables = ReportTables(report, &headlines);
         const TTable properties = tables.at("Windows CE Setup Properties");
-        EXPECT_EQ(ListContents(Control(lvProject)), properties);
+        // The Project page adds the findings' counts, as the Qt viewer does.
+        TTable project = properties;
+        const std::string& headline = headlines.at("Findings");
+        project.push_back({"Findings", headline.substr(headline.find(": ") + 2)});
+        EXPECT_EQ(ListContents(Control(lvProject)), project);
         EXPECT_EQ(ListContents(Control(lvFiles)), tables.at("Device Files"));
         EXPECT_EQ(ListContents(Control(lvShortcuts)), tables.at("Device Shortcuts"));
         TTable registry = tables.at("Device Registry Entries");
@@ -308,12 +320,21 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
             EXPECT_EQ(ListContents(programs->List->Handle), tables.at("Programs"));
         }
 
+        const auto findings =
+            std::find_if(Window->Pages().begin(), Window->Pages().end(),
+                         [](const TViewerPage& page) { return page.Node == "Findings"; });
+        ASSERT_NE(findings, Window->Pages().end());
+        EXPECT_TRUE(findings->Present);
+        EXPECT_EQ(ListContents(findings->List->Handle), tables.at("Findings"));
+        EXPECT_EQ(Utf8(findings->Status), headline);
+
         const auto nodes = Nodes(Control(tvProject));
-        ASSERT_GE(nodes.size(), 4u);
+        ASSERT_GE(nodes.size(), 5u);
         std::vector<std::string> later;
         for (size_t i = 4; i < nodes.size(); ++i)
             later.push_back(NodeCaption(Control(tvProject), nodes[i].first));
         EXPECT_EQ(std::count(later.begin(), later.end(), "Programs"), programs->Present ? 1 : 0);
+        EXPECT_EQ(later.back(), "Findings");
         EXPECT_EQ(NodeCaption(Control(tvProject), nodes[0].first), properties.at(0).at(1));
         EXPECT_EQ(NodeCaption(Control(tvProject), nodes[3].first), "Registry Entries");
         const std::string file = cabinet.substr(cabinet.find_last_of("/\\") + 1);
@@ -326,6 +347,62 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
     }
     std::printf("compared the window with tessary-info.exe on %d cabinets\n", compared);
     EXPECT_GT(compared, 0);
+}
+
+// The selected row of a list, or none.
+std::vector<std::string> SelectedRow(HWND list) {
+    const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    const TTable rows = ListContents(list);
+    return row >= 0 && static_cast<size_t>(row) < rows.size() ? rows[static_cast<size_t>(row)]
+                                                              : std::vector<std::string>{};
+}
+
+TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("App.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    const auto page = std::find_if(Window->Pages().begin(), Window->Pages().end(),
+                                   [](const TViewerPage& p) { return p.Node == "Findings"; });
+    ASSERT_NE(page, Window->Pages().end());
+    HWND findings = page->List->Handle;
+    const auto doubleClick = [&](const std::string& whereStart) {
+        const TTable rows = ListContents(findings);
+        const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) {
+            return row.at(2).rfind(whereStart, 0) == 0;
+        });
+        if (found == rows.end()) return std::string();
+        NMITEMACTIVATE click{};
+        click.hdr = {findings, static_cast<UINT_PTR>(GetDlgCtrlID(findings)), NM_DBLCLK};
+        click.iItem = static_cast<int>(found - rows.begin());
+        SendMessageW(Window->Handle(), WM_NOTIFY, click.hdr.idFrom,
+                     reinterpret_cast<LPARAM>(&click));
+        return found->at(2);
+    };
+
+    // A file in the Windows folder, from a filtered list: the filter goes, the file is selected.
+    SetWindowTextW(Control(edtFilter), L"%WinDir%");
+    ASSERT_LT(ListContents(findings).size(), page->List->Rows.size());
+    const std::string file = doubleClick("%WinDir%\\");
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ(WindowText(Control(edtFilter)), "");
+    EXPECT_EQ(Window->CurrentPage(), kProjectNodeFiles);
+    const auto fileRow = SelectedRow(Control(lvFiles));
+    ASSERT_FALSE(fileRow.empty());
+    EXPECT_EQ("%WinDir%\\" + fileRow.at(0), file);
+
+    // A component's registry value: its key in the tree, the value in the list.
+    const std::string value = doubleClick("HKEY_CLASSES_ROOT\\");
+    ASSERT_FALSE(value.empty());
+    EXPECT_EQ(Window->CurrentPage(), kProjectNodeRegistry);
+    HWND keys = Control(tvRegistry);
+    std::string path = NodeCaption(keys, TreeView_GetSelection(keys));
+    for (HTREEITEM up = TreeView_GetParent(keys, TreeView_GetSelection(keys));
+         up && TreeView_GetParent(keys, up); up = TreeView_GetParent(keys, up))
+        path = NodeCaption(keys, up) + "\\" + path;
+    EXPECT_EQ(value.substr(0, value.find(": ")), path);
+    const auto valueRow = SelectedRow(Control(lvRegistry));
+    ASSERT_FALSE(valueRow.empty());
+    EXPECT_EQ(value.substr(value.rfind(" = ") + 3), valueRow.back());
 }
 
 TEST_F(WindowTest, NotASetupLeavesTheWindowEmptyAndCloseSetupEmptiesEveryView) {

@@ -1,0 +1,73 @@
+// The streaming writer prints what the JSON library printed for the same values: every byte
+// value in 8-bit and UTF-8 texts, keys, numbers at their limits, nesting and empty containers.
+#include "tools/Json.h"
+#include "tools/JsonWriter.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using nlohmann::ordered_json;
+
+TEST(JsonWriter, WritesByteForByteWhatTheJsonLibraryWrote) {
+    std::string everyByte;
+    for (int b = 1; b < 256; ++b)
+        everyByte += static_cast<char>(b);
+    std::string everyAscii = everyByte.substr(0, 127);
+    everyAscii.insert(everyAscii.begin(), '\0');
+    const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \x1b[31m \"q\" \\ /";
+    const std::string key = "k\"\\\n\x01\x7f";
+
+    TJsonWriter out;
+    out.BeginObject();
+    out.Key("latin1");
+    out.Latin1(everyByte);
+    out.Key("ascii");
+    out.String(everyAscii);
+    out.Key("utf8");
+    out.String(utf8);
+    out.Key(key);
+    out.BeginArray();
+    out.Int(std::numeric_limits<int64_t>::min());
+    out.Int(std::numeric_limits<int64_t>::max());
+    out.Int(0);
+    out.Bool(true);
+    out.Bool(false);
+    out.Null();
+    out.BeginObject();
+    out.EndObject();
+    out.BeginArray();
+    out.EndArray();
+    out.Raw("[1]");
+    out.String("");
+    out.EndArray();
+    out.EndObject();
+
+    ordered_json expected = ordered_json::object();
+    expected["latin1"] = Latin1ToUtf8(everyByte);
+    expected["ascii"] = everyAscii;
+    expected["utf8"] = utf8;
+    expected[key] = {std::numeric_limits<int64_t>::min(),
+                     std::numeric_limits<int64_t>::max(),
+                     0,
+                     true,
+                     false,
+                     nullptr,
+                     ordered_json::object(),
+                     ordered_json::array(),
+                     {1},
+                     ""};
+    EXPECT_EQ(out.Text(), expected.dump());
+}
+
+TEST(JsonWriter, LongTextsAreWrittenWhole) {
+    // Longer than the pieces the writer escapes at a time, with escapes across their borders.
+    std::string text(10000, 'a');
+    for (size_t i = 4090; i < text.size(); i += 4096)
+        text.replace(i, 8, "\n\x01\"\xE9\\\t\x1f\xFF");
+    TJsonWriter out;
+    out.Latin1(text);
+    EXPECT_EQ(out.Text(), ordered_json(Latin1ToUtf8(text)).dump());
+}

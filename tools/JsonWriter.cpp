@@ -1,0 +1,162 @@
+#include "tools/JsonWriter.h"
+
+#include <array>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+void TJsonWriter::TFree::operator()(char* data) const {
+    std::free(data);
+}
+
+char* TJsonWriter::Grow(size_t count) {
+    // Doubling keeps the moves of a long document few.
+    size_t capacity = FCapacity ? FCapacity * 2 : 4096;
+    while (count > capacity - FSize)
+        capacity *= 2;
+    char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
+    if (!data) throw std::bad_alloc();
+    (void)FData.release();
+    FData.reset(data);
+    FCapacity = capacity;
+    return data + FSize;
+}
+
+void TJsonWriter::Append(std::string_view text) {
+    char* to = Room(text.size());
+    if (!text.empty()) std::memcpy(to, text.data(), text.size());
+    FSize += text.size();
+}
+
+void TJsonWriter::Value() {
+    if (FComma) Put(',');
+    FComma = true;
+}
+
+void TJsonWriter::BeginObject() {
+    Value();
+    Put('{');
+    FComma = false;
+}
+
+void TJsonWriter::EndObject() {
+    Put('}');
+    FComma = true;
+}
+
+void TJsonWriter::BeginArray() {
+    Value();
+    Put('[');
+    FComma = false;
+}
+
+void TJsonWriter::EndArray() {
+    Put(']');
+    FComma = true;
+}
+
+void TJsonWriter::Key(std::string_view key) {
+    Value();
+    Escaped(key, false);
+    Put(':');
+    FComma = false;
+}
+
+void TJsonWriter::String(std::string_view text) {
+    Value();
+    Escaped(text, false);
+}
+
+void TJsonWriter::Latin1(std::string_view text) {
+    Value();
+    Escaped(text, true);
+}
+
+void TJsonWriter::Int(int64_t value) {
+    Value();
+    char* to = Room(24);
+    FSize = static_cast<size_t>(std::to_chars(to, to + 24, value).ptr - FData.get());
+}
+
+void TJsonWriter::Bool(bool value) {
+    Value();
+    Append(value ? "true" : "false");
+}
+
+void TJsonWriter::Null() {
+    Value();
+    Append("null");
+}
+
+void TJsonWriter::Raw(std::string_view json) {
+    Value();
+    Append(json);
+}
+
+namespace {
+
+// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well.
+constexpr auto kPlain = [] {
+    std::array<uint8_t, 256> plain{};
+    for (int b = 0x20; b < 0x100; ++b)
+        plain[b] = b == '"' || b == '\\' ? 0 : b < 0x80 ? 3 : 1;
+    return plain;
+}();
+
+} // namespace
+
+void TJsonWriter::Escaped(std::string_view text, bool latin1) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const uint8_t plainMask = latin1 ? 2 : 1;
+    Put('"');
+    // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
+    // huge text does not ask for six times its size at once.
+    constexpr size_t kPiece = 4096;
+    for (size_t start = 0; start < text.size(); start += kPiece) {
+        const std::string_view piece = text.substr(start, kPiece);
+        char* to = Room(piece.size() * 6);
+        for (const char c : piece) {
+            const auto b = static_cast<unsigned char>(c);
+            if (kPlain[b] & plainMask) {
+                *to++ = c;
+            } else if (b >= 0x80) {
+                *to++ = static_cast<char>(0xC0 | (b >> 6));
+                *to++ = static_cast<char>(0x80 | (b & 0x3F));
+            } else {
+                *to++ = '\\';
+                switch (b) {
+                case '"':
+                    *to++ = '"';
+                    break;
+                case '\\':
+                    *to++ = '\\';
+                    break;
+                case '\b':
+                    *to++ = 'b';
+                    break;
+                case '\t':
+                    *to++ = 't';
+                    break;
+                case '\n':
+                    *to++ = 'n';
+                    break;
+                case '\f':
+                    *to++ = 'f';
+                    break;
+                case '\r':
+                    *to++ = 'r';
+                    break;
+                default:
+                    *to++ = 'u';
+                    *to++ = '0';
+                    *to++ = '0';
+                    *to++ = kHex[b >> 4];
+                    *to++ = kHex[b & 0xF];
+                }
+            }
+        }
+        FSize = static_cast<size_t>(to - FData.get());
+    }
+    Put('"');
+}
