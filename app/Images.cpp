@@ -240,6 +240,23 @@ void Paint(QPainter& p, int index, qreal size) {
         p.drawEllipse(R(7, 3, 2.2, 2.2));
         p.drawRect(R(7, 6.5, 2.2, 6.5));
         break;
+    case imgAdded:
+    case imgRemoved:
+    case imgChanged: {
+        const QColor colour = index == imgAdded ? kGreen : index == imgRemoved ? kRed : kBlue;
+        p.setPen(QPen(colour.darker(130), 1));
+        p.setBrush(colour);
+        p.drawEllipse(R(1.5, 1.5, 13, 13));
+        p.setPen(QPen(Qt::white, 2 * u, Qt::SolidLine, Qt::RoundCap));
+        if (index != imgChanged) p.drawLine(P(5, 8), P(11, 8));
+        if (index == imgAdded) p.drawLine(P(8, 5), P(8, 11));
+        if (index == imgChanged) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawEllipse(R(6, 6, 4, 4));
+        }
+        break;
+    }
     default:
         break;
     }

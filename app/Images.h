@@ -24,7 +24,10 @@ enum TImageIndex {
     imgWarning = 18, // the audit's findings, by severity; the Findings node shows the first
     imgNotice = 19,
     imgInfo = 20,
-    imgCount = 21
+    imgAdded = 21, // a comparison's rows
+    imgRemoved = 22,
+    imgChanged = 23,
+    imgCount = 24
 };
 
 // The 16 by 16 picture of an index; an empty icon outside the list.

@@ -4,6 +4,7 @@
 #include "app/TextConv.h"
 
 #include <QAbstractItemView>
+#include <QColor>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
@@ -52,8 +53,27 @@ int ImageOf(TIconKind icon) {
         return imgNotice;
     case TIconKind::Info:
         return imgInfo;
+    case TIconKind::Added:
+        return imgAdded;
+    case TIconKind::Removed:
+        return imgRemoved;
+    case TIconKind::Changed:
+        return imgChanged;
     }
     return -1;
+}
+
+QVariant ColourOf(TIconKind icon) {
+    switch (icon) {
+    case TIconKind::Added:
+        return QColor(0, 120, 40);
+    case TIconKind::Removed:
+        return QColor(170, 30, 20);
+    case TIconKind::Changed:
+        return QColor(30, 80, 170);
+    default:
+        return {};
+    }
 }
 
 namespace {

@@ -31,6 +31,9 @@ struct TListRow {
 [[nodiscard]] std::vector<TListColumn> ListColumns(const TPage& page);
 // The image list index of an icon kind; -1 for none.
 [[nodiscard]] int ImageOf(TIconKind icon);
+// The text colour of a row whose first cell shows that icon: a comparison's added, removed and
+// changed rows; invalid (the view's own) for every other.
+[[nodiscard]] QVariant ColourOf(TIconKind icon);
 // The rows of a page as the window lists them: the listed columns' texts, converted for the
 // screen, in the page's order.
 [[nodiscard]] std::vector<TListRow> ListRows(const TPage& page);

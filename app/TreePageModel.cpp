@@ -89,6 +89,8 @@ QVariant TTreePageModel::data(const QModelIndex& index, int role) const {
                                                           : FTree.Nodes[index.internalId()].Icon);
         return image >= 0 ? QVariant(ImageListIcon(image)) : QVariant();
     }
+    case Qt::ForegroundRole:
+        return row && !row->Cells.empty() ? ColourOf(row->Cells[0].Icon) : QVariant();
     case kSourceRole:
         return row ? static_cast<int>(row->Source) : -1;
     default:

@@ -140,6 +140,7 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     mnuEditWithVLM->setEnabled(true);
     mnuExtractAll->setEnabled(true);
     mnuExportRegistry->setEnabled(true);
+    mnuCompareWith->setEnabled(true);
     tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
     ntbView->setCurrentIndex(1);
     ntbViewers->setCurrentIndex(0);
@@ -176,6 +177,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     mnuEditWithVLM->setEnabled(false);
     mnuExtractAll->setEnabled(false);
     mnuExportRegistry->setEnabled(false);
+    mnuCompareWith->setEnabled(false);
     SetExtractEnabled(false);
 }
 

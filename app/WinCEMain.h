@@ -73,12 +73,16 @@ class TfrmWinCEMain : public QMainWindow {
     void GoToFinding(size_t index);
     // A background reader of this or an earlier setup has not ended yet.
     [[nodiscard]] bool Reading() const { return !FReaders.empty(); }
+    // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
+    // node; a failure is shown naming the cabinet, and the open setup stays as it was.
+    void CompareWith(const QString& fileName);
 
   public slots:
     void mnuOpenFileClick();
     void mnuExtractFileClick();
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
+    void mnuCompareWithClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -129,6 +133,8 @@ class TfrmWinCEMain : public QMainWindow {
     void FillFindings(bool complete);
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
+    // The "Comparison" node (CompareCommand.cpp).
+    void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const QString& text);
     void ShowException(const QString& text);
@@ -156,6 +162,7 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FProvisioningNode = nullptr;
     TReportNode* FSignatureNode = nullptr;
     TReportNode* FProgramsNode = nullptr;
+    TReportNode* FComparisonNode = nullptr;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
@@ -176,6 +183,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractFile = nullptr;
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
+    QAction* mnuCompareWith = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;
@@ -207,4 +215,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgExtractAll = nullptr;
     QFileDialog* dlgExportRegistry = nullptr;
+    QFileDialog* dlgCompareWith = nullptr;
 };

@@ -144,6 +144,7 @@ void TfrmWinCEMain::CreateControls() {
     setCentralWidget(pnlView);
     CreateSetupNodes();
     CreateFindingsNode();
+    CreateComparisonNode();
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName("dlgOpen");
@@ -151,6 +152,13 @@ void TfrmWinCEMain::CreateControls() {
     dlgOpen->setFileMode(QFileDialog::ExistingFile);
     dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen->setSizeGripEnabled(true);
+    dlgCompareWith = new QFileDialog(this);
+    dlgCompareWith->setObjectName("dlgCompareWith");
+    dlgCompareWith->setWindowTitle("Compare With");
+    dlgCompareWith->setNameFilter("Windows CE Setup File (*.cab)");
+    dlgCompareWith->setFileMode(QFileDialog::ExistingFile);
+    dlgCompareWith->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgCompareWith->setSizeGripEnabled(true);
     dlgSave = new QFileDialog(this);
     dlgSave->setObjectName("dlgSave");
     dlgSave->setFileMode(QFileDialog::AnyFile);
@@ -216,6 +224,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                            QKeySequence("Ctrl+Shift+E"), &TfrmWinCEMain::mnuExtractAllClick);
     mnuExportRegistry = action("mnuExportRegistry", "Export &Registry...", -1, {},
                                &TfrmWinCEMain::mnuExportRegistryClick);
+    mnuCompareWith =
+        action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
     mnuFilter =
         action("mnuFilter", "&Filter", -1, QKeySequence::Find, &TfrmWinCEMain::mnuFilterClick);
@@ -228,6 +238,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuExtractFile->setEnabled(false);
     mnuExtractAll->setEnabled(false);
     mnuExportRegistry->setEnabled(false);
+    mnuCompareWith->setEnabled(false);
     mnuCloseSetup->setEnabled(false);
     mnuEditWithVLM->setEnabled(false);
 
@@ -239,6 +250,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExtractFile);
     mnuFile->addAction(mnuExtractAll);
     mnuFile->addAction(mnuExportRegistry);
+    mnuFile->addAction(mnuCompareWith);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuEditWithVLM);

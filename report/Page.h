@@ -25,7 +25,10 @@ enum class TIconKind {
     NumberValue, // a DWORD, binary or other registry value
     Warning,     // an audit finding of each severity
     Notice,
-    Info
+    Info,
+    Added,       // a comparison's row found only in the newer setup
+    Removed,     // found only in the older one
+    Changed      // found in both, different
 };
 
 // An exact value for machine-readable output: none (null), a truth value, a whole number or an

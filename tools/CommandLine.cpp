@@ -10,6 +10,7 @@ const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
                       "       tessary-info --verify FILE.cab...\n"
+                      "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
                       "       tessary-info --help | --version\n";
 
 const char kHelp[] =
@@ -19,6 +20,7 @@ const char kHelp[] =
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
     "       tessary-info --verify FILE.cab...\n"
+    "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
     "\n"
     "Shows what a Windows CE setup cabinet installs: its properties, files, shortcuts and\n"
     "registry values, as the Tessary viewer shows them.\n"
@@ -38,6 +40,10 @@ const char kHelp[] =
     "  --extract-all DIR  write every file below DIR in its device folder\n"
     "  --verify           the cabinet's signature: \"Intact: signed by ...\", \"Not signed\",\n"
     "                     \"Modified: ...\" or \"Signature unreadable: ...\"\n"
+    "  --diff             what differs from OLD.cab to NEW.cab: properties, files added,\n"
+    "                     removed or changed (size, content by SHA-256, version, CPU),\n"
+    "                     shortcuts, registry values, signature and provisioning; names,\n"
+    "                     folders and keys are matched ignoring case\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "  --                 end of options: every later argument is a file\n"
@@ -49,6 +55,7 @@ const char kHelp[] =
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
     "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
     "--audit --strict: 4 when a finding is a Warning.\n"
+    "--diff: 0 the same, 4 different; 1 and 3 name the cabinet that failed.\n"
     "With several files, the highest of the files' statuses.\n";
 
 bool TakesValue(const std::string& a) {
@@ -79,6 +86,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Json = true;
         else if (a == "--verify")
             o.Verify = true;
+        else if (a == "--diff")
+            o.Diff = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
         else if (TakesValue(a)) {
@@ -93,10 +102,11 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return TParseResult::Usage;
     const int modes = (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) +
-                      (extractAll ? 1 : 0) + (o.Verify ? 1 : 0);
+                      (extractAll ? 1 : 0) + (o.Verify ? 1 : 0) + (o.Diff ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
     if (o.Strict && !o.Audit) return TParseResult::Usage;
+    if (o.Diff && (o.Files.size() != 2 || o.Labelled)) return TParseResult::Usage;
     // An empty folder would silently mean the working folder.
     if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;
     if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;

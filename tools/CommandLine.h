@@ -7,6 +7,7 @@
 struct Options {
     bool Audit = false;  // the report plus the setup's programs and the audit's findings
     bool Strict = false; // --audit --strict: exit 4 on any finding of severity Warning
+    bool Diff = false;   // two setups compared: Files holds the older, then the newer
     bool Entries = false;
     bool Json = false;
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in

@@ -3,11 +3,13 @@
 #include "cab/FileSystem.h"
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
+#include "compare/Comparison.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
+#include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/ProgramsReport.h"
@@ -29,6 +31,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
 // --verify: scripts can refuse unsigned or changed installers.
 constexpr int kExitNotSigned = 4;
+// --diff: the two setups differ.
+constexpr int kExitDifferent = 4;
 constexpr int kExitSignatureBad = 5;
 // --audit --strict: a finding of severity Warning, for scripts that gate installers.
 constexpr int kExitWarnings = 4;
@@ -180,6 +184,37 @@ int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
     }
 }
 
+// Both cabinets are read before anything is printed, so a failure leaves no half comparison;
+// its message names the cabinet.
+int RunDiff(const Options& o) {
+    TSetupFacts facts[2];
+    for (int i = 0; i < 2; ++i) {
+        const TFactsResult read = ReadSetupFacts(o.Files[i], facts[i]);
+        if (read.Status == TFactsStatus::Read) continue;
+        PrintError(read.Message);
+        return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
+    }
+    const TComparison comparison = CompareSetups(facts[0], facts[1]);
+    if (o.Json)
+        std::cout << DiffToJson(comparison, o.Files[0], o.Files[1])
+                         .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
+    else
+        WriteDiffReport(std::cout, comparison, o.Files[0], o.Files[1]);
+    return comparison.Same() ? 0 : kExitDifferent;
+}
+
+int RunDiffGuarded(const Options& o) {
+    try {
+        return RunDiff(o);
+    } catch (const std::bad_alloc&) {
+        PrintError("out of memory");
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+    }
+    return kExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +234,14 @@ int main(int argc, char** argv) {
         return kExitUsage;
     case TParseResult::Run:
         break;
+    }
+    if (options.Diff) {
+        const int status = RunDiffGuarded(options);
+        if (!std::cout.flush()) {
+            std::fputs("tessary-info: cannot write the output\n", stderr);
+            return kExitFailure;
+        }
+        return status;
     }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;

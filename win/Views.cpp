@@ -43,6 +43,10 @@ int ImageOf(TIconKind icon) {
         return 19;
     case TIconKind::Info:
         return 20;
+    case TIconKind::Added: // a comparison's rows, which this window does not list yet
+    case TIconKind::Removed:
+    case TIconKind::Changed:
+        return -1;
     }
     return -1;
 }

@@ -1,0 +1,105 @@
+// "Compare With...": the open setup against another cabinet. Both are read on a thread of their
+// own (every file body hashed) while a progress dialog can stop it; the window only shows the
+// result, in the "Comparison" node.
+#include "app/Images.h"
+#include "app/TextConv.h"
+#include "app/WinCEMain.h"
+#include "compare/Comparison.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+
+namespace {
+
+struct TComparisonRun {
+    bool Done = false;
+    TFactsResult Failure; // why not, naming the cabinet
+    TComparison Comparison;
+};
+
+// Reads older, then newer, then compares; never throws past the comparison itself.
+TComparisonRun RunComparison(const std::string& older, const std::string& newer,
+                             const std::atomic<bool>& stop, std::atomic<int>& read) {
+    TComparisonRun run;
+    TSetupFacts facts[2];
+    const TCancelled cancelled = [&stop] { return stop.load(); };
+    for (int i = 0; i < 2; ++i) {
+        const TFactsResult result = ReadSetupFacts(i == 0 ? older : newer, facts[i], cancelled);
+        if (result.Status != TFactsStatus::Read) {
+            run.Failure = result;
+            return run;
+        }
+        read.store(i + 1);
+    }
+    run.Comparison = CompareSetups(facts[0], facts[1]);
+    run.Done = true;
+    return run;
+}
+
+} // namespace
+
+void TfrmWinCEMain::CreateComparisonNode() {
+    FComparisonNode =
+        AddReportNode("Comparison", "tvComparison", BuildComparisonTree(TComparison{}).Rows,
+                      TReportNode::TView::Tree, imgChanged);
+    // The selected difference's whole texts, which the columns cut.
+    FComparisonNode->SetDetails([this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (row) pages.push_back(FieldsPage(FComparisonNode->Page(), *row));
+        return pages;
+    });
+}
+
+void TfrmWinCEMain::mnuCompareWithClick() {
+    if (!FSetupOpen) return;
+    Guarded([this] {
+        dlgCompareWith->selectFile(QString());
+        dlgCompareWith->setDirectory(DialogFolder());
+        const QString chosen = FServices->RunFileDialog(*dlgCompareWith);
+        if (!chosen.isEmpty()) CompareWith(chosen);
+    });
+}
+
+void TfrmWinCEMain::CompareWith(const QString& fileName) {
+    if (!FSetupOpen) return;
+    const QString names[2] = {QFileInfo(FSetupFileName).fileName(), QFileInfo(fileName).fileName()};
+    const std::string older = ToLocalPath(FSetupFileName);
+    const std::string newer = ToLocalPath(fileName);
+    std::atomic<bool> stop{false};
+    std::atomic<int> read{0};
+    // The future's end waits for the thread, so stop and read outlive it on every path.
+    std::future<TComparisonRun> work =
+        std::async(std::launch::async, [&] { return RunComparison(older, newer, stop, read); });
+    {
+        const std::unique_ptr<TProgress> progress =
+            FServices->StartProgress(this, "Compare With", 2);
+        do {
+            const int done = read.load();
+            if (progress && !stop.load() &&
+                !progress->Update(done, 2, "Reading " + names[std::min(done, 1)] + "..."))
+                stop.store(true);
+        } while (work.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
+    }
+    TComparisonRun run = work.get();
+    // Cancelled is cancelled, even when the reading had just finished.
+    if (stop.load()) {
+        SetStatusText("Comparison cancelled");
+        return;
+    }
+    if (!run.Done) {
+        FServices->ShowError(this, kApplicationTitle, ToDisplay(run.Failure.Message));
+        return;
+    }
+    TComparisonTree tree = BuildComparisonTree(run.Comparison);
+    FComparisonNode->SetTree(std::move(tree.Tree), std::move(tree.Rows));
+    FComparisonNode->SetStatusText("Compared with " + names[1] + ": " +
+                                   QString::fromStdString(ComparisonSummary(run.Comparison)));
+    ShowReportNode(FComparisonNode);
+    // The node is where the answer is: select it.
+    const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), FComparisonNode);
+    (void)SelectProjectItem(kFirstReportPage + static_cast<int>(found - FReportNodes.begin()));
+}

@@ -1,0 +1,50 @@
+#pragma once
+// One side of a comparison: what a setup cabinet shows, with each file's size, SHA-256 and, for
+// programs, version and CPU. Every file body is read once, in one run over the cabinet.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TFileFacts {
+    std::string Name;    // as the files view shows it
+    std::string Folder;  // the device folder with a trailing "\"
+    int64_t Size = -1;   // -1: the cabinet holds no entry for the file
+    std::string Sha256;  // lower-case hex; empty without an entry
+    std::string Version; // the version resource's file version; empty when none
+    std::string Cpu;     // the image's machine; empty when not a program
+};
+
+// One row of a page reduced to what a comparison needs: the texts that say which row it is,
+// their ASCII-folded key, and the texts that can change under that key.
+struct TFact {
+    std::string Key;
+    std::vector<std::string> Identity;
+    std::vector<std::string> Values;
+};
+
+struct TSetupFacts {
+    std::string Path;
+    std::vector<TFact> Properties;   // {Property}, {Value}
+    std::vector<TFileFacts> Files;   // in model order
+    std::vector<TFact> Shortcuts;    // {Title, File Name, Folder}, {}
+    std::vector<TFact> Registry;     // {Key, Value Name}, {Type, Value}
+    std::vector<TFact> Signature;    // {Field}, {Value}
+    std::vector<TFact> Provisioning; // {Path}, {Value}; empty without a "_setup.xml"
+};
+
+enum class TFactsStatus { Read, NotSetup, Failed, Cancelled };
+
+struct TFactsResult {
+    TFactsStatus Status = TFactsStatus::Failed;
+    std::string Message; // names the cabinet; empty when read
+};
+
+// Asked between file bodies; true stops the reading.
+using TCancelled = std::function<bool()>;
+
+// Loads the cabinet at path and reads every file body of it once. A damaged descriptor, a file
+// body the cabinet cannot give or any other failure is Failed with a message naming the
+// cabinet; a cabinet that holds no setup is NotSetup. Never throws.
+[[nodiscard]] TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
+                                          const TCancelled& cancelled = {});
