@@ -147,9 +147,11 @@ void WritePageRecords(TJsonWriter& out, const TPage& page) {
     WriteRows(out, page, TTexts::Latin1, true);
 }
 
+// The pages beyond the setup's own mix the model's 8-bit texts with UTF-8 ones (certificate
+// names, version resources, provisioning values): each text is written as the window shows it.
 ordered_json PageRecordsToJson(const TPage& page) {
     TJsonWriter out;
-    WritePageRecords(out, page);
+    WriteRows(out, page, TTexts::Utf8Else8, true);
     return ordered_json::parse(out.Text());
 }
 

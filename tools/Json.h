@@ -33,4 +33,6 @@ void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
                            TCabinetLook* look);
 // The records of a page's rows in model order.
 void WritePageRecords(TJsonWriter& out, const TPage& page);
+// The same as a JSON value, for pages beyond the setup's own: texts that are valid UTF-8 stay
+// as they are, others are taken as 8-bit.
 [[nodiscard]] nlohmann::ordered_json PageRecordsToJson(const TPage& page);

@@ -372,3 +372,13 @@ TEST(TessaryInfoAudit, FindingsFollowTheProgramsAndStrictExitsFourOnAWarning) {
     EXPECT_EQ(RunTool({"--audit", "--strict", plain}).Exit, 0) << "notices only";
     EXPECT_EQ(RunTool({"--strict", plain}).Exit, 2) << "--strict belongs to --audit";
 }
+
+TEST(TessaryInfoAudit, CertificateNamesInFindingsStayUtf8) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    // One of the certificates' names has an en dash; the model's 8-bit texts are Latin-1, but
+    // a certificate's are UTF-8 already and must not be encoded a second time.
+    const ToolRun audit = RunTool({"--audit", "--json", RealCabinet("SdkCerts.cab")});
+    ASSERT_EQ(audit.Exit, 0) << audit.Err;
+    EXPECT_NE(audit.Out.find("TEST USE ONLY \xE2\x80\x93" "Failsafe"), std::string::npos);
+    EXPECT_EQ(audit.Out.find("\xC3\xA2\xC2\x80\xC2\x93"), std::string::npos) << "encoded twice";
+}
