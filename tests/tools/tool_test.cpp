@@ -379,6 +379,8 @@ TEST(TessaryInfoAudit, CertificateNamesInFindingsStayUtf8) {
     // a certificate's are UTF-8 already and must not be encoded a second time.
     const ToolRun audit = RunTool({"--audit", "--json", RealCabinet("SdkCerts.cab")});
     ASSERT_EQ(audit.Exit, 0) << audit.Err;
-    EXPECT_NE(audit.Out.find("TEST USE ONLY \xE2\x80\x93" "Failsafe"), std::string::npos);
+    EXPECT_NE(audit.Out.find("TEST USE ONLY \xE2\x80\x93"
+                             "Failsafe"),
+              std::string::npos);
     EXPECT_EQ(audit.Out.find("\xC3\xA2\xC2\x80\xC2\x93"), std::string::npos) << "encoded twice";
 }
