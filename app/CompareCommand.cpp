@@ -21,19 +21,17 @@ struct TComparisonRun {
     TComparison Comparison;
 };
 
-// Reads older, then newer, then compares; never throws past the comparison itself.
+// Reads both at once, then compares; never throws past the comparison itself.
 TComparisonRun RunComparison(const std::string& older, const std::string& newer,
                              const std::atomic<bool>& stop, std::atomic<int>& read) {
     TComparisonRun run;
     TSetupFacts facts[2];
     const TCancelled cancelled = [&stop] { return stop.load(); };
-    for (int i = 0; i < 2; ++i) {
-        const TFactsResult result = ReadSetupFacts(i == 0 ? older : newer, facts[i], cancelled);
-        if (result.Status != TFactsStatus::Read) {
-            run.Failure = result;
-            return run;
-        }
-        read.store(i + 1);
+    const TFactsResult result =
+        ReadBothSetupFacts(older, newer, facts, cancelled, [&read] { read.fetch_add(1); });
+    if (result.Status != TFactsStatus::Read) {
+        run.Failure = result;
+        return run;
     }
     run.Comparison = CompareSetups(facts[0], facts[1]);
     run.Done = true;
@@ -80,7 +78,7 @@ void TfrmWinCEMain::CompareWith(const QString& fileName) {
         do {
             const int done = read.load();
             if (progress && !stop.load() &&
-                !progress->Update(done, 2, "Reading " + names[std::min(done, 1)] + "..."))
+                !progress->Update(done, 2, "Reading " + names[0] + " and " + names[1] + "..."))
                 stop.store(true);
         } while (work.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
     }

@@ -264,7 +264,8 @@ fdi::INT_PTR TCABRun::Notify(fdi::FDINOTIFICATIONTYPE type, fdi::FDINOTIFICATION
 fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, size_t index) {
     TCABRun& run = Current();
     const std::string name = n.psz1 ? n.psz1 : "";
-    if (cab.Mode == TCABMode::List) {
+    const bool listing = cab.Mode == TCABMode::List || cab.Mode == TCABMode::ListExtractEntries;
+    if (listing) {
         TCABFileEntry& entry = cab.CABFileContents.Add();
         entry.Name = name;
         entry.Size = static_cast<int32_t>(n.cb);
@@ -278,9 +279,9 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
                     std::string(e.what()) + " (the stored date of entry " + name + ")")));
             }
         }
-        return 0;
+        if (cab.Mode == TCABMode::List) return 0;
     }
-    if (cab.Mode == TCABMode::ExtractEntries) {
+    if (cab.Mode == TCABMode::ExtractEntries || cab.Mode == TCABMode::ListExtractEntries) {
         const auto& items = cab.CABFileContents.Items();
         if (index >= items.size() || !cab.OpenSink) return 0;
         TEntrySink* sink = (*cab.OpenSink)(index, items[index]);
@@ -396,7 +397,9 @@ TCABRunCount CabinetRunCount() {
 int32_t TCABFile::ProcessCabinet() {
     TCABRun& run = TCABRun::Current();
     if (run.Active) return -1;
-    ++(Mode == TCABMode::List ? gRunCount.Listings : gRunCount.Extractions);
+    const bool listing = Mode == TCABMode::List || Mode == TCABMode::ListExtractEntries;
+    if (listing) ++gRunCount.Listings;
+    if (Mode != TCABMode::List) ++gRunCount.Extractions;
     fdi::INT_PTR hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
     if (hf == -1) return -1;
     CloseFileHandle(hf);
@@ -423,12 +426,13 @@ int32_t TCABFile::ProcessCabinet() {
         CloseFileHandle(hf);
         // A cabinet without folders holds no file data: nothing to extract, and the system
         // library would follow a missing folder if asked to.
-        if (isCabinet && info.cFolders == 0 && Mode != TCABMode::List) {
+        if (isCabinet && info.cFolders == 0 && !listing) {
             result = 0;
         } else if (isCabinet) {
+            if (info.cFolders == 0) Mode = TCABMode::List; // listed, nothing offered
             // The header's count (at most 65,535) sizes the listing once, so that a long one
             // is not moved again and again as it grows.
-            if (Mode == TCABMode::List) CABFileContents.Reserve(info.cFiles);
+            if (listing) CABFileContents.Reserve(info.cFiles);
             const std::string full = ExpandFileName(CABFile);
             const std::string folder = FolderPart(full);
             const std::string name = FileNamePart(full);
@@ -461,6 +465,22 @@ bool TCABFile::ExtractToStream(TStream& stream, const std::string& entryName) {
 
 bool TCABFile::ExtractEntries(const TOpenEntrySink& open) {
     Mode = TCABMode::ExtractEntries;
+    OpenSink = &open;
+    const bool done = [&] {
+        try {
+            return ProcessCabinet() == 0;
+        } catch (...) {
+            OpenSink = nullptr;
+            throw;
+        }
+    }();
+    OpenSink = nullptr;
+    return done;
+}
+
+bool TCABFile::ListAndExtractEntries(const TOpenEntrySink& open) {
+    CABFileContents.Clear();
+    Mode = TCABMode::ListExtractEntries;
     OpenSink = &open;
     const bool done = [&] {
         try {

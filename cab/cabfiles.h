@@ -20,7 +20,7 @@ class ECABFileError : public std::runtime_error {
 
 enum class TCompressionType { typNone, typMSZIP, typLZX };
 enum class TLZXMemory { lzxLowest, lzxLower, lzxLow, lzxMedium, lzxHigh, lzxHigher, lzxHighest };
-enum class TCABMode { List, ExtractToStream, ExtractToFile, ExtractEntries };
+enum class TCABMode { List, ExtractToStream, ExtractToFile, ExtractEntries, ListExtractEntries };
 
 class TCABFileEntry {
   public:
@@ -116,6 +116,11 @@ class TCABFile {
     // the cabinet in cabinet order (a folder is decompressed once, however many of its entries
     // are taken). True when the run completed.
     [[nodiscard]] bool ExtractEntries(const TOpenEntrySink& open);
+    // Lists and extracts in the same run: CABFileContents is refilled, and each entry is offered
+    // to open as soon as it is listed. For a reader of every body, this saves the run a listing
+    // takes. True when the run completed; a listing error (an invalid date) passes out as from
+    // ListContents.
+    [[nodiscard]] bool ListAndExtractEntries(const TOpenEntrySink& open);
     // One run over CABFile in the current mode: 0 success, -1 failure.
     int32_t ProcessCabinet();
 

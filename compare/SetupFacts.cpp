@@ -16,11 +16,13 @@
 #include "signature/Signature.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <new>
 #include <string_view>
-#include <unordered_map>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -30,11 +32,10 @@ const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read thi
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
     static const char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const uint8_t b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 0xF];
+    std::string text(bytes.size() * 2, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        text[2 * i] = digits[bytes[i] >> 4];
+        text[2 * i + 1] = digits[bytes[i] & 0xF];
     }
     return text;
 }
@@ -64,116 +65,143 @@ struct TEntryFacts {
     std::string Cpu;
 };
 
-// Hashes an entry's bytes as they come and keeps them only while they may be a program.
+// Hashes the bytes of one entry after another as they come, keeping them only while they may be
+// a program; one digest serves every entry.
 class THashingSink : public TEntrySink {
   public:
-    // also: a sink that gets the same bytes (the provisioning document, should a file row name
-    // its entry), or null.
-    THashingSink(TEntryFacts& out, const TCancelled& cancelled, TMemorySink* also)
-        : FOut(out), FCancelled(cancelled), FAlso(also),
-          FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
+    explicit THashingSink(const TCancelled& cancelled)
+        : FCancelled(cancelled), FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
+    // also: a sink that gets the same bytes (the provisioning document), or null.
+    THashingSink* Start(TEntryFacts& out, TMemorySink* also) {
+        FOut = &out;
+        FAlso = also;
+        FDigest->Restart();
+        FBytes.clear();
+        FMaybeImage = true;
+        return this;
+    }
     bool Write(const void* data, size_t count) override {
         if (FCancelled && FCancelled()) return false;
         const auto* p = static_cast<const uint8_t*>(data);
         FDigest->Update({p, count});
         if (FAlso && !FAlso->Write(data, count)) return false;
         if (FMaybeImage) {
-            if (count > static_cast<size_t>(kProgramReadCap) - FBytes.size()) {
+            // Most bodies are no program: the first bytes tell, before anything is copied.
+            const uint8_t* first = FBytes.empty() ? p : FBytes.data();
+            const size_t have = FBytes.empty() ? count : FBytes.size();
+            if ((have >= 1 && first[0] != 'M') || (have >= 2 && first[1] != 'Z') ||
+                count > static_cast<size_t>(kProgramReadCap) - FBytes.size()) {
                 FMaybeImage = false;
+                FBytes.clear(); // the room stays for the next program
             } else {
                 FBytes.insert(FBytes.end(), p, p + count);
-                FMaybeImage = FBytes.size() < 2 || (FBytes[0] == 'M' && FBytes[1] == 'Z');
             }
-            if (!FMaybeImage) std::vector<uint8_t>().swap(FBytes);
         }
         return true;
     }
     bool Finish(const TCABFileEntry& entry) override {
-        FOut.Sha256 = Hex(FDigest->Final());
+        FOut->Sha256 = Hex(FDigest->Final());
         if (FMaybeImage && FBytes.size() >= 2) {
             const TPEImage image = ReadPEImage(FBytes);
             if (image.IsImage) {
-                FOut.Cpu = MachineName(image.Machine);
-                if (image.Version.Present) FOut.Version = image.Version.FileVersion;
+                FOut->Cpu = MachineName(image.Machine);
+                if (image.Version.Present) FOut->Version = image.Version.FileVersion;
             }
         }
-        FOut.Done = true;
+        FOut->Done = true;
         return !FAlso || FAlso->Finish(entry);
     }
 
   private:
-    TEntryFacts& FOut;
     const TCancelled& FCancelled;
-    TMemorySink* FAlso;
     std::unique_ptr<crypto::TDigest> FDigest;
+    TEntryFacts* FOut = nullptr;
+    TMemorySink* FAlso = nullptr;
     std::vector<uint8_t> FBytes;
     bool FMaybeImage = true;
 };
 
-// The cabinet's provisioning document: the first entry whose name part is "_setup.xml", as the
-// setup reader takes it.
-size_t ProvisioningEntry(const std::vector<TCABFileEntry>& items) {
-    for (size_t i = 0; i < items.size(); ++i) {
-        const size_t cut = items[i].Name.find_last_of("\\:");
-        const std::string_view part = std::string_view(items[i].Name).substr(cut + 1);
-        if (SameTextAscii(part, "_SETUP.XML"))
-            return items[i].Size >= 0 && static_cast<uint32_t>(items[i].Size) <= kMaxDescriptorSize
-                       ? i
-                       : kNone;
-    }
-    return kNone;
+// The provisioning document is the first entry whose name part is "_setup.xml", as the setup
+// reader takes it; one too large for a descriptor is not read.
+bool IsProvisioningEntry(const TCABFileEntry& entry, bool& seen) {
+    if (seen || !IsXmlDescriptorName(entry.Name)) return false;
+    seen = true;
+    return entry.Size >= 0 && static_cast<uint32_t>(entry.Size) <= kMaxDescriptorSize;
 }
 
-// Every file row with its entry's facts, and the provisioning document's bytes into xml; the
-// entries are read in one run in cabinet order, each once however many rows name it. Answers
-// the first entry that was not read, or empty.
-std::string ReadBodies(TCESetup& setup, TCABFile& cabinet, const TCancelled& cancelled,
-                       std::vector<TFileFacts>& files, TMemorySink& xml) {
-    const TCABFileContents& listing = cabinet.CABFileContents;
-    const auto& items = listing.Items();
-    const auto entries = setup.FindCabEntries(listing);
-    std::unordered_map<std::string_view, size_t> indexOfName;
-    indexOfName.reserve(items.size());
-    for (size_t i = 0; i < items.size(); ++i)
-        indexOfName.emplace(items[i].Name, i);
+// Every entry's facts by listing index, and the provisioning document's bytes.
+struct TBodies {
+    explicit TBodies(const TCancelled& cancelled) : Sink(cancelled) {}
+    THashingSink Sink;
+    std::vector<TEntryFacts> Entries;
+    TMemorySink Xml{kMaxDescriptorSize};
+    size_t XmlIndex = kNone;
+    void Clear() {
+        Entries.clear();
+        Xml = TMemorySink(kMaxDescriptorSize);
+        XmlIndex = kNone;
+    }
+};
 
-    std::vector<size_t> entryOfRow(setup.Files.size(), kNone);
+// For every file row, the listing index of the entry Extract writes for it, or kNone; as the
+// files view finds them, a listing it cannot number gives none.
+std::vector<size_t> RowEntryIndexes(TCESetup& setup, const TCABFileContents& listing) {
+    std::vector<size_t> index(setup.Files.size(), kNone);
+    try {
+        const std::vector<int> entries = setup.RowEntries(listing);
+        for (size_t i = 0; i < index.size() && i < entries.size(); ++i)
+            if (entries[i] >= 0) index[i] = static_cast<size_t>(entries[i]);
+    } catch (...) {
+        index.assign(setup.Files.size(), kNone);
+    }
+    return index;
+}
+
+// The bodies the rows want that no run has read yet, in one run of their own: all of them when
+// the listing's run stopped part way, else any it left out.
+void ReadWantedBodies(TCABFile& cabinet, const std::vector<size_t>& entryOfRow, TBodies& bodies) {
+    const auto& items = cabinet.CABFileContents.Items();
+    bodies.Entries.resize(items.size());
     std::vector<bool> wanted(items.size(), false);
+    bool any = false;
+    for (const size_t index : entryOfRow)
+        if (index != kNone && index < items.size() && !bodies.Entries[index].Done)
+            any = wanted[index] = true;
+    bool xmlSeen = false;
+    for (size_t i = 0; i < items.size() && !xmlSeen; ++i)
+        if (IsProvisioningEntry(items[i], xmlSeen)) bodies.XmlIndex = i;
+    const bool xmlWanted = bodies.XmlIndex != kNone && !bodies.Xml.Finished();
+    if (!any && !xmlWanted) return;
+    const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
+        const bool isXml = index == bodies.XmlIndex && !bodies.Xml.Finished();
+        if (index >= wanted.size() || !wanted[index] || bodies.Entries[index].Done)
+            return isXml ? &bodies.Xml : nullptr;
+        return bodies.Sink.Start(bodies.Entries[index], isXml ? &bodies.Xml : nullptr);
+    };
+    (void)cabinet.ExtractEntries(open);
+}
+
+// Every file row with its entry's facts. Answers the first entry that was not read, or empty.
+std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
+                       const std::vector<size_t>& entryOfRow, const TBodies& bodies,
+                       std::vector<TFileFacts>& files) {
+    const auto& items = listing.Items();
     files.resize(setup.Files.size());
     for (size_t i = 0; i < setup.Files.size(); ++i) {
         TCECAB_File f;
         setup.GetFile(static_cast<int>(i), f);
         files[i].Name = std::move(f.Name);
         files[i].Folder = IncludeBackslash(f.Dir);
-        if (!entries[i]) continue;
-        const auto named = indexOfName.find(entries[i]->Name);
-        if (named == indexOfName.end()) continue;
-        entryOfRow[i] = named->second;
-        wanted[named->second] = true;
-        files[i].Size = entries[i]->Size;
+        const size_t index = entryOfRow[i];
+        if (index == kNone) continue;
+        files[i].Size = items[index].Size;
+        const TEntryFacts* facts = index < bodies.Entries.size() ? &bodies.Entries[index] : nullptr;
+        if (!facts || !facts->Done) return items[index].Name;
+        files[i].Sha256 = facts->Sha256;
+        files[i].Version = facts->Version;
+        files[i].Cpu = facts->Cpu;
     }
-    const size_t xmlIndex = ProvisioningEntry(items);
-    std::vector<TEntryFacts> read(items.size());
-    std::unique_ptr<THashingSink> sink;
-    const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
-        const bool isXml = index == xmlIndex && !xml.Finished();
-        if (index >= wanted.size() || !wanted[index] || read[index].Done)
-            return isXml ? &xml : nullptr;
-        sink = std::make_unique<THashingSink>(read[index], cancelled, isXml ? &xml : nullptr);
-        return sink.get();
-    };
-    if (xmlIndex != kNone || std::find(wanted.begin(), wanted.end(), true) != wanted.end())
-        (void)cabinet.ExtractEntries(open);
-    sink.reset();
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (entryOfRow[i] == kNone) continue;
-        const TEntryFacts& facts = read[entryOfRow[i]];
-        if (!facts.Done) return items[entryOfRow[i]].Name;
-        files[i].Sha256 = facts.Sha256;
-        files[i].Version = facts.Version;
-        files[i].Cpu = facts.Cpu;
-    }
-    if (xmlIndex != kNone && !xml.Finished()) return items[xmlIndex].Name;
+    if (bodies.XmlIndex != kNone && !bodies.Xml.Finished()) return items[bodies.XmlIndex].Name;
     return {};
 }
 
@@ -231,7 +259,24 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
     TCABFile cabinet;
     TCESetup setup;
     setup.Cabinet = &cabinet;
-    const bool loaded = setup.LoadSetup(path, std::string(), false);
+    // The usual case reads every body in the listing's own run and loads from what it kept;
+    // should that run stop part way, the load lists afresh and the bodies it wants are read
+    // after, so that a damaged entry no file row names fails nothing.
+    TBodies bodies(cancelled);
+    bool xmlSeen = false;
+    TCabinetLook look(path);
+    const bool readAll = look.ListAndRead([&](size_t index, const TCABFileEntry& entry) {
+        if (index >= bodies.Entries.size()) bodies.Entries.resize(index + 1);
+        const bool isXml = IsProvisioningEntry(entry, xmlSeen);
+        if (isXml) bodies.XmlIndex = index;
+        // The binary descriptor is no file row's; the look keeps its bytes.
+        if (!isXml && IsBinaryDescriptorName(entry.Name)) return static_cast<TEntrySink*>(nullptr);
+        return static_cast<TEntrySink*>(
+            bodies.Sink.Start(bodies.Entries[index], isXml ? &bodies.Xml : nullptr));
+    });
+    if (cancelled && cancelled()) return Fail(TFactsStatus::Cancelled, path + ": cancelled");
+    if (!readAll) bodies.Clear();
+    const bool loaded = setup.LoadSetup(path, std::string(), false, look);
     if (setup.Format == kFormatNone) return Fail(TFactsStatus::NotSetup, path + ": " + kNotSetup);
     // Half a descriptor would show as differences that are not there.
     if (!loaded)
@@ -253,14 +298,15 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
     for (const TRow& row : BuildRegistryPages(setup).Values.Rows)
         facts.Registry.push_back(
             Fact({row.Cells[0].Text, row.Cells[1].Text}, {row.Cells[2].Text, row.Cells[3].Text}));
-    TMemorySink xml(kMaxDescriptorSize);
-    const std::string unread = ReadBodies(setup, cabinet, cancelled, facts.Files, xml);
+    const std::vector<size_t> entryOfRow = RowEntryIndexes(setup, listing);
+    ReadWantedBodies(cabinet, entryOfRow, bodies);
+    const std::string unread = TakeBodies(setup, listing, entryOfRow, bodies, facts.Files);
     if (cancelled && cancelled()) return Fail(TFactsStatus::Cancelled, path + ": cancelled");
     if (!unread.empty())
         return Fail(TFactsStatus::Failed,
                     path + ": the cabinet is damaged: " + unread + " cannot be read");
     ReadSignature(path, facts.Signature);
-    if (xml.Finished()) ReadProvisioning(xml.Data, facts.Provisioning);
+    if (bodies.Xml.Finished()) ReadProvisioning(bodies.Xml.Data, facts.Provisioning);
     return {TFactsStatus::Read, {}};
 }
 
@@ -277,4 +323,38 @@ TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
     } catch (...) {
         return Fail(TFactsStatus::Failed, path + ": unknown error");
     }
+}
+
+TFactsResult ReadBothSetupFacts(const std::string& older, const std::string& newer,
+                                TSetupFacts (&facts)[2], const TCancelled& cancelled,
+                                const std::function<void()>& sideRead) {
+    // The older side's failure stops the newer one, not the other way round: that failure is
+    // the answer whenever there is one, as when the two were read one after the other.
+    std::atomic<bool> olderFailed{false};
+    const TCancelled stopOlder = [&] { return cancelled && cancelled(); };
+    const TCancelled stopNewer = [&] { return olderFailed.load() || (cancelled && cancelled()); };
+    TFactsResult results[2];
+    const auto read = [&](int side) {
+        results[side] = ReadSetupFacts(side == 0 ? older : newer, facts[side],
+                                       side == 0 ? stopOlder : stopNewer);
+        if (results[side].Status == TFactsStatus::Read) {
+            if (sideRead) sideRead();
+        } else if (side == 0 && results[side].Status != TFactsStatus::Cancelled) {
+            olderFailed.store(true);
+        }
+    };
+    std::thread other;
+    try {
+        other = std::thread(read, 0);
+    } catch (const std::system_error&) {
+        read(0); // no thread to be had: one after the other
+    }
+    read(1);
+    if (other.joinable()) other.join();
+    for (const TFactsResult& result : results)
+        if (result.Status != TFactsStatus::Read && result.Status != TFactsStatus::Cancelled)
+            return result;
+    for (const TFactsResult& result : results)
+        if (result.Status != TFactsStatus::Read) return result;
+    return {TFactsStatus::Read, {}};
 }

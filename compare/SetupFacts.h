@@ -48,3 +48,11 @@ using TCancelled = std::function<bool()>;
 // cabinet; a cabinet that holds no setup is NotSetup. Never throws.
 [[nodiscard]] TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
                                           const TCancelled& cancelled = {});
+
+// Both sides of a comparison, read at the same time on two threads. The answer is the older
+// cabinet's failure before the newer's, then a cancel, else Read.
+// sideRead is called, on either thread, as each side is read. Never throws.
+[[nodiscard]] TFactsResult ReadBothSetupFacts(const std::string& older, const std::string& newer,
+                                              TSetupFacts (&facts)[2],
+                                              const TCancelled& cancelled = {},
+                                              const std::function<void()>& sideRead = {});

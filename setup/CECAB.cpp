@@ -133,6 +133,73 @@ TCabinetLook::TCabinetLook(const std::string& path)
 
 TCabinetLook::~TCabinetLook() = default;
 
+// Both are asked of every entry of a cabinet that is read whole: plain loops, no copies.
+bool IsBinaryDescriptorName(const std::string& name) {
+    for (size_t i = name.size(); i-- > 0;) {
+        if (name[i] == '\\' || name[i] == '/') return false;
+        if (name[i] == '.') return SameTextAscii(std::string_view(name).substr(i), ".000");
+    }
+    return false;
+}
+
+bool IsXmlDescriptorName(const std::string& name) {
+    size_t start = name.size();
+    while (start > 0 && name[start - 1] != '\\' && name[start - 1] != ':')
+        --start;
+    return SameTextAscii(std::string_view(name).substr(start), "_SETUP.XML");
+}
+
+namespace {
+// Hands an entry's bytes on to the reader's own sink, if any, and keeps a copy.
+class TKeepingSink final : public TEntrySink {
+  public:
+    explicit TKeepingSink(TEntrySink* also) : FAlso(also), FKept(kMaxDescriptorSize) {}
+    bool Write(const void* data, size_t count) override {
+        return (!FAlso || FAlso->Write(data, count)) && FKept.Write(data, count);
+    }
+    bool Finish(const TCABFileEntry& entry) override {
+        return (!FAlso || FAlso->Finish(entry)) && FKept.Finish(entry);
+    }
+    TMemorySink& Kept() { return FKept; }
+
+  private:
+    TEntrySink* FAlso;
+    TMemorySink FKept;
+};
+} // namespace
+
+bool TCabinetLook::ListAndRead(const TOpenEntrySink& open) {
+    // The first entry of each descriptor name is the one a walk takes; one too large is
+    // refused from the listing, so it is not kept.
+    bool binarySeen = false, xmlSeen = false;
+    std::unordered_map<size_t, TKeepingSink> kept;
+    const TOpenEntrySink offer = [&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
+        TEntrySink* theirs = open(index, entry);
+        bool keep = false;
+        const bool small = static_cast<uint32_t>(entry.Size) <= kMaxDescriptorSize;
+        if (!binarySeen && IsBinaryDescriptorName(entry.Name)) keep = binarySeen = true;
+        if (!xmlSeen && IsXmlDescriptorName(entry.Name)) keep = xmlSeen = true;
+        if (!keep || !small) return theirs;
+        return &kept.try_emplace(index, theirs).first->second;
+    };
+    bool done = false;
+    try {
+        done = FCabinet->ListAndExtractEntries(offer);
+        for (auto& [index, sink] : kept) {
+            if (!sink.Kept().Finished()) done = false;
+            if (done) FDescriptors[index] = std::move(sink.Kept().Data);
+        }
+    } catch (...) {
+        done = false;
+    }
+    FListed = done;
+    if (!done) {
+        FCabinet->CABFileContents.Clear();
+        FDescriptors.clear();
+    }
+    return done;
+}
+
 bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                        const std::function<bool(const std::string&)>& accept) {
     TCabinetLook* look = Look && Look->FPath == cabinet.CABFile ? Look : nullptr;

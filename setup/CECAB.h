@@ -12,7 +12,11 @@
 
 class TCABFile;
 class TCABFileContents;
+class TCABFileEntry;
+class TEntrySink;
 class TStream;
+
+using TOpenEntrySink = std::function<TEntrySink*(size_t index, const TCABFileEntry& entry)>;
 
 // No real descriptor comes near this; a larger one is refused before it is decompressed.
 constexpr uint32_t kMaxDescriptorSize = 64u << 20;
@@ -39,6 +43,11 @@ struct TExtractResult {
     std::string Message;
 };
 
+// The entry names the descriptor walks take, the first of each being the descriptor: a ".000"
+// extension for the binary descriptor, a name part "_setup.xml" for the XML one.
+[[nodiscard]] bool IsBinaryDescriptorName(const std::string& name);
+[[nodiscard]] bool IsXmlDescriptorName(const std::string& name);
+
 // What one command has seen of a cabinet: its listing, taken once, and the bytes of each
 // descriptor entry it decompressed. Identifying a setup, loading it and reading its "_setup.xml"
 // then list the cabinet once and decompress each descriptor once. Whoever runs the command holds
@@ -50,6 +59,11 @@ class TCabinetLook {
     TCabinetLook(const TCabinetLook&) = delete;
     TCabinetLook& operator=(const TCabinetLook&) = delete;
     [[nodiscard]] const std::string& Path() const { return FPath; }
+    // For a command that reads every body: lists the cabinet and offers each entry to open in the
+    // same run, keeping the descriptor entries as the descriptor walks would take them, so a
+    // load through this look runs the cabinet library no more. False when the run did not
+    // complete; the look is then as new and a load lists afresh.
+    [[nodiscard]] bool ListAndRead(const TOpenEntrySink& open);
 
   private:
     friend class TCESetupBase;

@@ -52,12 +52,7 @@ bool TSetupINF::ParseDescriptor(const std::string& fileName, TStream* stream) {
 }
 
 bool TSetupINF::FindDescriptor(TCABFile& cabinet, TStream& stream) {
-    return FindDescriptorEntry(cabinet, stream, [](const std::string& name) {
-        const size_t dot = name.rfind('.');
-        const size_t sep = name.find_last_of("\\/");
-        if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return false;
-        return SameTextAscii(name.substr(dot), ".000");
-    });
+    return FindDescriptorEntry(cabinet, stream, IsBinaryDescriptorName);
 }
 
 bool TSetupINF::LoadDescriptor() {

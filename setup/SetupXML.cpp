@@ -357,9 +357,7 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
 }
 
 bool TSetupXML::FindDescriptor(TCABFile& cabinet, TStream& stream) {
-    return FindDescriptorEntry(cabinet, stream, [](const std::string& name) {
-        return SameTextAscii(FileNamePartOf(name), "_SETUP.XML");
-    });
+    return FindDescriptorEntry(cabinet, stream, IsXmlDescriptorName);
 }
 
 bool TSetupXML::LoadDescriptor() {

@@ -48,6 +48,9 @@ class TDigest {
     virtual ~TDigest() = default;
     virtual void Update(TByteView data) = 0;
     [[nodiscard]] virtual TBytes Final() = 0;
+    // Begins a new digest of the same algorithm, for a reader of many small pieces: setting
+    // one up anew costs more than hashing a short body.
+    virtual void Restart() = 0;
     [[nodiscard]] static std::unique_ptr<TDigest> Create(TDigestAlgorithm algorithm);
 };
 

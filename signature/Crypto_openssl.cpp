@@ -166,6 +166,9 @@ class TOpenSSLDigest final : public TDigest {
         if (!FContext || EVP_DigestFinal_ex(FContext.get(), out, &size) != 1) return {};
         return TBytes(out, out + size);
     }
+    void Restart() override {
+        if (FContext && EVP_DigestInit_ex2(FContext.get(), nullptr, nullptr) != 1) FContext.reset();
+    }
 
   private:
     TMdCtxPtr FContext;

@@ -196,6 +196,12 @@ class TBcryptDigest final : public TDigest {
         if (!FHash || BCryptFinishHash(FHash, out.data(), ULONG(out.size()), 0) != 0) return {};
         return out;
     }
+    void Restart() override {
+        if (FHash) BCryptDestroyHash(FHash);
+        FHash = nullptr;
+        if (FAlgorithm && BCryptCreateHash(FAlgorithm, &FHash, nullptr, 0, nullptr, 0, 0) != 0)
+            FHash = nullptr;
+    }
 
   private:
     BCRYPT_ALG_HANDLE FAlgorithm = nullptr;

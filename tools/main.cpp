@@ -188,9 +188,8 @@ int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
 // its message names the cabinet.
 int RunDiff(const Options& o) {
     TSetupFacts facts[2];
-    for (int i = 0; i < 2; ++i) {
-        const TFactsResult read = ReadSetupFacts(o.Files[i], facts[i]);
-        if (read.Status == TFactsStatus::Read) continue;
+    const TFactsResult read = ReadBothSetupFacts(o.Files[0], o.Files[1], facts);
+    if (read.Status != TFactsStatus::Read) {
         PrintError(read.Message);
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }

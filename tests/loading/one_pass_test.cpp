@@ -2,6 +2,7 @@
 // whichever handler answers; what the same command reads after it through the load's look needs
 // no listing, and the next command lists afresh.
 #include "cab/cabfiles.h"
+#include "compare/SetupFacts.h"
 #include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "tests/support/DescriptorWriter.h"
@@ -83,5 +84,17 @@ TEST(OnePassLoad, ListsOnceAndDecompressesEachDescriptorOnce) {
         before = CabinetRunCount();
         EXPECT_TRUE(setup.LoadSetup(path, std::string(), false));
         EXPECT_EQ(Since(before).Listings, 1u);
+
+        // A reader of every body lists, loads and reads the bodies and the provisioning
+        // document in one run.
+        before = CabinetRunCount();
+        TSetupFacts facts;
+        ASSERT_EQ(ReadSetupFacts(path, facts).Status, TFactsStatus::Read);
+        cost = Since(before);
+        EXPECT_EQ(cost.Listings, 1u);
+        EXPECT_EQ(cost.Extractions, 1u);
+        ASSERT_EQ(facts.Files.size(), 1u);
+        EXPECT_FALSE(facts.Files[0].Sha256.empty());
+        EXPECT_EQ(facts.Provisioning.empty(), !c.Xml);
     }
 }

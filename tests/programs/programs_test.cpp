@@ -257,8 +257,11 @@ TEST(Programs, ProgressTellsEachRowOnceAndAStopEndsTheRun) {
         EXPECT_EQ(told.front(), "big.exe") << "settled by the listing, told first";
         if (stopAfter == 100) {
             EXPECT_EQ(told.size(), 7u);
-            for (const TProgramRow& row : rows)
-                if (row.Name != "big.exe") EXPECT_EQ(row.Status, TProgramStatus::Image);
+            for (const TProgramRow& row : rows) {
+                if (row.Name != "big.exe") {
+                    EXPECT_EQ(row.Status, TProgramStatus::Image);
+                }
+            }
         } else {
             EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
                                     [](const TProgramRow& row) {
