@@ -54,40 +54,50 @@ void TfrmWinCEMain::CreateFindingsNode() {
 }
 
 void TfrmWinCEMain::FillFindings(bool complete) {
+    if (!complete) {
+        // Half the rules wait for the programs, which are read in the background; auditing the
+        // rest now would cost a large setup's open as much again for a list soon replaced.
+        FFindings.clear();
+        FFindingsNode->SetPage(BuildFindingsPage(FFindings));
+        FFindingsNode->SetStatusText("Findings: reading the programs...");
+        ShowReportNode(FFindingsNode);
+        SetFindingsRow("reading the programs...");
+        return;
+    }
     TAuditInput input;
     input.Setup = FSetup.get();
     input.Listing = &FCabFile->CABFileContents;
     input.Signature = &FSignature;
     provisioning::TProvisioningTree tree;
     TDescriptorFacts facts;
-    QString pending = " (reading the programs...)";
-    if (complete) {
-        pending.clear();
-        // The document and the descriptors are read again here, once, after the setup shows.
-        try {
-            const bool haveTree =
-                provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
-                provisioning::ReadCabinetProvisioning(*FCabFile, tree);
-            if (haveTree) input.Provisioning = &tree;
-            facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);
-            input.Descriptors = &facts;
-            input.Listing = &FCabFile->CABFileContents;
-        } catch (const std::exception& e) {
-            pending = " (the cabinet could not be read again: " + ToDisplay(e.what()) + ")";
-        }
-        if (FSetup->FileCount() > 0) input.Programs = &FProgramRows;
+    QString pending;
+    // The document and the descriptors are read again here, once, after the setup shows.
+    try {
+        const bool haveTree = provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
+                              provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+        if (haveTree) input.Provisioning = &tree;
+        facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);
+        input.Descriptors = &facts;
+        input.Listing = &FCabFile->CABFileContents;
+    } catch (const std::exception& e) {
+        pending = " (the cabinet could not be read again: " + ToDisplay(e.what()) + ")";
     }
+    if (FSetup->FileCount() > 0) input.Programs = &FProgramRows;
     FFindings = RunAudit(input);
     const TFindingCounts counts = CountFindings(FFindings);
     const std::string headline = FindingsHeadline(counts);
     FFindingsNode->SetPage(BuildFindingsPage(FFindings));
     FFindingsNode->SetStatusText(QString::fromStdString(headline) + pending);
     ShowReportNode(FFindingsNode);
+    SetFindingsRow(headline.substr(headline.find(": ") + 2));
+}
+
+void TfrmWinCEMain::SetFindingsRow(const std::string& value) {
     // Beyond the design's rows: "Findings" and its counts, last.
     TPage properties = FPropertiesPage;
     TRow& row = properties.Rows.emplace_back();
     row.Source = properties.Rows.size() - 1;
-    row.Cells = {TextCell("Findings"), TextCell(headline.substr(headline.find(": ") + 2))};
+    row.Cells = {TextCell("Findings"), TextCell(value)};
     FProperties->SetRows(ListRows(properties));
 }
 

@@ -80,6 +80,7 @@ namespace {
 TListRow ListRow(const TPage& page, const TRow& row) {
     TListRow listed;
     listed.Source = static_cast<int>(row.Source);
+    listed.Texts.reserve(static_cast<qsizetype>(row.Cells.size()));
     for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size(); ++column) {
         if (!page.Columns[column].Listed) continue;
         const TCell& cell = row.Cells[column];

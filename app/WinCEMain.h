@@ -127,10 +127,11 @@ class TfrmWinCEMain : public QMainWindow {
     void WaitForReaders();
     void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
     // The "Findings" node and the Project page's findings row (FindingsNode.cpp). Until the
-    // programs are read, only the rules that need no second reading of the cabinet run;
-    // complete runs them all.
+    // programs are read (complete false) both say that they are being read; complete runs
+    // every rule.
     void CreateFindingsNode();
     void FillFindings(bool complete);
+    void SetFindingsRow(const std::string& value);
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
     // The "Comparison" node (CompareCommand.cpp).

@@ -76,6 +76,26 @@ std::string RoundToOneDecimal(const std::string& text) {
 }
 
 std::string FormatFileSize(int32_t size, const std::string& decimalSeparator) {
+    // Bytes and kilobytes, nearly every file of a setup, without the long double: size / 1024
+    // has at most ten decimals, all exact, which is what the general text shows too.
+    if (size >= 0 && size < 1024) return std::to_string(size) + " bytes";
+    if (size >= 1024 && size < 1024 * 1024) {
+        const int32_t whole = size / 1024;
+        const int32_t rest = size % 1024;
+        if (rest == 0) return std::to_string(whole) + " KB";
+        const int32_t first = rest * 10 / 1024;
+        if (rest * 10 % 1024 == 0) // one decimal, kept as it is
+            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
+                   " KB";
+        const int32_t second = rest * 100 / 1024 % 10;
+        if (second < 5)
+            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
+                   " KB";
+        if (first < 9)
+            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first + 1) +
+                   " KB";
+        return std::to_string(whole + 1) + decimalSeparator + "0 KB";
+    }
     const TScaledSize scaled = ChooseSizeUnit(static_cast<long double>(size));
     std::string text = DecimalText(scaled.Value);
     if (const size_t dot = text.find('.'); dot != std::string::npos)

@@ -51,6 +51,9 @@ class TFakeServices : public TWindowServices {
 };
 
 // A window with fake services, nothing opened.
+// How long a test waits for what the window reads in the background.
+constexpr int kWait = 60000;
+
 struct TWindowFixture {
     std::shared_ptr<TFakeServices> Services = std::make_shared<TFakeServices>();
     std::unique_ptr<TfrmWinCEMain> Window;

@@ -12,7 +12,6 @@
 #include <QTreeView>
 
 namespace {
-constexpr int kWait = 60000;
 
 TReportNode* FindingsNode(const TWindowFixture& f) {
     return dynamic_cast<TReportNode*>(f.Window->findChild<QWidget*>("Findings"));

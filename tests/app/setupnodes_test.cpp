@@ -20,7 +20,6 @@
 #include <QTreeView>
 
 namespace {
-constexpr int kWait = 60000;
 
 QStringList Texts(const std::vector<TListRow>& rows) {
     QStringList texts;

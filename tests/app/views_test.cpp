@@ -49,6 +49,9 @@ class ViewsTest : public QObject {
         contents.SetupDll = Bytes("dll");
         TWindowFixture f;
         f.Window->OpenSetup(Q(WriteSetup(dir.File("a.cab"), builder.Plan(), contents)));
+        // The findings row is complete once the programs are read, in the background.
+        QTRY_COMPARE_WITH_TIMEOUT(Properties(f).last(), QString("Findings=1 warning, 1 notice"),
+                                  kWait);
         QCOMPARE(Properties(f), QStringList({"Software Name=Tide Tables", "Company=Harbour Soft",
                                              "Install Directory=%ProgramFilesDir%\\Tide Tables",
                                              "Platform Name=PocketPC", "Platform Min Version=4.0",

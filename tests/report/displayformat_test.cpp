@@ -2,6 +2,7 @@
 // registry roots and types.
 #include "report/DisplayFormat.h"
 
+#include <charconv>
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -25,6 +26,26 @@ TEST(FormatFileSize, SizesAtTheUnitBoundaries) {
                  {1023 * 1024 + 1000, "1024.0 KB"}};
     for (const auto& c : cases)
         EXPECT_EQ(FormatFileSize(c.Size, "."), c.Text) << c.Size;
+}
+
+// Bytes and kilobytes take a shorter way than larger sizes; every one of them must read as the
+// general rule gives it: the scaled value's shortest text, rounded to one decimal.
+TEST(FormatFileSize, EveryByteAndKilobyteSizeAsTheGeneralRuleGivesIt) {
+    const auto general = [](int32_t size) {
+        const TScaledSize scaled = ChooseSizeUnit(static_cast<long double>(size));
+        char buffer[64];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, scaled.Value,
+                                       std::chars_format::general, 15);
+        const char* unit = scaled.Unit == TSizeUnit::Bytes ? " bytes" : " KB";
+        return RoundToOneDecimal(std::string(buffer, end.ptr)) + unit;
+    };
+    for (int32_t size = 0; size < 1024 * 1024; ++size) {
+        const std::string text = FormatFileSize(size, ".");
+        if (text != general(size)) {
+            ADD_FAILURE() << size << ": " << text << " against " << general(size);
+            break;
+        }
+    }
 }
 
 TEST(FormatFileSize, TheGivenSeparatorAlsoInRoundedAndCarriedTexts) {
