@@ -183,9 +183,13 @@ void ReadWantedBodies(TCABFile& cabinet, const std::vector<size_t>& entryOfRow, 
 
 // Every file row with its entry's facts. Answers the first entry that was not read, or empty.
 std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
-                       const std::vector<size_t>& entryOfRow, const TBodies& bodies,
+                       const std::vector<size_t>& entryOfRow, TBodies& bodies,
                        std::vector<TFileFacts>& files) {
     const auto& items = listing.Items();
+    // An entry's facts move to its last row; rows that share an entry before it get copies.
+    std::vector<size_t> lastRow(items.size(), kNone);
+    for (size_t i = 0; i < entryOfRow.size(); ++i)
+        if (entryOfRow[i] < lastRow.size()) lastRow[entryOfRow[i]] = i;
     files.resize(setup.Files.size());
     for (size_t i = 0; i < setup.Files.size(); ++i) {
         TCECAB_File f;
@@ -195,11 +199,17 @@ std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
         const size_t index = entryOfRow[i];
         if (index == kNone) continue;
         files[i].Size = items[index].Size;
-        const TEntryFacts* facts = index < bodies.Entries.size() ? &bodies.Entries[index] : nullptr;
+        TEntryFacts* facts = index < bodies.Entries.size() ? &bodies.Entries[index] : nullptr;
         if (!facts || !facts->Done) return items[index].Name;
-        files[i].Sha256 = facts->Sha256;
-        files[i].Version = facts->Version;
-        files[i].Cpu = facts->Cpu;
+        if (lastRow[index] == i) {
+            files[i].Sha256 = std::move(facts->Sha256);
+            files[i].Version = std::move(facts->Version);
+            files[i].Cpu = std::move(facts->Cpu);
+        } else {
+            files[i].Sha256 = facts->Sha256;
+            files[i].Version = facts->Version;
+            files[i].Cpu = facts->Cpu;
+        }
     }
     if (bodies.XmlIndex != kNone && !bodies.Xml.Finished()) return items[bodies.XmlIndex].Name;
     return {};

@@ -143,10 +143,11 @@ bool IsBinaryDescriptorName(const std::string& name) {
 }
 
 bool IsXmlDescriptorName(const std::string& name) {
-    size_t start = name.size();
-    while (start > 0 && name[start - 1] != '\\' && name[start - 1] != ':')
-        --start;
-    return SameTextAscii(std::string_view(name).substr(start), "_SETUP.XML");
+    constexpr std::string_view kName = "_SETUP.XML";
+    if (name.size() < kName.size()) return false;
+    const size_t start = name.size() - kName.size();
+    if (start > 0 && name[start - 1] != '\\' && name[start - 1] != ':') return false;
+    return SameTextAscii(std::string_view(name).substr(start), kName);
 }
 
 namespace {
