@@ -16,6 +16,7 @@
 class TCESetup;
 class TCABFile;
 class TCABFileContents;
+class TCabinetLook;
 
 enum class TSeverity { Warning, Notice, Info };
 
@@ -70,10 +71,11 @@ struct TDescriptorFacts {
     std::optional<TDescriptorTables> Xml;     // the "_setup.xml" tables, read when it is there
 };
 
-// Reads both descriptors of the cabinet again, beside the loaded model. Never throws; what
-// cannot be read stays empty.
+// Reads both descriptors of the cabinet again, beside the loaded model, or takes them from the
+// load's look when the command has one. Never throws; what cannot be read stays empty.
 [[nodiscard]] TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
-                                                   const provisioning::TProvisioningTree* tree);
+                                                   const provisioning::TProvisioningTree* tree,
+                                                   TCabinetLook* look = nullptr);
 
 struct TAuditInput {
     TCESetup* Setup = nullptr;                    // required
@@ -104,11 +106,14 @@ struct TAuditRule {
 // Every rule over the input; findings by rule, then in model order. Never throws on content.
 [[nodiscard]] std::vector<TFinding> RunAudit(const TAuditInput& input);
 
-// Every rule over a loaded setup and its cabinet: reads the signature, "_setup.xml" and both
-// descriptors itself; programs may be null when they are not analysed. Lists the cabinet again;
-// a listing that fails passes on its exception.
+// Every rule over a loaded setup and its cabinet, given the cabinet's signature: reads
+// "_setup.xml" and both descriptors through the load's look (or afresh when look is null, which
+// lists the cabinet again; a listing that fails passes on its exception). programs may be null
+// when they are not analysed.
 [[nodiscard]] std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
-                                                 const std::vector<TProgramRow>* programs);
+                                                 const std::vector<TProgramRow>* programs,
+                                                 const TCabinetSignature& signature,
+                                                 TCabinetLook* look = nullptr);
 
 struct TFindingCounts {
     size_t Warnings = 0;

@@ -21,8 +21,9 @@ uint16_t U16(const std::vector<uint8_t>& bytes, size_t at) {
     return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
-std::optional<TTableCounts> BinaryCounts(TCABFile& cabinet) {
+std::optional<TTableCounts> BinaryCounts(TCABFile& cabinet, TCabinetLook* look) {
     TSetupINF handler;
+    handler.Look = look;
     TMemoryStream stream;
     if (!handler.FindDescriptor(cabinet, stream)) return std::nullopt;
     const std::vector<uint8_t>& bytes = stream.Data();
@@ -70,20 +71,23 @@ TDescriptorTables Tables(const TCESetupBase& setup) {
 } // namespace
 
 TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
-                                     const provisioning::TProvisioningTree* tree) {
+                                     const provisioning::TProvisioningTree* tree,
+                                     TCabinetLook* look) {
     TDescriptorFacts facts;
     try {
         if (tree) facts.XmlCounts = XmlCounts(*tree);
         if (setup.Format != kFormatBinary) return facts;
-        // Looked up in the listing at hand first: the reads below list the cabinet again.
+        // Looked up in the listing at hand first: without a look, the reads below list the
+        // cabinet again.
         bool haveXml = false;
         for (const TCABFileEntry& entry : cabinet.CABFileContents.Items())
             haveXml = haveXml || SameTextAscii(DeviceFileNamePart(entry.Name), "_setup.xml");
-        facts.BinaryCounts = BinaryCounts(cabinet);
+        facts.BinaryCounts = BinaryCounts(cabinet, look);
         if (!haveXml) return facts;
         // A cabinet with both descriptors: the facade read the binary one; read the other.
         auto xml = std::make_unique<TSetupXML>();
         xml->Cabinet = &cabinet;
+        xml->Look = look;
         bool loaded = false;
         try {
             loaded = xml->LoadDescriptor();
@@ -100,12 +104,14 @@ TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
 }
 
 std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
-                                   const std::vector<TProgramRow>* programs) {
-    const TCabinetSignature signature = VerifyCabinetSignature(cabinet.CABFile);
+                                   const std::vector<TProgramRow>* programs,
+                                   const TCabinetSignature& signature, TCabinetLook* look) {
     provisioning::TProvisioningTree tree;
-    const bool haveTree = provisioning::ReadCabinetProvisioning(cabinet, tree);
-    const TDescriptorFacts facts = ReadDescriptorFacts(setup, cabinet, haveTree ? &tree : nullptr);
-    // The reads above list the cabinet again; the listing they leave is the current one.
+    const bool haveTree = provisioning::ReadCabinetProvisioning(cabinet, tree, look);
+    const TDescriptorFacts facts =
+        ReadDescriptorFacts(setup, cabinet, haveTree ? &tree : nullptr, look);
+    // Without a look the reads above list the cabinet again; the listing they leave is the
+    // current one.
     TAuditInput input;
     input.Setup = &setup;
     input.Listing = &cabinet.CABFileContents;

@@ -7,6 +7,7 @@
 #include "compare/Comparison.h"
 #include "setup/CESetup.h"
 #include "signature/Crypto.h"
+#include "signature/Signature.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
@@ -69,7 +70,7 @@ void BM_JsonLoad(benchmark::State& state) {
             return state.SkipWithError("load failed");
         TJsonWriter out;
         out.BeginObject();
-        WriteSetupJson(out, setup, cabinet, look);
+        WriteSetupJson(out, setup, cabinet, look, VerifyCabinetSignature(pair.Older));
         out.EndObject();
         benchmark::DoNotOptimize(out.Text().data());
     }

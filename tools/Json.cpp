@@ -209,7 +209,8 @@ void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing) {
     out.EndArray();
 }
 
-void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
+                    const TCabinetSignature& signature) {
     // The load's listing serves the sizes, the setup DLL test and the entries.
     const TCABFileContents& listing = cabinet.CABFileContents;
     // JSON follows the model, so the shortcuts need no collation.
@@ -244,7 +245,7 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     WriteValue(out, PageField(BuildPropertiesPage(setup, listing), "setupDll"), TTexts::Latin1);
     WriteEntriesJson(out, listing);
     out.Key("signature");
-    WriteSignatureJson(out, VerifyCabinetSignature(cabinet.CABFile));
+    WriteSignatureJson(out, signature);
     out.Key("provisioning");
     WriteProvisioningJson(out, setup, cabinet, &look);
 }

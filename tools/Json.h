@@ -10,6 +10,7 @@ class TCABFile;
 class TCABFileContents;
 class TCabinetLook;
 struct TCabinetSignature;
+struct TCabinetSignature;
 struct TPage;
 
 // Model strings are 8-bit without a code page: each byte becomes the code point of its value.
@@ -23,7 +24,8 @@ void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing);
 // The loaded setup: format, project, the six tables, setupDll, the cabinet's entries, its
 // signature and its provisioning document. The cabinet holds the listing of the load look saw;
 // its "_setup.xml" is read through look.
-void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look);
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
+                    const TCabinetSignature& signature);
 
 // The signature's verdict, certificates and checks, as one object.
 void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature);

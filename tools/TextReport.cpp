@@ -101,10 +101,11 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TC
 
 } // namespace
 
-void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
+void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
+                     const TCabinetSignature& signature) {
     // The load's listing serves the setup-DLL row and the sizes of all files.
     TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
-    AddSignatureRows(properties, VerifyCabinetSignature(cabinet.CABFile));
+    AddSignatureRows(properties, signature);
     out << properties.Caption << '\n';
     WriteTable(out, properties);
     WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));

@@ -119,27 +119,29 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
             std::cerr << PlainText(ExtractAllIssueText(issue, it->second)) << '\n';
         return report.Refused.empty() ? 0 : kExitFailure;
     }
+    // Verified once: the report's rows and the audit's rules read the same verdict.
+    const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
     if (o.Json) {
         std::vector<TFinding> findings;
         output.Json([&](TJsonWriter& out) {
-            WriteSetupJson(out, setup, cab, look);
+            WriteSetupJson(out, setup, cab, look, signature);
             if (!o.Audit) return;
             // The report's listing is the load's; the audit reads the files after it.
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             out.Raw(ProgramsToJson(programs).dump());
-            findings = AuditCabinet(setup, cab, &programs);
+            findings = AuditCabinet(setup, cab, &programs, signature, &look);
             out.Key("findings");
             out.Raw(FindingsToJson(findings).dump());
         });
         return AuditExit(o, findings);
     }
-    WriteTextReport(output.Text(), setup, cab, look);
+    WriteTextReport(output.Text(), setup, cab, look, signature);
     if (!o.Audit) return 0;
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     WriteProgramsReport(output.Text(), programs);
-    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs);
+    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
     WriteFindingsReport(output.Text(), findings);
     return AuditExit(o, findings);
 }

@@ -17,7 +17,7 @@ std::vector<TFinding> AuditReal(const std::string& name) {
     EXPECT_TRUE(setup.LoadSetup(RealCabinet(name), "", false));
     cabinet.ListContents();
     const auto programs = AnalysePrograms(setup, cabinet, cabinet.CABFileContents);
-    return AuditCabinet(setup, cabinet, &programs);
+    return AuditCabinet(setup, cabinet, &programs, VerifyCabinetSignature(RealCabinet(name)));
 }
 
 std::set<std::string> Wheres(const std::vector<TFinding>& findings, const std::string& rule) {

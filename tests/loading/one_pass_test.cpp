@@ -1,6 +1,7 @@
 // What one load costs the cabinet reader: one listing and one decompression of the descriptor,
 // whichever handler answers; what the same command reads after it through the load's look needs
 // no listing, and the next command lists afresh.
+#include "audit/Audit.h"
 #include "cab/cabfiles.h"
 #include "compare/SetupFacts.h"
 #include "provisioning/Rows.h"
@@ -74,6 +75,11 @@ TEST(OnePassLoad, ListsOnceAndDecompressesEachDescriptorOnce) {
         cost = Since(before);
         EXPECT_EQ(cost.Listings, 0u);
         EXPECT_EQ(cost.Extractions, c.Xml && c.Binary ? 1u : 0u);
+
+        // So does the audit of the same command, the signature given.
+        before = CabinetRunCount();
+        (void)AuditCabinet(setup, cab, nullptr, VerifyCabinetSignature(path), &look);
+        EXPECT_EQ(Since(before).Listings, 0u);
 
         // A later command looks afresh.
         before = CabinetRunCount();
