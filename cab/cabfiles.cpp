@@ -463,8 +463,8 @@ bool TCABFile::ExtractToStream(TStream& stream, const std::string& entryName) {
     return ProcessCabinet() == 0;
 }
 
-bool TCABFile::ExtractEntries(const TOpenEntrySink& open) {
-    Mode = TCABMode::ExtractEntries;
+bool TCABFile::RunWithSinks(TCABMode mode, const TOpenEntrySink& open) {
+    Mode = mode;
     OpenSink = &open;
     const bool done = [&] {
         try {
@@ -478,20 +478,13 @@ bool TCABFile::ExtractEntries(const TOpenEntrySink& open) {
     return done;
 }
 
+bool TCABFile::ExtractEntries(const TOpenEntrySink& open) {
+    return RunWithSinks(TCABMode::ExtractEntries, open);
+}
+
 bool TCABFile::ListAndExtractEntries(const TOpenEntrySink& open) {
     CABFileContents.Clear();
-    Mode = TCABMode::ListExtractEntries;
-    OpenSink = &open;
-    const bool done = [&] {
-        try {
-            return ProcessCabinet() == 0;
-        } catch (...) {
-            OpenSink = nullptr;
-            throw;
-        }
-    }();
-    OpenSink = nullptr;
-    return done;
+    return RunWithSinks(TCABMode::ListExtractEntries, open);
 }
 
 bool TCABFile::ExtractEntry(const std::string& entryName, const std::string& destName) {

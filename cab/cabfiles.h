@@ -128,6 +128,8 @@ class TCABFile {
 
   private:
     friend struct TCABRun;
+    // One run in mode with open giving the sinks; open is forgotten however the run ends.
+    [[nodiscard]] bool RunWithSinks(TCABMode mode, const TOpenEntrySink& open);
     void* FOwner;
     std::string WantedEntry;
     std::string DestName;
