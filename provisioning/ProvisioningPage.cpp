@@ -50,7 +50,9 @@ TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree) {
     TProvisioningPages pages;
     pages.Tree.Caption = "Provisioning";
     pages.Rows.Caption = "Provisioning";
-    pages.Rows.Columns = {{"Item", 160}, {"Name", 220}, {"Value", 220}, {"Meaning", 360}};
+    // Narrow enough that the meaning shows in a window of the usual size; a cut text has its
+    // whole in the tool tip and the details pane.
+    pages.Rows.Columns = {{"Item", 150}, {"Name", 130}, {"Value", 100}, {"Meaning", 300}};
     std::vector<TProvisioningRow> rows = ProvisioningRows(tree);
     // The page node of each provisioning node. The root has none: its nodes are the top level
     // (the root's own row, shown when it has a note, stands beside them).
