@@ -112,12 +112,36 @@ TListModel::TListModel(std::vector<TListColumn> columns, QObject* parent)
 
 void TListModel::SetRows(std::vector<TListRow> rows) {
     beginResetModel();
+    FMake = nullptr;
     FRows = std::move(rows);
     endResetModel();
 }
 
+void TListModel::SetRowsLater(int count, std::function<std::vector<TListRow>()> make) {
+    beginResetModel();
+    FRows.clear();
+    FMake = std::move(make);
+    FPromised = FMake ? count : 0;
+    endResetModel();
+}
+
+void TListModel::Settle() const {
+    if (!FMake) return;
+    const auto make = std::move(FMake);
+    FMake = nullptr;
+    // Asked from inside a view's painting, where nothing may be thrown: rows that could not be
+    // made show empty, and the count the views know stays true.
+    try {
+        FRows = make();
+    } catch (...) {
+        FRows.clear();
+    }
+    FRows.resize(static_cast<size_t>(FPromised));
+}
+
 void TListModel::AppendRows(std::vector<TListRow> rows) {
     if (rows.empty()) return;
+    Settle();
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     FRows.insert(FRows.end(), std::make_move_iterator(rows.begin()),
@@ -130,7 +154,8 @@ void TListModel::Clear() {
 }
 
 int TListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(FRows.size());
+    if (parent.isValid()) return 0;
+    return FMake ? FPromised : static_cast<int>(FRows.size());
 }
 
 int TListModel::columnCount(const QModelIndex& parent) const {
@@ -139,6 +164,7 @@ int TListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    Settle();
     const TListRow& row = FRows[static_cast<size_t>(index.row())];
     const int column = index.column();
     switch (role) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 
+#include <functional>
 #include <vector>
 
 class QAbstractItemView;
@@ -48,10 +49,16 @@ class TListModel : public QAbstractTableModel {
     explicit TListModel(std::vector<TListColumn> columns, QObject* parent = nullptr);
 
     void SetRows(std::vector<TListRow> rows);
+    // count rows that make gives when they are first read (a cell's data, a Row): a large list
+    // that nobody looks at costs a setup's open nothing. make must give exactly count rows.
+    void SetRowsLater(int count, std::function<std::vector<TListRow>()> make);
     // Adds rows below the ones there; views keep their selection and position.
     void AppendRows(std::vector<TListRow> rows);
     void Clear();
-    [[nodiscard]] const TListRow& Row(int row) const { return FRows[static_cast<size_t>(row)]; }
+    [[nodiscard]] const TListRow& Row(int row) const {
+        Settle();
+        return FRows[static_cast<size_t>(row)];
+    }
     [[nodiscard]] const std::vector<TListColumn>& Columns() const { return FColumns; }
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
@@ -62,8 +69,13 @@ class TListModel : public QAbstractTableModel {
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
+    // Makes the rows SetRowsLater promised, if they are still to be made.
+    void Settle() const;
+
     std::vector<TListColumn> FColumns;
-    std::vector<TListRow> FRows;
+    mutable std::vector<TListRow> FRows;
+    mutable std::function<std::vector<TListRow>()> FMake;
+    int FPromised = 0;
 };
 
 // Keeps the rows of which any cell contains the filter text, ignoring case, in source order.

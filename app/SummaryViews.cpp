@@ -61,8 +61,12 @@ bool TfrmWinCEMain::HasSetupDll() {
 }
 
 void TfrmWinCEMain::FillFiles() {
-    FFiles->SetRows(
-        ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowReportOptions())));
+    // Made when the list is first looked at: the Project page shows first, and a setup of tens of
+    // thousands of files would otherwise build, sort and convert every row before it shows. The
+    // model is cleared whenever the setup closes, so the rows are always this setup's.
+    FFiles->SetRowsLater(FSetup->FileCount(), [this] {
+        return ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowReportOptions()));
+    });
 }
 
 void TfrmWinCEMain::FillShortcuts() {

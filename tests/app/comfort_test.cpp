@@ -89,6 +89,33 @@ class ComfortTest : public QObject {
         QCOMPARE(f.View("lvFiles")->model()->rowCount(), 4);
     }
 
+    // A list's rows are made when first read, and once; a list cleared before anyone read it
+    // never makes them; rows that cannot be made show empty and keep the count the views know.
+    void RowsAreMadeWhenFirstRead() {
+        TListModel model({TListColumn{"Name"}});
+        int made = 0;
+        const auto make = [&made] {
+            ++made;
+            std::vector<TListRow> rows(2);
+            rows[0].Texts << "a";
+            rows[1].Texts << "b";
+            return rows;
+        };
+        model.SetRowsLater(2, make);
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(made, 0);
+        QCOMPARE(model.index(1, 0).data().toString(), QString("b"));
+        QCOMPARE(model.Row(0).Texts.front(), QString("a"));
+        QCOMPARE(made, 1);
+        model.SetRowsLater(2, make);
+        model.Clear();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(made, 1);
+        model.SetRowsLater(3, []() -> std::vector<TListRow> { throw std::bad_alloc(); });
+        QCOMPARE(model.index(2, 0).data().toString(), QString());
+        QCOMPARE(model.rowCount(), 3);
+    }
+
     // Ctrl+F reaches the box; the list narrows to rows containing the text in any cell, ignoring
     // case, in the order it had; emptying the box brings every row back.
     void FilterNarrowsTheListAndKeepsItsOrder() {
