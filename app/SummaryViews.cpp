@@ -65,6 +65,9 @@ void TfrmWinCEMain::FillFiles() {
     // thousands of files would otherwise build, sort and convert every row before it shows. The
     // model is cleared whenever the setup closes, so the rows are always this setup's.
     FFiles->SetRowsLater(FSetup->FileCount(), [this] {
+        // Closing clears the model before anything can read it; should a read come between
+        // the setup's end and that, the rows stay empty rather than reading a setup that is gone.
+        if (!FSetup || !FCabFile) return std::vector<TListRow>();
         return ListRows(BuildFilesPage(*FSetup, FCabFile->CABFileContents, WindowReportOptions()));
     });
 }

@@ -155,6 +155,8 @@ void TfrmWinCEMain::CloseSetup() {
 
 void TfrmWinCEMain::ResetToEmpty() {
     StopReading();
+    // The Files list's rows may still be to make from the setup: drop them first.
+    FFiles->Clear();
     FRegistryTree->Clear();
     FSetup.reset();
     FCabFile.reset();
@@ -164,7 +166,6 @@ void TfrmWinCEMain::ResetToEmpty() {
     // A model reset repaints its view once.
     FProjectNodes->clear();
     FProperties->Clear();
-    FFiles->Clear();
     FShortcuts->Clear();
     for (TReportNode* node : FReportNodes)
         node->Clear();
