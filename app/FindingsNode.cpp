@@ -88,6 +88,11 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     const std::string headline = FindingsHeadline(counts);
     FFindingsNode->SetPage(BuildFindingsPage(FFindings));
     FFindingsNode->SetStatusText(QString::fromStdString(headline) + pending);
+    // The node shows the worst severity present, not a warning when there is none.
+    const std::optional<TSeverity> worst = WorstSeverity(counts);
+    FFindingsNode->SetImage(worst == TSeverity::Warning  ? imgWarning
+                            : worst == TSeverity::Notice ? imgNotice
+                                                         : imgInfo);
     ShowReportNode(FFindingsNode);
     SetFindingsRow(headline.substr(headline.find(": ") + 2));
 }

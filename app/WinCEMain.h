@@ -120,7 +120,9 @@ class TfrmWinCEMain : public QMainWindow {
     void FillRegistry();
     // The "Provisioning", "Signature" and "Programs" nodes (SetupNodes.cpp).
     void CreateSetupNodes();
-    void FillSignatureNode(const TCabinetSignature& signature);
+    // added: what the setup adds to the device's stores, once its provisioning document is read.
+    void FillSignatureNode(const TCabinetSignature& signature,
+                           const std::vector<TStoreAddition>& added = {});
     void FillSetupNodes();
     // Ends the background reading of the open setup: its results are dropped from now on.
     void StopReading();

@@ -68,7 +68,9 @@ struct TDescriptorFacts {
     std::optional<TTableCounts> BinaryCounts; // the ".000" header's
     std::optional<TTableCounts> XmlCounts;    // the Install characteristic's Num* parms
     std::optional<TDescriptorTables> Binary;  // only when the cabinet holds both descriptors
-    std::optional<TDescriptorTables> Xml;     // the "_setup.xml" tables, read when it is there
+    // The "_setup.xml" tables as a device reads them (nested documents' content included), read
+    // when it is there.
+    std::optional<TDescriptorTables> Xml;
 };
 
 // Reads both descriptors of the cabinet again, beside the loaded model, or takes them from the
@@ -103,7 +105,8 @@ struct TAuditRule {
 // The rules in the order their findings are listed.
 [[nodiscard]] std::span<const TAuditRule> AuditRules();
 
-// Every rule over the input; findings by rule, then in model order. Never throws on content.
+// Every rule over the input; findings by severity (Warning, Notice, Info), then by page in the
+// order the project tree lists them, then by rule and model order. Never throws on content.
 [[nodiscard]] std::vector<TFinding> RunAudit(const TAuditInput& input);
 
 // Every rule over a loaded setup and its cabinet, given the cabinet's signature: reads
@@ -122,5 +125,7 @@ struct TFindingCounts {
 };
 [[nodiscard]] TFindingCounts CountFindings(const std::vector<TFinding>& findings);
 
-// "Findings: 2 warnings, 1 notice".
+// "Findings: 2 warnings, 1 notice, 3 info".
 [[nodiscard]] std::string FindingsHeadline(const TFindingCounts& counts);
+// The worst severity counted, for the Findings node's icon; nullopt when there is none.
+[[nodiscard]] std::optional<TSeverity> WorstSeverity(const TFindingCounts& counts);

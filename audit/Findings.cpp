@@ -41,6 +41,13 @@ TFindingCounts CountFindings(const std::vector<TFinding>& findings) {
     return counts;
 }
 
+std::optional<TSeverity> WorstSeverity(const TFindingCounts& counts) {
+    if (counts.Warnings > 0) return TSeverity::Warning;
+    if (counts.Notices > 0) return TSeverity::Notice;
+    if (counts.Infos > 0) return TSeverity::Info;
+    return std::nullopt;
+}
+
 namespace {
 
 std::string Counted(size_t n, const char* one, const char* many) {
@@ -51,5 +58,6 @@ std::string Counted(size_t n, const char* one, const char* many) {
 
 std::string FindingsHeadline(const TFindingCounts& counts) {
     return "Findings: " + Counted(counts.Warnings, "warning", "warnings") + ", " +
-           Counted(counts.Notices, "notice", "notices");
+           Counted(counts.Notices, "notice", "notices") + ", " +
+           Counted(counts.Infos, "info", "info");
 }

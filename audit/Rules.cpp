@@ -13,7 +13,6 @@
 #include "setup/SetupFuncs.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <set>
 #include <tuple>
@@ -97,25 +96,11 @@ void TestCertificate(const TAuditInput& in, TFindingList& out) {
             TFindingPage::Signature);
 }
 
-std::string UtcNow() {
-    using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    return text;
-}
-
 void CertificateDates(const TAuditInput& in, TFindingList& out) {
     if (!in.Signature || in.Signature->Verdict == TSignatureVerdict::NotSigned) return;
     const TCabinetSignature& s = *in.Signature;
     const bool atSigning = !s.SigningTime.empty();
-    const std::string at = atSigning ? s.SigningTime : in.Now.empty() ? UtcNow() : in.Now;
+    const std::string at = atSigning ? s.SigningTime : in.Now.empty() ? UtcNowText() : in.Now;
     for (const crypto::TCertificate& c : s.Certificates) {
         // The texts are "YYYY-MM-DD HH:MM:SS", which order as they compare.
         if (c.NotBefore.empty() || c.NotAfter.empty()) continue;
@@ -156,6 +141,40 @@ void StartUpFolder(const TAuditInput& in, TFindingList& out) {
                     setup.Shortcuts[i].FileName,
                 "Everything in the StartUp folder is started at every boot.",
                 TFindingPage::Shortcuts, i);
+}
+
+// Self-registration calls the file's own registration entry point during installation.
+constexpr char kSelfRegisterWhy[] =
+    "The installer registers this file by running its own registration code on the device, "
+    "with the installer's rights, before the user has started anything.";
+
+// "FileOperation\<folder>\<file>\Extract\SelfRegister": the file characteristic two levels up.
+const TNode* SelfRegisteredFile(const provisioning::TProvisioningTree& tree, const TNode& parm,
+                                const TNode*& folder);
+
+void SelfRegistering(const TAuditInput& in, TFindingList& out) {
+    const TCESetup& setup = *in.Setup;
+    // The two descriptors name folders differently ("%WinDir%", "%CE2%"): files compare by name.
+    std::set<std::string> names;
+    for (size_t i = 0; i < setup.Files.size(); ++i) {
+        if (!(static_cast<uint32_t>(setup.Files[i].Flags) & kFlagSelfRegister)) continue;
+        names.insert(LowerCaseAscii(setup.Files[i].Name));
+        Add(out, "", FilePlace(setup.Files[i].Dir, setup.Files[i].Name), kSelfRegisterWhy,
+            TFindingPage::Files, i);
+    }
+    // What "_setup.xml" registers and the binary descriptor does not flag.
+    if (!in.Provisioning) return;
+    const auto& tree = *in.Provisioning;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        const TNode& node = tree.Nodes[i];
+        if (node.Kind != TNodeKind::Parm || !SameTextAscii(node.Name, "SelfRegister")) continue;
+        const TNode* folder = nullptr;
+        const TNode* file = SelfRegisteredFile(tree, node, folder);
+        if (!file) continue;
+        if (!names.insert(LowerCaseAscii(file->Name)).second) continue;
+        Add(out, "", FilePlace(folder->Name, file->Name), kSelfRegisterWhy,
+            TFindingPage::Provisioning, i);
+    }
 }
 
 std::string ValuePlace(const TCEINFRegValue& v) {
@@ -242,6 +261,62 @@ void CertificateStores(const TAuditInput& in, TFindingList& out) {
                 (who.empty() ? "this certificate" : who) + " as one of its " +
                 (caption.empty() ? store->Name : caption) + ".",
             TFindingPage::Provisioning, i);
+    }
+}
+
+const TNode* SelfRegisteredFile(const provisioning::TProvisioningTree& tree, const TNode& parm,
+                                const TNode*& folder) {
+    const TNode* extract = Parent(tree, parm);
+    if (!extract || !SameTextAscii(extract->Name, "Extract")) return nullptr;
+    const TNode* file = Parent(tree, *extract);
+    folder = file ? Parent(tree, *file) : nullptr;
+    const TNode* operation = folder ? Parent(tree, *folder) : nullptr;
+    if (!operation || operation->Kind != TNodeKind::Characteristic ||
+        !SameTextAscii(operation->Name, "FileOperation"))
+        return nullptr;
+    return file;
+}
+
+// A certificate of the signature's own chain, or the issuer it names but does not carry.
+std::string ChainRole(const TCabinetSignature& s, const provisioning::TCertificateInfo& c) {
+    for (const int index : s.Chain.Path)
+        if (SameTextAscii(s.Certificates[size_t(index)].Thumbprint, c.Thumbprint))
+            return index == s.SignerIndex ? "the certificate that signed this cabinet"
+                                          : "an issuer of this cabinet's signing certificate";
+    if (s.Chain.End == TChainEnd::IssuerMissing && c.Subject == s.Chain.MissingIssuer)
+        return "the issuer this cabinet's signing certificate names (by name)";
+    return {};
+}
+
+void SelfVouching(const TAuditInput& in, TFindingList& out) {
+    if (!in.Signature || !in.Provisioning || in.Signature->Verdict == TSignatureVerdict::NotSigned)
+        return;
+    const auto& tree = *in.Provisioning;
+    for (const provisioning::TCertificateInfo& c : tree.Certificates) {
+        if (!c.Decoded || c.Node >= tree.Nodes.size()) continue;
+        const TNode* store = TrustStoreOf(tree, tree.Nodes[c.Node]);
+        if (!store) continue;
+        const std::string role = ChainRole(*in.Signature, c);
+        if (role.empty()) continue;
+        Add(out, "", NodePath(tree, c.Node),
+            "The setup adds " + c.Subject + ", " + role + ", to the device's " + store->Name +
+                " store: installing it makes the device trust what that certificate signs, so "
+                "the signature vouches only for itself, not for its maker.",
+            TFindingPage::Provisioning, c.Node);
+    }
+}
+
+void TestCertificateAdded(const TAuditInput& in, TFindingList& out) {
+    if (!in.Provisioning) return;
+    const auto& tree = *in.Provisioning;
+    for (const provisioning::TCertificateInfo& c : tree.Certificates) {
+        if (!c.Decoded || c.Node >= tree.Nodes.size()) continue;
+        if (!NamesTestCertificate(c.Subject) && !NamesTestCertificate(c.Issuer)) continue;
+        Add(out, "", NodePath(tree, c.Node),
+            "The device will trust " + c.Subject +
+                ", a test certificate whose key comes with a "
+                "development kit: anyone can sign with it.",
+            TFindingPage::Provisioning, c.Node);
     }
 }
 
@@ -474,9 +549,12 @@ constexpr TAuditRule kRules[] = {
     {"certificate-dates",   TSeverity::Warning, "Signature",                 "Certificate outside its validity dates",   CertificateDates},
     {"setup-dll",           TSeverity::Warning, "Code that runs by itself",  "Setup DLL runs during install and removal", SetupDll},
     {"startup-folder",      TSeverity::Warning, "Code that runs by itself",  "Placed in the StartUp folder",             StartUpFolder},
+    {"self-registering",    TSeverity::Warning, "Code that runs by itself",  "File registers itself: its code runs at install", SelfRegistering},
     {"boot-registry",       TSeverity::Warning, "Code that runs by itself",  "Registry value starts code at boot or on a device event", BootRegistry},
     {"component-registry",  TSeverity::Notice,  "Code that runs by itself",  "Registry value registers a component",     ComponentRegistry},
     {"certificate-store",   TSeverity::Warning, "Trust and policy",          "Trusted certificates changed",             CertificateStores},
+    {"self-vouching",       TSeverity::Warning, "Trust and policy",          "The setup vouches for itself",             SelfVouching},
+    {"test-certificate-added", TSeverity::Warning, "Trust and policy",       "Test certificate added to a store",        TestCertificateAdded},
     {"security-policy",     TSeverity::Warning, "Trust and policy",          "Security policy lowered",                  SecurityPolicies},
     {"windows-folder",      TSeverity::Notice,  "System changes",            "File written into the Windows folder",     WindowsFolder},
     {"overwrite-newer",     TSeverity::Notice,  "System changes",            "File overwrites newer copies",             OverwriteNewer},
@@ -512,5 +590,29 @@ std::vector<TFinding> RunAudit(const TAuditInput& input) {
             if (findings[i].Title.empty()) findings[i].Title = rule.Title;
         }
     }
+    // The pages in the order the project tree lists them; the setup as a whole first.
+    const auto pageRank = [](TFindingPage page) {
+        switch (page) {
+        case TFindingPage::None:
+            return 0;
+        case TFindingPage::Files:
+            return 1;
+        case TFindingPage::Shortcuts:
+            return 2;
+        case TFindingPage::Registry:
+            return 3;
+        case TFindingPage::Provisioning:
+            return 4;
+        case TFindingPage::Signature:
+            return 5;
+        case TFindingPage::Programs:
+            return 6;
+        }
+        return 7;
+    };
+    std::stable_sort(findings.begin(), findings.end(), [&](const TFinding& a, const TFinding& b) {
+        return std::pair(int(a.Severity), pageRank(a.Page)) <
+               std::pair(int(b.Severity), pageRank(b.Page));
+    });
     return findings;
 }

@@ -80,7 +80,8 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TC
         const int64_t indent = depth ? std::min(*depth, kMaxIndent) : 0;
         row.Cells[0].Text = std::string(size_t(2 * indent), ' ') + row.Cells[0].Text;
         for (size_t c = 1; c < row.Cells.size(); ++c)
-            row.Cells[c].Text = Cut(row.Cells[c].Text, c == 3 ? kMaxMeaning : kMaxCell);
+            row.Cells[c].Text =
+                Cut(row.Cells[c].Text, c + 1 == row.Cells.size() ? kMaxMeaning : kMaxCell);
     }
     out << '\n' << pages.Rows.Caption << " (" << pages.Rows.Rows.size() << ")\n";
     if (provisioning::IsProvisioningOnly(setup))

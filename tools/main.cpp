@@ -4,6 +4,7 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
@@ -77,6 +78,18 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
         return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
     const TCabinetSignature signature = VerifyCabinetSignature(path);
     output.Text() << signature.Summary() << '\n';
+    if (signature.Verdict != TSignatureVerdict::NotSigned) {
+        // Whether the setup adds its own signer to the device's stores belongs to the answer.
+        TTrustContext context;
+        try {
+            cab.CABFile = path;
+            cab.ListContents();
+            context = provisioning::CabinetTrustContext(cab);
+        } catch (const std::exception&) {
+            // A cabinet that cannot be listed still has its signature's statement.
+        }
+        output.Text() << PlainText(BuildTrustStatement(signature, context).Line) << '\n';
+    }
     switch (signature.Verdict) {
     case TSignatureVerdict::Intact:
         return 0;
@@ -141,6 +154,7 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
     if (!o.Audit) return 0;
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     WriteProgramsReport(output.Text(), programs);
+    WriteSignatureReport(output.Text(), signature, provisioning::CabinetTrustContext(cab, &look));
     const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
     WriteFindingsReport(output.Text(), findings);
     return AuditExit(o, findings);
