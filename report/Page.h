@@ -26,9 +26,9 @@ enum class TIconKind {
     Warning,     // an audit finding of each severity
     Notice,
     Info,
-    Added,       // a comparison's row found only in the newer setup
-    Removed,     // found only in the older one
-    Changed      // found in both, different
+    Added,   // a comparison's row found only in the newer setup
+    Removed, // found only in the older one
+    Changed  // found in both, different
 };
 
 // An exact value for machine-readable output: none (null), a truth value, a whole number or an
@@ -70,6 +70,7 @@ struct TRow {
     TRecord Record;           // the model's exact values behind the row, for JSON
     size_t Source = 0;        // index of the model row it shows
     size_t Node = kNoNode;    // node of the page's tree the row is listed under, if any
+    bool Dimmed = false;      // shown greyed: a finding that a baseline accepts
 };
 
 struct TPage {

@@ -13,14 +13,21 @@
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
 #include "tools/ProgramsReport.h"
+#include "tools/RulesReport.h"
+#include "tools/Sarif.h"
 #include "tools/TextReport.h"
+
+#include "audit/Baseline.h"
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,8 +41,19 @@ constexpr int kExitNotSigned = 4;
 // --diff: the two setups differ.
 constexpr int kExitDifferent = 4;
 constexpr int kExitSignatureBad = 5;
-// --audit --strict: a finding of severity Warning, for scripts that gate installers.
+// --audit --strict or --fail-on: a finding that grave and not accepted, for scripts that gate
+// installers.
 constexpr int kExitWarnings = 4;
+
+// What the audit of every file shares: the baseline, the threshold, and what the runs gather
+// for the outputs written after the last file (SARIF, the baseline to edit).
+struct TAuditContext {
+    std::optional<TBaseline> Baseline;
+    std::string Today; // "YYYY-MM-DD" UTC, for the baseline's expiry dates
+    std::optional<TSeverity> FailOn;
+    std::vector<TSarifRun> SarifRuns;
+    std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
+};
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -89,12 +107,31 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
-    return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
+int AuditExit(const TAuditContext& context, const std::vector<TFinding>& findings) {
+    return context.FailOn && AnyUnacceptedAtLeast(findings, *context.FailOn) ? kExitWarnings : 0;
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
-               TFileOutput& output) {
+// The audit's findings with the baseline applied; kept for the outputs of the whole run.
+std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetup& setup,
+                               TCABFile& cab, TCabinetLook& look,
+                               const std::vector<TProgramRow>& programs,
+                               const TCabinetSignature& signature) {
+    std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
+    const bool wanted = context.Baseline || o.Sarif || o.Values.count("--write-baseline");
+    const TCabinetIdentity cabinet = wanted ? CabinetIdentity(cab.CABFile) : TCabinetIdentity();
+    if (context.Baseline) ApplyBaseline(*context.Baseline, cabinet, context.Today, findings);
+    if (o.Values.count("--write-baseline")) context.Written.emplace_back(cabinet, findings);
+    if (o.Sarif) {
+        TSarifRun& run = context.SarifRuns.back();
+        run.Cabinet = cabinet;
+        run.Audited = true;
+        run.Findings = findings;
+    }
+    return findings;
+}
+
+int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFile& cab,
+               TCabinetLook& look, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -121,6 +158,10 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
     }
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
+    if (o.Sarif) {
+        const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+        return AuditExit(context, Findings(o, context, setup, cab, look, programs, signature));
+    }
     if (o.Json) {
         std::vector<TFinding> findings;
         output.Json([&](TJsonWriter& out) {
@@ -131,22 +172,23 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             out.Raw(ProgramsToJson(programs).dump());
-            findings = AuditCabinet(setup, cab, &programs, signature, &look);
+            findings = Findings(o, context, setup, cab, look, programs, signature);
             out.Key("findings");
             out.Raw(FindingsToJson(findings).dump());
         });
-        return AuditExit(o, findings);
+        return AuditExit(context, findings);
     }
     WriteTextReport(output.Text(), setup, cab, look, signature);
     if (!o.Audit) return 0;
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     WriteProgramsReport(output.Text(), programs);
-    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
+    const std::vector<TFinding> findings =
+        Findings(o, context, setup, cab, look, programs, signature);
     WriteFindingsReport(output.Text(), findings);
-    return AuditExit(o, findings);
+    return AuditExit(context, findings);
 }
 
-int Run(const Options& o, const std::string& file, TFileOutput& output) {
+int Run(const Options& o, TAuditContext& context, const std::string& file, TFileOutput& output) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -164,7 +206,7 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     // A descriptor that fails part way still shows what was decoded, then says so.
     const bool loaded = setup.LoadSetup(file, std::string(), false, look);
     if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
-    const int result = RunOnSetup(o, setup, cab, look, output);
+    const int result = RunOnSetup(o, context, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +
@@ -174,9 +216,10 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
 }
 
 // One file's run; a failure of this file does not stop the others.
-int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
+int RunGuarded(const Options& o, TAuditContext& context, const std::string& file,
+               TFileOutput& output) {
     try {
-        return Run(o, file, output);
+        return Run(o, context, file, output);
     } catch (const std::bad_alloc&) {
         return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
@@ -216,6 +259,61 @@ int RunDiffGuarded(const Options& o) {
     return kExitFailure;
 }
 
+// The baseline named by --baseline; false with the message printed.
+bool ReadBaselineOption(const Options& o, TAuditContext& context) {
+    const auto it = o.Values.find("--baseline");
+    if (it == o.Values.end()) return true;
+    const std::string& path = it->second;
+    const std::string problem = RegularFileProblem(path);
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (problem.empty() && in) text << in.rdbuf();
+    if (!problem.empty() || !in || in.bad()) {
+        PrintError("cannot read the baseline " + path + ": " +
+                   (problem.empty() ? LastSystemErrorText() : problem));
+        return false;
+    }
+    TBaseline baseline;
+    TBaselineError error;
+    if (!ParseBaseline(text.str(), baseline, error)) {
+        PrintError("baseline " + path + " line " + std::to_string(error.Line) + ": " + error.What);
+        return false;
+    }
+    context.Baseline = std::move(baseline);
+    return true;
+}
+
+int RunRules(const Options& o) {
+    if (o.Man)
+        std::cout << RulesManText();
+    else if (o.Json)
+        std::cout << RulesToJson().dump() << '\n';
+    else
+        WriteRulesText(std::cout);
+    return 0;
+}
+
+// Every cabinet's run, then the one SARIF log on standard output. A cabinet that fails is a
+// run whose invocation failed, with the message; the message goes to standard error as well.
+int RunSarif(const Options& o, TAuditContext& context) {
+    int worst = 0;
+    for (const std::string& file : o.Files) {
+        TSarifRun& run = context.SarifRuns.emplace_back();
+        run.Path = file;
+        std::ostringstream discarded, errors;
+        TFileOutput output(discarded, errors, nullptr, false);
+        worst = std::max(worst, RunGuarded(o, context, file, output));
+        run.Failure = errors.str();
+        while (!run.Failure.empty() && run.Failure.back() == '\n')
+            run.Failure.pop_back();
+        if (!run.Failure.empty()) std::cerr << errors.str();
+    }
+    std::cout << SarifLog(context.SarifRuns)
+                     .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << '\n';
+    return worst;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -236,6 +334,16 @@ int main(int argc, char** argv) {
     case TParseResult::Run:
         break;
     }
+    if (options.Rules) return RunRules(options);
+    TAuditContext context;
+    if (!ReadBaselineOption(options, context)) return kExitUsage;
+    context.Today = TodayUtc();
+    if (const auto it = options.Values.find("--fail-on"); it != options.Values.end())
+        context.FailOn = it->second == "warning"  ? TSeverity::Warning
+                         : it->second == "notice" ? TSeverity::Notice
+                                                  : TSeverity::Info;
+    // --strict is --fail-on warning; given both, the lower threshold holds.
+    if (options.Strict && !context.FailOn) context.FailOn = TSeverity::Warning;
     if (options.Diff) {
         const int status = RunDiffGuarded(options);
         if (!std::cout.flush()) {
@@ -246,11 +354,25 @@ int main(int argc, char** argv) {
     }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
-    for (size_t i = 0; i < options.Files.size(); ++i) {
-        const std::string& file = options.Files[i];
-        if (labelled && !options.Json && i > 0) std::cout << '\n';
-        TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
-        worst = std::max(worst, RunGuarded(options, file, output));
+    if (options.Sarif) {
+        worst = RunSarif(options, context);
+    } else {
+        for (size_t i = 0; i < options.Files.size(); ++i) {
+            const std::string& file = options.Files[i];
+            if (labelled && !options.Json && i > 0) std::cout << '\n';
+            TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
+            worst = std::max(worst, RunGuarded(options, context, file, output));
+        }
+    }
+    if (const auto it = options.Values.find("--write-baseline"); it != options.Values.end()) {
+        std::vector<TBaselineSource> sources;
+        for (const auto& [cabinet, findings] : context.Written)
+            sources.push_back({&cabinet, &findings});
+        const TWriteResult written = WriteFileSafely(it->second, WriteBaselineText(sources));
+        if (!written.Ok) {
+            PrintError(written.Message);
+            worst = std::max(worst, kExitFailure);
+        }
     }
     // A full disk must not pass for a finished inventory.
     if (!std::cout.flush()) {

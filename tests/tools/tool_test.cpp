@@ -359,7 +359,8 @@ TEST(TessaryInfoAudit, FindingsFollowTheProgramsAndStrictExitsFourOnAWarning) {
     const size_t at = audit.Out.find("\nFindings (2)\n  Findings: 1 warning, 1 notice\n");
     ASSERT_NE(at, std::string::npos) << audit.Out;
     EXPECT_GT(at, audit.Out.find("\nPrograms (2)\n"));
-    EXPECT_NE(audit.Out.find("Warning   Program built for another CPU  %InstallDir%\\mips.dll"),
+    EXPECT_NE(audit.Out.find(
+                  "Warning   cpu-mismatch  Program built for another CPU  %InstallDir%\\mips.dll"),
               std::string::npos)
         << audit.Out;
     EXPECT_EQ(RunTool({"--audit", "--strict", mixed}).Exit, 4);
