@@ -4,6 +4,7 @@
 #include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "audit/Audit.h"
+#include "audit/Baseline.h"
 #include "cab/ErrorReporter.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,10 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // Reads a baseline of accepted findings and marks the findings it accepts, now and for the
+    // setups opened later; a baseline that does not read is shown with its line and what is
+    // wrong, and the one before stays. False when it did not read.
+    bool OpenBaseline(const QString& fileName);
 
   public slots:
     void mnuOpenFileClick();
@@ -83,6 +89,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
+    void mnuOpenBaselineClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -132,6 +139,8 @@ class TfrmWinCEMain : public QMainWindow {
     void CreateFindingsNode();
     void FillFindings(bool complete);
     void SetFindingsRow(const std::string& value);
+    // The findings with the baseline's marks applied afresh, listed and counted.
+    void ShowFindings(const QString& pending = {});
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
     // The "Comparison" node (CompareCommand.cpp).
@@ -168,6 +177,10 @@ class TfrmWinCEMain : public QMainWindow {
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
     std::vector<TFinding> FFindings;
+    bool FFindingsComplete = false; // every rule has run over the open setup
+    std::optional<TBaseline> FBaseline;
+    // The open cabinet's name and digest, for the baseline's entries; read when first needed.
+    std::optional<TCabinetIdentity> FCabinetIdentity;
     TCabinetSignature FSignature;
     TPage FPropertiesPage; // the Project page's rows before the findings row
     // The rows the Programs page's Source indexes: those read so far, then all of them.
@@ -185,6 +198,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
+    QAction* mnuOpenBaseline = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;
@@ -217,4 +231,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgExtractAll = nullptr;
     QFileDialog* dlgExportRegistry = nullptr;
     QFileDialog* dlgCompareWith = nullptr;
+    QFileDialog* dlgOpenBaseline = nullptr;
 };

@@ -159,6 +159,13 @@ void TfrmWinCEMain::CreateControls() {
     dlgCompareWith->setFileMode(QFileDialog::ExistingFile);
     dlgCompareWith->setAcceptMode(QFileDialog::AcceptOpen);
     dlgCompareWith->setSizeGripEnabled(true);
+    dlgOpenBaseline = new QFileDialog(this);
+    dlgOpenBaseline->setObjectName("dlgOpenBaseline");
+    dlgOpenBaseline->setWindowTitle("Open Baseline");
+    dlgOpenBaseline->setNameFilter("Baseline (*.json)");
+    dlgOpenBaseline->setFileMode(QFileDialog::ExistingFile);
+    dlgOpenBaseline->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpenBaseline->setSizeGripEnabled(true);
     dlgSave = new QFileDialog(this);
     dlgSave->setObjectName("dlgSave");
     dlgSave->setFileMode(QFileDialog::AnyFile);
@@ -226,6 +233,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                                &TfrmWinCEMain::mnuExportRegistryClick);
     mnuCompareWith =
         action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
+    mnuOpenBaseline = action("mnuOpenBaseline", "Open &Baseline...", -1, {},
+                             &TfrmWinCEMain::mnuOpenBaselineClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
     mnuFilter =
         action("mnuFilter", "&Filter", -1, QKeySequence::Find, &TfrmWinCEMain::mnuFilterClick);
@@ -251,6 +260,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExtractAll);
     mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCompareWith);
+    mnuFile->addAction(mnuOpenBaseline);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuEditWithVLM);

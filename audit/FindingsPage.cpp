@@ -1,7 +1,5 @@
 #include "audit/FindingsPage.h"
 
-#include <algorithm>
-
 TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
     TPage page;
     page.Caption = "Findings";
@@ -10,10 +8,7 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
                     {"Title", 220, TAlign::Left, true},
                     {"Where", 260, TAlign::Left, true},
                     {"Why", 400, TAlign::Left, true}};
-    // Only a baseline accepts findings; without one the column would stay empty.
-    const bool anyAccepted =
-        std::any_of(findings.begin(), findings.end(), [](const TFinding& f) { return f.Accepted; });
-    if (anyAccepted) page.Columns.push_back({"Accepted", 300, TAlign::Left, true});
+    page.Columns.push_back({"Accepted", 300, TAlign::Left, true});
     page.Rows.reserve(findings.size());
     for (size_t i = 0; i < findings.size(); ++i) {
         const TFinding& f = findings[i];
@@ -24,7 +19,7 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
                                                                  : TIconKind::Info;
         row.Cells = {TextCell(SeverityText(f.Severity), TAlign::Left, icon), TextCell(f.Rule),
                      TextCell(f.Title), TextCell(f.Where), TextCell(f.Why)};
-        if (anyAccepted) row.Cells.push_back(TextCell(f.Accepted ? f.Statement : std::string()));
+        row.Cells.push_back(TextCell(f.Accepted ? f.Statement : std::string()));
         row.Dimmed = f.Accepted;
         // Warnings sort before notices and notices before infos, not by their words.
         row.Cells.front().SortKey = static_cast<int64_t>(f.Severity);

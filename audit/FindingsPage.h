@@ -5,8 +5,8 @@
 
 #include <vector>
 
-// Columns Severity (with its icon), Rule (the rule's id), Title, Where, Why, and Accepted (the
-// baseline's statement) when any finding is accepted; accepted rows are dimmed. Rows in the
+// Columns Severity (with its icon), Rule (the rule's id), Title, Where, Why and Accepted (the
+// baseline's statement, empty unless accepted); accepted rows are dimmed. Rows in the
 // audit's order, Source the finding's index. Records: severity, rule, title, where, why, page
 // (the page name, null for none), row (null without a page), accepted and statement (null
 // unless accepted).
