@@ -1,5 +1,7 @@
 #include "package/Carve.h"
 
+#include "signature/Reserve.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -72,6 +74,11 @@ bool ConsistentCabinetAt(const uint8_t* bytes, size_t available, int64_t room, i
     }
     if (pos > cabinetSize) return false;
     size = cabinetSize;
+    // A signed cabinet goes on past its declared size to the end of its signature.
+    const TSignatureArea signature = LocateSignature({bytes, std::min(available, kReserveHeadSize)},
+                                                     static_cast<uint64_t>(room));
+    if (signature.Outcome == TSignatureArea::TOutcome::Found && signature.Overlap.empty())
+        size = static_cast<int64_t>(signature.Position) + signature.Size;
     return true;
 }
 

@@ -12,7 +12,7 @@
 
 struct TCarvedCabinet {
     int64_t Offset = 0;
-    int64_t Size = 0; // the header's declared size (a signature after it is not carried)
+    int64_t Size = 0; // the header's declared size, or to the end of the signature it names
 };
 
 struct TCarveResult {
@@ -23,7 +23,8 @@ struct TCarveResult {
 };
 
 // True when bytes (the file from a candidate's "MSCF" on, at most available of them, with room
-// bytes left in the file from the same place) begin a consistent cabinet; its size in size.
+// bytes left in the file from the same place) begin a consistent cabinet; its size in size,
+// which takes in the signature after the cabinet when the header's reserve names one that fits.
 [[nodiscard]] bool ConsistentCabinetAt(const uint8_t* bytes, size_t available, int64_t room,
                                        int64_t& size);
 
