@@ -8,6 +8,7 @@
 #include "package/AppManagerIni.h"
 #include "package/Archive.h"
 #include "package/Carve.h"
+#include "package/Msi.h"
 #include "setup/CESetup.h"
 
 #include <algorithm>
@@ -114,6 +115,7 @@ class TExplorer {
     size_t OpenNested(const TContainedSetup& outer, unsigned depth);
     void OpenIni(const std::string& path);
     void OpenZip(const std::string& path);
+    void OpenMsi(const std::string& path);
     bool OpenProgram(const std::string& path);
 
   private:
@@ -126,6 +128,9 @@ class TExplorer {
     uint64_t Total = 0;
     unsigned Files = 0;
     bool Stopped = false;
+    // A Windows Installer package keys its cabinets' entries by its File table; these are the
+    // names they stand for.
+    std::map<std::string, std::string> EntryNames;
 };
 
 // Streams one entry into the private folder when it begins as a cabinet does; other entries
@@ -204,9 +209,11 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
     size_t found = 0;
     for (size_t i = 0; i < copies.size(); ++i) {
         if (!copies[i] || !copies[i]->Kept()) continue;
+        const std::string& key = cab.CABFileContents.Items()[i].Name;
+        const auto named = EntryNames.find(key);
         TContainedSetup inner;
-        inner.Kind = TContainerKind::Cabinet;
-        inner.PathInside = prefix + cab.CABFileContents.Items()[i].Name;
+        inner.Kind = outer.Kind == TContainerKind::None ? TContainerKind::Cabinet : outer.Kind;
+        inner.PathInside = prefix + (named == EntryNames.end() ? key : named->second);
         inner.Component = outer.Component;
         inner.CabinetPath = copies[i]->Path();
         ++found;
@@ -312,6 +319,33 @@ void TExplorer::OpenZip(const std::string& path) {
         if (!named.count(key)) AddCabinet(cabinets.at(key), 1);
 }
 
+void TExplorer::OpenMsi(const std::string& path) {
+    P.Kind = TContainerKind::Msi;
+    std::string error;
+    const bool read = WalkMsiPackage(
+        path,
+        [&](const std::string& name, const TArchiveRead& readStream) {
+            std::vector<uint8_t> buffer(kCopyBlock);
+            TCabinetCopy copy(*this, name);
+            for (;;) {
+                const int64_t n = readStream(buffer.data(), buffer.size());
+                if (n <= 0 || !copy.Write(buffer.data(), static_cast<size_t>(n)) || copy.Dropping())
+                    break;
+            }
+            if (Stopped) return false;
+            if (copy.Complete()) {
+                TContainedSetup item;
+                item.Kind = TContainerKind::Msi;
+                item.PathInside = name;
+                item.CabinetPath = copy.Path();
+                AddCabinet(std::move(item), 1);
+            }
+            return Going();
+        },
+        EntryNames, error);
+    if (!read) Stop(FileNamePart(path) + ": " + error);
+}
+
 bool TExplorer::OpenProgram(const std::string& path) {
     P.Kind = TContainerKind::Program;
     TFileStream stream(path);
@@ -373,8 +407,7 @@ void Open(TExplorer& explorer, TPackage& package, const std::string& path) {
     } else if (StartsWith(head, "PK\x03\x04", 4) || StartsWith(head, "PK\x05\x06", 4)) {
         explorer.OpenZip(path);
     } else if (StartsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
-        package.Kind = TContainerKind::Installer;
-        explorer.Stop("a Windows Installer package (.msi): not supported in this build");
+        explorer.OpenMsi(path); // the compound file of a Windows Installer package
     } else if (StartsWith(head, "MZ", 2)) {
         if (explorer.OpenProgram(path) || !package.Error.empty()) return;
         if (const char* format = InstallerFormat(path)) {
@@ -400,6 +433,8 @@ const char* ContainerKindName(TContainerKind kind) {
         return "ini";
     case TContainerKind::Zip:
         return "zip";
+    case TContainerKind::Msi:
+        return "msi";
     case TContainerKind::Program:
         return "exe";
     case TContainerKind::Cabinet:

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-enum class TContainerKind { None, AppManagerIni, Zip, Program, Cabinet, Installer };
+enum class TContainerKind { None, AppManagerIni, Zip, Msi, Program, Cabinet, Installer };
 
-// "ini", "zip", "exe", "cab", "installer": the kind as scripts see it.
+// "ini", "zip", "msi", "exe", "cab", "installer": the kind as scripts see it.
 [[nodiscard]] const char* ContainerKindName(TContainerKind kind);
 
 struct TContainedSetup {
-    TContainerKind Kind = TContainerKind::None; // the container it lies in directly
+    TContainerKind Kind = TContainerKind::None; // the package it came out of
     std::string PathInside;  // the .ini's or the archive's name for it; outer/inner when nested;
                              // "cabinet at offset N" for one carved out of a program
     int64_t Offset = -1;     // where it starts in the opened file, when stored as it is there

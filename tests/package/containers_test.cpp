@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -168,4 +169,30 @@ TEST(Package, TooManyCabinetsStopWithAMessage) {
     const auto package = OpenPackage(dir.File("many.exe"), budget);
     EXPECT_EQ(package->Setups.size(), 2u);
     EXPECT_EQ(package->Error, "the package holds more than 2 cabinets; the rest are left out");
+}
+
+// Two setups installed from the package's embedded cabinet, named by its File table, and one in
+// its Binary table.
+TEST(Package, MsiGivesTheCabinetsOfItsStreamsUnderTheFileTablesNames) {
+    TempDir dir;
+    const std::string msi = dir.File("App.msi");
+    const std::vector<uint8_t> arm = SmallSetupCabinet("AppARM");
+    if (!BuildMsiWithWixl(
+            dir.Path(), msi,
+            {{"App.ARM.CAB", arm}, {"App.SH3.CAB", SmallSetupCabinet("AppSH3", 0x01a2)}},
+            {{"Runtime", SmallSetupCabinet("Runtime")}}))
+        GTEST_SKIP() << "wixl is not installed";
+    const auto package = OpenPackage(msi);
+    ASSERT_EQ(package->Kind, TContainerKind::Msi);
+    EXPECT_EQ(package->Error, "");
+    std::vector<std::string> paths = PathsInside(*package);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"Binary.Runtime", "app.cab/App.ARM.CAB",
+                                               "app.cab/App.SH3.CAB"}));
+    for (const TContainedSetup& s : package->Setups) {
+        EXPECT_EQ(s.Kind, TContainerKind::Msi);
+        if (s.PathInside == "app.cab/App.ARM.CAB") {
+            EXPECT_EQ(ReadFileBytes(s.CabinetPath), arm);
+        }
+    }
 }

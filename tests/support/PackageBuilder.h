@@ -25,3 +25,8 @@ SelfExtractingProgram(const std::vector<std::vector<uint8_t>>& cabinets, bool fa
 // An application manager .ini naming components and their cabinets.
 [[nodiscard]] std::string
 AppManagerIniText(const std::vector<std::pair<std::string, std::vector<std::string>>>& components);
+// A Windows Installer package built by msitools' wixl: the files installed from one embedded
+// cabinet ("app.cab"), the binaries in its Binary table. False when wixl is not installed or
+// fails. Linux only.
+[[nodiscard]] bool BuildMsiWithWixl(const std::string& folder, const std::string& msiPath,
+                                    const ZipEntries& files, const ZipEntries& binaries);
