@@ -9,6 +9,7 @@ const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
                       "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
                       "       tessary-info --extract-all DIR FILE.cab\n"
+                      "       tessary-info --extract-cabinets DIR PACKAGE\n"
                       "       tessary-info --verify FILE.cab...\n"
                       "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
                       "       tessary-info --help | --version\n";
@@ -19,6 +20,7 @@ const char kHelp[] =
     "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
+    "       tessary-info --extract-cabinets DIR PACKAGE\n"
     "       tessary-info --verify FILE.cab...\n"
     "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
     "\n"
@@ -38,6 +40,8 @@ const char kHelp[] =
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
     "  --output PATH        to this path\n"
     "  --extract-all DIR  write every file below DIR in its device folder\n"
+    "  --extract-cabinets DIR\n"
+    "                     write the cabinets a package holds below DIR\n"
     "  --verify           the cabinet's signature: \"Intact: signed by ...\", \"Not signed\",\n"
     "                     \"Modified: ...\" or \"Signature unreadable: ...\"\n"
     "  --diff             what differs from OLD.cab to NEW.cab: properties, files added,\n"
@@ -52,6 +56,12 @@ const char kHelp[] =
     "key \"file\" first; a file that fails has \"error\" and \"exit\" instead of the setup.\n"
     "The text form gives each file a heading \"==> FILE <==\".\n"
     "\n"
+    "A package is reported setup by setup: the application manager's .ini with the\n"
+    "cabinets beside it, a .zip, an .msi, a self-extracting program storing cabinets, a\n"
+    "cabinet of cabinets. Each setup has the heading \"==> FILE : CABINET <==\"; in JSON\n"
+    "each is one line with \"file\" and a \"container\" object (kind, path, offset,\n"
+    "component).\n"
+    "\n"
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
     "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
     "--audit --strict: 4 when a finding is a Warning.\n"
@@ -59,7 +69,8 @@ const char kHelp[] =
     "With several files, the highest of the files' statuses.\n";
 
 bool TakesValue(const std::string& a) {
-    return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all";
+    return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all" ||
+           a == "--extract-cabinets";
 }
 
 } // namespace
@@ -99,17 +110,21 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if (o.Files.empty()) return TParseResult::Usage;
     const bool extract = o.Values.count("--extract") > 0;
     const bool extractAll = o.Values.count("--extract-all") > 0;
+    const bool extractCabinets = o.Values.count("--extract-cabinets") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return TParseResult::Usage;
     const int modes = (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) +
-                      (extractAll ? 1 : 0) + (o.Verify ? 1 : 0) + (o.Diff ? 1 : 0);
+                      (extractAll ? 1 : 0) + (extractCabinets ? 1 : 0) + (o.Verify ? 1 : 0) +
+                      (o.Diff ? 1 : 0);
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
     if (o.Strict && !o.Audit) return TParseResult::Usage;
     if (o.Diff && (o.Files.size() != 2 || o.Labelled)) return TParseResult::Usage;
     // An empty folder would silently mean the working folder.
     if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;
-    if ((extract || extractAll) && (o.Json || o.Files.size() > 1)) return TParseResult::Usage;
+    if (extractCabinets && o.Values.at("--extract-cabinets").empty()) return TParseResult::Usage;
+    if ((extract || extractAll || extractCabinets) && (o.Json || o.Files.size() > 1))
+        return TParseResult::Usage;
     return TParseResult::Run;
 }
 

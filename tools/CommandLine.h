@@ -14,7 +14,8 @@ struct Options {
     // batches of any size.
     bool Labelled = false;
     bool Verify = false;                       // --verify: the signature's verdict alone
-    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all
+    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all,
+                                               // --extract-cabinets
     std::vector<std::string> Files;
 };
 

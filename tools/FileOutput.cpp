@@ -29,6 +29,7 @@ void TFileOutput::Json(ordered_json doc) {
     }
     ordered_json line = ordered_json::object();
     line["file"] = *FFile;
+    if (!FContainer.empty()) line["container"] = ordered_json::parse(FContainer);
     auto& members = line.get_ref<ordered_json::object_t&>();
     for (auto& [key, value] : doc.get_ref<ordered_json::object_t&>())
         members.emplace(key, std::move(value));
@@ -42,6 +43,10 @@ void TFileOutput::Json(const std::function<void(TJsonWriter&)>& members) {
         out.Key("file");
         // File names are bytes: invalid UTF-8 becomes U+FFFD rather than failing the line.
         out.Raw(ordered_json(*FFile).dump(-1, ' ', false, ordered_json::error_handler_t::replace));
+        if (!FContainer.empty()) {
+            out.Key("container");
+            out.Raw(FContainer);
+        }
     }
     members(out);
     out.EndObject();
@@ -52,9 +57,13 @@ void TFileOutput::Json(const std::function<void(TJsonWriter&)>& members) {
     if (FFile) FOut.flush();
 }
 
+void TFileOutput::Separate() {
+    if (!FJson) FOut << '\n';
+}
+
 std::ostream& TFileOutput::Text() {
     if (FFile && !FHeadingWritten) {
-        FOut << "==> " << *FFile << " <==\n";
+        FOut << "==> " << (FHeading.empty() ? *FFile : FHeading) << " <==\n";
         FHeadingWritten = true;
     }
     return FOut;
@@ -66,13 +75,23 @@ int TFileOutput::Fail(int exit, const std::string& diagnostic, const std::string
     } else if (FJson) {
         ordered_json line = ordered_json::object();
         line["file"] = *FFile;
+        if (!FContainer.empty()) line["container"] = ordered_json::parse(FContainer);
         line["error"] = reason;
         line["exit"] = exit;
         WriteLine(FOut, line);
     } else {
         // The heading first, so that a terminal shows the message under it.
         Text().flush();
-        FErr << "tessary-info: " << PlainText(*FFile) << ": " << PlainText(reason) << '\n';
+        FErr << "tessary-info: " << (FHeading.empty() ? PlainText(*FFile) : FHeading) << ": "
+             << PlainText(reason) << '\n';
     }
     return exit;
+}
+
+TFileOutput TFileOutput::Inside(const std::string& file, const std::string& inside,
+                                std::string containerJson) const {
+    TFileOutput output(FOut, FErr, &file, FJson);
+    output.FHeading = PlainText(file) + " : " + inside;
+    output.FContainer = std::move(containerJson);
+    return output;
 }

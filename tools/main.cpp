@@ -12,6 +12,7 @@
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
+#include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
 #include "tools/TextReport.h"
 
@@ -146,7 +147,8 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
     return AuditExit(o, findings);
 }
 
-int Run(const Options& o, const std::string& file, TFileOutput& output) {
+// inPackage: file is a setup a package holds, which is not opened as a package again.
+int Run(const Options& o, const std::string& file, TFileOutput& output, bool inPackage = false) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -154,6 +156,8 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
                            "cannot open: " + problem);
     if (o.Entries) return ListEntries(file, o.Json, output);
     if (o.Verify) return VerifySignature(file, output);
+    if (const auto it = o.Values.find("--extract-cabinets"); it != o.Values.end())
+        return ExtractCabinets(it->second, file);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;
@@ -163,7 +167,18 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     TCabinetLook look(file);
     // A descriptor that fails part way still shows what was decoded, then says so.
     const bool loaded = setup.LoadSetup(file, std::string(), false, look);
-    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    if (setup.Format == kFormatNone) {
+        // Not a setup: perhaps what users receive around setups. Extraction takes one setup.
+        const bool extracting = o.Values.count("--extract") || o.Values.count("--extract-all");
+        if (!inPackage && !extracting) {
+            const int status =
+                RunPackage(file, output, [&](const std::string& cabinet, TFileOutput& inside) {
+                    return Run(o, cabinet, inside, true);
+                });
+            if (status >= 0) return status;
+        }
+        return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    }
     const int result = RunOnSetup(o, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
