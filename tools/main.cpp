@@ -4,11 +4,13 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
+#include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
@@ -21,6 +23,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,12 +92,31 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
-    return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
+int AuditExit(const Options& o, const std::vector<TFinding>& findings,
+              const device::TDeviceDecision* decision) {
+    if (!o.Strict) return 0;
+    const bool refused = decision && DecisionFailsStrict(*decision);
+    return CountFindings(findings).Warnings > 0 || refused ? kExitWarnings : 0;
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
-               TFileOutput& output) {
+// The decision for the loaded setup on the device, when --device names one. The provisioning
+// document comes from the load's look, so the cabinet is not read again.
+std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile* profile,
+                                                    TCABFile& cab, TCabinetLook& look,
+                                                    const TCabinetSignature& signature,
+                                                    const std::vector<TProgramRow>* programs) {
+    if (!profile) return std::nullopt;
+    provisioning::TProvisioningTree tree;
+    const bool haveTree = provisioning::ReadCabinetProvisioning(cab, tree, &look);
+    device::TDecisionInput input;
+    input.Signature = &signature;
+    input.Provisioning = haveTree ? &tree : nullptr;
+    input.Programs = programs;
+    return device::DecideForDevice(*profile, input);
+}
+
+int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup& setup,
+               TCABFile& cab, TCabinetLook& look, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -123,9 +145,17 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
     if (o.Json) {
         std::vector<TFinding> findings;
+        std::optional<device::TDeviceDecision> decision;
         output.Json([&](TJsonWriter& out) {
             WriteSetupJson(out, setup, cab, look, signature);
-            if (!o.Audit) return;
+            if (!o.Audit) {
+                decision = DecideDevice(profile, cab, look, signature, nullptr);
+                if (decision) {
+                    out.Key("device");
+                    out.Raw(DeviceToJson(*decision).dump());
+                }
+                return;
+            }
             // The report's listing is the load's; the audit reads the files after it.
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
@@ -134,19 +164,37 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
             findings = AuditCabinet(setup, cab, &programs, signature, &look);
             out.Key("findings");
             out.Raw(FindingsToJson(findings).dump());
+            decision = DecideDevice(profile, cab, look, signature, &programs);
+            if (decision) {
+                out.Key("device");
+                out.Raw(DeviceToJson(*decision).dump());
+            }
         });
-        return AuditExit(o, findings);
+        return AuditExit(o, findings, decision ? &*decision : nullptr);
     }
-    WriteTextReport(output.Text(), setup, cab, look, signature);
-    if (!o.Audit) return 0;
+    if (!o.Audit) {
+        if (const auto decision = DecideDevice(profile, cab, look, signature, nullptr))
+            WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+        return 0;
+    }
+    // With a device the programs are read first: the decision that leads the report needs them.
+    if (!profile) WriteTextReport(output.Text(), setup, cab, look, signature);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
-    WriteProgramsReport(output.Text(), programs);
+    const std::optional<device::TDeviceDecision> decision =
+        DecideDevice(profile, cab, look, signature, &programs);
+    if (decision) {
+        WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+    }
+    WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
     const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
     WriteFindingsReport(output.Text(), findings);
-    return AuditExit(o, findings);
+    return AuditExit(o, findings, decision ? &*decision : nullptr);
 }
 
-int Run(const Options& o, const std::string& file, TFileOutput& output) {
+int Run(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
+        TFileOutput& output) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -164,7 +212,7 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
     // A descriptor that fails part way still shows what was decoded, then says so.
     const bool loaded = setup.LoadSetup(file, std::string(), false, look);
     if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
-    const int result = RunOnSetup(o, setup, cab, look, output);
+    const int result = RunOnSetup(o, profile, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +
@@ -174,9 +222,10 @@ int Run(const Options& o, const std::string& file, TFileOutput& output) {
 }
 
 // One file's run; a failure of this file does not stop the others.
-int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
+int RunGuarded(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
+               TFileOutput& output) {
     try {
-        return Run(o, file, output);
+        return Run(o, profile, file, output);
     } catch (const std::bad_alloc&) {
         return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
@@ -244,13 +293,21 @@ int main(int argc, char** argv) {
         }
         return status;
     }
+    // The profile is built once for every file; what could not be taken is said once here and
+    // stands among the decision's problems, while the rest of the report is still given.
+    std::optional<device::TDeviceProfile> profile;
+    if (!options.Devices.empty()) {
+        profile = device::BuildProfile(options.Devices);
+        for (const std::string& problem : profile->Problems)
+            PrintError(problem);
+    }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
     for (size_t i = 0; i < options.Files.size(); ++i) {
         const std::string& file = options.Files[i];
         if (labelled && !options.Json && i > 0) std::cout << '\n';
         TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
-        worst = std::max(worst, RunGuarded(options, file, output));
+        worst = std::max(worst, RunGuarded(options, profile ? &*profile : nullptr, file, output));
     }
     // A full disk must not pass for a finished inventory.
     if (!std::cout.flush()) {
