@@ -99,20 +99,35 @@ int AuditExit(const Options& o, const std::vector<TFinding>& findings,
     return CountFindings(findings).Warnings > 0 || refused ? kExitWarnings : 0;
 }
 
-// The decision for the loaded setup on the device, when --device names one. The provisioning
-// document comes from the load's look, so the cabinet is not read again.
+// The setup's "_setup.xml" from the load's look, read once for the decision and the audit.
+struct TSetupDocument {
+    provisioning::TProvisioningTree Tree;
+    bool Present = false;
+    [[nodiscard]] const provisioning::TProvisioningTree* Get() const {
+        return Present ? &Tree : nullptr;
+    }
+};
+
+// The decision for the loaded setup on the device, when --device names one.
 std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile* profile,
-                                                    TCABFile& cab, TCabinetLook& look,
+                                                    const TSetupDocument& document,
                                                     const TCabinetSignature& signature,
                                                     const std::vector<TProgramRow>* programs) {
     if (!profile) return std::nullopt;
-    provisioning::TProvisioningTree tree;
-    const bool haveTree = provisioning::ReadCabinetProvisioning(cab, tree, &look);
     device::TDecisionInput input;
     input.Signature = &signature;
-    input.Provisioning = haveTree ? &tree : nullptr;
+    input.Provisioning = document.Get();
     input.Programs = programs;
     return device::DecideForDevice(*profile, input);
+}
+
+// The findings; with a device the document it read serves them too.
+std::vector<TFinding> Findings(const device::TDeviceProfile* profile, TCESetup& setup,
+                               TCABFile& cab, TCabinetLook& look,
+                               const std::vector<TProgramRow>& programs,
+                               const TCabinetSignature& signature, const TSetupDocument& document) {
+    if (!profile) return AuditCabinet(setup, cab, &programs, signature, &look);
+    return AuditCabinet(setup, cab, &programs, signature, document.Get(), &look);
 }
 
 int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup& setup,
@@ -143,13 +158,16 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
     }
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
+    TSetupDocument document;
+    if (profile)
+        document.Present = provisioning::ReadCabinetProvisioning(cab, document.Tree, &look);
     if (o.Json) {
         std::vector<TFinding> findings;
         std::optional<device::TDeviceDecision> decision;
         output.Json([&](TJsonWriter& out) {
             WriteSetupJson(out, setup, cab, look, signature);
             if (!o.Audit) {
-                decision = DecideDevice(profile, cab, look, signature, nullptr);
+                decision = DecideDevice(profile, document, signature, nullptr);
                 if (decision) {
                     out.Key("device");
                     out.Raw(DeviceToJson(*decision).dump());
@@ -161,10 +179,10 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             out.Raw(ProgramsToJson(programs).dump());
-            findings = AuditCabinet(setup, cab, &programs, signature, &look);
+            findings = Findings(profile, setup, cab, look, programs, signature, document);
             out.Key("findings");
             out.Raw(FindingsToJson(findings).dump());
-            decision = DecideDevice(profile, cab, look, signature, &programs);
+            decision = DecideDevice(profile, document, signature, &programs);
             if (decision) {
                 out.Key("device");
                 out.Raw(DeviceToJson(*decision).dump());
@@ -173,7 +191,7 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
         return AuditExit(o, findings, decision ? &*decision : nullptr);
     }
     if (!o.Audit) {
-        if (const auto decision = DecideDevice(profile, cab, look, signature, nullptr))
+        if (const auto decision = DecideDevice(profile, document, signature, nullptr))
             WriteDeviceReport(output.Text(), *decision);
         WriteTextReport(output.Text(), setup, cab, look, signature);
         return 0;
@@ -182,13 +200,14 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
     if (!profile) WriteTextReport(output.Text(), setup, cab, look, signature);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     const std::optional<device::TDeviceDecision> decision =
-        DecideDevice(profile, cab, look, signature, &programs);
+        DecideDevice(profile, document, signature, &programs);
     if (decision) {
         WriteDeviceReport(output.Text(), *decision);
         WriteTextReport(output.Text(), setup, cab, look, signature);
     }
     WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
-    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
+    const std::vector<TFinding> findings =
+        Findings(profile, setup, cab, look, programs, signature, document);
     WriteFindingsReport(output.Text(), findings);
     return AuditExit(o, findings, decision ? &*decision : nullptr);
 }
