@@ -4,9 +4,7 @@
 #include "device/Decision.h"
 #include "device/DevicePage.h"
 #include "tests/fuzz/FuzzSeeds.h"
-#include "tests/support/CabinetBuilder.h"
-#include "tests/support/CabinetSigner.h"
-#include "tests/support/Corpus.h"
+#include "tests/fuzz/SignatureSeeds.h"
 
 namespace {
 
@@ -14,25 +12,11 @@ std::vector<uint8_t> Text(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
-// The signature target's seeds (cabinets signed here, the shared signed ones), then profiles.
+// The signature target's seeds (and the certificate that signed them here), Ushahidi.CAB that
+// vouches for itself, then a profile document.
 std::vector<std::vector<uint8_t>> Seeds() {
-    std::vector<std::vector<uint8_t>> seeds;
-    if (HaveOsslsigncode()) {
-        TempDir dir;
-        const SigningKey key = MakeSigningKey(dir.Path(), "Fuzz Publisher");
-        seeds.push_back(ReadFileBytes(key.CertPath));
-        WriteCabinet(dir.File("plain.cab"), {{"fuzz.001", Bytes("fuzz data")}},
-                     FixtureCompression::None);
-        for (const char* digest : {"sha1", "sha256"}) {
-            std::string log;
-            const std::string out = dir.File(std::string("signed-") + digest + ".cab");
-            if (SignCabinet(key, dir.File("plain.cab"), out, digest, 1700000000, log))
-                seeds.push_back(ReadFileBytes(out));
-        }
-    }
-    if (HaveCorpus())
-        for (const char* name : {"SecurityOff.cpf", "Ushahidi.CAB"})
-            seeds.push_back(ReadFileBytes(RealCabinet(name)));
+    std::vector<std::vector<uint8_t>> seeds = SignedCabinetSeeds(true);
+    if (HaveCorpus()) seeds.push_back(ReadFileBytes(RealCabinet("Ushahidi.CAB")));
     seeds.push_back(Text(R"(<wap-provisioningdoc>
   <characteristic type="SecurityPolicy"><parm name="4101" value="16"/>
     <parm name="4122" value="1"/><noparm name="4123"/></characteristic>
