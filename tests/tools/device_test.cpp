@@ -52,8 +52,8 @@ TEST(TessaryInfoDevice, BadProfilesAreSaidAndTheAuditStillShown) {
     const std::string plain = PlainCabinet(dir);
     const std::string junk = dir.File("junk.cer");
     std::ofstream(junk) << "not a certificate";
-    const ToolRun run = RunDevice({"--audit", "--device", "locked", "--device", "SPC=" + junk, "--device",
-                             "Nowhere=" + junk, plain});
+    const ToolRun run = RunDevice({"--audit", "--device", "locked", "--device", "SPC=" + junk,
+                                   "--device", "Nowhere=" + junk, plain});
     EXPECT_EQ(run.Exit, 0);
     EXPECT_NE(run.Err.find(junk + ": not a certificate file"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("no certificate store \"Nowhere\""), std::string::npos) << run.Err;
