@@ -5,6 +5,7 @@
 #include "app/WindowServices.h"
 #include "audit/Audit.h"
 #include "cab/ErrorReporter.h"
+#include "device/Decision.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,8 @@ class TfrmWinCEMain : public QMainWindow {
     // Lists the node below the setup's root, after the nodes already there; for an open
     // setup only, until it closes.
     void ShowReportNode(TReportNode* node);
+    // Takes the node out of the project tree again (the Project page is shown if it was).
+    void HideReportNode(TReportNode* node);
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
     // The audit's findings shown on the "Findings" page, in the audit's order.
     [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
@@ -76,6 +80,14 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // The device profile the setup is judged for (sources as tessary-info --device takes them;
+    // empty for none), remembered between runs; the "Device" node shows the decision.
+    void SetDeviceProfile(const QStringList& sources);
+    [[nodiscard]] const QStringList& DeviceProfileSources() const { return FDeviceSources; }
+    // The decision the "Device" node shows; null without a profile or an open setup.
+    [[nodiscard]] const device::TDeviceDecision* DeviceDecision() const {
+        return FDeviceDecision ? &*FDeviceDecision : nullptr;
+    }
 
   public slots:
     void mnuOpenFileClick();
@@ -83,6 +95,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
+    void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -134,6 +147,14 @@ class TfrmWinCEMain : public QMainWindow {
     void SetFindingsRow(const std::string& value);
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
+    // The "Device" node, the Project page's "Install decision" row and the Programs page's
+    // "On Device" column (DeviceNode.cpp), for the provisioning tree read with the findings and
+    // the programs once read (null until then).
+    void CreateDeviceNode();
+    void FillDevice(const provisioning::TProvisioningTree* tree,
+                    const std::vector<TProgramRow>* programs);
+    // The Programs page of every row, with the device's column when there is a decision.
+    [[nodiscard]] TPage ProgramsPage() const;
     // The "Comparison" node (CompareCommand.cpp).
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
@@ -164,6 +185,10 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FSignatureNode = nullptr;
     TReportNode* FProgramsNode = nullptr;
     TReportNode* FComparisonNode = nullptr;
+    TReportNode* FDeviceNode = nullptr;
+    QStringList FDeviceSources;
+    std::optional<device::TDeviceProfile> FDeviceProfile; // built from FDeviceSources
+    std::optional<device::TDeviceDecision> FDeviceDecision;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
@@ -185,6 +210,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
+    QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;

@@ -144,6 +144,7 @@ void TfrmWinCEMain::CreateControls() {
     setCentralWidget(pnlView);
     CreateSetupNodes();
     CreateFindingsNode();
+    CreateDeviceNode();
     CreateComparisonNode();
 
     dlgOpen = new QFileDialog(this);
@@ -226,6 +227,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                                &TfrmWinCEMain::mnuExportRegistryClick);
     mnuCompareWith =
         action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
+    mnuDeviceProfile = action("mnuDeviceProfile", "&Device Profile...", -1, {},
+                              &TfrmWinCEMain::mnuDeviceProfileClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
     mnuFilter =
         action("mnuFilter", "&Filter", -1, QKeySequence::Find, &TfrmWinCEMain::mnuFilterClick);
@@ -251,6 +254,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExtractAll);
     mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCompareWith);
+    mnuFile->addAction(mnuDeviceProfile);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuEditWithVLM);

@@ -4,19 +4,20 @@
 
 namespace {
 
-const char kUsage[] = "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-                      "       tessary-info --audit [--strict] [--json | --jsonl] FILE.cab...\n"
-                      "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
-                      "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-                      "       tessary-info --extract-all DIR FILE.cab\n"
-                      "       tessary-info --extract-cabinets DIR PACKAGE\n"
-                      "       tessary-info --verify FILE.cab...\n"
-                      "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
-                      "       tessary-info --help | --version\n";
+const char kUsage[] =
+    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --audit [--strict] [--device PROFILE]... [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
+    "       tessary-info --extract-all DIR FILE.cab\n"
+    "       tessary-info --extract-cabinets DIR PACKAGE\n"
+    "       tessary-info --verify FILE.cab...\n"
+    "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
+    "       tessary-info --help | --version\n";
 
 const char kHelp[] =
     "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --audit [--strict] [--json | --jsonl] FILE.cab...\n"
+    "       tessary-info --audit [--strict] [--device PROFILE]... [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
     "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
     "       tessary-info --extract-all DIR FILE.cab\n"
@@ -34,7 +35,16 @@ const char kHelp[] =
     "                     (reads every file of the setup; JSON: \"binaries\" after the rest),\n"
     "                     then the findings: what deserves a second look, as Warning, Notice\n"
     "                     or Info (JSON: \"findings\" after \"binaries\")\n"
-    "  --strict           with --audit: exit 4 when any finding is a Warning\n"
+    "  --strict           with --audit: exit 4 when any finding is a Warning, or, with\n"
+    "                     --device, when the install decision is \"blocked\" or \"asks the user\"\n"
+    "  --device PROFILE   lead with the install decision for a device of this profile, and\n"
+    "                     with --audit each program's run decision, with their reasons\n"
+    "                     (JSON: \"device\"). PROFILE is a built-in profile (pocketpc,\n"
+    "                     smartphone, locked), a provisioning document, .cpf or .cab whose\n"
+    "                     policies and certificates the device has, or STORE=FILE for a DER\n"
+    "                     or PEM certificate in the store SPC, \"Privileged Execution Trust\n"
+    "                     Authorities\", \"Unprivileged Execution Trust Authorities\" or Root;\n"
+    "                     repeat it to combine them, later ones overriding\n"
     "  --entries          the cabinet's entries: name, size, stored date\n"
     "  --extract NAME     write one file of the setup, named as the files view names it,\n"
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
@@ -64,7 +74,8 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
     "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
-    "--audit --strict: 4 when a finding is a Warning.\n"
+    "--audit --strict: 4 when a finding is a Warning, or with --device the install decision\n"
+    "is \"blocked\" or \"asks the user\".\n"
     "--diff: 0 the same, 4 different; 1 and 3 name the cabinet that failed.\n"
     "With several files, the highest of the files' statuses.\n";
 
@@ -101,7 +112,10 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Diff = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
-        else if (TakesValue(a)) {
+        else if (a == "--device") {
+            if (i + 1 >= args.size()) return TParseResult::Usage;
+            o.Devices.push_back(args[++i]);
+        } else if (TakesValue(a)) {
             if (i + 1 >= args.size() || o.Values.count(a)) return TParseResult::Usage;
             o.Values[a] = args[++i];
         } else
@@ -119,6 +133,9 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if (modes > 1) return TParseResult::Usage;
     if (o.Verify && o.Json) return TParseResult::Usage;
     if (o.Strict && !o.Audit) return TParseResult::Usage;
+    // The decision is part of the report: not of a listing, a check, an extraction or a diff.
+    if (!o.Devices.empty() && (o.Entries || o.Verify || o.Diff || extract || extractAll))
+        return TParseResult::Usage;
     if (o.Diff && (o.Files.size() != 2 || o.Labelled)) return TParseResult::Usage;
     // An empty folder would silently mean the working folder.
     if (extractAll && o.Values.at("--extract-all").empty()) return TParseResult::Usage;

@@ -13,9 +13,12 @@ struct Options {
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
     // batches of any size.
     bool Labelled = false;
-    bool Verify = false;                       // --verify: the signature's verdict alone
-    std::map<std::string, std::string> Values; // --extract, --folder, --output, --extract-all,
-                                               // --extract-cabinets
+    bool Verify = false; // --verify: the signature's verdict alone
+    // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
+    // then leads with the install decision for a device of that profile.
+    std::vector<std::string> Devices;
+    // --extract, --folder, --output, --extract-all, --extract-cabinets
+    std::map<std::string, std::string> Values;
     std::vector<std::string> Files;
 };
 

@@ -1,13 +1,16 @@
 #include "tools/ProgramsReport.h"
 
+#include "device/DevicePage.h"
 #include "programs/ProgramsPage.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
 #include <numeric>
 
-void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows) {
-    const TPage page = BuildProgramsPage(rows);
+void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
+                         const device::TDeviceDecision* decision) {
+    TPage page = BuildProgramsPage(rows);
+    if (decision) device::AddRunColumn(page, *decision);
     WriteCountedPage(out, page);
     for (const TRow& row : page.Rows) {
         const TPage details = BuildProgramDetailsPage(rows[row.Source]);

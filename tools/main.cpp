@@ -4,11 +4,13 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
+#include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
@@ -22,6 +24,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,12 +93,46 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int AuditExit(const Options& o, const std::vector<TFinding>& findings) {
-    return o.Strict && CountFindings(findings).Warnings > 0 ? kExitWarnings : 0;
+int AuditExit(const Options& o, const std::vector<TFinding>& findings,
+              const device::TDeviceDecision* decision) {
+    if (!o.Strict) return 0;
+    const bool refused = decision && DecisionFailsStrict(*decision);
+    return CountFindings(findings).Warnings > 0 || refused ? kExitWarnings : 0;
 }
 
-int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& look,
-               TFileOutput& output) {
+// The setup's "_setup.xml" from the load's look, read once for the decision and the audit.
+struct TSetupDocument {
+    provisioning::TProvisioningTree Tree;
+    bool Present = false;
+    [[nodiscard]] const provisioning::TProvisioningTree* Get() const {
+        return Present ? &Tree : nullptr;
+    }
+};
+
+// The decision for the loaded setup on the device, when --device names one.
+std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile* profile,
+                                                    const TSetupDocument& document,
+                                                    const TCabinetSignature& signature,
+                                                    const std::vector<TProgramRow>* programs) {
+    if (!profile) return std::nullopt;
+    device::TDecisionInput input;
+    input.Signature = &signature;
+    input.Provisioning = document.Get();
+    input.Programs = programs;
+    return device::DecideForDevice(*profile, input);
+}
+
+// The findings; with a device the document it read serves them too.
+std::vector<TFinding> Findings(const device::TDeviceProfile* profile, TCESetup& setup,
+                               TCABFile& cab, TCabinetLook& look,
+                               const std::vector<TProgramRow>& programs,
+                               const TCabinetSignature& signature, const TSetupDocument& document) {
+    if (!profile) return AuditCabinet(setup, cab, &programs, signature, &look);
+    return AuditCabinet(setup, cab, &programs, signature, document.Get(), &look);
+}
+
+int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup& setup,
+               TCABFile& cab, TCabinetLook& look, TFileOutput& output) {
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -122,33 +159,63 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
     }
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
+    TSetupDocument document;
+    if (profile)
+        document.Present = provisioning::ReadCabinetProvisioning(cab, document.Tree, &look);
     if (o.Json) {
         std::vector<TFinding> findings;
+        std::optional<device::TDeviceDecision> decision;
         output.Json([&](TJsonWriter& out) {
             WriteSetupJson(out, setup, cab, look, signature);
-            if (!o.Audit) return;
+            if (!o.Audit) {
+                decision = DecideDevice(profile, document, signature, nullptr);
+                if (decision) {
+                    out.Key("device");
+                    out.Raw(DeviceToJson(*decision).dump());
+                }
+                return;
+            }
             // The report's listing is the load's; the audit reads the files after it.
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             out.Raw(ProgramsToJson(programs).dump());
-            findings = AuditCabinet(setup, cab, &programs, signature, &look);
+            findings = Findings(profile, setup, cab, look, programs, signature, document);
             out.Key("findings");
             out.Raw(FindingsToJson(findings).dump());
+            decision = DecideDevice(profile, document, signature, &programs);
+            if (decision) {
+                out.Key("device");
+                out.Raw(DeviceToJson(*decision).dump());
+            }
         });
-        return AuditExit(o, findings);
+        return AuditExit(o, findings, decision ? &*decision : nullptr);
     }
-    WriteTextReport(output.Text(), setup, cab, look, signature);
-    if (!o.Audit) return 0;
+    if (!o.Audit) {
+        if (const auto decision = DecideDevice(profile, document, signature, nullptr))
+            WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+        return 0;
+    }
+    // With a device the programs are read first: the decision that leads the report needs them.
+    if (!profile) WriteTextReport(output.Text(), setup, cab, look, signature);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
-    WriteProgramsReport(output.Text(), programs);
-    const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
+    const std::optional<device::TDeviceDecision> decision =
+        DecideDevice(profile, document, signature, &programs);
+    if (decision) {
+        WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+    }
+    WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
+    const std::vector<TFinding> findings =
+        Findings(profile, setup, cab, look, programs, signature, document);
     WriteFindingsReport(output.Text(), findings);
-    return AuditExit(o, findings);
+    return AuditExit(o, findings, decision ? &*decision : nullptr);
 }
 
 // inPackage: file is a setup a package holds, which is not opened as a package again.
-int Run(const Options& o, const std::string& file, TFileOutput& output, bool inPackage = false) {
+int Run(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
+        TFileOutput& output, bool inPackage = false) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -173,13 +240,13 @@ int Run(const Options& o, const std::string& file, TFileOutput& output, bool inP
         if (!inPackage && !extracting) {
             const int status =
                 RunPackage(file, output, [&](const std::string& cabinet, TFileOutput& inside) {
-                    return Run(o, cabinet, inside, true);
+                    return Run(o, profile, cabinet, inside, true);
                 });
             if (status >= 0) return status;
         }
         return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
     }
-    const int result = RunOnSetup(o, setup, cab, look, output);
+    const int result = RunOnSetup(o, profile, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +
@@ -189,9 +256,10 @@ int Run(const Options& o, const std::string& file, TFileOutput& output, bool inP
 }
 
 // One file's run; a failure of this file does not stop the others.
-int RunGuarded(const Options& o, const std::string& file, TFileOutput& output) {
+int RunGuarded(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
+               TFileOutput& output) {
     try {
-        return Run(o, file, output);
+        return Run(o, profile, file, output);
     } catch (const std::bad_alloc&) {
         return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
@@ -259,13 +327,21 @@ int main(int argc, char** argv) {
         }
         return status;
     }
+    // The profile is built once for every file; what could not be taken is said once here and
+    // stands among the decision's problems, while the rest of the report is still given.
+    std::optional<device::TDeviceProfile> profile;
+    if (!options.Devices.empty()) {
+        profile = device::BuildProfile(options.Devices);
+        for (const std::string& problem : profile->Problems)
+            PrintError(problem);
+    }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
     for (size_t i = 0; i < options.Files.size(); ++i) {
         const std::string& file = options.Files[i];
         if (labelled && !options.Json && i > 0) std::cout << '\n';
         TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
-        worst = std::max(worst, RunGuarded(options, file, output));
+        worst = std::max(worst, RunGuarded(options, profile ? &*profile : nullptr, file, output));
     }
     // A full disk must not pass for a finished inventory.
     if (!std::cout.flush()) {
