@@ -3,12 +3,12 @@
 // the page's records as the JSON "binaries" array.
 #include "programs/Programs.h"
 
-#include <nlohmann/json.hpp>
+#include "tools/JsonWriter.h"
 
 #include <ostream>
 #include <vector>
 
 // The list of the Programs page, then each listed program's fields.
 void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows);
-// One object per row of the Programs page, in the setup's file order.
-[[nodiscard]] nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows);
+// One object per row of the Programs page, in the setup's file order, as an array.
+void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows);

@@ -74,9 +74,11 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
 int VerifySignature(const std::string& path, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
-        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
+        return output.Fail(kExitNotSetup, PlainText(path) + ": not a cabinet file",
+                           "not a cabinet file");
     const TCabinetSignature signature = VerifyCabinetSignature(path);
-    output.Text() << signature.Summary() << '\n';
+    // The signer's name is the publisher's text: it must not forge a second verdict line.
+    output.Text() << PlainText(signature.Summary()) << '\n';
     switch (signature.Verdict) {
     case TSignatureVerdict::Intact:
         return 0;
@@ -130,10 +132,10 @@ int RunOnSetup(const Options& o, TCESetup& setup, TCABFile& cab, TCabinetLook& l
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
-            out.Raw(ProgramsToJson(programs).dump());
+            WriteProgramsJson(out, programs);
             findings = AuditCabinet(setup, cab, &programs, signature, &look);
             out.Key("findings");
-            out.Raw(FindingsToJson(findings).dump());
+            WriteFindingsJson(out, findings);
         });
         return AuditExit(o, findings);
     }
@@ -196,11 +198,12 @@ int RunDiff(const Options& o) {
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
     const TComparison comparison = CompareSetups(facts[0], facts[1]);
-    if (o.Json)
-        std::cout << DiffToJson(comparison, o.Files[0], o.Files[1])
-                         .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-    else
+    if (o.Json) {
+        TJsonWriter out;
+        WriteDiffJson(out, comparison, o.Files[0], o.Files[1]);
+        out.Put('\n');
+        std::cout.write(out.Text().data(), static_cast<std::streamsize>(out.Text().size()));
+    } else
         WriteDiffReport(std::cout, comparison, o.Files[0], o.Files[1]);
     return comparison.Same() ? 0 : kExitDifferent;
 }
