@@ -2,7 +2,6 @@
 // tessary-info --diff: two setups compared, as text or as one JSON object.
 #include "tools/JsonWriter.h"
 
-
 #include <ostream>
 #include <string>
 

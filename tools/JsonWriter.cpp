@@ -129,8 +129,7 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
             }
             if (!latin1 && b == 0xC2) {
                 // U+0080 to U+009F is escaped as a C1 control; any other sequence stands.
-                const auto next =
-                    i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+                const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
                 if (next < 0x80 || next > 0x9F) {
                     *to++ = c;
                     continue;

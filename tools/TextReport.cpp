@@ -82,8 +82,7 @@ constexpr int64_t kMaxIndent = 24;
 // Line breaks in values (nested documents) read better as spaces than as escapes.
 void Flatten(std::string& text) {
     std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; },
-        ' ');
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
 }
 
 // The provisioning page with its items indented by depth and its long cells cut, then each

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
-#include <vector>
 #include <ostream>
+#include <vector>
 
 class TCESetup;
 class TCABFile;
