@@ -73,7 +73,7 @@ std::string WellFormedUtf8(const std::string& text) {
 namespace {
 
 void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
-    if (const auto* text = std::get_if<std::string>(&value)) {
+    if (const std::string* text = TextOf(value)) {
         if (texts == TTexts::Latin1)
             out.Latin1(*text);
         else if (texts == TTexts::Utf8Fixed)

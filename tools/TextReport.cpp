@@ -19,8 +19,16 @@ namespace {
 // The text as a terminal shows it: escaped, and cut with the length of the whole when wider
 // than limit.
 std::string ShownCell(const std::string& text, size_t limit) {
-    std::string shown = PlainText(text);
-    if (shown.size() <= limit) return shown;
+    // Escaping only widens: a few bytes past the limit decide the cut, however long the text.
+    // The piece ends between UTF-8 sequences, so that it is escaped as the whole would be.
+    const auto continuation = [&](size_t i) {
+        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    size_t take = std::min(text.size(), limit + 8);
+    while (take < text.size() && take > limit + 1 && continuation(take))
+        --take;
+    std::string shown = PlainText(std::string_view(text).substr(0, take));
+    if (shown.size() <= limit && take == text.size()) return shown;
     size_t cut = limit;
     // Not inside a UTF-8 sequence.
     while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
