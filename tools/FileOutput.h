@@ -4,8 +4,6 @@
 // Lines, a heading in text.
 #include "tools/JsonWriter.h"
 
-#include <nlohmann/json.hpp>
-
 #include <functional>
 #include <ostream>
 #include <string>
@@ -15,7 +13,6 @@ class TFileOutput {
     // file: null for a run over a single file. json: whether results are JSON.
     TFileOutput(std::ostream& out, std::ostream& err, const std::string* file, bool json);
 
-    void Json(nlohmann::ordered_json doc);
     // One JSON object whose members members writes, streamed into one document that leaves in
     // one write; nothing is written when members throws.
     void Json(const std::function<void(TJsonWriter&)>& members);

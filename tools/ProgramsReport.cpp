@@ -1,5 +1,6 @@
 #include "tools/ProgramsReport.h"
 
+#include "cab/PlainText.h"
 #include "device/DevicePage.h"
 #include "programs/ProgramsPage.h"
 #include "tools/Json.h"
@@ -14,12 +15,12 @@ void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows
     WriteCountedPage(out, page);
     for (const TRow& row : page.Rows) {
         const TPage details = BuildProgramDetailsPage(rows[row.Source]);
-        out << '\n' << details.Caption << '\n';
+        out << '\n' << PlainText(details.Caption) << '\n';
         WriteTable(out, details);
     }
 }
 
-nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
+void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows) {
     // JSON follows the setup's file order, so the rows need no collation.
     TReportOptions options;
     options.Order = [](const std::vector<std::string>& captions) {
@@ -27,5 +28,5 @@ nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
         std::iota(order.begin(), order.end(), size_t{0});
         return order;
     };
-    return PageRecordsToJson(BuildProgramsPage(rows, options));
+    WriteMixedPageRecords(out, BuildProgramsPage(rows, options));
 }

@@ -4,7 +4,7 @@
 #include "device/Decision.h"
 #include "programs/Programs.h"
 
-#include <nlohmann/json.hpp>
+#include "tools/JsonWriter.h"
 
 #include <ostream>
 #include <vector>
@@ -13,5 +13,5 @@
 // page's own), then each listed program's fields.
 void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
                          const device::TDeviceDecision* decision = nullptr);
-// One object per row of the Programs page, in the setup's file order.
-[[nodiscard]] nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows);
+// One object per row of the Programs page, in the setup's file order, as an array.
+void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows);

@@ -78,9 +78,11 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
 int VerifySignature(const std::string& path, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
-        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
+        return output.Fail(kExitNotSetup, PlainText(path) + ": not a cabinet file",
+                           "not a cabinet file");
     const TCabinetSignature signature = VerifyCabinetSignature(path);
-    output.Text() << signature.Summary() << '\n';
+    // The signer's name is the publisher's text: it must not forge a second verdict line.
+    output.Text() << PlainText(signature.Summary()) << '\n';
     switch (signature.Verdict) {
     case TSignatureVerdict::Intact:
         return 0;
@@ -171,7 +173,8 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
                 decision = DecideDevice(profile, document, signature, nullptr);
                 if (decision) {
                     out.Key("device");
-                    out.Raw(DeviceToJson(*decision).dump());
+                    out.Raw(DeviceToJson(*decision).dump(
+                        -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
                 }
                 return;
             }
@@ -179,14 +182,15 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
-            out.Raw(ProgramsToJson(programs).dump());
+            WriteProgramsJson(out, programs);
             findings = Findings(profile, setup, cab, look, programs, signature, document);
             out.Key("findings");
-            out.Raw(FindingsToJson(findings).dump());
+            WriteFindingsJson(out, findings);
             decision = DecideDevice(profile, document, signature, &programs);
             if (decision) {
                 out.Key("device");
-                out.Raw(DeviceToJson(*decision).dump());
+                out.Raw(DeviceToJson(*decision).dump(
+                    -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
             }
         });
         return AuditExit(o, findings, decision ? &*decision : nullptr);
@@ -279,11 +283,12 @@ int RunDiff(const Options& o) {
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
     const TComparison comparison = CompareSetups(facts[0], facts[1]);
-    if (o.Json)
-        std::cout << DiffToJson(comparison, o.Files[0], o.Files[1])
-                         .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-    else
+    if (o.Json) {
+        TJsonWriter out;
+        WriteDiffJson(out, comparison, o.Files[0], o.Files[1]);
+        out.Put('\n');
+        std::cout.write(out.Text().data(), static_cast<std::streamsize>(out.Text().size()));
+    } else
         WriteDiffReport(std::cout, comparison, o.Files[0], o.Files[1]);
     return comparison.Same() ? 0 : kExitDifferent;
 }
