@@ -128,7 +128,7 @@ TInstallDecision Install(const TCabinetStanding& standing, const TDeviceProfile&
     return (role & kRoleManager) ? TInstallDecision::Privileged : TInstallDecision::Unprivileged;
 }
 
-TRunDecision Run(const TProgramFacts& program, const TDeviceProfile& device,
+TRunDecision Run(const TRunFacts& program, const TDeviceProfile& device,
                  std::vector<std::string>& reasons) {
     if (!program.Readable)
         reasons.push_back("The file could not be read from the cabinet: whether it is signed is "
@@ -254,7 +254,7 @@ TInstallOutcome DecideInstall(const TCabinetStanding& before, const TCabinetStan
     return out;
 }
 
-TRunOutcome DecideRun(const TProgramFacts& program, const TDeviceProfile& device,
+TRunOutcome DecideRun(const TRunFacts& program, const TDeviceProfile& device,
                       const TDeviceProfile& changed) {
     TRunOutcome out;
     out.Decision = Run(program, changed, out.Reasons);
@@ -314,10 +314,10 @@ TDeviceDecision DecideForDevice(const TDeviceProfile& profile, const TDecisionIn
             p.Outcome.Reasons.push_back("The cabinet is not installed, so its programs never "
                                         "reach the device.");
         } else {
-            TProgramFacts facts;
+            TRunFacts facts;
             facts.Readable = row.Status == TProgramStatus::Image;
-            facts.HasSignature = row.Image.HasSignature;
-            facts.IsDll = row.Image.IsDll;
+            facts.HasSignature = row.Image().HasSignature;
+            facts.IsDll = row.Image().IsDll;
             p.Outcome = DecideRun(facts, profile, changed);
         }
         d.Programs.push_back(std::move(p));

@@ -60,7 +60,7 @@ struct TInstallOutcome {
                                             const TDeviceProfile& changed);
 
 // What a program's decision reads of it.
-struct TProgramFacts {
+struct TRunFacts {
     bool Readable = true;      // read from the cabinet
     bool HasSignature = false; // carries an Authenticode certificate table (not verified)
     bool IsDll = false;
@@ -74,7 +74,7 @@ struct TRunOutcome {
 
 // A program of an installed setup on `changed` (the device after the setup's provisioning),
 // compared with `device` (before it).
-[[nodiscard]] TRunOutcome DecideRun(const TProgramFacts& program, const TDeviceProfile& device,
+[[nodiscard]] TRunOutcome DecideRun(const TRunFacts& program, const TDeviceProfile& device,
                                     const TDeviceProfile& changed);
 
 struct TProgramDecision {

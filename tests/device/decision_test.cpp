@@ -156,7 +156,7 @@ TEST(DeviceDecision, RunFollowsUnsignedApplicationsPromptAndPrivilegedApps) {
         const TDeviceProfile device = WithPolicies({{kPolicyUnsignedApps, c.UnsignedApps},
                                                     {kPolicyUnsignedPrompt, c.Prompt},
                                                     {kPolicyPrivilegedApps, c.OneTier}});
-        TProgramFacts facts;
+        TRunFacts facts;
         facts.HasSignature = c.Signed;
         const TRunOutcome out = DecideRun(facts, device, device);
         EXPECT_EQ(out.Decision, c.Expected) << RunDecisionText(out.Decision);
