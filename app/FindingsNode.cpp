@@ -8,6 +8,7 @@
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
+#include "device/DevicePage.h"
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
 #include "setup/CESetup.h"
@@ -65,6 +66,20 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         FFindingsNode->SetPage(BuildFindingsPage(FFindings));
         FFindingsNode->SetStatusText("Findings: reading the programs...");
         ShowReportNode(FFindingsNode);
+        if (!FDeviceSources.isEmpty()) {
+            // The install decision needs the setup's own document, not its programs.
+            provisioning::TProvisioningTree tree;
+            bool haveTree = false;
+            try {
+                haveTree = provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
+                           provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+            } catch (const std::exception&) {
+                haveTree = false;
+            }
+            FillDevice(haveTree ? &tree : nullptr, nullptr);
+        } else {
+            FillDevice(nullptr, nullptr);
+        }
         SetFindingsRow("reading the programs...");
         return;
     }
@@ -88,6 +103,9 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     }
     if (FSetup->FileCount() > 0) input.Programs = &FProgramRows;
     FFindings = RunAudit(input);
+    // No files, no programs: the run decisions are made, over none.
+    static const std::vector<TProgramRow> kNone;
+    FillDevice(input.Provisioning, input.Programs ? input.Programs : &kNone);
     ShowFindings(pending);
 }
 
@@ -154,6 +172,12 @@ void TfrmWinCEMain::SetFindingsRow(const std::string& value) {
     TRow& row = properties.Rows.emplace_back();
     row.Source = properties.Rows.size() - 1;
     row.Cells = {TextCell("Findings"), TextCell(value)};
+    if (FDeviceDecision) {
+        TRow& device = properties.Rows.emplace_back();
+        device.Source = properties.Rows.size() - 1;
+        device.Cells = {TextCell(device::kInstallDecisionCaption),
+                        TextCell(device::InstallDecisionValue(*FDeviceDecision))};
+    }
     FProperties->SetRows(ListRows(properties));
 }
 

@@ -118,6 +118,14 @@ void TListModel::SetRows(std::vector<TListRow> rows) {
     endResetModel();
 }
 
+void TListModel::SetColumnsAndRows(std::vector<TListColumn> columns, std::vector<TListRow> rows) {
+    beginResetModel();
+    FMake = nullptr;
+    FColumns = std::move(columns);
+    FRows = std::move(rows);
+    endResetModel();
+}
+
 void TListModel::SetRowsLater(int count, std::function<std::vector<TListRow>()> make) {
     beginResetModel();
     FRows.clear();

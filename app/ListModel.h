@@ -50,6 +50,8 @@ class TListModel : public QAbstractTableModel {
     explicit TListModel(std::vector<TListColumn> columns, QObject* parent = nullptr);
 
     void SetRows(std::vector<TListRow> rows);
+    // Other columns with their rows, for a page that gains or loses a column.
+    void SetColumnsAndRows(std::vector<TListColumn> columns, std::vector<TListRow> rows);
     // count rows that make gives when they are first read (a cell's data, a Row): a large list
     // that nobody looks at costs a setup's open nothing. make must give exactly count rows.
     void SetRowsLater(int count, std::function<std::vector<TListRow>()> make);

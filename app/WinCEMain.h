@@ -6,6 +6,7 @@
 #include "audit/Audit.h"
 #include "audit/Baseline.h"
 #include "cab/ErrorReporter.h"
+#include "device/Decision.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
 
@@ -68,6 +69,8 @@ class TfrmWinCEMain : public QMainWindow {
     // Lists the node below the setup's root, after the nodes already there; for an open
     // setup only, until it closes.
     void ShowReportNode(TReportNode* node);
+    // Takes the node out of the project tree again (the Project page is shown if it was).
+    void HideReportNode(TReportNode* node);
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
     // The audit's findings shown on the "Findings" page, in the audit's order.
     [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
@@ -82,6 +85,14 @@ class TfrmWinCEMain : public QMainWindow {
     // setups opened later; a baseline that does not read is shown with its line and what is
     // wrong, and the one before stays. False when it did not read.
     bool OpenBaseline(const QString& fileName);
+    // The device profile the setup is judged for (sources as tessary-info --device takes them;
+    // empty for none), remembered between runs; the "Device" node shows the decision.
+    void SetDeviceProfile(const QStringList& sources);
+    [[nodiscard]] const QStringList& DeviceProfileSources() const { return FDeviceSources; }
+    // The decision the "Device" node shows; null without a profile or an open setup.
+    [[nodiscard]] const device::TDeviceDecision* DeviceDecision() const {
+        return FDeviceDecision ? &*FDeviceDecision : nullptr;
+    }
 
   public slots:
     void mnuOpenFileClick();
@@ -90,6 +101,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
     void mnuOpenBaselineClick();
+    void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -143,6 +155,14 @@ class TfrmWinCEMain : public QMainWindow {
     void ShowFindings(const QString& pending = {});
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
+    // The "Device" node, the Project page's "Install decision" row and the Programs page's
+    // "On Device" column (DeviceNode.cpp), for the provisioning tree read with the findings and
+    // the programs once read (null until then).
+    void CreateDeviceNode();
+    void FillDevice(const provisioning::TProvisioningTree* tree,
+                    const std::vector<TProgramRow>* programs);
+    // The Programs page of every row, with the device's column when there is a decision.
+    [[nodiscard]] TPage ProgramsPage() const;
     // The "Comparison" node (CompareCommand.cpp).
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
@@ -173,6 +193,10 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FSignatureNode = nullptr;
     TReportNode* FProgramsNode = nullptr;
     TReportNode* FComparisonNode = nullptr;
+    TReportNode* FDeviceNode = nullptr;
+    QStringList FDeviceSources;
+    std::optional<device::TDeviceProfile> FDeviceProfile; // built from FDeviceSources
+    std::optional<device::TDeviceDecision> FDeviceDecision;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
@@ -199,6 +223,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
     QAction* mnuOpenBaseline = nullptr;
+    QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;

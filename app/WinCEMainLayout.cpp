@@ -144,6 +144,7 @@ void TfrmWinCEMain::CreateControls() {
     setCentralWidget(pnlView);
     CreateSetupNodes();
     CreateFindingsNode();
+    CreateDeviceNode();
     CreateComparisonNode();
 
     dlgOpen = new QFileDialog(this);
@@ -235,6 +236,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
         action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
     mnuOpenBaseline = action("mnuOpenBaseline", "Open &Baseline...", -1, {},
                              &TfrmWinCEMain::mnuOpenBaselineClick);
+    mnuDeviceProfile = action("mnuDeviceProfile", "&Device Profile...", -1, {},
+                              &TfrmWinCEMain::mnuDeviceProfileClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
     mnuFilter =
         action("mnuFilter", "&Filter", -1, QKeySequence::Find, &TfrmWinCEMain::mnuFilterClick);
@@ -261,6 +264,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCompareWith);
     mnuFile->addAction(mnuOpenBaseline);
+    mnuFile->addAction(mnuDeviceProfile);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuEditWithVLM);

@@ -131,6 +131,14 @@ inline constexpr const char* kBaselineExpiredRule = "baseline-expired";
                                                  const TCabinetSignature& signature,
                                                  TCabinetLook* look = nullptr);
 
+// The same with "_setup.xml" already read by the caller (tree null: the cabinet has none), so
+// that a command that needs the tree itself reads it once.
+[[nodiscard]] std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                                 const std::vector<TProgramRow>* programs,
+                                                 const TCabinetSignature& signature,
+                                                 const provisioning::TProvisioningTree* tree,
+                                                 TCabinetLook* look);
+
 struct TFindingCounts {
     size_t Warnings = 0;
     size_t Notices = 0;

@@ -332,7 +332,7 @@ void CpuMismatches(const TAuditInput& in, TFindingList& out) {
     for (const TProgramRow& row : *in.Programs)
         if (!row.Mismatch.empty())
             Add(out, "", FilePlace(row.Folder, row.Name),
-                row.Mismatch + ", but this program is " + MachineName(row.Image.Machine) +
+                row.Mismatch + ", but this program is " + MachineName(row.Image().Machine) +
                     ": it cannot run there.",
                 TFindingPage::Programs, row.FileRow);
 }

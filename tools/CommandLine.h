@@ -17,8 +17,11 @@ struct Options {
     bool Rules = false;  // --rules: the audit's rules and their documentation
     bool Man = false;    // --rules --man: the manual page's list (for keeping the page current)
     bool Sarif = false;  // --audit --sarif: the findings as SARIF 2.1.0
-    // --extract, --folder, --output, --extract-all; --fail-on (warning, notice or info; --strict
-    // gives warning), --baseline, --write-baseline, --html.
+    // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
+    // then leads with the install decision for a device of that profile.
+    std::vector<std::string> Devices;
+    // --extract, --folder, --output, --extract-all, --extract-cabinets; --fail-on (warning,
+    // notice or info; --strict gives warning), --baseline, --write-baseline, --html.
     std::map<std::string, std::string> Values;
     std::vector<std::string> Files;
 };

@@ -2,6 +2,7 @@
 
 #include "audit/FindingsPage.h"
 #include "tools/Json.h"
+#include "tools/JsonWriter.h"
 
 namespace {
 
@@ -56,7 +57,9 @@ void WriteRulesText(std::ostream& out) {
 
 nlohmann::ordered_json RulesToJson() {
     nlohmann::ordered_json root;
-    root["rules"] = PageRecordsToJson(BuildRulesPage());
+    TJsonWriter records;
+    WriteMixedPageRecords(records, BuildRulesPage());
+    root["rules"] = nlohmann::ordered_json::parse(records.Text());
     return root;
 }
 

@@ -3,6 +3,7 @@
 #include "audit/FindingsPage.h"
 #include "tessary/Version.h"
 #include "tools/AuditReport.h"
+#include "tools/JsonWriter.h"
 #include "tools/RulesReport.h"
 
 using nlohmann::ordered_json;
@@ -114,7 +115,9 @@ ordered_json Run(const TSarifRun& run, const ordered_json& driver) {
     out["artifacts"] = ordered_json::array({artifact});
     out["results"] = ordered_json::array();
     // The JSON output's own records: SARIF carries exactly the texts --json gives.
-    const ordered_json records = FindingsToJson(run.Findings);
+    TJsonWriter written;
+    WriteFindingsJson(written, run.Findings);
+    const ordered_json records = ordered_json::parse(written.Text());
     const auto rules = AuditRules();
     for (size_t i = 0; i < run.Findings.size() && i < records.size(); ++i) {
         const TFinding& f = run.Findings[i];

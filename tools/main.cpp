@@ -4,14 +4,17 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
 #include "tools/CommandLine.h"
+#include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/Json.h"
+#include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
 #include "tools/RulesReport.h"
 #include "tools/Sarif.h"
@@ -53,6 +56,7 @@ struct TAuditContext {
     std::optional<TSeverity> FailOn;
     std::vector<TSarifRun> SarifRuns;
     std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
+    const device::TDeviceProfile* Profile = nullptr; // --device, for every file
 };
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
@@ -92,9 +96,11 @@ int ListEntries(const std::string& path, bool json, TFileOutput& output) {
 int VerifySignature(const std::string& path, TFileOutput& output) {
     TCABFile cab;
     if (!cab.IsCabinet(path))
-        return output.Fail(kExitNotSetup, path + ": not a cabinet file", "not a cabinet file");
+        return output.Fail(kExitNotSetup, PlainText(path) + ": not a cabinet file",
+                           "not a cabinet file");
     const TCabinetSignature signature = VerifyCabinetSignature(path);
-    output.Text() << signature.Summary() << '\n';
+    // The signer's name is the publisher's text: it must not forge a second verdict line.
+    output.Text() << PlainText(signature.Summary()) << '\n';
     switch (signature.Verdict) {
     case TSignatureVerdict::Intact:
         return 0;
@@ -107,31 +113,69 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int AuditExit(const TAuditContext& context, const std::vector<TFinding>& findings) {
-    return context.FailOn && AnyUnacceptedAtLeast(findings, *context.FailOn) ? kExitWarnings : 0;
+// With --device, a refused install fails --strict and --fail-on as a Warning does.
+int AuditExit(const TAuditContext& context, const std::vector<TFinding>& findings,
+              const device::TDeviceDecision* decision) {
+    if (!context.FailOn) return 0;
+    const bool refused = decision && DecisionFailsStrict(*decision);
+    return AnyUnacceptedAtLeast(findings, *context.FailOn) || refused ? kExitWarnings : 0;
 }
 
-// The audit's findings with the baseline applied; kept for the outputs of the whole run.
+// The setup's "_setup.xml" from the load's look, read once for the decision and the audit.
+struct TSetupDocument {
+    provisioning::TProvisioningTree Tree;
+    bool Present = false;
+    [[nodiscard]] const provisioning::TProvisioningTree* Get() const {
+        return Present ? &Tree : nullptr;
+    }
+};
+
+// The decision for the loaded setup on the device, when --device names one.
+std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile* profile,
+                                                    const TSetupDocument& document,
+                                                    const TCabinetSignature& signature,
+                                                    const std::vector<TProgramRow>* programs) {
+    if (!profile) return std::nullopt;
+    device::TDecisionInput input;
+    input.Signature = &signature;
+    input.Provisioning = document.Get();
+    input.Programs = programs;
+    return device::DecideForDevice(*profile, input);
+}
+
+// The audit's findings with the baseline applied, kept for the outputs of the whole run; with a
+// device the document it read serves them too.
 std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetup& setup,
                                TCABFile& cab, TCabinetLook& look,
                                const std::vector<TProgramRow>& programs,
-                               const TCabinetSignature& signature) {
-    std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
+                               const TCabinetSignature& signature, const TSetupDocument& document,
+                               const device::TDeviceDecision* decision = nullptr) {
+    std::vector<TFinding> findings =
+        context.Profile ? AuditCabinet(setup, cab, &programs, signature, document.Get(), &look)
+                        : AuditCabinet(setup, cab, &programs, signature, &look);
     const bool wanted = context.Baseline || o.Sarif || o.Values.count("--write-baseline");
     const TCabinetIdentity cabinet = wanted ? CabinetIdentity(cab.CABFile) : TCabinetIdentity();
     if (context.Baseline) ApplyBaseline(*context.Baseline, cabinet, context.Today, findings);
     if (o.Values.count("--write-baseline")) context.Written.emplace_back(cabinet, findings);
     if (o.Sarif) {
+        // A package holds several setups: each is a run of its own.
+        if (context.SarifRuns.back().Audited) {
+            TSarifRun& next = context.SarifRuns.emplace_back();
+            next.Path = context.SarifRuns[context.SarifRuns.size() - 2].Path + " : " +
+                        cabinet.Name;
+        }
         TSarifRun& run = context.SarifRuns.back();
         run.Cabinet = cabinet;
         run.Audited = true;
         run.Findings = findings;
+        if (decision) run.Properties["device"] = DeviceToJson(*decision);
     }
     return findings;
 }
 
 int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFile& cab,
                TCabinetLook& look, TFileOutput& output) {
+    const device::TDeviceProfile* profile = context.Profile;
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -158,37 +202,75 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
     }
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
+    TSetupDocument document;
+    if (profile)
+        document.Present = provisioning::ReadCabinetProvisioning(cab, document.Tree, &look);
     if (o.Sarif) {
         const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
-        return AuditExit(context, Findings(o, context, setup, cab, look, programs, signature));
+        const std::optional<device::TDeviceDecision> decision =
+            DecideDevice(profile, document, signature, &programs);
+        const device::TDeviceDecision* decided = decision ? &*decision : nullptr;
+        return AuditExit(context,
+                         Findings(o, context, setup, cab, look, programs, signature, document,
+                                  decided),
+                         decided);
     }
     if (o.Json) {
         std::vector<TFinding> findings;
+        std::optional<device::TDeviceDecision> decision;
         output.Json([&](TJsonWriter& out) {
             WriteSetupJson(out, setup, cab, look, signature);
-            if (!o.Audit) return;
+            if (!o.Audit) {
+                decision = DecideDevice(profile, document, signature, nullptr);
+                if (decision) {
+                    out.Key("device");
+                    out.Raw(DeviceToJson(*decision).dump(
+                        -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+                }
+                return;
+            }
             // The report's listing is the load's; the audit reads the files after it.
             const std::vector<TProgramRow> programs =
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
-            out.Raw(ProgramsToJson(programs).dump());
-            findings = Findings(o, context, setup, cab, look, programs, signature);
+            WriteProgramsJson(out, programs);
+            findings = Findings(o, context, setup, cab, look, programs, signature, document);
             out.Key("findings");
-            out.Raw(FindingsToJson(findings).dump());
+            WriteFindingsJson(out, findings);
+            decision = DecideDevice(profile, document, signature, &programs);
+            if (decision) {
+                out.Key("device");
+                out.Raw(DeviceToJson(*decision).dump(
+                    -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+            }
         });
-        return AuditExit(context, findings);
+        return AuditExit(context, findings, decision ? &*decision : nullptr);
     }
-    WriteTextReport(output.Text(), setup, cab, look, signature);
-    if (!o.Audit) return 0;
+    if (!o.Audit) {
+        if (const auto decision = DecideDevice(profile, document, signature, nullptr))
+            WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+        return 0;
+    }
+    // With a device the programs are read first: the decision that leads the report needs them.
+    if (!profile) WriteTextReport(output.Text(), setup, cab, look, signature);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
-    WriteProgramsReport(output.Text(), programs);
+    const std::optional<device::TDeviceDecision> decision =
+        DecideDevice(profile, document, signature, &programs);
+    if (decision) {
+        WriteDeviceReport(output.Text(), *decision);
+        WriteTextReport(output.Text(), setup, cab, look, signature);
+    }
+    WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
     const std::vector<TFinding> findings =
-        Findings(o, context, setup, cab, look, programs, signature);
+        Findings(o, context, setup, cab, look, programs, signature, document);
     WriteFindingsReport(output.Text(), findings);
-    return AuditExit(context, findings);
+    return AuditExit(context, findings, decision ? &*decision : nullptr);
 }
 
-int Run(const Options& o, TAuditContext& context, const std::string& file, TFileOutput& output) {
+// inPackage: file is a setup a package holds, which is not opened as a package again.
+int Run(const Options& o, TAuditContext& context, const std::string& file, TFileOutput& output,
+        bool inPackage = false) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -196,6 +278,8 @@ int Run(const Options& o, TAuditContext& context, const std::string& file, TFile
                            "cannot open: " + problem);
     if (o.Entries) return ListEntries(file, o.Json, output);
     if (o.Verify) return VerifySignature(file, output);
+    if (const auto it = o.Values.find("--extract-cabinets"); it != o.Values.end())
+        return ExtractCabinets(it->second, file);
 
     // The facade's load identifies the cabinet itself; its Format tells whether it was a setup.
     TCABFile cab;
@@ -205,7 +289,18 @@ int Run(const Options& o, TAuditContext& context, const std::string& file, TFile
     TCabinetLook look(file);
     // A descriptor that fails part way still shows what was decoded, then says so.
     const bool loaded = setup.LoadSetup(file, std::string(), false, look);
-    if (setup.Format == kFormatNone) return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    if (setup.Format == kFormatNone) {
+        // Not a setup: perhaps what users receive around setups. Extraction takes one setup.
+        const bool extracting = o.Values.count("--extract") || o.Values.count("--extract-all");
+        if (!inPackage && !extracting) {
+            const int status =
+                RunPackage(file, output, [&](const std::string& cabinet, TFileOutput& inside) {
+                    return Run(o, context, cabinet, inside, true);
+                });
+            if (status >= 0) return status;
+        }
+        return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
+    }
     const int result = RunOnSetup(o, context, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
@@ -239,11 +334,12 @@ int RunDiff(const Options& o) {
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
     const TComparison comparison = CompareSetups(facts[0], facts[1]);
-    if (o.Json)
-        std::cout << DiffToJson(comparison, o.Files[0], o.Files[1])
-                         .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-    else
+    if (o.Json) {
+        TJsonWriter out;
+        WriteDiffJson(out, comparison, o.Files[0], o.Files[1]);
+        out.Put('\n');
+        std::cout.write(out.Text().data(), static_cast<std::streamsize>(out.Text().size()));
+    } else
         WriteDiffReport(std::cout, comparison, o.Files[0], o.Files[1]);
     return comparison.Same() ? 0 : kExitDifferent;
 }
@@ -351,6 +447,15 @@ int main(int argc, char** argv) {
             return kExitFailure;
         }
         return status;
+    }
+    // The profile is built once for every file; what could not be taken is said once here and
+    // stands among the decision's problems, while the rest of the report is still given.
+    std::optional<device::TDeviceProfile> profile;
+    if (!options.Devices.empty()) {
+        profile = device::BuildProfile(options.Devices);
+        for (const std::string& problem : profile->Problems)
+            PrintError(problem);
+        context.Profile = &*profile;
     }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
