@@ -13,6 +13,7 @@
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
+#include "tools/HtmlReport.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
@@ -57,7 +58,14 @@ struct TAuditContext {
     std::vector<TSarifRun> SarifRuns;
     std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
     const device::TDeviceProfile* Profile = nullptr; // --device, for every file
+    std::string HtmlFailure; // why --html could not be written
 };
+
+// --html FILE: written whole or not at all.
+void WriteHtml(const Options& o, const std::string& html, std::string& failure) {
+    const TWriteResult written = WriteFileSafely(o.Values.at("--html"), html);
+    if (!written.Ok) failure = written.Message;
+}
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -153,7 +161,8 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
     std::vector<TFinding> findings =
         context.Profile ? AuditCabinet(setup, cab, &programs, signature, document.Get(), &look)
                         : AuditCabinet(setup, cab, &programs, signature, &look);
-    const bool wanted = context.Baseline || o.Sarif || o.Values.count("--write-baseline");
+    const bool html = o.Values.count("--html") > 0;
+    const bool wanted = context.Baseline || o.Sarif || html || o.Values.count("--write-baseline");
     const TCabinetIdentity cabinet = wanted ? CabinetIdentity(cab.CABFile) : TCabinetIdentity();
     if (context.Baseline) ApplyBaseline(*context.Baseline, cabinet, context.Today, findings);
     if (o.Values.count("--write-baseline")) context.Written.emplace_back(cabinet, findings);
@@ -170,6 +179,9 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         run.Findings = findings;
         if (decision) run.Properties["device"] = DeviceToJson(*decision);
     }
+    if (html)
+        WriteHtml(o, AuditHtml(setup, cab, look, signature, programs, findings, cabinet),
+                  context.HtmlFailure);
     return findings;
 }
 
@@ -334,6 +346,14 @@ int RunDiff(const Options& o) {
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
     const TComparison comparison = CompareSetups(facts[0], facts[1]);
+    if (o.Values.count("--html")) {
+        std::string failure;
+        WriteHtml(o, DiffHtml(comparison, o.Files[0], o.Files[1]), failure);
+        if (!failure.empty()) {
+            PrintError(failure);
+            return kExitFailure;
+        }
+    }
     if (o.Json) {
         TJsonWriter out;
         WriteDiffJson(out, comparison, o.Files[0], o.Files[1]);
@@ -468,6 +488,10 @@ int main(int argc, char** argv) {
             TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
             worst = std::max(worst, RunGuarded(options, context, file, output));
         }
+    }
+    if (!context.HtmlFailure.empty()) {
+        PrintError(context.HtmlFailure);
+        worst = std::max(worst, kExitFailure);
     }
     if (const auto it = options.Values.find("--write-baseline"); it != options.Values.end()) {
         std::vector<TBaselineSource> sources;
