@@ -5,23 +5,22 @@
 namespace {
 
 // The synopsis, shared by the short usage and the help.
-#define TESSARY_SYNOPSIS                                                                          \
-    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"                                        \
-    "       tessary-info --audit [--strict | --fail-on LEVEL] [--device PROFILE]...\n"            \
-    "                    [--baseline FILE] [--write-baseline FILE] [--html FILE]\n"               \
-    "                    [--json | --jsonl | --sarif] FILE.cab...\n"                              \
-    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"                              \
-    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"                 \
-    "       tessary-info --extract-all DIR FILE.cab\n"                                            \
-    "       tessary-info --extract-cabinets DIR PACKAGE\n"                                        \
-    "       tessary-info --verify FILE.cab...\n"                                                  \
-    "       tessary-info --diff [--json] [--html FILE] OLD.cab NEW.cab\n"                         \
+#define TESSARY_SYNOPSIS                                                                           \
+    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"                                         \
+    "       tessary-info --audit [--strict | --fail-on LEVEL] [--device PROFILE]...\n"             \
+    "                    [--baseline FILE] [--write-baseline FILE] [--html FILE]\n"                \
+    "                    [--json | --jsonl | --sarif] FILE.cab...\n"                               \
+    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"                               \
+    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"                  \
+    "       tessary-info --extract-all DIR FILE.cab\n"                                             \
+    "       tessary-info --extract-cabinets DIR PACKAGE\n"                                         \
+    "       tessary-info --verify FILE.cab...\n"                                                   \
+    "       tessary-info --diff [--json] [--html FILE] OLD.cab NEW.cab\n"                          \
     "       tessary-info --rules [--json]\n"
 
 const char kUsage[] = TESSARY_SYNOPSIS "       tessary-info --help | --version\n";
 
-const char kHelp[] =
-    TESSARY_SYNOPSIS
+const char kHelp[] = TESSARY_SYNOPSIS
     "\n"
     "Shows what a Windows CE setup cabinet installs: its properties, files, shortcuts and\n"
     "registry values, as the Tessary viewer shows them.\n"
@@ -139,8 +138,9 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     }
     const auto given = [&](const char* option) { return o.Values.count(option) > 0; };
     if (o.Rules) {
-        const bool alone = o.Files.empty() && o.Values.empty() && o.Devices.empty() && !o.Audit && !o.Strict &&
-                           !o.Diff && !o.Entries && !o.Verify && !o.Labelled && !o.Sarif;
+        const bool alone = o.Files.empty() && o.Values.empty() && o.Devices.empty() && !o.Audit &&
+                           !o.Strict && !o.Diff && !o.Entries && !o.Verify && !o.Labelled &&
+                           !o.Sarif;
         return alone && !(o.Man && o.Json) ? TParseResult::Run : TParseResult::Usage;
     }
     if (o.Man) return TParseResult::Usage;

@@ -4,6 +4,7 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "device/DevicePage.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
@@ -51,7 +52,7 @@ std::string RowId(const char* page, size_t row) {
 }
 
 struct TRowMarks {
-    const char* IdPrefix = nullptr;             // rows get ids "prefix-Source"
+    const char* IdPrefix = nullptr;                    // rows get ids "prefix-Source"
     const std::vector<std::string>* Classes = nullptr; // per row, in page order
 };
 
@@ -190,12 +191,18 @@ std::string HtmlText(std::string_view text) {
 }
 
 std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
-                      const TCabinetSignature& signature,
-                      const std::vector<TProgramRow>& programs,
-                      const std::vector<TFinding>& findings, const TCabinetIdentity& identity) {
+                      const TCabinetSignature& signature, const std::vector<TProgramRow>& programs,
+                      const std::vector<TFinding>& findings, const TCabinetIdentity& identity,
+                      const device::TDeviceDecision* decision) {
     std::string out = Begin("Tessary audit: " + identity.Name);
     out += "<h1>Audit of " + HtmlText(identity.Name) + "</h1>\n<p class=\"meta\">SHA-256 <code>" +
            HtmlText(identity.Sha256) + "</code>; tessary-info " + kTessaryVersion + "</p>\n";
+    if (decision) {
+        const TPage device = device::BuildDevicePage(*decision);
+        out += "<h2 id=\"device\">" + HtmlText(device.Caption) + "</h2>\n<p class=\"headline\">" +
+               HtmlText(device::InstallDecisionValue(*decision)) + "</p>\n";
+        Table(out, device);
+    }
     Findings(out, findings);
 
     TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
@@ -225,7 +232,8 @@ std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
             signaturePages.Certificates.Rows.size());
     Table(out, signaturePages.Certificates);
     Table(out, signaturePages.Checks);
-    const TPage programsPage = BuildProgramsPage(programs);
+    TPage programsPage = BuildProgramsPage(programs);
+    if (decision) device::AddRunColumn(programsPage, *decision);
     Section(out, "programs", programsPage.Caption, programsPage.Rows.size());
     Table(out, programsPage);
     Rules(out, findings);
@@ -236,8 +244,8 @@ std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
 std::string DiffHtml(const TComparison& comparison, const std::string& older,
                      const std::string& newer) {
     std::string out = Begin("Tessary comparison: " + older + " -> " + newer);
-    out += "<h1>" + HtmlText(older) + " &rarr; " + HtmlText(newer) + "</h1>\n<p class=\"headline\">" +
-           HtmlText(ComparisonSummary(comparison)) + "</p>\n";
+    out += "<h1>" + HtmlText(older) + " &rarr; " + HtmlText(newer) +
+           "</h1>\n<p class=\"headline\">" + HtmlText(ComparisonSummary(comparison)) + "</p>\n";
     for (size_t p = 0; p < comparison.Pages.size(); ++p) {
         const TPage& page = comparison.Pages[p];
         if (page.Rows.empty()) continue;

@@ -58,7 +58,7 @@ struct TAuditContext {
     std::vector<TSarifRun> SarifRuns;
     std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
     const device::TDeviceProfile* Profile = nullptr; // --device, for every file
-    std::string HtmlFailure; // why --html could not be written
+    std::string HtmlFailure;                         // why --html could not be written
 };
 
 // --html FILE: written whole or not at all.
@@ -170,8 +170,7 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         // A package holds several setups: each is a run of its own.
         if (context.SarifRuns.back().Audited) {
             TSarifRun& next = context.SarifRuns.emplace_back();
-            next.Path = context.SarifRuns[context.SarifRuns.size() - 2].Path + " : " +
-                        cabinet.Name;
+            next.Path = context.SarifRuns[context.SarifRuns.size() - 2].Path + " : " + cabinet.Name;
         }
         TSarifRun& run = context.SarifRuns.back();
         run.Cabinet = cabinet;
@@ -180,7 +179,7 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         if (decision) run.Properties["device"] = DeviceToJson(*decision);
     }
     if (html)
-        WriteHtml(o, AuditHtml(setup, cab, look, signature, programs, findings, cabinet),
+        WriteHtml(o, AuditHtml(setup, cab, look, signature, programs, findings, cabinet, decision),
                   context.HtmlFailure);
     return findings;
 }
@@ -222,10 +221,9 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
         const std::optional<device::TDeviceDecision> decision =
             DecideDevice(profile, document, signature, &programs);
         const device::TDeviceDecision* decided = decision ? &*decision : nullptr;
-        return AuditExit(context,
-                         Findings(o, context, setup, cab, look, programs, signature, document,
-                                  decided),
-                         decided);
+        return AuditExit(
+            context, Findings(o, context, setup, cab, look, programs, signature, document, decided),
+            decided);
     }
     if (o.Json) {
         std::vector<TFinding> findings;
@@ -246,10 +244,11 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             WriteProgramsJson(out, programs);
-            findings = Findings(o, context, setup, cab, look, programs, signature, document);
+            decision = DecideDevice(profile, document, signature, &programs);
+            findings = Findings(o, context, setup, cab, look, programs, signature, document,
+                                decision ? &*decision : nullptr);
             out.Key("findings");
             WriteFindingsJson(out, findings);
-            decision = DecideDevice(profile, document, signature, &programs);
             if (decision) {
                 out.Key("device");
                 out.Raw(DeviceToJson(*decision).dump(
@@ -275,7 +274,8 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
     }
     WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
     const std::vector<TFinding> findings =
-        Findings(o, context, setup, cab, look, programs, signature, document);
+        Findings(o, context, setup, cab, look, programs, signature, document,
+                 decision ? &*decision : nullptr);
     WriteFindingsReport(output.Text(), findings);
     return AuditExit(context, findings, decision ? &*decision : nullptr);
 }

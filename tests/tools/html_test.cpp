@@ -1,7 +1,7 @@
 // --html: the page handed to a reviewer holds every text escaped, needs nothing outside itself,
 // links each finding to its row, and is written whole or not at all.
-#include "tests/support/DescriptorWriter.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/DescriptorWriter.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/HtmlReport.h"
 
@@ -72,11 +72,12 @@ TEST(TessaryInfoHtml, AHostileSetupsTextsAreShownAsTextNeverAsMarkup) {
     const std::string html = ReadText(page);
     ExpectSelfContained(html);
     // Every page is there, the texts escaped.
-    for (const char* id : {"id=\"findings\"", "id=\"properties\"", "id=\"files\"",
-                           "id=\"shortcuts\"", "id=\"registry\"", "id=\"signature\"",
-                           "id=\"programs\""})
+    for (const char* id :
+         {"id=\"findings\"", "id=\"properties\"", "id=\"files\"", "id=\"shortcuts\"",
+          "id=\"registry\"", "id=\"signature\"", "id=\"programs\""})
         EXPECT_NE(html.find(id), std::string::npos) << id;
-    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"),
+              std::string::npos);
 }
 
 TEST(TessaryInfoHtml, EachFindingLinksToTheRowItNamesAndToItsRule) {
@@ -104,8 +105,8 @@ TEST(TessaryInfoHtml, TheComparisonMarksAddedRemovedAndChangedRows) {
     if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
     TempDir dir;
     const std::string page = dir.File("diff.html");
-    const ToolRun run = RunTool(
-        {"--diff", "--html", page, RealCabinet("App.WM.CAB"), RealCabinet("Basic.WM.CAB")});
+    const ToolRun run =
+        RunTool({"--diff", "--html", page, RealCabinet("App.WM.CAB"), RealCabinet("Basic.WM.CAB")});
     ASSERT_EQ(run.Exit, 4) << run.Err;
     const std::string html = ReadText(page);
     ExpectSelfContained(html);
@@ -127,4 +128,18 @@ TEST(TessaryInfoHtml, APageThatCannotBeWrittenFailsAndLeavesNothingBehind) {
                   .Exit,
               2);
     EXPECT_EQ(RunTool({"--html", dir.File("x.html"), RealCabinet("Basic.WM.CAB")}).Exit, 2);
+}
+
+TEST(TessaryInfoHtml, WithADeviceTheInstallDecisionLeadsThePage) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    TempDir dir;
+    const std::string page = dir.File("device.html");
+    const ToolRun run =
+        RunTool({"--audit", "--device", "locked", "--html", page, RealCabinet("Ushahidi.CAB")});
+    ASSERT_TRUE(run.Exit == 0 || run.Exit == 4) << run.Err;
+    const std::string html = ReadText(page);
+    const size_t device = html.find("id=\"device\"");
+    ASSERT_NE(device, std::string::npos);
+    EXPECT_LT(device, html.find("id=\"findings\""));
+    EXPECT_NE(html.find("<th>On Device</th>"), std::string::npos);
 }
