@@ -8,11 +8,15 @@
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
+#include "device/DevicePage.h"
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardItemModel>
@@ -54,6 +58,7 @@ void TfrmWinCEMain::CreateFindingsNode() {
 }
 
 void TfrmWinCEMain::FillFindings(bool complete) {
+    FFindingsComplete = complete;
     if (!complete) {
         // Half the rules wait for the programs, which are read in the background; auditing the
         // rest now would cost a large setup's open as much again for a list soon replaced.
@@ -61,6 +66,20 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         FFindingsNode->SetPage(BuildFindingsPage(FFindings));
         FFindingsNode->SetStatusText("Findings: reading the programs...");
         ShowReportNode(FFindingsNode);
+        if (!FDeviceSources.isEmpty()) {
+            // The install decision needs the setup's own document, not its programs.
+            provisioning::TProvisioningTree tree;
+            bool haveTree = false;
+            try {
+                haveTree = provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
+                           provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+            } catch (const std::exception&) {
+                haveTree = false;
+            }
+            FillDevice(haveTree ? &tree : nullptr, nullptr);
+        } else {
+            FillDevice(nullptr, nullptr);
+        }
         SetFindingsRow("reading the programs...");
         return;
     }
@@ -84,6 +103,25 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     }
     if (FSetup->FileCount() > 0) input.Programs = &FProgramRows;
     FFindings = RunAudit(input);
+    // No files, no programs: the run decisions are made, over none.
+    static const std::vector<TProgramRow> kNone;
+    FillDevice(input.Provisioning, input.Programs ? input.Programs : &kNone);
+    ShowFindings(pending);
+}
+
+void TfrmWinCEMain::ShowFindings(const QString& pending) {
+    // The marks of a baseline read before are taken off, with the findings it added.
+    std::erase_if(FFindings, [](const TFinding& f) {
+        return std::string_view(f.Rule) == kBaselineExpiredRule;
+    });
+    for (TFinding& f : FFindings) {
+        f.Accepted = false;
+        f.Statement.clear();
+    }
+    if (FBaseline) {
+        if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
+        ApplyBaseline(*FBaseline, *FCabinetIdentity, TodayUtc(), FFindings);
+    }
     const TFindingCounts counts = CountFindings(FFindings);
     const std::string headline = FindingsHeadline(counts);
     FFindingsNode->SetPage(BuildFindingsPage(FFindings));
@@ -97,12 +135,54 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     SetFindingsRow(headline.substr(headline.find(": ") + 2));
 }
 
+void TfrmWinCEMain::mnuOpenBaselineClick() {
+    Guarded([this] {
+        dlgOpenBaseline->selectFile(QString());
+        dlgOpenBaseline->setDirectory(DialogFolder());
+        const QString chosen = FServices->RunFileDialog(*dlgOpenBaseline);
+        if (!chosen.isEmpty()) OpenBaseline(chosen);
+    });
+}
+
+bool TfrmWinCEMain::OpenBaseline(const QString& fileName) {
+    const QString name = QFileInfo(fileName).fileName();
+    QFile file(fileName);
+    // A baseline lists reviewed findings; a file far larger is not one.
+    constexpr qint64 kMaxBaseline = 64 << 20;
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
+        FServices->ShowError(this, kApplicationTitle,
+                             "Cannot read the baseline " + name + ": " + file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(kMaxBaseline + 1);
+    TBaseline baseline;
+    TBaselineError error;
+    if (!ParseBaseline(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                       baseline, error)) {
+        FServices->ShowError(this, kApplicationTitle,
+                             "Baseline " + name + " line " + QString::number(error.Line) + ": " +
+                                 ToDisplay(error.What));
+        return false;
+    }
+    FBaseline = std::move(baseline);
+    SetStatusText("Baseline " + name + ": " + QString::number(FBaseline->Entries.size()) +
+                  " accepted findings");
+    if (FSetupOpen && FFindingsComplete) ShowFindings();
+    return true;
+}
+
 void TfrmWinCEMain::SetFindingsRow(const std::string& value) {
     // Beyond the design's rows: "Findings" and its counts, last.
     TPage properties = FPropertiesPage;
     TRow& row = properties.Rows.emplace_back();
     row.Source = properties.Rows.size() - 1;
     row.Cells = {TextCell("Findings"), TextCell(value)};
+    if (FDeviceDecision) {
+        TRow& device = properties.Rows.emplace_back();
+        device.Source = properties.Rows.size() - 1;
+        device.Cells = {TextCell(device::kInstallDecisionCaption),
+                        TextCell(device::InstallDecisionValue(*FDeviceDecision))};
+    }
     FProperties->SetRows(ListRows(properties));
 }
 

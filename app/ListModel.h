@@ -23,9 +23,10 @@ struct TListColumn {
 };
 
 struct TListRow {
-    QStringList Texts; // one per column, as shown
-    int Image = -1;    // image list index shown in the first column; -1 for none
-    int Source = -1;   // index of the record in the setup model this row shows
+    QStringList Texts;   // one per column, as shown
+    int Image = -1;      // image list index shown in the first column; -1 for none
+    int Source = -1;     // index of the record in the setup model this row shows
+    bool Dimmed = false; // greyed: a finding that a baseline accepts
 };
 
 // The columns of a page that the window lists, with their captions, widths and alignments.
@@ -49,6 +50,8 @@ class TListModel : public QAbstractTableModel {
     explicit TListModel(std::vector<TListColumn> columns, QObject* parent = nullptr);
 
     void SetRows(std::vector<TListRow> rows);
+    // Other columns with their rows, for a page that gains or loses a column.
+    void SetColumnsAndRows(std::vector<TListColumn> columns, std::vector<TListRow> rows);
     // count rows that make gives when they are first read (a cell's data, a Row): a large list
     // that nobody looks at costs a setup's open nothing. make must give exactly count rows.
     void SetRowsLater(int count, std::function<std::vector<TListRow>()> make);

@@ -60,7 +60,16 @@ void TReportNode::SetPage(TPage page) {
     const TRow* selected = SelectedRow();
     const size_t source = selected ? selected->Source : kNoNode;
     FPage = std::move(page);
-    FList->SetRows(ListRows(FPage));
+    // A page may gain a column (the Programs page's "On Device") or lose it again.
+    std::vector<TListColumn> columns = ListColumns(FPage);
+    if (columns.size() != FList->Columns().size()) {
+        const int added = static_cast<int>(FList->Columns().size());
+        FList->SetColumnsAndRows(std::move(columns), ListRows(FPage));
+        for (int c = added; c < static_cast<int>(FList->Columns().size()); ++c)
+            FView->setColumnWidth(c, FList->Columns()[static_cast<size_t>(c)].Width);
+    } else {
+        FList->SetRows(ListRows(FPage));
+    }
     if (source != kNoNode) SelectSource(source);
     ShowDetails();
 }

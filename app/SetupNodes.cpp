@@ -203,7 +203,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
     if (done) {
         // Every row, marked, in the locale's order: the rows the tool prints.
         FProgramRows = std::move(rows);
-        TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
+        TPage page = ProgramsPage();
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
         const auto mismatches =

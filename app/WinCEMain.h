@@ -4,7 +4,9 @@
 #include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "audit/Audit.h"
+#include "audit/Baseline.h"
 #include "cab/ErrorReporter.h"
+#include "device/Decision.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
 
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,8 @@ class TfrmWinCEMain : public QMainWindow {
     // Lists the node below the setup's root, after the nodes already there; for an open
     // setup only, until it closes.
     void ShowReportNode(TReportNode* node);
+    // Takes the node out of the project tree again (the Project page is shown if it was).
+    void HideReportNode(TReportNode* node);
     [[nodiscard]] const std::vector<TReportNode*>& ReportNodes() const { return FReportNodes; }
     // The audit's findings shown on the "Findings" page, in the audit's order.
     [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
@@ -76,6 +81,18 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // Reads a baseline of accepted findings and marks the findings it accepts, now and for the
+    // setups opened later; a baseline that does not read is shown with its line and what is
+    // wrong, and the one before stays. False when it did not read.
+    bool OpenBaseline(const QString& fileName);
+    // The device profile the setup is judged for (sources as tessary-info --device takes them;
+    // empty for none), remembered between runs; the "Device" node shows the decision.
+    void SetDeviceProfile(const QStringList& sources);
+    [[nodiscard]] const QStringList& DeviceProfileSources() const { return FDeviceSources; }
+    // The decision the "Device" node shows; null without a profile or an open setup.
+    [[nodiscard]] const device::TDeviceDecision* DeviceDecision() const {
+        return FDeviceDecision ? &*FDeviceDecision : nullptr;
+    }
 
   public slots:
     void mnuOpenFileClick();
@@ -83,6 +100,8 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
+    void mnuOpenBaselineClick();
+    void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
     void mnuExitClick();
@@ -134,8 +153,18 @@ class TfrmWinCEMain : public QMainWindow {
     void CreateFindingsNode();
     void FillFindings(bool complete);
     void SetFindingsRow(const std::string& value);
+    // The findings with the baseline's marks applied afresh, listed and counted.
+    void ShowFindings(const QString& pending = {});
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
+    // The "Device" node, the Project page's "Install decision" row and the Programs page's
+    // "On Device" column (DeviceNode.cpp), for the provisioning tree read with the findings and
+    // the programs once read (null until then).
+    void CreateDeviceNode();
+    void FillDevice(const provisioning::TProvisioningTree* tree,
+                    const std::vector<TProgramRow>* programs);
+    // The Programs page of every row, with the device's column when there is a decision.
+    [[nodiscard]] TPage ProgramsPage() const;
     // The "Comparison" node (CompareCommand.cpp).
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
@@ -166,10 +195,18 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FSignatureNode = nullptr;
     TReportNode* FProgramsNode = nullptr;
     TReportNode* FComparisonNode = nullptr;
+    TReportNode* FDeviceNode = nullptr;
+    QStringList FDeviceSources;
+    std::optional<device::TDeviceProfile> FDeviceProfile; // built from FDeviceSources
+    std::optional<device::TDeviceDecision> FDeviceDecision;
     TPage FProvisioningCertificates;
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
     std::vector<TFinding> FFindings;
+    bool FFindingsComplete = false; // every rule has run over the open setup
+    std::optional<TBaseline> FBaseline;
+    // The open cabinet's name and digest, for the baseline's entries; read when first needed.
+    std::optional<TCabinetIdentity> FCabinetIdentity;
     TCabinetSignature FSignature;
     TPage FPropertiesPage; // the Project page's rows before the findings row
     // The rows the Programs page's Source indexes: those read so far, then all of them.
@@ -187,6 +224,8 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
+    QAction* mnuOpenBaseline = nullptr;
+    QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuCloseSetup = nullptr;
@@ -219,4 +258,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgExtractAll = nullptr;
     QFileDialog* dlgExportRegistry = nullptr;
     QFileDialog* dlgCompareWith = nullptr;
+    QFileDialog* dlgOpenBaseline = nullptr;
 };

@@ -2,10 +2,14 @@
 
 #include "app/AboutBox.h"
 
+#include "device/Profile.h"
+
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QSettings>
 
 namespace {
 class TDialogProgress : public TProgress {
@@ -62,4 +66,65 @@ void TQtWindowServices::ShowInformation(QWidget* parent, const QString& caption,
 std::unique_ptr<TProgress> TQtWindowServices::StartProgress(QWidget* parent, const QString& caption,
                                                             int total) {
     return std::make_unique<TDialogProgress>(parent, caption, total);
+}
+
+std::optional<QStringList> TWindowServices::ChooseDeviceProfile(QWidget*, const QStringList&) {
+    return std::nullopt;
+}
+
+QStringList TWindowServices::LoadDeviceProfile() {
+    return {};
+}
+
+void TWindowServices::SaveDeviceProfile(const QStringList&) {}
+
+namespace {
+
+const char kDeviceProfileKey[] = "device/profile";
+const char kNoProfile[] = "No device profile";
+const char kFromFiles[] = "Built-in profile and files...";
+
+} // namespace
+
+std::optional<QStringList> TQtWindowServices::ChooseDeviceProfile(QWidget* parent,
+                                                                  const QStringList& current) {
+    QStringList items{kNoProfile};
+    QStringList ids{QString()};
+    for (const device::TBuiltinProfile& b : device::BuiltinProfiles()) {
+        items << QString::fromUtf8(b.Caption.data(), qsizetype(b.Caption.size()));
+        ids << QString::fromUtf8(b.Id.data(), qsizetype(b.Id.size()));
+    }
+    items << kFromFiles;
+    const int at = current.isEmpty() ? 0 : std::max<int>(0, int(ids.indexOf(current.front())));
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        parent, "Device Profile", "The device the setup is judged for:", items, at, false, &ok);
+    if (!ok) return std::nullopt;
+    const int index = int(items.indexOf(chosen));
+    if (index == 0) return QStringList();
+    if (chosen != kFromFiles) return QStringList{ids[index]};
+    // A built-in base, then the documents, cabinets and certificates the devices have.
+    bool baseOk = false;
+    const QString base = QInputDialog::getItem(
+        parent, "Device Profile", "Start from:", items.mid(1, ids.size() - 1), 0, false, &baseOk);
+    if (!baseOk) return std::nullopt;
+    QStringList sources{ids[int(items.indexOf(base))]};
+    const QStringList files = QFileDialog::getOpenFileNames(
+        parent, "Provisioning documents and cabinets the devices have", QString(),
+        "Provisioning (*.xml *.cpf *.cab);;All files (*)");
+    sources << files;
+    const QStringList certificates = QFileDialog::getOpenFileNames(
+        parent, "Certificates in the SPC store (cancel for none)", QString(),
+        "Certificates (*.cer *.crt *.der *.pem);;All files (*)");
+    for (const QString& c : certificates)
+        sources << "SPC=" + c;
+    return sources;
+}
+
+QStringList TQtWindowServices::LoadDeviceProfile() {
+    return QSettings().value(kDeviceProfileKey).toStringList();
+}
+
+void TQtWindowServices::SaveDeviceProfile(const QStringList& sources) {
+    QSettings().setValue(kDeviceProfileKey, sources);
 }

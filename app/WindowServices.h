@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QFileDialog;
 class QWidget;
@@ -34,6 +35,13 @@ class TWindowServices {
     // A modal progress dialog with a Cancel button, shown until the object is destroyed.
     [[nodiscard]] virtual std::unique_ptr<TProgress>
     StartProgress(QWidget* parent, const QString& caption, int total) = 0;
+    // File > Device Profile...: the profile's sources (built-in ids, files, STORE=FILE) the user
+    // chose, starting from current; nullopt when cancelled, empty for no profile.
+    [[nodiscard]] virtual std::optional<QStringList>
+    ChooseDeviceProfile(QWidget* parent, const QStringList& current);
+    // The device profile remembered between runs.
+    [[nodiscard]] virtual QStringList LoadDeviceProfile();
+    virtual void SaveDeviceProfile(const QStringList& sources);
 };
 
 // The real dialogs, message boxes and process start.
@@ -47,4 +55,8 @@ class TQtWindowServices : public TWindowServices {
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
                                                            int total) override;
+    [[nodiscard]] std::optional<QStringList>
+    ChooseDeviceProfile(QWidget* parent, const QStringList& current) override;
+    [[nodiscard]] QStringList LoadDeviceProfile() override;
+    void SaveDeviceProfile(const QStringList& sources) override;
 };

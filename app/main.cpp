@@ -27,6 +27,8 @@ class TConsoleMessages : public TQtWindowServices {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(kApplicationTitle);
+    // Where QSettings keeps what is remembered between runs (the device profile).
+    QApplication::setOrganizationName("Tessary");
     QApplication::setApplicationVersion(kTessaryVersion);
 
     QCommandLineParser parser;

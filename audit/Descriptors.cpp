@@ -140,15 +140,22 @@ std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
                                    const TCabinetSignature& signature, TCabinetLook* look) {
     provisioning::TProvisioningTree tree;
     const bool haveTree = provisioning::ReadCabinetProvisioning(cabinet, tree, look);
-    const TDescriptorFacts facts =
-        ReadDescriptorFacts(setup, cabinet, haveTree ? &tree : nullptr, look);
+    return AuditCabinet(setup, cabinet, programs, signature, haveTree ? &tree : nullptr, look);
+}
+
+std::vector<TFinding> AuditCabinet(TCESetup& setup, TCABFile& cabinet,
+                                   const std::vector<TProgramRow>* programs,
+                                   const TCabinetSignature& signature,
+                                   const provisioning::TProvisioningTree* tree,
+                                   TCabinetLook* look) {
+    const TDescriptorFacts facts = ReadDescriptorFacts(setup, cabinet, tree, look);
     // Without a look the reads above list the cabinet again; the listing they leave is the
     // current one.
     TAuditInput input;
     input.Setup = &setup;
     input.Listing = &cabinet.CABFileContents;
     input.Signature = &signature;
-    input.Provisioning = haveTree ? &tree : nullptr;
+    input.Provisioning = tree;
     input.Programs = programs;
     input.Descriptors = &facts;
     return RunAudit(input);

@@ -1,13 +1,13 @@
 // Analysing every file of a setup as a program, against decompressing all its files into
 // memory, on Basic.WM.CAB and on a generated 20,000-file setup. Compare each pair's times in one
 // run: the analysis should cost at most 1.3 times the decompression.
+#include "bench/GeneratedSetup.h"
 #include "cab/cabfiles.h"
 #include "programs/Programs.h"
 #include "setup/CESetup.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
-#include "tests/support/PEBuilder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,36 +16,8 @@
 
 namespace {
 
-constexpr int kGeneratedFiles = 20000;
 // The reader takes every entry in one run over the cabinet, so 20,000 entries are measurable.
 constexpr bool kReaderTakesAllInOneRun = true;
-
-// Every twentieth file a program with imports and a version resource, the rest small data.
-std::string GeneratedSetup() {
-    static TempDir dir;
-    static std::string path;
-    if (!path.empty()) return path;
-    DescriptorBuilder b("Generated", "Bench", "%CE1%\\Generated", false);
-    const uint16_t folders[4] = {1, b.Dir("%CE1%\\Generated\\Data"), b.Dir("%CE2%"),
-                                 b.Dir("%CE1%\\Generated\\Help")};
-    PEPlan plan;
-    plan.Dll = true;
-    plan.Imports = {"COREDLL.dll", "AYGSHELL.dll", "commctrl.dll"};
-    plan.Version = PEVersionPlan{};
-    plan.Version->Strings = {{"CompanyName", "Bench"}, {"ProductName", "Generated"}};
-    const std::vector<uint8_t> image = BuildPEImage(plan);
-    SetupCabinetContents contents;
-    for (int i = 0; i < kGeneratedFiles; ++i) {
-        const bool program = i % 20 == 0;
-        const std::string name = "file" + std::to_string(i) + (program ? ".dll" : ".dat");
-        const uint16_t id = b.File(folders[i % 4], name);
-        contents.FileData[id] =
-            program ? image : Bytes(name + " generated contents for the benchmark\n");
-    }
-    path = dir.File("generated.cab");
-    WriteSetupCabinet(path, b.Plan(), contents, FixtureCompression::MSZIP);
-    return path;
-}
 
 struct TLoaded {
     TCABFile Cabinet;

@@ -19,7 +19,11 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME tessary-${PROJECT_VERSION}-win32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME tessary-${PROJECT_VERSION}-win64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME tessary-${PROJECT_VERSION}-win32)
+  endif()
   configure_file(${CMAKE_SOURCE_DIR}/packaging/README-windows.txt.in
     ${TESSARY_PACKAGE_DIR}/README.txt @ONLY NEWLINE_STYLE WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/copyright

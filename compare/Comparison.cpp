@@ -299,7 +299,8 @@ const char* ChangeCaption(TChange change) {
 }
 
 TChange ChangeOf(const TRow& row) {
-    const auto* word = std::get_if<std::string>(FindField(row.Record, "change"));
+    const TValue* change = FindField(row.Record, "change");
+    const std::string* word = change ? TextOf(*change) : nullptr;
     if (word && *word == "added") return TChange::Added;
     if (word && *word == "removed") return TChange::Removed;
     return TChange::Changed;

@@ -70,7 +70,8 @@ struct TEntryFacts {
 class THashingSink : public TEntrySink {
   public:
     explicit THashingSink(const TCancelled& cancelled)
-        : FCancelled(cancelled), FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
+        : FCancelled(cancelled),
+          FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
     // also: a sink that gets the same bytes (the provisioning document), or null.
     THashingSink* Start(TEntryFacts& out, TMemorySink* also) {
         FOut = &out;
@@ -228,7 +229,7 @@ void ReadSignature(const std::string& path, std::vector<TFact>& out) {
         const TValue* thumbprint = FindField(row.Record, "thumbprint");
         const TValue* subject = FindField(row.Record, "subject");
         const auto text = [](const TValue* v) {
-            const auto* s = v ? std::get_if<std::string>(v) : nullptr;
+            const auto* s = v ? TextOf(*v) : nullptr;
             return s ? *s : std::string();
         };
         // A certificate is one identity: another thumbprint is another certificate.

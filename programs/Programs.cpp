@@ -5,9 +5,41 @@
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
+#include <cstring>
 #include <map>
 #include <string_view>
 #include <unordered_map>
+
+namespace {
+
+std::shared_ptr<const std::string> Joined(const std::vector<std::string>& items,
+                                          const char* separator) {
+    size_t size = 0;
+    for (const std::string& item : items)
+        size += item.size() + std::strlen(separator);
+    auto text = std::make_shared<std::string>();
+    text->reserve(size);
+    for (const std::string& item : items) {
+        if (!text->empty()) *text += separator;
+        *text += item;
+    }
+    return text;
+}
+
+} // namespace
+
+std::shared_ptr<const TProgramFacts> MakeProgramFacts(TPEImage image) {
+    auto facts = std::make_shared<TProgramFacts>();
+    facts->ImportsText = Joined(image.Imports, ", ");
+    facts->NotesText = Joined(image.Notes, " ");
+    facts->Image = std::move(image);
+    return facts;
+}
+
+const TPEImage& TProgramRow::Image() const {
+    static const TPEImage kNone;
+    return Facts ? Facts->Image : kNone;
+}
 
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                          const TCABFileContents& listing, int64_t cap,
@@ -63,15 +95,18 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
         ReadEntries(
             cabinet, wanted, cap,
             [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
-                const TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
+                TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
                 const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
                                               : image.IsImage ? TProgramStatus::Image
                                                               : TProgramStatus::NotImage;
-                // Most files of a setup are no images: nothing to copy for them.
-                const bool keep = image.IsImage || !image.Notes.empty();
+                // Most files of a setup are no images: nothing to keep for them. The rows of
+                // one entry share its facts.
+                const std::shared_ptr<const TProgramFacts> facts =
+                    image.IsImage || !image.Notes.empty() ? MakeProgramFacts(std::move(image))
+                                                          : nullptr;
                 for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
                     rows[i].Status = status;
-                    if (keep) rows[i].Image = image;
+                    rows[i].Facts = facts;
                     if (progress.RowDone) progress.RowDone(rows[i]);
                 }
             },
@@ -114,8 +149,8 @@ std::string ProcessorFamily(int32_t processor) {
 
 void MarkMismatches(std::vector<TProgramRow>& rows, int32_t processor) {
     auto family = [](const TProgramRow& row) {
-        if (row.Status != TProgramStatus::Image || RunsOnAnyCpu(row.Image)) return std::string();
-        return MachineFamily(row.Image.Machine);
+        if (row.Status != TProgramStatus::Image || RunsOnAnyCpu(row.Image())) return std::string();
+        return MachineFamily(row.Image().Machine);
     };
     std::string expected = ProcessorFamily(processor);
     const bool fromProcessor = !expected.empty();

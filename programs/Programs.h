@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,18 @@ enum class TProgramStatus {
     Unreadable, // the cabinet could not give the entry's bytes
 };
 
+// What one cabinet entry is as a program, read once and shared by every row that names it: a
+// setup may name one image from thousands of rows.
+struct TProgramFacts {
+    TPEImage Image;
+    // The image's import names and notes joined, made once for every row and page.
+    std::shared_ptr<const std::string> ImportsText;
+    std::shared_ptr<const std::string> NotesText;
+};
+
+// The facts of an image, its joined texts made.
+[[nodiscard]] std::shared_ptr<const TProgramFacts> MakeProgramFacts(TPEImage image);
+
 struct TProgramRow {
     size_t FileRow = 0; // index in the setup's Files
     std::string Name;   // as the files view shows it
@@ -30,8 +43,12 @@ struct TProgramRow {
     std::string Entry;  // the cabinet entry; empty when Missing
     int64_t Size = 0;   // the entry's size from the listing
     TProgramStatus Status = TProgramStatus::Missing;
-    TPEImage Image;
+    // Null for a file not read, or read and found no image without notes.
+    std::shared_ptr<const TProgramFacts> Facts;
     std::string Mismatch; // why the CPU contradicts the setup; empty when it does not
+
+    // The image read, or an empty one.
+    [[nodiscard]] const TPEImage& Image() const;
 };
 
 // What a caller of AnalysePrograms learns while it runs, from the thread that runs it.

@@ -10,19 +10,12 @@ std::string Hex4(uint16_t value) {
     return text;
 }
 
-std::string Join(const std::vector<std::string>& items, const char* separator) {
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "" : separator) + item;
-    return text;
-}
-
 bool IsImage(const TProgramRow& row) {
     return row.Status == TProgramStatus::Image;
 }
 
 std::string KindText(const TProgramRow& row) {
-    return IsImage(row) ? ImageKind(row.Image) : ProgramStatusText(row.Status);
+    return IsImage(row) ? ImageKind(row.Image()) : ProgramStatusText(row.Status);
 }
 
 // A value only an image has; null for a file that was not read as one.
@@ -30,8 +23,13 @@ TValue ImageValue(const TProgramRow& row, TValue value) {
     return IsImage(row) ? std::move(value) : TValue();
 }
 
+// A joined text of the row's facts, shared with every other row of the same image.
+TValue SharedText(const TProgramRow& row, std::shared_ptr<const std::string> TProgramFacts::*text) {
+    return row.Facts ? TValue(row.Facts.get()->*text) : TValue(std::string());
+}
+
 TRecord Record(const TProgramRow& row) {
-    const TPEImage& i = row.Image;
+    const TPEImage& i = row.Image();
     const TPEVersionInfo& v = i.Version;
     TRecord r;
     r.reserve(24);
@@ -46,7 +44,7 @@ TRecord Record(const TProgramRow& row) {
     r.emplace_back("Subsystem", ImageValue(row, int64_t{i.Subsystem}));
     r.emplace_back("SubsystemName", ImageValue(row, SubsystemName(i.Subsystem)));
     r.emplace_back("SubsystemVersion", ImageValue(row, SubsystemVersionText(i)));
-    r.emplace_back("Imports", ImageValue(row, Join(i.Imports, ", ")));
+    r.emplace_back("Imports", ImageValue(row, SharedText(row, &TProgramFacts::ImportsText)));
     r.emplace_back("DotNet", ImageValue(row, i.IsDotNet));
     r.emplace_back("RuntimeVersion", i.IsDotNet ? TValue(i.RuntimeVersion) : TValue());
     r.emplace_back("AnyCpu", ImageValue(row, RunsOnAnyCpu(i)));
@@ -58,7 +56,7 @@ TRecord Record(const TProgramRow& row) {
     r.emplace_back("ProductName", ImageValue(row, v.ProductName));
     r.emplace_back("OriginalFilename", ImageValue(row, v.OriginalFilename));
     r.emplace_back("Mismatch", row.Mismatch.empty() ? TValue() : TValue(row.Mismatch));
-    r.emplace_back("Notes", Join(i.Notes, " "));
+    r.emplace_back("Notes", SharedText(row, &TProgramFacts::NotesText));
     return r;
 }
 
@@ -66,7 +64,7 @@ TRecord Record(const TProgramRow& row) {
 
 std::string ProgramCpuText(const TProgramRow& row) {
     if (!IsImage(row)) return "";
-    return RunsOnAnyCpu(row.Image) ? "Any CPU (.NET)" : MachineName(row.Image.Machine);
+    return RunsOnAnyCpu(row.Image()) ? "Any CPU (.NET)" : MachineName(row.Image().Machine);
 }
 
 std::string SubsystemVersionText(const TPEImage& image) {
@@ -93,8 +91,8 @@ TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptio
                      TextCell(program.Folder),
                      TextCell(ProgramCpuText(program)),
                      TextCell(KindText(program)),
-                     TextCell(program.Image.Version.FileVersion),
-                     TextCell(program.Image.Version.CompanyName),
+                     TextCell(program.Image().Version.FileVersion),
+                     TextCell(program.Image().Version.CompanyName),
                      TextCell(program.Mismatch.empty() ? "" : "Mismatch")};
         row.Cells.front().Icon = TIconKind::FileRow;
         row.Cells.back().Align = TAlign::Center;
@@ -119,7 +117,7 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
         page.Rows.emplace_back().Cells = {TextCell(field), TextCell(std::move(value))};
         page.Rows.back().Source = page.Rows.size() - 1;
     };
-    const TPEImage& i = program.Image;
+    const TPEImage& i = program.Image();
     const TPEVersionInfo& v = i.Version;
     add("Entry", program.Entry);
     add("Status", ProgramStatusText(program.Status));
@@ -139,7 +137,7 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     add("Description", v.FileDescription);
     add("Product", v.ProductName);
     add("Original File Name", v.OriginalFilename);
-    add("Imports", Join(i.Imports, ", "));
+    add("Imports", *program.Facts->ImportsText);
     if (!program.Mismatch.empty()) add("Mismatch", program.Mismatch);
     for (const std::string& note : i.Notes)
         add("Note", note);

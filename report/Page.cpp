@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+const std::string* TextOf(const TValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return text;
+    if (const auto* shared = std::get_if<TSharedText>(&value)) return shared->get();
+    return nullptr;
+}
+
 const TValue* FindField(const TRecord& record, const char* key) {
     for (const auto& [name, value] : record)
         if (std::strcmp(name, key) == 0) return &value;

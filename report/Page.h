@@ -4,6 +4,7 @@
 // bytes; each front end converts them for its own screen or file.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <variant>
@@ -26,20 +27,24 @@ enum class TIconKind {
     Warning,     // an audit finding of each severity
     Notice,
     Info,
-    Added,       // a comparison's row found only in the newer setup
-    Removed,     // found only in the older one
-    Changed      // found in both, different
+    Added,   // a comparison's row found only in the newer setup
+    Removed, // found only in the older one
+    Changed  // found in both, different
 };
 
 // An exact value for machine-readable output: none (null), a truth value, a whole number or an
-// 8-bit text.
-using TValue = std::variant<std::monostate, bool, int64_t, std::string>;
+// 8-bit text, held by the value or shared by the rows of many values (one program's facts named
+// by thousands of file rows are made once).
+using TSharedText = std::shared_ptr<const std::string>;
+using TValue = std::variant<std::monostate, bool, int64_t, std::string, TSharedText>;
 
 // Named exact values in output order. Names are string literals.
 using TRecord = std::vector<std::pair<const char*, TValue>>;
 
 // The value named key, or null when the record has none.
 [[nodiscard]] const TValue* FindField(const TRecord& record, const char* key);
+// The text a value holds, own or shared; null for a value that is no text.
+[[nodiscard]] const std::string* TextOf(const TValue& value);
 
 struct TCell {
     std::string Text; // as shown
@@ -70,6 +75,7 @@ struct TRow {
     TRecord Record;           // the model's exact values behind the row, for JSON
     size_t Source = 0;        // index of the model row it shows
     size_t Node = kNoNode;    // node of the page's tree the row is listed under, if any
+    bool Dimmed = false;      // shown greyed: a finding that a baseline accepts
 };
 
 struct TPage {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the Windows cross build and its tests need on Debian 12: mingw-w64 (the posix
-# thread model), GoogleTest's sources, Wine with its 32-bit half, which needs the i386
-# architecture, and Xvfb for the window test's virtual display.
+# Installs what the Windows cross builds and their tests need on Debian 12: mingw-w64 for both
+# processors (the posix thread model), GoogleTest's sources, Wine with its 64-bit loader and its
+# 32-bit half (which needs the i386 architecture; whether the machine can run it is probed by
+# the test command, not assumed), and Xvfb for the window test's virtual display.
 set -euo pipefail
-packages=(mingw-w64 g++-mingw-w64-i686-posix googletest nlohmann-json3-dev wine wine32:i386 xvfb xauth)
+packages=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
+  nlohmann-json3-dev wine wine64 wine32:i386 xvfb xauth)
 SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386

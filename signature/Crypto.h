@@ -37,6 +37,12 @@ struct TCertificate {
 // One X.509 certificate; nullopt with the reason when it does not decode.
 [[nodiscard]] std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why);
 
+// The certificates of a certificate file as users keep them: one DER certificate, or PEM text
+// with one or more "CERTIFICATE" blocks. At most maxCertificates; empty with the reason when
+// the file is neither, a block does not decode, or there are more.
+[[nodiscard]] std::vector<TCertificate>
+DecodeCertificateFile(TByteView bytes, size_t maxCertificates, std::string& why);
+
 enum class TDigestAlgorithm { MD5, SHA1, SHA256, SHA384, SHA512 };
 
 [[nodiscard]] std::optional<TDigestAlgorithm> DigestAlgorithmFromOid(std::string_view oid);

@@ -3,11 +3,15 @@
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
+#include <openssl/pem.h>
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -268,6 +272,47 @@ std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why) {
     }
     const size_t used = size_t(p - der.data());
     return FactsOf(Shared(x), der.first(used));
+}
+
+std::vector<TCertificate> DecodeCertificateFile(TByteView bytes, size_t maxCertificates,
+                                                std::string& why) {
+    std::vector<TCertificate> out;
+    if (!bytes.empty() && bytes[0] == 0x30) {
+        std::optional<TCertificate> c = DecodeCertificate(bytes, why);
+        if (c) out.push_back(std::move(*c));
+        return out;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (text.find("-----BEGIN CERTIFICATE-----") == std::string_view::npos) {
+        why = "neither a DER certificate nor PEM text with a CERTIFICATE block";
+        return out;
+    }
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+        BIO_new_mem_buf(bytes.data(), int(std::min<size_t>(bytes.size(), INT32_MAX))), BIO_free);
+    ERR_clear_error();
+    while (bio) {
+        X509* x = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr);
+        if (!x) break;
+        const std::shared_ptr<X509> shared = Shared(x);
+        unsigned char* der = nullptr;
+        const int size = i2d_X509(x, &der);
+        if (size <= 0) break;
+        const TBytes copy(der, der + size);
+        OPENSSL_free(der);
+        if (out.size() == maxCertificates) {
+            why = "more than " + std::to_string(maxCertificates) + " certificates";
+            return {};
+        }
+        out.push_back(FactsOf(shared, copy));
+    }
+    // The loop ends at the first block that does not read: the end of the text, or damage.
+    const unsigned long error = ERR_peek_last_error();
+    ERR_clear_error();
+    if (out.empty() || (ERR_GET_REASON(error) != PEM_R_NO_START_LINE && error != 0)) {
+        why = "a PEM CERTIFICATE block does not decode";
+        return {};
+    }
+    return out;
 }
 
 std::optional<TDigestAlgorithm> DigestAlgorithmFromOid(std::string_view oid) {

@@ -387,6 +387,54 @@ std::optional<TCertificate> DecodeCertificate(TByteView der, std::string& why) {
     return c;
 }
 
+std::vector<TCertificate> DecodeCertificateFile(TByteView bytes, size_t maxCertificates,
+                                                std::string& why) {
+    std::vector<TCertificate> out;
+    if (!bytes.empty() && bytes[0] == 0x30) {
+        std::optional<TCertificate> c = DecodeCertificate(bytes, why);
+        if (c) out.push_back(std::move(*c));
+        return out;
+    }
+    constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
+    constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    size_t at = text.find(kBegin);
+    if (at == std::string_view::npos) {
+        why = "neither a DER certificate nor PEM text with a CERTIFICATE block";
+        return out;
+    }
+    for (; at != std::string_view::npos; at = text.find(kBegin, at)) {
+        const size_t end = text.find(kEnd, at);
+        if (end == std::string_view::npos) {
+            why = "a PEM CERTIFICATE block does not end";
+            return {};
+        }
+        const std::string_view block = text.substr(at, end + kEnd.size() - at);
+        DWORD size = 0;
+        if (!CryptStringToBinaryA(block.data(), DWORD(block.size()), CRYPT_STRING_BASE64HEADER,
+                                  nullptr, &size, nullptr, nullptr)) {
+            why = "a PEM CERTIFICATE block does not decode";
+            return {};
+        }
+        TBytes der(size);
+        if (!CryptStringToBinaryA(block.data(), DWORD(block.size()), CRYPT_STRING_BASE64HEADER,
+                                  der.data(), &size, nullptr, nullptr)) {
+            why = "a PEM CERTIFICATE block does not decode";
+            return {};
+        }
+        der.resize(size);
+        if (out.size() == maxCertificates) {
+            why = "more than " + std::to_string(maxCertificates) + " certificates";
+            return {};
+        }
+        std::optional<TCertificate> c = DecodeCertificate(der, why);
+        if (!c) return {};
+        out.push_back(std::move(*c));
+        at = end + kEnd.size();
+    }
+    return out;
+}
+
 std::optional<TDigestAlgorithm> DigestAlgorithmFromOid(std::string_view oid) {
     if (oid == "1.2.840.113549.2.5") return TDigestAlgorithm::MD5;
     if (oid == "1.3.14.3.2.26") return TDigestAlgorithm::SHA1;

@@ -1,6 +1,7 @@
 #include "tools/AuditReport.h"
 
 #include "audit/FindingsPage.h"
+#include "cab/PlainText.h"
 #include "report/SignaturePage.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
@@ -15,11 +16,11 @@ void WriteSignatureReport(std::ostream& out, const TCabinetSignature& signature,
 
 void WriteFindingsReport(std::ostream& out, const std::vector<TFinding>& findings) {
     const TPage page = BuildFindingsPage(findings);
-    out << '\n' << page.Caption << " (" << page.Rows.size() << ")\n";
-    out << "  " << FindingsHeadline(CountFindings(findings)) << '\n';
+    out << '\n' << PlainText(page.Caption) << " (" << page.Rows.size() << ")\n";
+    out << "  " << PlainText(FindingsHeadline(CountFindings(findings))) << '\n';
     WriteTable(out, page);
 }
 
-nlohmann::ordered_json FindingsToJson(const std::vector<TFinding>& findings) {
-    return PageRecordsToJson(BuildFindingsPage(findings));
+void WriteFindingsJson(TJsonWriter& out, const std::vector<TFinding>& findings) {
+    WriteMixedPageRecords(out, BuildFindingsPage(findings));
 }

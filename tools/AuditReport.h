@@ -2,7 +2,7 @@
 // The Findings section of --audit as text and as the JSON "findings" array.
 #include "audit/Audit.h"
 
-#include <nlohmann/json.hpp>
+#include "tools/JsonWriter.h"
 
 #include <ostream>
 #include <vector>
@@ -12,4 +12,4 @@ void WriteSignatureReport(std::ostream& out, const TCabinetSignature& signature,
                           const TTrustContext& context);
 // A blank line, "Findings (N)", the headline, then the findings' table.
 void WriteFindingsReport(std::ostream& out, const std::vector<TFinding>& findings);
-[[nodiscard]] nlohmann::ordered_json FindingsToJson(const std::vector<TFinding>& findings);
+void WriteFindingsJson(TJsonWriter& out, const std::vector<TFinding>& findings);

@@ -21,16 +21,24 @@ void WriteDiffReport(std::ostream& out, const TComparison& comparison, const std
         if (!page.Rows.empty()) WriteCountedPage(out, page);
 }
 
-nlohmann::ordered_json DiffToJson(const TComparison& comparison, const std::string& older,
-                                  const std::string& newer) {
-    nlohmann::ordered_json root;
-    root["old"] = older;
-    root["new"] = newer;
-    root["same"] = comparison.Same();
-    root["added"] = comparison.Added;
-    root["removed"] = comparison.Removed;
-    root["changed"] = comparison.Changed;
-    for (size_t i = 0; i < comparison.Pages.size() && i < std::size(kPageKeys); ++i)
-        root[kPageKeys[i]] = PageRecordsToJson(comparison.Pages[i]);
-    return root;
+void WriteDiffJson(TJsonWriter& out, const TComparison& comparison, const std::string& older,
+                   const std::string& newer) {
+    out.BeginObject();
+    out.Key("old");
+    out.String(WellFormedUtf8(older));
+    out.Key("new");
+    out.String(WellFormedUtf8(newer));
+    out.Key("same");
+    out.Bool(comparison.Same());
+    for (const auto& [key, count] : {std::pair{"added", comparison.Added},
+                                     {"removed", comparison.Removed},
+                                     {"changed", comparison.Changed}}) {
+        out.Key(key);
+        out.Int(static_cast<int64_t>(count));
+    }
+    for (size_t i = 0; i < comparison.Pages.size() && i < std::size(kPageKeys); ++i) {
+        out.Key(kPageKeys[i]);
+        WriteMixedPageRecords(out, comparison.Pages[i]);
+    }
+    out.EndObject();
 }

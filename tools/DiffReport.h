@@ -1,6 +1,6 @@
 #pragma once
 // tessary-info --diff: two setups compared, as text or as one JSON object.
-#include <nlohmann/json.hpp>
+#include "tools/JsonWriter.h"
 
 #include <ostream>
 #include <string>
@@ -15,5 +15,5 @@ void WriteDiffReport(std::ostream& out, const TComparison& comparison, const std
 // old, new, same, added, removed, changed, then the records of every page's rows under
 // properties, files, shortcuts, registry, signature and provisioning (each an array, empty when
 // nothing of it differs).
-[[nodiscard]] nlohmann::ordered_json DiffToJson(const TComparison& comparison,
-                                                const std::string& older, const std::string& newer);
+void WriteDiffJson(TJsonWriter& out, const TComparison& comparison, const std::string& older,
+                   const std::string& newer);

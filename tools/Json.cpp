@@ -14,8 +14,6 @@
 #include <cstring>
 #include <numeric>
 
-using nlohmann::ordered_json;
-
 std::string Latin1ToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -40,8 +38,8 @@ enum class TTexts {
     Utf8Else8  // provisioning texts: kept when valid UTF-8, else taken as 8-bit
 };
 
-// Certificate texts are UTF-8 already; a byte that does not belong to a well-formed sequence
-// (a hostile certificate's) becomes U+FFFD, so that the document can always be written.
+} // namespace
+
 std::string WellFormedUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -73,8 +71,10 @@ std::string WellFormedUtf8(const std::string& text) {
     return out;
 }
 
+namespace {
+
 void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
-    if (const auto* text = std::get_if<std::string>(&value)) {
+    if (const std::string* text = TextOf(value)) {
         if (texts == TTexts::Latin1)
             out.Latin1(*text);
         else if (texts == TTexts::Utf8Fixed)
@@ -150,10 +150,8 @@ void WritePageRecords(TJsonWriter& out, const TPage& page) {
 
 // The pages beyond the setup's own mix the model's 8-bit texts with UTF-8 ones (certificate
 // names, version resources, provisioning values): each text is written as the window shows it.
-ordered_json PageRecordsToJson(const TPage& page) {
-    TJsonWriter out;
+void WriteMixedPageRecords(TJsonWriter& out, const TPage& page) {
     WriteRows(out, page, TTexts::Utf8Else8, true);
-    return ordered_json::parse(out.Text());
 }
 
 void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,

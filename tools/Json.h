@@ -1,8 +1,6 @@
 #pragma once
 #include "tools/JsonWriter.h"
 
-#include <nlohmann/json.hpp>
-
 #include <string>
 
 class TCESetup;
@@ -12,6 +10,10 @@ class TCabinetLook;
 struct TCabinetSignature;
 struct TTrustContext;
 struct TPage;
+
+// Texts meant as UTF-8 (certificate names, file names given to the tool): a byte that does not
+// belong to a well-formed sequence becomes U+FFFD, so that the document can always be written.
+[[nodiscard]] std::string WellFormedUtf8(const std::string& text);
 
 // Model strings are 8-bit without a code page: each byte becomes the code point of its value.
 [[nodiscard]] std::string Latin1ToUtf8(const std::string& text);
@@ -37,6 +39,6 @@ void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
                            TCabinetLook* look);
 // The records of a page's rows in model order.
 void WritePageRecords(TJsonWriter& out, const TPage& page);
-// The same as a JSON value, for pages beyond the setup's own: texts that are valid UTF-8 stay
-// as they are, others are taken as 8-bit.
-[[nodiscard]] nlohmann::ordered_json PageRecordsToJson(const TPage& page);
+// The same for pages beyond the setup's own: texts that are valid UTF-8 stay as they are, others
+// are taken as 8-bit.
+void WriteMixedPageRecords(TJsonWriter& out, const TPage& page);

@@ -1,5 +1,6 @@
 #include "tools/JsonWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdlib>
@@ -96,11 +97,13 @@ void TJsonWriter::Raw(std::string_view json) {
 
 namespace {
 
-// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well.
+// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well. DEL and the
+// C1 controls (0x80 to 0x9F in 8-bit texts, U+0080 to U+009F led by 0xC2 in UTF-8) are escaped
+// although JSON allows them raw: a document printed on a terminal must not steer it.
 constexpr auto kPlain = [] {
     std::array<uint8_t, 256> plain{};
     for (int b = 0x20; b < 0x100; ++b)
-        plain[b] = b == '"' || b == '\\' ? 0 : b < 0x80 ? 3 : 1;
+        plain[b] = b == '"' || b == '\\' || b == 0x7F || b == 0xC2 ? 0 : b < 0x80 ? 3 : 1;
     return plain;
 }();
 
@@ -113,47 +116,60 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
     // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
     // huge text does not ask for six times its size at once.
     constexpr size_t kPiece = 4096;
-    for (size_t start = 0; start < text.size(); start += kPiece) {
-        const std::string_view piece = text.substr(start, kPiece);
-        char* to = Room(piece.size() * 6);
-        for (const char c : piece) {
-            const auto b = static_cast<unsigned char>(c);
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = std::min(text.size(), i + kPiece);
+        // The last byte of a piece may take the next one with it: room for both.
+        char* to = Room((end - i + 1) * 6);
+        for (; i < end; ++i) {
+            const char c = text[i];
+            auto b = static_cast<unsigned char>(c);
             if (kPlain[b] & plainMask) {
                 *to++ = c;
-            } else if (b >= 0x80) {
+                continue;
+            }
+            if (!latin1 && b == 0xC2) {
+                // U+0080 to U+009F is escaped as a C1 control; any other sequence stands.
+                const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+                if (next < 0x80 || next > 0x9F) {
+                    *to++ = c;
+                    continue;
+                }
+                b = next;
+                ++i;
+            } else if (b >= 0xA0) {
                 *to++ = static_cast<char>(0xC0 | (b >> 6));
                 *to++ = static_cast<char>(0x80 | (b & 0x3F));
-            } else {
+                continue;
+            }
+            *to++ = '\\';
+            switch (b) {
+            case '"':
+                *to++ = '"';
+                break;
+            case '\\':
                 *to++ = '\\';
-                switch (b) {
-                case '"':
-                    *to++ = '"';
-                    break;
-                case '\\':
-                    *to++ = '\\';
-                    break;
-                case '\b':
-                    *to++ = 'b';
-                    break;
-                case '\t':
-                    *to++ = 't';
-                    break;
-                case '\n':
-                    *to++ = 'n';
-                    break;
-                case '\f':
-                    *to++ = 'f';
-                    break;
-                case '\r':
-                    *to++ = 'r';
-                    break;
-                default:
-                    *to++ = 'u';
-                    *to++ = '0';
-                    *to++ = '0';
-                    *to++ = kHex[b >> 4];
-                    *to++ = kHex[b & 0xF];
-                }
+                break;
+            case '\b':
+                *to++ = 'b';
+                break;
+            case '\t':
+                *to++ = 't';
+                break;
+            case '\n':
+                *to++ = 'n';
+                break;
+            case '\f':
+                *to++ = 'f';
+                break;
+            case '\r':
+                *to++ = 'r';
+                break;
+            default:
+                *to++ = 'u';
+                *to++ = '0';
+                *to++ = '0';
+                *to++ = kHex[b >> 4];
+                *to++ = kHex[b & 0xF];
             }
         }
         FSize = static_cast<size_t>(to - FData.get());

@@ -1,8 +1,9 @@
 #pragma once
 // Writes JSON as it goes, into a buffer of its own, in the compact form the tool has always
-// printed: no spaces, strings escaped as JSON requires and nothing more (control characters as \b,
-// \t, \n, \f, \r or \u00xx with lower-case digits; everything from 0x20 up, non-ASCII included, as
-// it stands). Nothing is built first, so a setup of many thousand files is written in one pass.
+// printed: no spaces, strings escaped as JSON requires (control characters as \b, \t, \n, \f, \r or
+// \u00xx with lower-case digits), and DEL and the C1 controls U+0080 to U+009F as \u00xx too, so
+// that a document shown on a terminal cannot steer it; everything else, non-ASCII included, as it
+// stands. Nothing is built first, so a setup of many thousand files is written in one pass.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,22 +1,26 @@
 #include "tools/ProgramsReport.h"
 
+#include "cab/PlainText.h"
+#include "device/DevicePage.h"
 #include "programs/ProgramsPage.h"
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
 #include <numeric>
 
-void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows) {
-    const TPage page = BuildProgramsPage(rows);
+void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
+                         const device::TDeviceDecision* decision) {
+    TPage page = BuildProgramsPage(rows);
+    if (decision) device::AddRunColumn(page, *decision);
     WriteCountedPage(out, page);
     for (const TRow& row : page.Rows) {
         const TPage details = BuildProgramDetailsPage(rows[row.Source]);
-        out << '\n' << details.Caption << '\n';
+        out << '\n' << PlainText(details.Caption) << '\n';
         WriteTable(out, details);
     }
 }
 
-nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
+void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows) {
     // JSON follows the setup's file order, so the rows need no collation.
     TReportOptions options;
     options.Order = [](const std::vector<std::string>& captions) {
@@ -24,5 +28,5 @@ nlohmann::ordered_json ProgramsToJson(const std::vector<TProgramRow>& rows) {
         std::iota(order.begin(), order.end(), size_t{0});
         return order;
     };
-    return PageRecordsToJson(BuildProgramsPage(rows, options));
+    WriteMixedPageRecords(out, BuildProgramsPage(rows, options));
 }

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <ostream>
+#include <vector>
 
 class TCESetup;
 class TCABFile;
@@ -12,7 +14,13 @@ struct TPage;
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
                      const TCabinetSignature& signature);
 
-// A page's column captions and its rows' texts, each column as wide as its widest text.
-void WriteTable(std::ostream& out, const TPage& page);
+// A text-report cell is cut beyond this many characters, so that no column (and no line) grows
+// with the data; --json has every value whole.
+inline constexpr size_t kMaxShownCell = 200;
+
+// A page's column captions and its rows' texts, each column as wide as its widest text. Every
+// text is escaped for the terminal (PlainText) and cut, with its whole length named, when wider
+// than its column's limit: limits[c], or kMaxShownCell.
+void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits = {});
 // A blank line, the page's caption with its row count, then its table.
 void WriteCountedPage(std::ostream& out, const TPage& page);

@@ -1,6 +1,7 @@
 // The commands that act on the open setup: Extract File, Extract All Files, Export Registry,
 // Copy and Edit with Velmora.
 #include "cab/cabfiles.h"
+#include "device/Profile.h"
 #include "report/RegistryExport.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
@@ -138,6 +139,28 @@ void TfrmWinCEMain::mnuExportRegistryClick() {
     if (!result.Ok)
         ShowError(result.Message.empty() ? L"The file " + target + L" could not be written."
                                          : ToDisplay(result.Message));
+}
+
+void TfrmWinCEMain::mnuDeviceProfileClick() {
+    TFileDialogRequest request;
+    request.Title = L"Device Profile";
+    request.Filter = std::wstring(L"Provisioning documents and cabinets (*.xml;*.cpf;*.cab)") +
+                     L'\0' + L"*.xml;*.cpf;*.cab" + L'\0' + L"All files (*.*)" + L'\0' + L"*.*" +
+                     L'\0';
+    request.Folder = DialogFolder();
+    const std::wstring chosen = FServices->RunFileDialog(FHandle, request);
+    if (chosen.empty()) return;
+    // The built-in profile the remembered one starts from stays; the document replaces the
+    // files chosen before.
+    std::vector<std::string> sources;
+    if (!FDeviceSources.empty() && device::FindBuiltinProfile(FDeviceSources.front()))
+        sources.push_back(FDeviceSources.front());
+    else
+        sources.push_back(std::string(device::BuiltinProfiles().front().Id));
+    sources.push_back(ToLocalPath(chosen));
+    FDeviceSources = std::move(sources);
+    FServices->SaveDeviceProfile(FDeviceSources);
+    if (FSetupOpen) OpenSetup(FSetupFileName);
 }
 
 void TfrmWinCEMain::mnuEditWithVLMClick() {

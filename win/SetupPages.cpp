@@ -5,6 +5,7 @@
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
+#include "device/DevicePage.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/Provisioning.h"
 #include "provisioning/ProvisioningPage.h"
@@ -20,6 +21,7 @@ constexpr int kImageProvisioning = 15;
 constexpr int kImageSignature = 16;
 constexpr int kImagePrograms = 17;
 constexpr int kImageWarning = 18; // the first of the findings' severities
+constexpr int kImageInfo = 20;
 
 } // namespace
 
@@ -77,5 +79,21 @@ void TfrmWinCEMain::CreateSetupPages() {
                 FPages[FFindingsPage].Image =
                     kImageWarning + static_cast<int>(worst.value_or(TSeverity::Info));
                 return TBuiltPage{BuildFindingsPage(FFindings), FindingsHeadline(counts)};
+            });
+    // The install and run decisions for the remembered device profile, from what the pages
+    // above read; listed only with a profile.
+    AddPage("Device", kImageInfo, device::BuildDevicePage({}),
+            [this](TCESetup&, TCABFile&) -> std::optional<TBuiltPage> {
+                FDeviceDecision.reset();
+                if (FDeviceSources.empty()) return std::nullopt;
+                device::TDecisionInput input;
+                input.Signature = &FSignature;
+                input.Provisioning = FProvisioningTree ? &*FProvisioningTree : nullptr;
+                input.Programs = &FProgramRows;
+                FDeviceDecision =
+                    device::DecideForDevice(device::BuildProfile(FDeviceSources), input);
+                return TBuiltPage{device::BuildDevicePage(*FDeviceDecision),
+                                  std::string(device::kInstallDecisionCaption) + ": " +
+                                      device::InstallDecisionValue(*FDeviceDecision)};
             });
 }

@@ -2,6 +2,7 @@
 // in them does.
 #include "audit/Audit.h"
 #include "cab/cabfiles.h"
+#include "device/DevicePage.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
 #include "setup/CESetup.h"
@@ -114,6 +115,7 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     FProvisioningTree.reset();
     FProgramRows.clear();
     FFindings.clear();
+    FDeviceDecision.reset();
     TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
     // The same two rows the text report and the Qt viewer add after the design's own.
     FSignature = VerifyCabinetSignature(FCabFile->CABFile);
@@ -135,6 +137,13 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
         TRow& row = properties.Rows.emplace_back();
         row.Source = properties.Rows.size() - 1;
         row.Cells = {TextCell("Findings"), TextCell(headline.substr(headline.find(": ") + 2))};
+        SetRows(*FProperties, properties);
+    }
+    if (FDeviceDecision) {
+        TRow& row = properties.Rows.emplace_back();
+        row.Source = properties.Rows.size() - 1;
+        row.Cells = {TextCell(device::kInstallDecisionCaption),
+                     TextCell(device::InstallDecisionValue(*FDeviceDecision))};
         SetRows(*FProperties, properties);
     }
     FillProjectTree();

@@ -99,6 +99,7 @@ void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
         folder.find_last_of(L"\\/") == std::wstring::npos ? 0 : folder.find_last_of(L"\\/") + 1);
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     FEditorPath = folder + L"Velmora.exe";
+    FDeviceSources = FServices->LoadDeviceProfile();
     TfrmWinCEMain* window = this;
     FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
         window->FServices->ShowMessage(window->FHandle, L"Error", ToDisplay(text), MB_ICONWARNING);
@@ -244,6 +245,9 @@ void TfrmWinCEMain::Command(int id) {
         break;
     case mnuExportRegistry:
         mnuExportRegistryClick();
+        break;
+    case mnuDeviceProfile:
+        mnuDeviceProfileClick();
         break;
     case mnuCloseSetup:
         CloseSetup();

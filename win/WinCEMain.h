@@ -4,6 +4,7 @@
 // controls; what the pages show comes from report/, as in the Qt viewer.
 #include "audit/Audit.h"
 #include "cab/ErrorReporter.h"
+#include "device/Decision.h"
 #include "programs/Programs.h"
 #include "provisioning/Provisioning.h"
 #include "report/Page.h"
@@ -145,6 +146,9 @@ class TfrmWinCEMain {
     void mnuExtractFileClick();
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
+    // File > Device Profile...: a provisioning document, .cpf, .cab or certificate the devices
+    // have; the profile is remembered between runs and the open setup judged again.
+    void mnuDeviceProfileClick();
     void mnuEditWithVLMClick();
     void mnuCopyClick();
     void mnuFilterClick();
@@ -188,6 +192,9 @@ class TfrmWinCEMain {
     std::vector<TProgramRow> FProgramRows;
     std::vector<TFinding> FFindings;
     size_t FFindingsPage = 0; // the Findings page's index in FPages
+    // The device profile's sources and the decision the Device page shows; none without one.
+    std::vector<std::string> FDeviceSources;
+    std::optional<device::TDeviceDecision> FDeviceDecision;
     std::vector<std::unique_ptr<TListRows>> FLists;
     TListRows* FProperties = nullptr;
     TListRows* FFiles = nullptr;

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <cstring>
 #include <shlobj.h>
 #include <vector>
 
@@ -70,6 +71,45 @@ bool TSystemServices::StartProcess(const std::wstring& program, const std::wstri
 
 void TSystemServices::ShowAbout(HWND owner) {
     ShowAboutBox(owner);
+}
+
+namespace {
+
+// The device profile: a multi-string value, one source per string, in the local code page.
+const char kSettingsKey[] = "Software\\Tessary\\Tessary";
+const char kDeviceProfileValue[] = "DeviceProfile";
+
+} // namespace
+
+std::vector<std::string> TSystemServices::LoadDeviceProfile() {
+    std::vector<std::string> sources;
+    char data[8192] = {};
+    DWORD size = sizeof data - 2;
+    DWORD type = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return sources;
+    if (RegQueryValueExA(key, kDeviceProfileValue, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_MULTI_SZ)
+        for (const char* p = data; *p && p < data + size; p += std::strlen(p) + 1)
+            sources.emplace_back(p);
+    RegCloseKey(key);
+    return sources;
+}
+
+void TSystemServices::SaveDeviceProfile(const std::vector<std::string>& sources) {
+    std::string data;
+    for (const std::string& s : sources)
+        data += s + '\0';
+    data += '\0';
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    (void)RegSetValueExA(key, kDeviceProfileValue, 0, REG_MULTI_SZ,
+                         reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+    RegCloseKey(key);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // this interface, so that tests replace it and never block.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -41,6 +42,10 @@ class TWindowServices {
     // none.
     [[nodiscard]] virtual std::unique_ptr<TProgress> StartProgress(HWND owner,
                                                                    const std::wstring& caption) = 0;
+    // The device profile remembered between runs: its sources as tessary-info --device takes
+    // them (built-in ids, files, STORE=FILE), in the core's local paths.
+    [[nodiscard]] virtual std::vector<std::string> LoadDeviceProfile() { return {}; }
+    virtual void SaveDeviceProfile(const std::vector<std::string>&) {}
 };
 
 // The system's common dialogs, message boxes and CreateProcessW.
@@ -55,4 +60,6 @@ class TSystemServices : public TWindowServices {
     void ShowAbout(HWND owner) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(HWND owner,
                                                            const std::wstring& caption) override;
+    [[nodiscard]] std::vector<std::string> LoadDeviceProfile() override;
+    void SaveDeviceProfile(const std::vector<std::string>& sources) override;
 };

@@ -19,6 +19,7 @@
 #define mnuCopy 108
 #define mnuFilter 109
 #define mnuAbout 110
+#define mnuDeviceProfile 111
 
 // Controls of the main window.
 #define tbMain 201

@@ -48,6 +48,15 @@ class TFakeServices : public TWindowServices {
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
                                                            int total) override;
+    // File > Device Profile...: the answer given, and what the window remembers.
+    std::optional<QStringList> ProfileAnswer;
+    QStringList SavedProfile;
+    [[nodiscard]] std::optional<QStringList> ChooseDeviceProfile(QWidget*,
+                                                                 const QStringList&) override {
+        return ProfileAnswer;
+    }
+    [[nodiscard]] QStringList LoadDeviceProfile() override { return SavedProfile; }
+    void SaveDeviceProfile(const QStringList& sources) override { SavedProfile = sources; }
 };
 
 // A window with fake services, nothing opened.

@@ -102,9 +102,9 @@ class ShellTest : public QObject {
         for (int i = 0; i < ntbViewers->count(); ++i)
             pages << ntbViewers->widget(i)->objectName();
         // The design's pages, then the report nodes' ones.
-        QCOMPARE(pages,
-                 QStringList({"Project", "Files", "Shortcuts", "Registry", "pnlProvisioning",
-                              "pnlSignature", "pnlPrograms", "pnlFindings", "pnlComparison"}));
+        QCOMPARE(pages, QStringList({"Project", "Files", "Shortcuts", "Registry", "pnlProvisioning",
+                                     "pnlSignature", "pnlPrograms", "pnlFindings", "pnlDevice",
+                                     "pnlComparison"}));
         QCOMPARE(f.Window->findChild<QLabel*>("lblFilesHeader")->text(), QString("Device Files"));
         QCOMPARE(f.Window->size(), QSize(544, 375));
     }

@@ -78,13 +78,13 @@ TEST(ProgramsCorpus, RealProgramsShowTheirCpuKindRuntimeAndVersion) {
         const TProgramRow* row = Find(l, c.Name, c.Folder);
         ASSERT_NE(row, nullptr);
         ASSERT_EQ(row->Status, TProgramStatus::Image);
-        EXPECT_EQ(row->Image.Machine, c.Machine);
-        EXPECT_EQ(ImageKind(row->Image), c.Kind);
-        EXPECT_EQ(row->Image.IsDotNet, c.Runtime != nullptr);
-        EXPECT_EQ(row->Image.RuntimeVersion, c.Runtime ? c.Runtime : "");
-        EXPECT_EQ(row->Image.Version.FileVersion, c.FileVersion);
+        EXPECT_EQ(row->Image().Machine, c.Machine);
+        EXPECT_EQ(ImageKind(row->Image()), c.Kind);
+        EXPECT_EQ(row->Image().IsDotNet, c.Runtime != nullptr);
+        EXPECT_EQ(row->Image().RuntimeVersion, c.Runtime ? c.Runtime : "");
+        EXPECT_EQ(row->Image().Version.FileVersion, c.FileVersion);
         EXPECT_TRUE(row->Mismatch.empty()) << row->Mismatch;
-        EXPECT_TRUE(row->Image.Notes.empty()) << row->Image.Notes.front();
+        EXPECT_TRUE(row->Image().Notes.empty()) << row->Image().Notes.front();
     }
 }
 
@@ -144,8 +144,10 @@ TEST(Programs, WithoutAProcessorTheImagesMostFilesShareDecide) {
     const uint16_t machines[] = {0x01a2, 0x01c0, 0x01c2, 0x01a6};
     for (size_t i = 0; i < rows.size(); ++i) {
         rows[i].Status = TProgramStatus::Image;
-        rows[i].Image.IsImage = true;
-        rows[i].Image.Machine = machines[i];
+        TPEImage image;
+        image.IsImage = true;
+        image.Machine = machines[i];
+        rows[i].Facts = MakeProgramFacts(image);
     }
     for (const int32_t processor : {0, -1, 12345}) {
         MarkMismatches(rows, processor);
@@ -354,7 +356,7 @@ TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
     std::vector<TProgramRow> rows(3);
     rows[0].Name = "zeta.exe";
     rows[0].Status = TProgramStatus::Image;
-    rows[0].Image = ReadPEImage(Image(0x01a6));
+    rows[0].Facts = MakeProgramFacts(ReadPEImage(Image(0x01a6)));
     rows[1].Name = "data.bin";
     rows[1].Status = TProgramStatus::NotImage;
     rows[2].Name = "alpha.dll";

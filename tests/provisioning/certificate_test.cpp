@@ -1,6 +1,7 @@
 // Certificates made here with OpenSSL, put into documents as a provisioning tool writes them.
 #ifdef TESSARY_HAVE_CRYPTO
 #include "tests/provisioning/ProvisioningSupport.h"
+#include "tests/support/CabinetSigner.h"
 
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -39,18 +40,6 @@ std::vector<uint8_t> MakeCertificate(const std::string& subject, EVP_PKEY* key,
     std::vector<uint8_t> der(out, out + size);
     OPENSSL_free(out);
     return der;
-}
-
-// Base64 in lines of 64, as the platform's tools write EncodedCertificate values.
-std::string Base64Lines(const std::vector<uint8_t>& der) {
-    std::string encoded(4 * ((der.size() + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), der.data(),
-                                  static_cast<int>(der.size()));
-    encoded.resize(static_cast<size_t>(n));
-    std::string lines;
-    for (size_t i = 0; i < encoded.size(); i += 64)
-        lines += encoded.substr(i, 64) + "\n";
-    return lines;
 }
 
 std::string Sha1Hex(const std::vector<uint8_t>& der, bool upper) {

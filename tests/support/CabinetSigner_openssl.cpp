@@ -4,6 +4,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
 
 #include <cstdio>
@@ -69,6 +70,53 @@ SigningKey MakeSigningKey(const std::string& folder, const std::string& commonNa
     });
     WritePem(paths.CertPath, [&](FILE* f) { return PEM_write_X509(f, cert.get()); });
     return paths;
+}
+
+std::vector<uint8_t> SelfSignedCertificateDer(const std::string& commonName, int bits,
+                                              const std::vector<uint8_t>& exponent) {
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+        EVP_PKEY_CTX_new_id(EVP_PKEY_RSA, nullptr), EVP_PKEY_CTX_free);
+    std::unique_ptr<BIGNUM, decltype(&BN_free)> e(
+        exponent.empty() ? nullptr
+                         : BN_bin2bn(exponent.data(), static_cast<int>(exponent.size()), nullptr),
+        BN_free);
+    EVP_PKEY* made = nullptr;
+    if (!ctx || EVP_PKEY_keygen_init(ctx.get()) <= 0 ||
+        EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) <= 0 ||
+        (e && EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx.get(), e.get()) <= 0) ||
+        EVP_PKEY_keygen(ctx.get(), &made) <= 0)
+        throw std::runtime_error("cannot make a key");
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(made, EVP_PKEY_free);
+    std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
+    X509_set_version(cert.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 0x5EED);
+    ASN1_TIME_set_string(X509_getm_notBefore(cert.get()), "20200102030405Z");
+    ASN1_TIME_set_string(X509_getm_notAfter(cert.get()), "20300102030405Z");
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
+                               0);
+    X509_set_issuer_name(cert.get(), name);
+    X509_set_pubkey(cert.get(), key.get());
+    if (X509_sign(cert.get(), key.get(), EVP_sha256()) <= 0)
+        throw std::runtime_error("cannot sign the certificate");
+    unsigned char* out = nullptr;
+    const int size = i2d_X509(cert.get(), &out);
+    if (size <= 0) throw std::runtime_error("cannot encode the certificate");
+    std::vector<uint8_t> der(out, out + size);
+    OPENSSL_free(out);
+    return der;
+}
+
+std::string Base64Lines(const std::vector<uint8_t>& der) {
+    std::string encoded(4 * ((der.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), der.data(),
+                                  static_cast<int>(der.size()));
+    encoded.resize(static_cast<size_t>(n));
+    std::string lines;
+    for (size_t i = 0; i < encoded.size(); i += 64)
+        lines += encoded.substr(i, 64) + "\n";
+    return lines;
 }
 
 bool HaveOsslsigncode() {

@@ -1,6 +1,7 @@
 #include "tests/support/HostileFixtures.h"
 
 #include "tests/support/DescriptorWriter.h"
+#include "tests/support/PEBuilder.h"
 
 #include <filesystem>
 
@@ -20,6 +21,27 @@ void WriteDeepFolderCabinet(const std::string& path) {
         folder += "\\a";
     b.File(b.Dir(folder), "deep.txt");
     WriteSetupCabinet(path, b.Plan(), {}, FixtureCompression::MSZIP);
+}
+
+void WriteSharedImageCabinet(const std::string& path, int rows, int imports) {
+    PEPlan plan;
+    for (int i = 0; i < imports; ++i)
+        plan.Imports.push_back(std::string(190, 'd') + std::to_string(100000 + i) + ".dll");
+    std::string files;
+    for (int i = 0; i < rows; ++i)
+        files += "<characteristic type=\"f" + std::to_string(i) +
+                 ".exe\" translation=\"install\"><characteristic type=\"Extract\"><parm "
+                 "name=\"Source\" value=\"APP.001\"/></characteristic></characteristic>";
+    const std::string xml =
+        "<wap-provisioningdoc><characteristic type=\"Install\"><parm name=\"AppName\" "
+        "value=\"Shared\"/><parm name=\"InstallDir\" value=\"%CE1%\\Shared\" "
+        "translation=\"install\"/><parm name=\"NumFiles\" value=\"" +
+        std::to_string(rows) +
+        "\"/></characteristic><characteristic type=\"FileOperation\"><characteristic "
+        "type=\"%CE1%\\Shared\" translation=\"install\">" +
+        files + "</characteristic></characteristic></wap-provisioningdoc>";
+    WriteCabinet(path, {{"_setup.xml", Bytes(xml)}, {"APP.001", BuildPEImage(plan)}},
+                 FixtureCompression::MSZIP);
 }
 
 std::string HostileFixtureDir() {

@@ -9,5 +9,8 @@
 void WriteDescriptorBombCabinet(const std::string& path);
 // A file whose device folder is 30,000 levels deep ("a\a\a...").
 void WriteDeepFolderCabinet(const std::string& path);
-// Where the two above are written for the test command: <build>/hostile-fixtures.
+// A _setup.xml naming one image from rows file rows, the image importing imports DLLs with
+// names of 200 characters: facts copied per row multiply.
+void WriteSharedImageCabinet(const std::string& path, int rows = 3000, int imports = 4097);
+// Where the two first ones are written for the test command: <build>/hostile-fixtures.
 [[nodiscard]] std::string HostileFixtureDir();

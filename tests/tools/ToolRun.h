@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -20,12 +21,13 @@ struct ToolRunOptions {
     std::string Dir;        // the working folder; the current one when empty
     std::string StdoutPath; // standard output goes there instead of being captured
     int Seconds = 0;        // a run still going after that many seconds is killed: exit 124
+    size_t MemoryBytes = 0; // the run's address space limit, when not 0 (not under ASan)
 };
 
 inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOptions& options) {
     TempDir capture;
-    const std::string outPath = options.StdoutPath.empty() ? capture.File("out")
-                                                           : options.StdoutPath;
+    const std::string outPath =
+        options.StdoutPath.empty() ? capture.File("out") : options.StdoutPath;
     const std::string errPath = capture.File("err");
     std::vector<std::string> all{TESSARY_INFO_EXE};
     all.insert(all.end(), args.begin(), args.end());
@@ -38,12 +40,22 @@ inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOp
         const int in = open("/dev/null", O_RDONLY);
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 ||
-            dup2(err, 2) < 0)
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(126);
         if (!options.Dir.empty() && chdir(options.Dir.c_str()) != 0) _exit(126);
-        // The alarm survives exec and ends a run that hangs.
+        // The alarm survives exec and ends a run that hangs. Time budgets are the release
+        // build's: a sanitized debug build runs an order of magnitude slower.
+#if defined(__SANITIZE_ADDRESS__)
+        if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds) * 10);
+#else
         if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds));
+#endif
+#if !defined(__SANITIZE_ADDRESS__)
+        if (options.MemoryBytes > 0) {
+            const rlimit limit{options.MemoryBytes, options.MemoryBytes};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+#endif
         execv(argv[0], argv.data());
         _exit(127);
     }

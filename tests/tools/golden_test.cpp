@@ -4,6 +4,7 @@
 #include "tests/support/Corpus.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -79,4 +80,37 @@ TEST(TessaryInfoGolden, TextAndJsonOfEveryRealCabinetAreUnchanged) {
     for (const auto& item : fs::directory_iterator(TESSARY_GOLDEN_DIR))
         recorded += item.path().extension() == ".txt" ? 1 : 0;
     EXPECT_EQ(static_cast<size_t>(compared), recorded);
+}
+
+// Opened through the application manager's .ini beside it, a real cabinet is reported exactly
+// as when it is opened itself, under a package heading; its JSON gains "file" and "container".
+TEST(TessaryInfoGolden, RealPackagesThroughTheirIniShowTheirCabinetsUnchanged) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const struct {
+        const char* Ini;
+        const char* Component;
+        const char* Cabinet;
+    } packages[] = {{"Eliminator/Setup.ini", "Eliminator", "Eliminator.ARM.CAB"},
+                    {"Ushahidi/Ushahidi.ini", "Ushahidi", "Ushahidi.CAB"}};
+    for (const auto& p : packages) {
+        SCOPED_TRACE(p.Ini);
+        const std::string ini = CorpusDir() + "/packages/" + p.Ini;
+        const std::string golden = std::string(TESSARY_GOLDEN_DIR) + "/" + p.Cabinet;
+        int exit = -1;
+        EXPECT_EQ(RunToolC({ini}, exit),
+                  "==> " + ini + " : " + p.Cabinet + " <==\n" + ReadText(golden + ".txt"));
+        EXPECT_EQ(exit, 0);
+        nlohmann::ordered_json line =
+            nlohmann::ordered_json::parse(RunToolC({"--json", ini}, exit));
+        EXPECT_EQ(exit, 0);
+        EXPECT_EQ(line["file"], ini);
+        EXPECT_EQ(line["container"].dump(), nlohmann::ordered_json({{"kind", "ini"},
+                                                                    {"path", p.Cabinet},
+                                                                    {"offset", nullptr},
+                                                                    {"component", p.Component}})
+                                                .dump());
+        line.erase("file");
+        line.erase("container");
+        EXPECT_EQ(line.dump(), nlohmann::ordered_json::parse(ReadText(golden + ".json")).dump());
+    }
 }

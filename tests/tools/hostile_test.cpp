@@ -432,3 +432,39 @@ TEST(Budgets, MillionsOfTinyTagsCostEightBytesEachAndAllArrive) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1 items missing, 2 out of memory, 3 another error";
 }
+
+namespace {
+
+// A crafted class ends within 10 s and within 256 MB of address space beyond the decompressed
+// size of what it holds (and the program's own few MB of code and libraries).
+ToolRun RunWithinBudget(const std::vector<std::string>& args, size_t decompressed) {
+    ToolRunOptions options;
+    options.Seconds = 10;
+    options.MemoryBytes = (256u << 20) + (32u << 20) + decompressed;
+    return RunToolWith(args, options);
+}
+
+} // namespace
+
+TEST(Budgets, OneImageNamedByThousandsOfRowsIsReadAndJoinedOnce) {
+    TempDir dir;
+    const std::string cab = dir.File("shared.cab");
+    WriteSharedImageCabinet(cab);
+    const ToolRun text = RunWithinBudget({"--audit", cab}, 2u << 20);
+    EXPECT_EQ(text.Exit, 0) << text.Err.substr(0, 300);
+    EXPECT_NE(text.Out.find("Programs (3000)"), std::string::npos);
+    EXPECT_LT(text.Out.size(), 64u << 20) << "imports cut in text";
+
+    // JSON has every row's whole list, so its size grows with the rows; fewer of them here.
+    WriteSharedImageCabinet(dir.File("fewer.cab"), 100);
+    const ToolRun json = RunWithinBudget({"--audit", "--json", dir.File("fewer.cab")}, 2u << 20);
+    ASSERT_EQ(json.Exit, 0) << json.Err.substr(0, 300);
+    const auto doc = nlohmann::json::parse(json.Out);
+    ASSERT_EQ(doc["binaries"].size(), 100u);
+    for (const size_t row : {0, 99}) {
+        const std::string imports = doc["binaries"][row]["Imports"];
+        // The reader keeps the first 4,096 DLLs of the 4,097 and says so in the notes.
+        EXPECT_EQ(imports.size(), 4096u * 200 + 4095u * 2) << "every row has the whole list";
+        EXPECT_EQ(imports.substr(imports.size() - 10), "104095.dll");
+    }
+}

@@ -1,5 +1,6 @@
-// The streaming writer prints what the JSON library printed for the same values: every byte
-// value in 8-bit and UTF-8 texts, keys, numbers at their limits, nesting and empty containers.
+// The streaming writer prints what the JSON library printed for the same values (every byte
+// value in 8-bit and UTF-8 texts, keys, numbers at their limits, nesting and empty containers),
+// except that DEL and the C1 controls are escaped too.
 #include "tools/Json.h"
 #include "tools/JsonWriter.h"
 
@@ -8,6 +9,39 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+
+namespace {
+
+// The library's output with DEL and U+0080 to U+009F escaped, as the writer does.
+std::string WithTerminalEscapes(const std::string& dumped) {
+    std::string out;
+    char hex[8];
+    for (size_t i = 0; i < dumped.size(); ++i) {
+        const auto b = static_cast<unsigned char>(dumped[i]);
+        const auto next = i + 1 < dumped.size() ? static_cast<unsigned char>(dumped[i + 1]) : 0;
+        if (b == 0x7F) {
+            out += "\\u007f";
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(hex, sizeof hex, "\\u%04x", next);
+            out += hex;
+            ++i;
+        } else {
+            out += dumped[i];
+        }
+    }
+    return out;
+}
+
+bool HasRawTerminalControl(std::string_view json) {
+    for (size_t i = 0; i < json.size(); ++i) {
+        const auto b = static_cast<unsigned char>(json[i]);
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        if (b < 0x20 || b == 0x7F || (b == 0xC2 && next >= 0x80 && next <= 0x9F)) return true;
+    }
+    return false;
+}
+
+} // namespace
 
 using nlohmann::ordered_json;
 
@@ -59,7 +93,9 @@ TEST(JsonWriter, WritesByteForByteWhatTheJsonLibraryWrote) {
                      ordered_json::array(),
                      {1},
                      ""};
-    EXPECT_EQ(out.Text(), expected.dump());
+    EXPECT_EQ(out.Text(), WithTerminalEscapes(expected.dump()));
+    EXPECT_FALSE(HasRawTerminalControl(out.Text()));
+    EXPECT_EQ(ordered_json::parse(out.Text()), expected) << "the same values";
 }
 
 TEST(JsonWriter, LongTextsAreWrittenWhole) {
@@ -70,4 +106,11 @@ TEST(JsonWriter, LongTextsAreWrittenWhole) {
     TJsonWriter out;
     out.Latin1(text);
     EXPECT_EQ(out.Text(), ordered_json(Latin1ToUtf8(text)).dump());
+
+    // A C1 control in UTF-8 cut by the border of a piece is still escaped whole.
+    std::string c1(4095, 'a');
+    c1 += "\xC2\x9B\xC2\xA0";
+    TJsonWriter utf8;
+    utf8.String(c1);
+    EXPECT_EQ(utf8.Text(), "\"" + std::string(4095, 'a') + "\\u009b\xC2\xA0\"");
 }

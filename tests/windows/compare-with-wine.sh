@@ -6,8 +6,14 @@
 # usage: compare-with-wine.sh NATIVE_TOOL WINDOWS_TOOL WORK_DIR CORPUS_DIR [FIXTURE_DIR]
 set -uo pipefail
 native=$1 windows=$2 work=$3 corpus=$4 fixtures=${5:-}
+# The Wine loader for the Windows build's processor: wine64 for a 64-bit build.
+wine=${TESSARY_WINE:-wine}
 timeout_native=60 timeout_wine=120
 rm -rf "$work" && mkdir -p "$work"
+# One wineserver for the whole run (in the caller's WINEPREFIX): starting one for each of the
+# run's hundreds of processes costs more than their work.
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true' EXIT
 failures=0 differences=0 checked=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -42,7 +48,7 @@ compare_cabinet() { # cabinet strict(yes/no)
     n=$?
     local try
     for try in 1 2; do
-      timeout "$timeout_wine" wine "$windows" "${args[@]}" "$(windows_path "$cab")" \
+      timeout "$timeout_wine" "$wine" "$windows" "${args[@]}" "$(windows_path "$cab")" \
         >"$case/$mode.w.raw" 2>"$case/$mode.w.err"
       w=$?
       tr -d '\r' <"$case/$mode.w.raw" >"$case/$mode.w"
@@ -69,7 +75,7 @@ compare_cabinet() { # cabinet strict(yes/no)
   local attempt
   for attempt in 1 2; do
     rm -rf "$case/w" && mkdir -p "$case/w/target"
-    timeout "$timeout_wine" wine "$windows" --extract-all "$(windows_path "$case/w/target")" \
+    timeout "$timeout_wine" "$wine" "$windows" --extract-all "$(windows_path "$case/w/target")" \
       "$(windows_path "$cab")" >"$case/extract.w" 2>"$case/extract.w.err"
     w=$?
     [ "$strict" = yes ] || break

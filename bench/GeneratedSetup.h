@@ -1,0 +1,37 @@
+#pragma once
+// A generated setup of 20,000 files shared by the benchmarks that read every file of a setup:
+// every twentieth file a DLL with imports and a version resource, the rest small data, in four
+// device folders, MSZIP-compressed. Written once per process.
+#include "tests/support/CabinetBuilder.h"
+#include "tests/support/DescriptorWriter.h"
+#include "tests/support/PEBuilder.h"
+
+#include <string>
+
+inline constexpr int kGeneratedFiles = 20000;
+// Every twentieth file a program with imports and a version resource, the rest small data.
+inline std::string GeneratedSetup() {
+    static TempDir dir;
+    static std::string path;
+    if (!path.empty()) return path;
+    DescriptorBuilder b("Generated", "Bench", "%CE1%\\Generated", false);
+    const uint16_t folders[4] = {1, b.Dir("%CE1%\\Generated\\Data"), b.Dir("%CE2%"),
+                                 b.Dir("%CE1%\\Generated\\Help")};
+    PEPlan plan;
+    plan.Dll = true;
+    plan.Imports = {"COREDLL.dll", "AYGSHELL.dll", "commctrl.dll"};
+    plan.Version = PEVersionPlan{};
+    plan.Version->Strings = {{"CompanyName", "Bench"}, {"ProductName", "Generated"}};
+    const std::vector<uint8_t> image = BuildPEImage(plan);
+    SetupCabinetContents contents;
+    for (int i = 0; i < kGeneratedFiles; ++i) {
+        const bool program = i % 20 == 0;
+        const std::string name = "file" + std::to_string(i) + (program ? ".dll" : ".dat");
+        const uint16_t id = b.File(folders[i % 4], name);
+        contents.FileData[id] =
+            program ? image : Bytes(name + " generated contents for the benchmark\n");
+    }
+    path = dir.File("generated.cab");
+    WriteSetupCabinet(path, b.Plan(), contents, FixtureCompression::MSZIP);
+    return path;
+}

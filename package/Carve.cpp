@@ -1,0 +1,137 @@
+#include "package/Carve.h"
+
+#include "signature/Reserve.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kHeaderSize = 36; // CFHEADER without its optional fields
+constexpr size_t kFileRecordSize = 16;
+constexpr size_t kFolderRecordSize = 8;
+constexpr size_t kMaxEntryName = 256;
+constexpr uint16_t kContinuedFolders = 0xFFFD; // 0xFFFD to 0xFFFF: a file continued across sets
+constexpr uint16_t kFlagPrev = 1, kFlagNext = 2, kFlagReserve = 4;
+// Enough to check the header, the folders and the file table of any cabinet we would take.
+constexpr size_t kCheckWindow = 1 << 20;
+constexpr size_t kChunk = 4 << 20;
+
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t U32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Skips a NUL-terminated name of at most kMaxEntryName bytes at pos; false when none ends there.
+bool SkipName(const uint8_t* bytes, size_t end, size_t& pos) {
+    const size_t limit = std::min(end, pos + kMaxEntryName);
+    const void* nul = std::memchr(bytes + pos, 0, limit > pos ? limit - pos : 0);
+    if (!nul) return false;
+    pos = static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes) + 1;
+    return true;
+}
+
+} // namespace
+
+bool ConsistentCabinetAt(const uint8_t* bytes, size_t available, int64_t room, int64_t& size) {
+    if (available < kHeaderSize || std::memcmp(bytes, "MSCF", 4) != 0) return false;
+    const uint32_t cabinetSize = U32(bytes + 8);
+    const uint32_t filesOffset = U32(bytes + 16);
+    const uint16_t folders = U16(bytes + 26), files = U16(bytes + 28), flags = U16(bytes + 30);
+    if (U32(bytes + 4) != 0 || U32(bytes + 12) != 0 || U32(bytes + 20) != 0) return false;
+    if (bytes[24] != 3 || bytes[25] != 1) return false; // version 1.3, the only one written
+    if (flags & ~(kFlagPrev | kFlagNext | kFlagReserve)) return false;
+    if (folders == 0 || files == 0 || cabinetSize < kHeaderSize || cabinetSize > room) return false;
+    const size_t end = std::min<size_t>(available, cabinetSize);
+    size_t pos = kHeaderSize;
+    uint8_t folderReserve = 0;
+    if (flags & kFlagReserve) {
+        if (pos + 4 > end) return false;
+        folderReserve = bytes[pos + 2];
+        pos += 4 + U16(bytes + pos);
+    }
+    if (flags & kFlagPrev) // the previous cabinet's name and disk
+        if (!SkipName(bytes, end, pos) || !SkipName(bytes, end, pos)) return false;
+    if (flags & kFlagNext)
+        if (!SkipName(bytes, end, pos) || !SkipName(bytes, end, pos)) return false;
+    for (uint16_t f = 0; f < folders; ++f) {
+        if (pos + kFolderRecordSize > end) return false;
+        const uint32_t dataOffset = U32(bytes + pos);
+        const uint16_t compression = U16(bytes + pos + 6) & 0x0F;
+        if (dataOffset >= cabinetSize || compression > 3) return false;
+        pos += kFolderRecordSize + folderReserve;
+    }
+    if (filesOffset < pos || filesOffset >= cabinetSize) return false;
+    pos = filesOffset;
+    for (uint16_t i = 0; i < files; ++i) {
+        if (pos + kFileRecordSize > end) return false;
+        const uint16_t folder = U16(bytes + pos + 8);
+        if (folder >= folders && folder < kContinuedFolders) return false;
+        pos += kFileRecordSize;
+        if (bytes[pos] == 0 || !SkipName(bytes, end, pos)) return false;
+    }
+    if (pos > cabinetSize) return false;
+    size = cabinetSize;
+    // A signed cabinet goes on past its declared size to the end of its signature.
+    const TSignatureArea signature = LocateSignature({bytes, std::min(available, kReserveHeadSize)},
+                                                     static_cast<uint64_t>(room));
+    if (signature.Outcome == TSignatureArea::TOutcome::Found && signature.Overlap.empty())
+        size = static_cast<int64_t>(signature.Position) + signature.Size;
+    return true;
+}
+
+TCarveResult FindStoredCabinets(TStream& stream, size_t maxCabinets,
+                                std::chrono::steady_clock::time_point deadline) {
+    TCarveResult result;
+    const int64_t total = stream.Size();
+    std::vector<uint8_t> chunk(kChunk + 3);
+    std::vector<uint8_t> window;
+    int64_t takenEnd = 0; // candidates before this lie inside a cabinet already taken
+    for (int64_t base = 0; base < total;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            result.TimedOut = true;
+            break;
+        }
+        stream.SetPosition(base);
+        const int64_t want = std::min<int64_t>(static_cast<int64_t>(chunk.size()), total - base);
+        if (stream.Read(chunk.data(), want) != want) {
+            result.Error = "the file could not be read";
+            break;
+        }
+        const size_t length = static_cast<size_t>(want);
+        for (size_t i = 0; i + 4 <= length;) {
+            const void* m = std::memchr(chunk.data() + i, 'M', length - 3 - i);
+            if (!m) break;
+            i = static_cast<size_t>(static_cast<const uint8_t*>(m) - chunk.data());
+            const int64_t offset = base + static_cast<int64_t>(i);
+            ++i;
+            if (std::memcmp(chunk.data() + i - 1, "MSCF", 4) != 0 || offset < takenEnd) continue;
+            const int64_t room = total - offset;
+            const size_t have = static_cast<size_t>(std::min<int64_t>(room, kCheckWindow));
+            const uint8_t* bytes = chunk.data() + i - 1;
+            if (length - (i - 1) < have) { // the check needs bytes past this chunk
+                window.resize(have);
+                stream.SetPosition(offset);
+                if (stream.Read(window.data(), static_cast<int64_t>(have)) !=
+                    static_cast<int64_t>(have)) {
+                    result.Error = "the file could not be read";
+                    return result;
+                }
+                bytes = window.data();
+            }
+            int64_t size = 0;
+            if (!ConsistentCabinetAt(bytes, have, room, size)) {
+                ++result.Refused;
+                continue;
+            }
+            if (result.Cabinets.size() >= maxCabinets) return result;
+            result.Cabinets.push_back({offset, size});
+            takenEnd = offset + size;
+        }
+        // Three bytes of overlap, so a signature across two chunks is seen.
+        base += static_cast<int64_t>(length) - (base + want < total ? 3 : 0);
+    }
+    return result;
+}

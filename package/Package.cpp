@@ -1,0 +1,460 @@
+#include "package/Package.h"
+
+#include "cab/AsciiCase.h"
+#include "cab/Errors.h"
+#include "cab/FileSystem.h"
+#include "cab/Streams.h"
+#include "cab/cabfiles.h"
+#include "package/AppManagerIni.h"
+#include "package/Archive.h"
+#include "package/Carve.h"
+#include "package/Msi.h"
+#include "setup/CESetup.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kCopyBlock = 64 << 10;
+// A signed cabinet carries its signature after the size its header declares.
+constexpr uint64_t kSignatureRoom = 1 << 20;
+constexpr size_t kCabinetHeader = 36;
+
+// Installers whose payload is compressed in a format of their own: the marker in the program
+// and the name a user knows them by.
+const struct {
+    const char* Marker;
+    const char* Name;
+} kInstallerFormats[] = {
+    {"Inno Setup Setup Data (", "Inno Setup"},
+    {"Nullsoft Install System", "Nullsoft (NSIS)"},
+    {"InstallShield", "InstallShield"},
+};
+
+bool StartsWith(const std::vector<uint8_t>& head, const char* magic, size_t length) {
+    return head.size() >= length && std::memcmp(head.data(), magic, length) == 0;
+}
+
+std::string FolderOf(const std::string& pathInside) {
+    const size_t slash = pathInside.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : pathInside.substr(0, slash + 1);
+}
+
+std::string Mebibytes(uint64_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+// A cabinet that cannot be identified (an invalid stored date, a damaged descriptor) is taken
+// for no setup here; the tool's own load says what is wrong with it.
+bool IsSetup(const std::string& path) {
+    TCESetup setup;
+    try {
+        return setup.IsSetupCabinet(path);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+class TExplorer {
+  public:
+    TExplorer(TPackage& package, const TPackageBudget& budget)
+        : P(package), B(budget), Deadline(Clock::now() + budget.MaxTime) {}
+
+    // Stops the opening with its first reason; always false.
+    bool Stop(const std::string& why) {
+        if (P.Error.empty()) P.Error = why;
+        Stopped = true;
+        return false;
+    }
+    bool Going() {
+        if (!Stopped && Clock::now() > Deadline)
+            Stop("opening the package took longer than " +
+                 std::to_string(B.MaxTime.count() / 1000) + " s; stopped");
+        return !Stopped;
+    }
+    // Counts bytes unpacked; false (and stopped) once past the budget.
+    bool Unpacked(uint64_t count) {
+        Total += count;
+        if (Total > B.MaxUnpacked)
+            return Stop("the package unpacks to more than " + Mebibytes(B.MaxUnpacked) +
+                        "; stopped");
+        return Going();
+    }
+    // A fresh file name in the private folder, never one taken from the package.
+    bool NewFile(TSafeFile& file) {
+        const std::string& folder = P.Folder.Path();
+        if (folder.empty()) return Stop(P.Folder.Error());
+        if (!file.Open(folder, {}, "c" + std::to_string(++Files) + ".cab"))
+            return Stop(file.Error());
+        return true;
+    }
+
+    // A cabinet found in a container: a setup is taken; one that is not, and holds cabinets,
+    // gives those instead; one that holds none is taken to be reported as not a setup.
+    void AddCabinet(TContainedSetup item, unsigned depth) {
+        if (!Going()) return;
+        if (P.Setups.size() >= B.MaxCabinets) {
+            Stop("the package holds more than " + std::to_string(B.MaxCabinets) +
+                 " cabinets; the rest are left out");
+            return;
+        }
+        if (!item.CabinetPath.empty() && depth < B.MaxDepth && !IsSetup(item.CabinetPath) &&
+            OpenNested(item, depth + 1) > 0)
+            return;
+        P.Setups.push_back(std::move(item));
+    }
+
+    // The cabinets stored in a cabinet's entries; how many were found.
+    size_t OpenNested(const TContainedSetup& outer, unsigned depth);
+    void OpenIni(const std::string& path);
+    void OpenZip(const std::string& path);
+    void OpenMsi(const std::string& path);
+    bool OpenProgram(const std::string& path);
+
+  private:
+    void MatchIni(const std::string& iniPath, const std::string& text,
+                  const std::map<std::string, TContainedSetup>& found);
+
+    TPackage& P;
+    const TPackageBudget& B;
+    Clock::time_point Deadline;
+    uint64_t Total = 0;
+    unsigned Files = 0;
+    bool Stopped = false;
+    // A Windows Installer package keys its cabinets' entries by its File table; these are the
+    // names they stand for.
+    std::map<std::string, std::string> EntryNames;
+};
+
+// Streams one entry into the private folder when it begins as a cabinet does; other entries
+// are read and dropped. An entry longer than its cabinet header says (plus a signature's room)
+// is refused: that is how a bomb disguised as a cabinet shows.
+class TCabinetCopy : public TEntrySink {
+  public:
+    TCabinetCopy(TExplorer& explorer, std::string name) : E(explorer), FName(std::move(name)) {}
+    [[nodiscard]] bool Write(const void* data, size_t count) override {
+        if (!E.Unpacked(count)) return false;
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        while (count > 0 && FHead.size() < kCabinetHeader) {
+            FHead.push_back(*bytes++);
+            --count;
+            if (FHead.size() == kCabinetHeader && !Begin()) return Failed();
+        }
+        Length += count;
+        if (!FKeeping || count == 0) return true;
+        if (Length + kCabinetHeader > FLimit)
+            return E.Stop(FName + " is larger than its cabinet header says; stopped");
+        return FFile.Write(bytes, count) || Failed();
+    }
+    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return Complete(); }
+    // The file is complete: written into place. False when it was not kept.
+    bool Complete() {
+        if (!FKeeping || FDone) return FDone;
+        FDone = FFile.Commit(nullptr);
+        if (!FDone) E.Stop(FFile.Error());
+        return FDone;
+    }
+    [[nodiscard]] bool Kept() const { return FDone; }
+    // The entry began as something other than a cabinet: the rest need not be read.
+    [[nodiscard]] bool Dropping() const { return FHead.size() >= kCabinetHeader && !FKeeping; }
+    [[nodiscard]] std::string Path() const { return FFile.Path(); }
+
+  private:
+    bool Begin() {
+        if (std::memcmp(FHead.data(), "MSCF", 4) != 0) return true;
+        const uint32_t declared =
+            FHead[8] | FHead[9] << 8 | FHead[10] << 16 | static_cast<uint32_t>(FHead[11]) << 24;
+        if (declared < kCabinetHeader) return true; // not a cabinet after all
+        FLimit = declared + kSignatureRoom;
+        if (!E.NewFile(FFile)) return false;
+        FKeeping = true;
+        return FFile.Write(FHead.data(), FHead.size());
+    }
+    bool Failed() {
+        if (!FFile.Error().empty()) E.Stop(FFile.Error());
+        return false;
+    }
+    TExplorer& E;
+    std::string FName;
+    std::vector<uint8_t> FHead;
+    TSafeFile FFile;
+    uint64_t Length = 0;
+    uint64_t FLimit = 0;
+    bool FKeeping = false;
+    bool FDone = false;
+};
+
+size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
+    TCABFile cab;
+    cab.CABFile = outer.CabinetPath;
+    try {
+        cab.ListContents();
+    } catch (const EConvertError&) {
+        // An entry with an invalid date is listed all the same.
+    }
+    std::vector<std::unique_ptr<TCabinetCopy>> copies(cab.CABFileContents.Items().size());
+    const std::string prefix = outer.PathInside.empty() ? "" : outer.PathInside + "/";
+    (void)cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
+        if (Stopped || index >= copies.size()) return nullptr;
+        copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
+        return copies[index].get();
+    });
+    size_t found = 0;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        if (!copies[i] || !copies[i]->Kept()) continue;
+        const std::string& key = cab.CABFileContents.Items()[i].Name;
+        const auto named = EntryNames.find(key);
+        TContainedSetup inner;
+        inner.Kind = outer.Kind == TContainerKind::None ? TContainerKind::Cabinet : outer.Kind;
+        inner.PathInside = prefix + (named == EntryNames.end() ? key : named->second);
+        inner.Component = outer.Component;
+        inner.CabinetPath = copies[i]->Path();
+        ++found;
+        AddCabinet(std::move(inner), depth);
+    }
+    return found;
+}
+
+// The .ini's components in order, each cabinet matched ignoring case among found (keyed by the
+// folded path inside); what the .ini names and found lacks is listed with its problem.
+void TExplorer::MatchIni(const std::string& iniPath, const std::string& text,
+                         const std::map<std::string, TContainedSetup>& found) {
+    const TAppManagerIni ini = ParseAppManagerIni(text);
+    if (!ini.Valid) {
+        Stop(iniPath + ": " + ini.Error);
+        return;
+    }
+    const std::string folder = FolderOf(iniPath);
+    for (const TAppManagerComponent& component : ini.Components)
+        for (const std::string& name : component.CabFiles) {
+            const auto it = found.find(UpperCaseAscii(folder + name));
+            TContainedSetup item;
+            if (it != found.end()) item = it->second;
+            item.Kind = P.Kind;
+            item.PathInside = it != found.end() ? it->second.PathInside : folder + name;
+            item.Component = component.Name;
+            if (it == found.end() || item.CabinetPath.empty())
+                item.Problem = "no cabinet " + name + " beside " + FileNamePart(iniPath);
+            if (item.Problem.empty())
+                AddCabinet(std::move(item), 1);
+            else
+                P.Setups.push_back(std::move(item));
+        }
+}
+
+void TExplorer::OpenIni(const std::string& path) {
+    P.Kind = TContainerKind::AppManagerIni;
+    TFileStream stream(path);
+    if (stream.Size() > static_cast<int64_t>(kMaxIniSize)) {
+        Stop("the .ini is larger than " + std::to_string(kMaxIniSize >> 10) + " KiB");
+        return;
+    }
+    const std::vector<uint8_t> bytes = ReadWholeStream(stream);
+    // The cabinets beside it, by folded name: the desktop that shipped them ignored case.
+    std::map<std::string, TContainedSetup> beside;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        TContainedSetup item;
+        item.PathInside = it->path().filename().string();
+        item.CabinetPath = it->path().string();
+        beside.emplace(UpperCaseAscii(item.PathInside), std::move(item));
+    }
+    MatchIni(FileNamePart(path), std::string(bytes.begin(), bytes.end()), beside);
+}
+
+void TExplorer::OpenZip(const std::string& path) {
+    P.Kind = TContainerKind::Zip;
+    std::map<std::string, TContainedSetup> cabinets; // by folded path inside
+    std::vector<std::string> order;
+    std::vector<std::pair<std::string, std::string>> inis; // path inside, text
+    std::string error;
+    const bool read = WalkZipArchive(
+        path,
+        [&](const std::string& name, const TArchiveRead& readEntry) {
+            std::vector<uint8_t> buffer(kCopyBlock);
+            const bool ini = name.size() > 4 && SameTextAscii(name.substr(name.size() - 4), ".ini");
+            TCabinetCopy copy(*this, name);
+            std::string text;
+            for (;;) {
+                const int64_t n = readEntry(buffer.data(), buffer.size());
+                if (n <= 0) break;
+                if (ini && text.size() <= kMaxIniSize)
+                    text.append(buffer.begin(), buffer.begin() + n);
+                if (!copy.Write(buffer.data(), static_cast<size_t>(n))) break;
+                if (!ini && copy.Dropping()) break;
+            }
+            if (Stopped) return false;
+            if (ini && LooksLikeAppManagerIni(text)) inis.emplace_back(name, std::move(text));
+            if (copy.Complete()) {
+                TContainedSetup item;
+                item.Kind = TContainerKind::Zip;
+                item.PathInside = name;
+                item.CabinetPath = copy.Path();
+                order.push_back(UpperCaseAscii(name));
+                cabinets.emplace(order.back(), std::move(item));
+            }
+            return Going();
+        },
+        error);
+    if (!read) Stop(FileNamePart(path) + ": " + error);
+    // The .ini's components first, then the cabinets no .ini names.
+    std::map<std::string, bool> named;
+    for (const auto& [iniPath, text] : inis) {
+        const size_t before = P.Setups.size();
+        MatchIni(iniPath, text, cabinets);
+        for (size_t i = before; i < P.Setups.size(); ++i)
+            named[UpperCaseAscii(P.Setups[i].PathInside)] = true;
+    }
+    for (const std::string& key : order)
+        if (!named.count(key)) AddCabinet(cabinets.at(key), 1);
+}
+
+void TExplorer::OpenMsi(const std::string& path) {
+    P.Kind = TContainerKind::Msi;
+    std::string error;
+    const bool read = WalkMsiPackage(
+        path,
+        [&](const std::string& name, const TArchiveRead& readStream) {
+            std::vector<uint8_t> buffer(kCopyBlock);
+            TCabinetCopy copy(*this, name);
+            for (;;) {
+                const int64_t n = readStream(buffer.data(), buffer.size());
+                if (n <= 0 || !copy.Write(buffer.data(), static_cast<size_t>(n)) || copy.Dropping())
+                    break;
+            }
+            if (Stopped) return false;
+            if (copy.Complete()) {
+                TContainedSetup item;
+                item.Kind = TContainerKind::Msi;
+                item.PathInside = name;
+                item.CabinetPath = copy.Path();
+                AddCabinet(std::move(item), 1);
+            }
+            return Going();
+        },
+        EntryNames, error);
+    if (!read) Stop(FileNamePart(path) + ": " + error);
+}
+
+bool TExplorer::OpenProgram(const std::string& path) {
+    P.Kind = TContainerKind::Program;
+    TFileStream stream(path);
+    const TCarveResult carved =
+        FindStoredCabinets(stream, B.MaxCabinets + 1, Deadline); // one more tells there were more
+    if (!carved.Error.empty()) return Stop(FileNamePart(path) + ": " + carved.Error);
+    if (carved.TimedOut) Going();
+    std::vector<uint8_t> buffer(kCopyBlock);
+    for (const TCarvedCabinet& c : carved.Cabinets) {
+        TSafeFile file;
+        if (!Unpacked(static_cast<uint64_t>(c.Size)) || !NewFile(file)) break;
+        stream.SetPosition(c.Offset);
+        bool copied = true;
+        for (int64_t left = c.Size; left > 0 && copied;) {
+            const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(buffer.size()));
+            copied = stream.Read(buffer.data(), n) == n && file.Write(buffer.data(), n);
+            left -= n;
+        }
+        if (!copied || !file.Commit(nullptr))
+            return Stop(file.Error().empty() ? "the file could not be read" : file.Error());
+        TContainedSetup item;
+        item.Kind = TContainerKind::Program;
+        item.PathInside = "cabinet at offset " + std::to_string(c.Offset);
+        item.Offset = c.Offset;
+        item.CabinetPath = file.Path();
+        AddCabinet(std::move(item), 1);
+    }
+    return !carved.Cabinets.empty();
+}
+
+// The installer format whose marker the program holds, or null.
+const char* InstallerFormat(const std::string& path) {
+    TFileStream stream(path);
+    std::vector<uint8_t> chunk(4 << 20);
+    constexpr size_t kOverlap = 64;
+    for (int64_t base = 0; base < stream.Size();) {
+        stream.SetPosition(base);
+        const int64_t n = stream.Read(chunk.data(), static_cast<int64_t>(chunk.size()));
+        if (n <= 0) break;
+        const std::string_view text(reinterpret_cast<const char*>(chunk.data()),
+                                    static_cast<size_t>(n));
+        for (const auto& format : kInstallerFormats)
+            if (text.find(format.Marker) != std::string_view::npos) return format.Name;
+        if (static_cast<size_t>(n) < chunk.size()) break;
+        base += n - static_cast<int64_t>(kOverlap);
+    }
+    return nullptr;
+}
+
+void Open(TExplorer& explorer, TPackage& package, const std::string& path) {
+    TFileStream stream(path);
+    std::vector<uint8_t> head(std::min<int64_t>(stream.Size(), 4096));
+    head.resize(static_cast<size_t>(std::max<int64_t>(0, stream.Read(head.data(), head.size()))));
+    if (StartsWith(head, "MSCF", 4)) {
+        TContainedSetup self;
+        self.CabinetPath = path;
+        package.Kind = IsSetup(path) || explorer.OpenNested(self, 1) == 0 ? TContainerKind::None
+                                                                          : TContainerKind::Cabinet;
+    } else if (StartsWith(head, "PK\x03\x04", 4) || StartsWith(head, "PK\x05\x06", 4)) {
+        explorer.OpenZip(path);
+    } else if (StartsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
+        explorer.OpenMsi(path); // the compound file of a Windows Installer package
+    } else if (StartsWith(head, "MZ", 2)) {
+        if (explorer.OpenProgram(path) || !package.Error.empty()) return;
+        if (const char* format = InstallerFormat(path)) {
+            package.Kind = TContainerKind::Installer;
+            explorer.Stop(std::string("an ") + format +
+                          " installer: its payload is compressed in a format Tessary cannot "
+                          "read; extract it with that installer's own tools");
+        } else
+            package.Kind = {};
+    } else if (LooksLikeAppManagerIni(
+                   std::string_view(reinterpret_cast<const char*>(head.data()), head.size()))) {
+        explorer.OpenIni(path);
+    }
+}
+
+} // namespace
+
+const char* ContainerKindName(TContainerKind kind) {
+    switch (kind) {
+    case TContainerKind::None:
+        return "none";
+    case TContainerKind::AppManagerIni:
+        return "ini";
+    case TContainerKind::Zip:
+        return "zip";
+    case TContainerKind::Msi:
+        return "msi";
+    case TContainerKind::Program:
+        return "exe";
+    case TContainerKind::Cabinet:
+        return "cab";
+    case TContainerKind::Installer:
+        return "installer";
+    }
+    return "none";
+}
+
+std::unique_ptr<TPackage> OpenPackage(const std::string& path, const TPackageBudget& budget) {
+    auto package = std::make_unique<TPackage>();
+    if (!RegularFileProblem(path).empty()) return package;
+    TExplorer explorer(*package, budget);
+    try {
+        Open(explorer, *package, path);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        explorer.Stop(e.what());
+    }
+    return package;
+}
