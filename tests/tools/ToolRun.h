@@ -45,12 +45,12 @@ inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOp
         if (!options.Dir.empty() && chdir(options.Dir.c_str()) != 0) _exit(126);
         // The alarm survives exec and ends a run that hangs. Time budgets are the release
         // build's: a sanitized debug build runs an order of magnitude slower.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TESSARY_SANITIZED)
         if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds) * 10);
 #else
         if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds));
 #endif
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(TESSARY_SANITIZED)
         if (options.MemoryBytes > 0) {
             const rlimit limit{options.MemoryBytes, options.MemoryBytes};
             setrlimit(RLIMIT_AS, &limit);

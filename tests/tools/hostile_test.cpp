@@ -218,7 +218,7 @@ TEST(Budgets, DescriptorBombIsRefusedFromTheListingUnderAMemoryLimit) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(TESSARY_SANITIZED)
         const rlimit limit{512u << 20, 512u << 20};
         setrlimit(RLIMIT_AS, &limit);
 #endif
@@ -410,7 +410,7 @@ TEST(Budgets, MillionsOfTinyTagsCostEightBytesEachAndAllArrive) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(TESSARY_SANITIZED)
         const rlimit limit{1u << 30, 1u << 30};
         setrlimit(RLIMIT_AS, &limit);
 #endif
