@@ -6,7 +6,7 @@
 #include "app/WinCEMain.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
-#include "app/BackgroundReading.h"
+#include "inspection/BackgroundReading.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"

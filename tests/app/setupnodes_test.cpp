@@ -4,7 +4,7 @@
 #include "app/ListModel.h"
 #include "app/ReportNode.h"
 #include "cab/cabfiles.h"
-#include "app/BackgroundReading.h"
+#include "inspection/BackgroundReading.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"

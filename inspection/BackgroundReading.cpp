@@ -1,4 +1,4 @@
-#include "app/BackgroundReading.h"
+#include "inspection/BackgroundReading.h"
 
 #include "cab/cabfiles.h"
 #include "provisioning/Rows.h"
