@@ -38,6 +38,9 @@ class TZeroCounter : public TEntrySink {
     uint8_t Other = 0;
 };
 
+// Two gigabytes through the system library under Wine have not been timed against the test
+// command's budget; the Windows build lists the large records below.
+#ifndef _WIN32
 TEST(LargeEntry, TheLargestEntryAFolderHoldsExtractsWhole) {
     TempDir dir;
     const std::string path = dir.File("large.cab");
@@ -61,6 +64,7 @@ TEST(LargeEntry, TheLargestEntryAFolderHoldsExtractsWhole) {
     EXPECT_EQ(lastPos, kFolderLimit);
     EXPECT_EQ(lastTotal, kFolderLimit);
 }
+#endif
 
 TEST(LargeEntry, AThreeGibibyteRecordListsItsSizeAndFailsToExtractCleanly) {
     TempDir dir;
