@@ -13,6 +13,11 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
+echo "== Format"
+# Every C++ source as .clang-format lays it out; clang-format -i FILE mends one.
+format=$(command -v clang-format || command -v clang-format-14)
+git ls-files -z '*.cpp' '*.h' | xargs -0 "$format" --dry-run -Werror
+
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
