@@ -18,6 +18,14 @@ echo "== Format"
 format=$(command -v clang-format || command -v clang-format-14)
 git ls-files -z '*.cpp' '*.h' | xargs -0 "$format" --dry-run -Werror
 
+echo "== The version, written once"
+# project() holds it; the programs, the manifest, the metainfo and the tests read it generated.
+version=$(sed -n 's/^project(Tessary VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+if git grep -n -F "$version" -- . ':!CMakeLists.txt' ':!*.md'; then
+  echo "the version $version is written by hand above; read kTessaryVersion or @PROJECT_VERSION@"
+  exit 1
+fi
+
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
