@@ -11,6 +11,9 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
 packages+=(clang-format-14)
 # The package checks: lintian, and appstreamcli for the desktop metadata.
 packages+=(lintian appstream)
+# The audit's reports: SARIF is validated with the SARIF multitool (from npm, below), the HTML
+# report is opened and photographed in headless Chromium.
+packages+=(nodejs npm chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -19,4 +22,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
+
+# The SARIF multitool, pinned, in a folder of the build; the tests never download it.
+sarif_dir=build/node-tools
+sarif_version=5.7.0
+sarif_tool=$sarif_dir/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
+if [ ! -x "$sarif_tool" ] || ! grep -q "\"version\": \"$sarif_version\"" \
+    "$sarif_dir/node_modules/@microsoft/sarif-multitool-linux/package.json" 2>/dev/null; then
+  mkdir -p "$sarif_dir"
+  npm install --no-save --no-audit --no-fund --prefix "$sarif_dir" \
+    "@microsoft/sarif-multitool-linux@$sarif_version"
+  # npm may skip the package's install script, which only marks the program executable.
+  chmod u+x "$sarif_tool"
 fi

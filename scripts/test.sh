@@ -31,6 +31,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== SARIF of every shared real cabinet, validated by the SARIF multitool"
+bash scripts/validate-sarif.sh build
+
+echo "== The HTML report of every shared real cabinet, shown in headless Chromium"
+bash scripts/html-screenshots.sh build
+
 echo "== tessary-info on the descriptor bomb and the deep folder, within 1 GiB and 60 s"
 # The tool tests write both cabinets to build/hostile-fixtures.
 check_hostile() { # expected message, then the tool's arguments

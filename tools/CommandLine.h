@@ -6,7 +6,7 @@
 
 struct Options {
     bool Audit = false;  // the report plus the setup's programs and the audit's findings
-    bool Strict = false; // --audit --strict: exit 4 on any finding of severity Warning
+    bool Strict = false; // --audit --strict: as --fail-on warning
     bool Diff = false;   // two setups compared: Files holds the older, then the newer
     bool Entries = false;
     bool Json = false;
@@ -14,10 +14,14 @@ struct Options {
     // batches of any size.
     bool Labelled = false;
     bool Verify = false; // --verify: the signature's verdict alone
+    bool Rules = false;  // --rules: the audit's rules and their documentation
+    bool Man = false;    // --rules --man: the manual page's list (for keeping the page current)
+    bool Sarif = false;  // --audit --sarif: the findings as SARIF 2.1.0
     // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
     // then leads with the install decision for a device of that profile.
     std::vector<std::string> Devices;
-    // --extract, --folder, --output, --extract-all, --extract-cabinets
+    // --extract, --folder, --output, --extract-all, --extract-cabinets; --fail-on (warning,
+    // notice or info; --strict gives warning), --baseline, --write-baseline, --html.
     std::map<std::string, std::string> Values;
     std::vector<std::string> Files;
 };
