@@ -41,7 +41,11 @@ TReportNode::TReportNode(const QString& name, const QString& caption, const QStr
         FView->setSelectionMode(QAbstractItemView::SingleSelection);
         FView->setIndentation(12);
     }
+    // A click on the current row changes only the selection, a key press may change only the
+    // current row: the pane follows both.
     connect(FView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { ShowDetails(); });
+    connect(FView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { ShowDetails(); });
 
     FSplitter = new QSplitter(Qt::Vertical);

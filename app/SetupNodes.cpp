@@ -1,12 +1,12 @@
 // The nodes beyond the design that every setup may have: what its "_setup.xml" provisions, who
 // signed the cabinet, and what its files are as programs. The last two read the cabinet again
 // in the background (BackgroundReading.h); the window never waits for them.
-#include "app/BackgroundReading.h"
 #include "app/Images.h"
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
+#include "inspection/BackgroundReading.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
@@ -182,6 +182,12 @@ void TfrmWinCEMain::FillSetupNodes() {
             w.FillFindings(true);
         });
     };
+    results.Reported = [post](std::vector<TDiagnostic> reports) {
+        post([reports](TfrmWinCEMain& w) {
+            for (const TDiagnostic& report : reports)
+                w.FServices->ShowWarning(&w, "Error", ToDisplay(report.Text));
+        });
+    };
     QThread* reader = QThread::create([request, results, stop] {
 #ifdef __linux__
         // Below the window's own thread, which must answer at once: Linux gives threads of one
@@ -206,13 +212,8 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
         TPage page = ProgramsPage();
         const size_t count = page.Rows.size();
         FProgramsNode->SetPage(std::move(page));
-        const auto mismatches =
-            std::count_if(FProgramRows.begin(), FProgramRows.end(),
-                          [](const TProgramRow& r) { return !r.Mismatch.empty(); });
         FProgramsNode->SetStatusText(
-            "Total of programs: " + QString::number(count) +
-            (mismatches ? ", " + QString::number(mismatches) + " built for another CPU"
-                        : QString()));
+            QString::fromStdString(ProgramsStatusText(FProgramRows, count)));
         FillFindings(true);
         return;
     }

@@ -4,6 +4,7 @@
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "cab/cabfiles.h"
+#include "report/DisplayFormat.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
 #include "setup/CESetup.h"
@@ -82,9 +83,9 @@ TReportNode* TfrmWinCEMain::AddReportNode(const QString& name, const QString& vi
     auto* node = new TReportNode(name, name, viewName, columns, view, image);
     FReportNodes.push_back(node);
     ntbViewers->addWidget(CreateViewerPage(name, name, node));
+    if (node->Filter()) FollowShownRows(node->Filter());
     node->OnStatusChanged = [this](TReportNode* changed) {
-        if (ntbViewers->currentWidget()->isAncestorOf(changed))
-            SetStatusText(changed->StatusText());
+        if (ntbViewers->currentWidget()->isAncestorOf(changed)) UpdateStatusText();
     };
     return node;
 }
@@ -111,25 +112,47 @@ void TfrmWinCEMain::tvProjectChange() {
     const int index = page.isValid() ? page.toInt() : AbsoluteIndex(current);
     ntbViewers->setCurrentIndex(index);
     SetExtractEnabled(index == 1 && lvFiles->selectionModel()->hasSelection());
+    UpdateStatusText();
+}
+
+void TfrmWinCEMain::UpdateStatusText() {
     if (!FSetupOpen || !FSetup) return;
+    const int index = ntbViewers->currentIndex();
+    QString design;
+    TListFilter* filter = nullptr;
     switch (index) {
     case 0:
-        SetStatusText(ToDisplay(FSetup->Project.CompanyName) + " " +
-                      ToDisplay(FSetup->Project.SoftwareName) + " Windows CE Setup");
+        design = ToDisplay(FSetup->Project.CompanyName) + " " +
+                 ToDisplay(FSetup->Project.SoftwareName) + " Windows CE Setup";
+        filter = FPropertiesFilter;
         break;
     case 1:
-        SetStatusText("Total of files: " + QString::number(FSetup->FileCount()));
+        design = "Total of files: " + QString::number(FSetup->FileCount());
+        filter = FFilesFilter;
         break;
     case 2:
-        SetStatusText("Total of shortcuts: " + QString::number(FSetup->ShortcutCount()));
+        design = "Total of shortcuts: " + QString::number(FSetup->ShortcutCount());
+        filter = FShortcutsFilter;
         break;
     case 3:
-        SetStatusText("Total of registry entries: " + QString::number(FSetup->RegValueCount()));
+        // The filter narrows the selected key's values.
+        design = "Total of registry entries: " + QString::number(FSetup->RegValueCount());
+        filter = FRegistryTree->ValueFilter();
         break;
-    default:
-        SetStatusText(FReportNodes[static_cast<size_t>(index - kFirstReportPage)]->StatusText());
+    default: {
+        const TReportNode* node = FReportNodes[static_cast<size_t>(index - kFirstReportPage)];
+        design = node->StatusText();
+        filter = node->Filter();
         break;
     }
+    }
+    if (!filter || filter->Text().isEmpty()) {
+        SetStatusText(design);
+        return;
+    }
+    SetStatusText(QString::fromStdString(
+        FilteredStatusText(design.toStdString(), true, static_cast<uint64_t>(filter->rowCount()),
+                           static_cast<uint64_t>(filter->Source()->rowCount()))));
 }
 
 void TfrmWinCEMain::tvProjectCollapsing(const QModelIndex&, bool& allowCollapse) {

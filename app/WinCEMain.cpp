@@ -4,7 +4,7 @@
 #include "app/ListModel.h"
 #include "app/RegistryTree.h"
 #include "app/TextConv.h"
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
 
@@ -76,12 +76,12 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
     FSetupFileName.clear();
     // Expected beside the viewer; whether it exists is never checked.
     FEditorPath = QDir(QCoreApplication::applicationDirPath()).filePath("Velmora.exe");
-    TfrmWinCEMain* window = this;
-    FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
-        // The background reader's failures show on its own pages, never as a box from its thread.
-        if (QThread::currentThread() != window->thread()) return;
-        window->FServices->ShowWarning(window, "Error", ToDisplay(text));
+    // The cabinet reader's reports on the window's thread are boxes; its background readers
+    // bind their own.
+    FDiagnostics = std::make_unique<TDiagnostics>([this](const TDiagnostic& report) {
+        FServices->ShowWarning(this, "Error", ToDisplay(report.Text));
     });
+    FDiagnosticsScope = std::make_unique<TDiagnosticsScope>(*FDiagnostics);
     if (!arguments.isEmpty())
         OpenSetup(QDir::cleanPath(QFileInfo(arguments.first()).absoluteFilePath()));
 }
@@ -89,7 +89,7 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
     WaitForReaders();
-    SetErrorReporter(std::move(FPreviousReporter));
+    FDiagnosticsScope.reset();
 }
 
 void TfrmWinCEMain::OpenSetup(const QString& fileName) {
@@ -105,21 +105,25 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
         (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
         if (FSetup->Format == kFormatNone) {
             cursor.Restore();
-            FServices->ShowError(this, kApplicationTitle, kInvalidSetup);
-            FSetup.reset();
-            FCabFile.reset();
+            FailOpen(fileName, kInvalidSetup);
             return;
         }
         Fill(fileName);
     } catch (const std::exception& e) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowException(ToDisplay(e.what()));
+        FailOpen(fileName, ToDisplay(e.what()));
     } catch (...) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowException("Unknown error");
+        FailOpen(fileName, "Unknown error");
     }
+}
+
+void TfrmWinCEMain::FailOpen(const QString& fileName, const QString& reason) {
+    // The box goes once the user has read it; the status bar keeps saying why the window is
+    // empty.
+    ResetToEmpty();
+    SetStatusText(QFileInfo(fileName).fileName() + ": " + reason);
+    ShowException(reason);
 }
 
 void TfrmWinCEMain::Fill(const QString& fileName) {
@@ -234,6 +238,7 @@ void TfrmWinCEMain::edtFilterChange(const QString& text) {
         for (TReportNode* node : FReportNodes)
             if (TListFilter* filter = node->Filter()) filter->SetText(text);
     });
+    UpdateStatusText();
     // The selected file row may have been filtered away.
     SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&
                       lvFiles->selectionModel()->hasSelection());

@@ -5,7 +5,7 @@
 #include "app/WindowServices.h"
 #include "audit/Audit.h"
 #include "audit/Baseline.h"
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 #include "device/Decision.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
@@ -169,6 +169,11 @@ class TfrmWinCEMain : public QMainWindow {
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const QString& text);
+    // The current page's status line: the design's text, and how many rows the filter shows.
+    void UpdateStatusText();
+    // A setup that did not open: the window empty, the reason in the status bar and a box.
+    void FailOpen(const QString& fileName, const QString& reason);
+    void FollowShownRows(TListFilter* filter);
     void ShowException(const QString& text);
     void ExtractSelectedFile();
     void ExtractAll();
@@ -186,7 +191,8 @@ class TfrmWinCEMain : public QMainWindow {
     static constexpr int kFirstReportPage = 4;
 
     std::shared_ptr<TWindowServices> FServices;
-    TErrorReporter FPreviousReporter;
+    std::unique_ptr<TDiagnostics> FDiagnostics;
+    std::unique_ptr<TDiagnosticsScope> FDiagnosticsScope;
     std::unique_ptr<TCABFile> FCabFile;
     std::unique_ptr<TCESetup> FSetup;
     std::unique_ptr<TRegistryTree> FRegistryTree;

@@ -31,6 +31,15 @@ QTreeView* TfrmWinCEMain::NewList(const char* name, TListModel* model, TListFilt
     return list;
 }
 
+void TfrmWinCEMain::FollowShownRows(TListFilter* filter) {
+    // Rows read in the background, another registry key: the count under a filter follows.
+    const auto update = [this] { UpdateStatusText(); };
+    connect(filter, &QAbstractItemModel::modelReset, this, update);
+    connect(filter, &QAbstractItemModel::rowsInserted, this, update);
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, update);
+    connect(filter, &QAbstractItemModel::layoutChanged, this, update);
+}
+
 void TfrmWinCEMain::CreateControls() {
     setWindowTitle("Tessary");
     setWindowIcon(ProgramIcon());
@@ -109,6 +118,9 @@ void TfrmWinCEMain::CreateControls() {
     splRegistry->setSizes({180, 400});
     // The registry page styles both views and connects their signals itself.
     FRegistryTree = std::make_unique<TRegistryTree>(tvRegistry, lvRegistry);
+    for (TListFilter* filter :
+         {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
+        FollowShownRows(filter);
 
     ntbViewers = new QStackedWidget;
     ntbViewers->setObjectName("ntbViewers");

@@ -1,7 +1,7 @@
 #include "cab/cabfiles.h"
 
 #include "cab/AsciiCase.h"
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 #include "cab/FileSystem.h"
 #include "cab/fdi.h"
 
@@ -189,7 +189,7 @@ unsigned int TCABRun::Write(fdi::INT_PTR hf, const void* pv, unsigned int cb) {
             return static_cast<unsigned int>(-1);
         }
         if (TCABFile* cab = run.Progress) {
-            cab->BytesWritten += static_cast<int32_t>(cb);
+            cab->BytesWritten += cb;
             if (cab->OnDecompressProgress)
                 cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->BytesWritten,
                                           cab->CurrentFileSize);
@@ -268,7 +268,7 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
     if (listing) {
         TCABFileEntry& entry = cab.CABFileContents.Add();
         entry.Name = name;
-        entry.Size = static_cast<int32_t>(n.cb);
+        entry.Size = n.cb;
         // Every entry is listed; the first invalid date is raised when the listing is done.
         try {
             entry.Date = DosDateTimeToDateTime(n.date, n.time);
@@ -290,7 +290,7 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
         run.SinkEntry = &items[index];
         cab.CurrentFileName = FileNamePart(items[index].Name);
         cab.BytesWritten = 0;
-        cab.CurrentFileSize = static_cast<int32_t>(n.cb);
+        cab.CurrentFileSize = n.cb;
         run.Progress = &cab;
         return kStreamHandle;
     }
@@ -332,7 +332,7 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
     }
     cab.CurrentFileName = FileNamePart(target);
     cab.BytesWritten = 0;
-    cab.CurrentFileSize = static_cast<int32_t>(n.cb);
+    cab.CurrentFileSize = n.cb;
     run.Progress = &cab;
     return handle;
 }
@@ -412,6 +412,23 @@ int32_t TCABFile::ProcessCabinet() {
                        TCABRun::Close, TCABRun::Seek, fdi::cpu80386, &erf);
     if (!context) return -1;
 
+    // However the run ends (an exception out of a name's copy, out of memory), the context goes
+    // and the thread's run state is reset, so that the thread can run the library again.
+    struct TRunScope {
+        fdi::TCabinetLibrary& Library;
+        fdi::HFDI Context;
+        TCABRun& Run;
+        bool Destroyed = false;
+        bool Destroy() {
+            Destroyed = true;
+            return Library.Destroy(Context);
+        }
+        ~TRunScope() {
+            if (!Destroyed) (void)Library.Destroy(Context);
+            Run.Reset();
+        }
+    } scope{library, context, run};
+
     run.Reset();
     run.Active = true;
     run.ToStream = Mode == TCABMode::ExtractToStream;
@@ -442,7 +459,7 @@ int32_t TCABFile::ProcessCabinet() {
                 result = 0;
         }
     }
-    if (!library.Destroy(context)) result = -1;
+    if (!scope.Destroy()) result = -1;
     std::exception_ptr error = run.Error;
     run.Reset();
     if (error) std::rethrow_exception(error);

@@ -26,7 +26,7 @@ class TCABFileEntry {
   public:
     std::string Name;         // as stored; may hold a relative folder ("sub\file.txt")
     std::string InternalName; // setup building only
-    int32_t Size = 0;         // uncompressed size
+    uint64_t Size = 0;        // uncompressed size (the cabinet stores 32 bits)
     TDateTime Date;           // all zero when the stored date or time is not valid
     std::string RelPath;      // setup building only
 };
@@ -81,7 +81,7 @@ class TMemorySink : public TEntrySink {
 
 using TCompressProgress = std::function<void(TCABFile* sender, int32_t pos, int32_t tot)>;
 using TDeCompressProgress =
-    std::function<void(TCABFile* sender, const std::string& fileName, int32_t pos, int32_t tot)>;
+    std::function<void(TCABFile* sender, const std::string& fileName, uint64_t pos, uint64_t tot)>;
 using TOverWriteFile =
     std::function<void(TCABFile* sender, const std::string& fileName, bool& allow)>;
 
@@ -137,8 +137,8 @@ class TCABFile {
     TStream* TargetStream = nullptr;
     const TOpenEntrySink* OpenSink = nullptr;
     std::string CurrentFileName;
-    int32_t CurrentFileSize = 0;
-    int32_t BytesWritten = 0;
+    uint64_t CurrentFileSize = 0;
+    uint64_t BytesWritten = 0;
 };
 
 // How many runs of the cabinet library the calling thread made, by kind: a listing, or a run that

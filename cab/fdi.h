@@ -31,7 +31,7 @@ enum FDINOTIFICATIONTYPE {
 };
 
 struct FDINOTIFICATION {
-    long cb = 0;                // copy-file: uncompressed size
+    std::uint32_t cb = 0;       // copy-file: uncompressed size, as the cabinet stores it
     const char* psz1 = nullptr; // copy-file, close-file-info: the file's name in the cabinet
     const char* psz2 = nullptr;
     const char* psz3 = nullptr;

@@ -33,8 +33,8 @@ struct Callbacks {
     PFNFDINOTIFY notify = nullptr;
     // The file being copied: its handle, its size and what has reached it so far.
     INT_PTR output = 0;
-    long expected = 0;
-    long written = 0;
+    std::uint64_t expected = 0;
+    std::uint64_t written = 0;
     bool failed = false; // a file went wrong; the run must end with failure
 };
 
@@ -56,8 +56,7 @@ UINT DIAMONDAPI SysRead(INT_PTR hf, void* pv, UINT cb) {
 }
 UINT DIAMONDAPI SysWrite(INT_PTR hf, void* pv, UINT cb) {
     const UINT n = gActive->write(hf, pv, cb);
-    if (hf == gActive->output && n != static_cast<UINT>(-1))
-        gActive->written += static_cast<long>(n);
+    if (hf == gActive->output && n != static_cast<UINT>(-1)) gActive->written += n;
     return n;
 }
 int DIAMONDAPI SysClose(INT_PTR hf) {
@@ -74,7 +73,8 @@ INT_PTR DIAMONDAPI SysNotify(::FDINOTIFICATIONTYPE type, ::PFDINOTIFICATION sys)
     // -1 here makes the library ask again and again when that part is missing.
     if (type == ::fdintNEXT_CABINET || c.failed) return -1;
     FDINOTIFICATION n;
-    n.cb = sys->cb;
+    // The system's long is 32 bits wide: a file of 2 GiB or more comes as a negative number.
+    n.cb = static_cast<std::uint32_t>(sys->cb);
     n.psz1 = sys->psz1;
     n.psz2 = sys->psz2;
     n.psz3 = sys->psz3;
@@ -88,7 +88,7 @@ INT_PTR DIAMONDAPI SysNotify(::FDINOTIFICATIONTYPE type, ::PFDINOTIFICATION sys)
         const INT_PTR handle = c.notify(fdintCOPY_FILE, &n);
         if (handle != 0 && handle != -1) {
             c.output = handle;
-            c.expected = sys->cb;
+            c.expected = n.cb;
             c.written = 0;
         }
         return handle;

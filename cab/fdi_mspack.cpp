@@ -247,7 +247,7 @@ bool TCabinetLibrary::Copy(HFDI hfdi, const char* cabinetName, const char* cabin
     }
     for (mscabd_file* f = cab.Get()->files; f; f = f->next) {
         FDINOTIFICATION n;
-        n.cb = static_cast<long>(f->length);
+        n.cb = static_cast<std::uint32_t>(f->length);
         n.psz1 = f->filename;
         n.pv = user;
         n.date = DosDate(f);

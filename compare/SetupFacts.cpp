@@ -127,7 +127,7 @@ class THashingSink : public TEntrySink {
 bool IsProvisioningEntry(const TCABFileEntry& entry, bool& seen) {
     if (seen || !IsXmlDescriptorName(entry.Name)) return false;
     seen = true;
-    return entry.Size >= 0 && static_cast<uint32_t>(entry.Size) <= kMaxDescriptorSize;
+    return entry.Size <= kMaxDescriptorSize;
 }
 
 // Every entry's facts by listing index, and the provisioning document's bytes.
@@ -199,7 +199,7 @@ std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
         files[i].Folder = IncludeBackslash(f.Dir);
         const size_t index = entryOfRow[i];
         if (index == kNone) continue;
-        files[i].Size = items[index].Size;
+        files[i].Size = static_cast<int64_t>(items[index].Size);
         TEntryFacts* facts = index < bodies.Entries.size() ? &bodies.Entries[index] : nullptr;
         if (!facts || !facts->Done) return items[index].Name;
         if (lastRow[index] == i) {

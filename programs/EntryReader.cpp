@@ -90,9 +90,7 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
         const size_t index = wanted[w];
         // A sink's cap passed would end the whole run: a file the listing calls too large is
         // left out before the run starts.
-        if (index >= listing.size() || listing[index].Size < 0 ||
-            static_cast<uint64_t>(listing[index].Size) > limit)
-            continue;
+        if (index >= listing.size() || listing[index].Size > limit) continue;
         if (firstWanted[index] == kNone)
             firstWanted[index] = w;
         else

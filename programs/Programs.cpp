@@ -70,8 +70,8 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
         row.Folder = IncludeBackslash(f.Dir);
         if (!entries[i]) continue;
         row.Entry = entries[i]->Name;
-        row.Size = entries[i]->Size;
-        if (row.Size > cap || row.Size < 0) {
+        row.Size = static_cast<int64_t>(entries[i]->Size);
+        if (row.Size > cap) {
             row.Status = TProgramStatus::TooLarge;
             continue;
         }

@@ -1,5 +1,6 @@
 #include "programs/ProgramsPage.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -142,4 +143,12 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     for (const std::string& note : i.Notes)
         add("Note", note);
     return page;
+}
+
+std::string ProgramsStatusText(const std::vector<TProgramRow>& rows, size_t listed) {
+    const auto mismatches = std::count_if(rows.begin(), rows.end(),
+                                          [](const TProgramRow& r) { return !r.Mismatch.empty(); });
+    std::string text = "Total of programs: " + std::to_string(listed);
+    if (mismatches > 0) text += ", " + std::to_string(mismatches) + " built for another CPU";
+    return text;
 }

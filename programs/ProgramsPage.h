@@ -25,3 +25,7 @@
 
 // One program's fields as "Field" and "Value" rows, captioned with its folder and name.
 [[nodiscard]] TPage BuildProgramDetailsPage(const TProgramRow& row);
+
+// The Programs node's status line once every file is read: "Total of programs: N" and, when
+// some are, ", M built for another CPU" (rows: every file row, marked; listed: the page's rows).
+[[nodiscard]] std::string ProgramsStatusText(const std::vector<TProgramRow>& rows, size_t listed);

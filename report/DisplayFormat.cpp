@@ -75,19 +75,19 @@ std::string RoundToOneDecimal(const std::string& text) {
     return Increment(integer) + separator + '0';
 }
 
-std::string FormatFileSize(int32_t size, const std::string& decimalSeparator) {
+std::string FormatFileSize(uint64_t size, const std::string& decimalSeparator) {
     // Bytes and kilobytes, nearly every file of a setup, without the long double: size / 1024
     // has at most ten decimals, all exact, which is what the general text shows too.
-    if (size >= 0 && size < 1024) return std::to_string(size) + " bytes";
-    if (size >= 1024 && size < 1024 * 1024) {
-        const int32_t whole = size / 1024;
-        const int32_t rest = size % 1024;
+    if (size < 1024) return std::to_string(size) + " bytes";
+    if (size < 1024 * 1024) {
+        const auto whole = static_cast<uint32_t>(size / 1024);
+        const auto rest = static_cast<uint32_t>(size % 1024);
         if (rest == 0) return std::to_string(whole) + " KB";
-        const int32_t first = rest * 10 / 1024;
+        const uint32_t first = rest * 10 / 1024;
         if (rest * 10 % 1024 == 0) // one decimal, kept as it is
             return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
                    " KB";
-        const int32_t second = rest * 100 / 1024 % 10;
+        const uint32_t second = rest * 100 / 1024 % 10;
         if (second < 5)
             return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
                    " KB";
@@ -103,7 +103,7 @@ std::string FormatFileSize(int32_t size, const std::string& decimalSeparator) {
     return RoundToOneDecimal(text) + UnitText(scaled.Unit);
 }
 
-std::string FormatFileSize(int32_t size) {
+std::string FormatFileSize(uint64_t size) {
     const std::lconv* conventions = std::localeconv();
     const char* point = conventions ? conventions->decimal_point : nullptr;
     return FormatFileSize(size, point && *point ? point : ".");
@@ -175,4 +175,11 @@ std::string RegistryTypeName(int32_t dataType) {
     default:
         return std::to_string(dataType);
     }
+}
+
+std::string FilteredStatusText(const std::string& designText, bool filtered, uint64_t shown,
+                               uint64_t total) {
+    if (!filtered) return designText;
+    const std::string counts = std::to_string(shown) + " of " + std::to_string(total) + " shown";
+    return designText.empty() ? counts : designText + " (" + counts + ")";
 }

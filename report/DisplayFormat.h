@@ -18,10 +18,10 @@ struct TScaledSize {
 // (whatever characters form it); a text without a separator comes back unchanged.
 [[nodiscard]] std::string RoundToOneDecimal(const std::string& text);
 
-// "1.5 KB", "0 bytes", with the given decimal separator.
-[[nodiscard]] std::string FormatFileSize(int32_t size, const std::string& decimalSeparator);
+// "1.5 KB", "0 bytes", "3 GB", with the given decimal separator.
+[[nodiscard]] std::string FormatFileSize(uint64_t size, const std::string& decimalSeparator);
 // The same with the decimal separator of the C library's current LC_NUMERIC locale.
-[[nodiscard]] std::string FormatFileSize(int32_t size);
+[[nodiscard]] std::string FormatFileSize(uint64_t size);
 
 // "0x" and the flag word as eight upper-case hexadecimal digits.
 [[nodiscard]] std::string FlagsText(int32_t flags);
@@ -35,3 +35,9 @@ struct TScaledSize {
 // "REG_SZ", "REG_DWORD", "REG_BINARY", "REG_MULTI_SZ" for value types 0 to 3; others as their
 // number.
 [[nodiscard]] std::string RegistryTypeName(int32_t dataType);
+
+// A list's status line while a filter narrows it: the design's own text ("Total of files: 54")
+// followed by how many rows show, "Total of files: 54 (19 of 54 shown)". Without a filter the
+// design's text alone.
+[[nodiscard]] std::string FilteredStatusText(const std::string& designText, bool filtered,
+                                             uint64_t shown, uint64_t total);

@@ -55,7 +55,9 @@ std::vector<TRecord> RegPathRecords(const TCESetupBase& setup) {
 }
 
 TRecord EntryRecord(const TCABFileEntry& e) {
-    return TRecord{{"Name", e.Name}, {"Size", Number(e.Size)}, {"Date", FormatDateTime(e.Date)}};
+    return TRecord{{"Name", e.Name},
+                   {"Size", Number(static_cast<int64_t>(e.Size))},
+                   {"Date", FormatDateTime(e.Date)}};
 }
 
 std::vector<TRecord> EntryRecords(const TCABFileContents& listing) {

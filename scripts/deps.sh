@@ -7,6 +7,8 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   libssl-dev osslsigncode
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
+# The format check of the sources.
+packages+=(clang-format-14)
 # The package checks: lintian, and appstreamcli for the desktop metadata.
 packages+=(lintian appstream)
 # The audit's reports: SARIF is validated with the SARIF multitool (from npm, below), the HTML

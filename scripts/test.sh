@@ -13,6 +13,19 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
+echo "== Format"
+# Every C++ source as .clang-format lays it out; clang-format -i FILE mends one.
+format=$(command -v clang-format || command -v clang-format-14)
+git ls-files -z '*.cpp' '*.h' | xargs -0 "$format" --dry-run -Werror
+
+echo "== The version, written once"
+# project() holds it; the programs, the manifest, the metainfo and the tests read it generated.
+version=$(sed -n 's/^project(Tessary VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+if git grep -n -F "$version" -- . ':!CMakeLists.txt' ':!*.md'; then
+  echo "the version $version is written by hand above; read kTessaryVersion or @PROJECT_VERSION@"
+  exit 1
+fi
+
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"

@@ -177,7 +177,7 @@ bool TCabinetLook::ListAndRead(const TOpenEntrySink& open) {
     const TOpenEntrySink offer = [&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
         TEntrySink* theirs = open(index, entry);
         bool keep = false;
-        const bool small = static_cast<uint32_t>(entry.Size) <= kMaxDescriptorSize;
+        const bool small = entry.Size <= kMaxDescriptorSize;
         if (!binarySeen && IsBinaryDescriptorName(entry.Name)) keep = binarySeen = true;
         if (!xmlSeen && IsXmlDescriptorName(entry.Name)) keep = xmlSeen = true;
         if (!keep || !small) return theirs;
@@ -224,7 +224,7 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
         }
         if (!accepted) continue;
         // Judged from the listing before anything is decompressed, and held while it is.
-        const auto size = static_cast<uint32_t>(entry.Size);
+        const uint64_t size = entry.Size;
         if (size > kMaxDescriptorSize) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
         if (look) {
             if (const auto seen = look->FDescriptors.find(i); seen != look->FDescriptors.end()) {

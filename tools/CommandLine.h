@@ -36,5 +36,5 @@ enum class TParseResult { Run, Help, Version, Usage };
 [[nodiscard]] const char* UsageText();
 // The full help, for --help on standard output.
 [[nodiscard]] const char* HelpText();
-// "tessary-info 1.2.0.1"
+// "tessary-info " and the project version
 [[nodiscard]] std::string VersionText();

@@ -53,7 +53,7 @@ void TfrmWinCEMain::CreateSetupPages() {
                 if (setup.FileCount() <= 0) return std::nullopt;
                 FProgramRows = AnalysePrograms(setup, cabinet, cabinet.CABFileContents);
                 TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
-                const std::string status = "Total of programs: " + std::to_string(page.Rows.size());
+                const std::string status = ProgramsStatusText(FProgramRows, page.Rows.size());
                 return TBuiltPage{std::move(page), status};
             });
     // Every setup has the node, with no rows when nothing is found. The inputs are those the

@@ -100,10 +100,11 @@ void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     FEditorPath = folder + L"Velmora.exe";
     FDeviceSources = FServices->LoadDeviceProfile();
-    TfrmWinCEMain* window = this;
-    FPreviousReporter = SetErrorReporter([window](const std::string&, const std::string& text) {
-        window->FServices->ShowMessage(window->FHandle, L"Error", ToDisplay(text), MB_ICONWARNING);
+    // The cabinet reader's reports on the window's thread are boxes.
+    FDiagnostics = std::make_unique<TDiagnostics>([this](const TDiagnostic& report) {
+        FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
     });
+    FDiagnosticsScope = std::make_unique<TDiagnosticsScope>(*FDiagnostics);
     if (!arguments.empty()) {
         wchar_t full[MAX_PATH * 4];
         const DWORD chars =
@@ -114,8 +115,7 @@ void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
 
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
-    SetErrorReporter(std::move(FPreviousReporter));
-    FPreviousReporter = nullptr;
+    FDiagnosticsScope.reset();
 }
 
 void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {

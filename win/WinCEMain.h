@@ -3,7 +3,7 @@
 // operations everything turns on, OpenSetup and CloseSetup. Plain Win32 and the common
 // controls; what the pages show comes from report/, as in the Qt viewer.
 #include "audit/Audit.h"
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 #include "device/Decision.h"
 #include "programs/Programs.h"
 #include "provisioning/Provisioning.h"
@@ -159,7 +159,8 @@ class TfrmWinCEMain {
 
     HINSTANCE FInstance;
     std::shared_ptr<TWindowServices> FServices;
-    TErrorReporter FPreviousReporter;
+    std::unique_ptr<TDiagnostics> FDiagnostics;
+    std::unique_ptr<TDiagnosticsScope> FDiagnosticsScope;
     std::unique_ptr<TCABFile> FCabFile;
     std::unique_ptr<TCESetup> FSetup;
     bool FSetupOpen = false;

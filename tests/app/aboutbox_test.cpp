@@ -1,5 +1,6 @@
 // The About box: its controls and texts, and a fresh modal box for every About command.
 #include "app/AboutBox.h"
+#include "tessary/Version.h"
 #include "tests/app/QtEnvironment.h"
 
 #include <QApplication>
@@ -47,7 +48,7 @@ TEST(AboutBox, ShowsNameVersionNoticeAndCreditsWhereTheLayoutPutsThem) {
     EXPECT_EQ(box.font().family().toStdString(), "Arial");
     EXPECT_EQ(box.font().pointSize(), 8);
 
-    EXPECT_EQ(LabelText(box, "lblCESetup"), "Tessary 1.2.0.1");
+    EXPECT_EQ(LabelText(box, "lblCESetup"), std::string("Tessary ") + kTessaryVersion);
     EXPECT_EQ(LabelText(box, "lblThanks"), "Special Thank's for");
     EXPECT_FALSE(LabelText(box, "lblNotice").empty());
     EXPECT_NE(LabelText(box, "lblNotice"), "<missing>");
@@ -102,7 +103,9 @@ TEST(AboutBox, EachCommandShowsAFreshBoxAndFreesItWhenClosed) {
 
     WhileShown(
         &window,
-        [&](TfrmAboutBox& box) { EXPECT_EQ(LabelText(box, "lblCESetup"), "Tessary 1.2.0.1"); },
+        [&](TfrmAboutBox& box) {
+            EXPECT_EQ(LabelText(box, "lblCESetup"), std::string("Tessary ") + kTessaryVersion);
+        },
         [](TfrmAboutBox& box) { box.close(); });
     EXPECT_TRUE(window.findChildren<TfrmAboutBox*>().isEmpty());
 }

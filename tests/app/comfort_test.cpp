@@ -130,6 +130,8 @@ class ComfortTest : public QObject {
         const QStringList shown = o.F.Column("lvFiles", 0);
         QCOMPARE(shown.size(), 2);
         QVERIFY(shown.contains("ports.dat"));
+        // The design's count stays, with how many rows the filter lets through.
+        QCOMPARE(o.F.Status(), QString("Total of files: 4 (2 of 4 shown)"));
         QVERIFY(all.indexOf(shown[0]) < all.indexOf(shown[1]));
         // A folder matches too: only the rows in Data hold "data\".
         box->setText("data\\");
@@ -138,6 +140,7 @@ class ComfortTest : public QObject {
         QVERIFY(o.F.Action("mnuExtractFile")->isEnabled());
         QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(o.F.View("lvFiles")->model()->rowCount(), 0);
+        QCOMPARE(o.F.Status(), QString("Total of files: 4 (0 of 4 shown)"));
         // The selected row went with the others, and Extract File with it.
         QVERIFY(!o.F.Action("mnuExtractFile")->isEnabled());
         QTest::keyClick(box, Qt::Key_Escape);
@@ -151,6 +154,8 @@ class ComfortTest : public QObject {
         TOpened o;
         o.F.Window->findChild<QLineEdit*>("edtFilter")->setText("tides");
         QCOMPARE(o.F.Column("lvShortcuts", 0), QStringList{"Tides"});
+        o.F.SelectProjectNode(2);
+        QCOMPARE(o.F.Status(), QString("Total of shortcuts: 1 (1 of 1 shown)"));
         QCOMPARE(o.F.Column("lvFiles", 0), QStringList{"tides.exe"});
         o.F.Window->OpenSetup(o.Cabinet);
         QCOMPARE(o.F.Column("lvFiles", 0), QStringList{"tides.exe"});

@@ -1,10 +1,10 @@
 // The "Provisioning", "Signature" and "Programs" nodes on real cabinets: when they are there,
 // that they show the report layer's rows as the command-line tool prints them, their details,
 // and the background reading of the programs, also when a second setup opens meanwhile.
-#include "app/BackgroundReading.h"
 #include "app/ListModel.h"
 #include "app/ReportNode.h"
 #include "cab/cabfiles.h"
+#include "inspection/BackgroundReading.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
@@ -116,8 +116,22 @@ class SetupNodesTest : public QObject {
         QCOMPARE(Shown(f.View("lvSignature")), Texts(ListRows(tool.Signature.Certificates)));
         QVERIFY(Details(f, "txtSignatureDetails").startsWith("Checks"));
         QVERIFY(Details(f, "txtSignatureDetails").contains("is a test certificate"));
-        f.SelectRow("lvSignature", 0);
+        // The list's one row is current already (as focus makes it) but not selected: a click
+        // only selects it, and the pane follows.
+        QTreeView* list = f.View("lvSignature");
+        f.Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.Window.get()));
+        list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                                QItemSelectionModel::NoUpdate);
+        QVERIFY(!Details(f, "txtSignatureDetails").contains("Thumbprint"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(0, 0)).center());
         QVERIFY(Details(f, "txtSignatureDetails").contains("Thumbprint"));
+        // Ctrl+Space takes the row out of the selection again, the current row staying.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(!list->selectionModel()->hasSelection());
+        QVERIFY(Details(f, "txtSignatureDetails").startsWith("Checks"));
         f.Window->CloseSetup();
         QVERIFY(!note->isVisibleTo(f.Window.get()));
     }

@@ -1,12 +1,13 @@
 // The main window's shell: controls, the empty and open states, the command line, Open and Close.
 #include "tests/app/AppFixtures.h"
 
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -36,12 +37,13 @@ void CheckEnabling(const TWindowFixture& f, TEnabling wanted) {
     QCOMPARE(f.Action("mnuAbout")->isEnabled(), true);
 }
 
-void CheckEmpty(const TWindowFixture& f) {
+// status: what the status bar says (after a failed open, why the window is empty).
+void CheckEmpty(const TWindowFixture& f, const QString& status = {}) {
     QCOMPARE(f.Window->windowTitle(), QString("Tessary"));
     QCOMPARE(f.Window->SetupOpen(), false);
     QVERIFY(f.Window->SetupFileName().isEmpty());
     QCOMPARE(f.Window->findChild<QStackedWidget*>("ntbView")->currentIndex(), 0);
-    QCOMPARE(f.Status(), QString());
+    QCOMPARE(f.Status(), status);
     for (const char* view :
          {"tvProject", "lvProject", "lvFiles", "lvShortcuts", "tvRegistry", "lvRegistry"})
         QCOMPARE(f.View(view)->model()->rowCount(), 0);
@@ -147,7 +149,7 @@ class ShellTest : public QObject {
     }
 
     // A file that is no setup shows the one message and leaves the window empty, even after an
-    // open.
+    // open; the status bar keeps the reason once the box is gone.
     void FailedOpenEmptiesTheWindow() {
         TempDir dir;
         const QString good = Q(WriteSetup(dir.File("tides.cab"), SmallSetup().Plan()));
@@ -159,7 +161,7 @@ class ShellTest : public QObject {
             TWindowFixture f;
             f.Window->OpenSetup(good);
             f.Window->OpenSetup(Q(bad));
-            CheckEmpty(f);
+            CheckEmpty(f, QFileInfo(Q(bad)).fileName() + ": " + kInvalid);
             QCOMPARE(f.Services->Messages.size(), 1);
             QCOMPARE(f.Services->Messages[0].Kind, QString("error"));
             QCOMPARE(f.Services->Messages[0].Caption, QString("Tessary"));
@@ -176,8 +178,8 @@ class ShellTest : public QObject {
         WriteFileBytes(path, cabinet);
         TWindowFixture f;
         f.Window->OpenSetup(Q(path));
-        CheckEmpty(f);
         QCOMPARE(f.Services->Messages.size(), 1);
+        CheckEmpty(f, "baddate.cab: " + f.Services->Messages[0].Text);
         QCOMPARE(f.Services->Messages[0].Kind, QString("error"));
         QCOMPARE(f.Services->Messages[0].Caption, QString("Tessary"));
         QVERIFY2(f.Services->Messages[0].Text.contains("date"),
@@ -208,7 +210,7 @@ class ShellTest : public QObject {
         QCOMPARE(f.Services->Messages.size(), 1);
         QCOMPARE(f.Services->Messages[0].Text, kInvalid);
         QCOMPARE(f.Services->Messages[0].WindowVisible, false);
-        CheckEmpty(f);
+        CheckEmpty(f, "x.cab: " + kInvalid);
     }
 
     // Open runs the dialog with its filter; cancelling it keeps the open setup.
@@ -263,18 +265,22 @@ class ShellTest : public QObject {
         QCOMPARE(f.Services->Messages[0].Text, QString("The disk is full."));
     }
 
-    // A window gives back the reporter it found when it goes.
-    void ReporterIsRestoredAfterTheWindow() {
-        int outside = 0;
-        SetErrorReporter([&outside](const std::string&, const std::string&) { ++outside; });
+    // A window binds its reports to its thread while it lives; then what was bound before
+    // takes them again, also when two windows go in the order they came.
+    void ReportsGoBackToWhatWasBoundAfterTheWindow() {
+        TDiagnostics outside;
+        const TDiagnosticsScope scope(outside);
         {
-            TWindowFixture f;
+            auto first = std::make_unique<TWindowFixture>();
+            TWindowFixture second;
+            first.reset();
             ReportError("Error", "inside");
-            QCOMPARE(f.Services->Messages.size(), 1);
+            QCOMPARE(second.Services->Messages.size(), 1);
         }
         ReportError("Error", "after");
-        QCOMPARE(outside, 1);
-        SetErrorReporter({});
+        const std::vector<TDiagnostic> kept = outside.Take();
+        QCOMPARE(kept.size(), size_t(1));
+        QCOMPARE(kept[0].Text, std::string("after"));
     }
 };
 

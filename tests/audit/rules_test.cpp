@@ -297,8 +297,7 @@ TEST(AuditRules, FindingsPointAtTheirRowsAndTakeTheTablesSeverity) {
     const TFindingCounts counts = CountFindings(a->Findings);
     EXPECT_EQ(FindingsHeadline(counts), "Findings: " + std::to_string(counts.Warnings) +
                                             " warnings, " + std::to_string(counts.Notices) +
-                                            " notices, " + std::to_string(counts.Infos) +
-                                            " info");
+                                            " notices, " + std::to_string(counts.Infos) + " info");
     for (const TAuditRule& rule : AuditRules())
         for (const TFinding* finding : Of(*a, rule.Id))
             EXPECT_EQ(finding->Severity, rule.Severity) << rule.Id;

@@ -1,4 +1,4 @@
-#include "cab/ErrorReporter.h"
+#include "cab/Diagnostics.h"
 #include "cab/Errors.h"
 #include "cab/cabfiles.h"
 #include "tests/support/CabinetBuilder.h"
@@ -8,6 +8,7 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifndef _WIN32
@@ -281,10 +282,9 @@ TEST(CabFile, FailedWriteIsReportedAndLeavesNoPartialFile) {
     TempDir dir;
     WriteCabinet(dir.File("big.cab"), {{"big.bin", Pattern(300000)}}, FixtureCompression::MSZIP);
     std::vector<std::string> reports;
-    const TErrorReporter previous =
-        SetErrorReporter([&](const std::string& caption, const std::string& text) {
-            reports.push_back(caption + ": " + text);
-        });
+    TDiagnostics diagnostics(
+        [&](const TDiagnostic& report) { reports.push_back(report.Caption + ": " + report.Text); });
+    std::optional<TDiagnosticsScope> scope(std::in_place, diagnostics);
     // A file-size limit makes the write fail the way a full disk does.
     struct rlimit saved {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -298,7 +298,7 @@ TEST(CabFile, FailedWriteIsReportedAndLeavesNoPartialFile) {
     const bool ok = cab.ExtractEntry("big.bin", "big.bin");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    SetErrorReporter(previous);
+    scope.reset();
     EXPECT_FALSE(ok);
     EXPECT_FALSE(fs::exists(dir.Path() + "/out/big.bin"));
     ASSERT_EQ(reports.size(), 1u);

@@ -115,3 +115,19 @@ TEST(DisplayNames, FlagWordsRegistryRootsAndTypes) {
     EXPECT_EQ(RegistryTypeName(3), "REG_MULTI_SZ");
     EXPECT_EQ(RegistryTypeName(7), "7");
 }
+
+// Sizes past what a signed 32-bit number holds, up to the largest the cabinet format stores.
+TEST(FormatFileSize, SizesOfTwoGibibytesAndMore) {
+    EXPECT_EQ(FormatFileSize(2147483648ull, "."), "2 GB");
+    EXPECT_EQ(FormatFileSize(3221225472ull, "."), "3 GB");
+    EXPECT_EQ(FormatFileSize(3221225472ull + 512 * 1024 * 1024, "."), "3.5 GB");
+    EXPECT_EQ(FormatFileSize(4294967295ull, "."), "4.0 GB");
+}
+
+// Under a filter the design's status text stays first; without one it is all.
+TEST(FilteredStatusText, CountsFollowTheDesignsText) {
+    EXPECT_EQ(FilteredStatusText("Total of files: 54", false, 19, 54), "Total of files: 54");
+    EXPECT_EQ(FilteredStatusText("Total of files: 54", true, 19, 54),
+              "Total of files: 54 (19 of 54 shown)");
+    EXPECT_EQ(FilteredStatusText("", true, 0, 3), "0 of 3 shown");
+}

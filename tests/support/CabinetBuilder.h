@@ -27,6 +27,13 @@ void PatchEntryDateTime(std::vector<uint8_t>& cabinet, int index, uint16_t dosDa
 // two entries of one name, which hostile cabinets have.
 void PatchEntryName(std::vector<uint8_t>& cabinet, int index, const std::string& name);
 
+// A cabinet of one MSZIP folder holding one entry of `size` zero bytes, made without libgcab:
+// every 32 KiB block is the same few bytes of deflate, so an entry near the format's limit
+// (65,535 blocks, 2 GiB less 32 KiB) takes about 2 MB. `claimed` is the size the file record
+// states, which may be larger than the folder holds (a hostile or cut cabinet).
+[[nodiscard]] std::vector<uint8_t> BuildZeroCabinet(const std::string& name, uint32_t size,
+                                                    uint32_t claimed);
+
 [[nodiscard]] std::vector<uint8_t> Bytes(const std::string& text);
 [[nodiscard]] std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);

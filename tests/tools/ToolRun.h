@@ -24,6 +24,14 @@ struct ToolRunOptions {
     size_t MemoryBytes = 0; // the run's address space limit, when not 0 (not under ASan)
 };
 
+// Time budgets are the release build's: a sanitized debug build runs an order of magnitude
+// slower.
+#if defined(TESSARY_SANITIZED)
+inline constexpr unsigned kToolSlowdown = 10;
+#else
+inline constexpr unsigned kToolSlowdown = 1;
+#endif
+
 inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOptions& options) {
     TempDir capture;
     const std::string outPath =
@@ -43,13 +51,8 @@ inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOp
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(126);
         if (!options.Dir.empty() && chdir(options.Dir.c_str()) != 0) _exit(126);
-        // The alarm survives exec and ends a run that hangs. Time budgets are the release
-        // build's: a sanitized debug build runs an order of magnitude slower.
-#if defined(TESSARY_SANITIZED)
-        if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds) * 10);
-#else
-        if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds));
-#endif
+        // The alarm survives exec and ends a run that hangs.
+        if (options.Seconds > 0) alarm(static_cast<unsigned>(options.Seconds) * kToolSlowdown);
 #if !defined(TESSARY_SANITIZED)
         if (options.MemoryBytes > 0) {
             const rlimit limit{options.MemoryBytes, options.MemoryBytes};

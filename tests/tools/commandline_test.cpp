@@ -1,4 +1,5 @@
 // Command-line conventions of tessary-info: --help, --version, "--", and several files at once.
+#include "tessary/Version.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/tools/ToolRun.h"
@@ -9,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,7 +96,7 @@ TEST(TessaryInfoCommandLine, HelpAndVersionGoToStandardOutput) {
 
     const ProgramRun version = RunToolIn(dir.Path(), {"--version"});
     EXPECT_EQ(version.Exit, 0);
-    EXPECT_EQ(version.Out, "tessary-info 1.2.0.1\n");
+    EXPECT_EQ(version.Out, std::string("tessary-info ") + kTessaryVersion + "\n");
 
     const ProgramRun wrong = RunToolIn(dir.Path(), {"--bogus"});
     EXPECT_EQ(wrong.Exit, 2);

@@ -4,6 +4,7 @@
 // its own cabinet object and its own load of the setup, so it shares nothing with the window;
 // the window hands it a path and receives results through the callbacks, which run on the
 // worker's thread and must only pass the results on.
+#include "cab/Diagnostics.h"
 #include "programs/Programs.h"
 #include "provisioning/ProvisioningPage.h"
 
@@ -34,6 +35,9 @@ struct TBackgroundResults {
     std::function<void(std::vector<TProgramRow> rows)> ProgramsDone;
     // Why the setup could not be read; the run ends.
     std::function<void(std::string why)> Failed;
+    // What the cabinet reader reported on the way (a failed read or seek), once, as the run
+    // ends; not called when there was nothing.
+    std::function<void(std::vector<TDiagnostic> reports)> Reported;
 };
 
 // Reads until done or until stop is set; never throws.

@@ -1,4 +1,4 @@
-#include "app/BackgroundReading.h"
+#include "inspection/BackgroundReading.h"
 
 #include "cab/cabfiles.h"
 #include "provisioning/Rows.h"
@@ -70,6 +70,16 @@ void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResult
         } catch (...) {
         }
     };
+    // The run's own reports: the window's are boxes on its thread, and none may be lost.
+    TDiagnostics diagnostics;
+    const TDiagnosticsScope scope(diagnostics);
+    const auto handOver = [&] {
+        try {
+            if (results.Reported && diagnostics.Count() > 0 && !stop)
+                results.Reported(diagnostics.Take());
+        } catch (...) {
+        }
+    };
     try {
         Run(request, results, stop);
     } catch (const std::bad_alloc&) {
@@ -79,4 +89,5 @@ void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResult
     } catch (...) {
         fail("unknown error");
     }
+    handOver();
 }

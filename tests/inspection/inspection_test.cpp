@@ -1,0 +1,155 @@
+// An inspection on the shared real cabinets: open, background reading, cancel, reopen, close,
+// and a cabinet replaced on disk after it opened (the rows keep their sizes, the audit is the
+// same, and nothing lists the cabinet again).
+#include "inspection/Inspection.h"
+#include "tests/support/CabinetBuilder.h"
+#include "tests/support/Corpus.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace {
+using inspection::TInspection;
+
+// What a job handed on, waited for as a window's thread would.
+struct TReceived {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::vector<TProgramRow> Programs;
+    int Calls = 0;
+    bool Done = false;
+    std::string Failed;
+
+    TBackgroundResults Results() {
+        TBackgroundResults r;
+        r.ProgramRows = [this](std::vector<TProgramRow>) { Note(false); };
+        r.ProgramsDone = [this](std::vector<TProgramRow> rows) {
+            const std::lock_guard<std::mutex> lock(Lock);
+            Programs = std::move(rows);
+            Done = true;
+            ++Calls;
+            Changed.notify_all();
+        };
+        r.Provisioning = [this](provisioning::TProvisioningPages, std::string) { Note(false); };
+        r.Failed = [this](std::string why) {
+            const std::lock_guard<std::mutex> lock(Lock);
+            Failed = why;
+            Done = true;
+            ++Calls;
+            Changed.notify_all();
+        };
+        return r;
+    }
+    void Note(bool) {
+        const std::lock_guard<std::mutex> lock(Lock);
+        ++Calls;
+    }
+    bool WaitDone() {
+        std::unique_lock<std::mutex> lock(Lock);
+        return Changed.wait_for(lock, std::chrono::seconds(120), [this] { return Done; });
+    }
+};
+
+std::vector<std::string> Texts(const TPage& page) {
+    std::vector<std::string> texts;
+    for (const TRow& row : page.Rows) {
+        std::string line;
+        for (const TCell& cell : row.Cells)
+            line += cell.Text + "|";
+        texts.push_back(line);
+    }
+    return texts;
+}
+
+std::vector<std::string> Texts(const std::vector<TFinding>& findings) {
+    std::vector<std::string> texts;
+    for (const TFinding& f : findings)
+        texts.push_back(std::string(f.Rule) + "|" + f.Title + "|" + f.Where + "|" + f.Why);
+    return texts;
+}
+
+class InspectionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!HaveCorpus()) GTEST_SKIP() << "no shared corpus";
+    }
+};
+
+TEST_F(InspectionTest, AReplacedCabinetChangesNothingShown) {
+    TempDir dir;
+    const std::string path = dir.File("App.cab");
+    std::filesystem::copy_file(RealCabinet("Eliminator.ARM.CAB"), path);
+    TInspection inspection;
+    ASSERT_TRUE(inspection.Open(path)) << inspection.Open(path).Message;
+    TReceived received;
+    inspection.StartReading(received.Results());
+    ASSERT_TRUE(received.WaitDone());
+    ASSERT_TRUE(received.Failed.empty()) << received.Failed;
+    ASSERT_FALSE(received.Programs.empty());
+    const std::vector<std::string> files = Texts(inspection.FilesPage());
+    const std::vector<std::string> findings =
+        Texts(inspection.Findings(&received.Programs, "2026-12-09 00:00:00"));
+    ASSERT_FALSE(findings.empty());
+
+    // Another setup where the opened one was.
+    std::filesystem::remove(path);
+    std::filesystem::copy_file(RealCabinet("SdkCerts.cab"), path);
+    const TCABRunCount before = CabinetRunCount();
+    EXPECT_EQ(Texts(inspection.FilesPage()), files);
+    EXPECT_EQ(Texts(inspection.Findings(&received.Programs, "2026-12-09 00:00:00")), findings);
+    EXPECT_EQ(CabinetRunCount().Listings, before.Listings) << "the cabinet was listed again";
+    EXPECT_EQ(CabinetRunCount().Extractions, before.Extractions);
+}
+
+TEST_F(InspectionTest, CancelReopenAndClose) {
+    TInspection inspection;
+    ASSERT_TRUE(inspection.Open(RealCabinet("Basic.WM.CAB")));
+    TReceived cancelled;
+    TBackgroundRequest slow;
+    slow.Settle = std::chrono::milliseconds(100);
+    const uint64_t first = inspection.StartReading(cancelled.Results(), slow);
+    inspection.Cancel();
+    EXPECT_GT(inspection.Generation(), first);
+
+    // A second job of a reopened setup runs to its end; the cancelled one never calls.
+    ASSERT_TRUE(inspection.Open(RealCabinet("Ushahidi.CAB")));
+    TReceived second;
+    const uint64_t generation = inspection.StartReading(second.Results(), slow);
+    EXPECT_GT(generation, first);
+    ASSERT_TRUE(second.WaitDone());
+    EXPECT_TRUE(second.Failed.empty()) << second.Failed;
+    {
+        const std::lock_guard<std::mutex> lock(cancelled.Lock);
+        EXPECT_EQ(cancelled.Calls, 0);
+    }
+
+    // A job stopped by Close calls nothing either, however long it is given.
+    TReceived closed;
+    inspection.StartReading(closed.Results(), slow);
+    inspection.Close();
+    EXPECT_FALSE(inspection.IsOpen());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const std::lock_guard<std::mutex> lock(closed.Lock);
+    EXPECT_EQ(closed.Calls, 0);
+}
+
+TEST_F(InspectionTest, WhatIsNoSetupLeavesItClosedWithTheReason) {
+    TempDir dir;
+    const std::string plain = dir.File("plain.cab");
+    WriteCabinet(plain, {{"readme.txt", Bytes("not a setup")}}, FixtureCompression::None);
+    TInspection inspection;
+    ASSERT_TRUE(inspection.Open(RealCabinet("App.WM.CAB")));
+    for (const std::string& bad : {plain, dir.File("missing.cab")}) {
+        const inspection::TOpenResult result = inspection.Open(bad);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.Message, "Invalid Windows CE Setup file, Tessary cannot read this file.");
+        EXPECT_FALSE(inspection.IsOpen());
+    }
+}
+
+} // namespace
