@@ -30,16 +30,6 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text(bytes.size() * 2, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        text[2 * i] = digits[bytes[i] >> 4];
-        text[2 * i + 1] = digits[bytes[i] & 0xF];
-    }
-    return text;
-}
-
 // The key of a row: its identity texts folded and joined by a byte no text holds.
 std::string KeyOf(const std::vector<std::string>& identity) {
     std::string key;
@@ -101,7 +91,7 @@ class THashingSink : public TEntrySink {
         return true;
     }
     bool Finish(const TCABFileEntry& entry) override {
-        FOut->Sha256 = Hex(FDigest->Final());
+        FOut->Sha256 = LowerHex(FDigest->Final());
         if (FMaybeImage && FBytes.size() >= 2) {
             const TPEImage image = ReadPEImage(FBytes);
             if (image.IsImage) {
@@ -322,6 +312,16 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
 }
 
 } // namespace
+
+std::string LowerHex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text(bytes.size() * 2, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        text[2 * i] = digits[bytes[i] >> 4];
+        text[2 * i + 1] = digits[bytes[i] & 0xF];
+    }
+    return text;
+}
 
 TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
                             const TCancelled& cancelled) {

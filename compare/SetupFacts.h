@@ -33,6 +33,9 @@ struct TSetupFacts {
     std::vector<TFact> Provisioning; // {Path}, {Value}; empty without a "_setup.xml"
 };
 
+// A digest as lower-case hex, as facts and indexes keep them.
+[[nodiscard]] std::string LowerHex(const std::vector<uint8_t>& bytes);
+
 enum class TFactsStatus { Read, NotSetup, Failed, Cancelled };
 
 struct TFactsResult {

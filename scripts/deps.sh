@@ -5,6 +5,8 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev cabextract xvfb xauth bc
   libssl-dev osslsigncode
+  # Collections of setups are indexed into SQLite (with FTS5, which Debian builds in).
+  libsqlite3-dev
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
 # The package checks: lintian, and appstreamcli for the desktop metadata.

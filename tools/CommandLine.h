@@ -17,7 +17,13 @@ struct Options {
     // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
     // then leads with the install decision for a device of that profile.
     std::vector<std::string> Devices;
-    // --extract, --folder, --output, --extract-all, --extract-cabinets
+    // --index, --query, --sql, --merge: the index file; Files are then the paths to walk, the
+    // words, the one statement, or the other indexes.
+    bool AllFiles = false; // --index --all-files: cabinets recognised by their bytes
+    bool Rehash = false;   // --index --rehash
+    unsigned Readers = 0;  // --index -j N; 0: the number of cores
+    // --extract, --folder, --output, --extract-all, --extract-cabinets, --index, --query, --sql,
+    // --merge
     std::map<std::string, std::string> Values;
     std::vector<std::string> Files;
 };
@@ -27,6 +33,10 @@ enum class TParseResult { Run, Help, Version, Usage };
 // --help and --version win over everything before them; "--" ends the options. Several files
 // are allowed for the report and the entry listing, not for extraction.
 [[nodiscard]] TParseResult ParseArguments(const std::vector<std::string>& args, Options& o);
+
+// Which collection command the options ask for: "--index", "--query", "--sql", "--merge", or
+// null.
+[[nodiscard]] const char* CollectionCommand(const Options& o);
 
 // The short form, for wrong usage on standard error.
 [[nodiscard]] const char* UsageText();

@@ -9,6 +9,7 @@
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
+#include "tools/CollectionRun.h"
 #include "tools/CommandLine.h"
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
@@ -323,6 +324,14 @@ int main(int argc, char** argv) {
         return kExitUsage;
     case TParseResult::Run:
         break;
+    }
+    if (CollectionCommand(options)) {
+        const int status = RunCollection(options);
+        if (!std::cout.flush()) {
+            std::fputs("tessary-info: cannot write the output\n", stderr);
+            return kExitFailure;
+        }
+        return status;
     }
     if (options.Diff) {
         const int status = RunDiffGuarded(options);
