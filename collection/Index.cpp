@@ -2,6 +2,7 @@
 #include "collection/Record.h"
 
 #include "cab/AsciiCase.h"
+#include "compare/SetupFacts.h"
 
 #include <condition_variable>
 #include <deque>

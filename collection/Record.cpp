@@ -14,7 +14,6 @@
 #include "signature/Signature.h"
 
 #include <exception>
-#include <fstream>
 #include <new>
 
 namespace collection {
@@ -134,27 +133,6 @@ const char* StatusText(TCabinetStatus status) {
         return "not a setup";
     }
     return "damaged";
-}
-
-std::string FileSha256(const std::string& path, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "cannot open " + path;
-        return {};
-    }
-    const auto digest = crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256);
-    std::vector<uint8_t> buffer(1 << 16);
-    while (in) {
-        in.read(reinterpret_cast<char*>(buffer.data()),
-                static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<size_t>(in.gcount());
-        if (got > 0) digest->Update({buffer.data(), got});
-    }
-    if (in.bad()) {
-        why = "cannot read " + path;
-        return {};
-    }
-    return LowerHex(digest->Final());
 }
 
 void ReadCabinetRecord(TCabinetRecord& record) {

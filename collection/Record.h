@@ -92,9 +92,6 @@ struct TCabinetRecord {
     std::vector<TFindingRecord> Findings;
 };
 
-// SHA-256 of a whole file as lower-case hex; empty with why when it cannot be read.
-[[nodiscard]] std::string FileSha256(const std::string& path, std::string& why);
-
 // Reads the setup at record.Path (Size, MTime and Sha256 already set) into its rows, through
 // the same readers as the tool's report, audit and comparison. A failure is the record's
 // Status and Error. Never throws.

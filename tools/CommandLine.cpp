@@ -13,6 +13,7 @@ const char kUsage[] =
     "       tessary-info --extract-cabinets DIR PACKAGE\n"
     "       tessary-info --verify FILE.cab...\n"
     "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
+    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"
     "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"
     "       tessary-info --query DB [--json | --jsonl] WORD...\n"
     "       tessary-info --sql DB [--json] \"SELECT ...\"\n"
@@ -28,6 +29,7 @@ const char kHelp[] =
     "       tessary-info --extract-cabinets DIR PACKAGE\n"
     "       tessary-info --verify FILE.cab...\n"
     "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
+    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"
     "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"
     "       tessary-info --query DB [--json | --jsonl] WORD...\n"
     "       tessary-info --sql DB [--json] \"SELECT ...\"\n"
@@ -66,6 +68,10 @@ const char kHelp[] =
     "                     removed or changed (size, content by SHA-256, version, CPU),\n"
     "                     shortcuts, registry values, signature and provisioning; names,\n"
     "                     folders and keys are matched ignoring case\n"
+    "  --manifest         the setup's files as a hashdeep manifest (size, MD5, SHA-256,\n"
+    "                     device folder and name)\n"
+    "  --sbom             the setup as a CycloneDX 1.5 JSON inventory: the setup, each file\n"
+    "                     and program with its hashes, version, CPU and supplier\n"
     "  --index DB         keep the cabinets below each PATH (.cab and .cpf, any case;\n"
     "                     folders walked recursively) in the index file DB, a SQLite\n"
     "                     database made when missing: properties, files with SHA-256,\n"
@@ -153,6 +159,10 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Verify = true;
         else if (a == "--diff")
             o.Diff = true;
+        else if (a == "--manifest")
+            o.Manifest = true;
+        else if (a == "--sbom")
+            o.Sbom = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
         else if (a == "--all-files")
@@ -182,8 +192,12 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
         collections += static_cast<int>(o.Values.count(command));
     const int modes = (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) +
                       (extractAll ? 1 : 0) + (extractCabinets ? 1 : 0) + (o.Verify ? 1 : 0) +
-                      (o.Diff ? 1 : 0) + collections;
+                      (o.Diff ? 1 : 0) + (o.Manifest ? 1 : 0) + (o.Sbom ? 1 : 0) + collections;
     if (modes > 1) return TParseResult::Usage;
+    // One document of one setup, in its own form.
+    if ((o.Manifest || o.Sbom) && (o.Files.size() != 1 || o.Json || o.Strict ||
+                                   !o.Devices.empty() || o.AllFiles || o.Rehash || o.Readers))
+        return TParseResult::Usage;
     const char* collection = CollectionCommand(o);
     const std::string command = collection ? collection : "";
     // Walking options belong to the index alone; JSON to the answers of a search or a query.

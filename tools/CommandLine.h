@@ -13,7 +13,9 @@ struct Options {
     // --jsonl: JSON Lines led by "file" even for a single file, for scripts that feed files in
     // batches of any size.
     bool Labelled = false;
-    bool Verify = false; // --verify: the signature's verdict alone
+    bool Verify = false;   // --verify: the signature's verdict alone
+    bool Manifest = false; // --manifest: a hashdeep manifest of the setup's files
+    bool Sbom = false;     // --sbom: the setup as a CycloneDX 1.5 document
     // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
     // then leads with the install decision for a device of that profile.
     std::vector<std::string> Devices;

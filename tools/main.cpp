@@ -14,6 +14,7 @@
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
+#include "tools/Inventory.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
@@ -305,6 +306,24 @@ int RunDiffGuarded(const Options& o) {
     return kExitFailure;
 }
 
+int WriteManifestGuarded(const std::string& path) {
+    try {
+        return WriteManifest(path);
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+    }
+    return kExitFailure;
+}
+
+int WriteSbomGuarded(const std::string& path) {
+    try {
+        return WriteSbom(path);
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+    }
+    return kExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -325,8 +344,10 @@ int main(int argc, char** argv) {
     case TParseResult::Run:
         break;
     }
-    if (CollectionCommand(options)) {
-        const int status = RunCollection(options);
+    if (CollectionCommand(options) || options.Manifest || options.Sbom) {
+        const int status = CollectionCommand(options) ? RunCollection(options)
+                           : options.Manifest         ? WriteManifestGuarded(options.Files[0])
+                                                      : WriteSbomGuarded(options.Files[0]);
         if (!std::cout.flush()) {
             std::fputs("tessary-info: cannot write the output\n", stderr);
             return kExitFailure;
