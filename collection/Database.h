@@ -56,6 +56,7 @@ class TStatement {
     TStatement(const TStatement&) = delete;
     TStatement& operator=(const TStatement&) = delete;
 
+    // The text must stay as it is until the statement is run or reset.
     TStatement& Bind(int index, const std::string& text);
     TStatement& Bind(int index, int64_t number);
     TStatement& BindNull(int index);

@@ -186,7 +186,8 @@ class TWriter {
             FUpsert.BindNull(5);
         else
             FUpsert.Bind(5, r.Format);
-        FUpsert.Bind(6, std::string(StatusText(r.Status)));
+        const std::string status = StatusText(r.Status);
+        FUpsert.Bind(6, status);
         if (r.Error.empty())
             FUpsert.BindNull(7);
         else
@@ -203,12 +204,10 @@ class TWriter {
         FTouch.Run();
     }
 
+    // A content's rows are written once: a content the index holds is recorded as a copy, and
+    // one no cabinet holds any more is removed at once (Release), so none is there already.
     void Facts(const TCabinetRecord& r) {
         if (r.Sha256.empty()) return;
-        for (auto& [name, statement] : FDeletes) {
-            statement->Bind(1, r.Sha256);
-            statement->Run();
-        }
         const auto insert = [&](const char* table, const auto&... values) {
             TStatement& s = *FInserts.at(table);
             s.BindAll(r.Sha256, values...);
@@ -237,8 +236,23 @@ class TWriter {
         insert("search", SearchBody(r));
     }
 
+    // Removes a content's rows when no cabinet holds it any more; true when removed.
+    bool Release(const std::string& sha256) {
+        if (sha256.empty()) return false;
+        FHeld.Bind(1, sha256);
+        const bool held = FHeld.Step();
+        FHeld.Reset();
+        if (held) return false;
+        for (auto& [name, statement] : FDeletes) {
+            statement->Bind(1, sha256);
+            statement->Run();
+        }
+        return true;
+    }
+
   private:
     TDatabase& FDb;
+    TStatement FHeld{FDb, "SELECT 1 FROM cabinets WHERE sha256 = ?1 LIMIT 1"};
     TStatement FUpsert;
     TStatement FTouch;
     std::map<std::string, std::unique_ptr<TStatement>> FInserts;
@@ -387,9 +401,22 @@ class TRun {
         }
         // Their originals are all written now, unless the run was cancelled before them.
         for (TResult& result : pending)
-            if (!Cancelled()) (void)Settle(writer, result, summary);
-        DropOrphanRows(FDb);
+            if (!Cancelled() && !Settle(writer, result, summary))
+                // Its content's only other cabinet changed during the run.
+                summary.Problems.push_back(result.Record.Path +
+                                           ": not indexed, its content changed while the run "
+                                           "read it; run again");
         FDb.Exec("COMMIT");
+    }
+
+    // The content a path held before, when it held another: its rows go when no cabinet holds
+    // it any more, and a later cabinet of that content is read afresh.
+    void Replaced(TWriter& writer, const TCabinetRecord& r) {
+        const auto known = FKnownPaths.find(r.Path);
+        if (known == FKnownPaths.end() || known->second.Sha256 == r.Sha256) return;
+        if (!writer.Release(known->second.Sha256)) return;
+        std::lock_guard<std::mutex> lock(FMutex);
+        FKnownContents.erase(known->second.Sha256);
     }
 
     static void Count(const std::string& status, TIndexSummary& summary) {
@@ -412,6 +439,7 @@ class TRun {
         case TOutcome::Read:
             writer.Facts(r);
             writer.Cabinet(r, {});
+            Replaced(writer, r);
             if (!r.Sha256.empty()) {
                 std::lock_guard<std::mutex> lock(FMutex);
                 FKnownContents[r.Sha256] = {r.Path, r.Format, StatusText(r.Status), r.Error};
@@ -433,6 +461,7 @@ class TRun {
                                                       : TCabinetStatus::NotSetup;
             r.Error = original.Error;
             writer.Cabinet(r, original.Path == r.Path ? std::string() : original.Path);
+            Replaced(writer, r);
             ++summary.Copies;
             Count(StatusText(r.Status), summary);
             break;
