@@ -11,17 +11,12 @@
 #include "tests/support/CabinetSigner.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
+#include "tests/support/Process.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -93,21 +88,7 @@ const TCollection& Collection() {
 int RunTool(const std::vector<std::string>& args) {
     std::vector<std::string> all{TESSARY_INFO_EXE};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunQuietly(std::move(all));
 }
 
 void BM_AuditJsonl(benchmark::State& state) {

@@ -306,18 +306,10 @@ int RunDiffGuarded(const Options& o) {
     return kExitFailure;
 }
 
-int WriteManifestGuarded(const std::string& path) {
+// --manifest or --sbom of one file: the failure said, never thrown.
+int WriteInventoryGuarded(const Options& o) {
     try {
-        return WriteManifest(path);
-    } catch (const std::exception& e) {
-        PrintError(e.what());
-    }
-    return kExitFailure;
-}
-
-int WriteSbomGuarded(const std::string& path) {
-    try {
-        return WriteSbom(path);
+        return o.Manifest ? WriteManifest(o.Files[0]) : WriteSbom(o.Files[0]);
     } catch (const std::exception& e) {
         PrintError(e.what());
     }
@@ -345,9 +337,8 @@ int main(int argc, char** argv) {
         break;
     }
     if (CollectionCommand(options) || options.Manifest || options.Sbom) {
-        const int status = CollectionCommand(options) ? RunCollection(options)
-                           : options.Manifest         ? WriteManifestGuarded(options.Files[0])
-                                                      : WriteSbomGuarded(options.Files[0]);
+        const int status =
+            CollectionCommand(options) ? RunCollection(options) : WriteInventoryGuarded(options);
         if (!std::cout.flush()) {
             std::fputs("tessary-info: cannot write the output\n", stderr);
             return kExitFailure;
