@@ -14,6 +14,9 @@
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardItemModel>
@@ -55,6 +58,7 @@ void TfrmWinCEMain::CreateFindingsNode() {
 }
 
 void TfrmWinCEMain::FillFindings(bool complete) {
+    FFindingsComplete = complete;
     if (!complete) {
         // Half the rules wait for the programs, which are read in the background; auditing the
         // rest now would cost a large setup's open as much again for a list soon replaced.
@@ -102,12 +106,69 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     // No files, no programs: the run decisions are made, over none.
     static const std::vector<TProgramRow> kNone;
     FillDevice(input.Provisioning, input.Programs ? input.Programs : &kNone);
+    ShowFindings(pending);
+}
+
+void TfrmWinCEMain::ShowFindings(const QString& pending) {
+    // The marks of a baseline read before are taken off, with the findings it added.
+    std::erase_if(FFindings, [](const TFinding& f) {
+        return std::string_view(f.Rule) == kBaselineExpiredRule;
+    });
+    for (TFinding& f : FFindings) {
+        f.Accepted = false;
+        f.Statement.clear();
+    }
+    if (FBaseline) {
+        if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
+        ApplyBaseline(*FBaseline, *FCabinetIdentity, TodayUtc(), FFindings);
+    }
     const TFindingCounts counts = CountFindings(FFindings);
     const std::string headline = FindingsHeadline(counts);
     FFindingsNode->SetPage(BuildFindingsPage(FFindings));
     FFindingsNode->SetStatusText(QString::fromStdString(headline) + pending);
+    // The node shows the worst severity present, not a warning when there is none.
+    const std::optional<TSeverity> worst = WorstSeverity(counts);
+    FFindingsNode->SetImage(worst == TSeverity::Warning  ? imgWarning
+                            : worst == TSeverity::Notice ? imgNotice
+                                                         : imgInfo);
     ShowReportNode(FFindingsNode);
     SetFindingsRow(headline.substr(headline.find(": ") + 2));
+}
+
+void TfrmWinCEMain::mnuOpenBaselineClick() {
+    Guarded([this] {
+        dlgOpenBaseline->selectFile(QString());
+        dlgOpenBaseline->setDirectory(DialogFolder());
+        const QString chosen = FServices->RunFileDialog(*dlgOpenBaseline);
+        if (!chosen.isEmpty()) OpenBaseline(chosen);
+    });
+}
+
+bool TfrmWinCEMain::OpenBaseline(const QString& fileName) {
+    const QString name = QFileInfo(fileName).fileName();
+    QFile file(fileName);
+    // A baseline lists reviewed findings; a file far larger is not one.
+    constexpr qint64 kMaxBaseline = 64 << 20;
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
+        FServices->ShowError(this, kApplicationTitle,
+                             "Cannot read the baseline " + name + ": " + file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(kMaxBaseline + 1);
+    TBaseline baseline;
+    TBaselineError error;
+    if (!ParseBaseline(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                       baseline, error)) {
+        FServices->ShowError(this, kApplicationTitle,
+                             "Baseline " + name + " line " + QString::number(error.Line) + ": " +
+                                 ToDisplay(error.What));
+        return false;
+    }
+    FBaseline = std::move(baseline);
+    SetStatusText("Baseline " + name + ": " + QString::number(FBaseline->Entries.size()) +
+                  " accepted findings");
+    if (FSetupOpen && FFindingsComplete) ShowFindings();
+    return true;
 }
 
 void TfrmWinCEMain::SetFindingsRow(const std::string& value) {

@@ -80,6 +80,7 @@ namespace {
 TListRow ListRow(const TPage& page, const TRow& row) {
     TListRow listed;
     listed.Source = static_cast<int>(row.Source);
+    listed.Dimmed = row.Dimmed;
     listed.Texts.reserve(static_cast<qsizetype>(row.Cells.size()));
     for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size(); ++column) {
         if (!page.Columns[column].Listed) continue;
@@ -183,6 +184,8 @@ QVariant TListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (column == 0 && row.Image >= 0) return ImageListIcon(row.Image);
         return {};
+    case Qt::ForegroundRole:
+        return row.Dimmed ? QVariant(QColor(Qt::gray)) : QVariant();
     case kImageRole:
         return column == 0 ? QVariant(row.Image) : QVariant();
     case kSourceRole:

@@ -23,9 +23,10 @@ struct TListColumn {
 };
 
 struct TListRow {
-    QStringList Texts; // one per column, as shown
-    int Image = -1;    // image list index shown in the first column; -1 for none
-    int Source = -1;   // index of the record in the setup model this row shows
+    QStringList Texts;   // one per column, as shown
+    int Image = -1;      // image list index shown in the first column; -1 for none
+    int Source = -1;     // index of the record in the setup model this row shows
+    bool Dimmed = false; // greyed: a finding that a baseline accepts
 };
 
 // The columns of a page that the window lists, with their captions, widths and alignments.

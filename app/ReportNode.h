@@ -59,6 +59,8 @@ class TReportNode : public QWidget {
     [[nodiscard]] const TRow* SelectedRow() const;
     [[nodiscard]] const QString& Caption() const { return FCaption; }
     [[nodiscard]] int Image() const { return FImage; }
+    // The picture the project tree shows for the node, from when it is next shown.
+    void SetImage(int image) { FImage = image; }
     [[nodiscard]] const QString& StatusText() const { return FStatusText; }
     [[nodiscard]] QTreeView* View() const { return FView; }
     [[nodiscard]] QTextEdit* DetailsPane() const { return FDetailsPane; }

@@ -68,7 +68,7 @@ void TfrmWinCEMain::CreateSetupNodes() {
                                    BuildSignaturePages(TCabinetSignature{}).Certificates,
                                    TReportNode::TView::List, imgSignature);
     FSignatureNode->SetDetails([this](const TRow* row) {
-        std::vector<TPage> pages{FSignaturePages.Checks};
+        std::vector<TPage> pages{FSignaturePages.Checks, FSignaturePages.TrustFacts};
         if (row) pages.push_back(FieldsPage(FSignaturePages.Certificates, *row));
         return pages;
     });
@@ -93,10 +93,13 @@ void TfrmWinCEMain::CreateSetupNodes() {
         layout->insertWidget(1, lblProjectNote);
 }
 
-void TfrmWinCEMain::FillSignatureNode(const TCabinetSignature& signature) {
-    FSignaturePages = BuildSignaturePages(signature);
+void TfrmWinCEMain::FillSignatureNode(const TCabinetSignature& signature,
+                                      const std::vector<TStoreAddition>& added) {
+    TTrustContext context;
+    context.Added = added;
+    FSignaturePages = BuildSignaturePages(signature, context);
     FSignatureNode->SetPage(FSignaturePages.Certificates);
-    FSignatureNode->SetStatusText(ToDisplay(signature.Summary()));
+    FSignatureNode->SetStatusText(ToDisplay(FSignaturePages.Status));
 }
 
 void TfrmWinCEMain::FillSetupNodes() {
@@ -114,6 +117,7 @@ void TfrmWinCEMain::FillSetupNodes() {
                     provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
                 FProvisioningCertificates = std::move(pages.Certificates);
                 FProvisioningNode->SetTree(std::move(pages.Tree), std::move(pages.Rows));
+                if (!pages.Added.empty()) FillSignatureNode(FSignature, pages.Added);
                 FProvisioningNode->SetStatusText(headline);
                 lblProjectNote->setText(headline);
                 lblProjectNote->show();
@@ -155,6 +159,7 @@ void TfrmWinCEMain::FillSetupNodes() {
         post([shared, headline](TfrmWinCEMain& w) {
             w.FProvisioningCertificates = std::move(shared->Certificates);
             w.FProvisioningNode->SetTree(std::move(shared->Tree), std::move(shared->Rows));
+            if (!shared->Added.empty()) w.FillSignatureNode(w.FSignature, shared->Added);
             w.FProvisioningNode->SetStatusText(QString::fromStdString(headline));
         });
     };

@@ -95,7 +95,10 @@ void TfrmWinCEMain::ShowReportNode(TReportNode* node) {
     if (!FSetupOpen || !root || found == FReportNodes.end()) return;
     const int page = kFirstReportPage + static_cast<int>(found - FReportNodes.begin());
     for (int row = 0; row < root->rowCount(); ++row)
-        if (root->child(row)->data(kViewerPageRole) == page) return;
+        if (root->child(row)->data(kViewerPageRole) == page) {
+            root->child(row)->setIcon(ImageListIcon(node->Image()));
+            return;
+        }
     auto* item = new QStandardItem(ImageListIcon(node->Image()), node->Caption());
     item->setSizeHint(QSize(0, 18));
     item->setData(page, kViewerPageRole);

@@ -3,6 +3,8 @@
 #include "app/Images.h"
 #include "app/TextConv.h"
 
+#include <QColor>
+
 TTreePageModel::TTreePageModel(QObject* parent) : QAbstractItemModel(parent) {}
 
 void TTreePageModel::SetPages(TTreePage tree, TPage rows) {
@@ -90,6 +92,7 @@ QVariant TTreePageModel::data(const QModelIndex& index, int role) const {
         return image >= 0 ? QVariant(ImageListIcon(image)) : QVariant();
     }
     case Qt::ForegroundRole:
+        if (row && row->Dimmed) return QColor(Qt::gray);
         return row && !row->Cells.empty() ? ColourOf(row->Cells[0].Icon) : QVariant();
     case kSourceRole:
         return row ? static_cast<int>(row->Source) : -1;

@@ -170,6 +170,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     for (TReportNode* node : FReportNodes)
         node->Clear();
     FFindings.clear();
+    FFindingsComplete = false;
+    FCabinetIdentity.reset();
     FSignature = {};
     FPropertiesPage = {};
     setWindowTitle("Tessary");

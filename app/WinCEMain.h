@@ -4,6 +4,7 @@
 #include "app/ReportNode.h"
 #include "app/WindowServices.h"
 #include "audit/Audit.h"
+#include "audit/Baseline.h"
 #include "cab/ErrorReporter.h"
 #include "device/Decision.h"
 #include "programs/Programs.h"
@@ -80,6 +81,10 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // Reads a baseline of accepted findings and marks the findings it accepts, now and for the
+    // setups opened later; a baseline that does not read is shown with its line and what is
+    // wrong, and the one before stays. False when it did not read.
+    bool OpenBaseline(const QString& fileName);
     // The device profile the setup is judged for (sources as tessary-info --device takes them;
     // empty for none), remembered between runs; the "Device" node shows the decision.
     void SetDeviceProfile(const QStringList& sources);
@@ -95,6 +100,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExtractAllClick();
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
+    void mnuOpenBaselineClick();
     void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
@@ -133,7 +139,9 @@ class TfrmWinCEMain : public QMainWindow {
     void FillRegistry();
     // The "Provisioning", "Signature" and "Programs" nodes (SetupNodes.cpp).
     void CreateSetupNodes();
-    void FillSignatureNode(const TCabinetSignature& signature);
+    // added: what the setup adds to the device's stores, once its provisioning document is read.
+    void FillSignatureNode(const TCabinetSignature& signature,
+                           const std::vector<TStoreAddition>& added = {});
     void FillSetupNodes();
     // Ends the background reading of the open setup: its results are dropped from now on.
     void StopReading();
@@ -145,6 +153,8 @@ class TfrmWinCEMain : public QMainWindow {
     void CreateFindingsNode();
     void FillFindings(bool complete);
     void SetFindingsRow(const std::string& value);
+    // The findings with the baseline's marks applied afresh, listed and counted.
+    void ShowFindings(const QString& pending = {});
     // Selects the project tree item of a page of ntbViewers; false when the tree lists none.
     bool SelectProjectItem(int viewerPage);
     // The "Device" node, the Project page's "Install decision" row and the Programs page's
@@ -193,6 +203,10 @@ class TfrmWinCEMain : public QMainWindow {
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
     std::vector<TFinding> FFindings;
+    bool FFindingsComplete = false; // every rule has run over the open setup
+    std::optional<TBaseline> FBaseline;
+    // The open cabinet's name and digest, for the baseline's entries; read when first needed.
+    std::optional<TCabinetIdentity> FCabinetIdentity;
     TCabinetSignature FSignature;
     TPage FPropertiesPage; // the Project page's rows before the findings row
     // The rows the Programs page's Source indexes: those read so far, then all of them.
@@ -210,6 +224,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExtractAll = nullptr;
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
+    QAction* mnuOpenBaseline = nullptr;
     QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
@@ -243,4 +258,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgExtractAll = nullptr;
     QFileDialog* dlgExportRegistry = nullptr;
     QFileDialog* dlgCompareWith = nullptr;
+    QFileDialog* dlgOpenBaseline = nullptr;
 };

@@ -160,6 +160,13 @@ void TfrmWinCEMain::CreateControls() {
     dlgCompareWith->setFileMode(QFileDialog::ExistingFile);
     dlgCompareWith->setAcceptMode(QFileDialog::AcceptOpen);
     dlgCompareWith->setSizeGripEnabled(true);
+    dlgOpenBaseline = new QFileDialog(this);
+    dlgOpenBaseline->setObjectName("dlgOpenBaseline");
+    dlgOpenBaseline->setWindowTitle("Open Baseline");
+    dlgOpenBaseline->setNameFilter("Baseline (*.json)");
+    dlgOpenBaseline->setFileMode(QFileDialog::ExistingFile);
+    dlgOpenBaseline->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpenBaseline->setSizeGripEnabled(true);
     dlgSave = new QFileDialog(this);
     dlgSave->setObjectName("dlgSave");
     dlgSave->setFileMode(QFileDialog::AnyFile);
@@ -227,6 +234,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                                &TfrmWinCEMain::mnuExportRegistryClick);
     mnuCompareWith =
         action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
+    mnuOpenBaseline = action("mnuOpenBaseline", "Open &Baseline...", -1, {},
+                             &TfrmWinCEMain::mnuOpenBaselineClick);
     mnuDeviceProfile = action("mnuDeviceProfile", "&Device Profile...", -1, {},
                               &TfrmWinCEMain::mnuDeviceProfileClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
@@ -254,6 +263,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExtractAll);
     mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCompareWith);
+    mnuFile->addAction(mnuOpenBaseline);
     mnuFile->addAction(mnuDeviceProfile);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();

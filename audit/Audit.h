@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TCESetup;
@@ -44,6 +45,9 @@ struct TFinding {
     std::string Why;   // one sentence
     TFindingPage Page = TFindingPage::None;
     size_t Row = 0;
+    // Accepted by a baseline entry: still listed, never counted against the setup.
+    bool Accepted = false;
+    std::string Statement; // the entry's reason, when accepted
 };
 
 // Counts a descriptor states for its own tables.
@@ -68,7 +72,9 @@ struct TDescriptorFacts {
     std::optional<TTableCounts> BinaryCounts; // the ".000" header's
     std::optional<TTableCounts> XmlCounts;    // the Install characteristic's Num* parms
     std::optional<TDescriptorTables> Binary;  // only when the cabinet holds both descriptors
-    std::optional<TDescriptorTables> Xml;     // the "_setup.xml" tables, read when it is there
+    // The "_setup.xml" tables as a device reads them (nested documents' content included), read
+    // when it is there.
+    std::optional<TDescriptorTables> Xml;
 };
 
 // Reads both descriptors of the cabinet again, beside the loaded model, or takes them from the
@@ -92,18 +98,31 @@ struct TAuditInput {
 using TFindingList = std::vector<TFinding>;
 
 struct TAuditRule {
-    const char* Id;
+    const char* Id; // kebab-case and stable: scripts and baselines name rules by it
     TSeverity Severity;
     const char* Group; // "Signature", "Code that runs by itself", "Trust and policy", ...
     const char* Title;
-    // Appends findings; the caller stamps the rule's id and severity on each.
+    // Appends findings; the caller stamps the rule's id and severity on each. Null for a rule
+    // whose findings come from elsewhere (the baseline's).
     void (*Check)(const TAuditInput& input, TFindingList& out);
+    // Why it matters and what to check, one paragraph: the rule's documentation everywhere
+    // (--rules, the manual page, SARIF, the HTML report).
+    const char* Help = nullptr;
+    // The name of the rule's documentation section in the HTML report and the manual page.
+    const char* Anchor = nullptr;
 };
 
 // The rules in the order their findings are listed.
 [[nodiscard]] std::span<const TAuditRule> AuditRules();
 
-// Every rule over the input; findings by rule, then in model order. Never throws on content.
+// The rule with this id, or null.
+[[nodiscard]] const TAuditRule* FindAuditRule(std::string_view id);
+
+// The rule of a baseline entry that no longer accepts (audit/Baseline.h).
+inline constexpr const char* kBaselineExpiredRule = "baseline-expired";
+
+// Every rule over the input; findings by severity (Warning, Notice, Info), then by page in the
+// order the project tree lists them, then by rule and model order. Never throws on content.
 [[nodiscard]] std::vector<TFinding> RunAudit(const TAuditInput& input);
 
 // Every rule over a loaded setup and its cabinet, given the cabinet's signature: reads
@@ -127,8 +146,14 @@ struct TFindingCounts {
     size_t Warnings = 0;
     size_t Notices = 0;
     size_t Infos = 0;
+    size_t Accepted = 0; // of any severity; not in the three counts above
 };
 [[nodiscard]] TFindingCounts CountFindings(const std::vector<TFinding>& findings);
 
-// "Findings: 2 warnings, 1 notice".
+// Whether a finding that is not accepted has this severity or a graver one (--fail-on).
+[[nodiscard]] bool AnyUnacceptedAtLeast(const std::vector<TFinding>& findings, TSeverity threshold);
+
+// "Findings: 2 warnings, 1 notice, 3 info" (and ", 4 accepted" when a baseline accepts some).
 [[nodiscard]] std::string FindingsHeadline(const TFindingCounts& counts);
+// The worst severity counted, for the Findings node's icon; nullopt when there is none.
+[[nodiscard]] std::optional<TSeverity> WorstSeverity(const TFindingCounts& counts);

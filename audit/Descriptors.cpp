@@ -11,6 +11,9 @@
 #include "setup/SetupINF.h"
 #include "setup/SetupXML.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace {
 
 // The six u16 table counts of a binary descriptor's header begin here: strings, folders,
@@ -64,6 +67,31 @@ std::optional<TTableCounts> XmlCounts(const provisioning::TProvisioningTree& tre
     return std::nullopt;
 }
 
+// A device reads every characteristic of "_setup.xml", those of a provisioning document nested
+// in it and those after that document alike; the section reader stops at the first document's
+// end. Dropping the nested documents' own tags, their content kept in place, gives the section
+// reader what a device reads. Documents nested inside a parm's value stay there.
+std::vector<uint8_t> UnwrapNestedDocuments(const std::vector<uint8_t>& bytes) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string lower = LowerCaseAscii(std::string(text));
+    constexpr std::string_view kOpen = "<wap-provisioningdoc", kClose = "</wap-provisioningdoc";
+    const size_t first = lower.find(kOpen);
+    const size_t last = lower.rfind(kClose);
+    if (first == std::string::npos || last == std::string::npos || last < first) return bytes;
+    std::string out(text.substr(0, first + kOpen.size()));
+    size_t at = first + kOpen.size();
+    while (true) {
+        const size_t next = std::min(lower.find(kOpen, at), lower.find(kClose, at));
+        if (next == std::string::npos || next >= last) break;
+        const size_t end = lower.find('>', next);
+        if (end == std::string::npos || end >= last) break;
+        out.append(text.substr(at, next - at));
+        at = end + 1;
+    }
+    out.append(text.substr(at));
+    return {out.begin(), out.end()};
+}
+
 TDescriptorTables Tables(const TCESetupBase& setup) {
     return {setup.Files, setup.RegPaths, setup.RegValues, setup.Shortcuts};
 }
@@ -90,7 +118,11 @@ TDescriptorFacts ReadDescriptorFacts(TCESetup& setup, TCABFile& cabinet,
         xml->Look = look;
         bool loaded = false;
         try {
-            loaded = xml->LoadDescriptor();
+            TMemoryStream document;
+            if (xml->FindDescriptor(cabinet, document)) {
+                TMemoryStream unwrapped(UnwrapNestedDocuments(document.Data()));
+                loaded = xml->ParseDescriptor(std::string(), &unwrapped);
+            }
         } catch (...) {
             loaded = false;
         }

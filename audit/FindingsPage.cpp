@@ -4,9 +4,11 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
     TPage page;
     page.Caption = "Findings";
     page.Columns = {{"Severity", 80, TAlign::Left, true},
+                    {"Rule", 130, TAlign::Left, true},
                     {"Title", 220, TAlign::Left, true},
                     {"Where", 260, TAlign::Left, true},
                     {"Why", 400, TAlign::Left, true}};
+    page.Columns.push_back({"Accepted", 300, TAlign::Left, true});
     page.Rows.reserve(findings.size());
     for (size_t i = 0; i < findings.size(); ++i) {
         const TFinding& f = findings[i];
@@ -15,8 +17,10 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
         const TIconKind icon = f.Severity == TSeverity::Warning  ? TIconKind::Warning
                                : f.Severity == TSeverity::Notice ? TIconKind::Notice
                                                                  : TIconKind::Info;
-        row.Cells = {TextCell(SeverityText(f.Severity), TAlign::Left, icon), TextCell(f.Title),
-                     TextCell(f.Where), TextCell(f.Why)};
+        row.Cells = {TextCell(SeverityText(f.Severity), TAlign::Left, icon), TextCell(f.Rule),
+                     TextCell(f.Title), TextCell(f.Where), TextCell(f.Why)};
+        row.Cells.push_back(TextCell(f.Accepted ? f.Statement : std::string()));
+        row.Dimmed = f.Accepted;
         // Warnings sort before notices and notices before infos, not by their words.
         row.Cells.front().SortKey = static_cast<int64_t>(f.Severity);
         const bool onPage = f.Page != TFindingPage::None;
@@ -26,7 +30,37 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
                       {"where", f.Where},
                       {"why", f.Why},
                       {"page", onPage ? TValue(std::string(FindingPageName(f.Page))) : TValue()},
-                      {"row", onPage ? TValue(static_cast<int64_t>(f.Row)) : TValue()}};
+                      {"row", onPage ? TValue(static_cast<int64_t>(f.Row)) : TValue()},
+                      {"accepted", f.Accepted},
+                      {"statement", f.Accepted ? TValue(f.Statement) : TValue()}};
+    }
+    return page;
+}
+
+TPage BuildRulesPage() {
+    TPage page;
+    page.Caption = "Rules";
+    page.Columns = {{"Rule", 130, TAlign::Left, true},
+                    {"Severity", 80, TAlign::Left, true},
+                    {"Group", 160, TAlign::Left, true},
+                    {"Title", 260, TAlign::Left, true},
+                    {"Help", 600, TAlign::Left, true}};
+    const std::span<const TAuditRule> rules = AuditRules();
+    page.Rows.reserve(rules.size());
+    for (size_t i = 0; i < rules.size(); ++i) {
+        const TAuditRule& rule = rules[i];
+        TRow& row = page.Rows.emplace_back();
+        row.Source = i;
+        const std::string help = rule.Help ? rule.Help : "";
+        const std::string anchor = rule.Anchor ? rule.Anchor : "";
+        row.Cells = {TextCell(rule.Id), TextCell(SeverityText(rule.Severity)), TextCell(rule.Group),
+                     TextCell(rule.Title), TextCell(help)};
+        row.Record = {{"id", std::string(rule.Id)},
+                      {"severity", std::string(SeverityText(rule.Severity))},
+                      {"group", std::string(rule.Group)},
+                      {"title", std::string(rule.Title)},
+                      {"help", help},
+                      {"anchor", anchor}};
     }
     return page;
 }

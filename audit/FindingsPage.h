@@ -5,7 +5,13 @@
 
 #include <vector>
 
-// Columns Severity (with its icon), Title, Where, Why; rows in the audit's order, Source the
-// finding's index. Records: severity, rule, title, where, why, page (the page name, null for
-// none) and row (null without a page).
+// Columns Severity (with its icon), Rule (the rule's id), Title, Where, Why and Accepted (the
+// baseline's statement, empty unless accepted); accepted rows are dimmed. Rows in the
+// audit's order, Source the finding's index. Records: severity, rule, title, where, why, page
+// (the page name, null for none), row (null without a page), accepted and statement (null
+// unless accepted).
 [[nodiscard]] TPage BuildFindingsPage(const std::vector<TFinding>& findings);
+
+// The "Rules" page: every rule of the table in its order. Columns Rule, Severity, Group,
+// Title, Help; records: id, severity, group, title, help, anchor.
+[[nodiscard]] TPage BuildRulesPage();

@@ -13,7 +13,6 @@
 #include "setup/SetupFuncs.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <set>
 #include <tuple>
@@ -97,25 +96,11 @@ void TestCertificate(const TAuditInput& in, TFindingList& out) {
             TFindingPage::Signature);
 }
 
-std::string UtcNow() {
-    using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    return text;
-}
-
 void CertificateDates(const TAuditInput& in, TFindingList& out) {
     if (!in.Signature || in.Signature->Verdict == TSignatureVerdict::NotSigned) return;
     const TCabinetSignature& s = *in.Signature;
     const bool atSigning = !s.SigningTime.empty();
-    const std::string at = atSigning ? s.SigningTime : in.Now.empty() ? UtcNow() : in.Now;
+    const std::string at = atSigning ? s.SigningTime : in.Now.empty() ? UtcNowText() : in.Now;
     for (const crypto::TCertificate& c : s.Certificates) {
         // The texts are "YYYY-MM-DD HH:MM:SS", which order as they compare.
         if (c.NotBefore.empty() || c.NotAfter.empty()) continue;
@@ -156,6 +141,40 @@ void StartUpFolder(const TAuditInput& in, TFindingList& out) {
                     setup.Shortcuts[i].FileName,
                 "Everything in the StartUp folder is started at every boot.",
                 TFindingPage::Shortcuts, i);
+}
+
+// Self-registration calls the file's own registration entry point during installation.
+constexpr char kSelfRegisterWhy[] =
+    "The installer registers this file by running its own registration code on the device, "
+    "with the installer's rights, before the user has started anything.";
+
+// "FileOperation\<folder>\<file>\Extract\SelfRegister": the file characteristic two levels up.
+const TNode* SelfRegisteredFile(const provisioning::TProvisioningTree& tree, const TNode& parm,
+                                const TNode*& folder);
+
+void SelfRegistering(const TAuditInput& in, TFindingList& out) {
+    const TCESetup& setup = *in.Setup;
+    // The two descriptors name folders differently ("%WinDir%", "%CE2%"): files compare by name.
+    std::set<std::string> names;
+    for (size_t i = 0; i < setup.Files.size(); ++i) {
+        if (!(static_cast<uint32_t>(setup.Files[i].Flags) & kFlagSelfRegister)) continue;
+        names.insert(LowerCaseAscii(setup.Files[i].Name));
+        Add(out, "", FilePlace(setup.Files[i].Dir, setup.Files[i].Name), kSelfRegisterWhy,
+            TFindingPage::Files, i);
+    }
+    // What "_setup.xml" registers and the binary descriptor does not flag.
+    if (!in.Provisioning) return;
+    const auto& tree = *in.Provisioning;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        const TNode& node = tree.Nodes[i];
+        if (node.Kind != TNodeKind::Parm || !SameTextAscii(node.Name, "SelfRegister")) continue;
+        const TNode* folder = nullptr;
+        const TNode* file = SelfRegisteredFile(tree, node, folder);
+        if (!file) continue;
+        if (!names.insert(LowerCaseAscii(file->Name)).second) continue;
+        Add(out, "", FilePlace(folder->Name, file->Name), kSelfRegisterWhy,
+            TFindingPage::Provisioning, i);
+    }
 }
 
 std::string ValuePlace(const TCEINFRegValue& v) {
@@ -242,6 +261,62 @@ void CertificateStores(const TAuditInput& in, TFindingList& out) {
                 (who.empty() ? "this certificate" : who) + " as one of its " +
                 (caption.empty() ? store->Name : caption) + ".",
             TFindingPage::Provisioning, i);
+    }
+}
+
+const TNode* SelfRegisteredFile(const provisioning::TProvisioningTree& tree, const TNode& parm,
+                                const TNode*& folder) {
+    const TNode* extract = Parent(tree, parm);
+    if (!extract || !SameTextAscii(extract->Name, "Extract")) return nullptr;
+    const TNode* file = Parent(tree, *extract);
+    folder = file ? Parent(tree, *file) : nullptr;
+    const TNode* operation = folder ? Parent(tree, *folder) : nullptr;
+    if (!operation || operation->Kind != TNodeKind::Characteristic ||
+        !SameTextAscii(operation->Name, "FileOperation"))
+        return nullptr;
+    return file;
+}
+
+// A certificate of the signature's own chain, or the issuer it names but does not carry.
+std::string ChainRole(const TCabinetSignature& s, const provisioning::TCertificateInfo& c) {
+    for (const int index : s.Chain.Path)
+        if (SameTextAscii(s.Certificates[size_t(index)].Thumbprint, c.Thumbprint))
+            return index == s.SignerIndex ? "the certificate that signed this cabinet"
+                                          : "an issuer of this cabinet's signing certificate";
+    if (s.Chain.End == TChainEnd::IssuerMissing && c.Subject == s.Chain.MissingIssuer)
+        return "the issuer this cabinet's signing certificate names (by name)";
+    return {};
+}
+
+void SelfVouching(const TAuditInput& in, TFindingList& out) {
+    if (!in.Signature || !in.Provisioning || in.Signature->Verdict == TSignatureVerdict::NotSigned)
+        return;
+    const auto& tree = *in.Provisioning;
+    for (const provisioning::TCertificateInfo& c : tree.Certificates) {
+        if (!c.Decoded || c.Node >= tree.Nodes.size()) continue;
+        const TNode* store = TrustStoreOf(tree, tree.Nodes[c.Node]);
+        if (!store) continue;
+        const std::string role = ChainRole(*in.Signature, c);
+        if (role.empty()) continue;
+        Add(out, "", NodePath(tree, c.Node),
+            "The setup adds " + c.Subject + ", " + role + ", to the device's " + store->Name +
+                " store: installing it makes the device trust what that certificate signs, so "
+                "the signature vouches only for itself, not for its maker.",
+            TFindingPage::Provisioning, c.Node);
+    }
+}
+
+void TestCertificateAdded(const TAuditInput& in, TFindingList& out) {
+    if (!in.Provisioning) return;
+    const auto& tree = *in.Provisioning;
+    for (const provisioning::TCertificateInfo& c : tree.Certificates) {
+        if (!c.Decoded || c.Node >= tree.Nodes.size()) continue;
+        if (!NamesTestCertificate(c.Subject) && !NamesTestCertificate(c.Issuer)) continue;
+        Add(out, "", NodePath(tree, c.Node),
+            "The device will trust " + c.Subject +
+                ", a test certificate whose key comes with a "
+                "development kit: anyone can sign with it.",
+            TFindingPage::Provisioning, c.Node);
     }
 }
 
@@ -467,25 +542,73 @@ void DescriptorsDiffer(const TAuditInput& in, TFindingList& out) {
 
 // clang-format off
 constexpr TAuditRule kRules[] = {
-    // id                   severity            group                        title
-    {"not-signed",          TSeverity::Notice,  "Signature",                 "Cabinet is not signed",                    NotSigned},
-    {"signature-broken",    TSeverity::Warning, "Signature",                 "Cabinet was changed after signing",        SignatureBroken},
-    {"test-certificate",    TSeverity::Warning, "Signature",                 "Signed with a test certificate",           TestCertificate},
-    {"certificate-dates",   TSeverity::Warning, "Signature",                 "Certificate outside its validity dates",   CertificateDates},
-    {"setup-dll",           TSeverity::Warning, "Code that runs by itself",  "Setup DLL runs during install and removal", SetupDll},
-    {"startup-folder",      TSeverity::Warning, "Code that runs by itself",  "Placed in the StartUp folder",             StartUpFolder},
-    {"boot-registry",       TSeverity::Warning, "Code that runs by itself",  "Registry value starts code at boot or on a device event", BootRegistry},
-    {"component-registry",  TSeverity::Notice,  "Code that runs by itself",  "Registry value registers a component",     ComponentRegistry},
-    {"certificate-store",   TSeverity::Warning, "Trust and policy",          "Trusted certificates changed",             CertificateStores},
-    {"security-policy",     TSeverity::Warning, "Trust and policy",          "Security policy lowered",                  SecurityPolicies},
-    {"windows-folder",      TSeverity::Notice,  "System changes",            "File written into the Windows folder",     WindowsFolder},
-    {"overwrite-newer",     TSeverity::Notice,  "System changes",            "File overwrites newer copies",             OverwriteNewer},
-    {"shared-file",         TSeverity::Info,    "System changes",            "Shared file stays after removal",          SharedFiles},
-    {"cpu-mismatch",        TSeverity::Warning, "Consistency",               "Program built for another CPU",            CpuMismatches},
-    {"missing-entry",       TSeverity::Warning, "Consistency",               "File has no cabinet entry",                MissingEntries},
-    {"unused-entry",        TSeverity::Notice,  "Consistency",               "Cabinet entry nobody uses",                UnusedEntries},
-    {"descriptor-counts",   TSeverity::Notice,  "Consistency",               "Descriptor count disagrees with its table", DescriptorCounts},
-    {"descriptors-differ",  TSeverity::Notice,  "Consistency",               "The two descriptors differ",               DescriptorsDiffer},
+    {"not-signed", TSeverity::Notice, "Signature", "Cabinet is not signed", NotSigned,
+     "Nothing shows who made the cabinet or that it is the one its maker shipped. A device that requires signed cabinets refuses it or installs it with fewer rights. Check where the cabinet came from and whether its maker publishes a signed one.",
+     "rule-not-signed"},
+    {"signature-broken", TSeverity::Warning, "Signature", "Cabinet was changed after signing", SignatureBroken,
+     "The cabinet carries a signature, but its bytes no longer match what was signed, or the signature cannot be read at all. Someone or something changed the cabinet after signing. Do not install it; get the cabinet again from its maker.",
+     "rule-signature-broken"},
+    {"test-certificate", TSeverity::Warning, "Signature", "Signed with a test certificate", TestCertificate,
+     "The signer's certificate is a development or test certificate (SDK sample roots and the like), which anyone can sign with. Such a signature proves nothing about the maker. Check that the setup is not a developer build that escaped into distribution.",
+     "rule-test-certificate"},
+    {"certificate-dates", TSeverity::Warning, "Signature", "Certificate outside its validity dates", CertificateDates,
+     "A certificate of the signature was not valid at the time of signing (or now, when the signature names no time): expired or not yet valid. A device checking the chain may refuse it. Check the dates on the Signature page and whether the maker signed again.",
+     "rule-certificate-dates"},
+    {"setup-dll", TSeverity::Warning, "Code that runs by itself", "Setup DLL runs during install and removal", SetupDll,
+     "The setup carries a setup DLL, a program that the device runs with the installer's rights before and after installing and removing. What it does is not shown by the descriptor. Check the DLL on the Programs page and whether the maker documents it.",
+     "rule-setup-dll"},
+    {"startup-folder", TSeverity::Warning, "Code that runs by itself", "Placed in the StartUp folder", StartUpFolder,
+     "A file or shortcut in the StartUp folder runs every time the device starts, without the user asking. Check that the program is meant to run at start (a service, a tray helper) and is one of the setup's own.",
+     "rule-startup-folder"},
+    {"self-registering", TSeverity::Warning, "Code that runs by itself", "File registers itself: its code runs at install", SelfRegistering,
+     "The file is marked to register itself: the device loads it and runs its registration code while installing, with the installer's rights, before anyone starts the program. Check what the file is (an ActiveX control or COM server) and that it is the setup's own.",
+     "rule-self-registering"},
+    {"boot-registry", TSeverity::Warning, "Code that runs by itself", "Registry value starts code at boot or on a device event", BootRegistry,
+     "The registry value makes the device start code by itself: at boot, as a driver or service, or on a device event. Such code runs without the user asking. Check the value on the Registry page against what the program is documented to do.",
+     "rule-boot-registry"},
+    {"component-registry", TSeverity::Notice, "Code that runs by itself", "Registry value registers a component", ComponentRegistry,
+     "The registry value registers code that other programs load when they ask for it: a COM server, a shell extension, a Today item, a file-type command. It runs inside other programs. Check that the component is the setup's own and documented.",
+     "rule-component-registry"},
+    {"certificate-store", TSeverity::Warning, "Trust and policy", "Trusted certificates changed", CertificateStores,
+     "The setup adds certificates to the device's trusted stores or removes some from them. A certificate added to a root or privileged store lets whatever it signs in with more trust. Check each certificate on the Provisioning page and who issued it.",
+     "rule-certificate-store"},
+    {"self-vouching", TSeverity::Warning, "Trust and policy", "The setup vouches for itself", SelfVouching,
+     "The setup adds to the device's trusted stores the very certificate that signed it (or one of its chain): once installed, the device trusts whatever that signer signs, on the setup's own word. Check who the signer is by other means before letting the setup decide it.",
+     "rule-self-vouching"},
+    {"test-certificate-added", TSeverity::Warning, "Trust and policy", "Test certificate added to a store", TestCertificateAdded,
+     "The setup adds a development or test certificate (one marked for testing, such as SDK sample roots) to a trusted store. Anyone can sign with such a key, so the device would then trust code from anyone. Such setups belong on development devices only.",
+     "rule-test-certificate-added"},
+    {"security-policy", TSeverity::Warning, "Trust and policy", "Security policy lowered", SecurityPolicies,
+     "A provisioned security policy lowers the device's protection: unsigned cabinets or programs let in, the prompt turned off, remote access opened, roles granted, or the device password dropped. Check the policy on the Provisioning page and whether the device's owner wants it.",
+     "rule-security-policy"},
+    {"windows-folder", TSeverity::Notice, "System changes", "File written into the Windows folder", WindowsFolder,
+     "The file is written into the Windows folder, where system files live; it may replace one of them or be loaded in their place. Check that the file is the setup's own and not a system component of another version.",
+     "rule-windows-folder"},
+    {"overwrite-newer", TSeverity::Notice, "System changes", "File overwrites newer copies", OverwriteNewer,
+     "The file's copy flags replace the device's copy whatever their dates, so an older file can overwrite a newer one that other programs rely on. Check the file's version against what the device carries.",
+     "rule-overwrite-newer"},
+    {"shared-file", TSeverity::Info, "System changes", "Shared file stays after removal", SharedFiles,
+     "The file is marked shared: removing the setup leaves it on the device. Check that leaving it is intended (a runtime other setups use), since it stays after the program is gone.",
+     "rule-shared-file"},
+    {"cpu-mismatch", TSeverity::Warning, "Consistency", "Program built for another CPU", CpuMismatches,
+     "A program of the setup is built for a CPU other than the setup's processor or its other programs. It will not run on the intended device. Check that the cabinet is the build for the device at hand.",
+     "rule-cpu-mismatch"},
+    {"missing-entry", TSeverity::Warning, "Consistency", "File has no cabinet entry", MissingEntries,
+     "The descriptor names a file that the cabinet does not hold. The install fails or leaves the program incomplete. Check that the cabinet is whole and not cut or repacked.",
+     "rule-missing-entry"},
+    {"unused-entry", TSeverity::Notice, "Consistency", "Cabinet entry nobody uses", UnusedEntries,
+     "The cabinet holds an entry that no file of the setup uses: a leftover, or a payload the descriptor does not show. Check what the entry is with the cabinet's entry list.",
+     "rule-unused-entry"},
+    {"descriptor-counts", TSeverity::Notice, "Consistency", "Descriptor count disagrees with its table", DescriptorCounts,
+     "A count that the descriptor states for one of its tables disagrees with the table it gives. Different readers may then see different setups. Check the descriptor's origin; a hand-edited or damaged descriptor shows this.",
+     "rule-descriptor-counts"},
+    {"descriptors-differ", TSeverity::Notice, "Consistency", "The two descriptors differ", DescriptorsDiffer,
+     "The cabinet carries both descriptors, the binary one and \"_setup.xml\", and they say different things. Which one a device reads decides what is installed. Check both lists of differences.",
+     "rule-descriptors-differ"},
+    // Reported by the baseline, not found in the setup.
+    {kBaselineExpiredRule, TSeverity::Notice, "Baseline", "baseline entry expired", nullptr,
+     "An entry of the baseline that accepted findings has passed its expiry date, so it no longer accepts them and they count again. Review the findings it named, then renew the entry with a new date and statement or remove it.",
+     "rule-baseline-expired"},
 };
 // clang-format on
 
@@ -495,10 +618,17 @@ std::span<const TAuditRule> AuditRules() {
     return kRules;
 }
 
+const TAuditRule* FindAuditRule(std::string_view id) {
+    for (const TAuditRule& rule : kRules)
+        if (id == rule.Id) return &rule;
+    return nullptr;
+}
+
 std::vector<TFinding> RunAudit(const TAuditInput& input) {
     std::vector<TFinding> findings;
     if (!input.Setup || !input.Listing) return findings;
     for (const TAuditRule& rule : kRules) {
+        if (!rule.Check) continue;
         const size_t first = findings.size();
         try {
             rule.Check(input, findings);
@@ -512,5 +642,29 @@ std::vector<TFinding> RunAudit(const TAuditInput& input) {
             if (findings[i].Title.empty()) findings[i].Title = rule.Title;
         }
     }
+    // The pages in the order the project tree lists them; the setup as a whole first.
+    const auto pageRank = [](TFindingPage page) {
+        switch (page) {
+        case TFindingPage::None:
+            return 0;
+        case TFindingPage::Files:
+            return 1;
+        case TFindingPage::Shortcuts:
+            return 2;
+        case TFindingPage::Registry:
+            return 3;
+        case TFindingPage::Provisioning:
+            return 4;
+        case TFindingPage::Signature:
+            return 5;
+        case TFindingPage::Programs:
+            return 6;
+        }
+        return 7;
+    };
+    std::stable_sort(findings.begin(), findings.end(), [&](const TFinding& a, const TFinding& b) {
+        return std::pair(int(a.Severity), pageRank(a.Page)) <
+               std::pair(int(b.Severity), pageRank(b.Page));
+    });
     return findings;
 }

@@ -95,4 +95,17 @@ void DecodeCertificates(TProvisioningTree& tree) {
     }
 }
 
+std::vector<TStoreAddition> StoreAdditions(const TProvisioningTree& tree) {
+    std::vector<TStoreAddition> added;
+    constexpr std::string_view kStores = "CertificateStore / ";
+    for (const TCertificateInfo& c : tree.Certificates) {
+        if (!c.Decoded || c.Store.size() <= kStores.size() ||
+            !SameTextAscii(std::string_view(c.Store).substr(0, kStores.size()), kStores))
+            continue;
+        const size_t last = c.Store.rfind(" / ");
+        added.push_back({c.Store.substr(last + 3), c.Thumbprint});
+    }
+    return added;
+}
+
 } // namespace provisioning

@@ -100,6 +100,7 @@ int NamelessAttributes(std::string_view text) {
 std::string DecodeEntities(std::string_view text) {
     static constexpr std::pair<std::string_view, char> kEntities[] = {
         {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    if (text.find('&') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -124,7 +125,9 @@ bool Contains(std::string_view text, std::string_view pattern) {
     return FindText(pattern, text.data(), static_cast<int64_t>(text.size()), 0) >= 0;
 }
 
-void ReadAttributes(const TXMLTag& tag, TNode& node) {
+// Names and values are kept as the document means them, entities decoded; rawValue gets the
+// value as written, where a nested document is looked for.
+void ReadAttributes(const TXMLTag& tag, TNode& node, std::string& rawValue) {
     const std::string_view nameKey = NameKey(node.Kind);
     const bool hasValue = IsLeaf(node.Kind);
     bool haveName = false;
@@ -137,13 +140,14 @@ void ReadAttributes(const TXMLTag& tag, TNode& node) {
         ++written;
         const std::string_view value = param.Value.View();
         if (!haveName && !nameKey.empty() && SameTextAscii(name, nameKey)) {
-            node.Name.assign(value);
+            node.Name = DecodeEntities(value);
             haveName = true;
         } else if (hasValue && !haveValue && SameTextAscii(name, "value")) {
-            node.Value.assign(value);
+            rawValue.assign(value);
+            node.Value = DecodeEntities(value);
             haveValue = true;
         } else {
-            node.Attributes.push_back({std::string(name), std::string(value)});
+            node.Attributes.push_back({std::string(name), DecodeEntities(value)});
         }
     }
     if (written < 2) return;
@@ -254,14 +258,15 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         node.Depth = nodes[open.back()].Depth + 1;
         if (const int nameless = NamelessAttributes(tag->Text.View()); nameless > 0)
             AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
-        ReadAttributes(*tag, node);
+        std::string rawValue;
+        ReadAttributes(*tag, node, rawValue);
         const uint32_t index = Append(std::move(node));
         nodes[index].End = index + 1;
         openLeaf = -1;
 
         if (IsLeaf(nodes[index].Kind)) {
             if (tag->IsOpen) openLeaf = index;
-            const std::string& value = nodes[index].Value;
+            const std::string& value = rawValue;
             const bool raw = Contains(value, "<wap-provisioningdoc");
             if (raw || Contains(value, "&lt;wap-provisioningdoc")) {
                 if (nesting + 1 >= kMaxNestedDocuments) {

@@ -3,6 +3,8 @@
 // removal in document order, each with every attribute it was written with. Read with the
 // project's forgiving markup parser, so a damaged document still shows everything around the
 // damage; what went wrong is a note on the node it concerns.
+#include "signature/Trust.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -78,6 +80,10 @@ constexpr int kMaxNestedDocuments = 8;
 // Decodes every EncodedCertificate parm of the tree. Separate from reading so that the reader
 // alone has no cryptography.
 void DecodeCertificates(TProvisioningTree& tree);
+
+// The decoded certificates the document adds below CertificateStore, by the store's name ("SPC",
+// "ROOT", ...) and thumbprint, in document order.
+[[nodiscard]] std::vector<TStoreAddition> StoreAdditions(const TProvisioningTree& tree);
 
 // Counts of what the document changes on a device.
 struct TProvisioningSummary {

@@ -48,11 +48,13 @@ TPage CertificatesPage(const TProvisioningTree& tree) {
 
 TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree) {
     TProvisioningPages pages;
+    pages.Added = StoreAdditions(tree);
     pages.Tree.Caption = "Provisioning";
     pages.Rows.Caption = "Provisioning";
     // Narrow enough that the meaning shows in a window of the usual size; a cut text has its
     // whole in the tool tip and the details pane.
-    pages.Rows.Columns = {{"Item", 150}, {"Name", 130}, {"Value", 100}, {"Meaning", 300}};
+    pages.Rows.Columns = {
+        {"Item", 150}, {"Name", 130}, {"Value", 100}, {"Attributes", 100}, {"Meaning", 300}};
     std::vector<TProvisioningRow> rows = ProvisioningRows(tree);
     // The page node of each provisioning node. The root has none: its nodes are the top level
     // (the root's own row, shown when it has a note, stands beside them).
@@ -75,8 +77,10 @@ TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree) {
                       {"name", r.Name},
                       {"value", r.Value},
                       {"meaning", r.Meaning}};
+        // The record's value stays exact; JSON writes the attributes from the tree's node.
         row.Cells = {TextCell(std::move(r.Item)), TextCell(std::move(r.Name)),
-                     TextCell(std::move(r.Value)), TextCell(std::move(r.Meaning))};
+                     TextCell(std::move(r.Value)), TextCell(std::move(r.Attributes)),
+                     TextCell(std::move(r.Meaning))};
         pages.Tree.Nodes[index].Rows.push_back(pages.Rows.Rows.size());
         pages.Rows.Rows.push_back(std::move(row));
     }

@@ -11,6 +11,7 @@ struct TProvisioningPages {
     TTreePage Tree;     // the document's nodes, parents first
     TPage Rows;         // "Provisioning": one row per tree node, in document order
     TPage Certificates; // "Provisioning Certificates": one row per EncodedCertificate parm
+    std::vector<TStoreAddition> Added; // what it adds to the device's stores, for the signature
 };
 
 [[nodiscard]] TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree);

@@ -31,8 +31,8 @@ std::vector<TProvisioningRow> ProvisioningRows(const TProvisioningTree& tree) {
                                                                                        : node.Name;
         row.Value = node.Value;
         for (const TAttribute& a : node.Attributes) {
-            if (!row.Value.empty()) row.Value += ' ';
-            row.Value += a.Name + "=\"" + a.Value + "\"";
+            if (!row.Attributes.empty()) row.Attributes += ' ';
+            row.Attributes += a.Name + "=\"" + a.Value + "\"";
         }
         row.Meaning = NodeMeaning(tree, i);
         if (!node.Note.empty()) {
@@ -82,6 +82,20 @@ bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabine
         tree.Nodes[0].Note = std::string("the provisioning document cannot be read: ") + e.what();
     }
     return true;
+}
+
+TTrustContext CabinetTrustContext(TCABFile& cabinet, TCabinetLook* look) {
+    TTrustContext context;
+    try {
+        TProvisioningTree tree;
+        if (HasProvisioningDocument(cabinet.CABFileContents) &&
+            ReadCabinetProvisioning(cabinet, tree, look))
+            context.Added = StoreAdditions(tree);
+    } catch (const std::exception&) {
+        // A listing that fails leaves the statement without what the setup adds.
+        context.Added.clear();
+    }
+    return context;
 }
 
 } // namespace provisioning

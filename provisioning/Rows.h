@@ -1,7 +1,7 @@
 #pragma once
 // The provisioning page as rows: one per node below the root, in document order, with the
-// columns item, name, value and meaning, led by a row for the document as a whole when the root
-// has a note. Every front end shows these rows.
+// columns item, name, value, attributes and meaning, led by a row for the document as a whole when
+// the root has a note. Every front end shows these rows.
 #include "provisioning/Provisioning.h"
 
 #include <cstdint>
@@ -20,8 +20,9 @@ struct TProvisioningRow {
     size_t Node = 0;    // index into the tree's nodes
     std::string Item;
     std::string Name;
-    std::string Value;
-    std::string Meaning; // ends with the node's note, when it has one
+    std::string Value;      // as the document means it: entities decoded, nothing added
+    std::string Attributes; // the node's other attributes: name="value", a space between
+    std::string Meaning;    // ends with the node's note, when it has one
 };
 
 [[nodiscard]] std::vector<TProvisioningRow> ProvisioningRows(const TProvisioningTree& tree);
@@ -41,5 +42,10 @@ struct TProvisioningRow {
 
 [[nodiscard]] bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree,
                                            TCabinetLook* look = nullptr);
+
+// What the cabinet's "_setup.xml" adds to the device's certificate stores, for the signature's
+// trust statement (Now left empty: the clock's). Empty when there is no document or it cannot
+// be read. Never throws.
+[[nodiscard]] TTrustContext CabinetTrustContext(TCABFile& cabinet, TCabinetLook* look = nullptr);
 
 } // namespace provisioning

@@ -75,6 +75,7 @@ struct TRow {
     TRecord Record;           // the model's exact values behind the row, for JSON
     size_t Source = 0;        // index of the model row it shows
     size_t Node = kNoNode;    // node of the page's tree the row is listed under, if any
+    bool Dimmed = false;      // shown greyed: a finding that a baseline accepts
 };
 
 struct TPage {

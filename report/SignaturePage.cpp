@@ -25,6 +25,65 @@ std::string VerdictText(const TCabinetSignature& signature) {
     return signature.VerdictWord();
 }
 
+const char* ChainEndText(TChainEnd end) {
+    switch (end) {
+    case TChainEnd::SelfSigned:
+        return "self-signed";
+    case TChainEnd::CarriedRoot:
+        return "carried root";
+    case TChainEnd::IssuerMissing:
+        return "issuer missing";
+    case TChainEnd::Broken:
+        return "broken";
+    case TChainEnd::None:
+        break;
+    }
+    return nullptr;
+}
+
+void AddTrust(TSignaturePages& pages, const TCabinetSignature& signature,
+              const TTrustStatement& trust) {
+    pages.TrustLine = trust.Line;
+    pages.Status = signature.Summary() + ". " + trust.Line;
+    TPage& facts = pages.TrustFacts;
+    facts.Caption = "Trust";
+    facts.Columns = {{"Fact", 150, TAlign::Left, true}, {"Statement", 400, TAlign::Left, true}};
+    const std::pair<const char*, const std::string*> parts[] = {
+        {"Chain", &trust.Chain},       {"Test certificate", &trust.Test},
+        {"Validity", &trust.Validity}, {"Signing time", &trust.Times},
+        {"Digest", &trust.Digest},     {"Installed by the setup", &trust.SelfAdded}};
+    for (const auto& [fact, text] : parts) {
+        if (text->empty()) continue;
+        TRow& row = facts.Rows.emplace_back();
+        row.Source = facts.Rows.size() - 1;
+        row.Cells = {TextCell(fact), TextCell(*text)};
+        row.Record = {{"fact", std::string(fact)}, {"statement", *text}};
+    }
+    if (signature.Verdict == TSignatureVerdict::NotSigned) return;
+    const crypto::TCertificate* end = signature.ChainEnd();
+    const bool judged =
+        !signature.Chain.Path.empty() && signature.Verdict != TSignatureVerdict::Unreadable;
+    const auto known = [judged](TValue value) { return judged ? value : TValue(); };
+    const char* endText = ChainEndText(signature.Chain.End);
+    pages.Trust = {
+        {"statement", trust.Line},
+        {"chain", TextOrNull(trust.Chain)},
+        {"chainEnd", endText ? TValue(std::string(endText)) : TValue()},
+        {"chainEndSubject", end ? TValue(end->Subject) : TValue()},
+        {"chainEndThumbprint", end ? TValue(end->Thumbprint) : TValue()},
+        {"missingIssuer", TextOrNull(signature.Chain.MissingIssuer)},
+        {"test", known(signature.Chain.Test)},
+        {"validToday", known(trust.ValidToday)},
+        {"validAtSigning",
+         judged && !signature.SigningTime.empty() ? TValue(trust.ValidAtSigning) : TValue()},
+        {"signingTime", TextOrNull(signature.SigningTime)},
+        {"countersignatureTime", TextOrNull(signature.CountersignatureTime)},
+        {"digestAlgorithm", TextOrNull(signature.DigestAlgorithm)},
+        {"weakDigest", signature.DigestAlgorithm.empty() ? TValue() : TValue(trust.WeakDigest)},
+        {"selfAdded", TextOrNull(trust.SelfAdded)},
+    };
+}
+
 } // namespace
 
 void AddSignatureRows(TPage& properties, const TCabinetSignature& signature) {
@@ -38,8 +97,11 @@ void AddSignatureRows(TPage& properties, const TCabinetSignature& signature) {
     add("Signed By", signature.SignerName(), "signedBy");
 }
 
-TSignaturePages BuildSignaturePages(const TCabinetSignature& signature) {
+TSignaturePages BuildSignaturePages(const TCabinetSignature& signature,
+                                    const TTrustContext& context) {
     TSignaturePages pages;
+    const TTrustStatement trust = BuildTrustStatement(signature, context);
+    AddTrust(pages, signature, trust);
     const bool located = signature.Verdict != TSignatureVerdict::NotSigned && signature.Size > 0;
     pages.Summary = {
         {"verdict", signature.VerdictWord()},
@@ -85,12 +147,17 @@ TSignaturePages BuildSignaturePages(const TCabinetSignature& signature) {
 
     TPage& checks = pages.Checks;
     checks.Caption = "Checks";
-    checks.Columns = {{"Check", 150, TAlign::Left, true}, {"Result", 70, TAlign::Left, true}};
+    checks.Columns = {{"Check", 150, TAlign::Left, true}, {"Result", 400, TAlign::Left, true}};
     for (size_t i = 0; i < signature.Checks.size(); ++i) {
         const TSignatureCheck& check = signature.Checks[i];
         TRow& row = checks.Rows.emplace_back();
         row.Source = i;
-        row.Cells = {TextCell(check.Name), TextCell(check.Passed ? "Passed" : "Failed")};
+        // A chain that verifies is not thereby trusted: the row says where it ends.
+        const bool chain =
+            check.Name == "Certificate chain" && check.Passed && !trust.Chain.empty();
+        row.Cells = {TextCell(check.Name), TextCell(chain          ? trust.Chain
+                                                    : check.Passed ? "Passed"
+                                                                   : "Failed")};
         row.Record = {{"name", check.Name}, {"passed", check.Passed}};
     }
     return pages;

@@ -7,17 +7,19 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   libssl-dev osslsigncode
   # Collections of setups are indexed into SQLite (with FTS5, which Debian builds in).
   libsqlite3-dev
-  # The test command validates --sbom documents with the CycloneDX schema through npm packages.
-  nodejs
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
 # The package checks: lintian, and appstreamcli for the desktop metadata.
 packages+=(lintian appstream)
+# The audit's reports: SARIF is validated with the SARIF multitool (from npm, below), the HTML
+# report is opened and photographed in headless Chromium. The test command also validates the
+# --sbom documents with the CycloneDX schema through npm packages.
+packages+=(nodejs chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-# Debian's npm, unless a nodejs that brings its own is installed.
+# Debian's npm, unless a nodejs that brings its own is installed (NodeSource's conflicts with it).
 command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -25,12 +27,26 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
 fi
 
+# The SARIF multitool, pinned, in a folder of the build; the tests never download it.
+sarif_dir=build/node-tools
+sarif_version=5.7.0
+sarif_tool=$sarif_dir/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
+if [ ! -x "$sarif_tool" ] || ! grep -q "\"version\": \"$sarif_version\"" \
+    "$sarif_dir/node_modules/@microsoft/sarif-multitool-linux/package.json" 2>/dev/null; then
+  mkdir -p "$sarif_dir"
+  npm install --no-save --no-audit --no-fund --prefix "$sarif_dir" \
+    "@microsoft/sarif-multitool-linux@$sarif_version"
+  # npm may skip the package's install script, which only marks the program executable.
+  chmod u+x "$sarif_tool"
+fi
+
 # The CycloneDX schemas and a JSON Schema validator, at the versions of the lock file, into
-# build/node-tools: installed here, never fetched while the tests run.
+# build/node-tools/cyclonedx: installed here, never fetched while the tests run.
 cd "$(dirname "$0")/.."
-if ! cmp -s scripts/node-tools/package-lock.json build/node-tools/package-lock.json 2>/dev/null ||
-  [ ! -d build/node-tools/node_modules ]; then
-  mkdir -p build/node-tools
-  cp scripts/node-tools/package.json scripts/node-tools/package-lock.json build/node-tools/
-  (cd build/node-tools && npm ci --no-audit --no-fund --ignore-scripts)
+cyclonedx_dir=build/node-tools/cyclonedx
+if ! cmp -s scripts/node-tools/package-lock.json "$cyclonedx_dir/package-lock.json" 2>/dev/null ||
+  [ ! -d "$cyclonedx_dir/node_modules" ]; then
+  mkdir -p "$cyclonedx_dir"
+  cp scripts/node-tools/package.json scripts/node-tools/package-lock.json "$cyclonedx_dir/"
+  (cd "$cyclonedx_dir" && npm ci --no-audit --no-fund --ignore-scripts)
 fi

@@ -18,6 +18,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== SARIF of every shared real cabinet, validated by the SARIF multitool"
+bash scripts/validate-sarif.sh build
+
+echo "== The HTML report of every shared real cabinet, shown in headless Chromium"
+bash scripts/html-screenshots.sh build
+
 echo "== tessary-info on the descriptor bomb and the deep folder, within 1 GiB and 60 s"
 # The tool tests write both cabinets to build/hostile-fixtures.
 check_hostile() { # expected message, then the tool's arguments
@@ -43,7 +49,7 @@ rm -rf build/sbom && mkdir -p build/sbom
 for cabinet in ../shared/corpus/real/*; do
   build/tools/tessary-info --sbom "$cabinet" > "build/sbom/$(basename "$cabinet").cdx.json"
 done
-NODE_PATH=build/node-tools/node_modules node scripts/node-tools/validate-sbom.js build/sbom/*.cdx.json
+NODE_PATH=build/node-tools/cyclonedx/node_modules node scripts/node-tools/validate-sbom.js build/sbom/*.cdx.json
 
 echo "== Debian package: lint, install, run the installed programs"
 appstreamcli validate --no-net build/app/*.metainfo.xml

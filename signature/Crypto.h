@@ -69,7 +69,8 @@ struct TSignerInfo {
     bool HasSignedAttributes = false;
     TBytes SignedAttributes; // DER of the attribute set, as the signature covers it
     std::optional<TBytes> MessageDigest;
-    std::string SigningTime; // "YYYY-MM-DD HH:MM:SS" UTC, from the signer or a countersigner
+    std::string SigningTime;        // "YYYY-MM-DD HH:MM:SS" UTC, from the signer or a countersigner
+    std::string CountersigningTime; // the countersigner's (a timestamp) alone, when there is one
     TBytes Signature;
 };
 

@@ -217,7 +217,8 @@ TSignerInfo SignerOf(PKCS7_SIGNER_INFO* si) {
             signer.MessageDigest = TBytes(digest->data, digest->data + digest->length);
     }
     signer.SigningTime = SigningTimeOf(si);
-    if (signer.SigningTime.empty()) signer.SigningTime = CountersigningTimeOf(si);
+    signer.CountersigningTime = CountersigningTimeOf(si);
+    if (signer.SigningTime.empty()) signer.SigningTime = signer.CountersigningTime;
     if (si->enc_digest)
         signer.Signature.assign(si->enc_digest->data,
                                 si->enc_digest->data + si->enc_digest->length);

@@ -307,8 +307,9 @@ bool ReadSignerInfo(TByteView content, TSignerInfo& signer, bool counter) {
     if (fields.AtEnd()) return true;
     const auto unsignedAttributes = fields.Expect(kContext1);
     if (!unsignedAttributes || !fields.AtEnd()) return false;
-    if (!counter && signer.SigningTime.empty())
-        signer.SigningTime = CountersigningTime(unsignedAttributes->Content);
+    if (counter) return true;
+    signer.CountersigningTime = CountersigningTime(unsignedAttributes->Content);
+    if (signer.SigningTime.empty()) signer.SigningTime = signer.CountersigningTime;
     return true;
 }
 

@@ -4,7 +4,6 @@
 #include "signature/Reserve.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -122,20 +121,6 @@ std::optional<TIndirectDigest> ReadIndirectData(TByteView content, TByteView& va
     return TIndirectDigest{*known, TBytes(digest->Content.begin(), digest->Content.end())};
 }
 
-bool IsTestName(const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    for (size_t at = lower.find("test"); at != std::string::npos; at = lower.find("test", at + 1)) {
-        const bool startsWord = at == 0 || !std::isalnum(static_cast<unsigned char>(lower[at - 1]));
-        const size_t after = at + 4;
-        const bool endsWord =
-            after >= lower.size() || !std::isalpha(static_cast<unsigned char>(lower[after]));
-        if (startsWord && endsWord) return true;
-    }
-    return false;
-}
-
 TBytes Digest(crypto::TDigestAlgorithm algorithm, TByteView data) {
     auto digest = crypto::TDigest::Create(algorithm);
     digest->Update(data);
@@ -209,8 +194,10 @@ TCabinetSignature Verify(TSource& source) {
     if (found == certificates.end())
         return unreadable("the signer's certificate is not in the signature");
     result.SignerIndex = int(found - certificates.begin());
-    result.TestCertificate = IsTestName(found->Subject) || IsTestName(found->Issuer);
+    result.TestCertificate = IsTestCertificate(*found);
     result.SigningTime = signer.SigningTime;
+    result.CountersignatureTime = signer.CountersigningTime;
+    result.Chain = FollowChain(result.Certificates, result.SignerIndex);
     const auto signerAlgorithm = crypto::DigestAlgorithmFromOid(signer.DigestOid);
     if (!signerAlgorithm)
         return unreadable("the signer uses an unknown digest algorithm (" + signer.DigestOid + ")");
@@ -253,6 +240,11 @@ const crypto::TCertificate* TCabinetSignature::Signer() const {
     return SignerIndex >= 0 && size_t(SignerIndex) < Certificates.size()
                ? &Certificates[size_t(SignerIndex)]
                : nullptr;
+}
+
+const crypto::TCertificate* TCabinetSignature::ChainEnd() const {
+    if (Chain.Path.empty() || size_t(Chain.Path.back()) >= Certificates.size()) return nullptr;
+    return &Certificates[size_t(Chain.Path.back())];
 }
 
 std::string TCabinetSignature::SignerName() const {

@@ -4,36 +4,28 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --audit [--strict] [--device PROFILE]... [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-    "       tessary-info --extract-all DIR FILE.cab\n"
-    "       tessary-info --extract-cabinets DIR PACKAGE\n"
-    "       tessary-info --verify FILE.cab...\n"
-    "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
-    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"
-    "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"
-    "       tessary-info --query DB [--json | --jsonl] WORD...\n"
-    "       tessary-info --sql DB [--json] \"SELECT ...\"\n"
+// The synopsis, shared by the short usage and the help.
+#define TESSARY_SYNOPSIS                                                                           \
+    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"                                         \
+    "       tessary-info --audit [--strict | --fail-on LEVEL] [--device PROFILE]...\n"             \
+    "                    [--baseline FILE] [--write-baseline FILE] [--html FILE]\n"                \
+    "                    [--json | --jsonl | --sarif] FILE.cab...\n"                               \
+    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"                               \
+    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"                  \
+    "       tessary-info --extract-all DIR FILE.cab\n"                                             \
+    "       tessary-info --extract-cabinets DIR PACKAGE\n"                                         \
+    "       tessary-info --verify FILE.cab...\n"                                                   \
+    "       tessary-info --diff [--json] [--html FILE] OLD.cab NEW.cab\n"                          \
+    "       tessary-info --rules [--json]\n"                                                       \
+    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"                                  \
+    "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"                     \
+    "       tessary-info --query DB [--json | --jsonl] WORD...\n"                                  \
+    "       tessary-info --sql DB [--json] \"SELECT ...\"\n"                                       \
     "       tessary-info --merge DB OTHER.db...\n"
-    "       tessary-info --help | --version\n";
 
-const char kHelp[] =
-    "usage: tessary-info [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --audit [--strict] [--device PROFILE]... [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --entries [--json | --jsonl] FILE.cab...\n"
-    "       tessary-info --extract NAME --folder FOLDER --output PATH FILE.cab\n"
-    "       tessary-info --extract-all DIR FILE.cab\n"
-    "       tessary-info --extract-cabinets DIR PACKAGE\n"
-    "       tessary-info --verify FILE.cab...\n"
-    "       tessary-info --diff [--json] OLD.cab NEW.cab\n"
-    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"
-    "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"
-    "       tessary-info --query DB [--json | --jsonl] WORD...\n"
-    "       tessary-info --sql DB [--json] \"SELECT ...\"\n"
-    "       tessary-info --merge DB OTHER.db...\n"
+const char kUsage[] = TESSARY_SYNOPSIS "       tessary-info --help | --version\n";
+
+const char kHelp[] = TESSARY_SYNOPSIS
     "\n"
     "Shows what a Windows CE setup cabinet installs: its properties, files, shortcuts and\n"
     "registry values, as the Tessary viewer shows them.\n"
@@ -47,6 +39,8 @@ const char kHelp[] =
     "                     or Info (JSON: \"findings\" after \"binaries\")\n"
     "  --strict           with --audit: exit 4 when any finding is a Warning, or, with\n"
     "                     --device, when the install decision is \"blocked\" or \"asks the user\"\n"
+    "  --fail-on LEVEL    with --audit: exit 4 when a finding that no baseline accepts is\n"
+    "                     of LEVEL or graver: warning, notice or info (--strict: warning)\n"
     "  --device PROFILE   lead with the install decision for a device of this profile, and\n"
     "                     with --audit each program's run decision, with their reasons\n"
     "                     (JSON: \"device\"). PROFILE is a built-in profile (pocketpc,\n"
@@ -55,6 +49,14 @@ const char kHelp[] =
     "                     or PEM certificate in the store SPC, \"Privileged Execution Trust\n"
     "                     Authorities\", \"Unprivileged Execution Trust Authorities\" or Root;\n"
     "                     repeat it to combine them, later ones overriding\n"
+    "  --baseline FILE    with --audit: findings that FILE accepts (JSON, see the manual)\n"
+    "                     stay listed, marked accepted with their statement, and never\n"
+    "                     count for --strict or --fail-on; an expired entry is a Notice\n"
+    "  --write-baseline FILE  with --audit: write every finding as a baseline to edit\n"
+    "  --sarif            with --audit: the findings as SARIF 2.1.0, one run per cabinet\n"
+    "  --html FILE        with --audit (one cabinet) or --diff: also write the report as one\n"
+    "                     self-contained HTML page\n"
+    "  --rules            the audit's rules: id, severity, group, title, why it matters\n"
     "  --entries          the cabinet's entries: name, size, stored date\n"
     "  --extract NAME     write one file of the setup, named as the files view names it,\n"
     "  --folder FOLDER      from this device folder (e.g. %InstallDir%\\Data)\n"
@@ -63,7 +65,9 @@ const char kHelp[] =
     "  --extract-cabinets DIR\n"
     "                     write the cabinets a package holds below DIR\n"
     "  --verify           the cabinet's signature: \"Intact: signed by ...\", \"Not signed\",\n"
-    "                     \"Modified: ...\" or \"Signature unreadable: ...\"\n"
+    "                     \"Modified: ...\" or \"Signature unreadable: ...\"; when signed,\n"
+    "                     a second line \"Trust: ...\": where the chain ends, test keys,\n"
+    "                     dates, times, digest\n"
     "  --diff             what differs from OLD.cab to NEW.cab: properties, files added,\n"
     "                     removed or changed (size, content by SHA-256, version, CPU),\n"
     "                     shortcuts, registry values, signature and provisioning; names,\n"
@@ -104,8 +108,9 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 not a setup cabinet (not a cabinet for --entries), 2 wrong usage,\n"
     "3 any other failure. --verify: 0 intact, 4 not signed, 5 modified or unreadable.\n"
-    "--audit --strict: 4 when a finding is a Warning, or with --device the install decision\n"
-    "is \"blocked\" or \"asks the user\".\n"
+    "--audit --strict or --fail-on: 4 when a finding not accepted is that grave, or with\n"
+    "--device the install decision is \"blocked\" or \"asks the user\";\n"
+    "2 for a baseline that cannot be read, with its line and what is wrong.\n"
     "--diff: 0 the same, 4 different; 1 and 3 name the cabinet that failed.\n"
     "--index: 0 every cabinet read, 3 some damaged, missing or the run interrupted (run it\n"
     "again to go on); --index, --query, --sql, --merge: 2 for a file that is no Tessary\n"
@@ -114,6 +119,7 @@ const char kHelp[] =
 
 bool TakesValue(const std::string& a) {
     return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all" ||
+           a == "--fail-on" || a == "--baseline" || a == "--write-baseline" || a == "--html" ||
            a == "--extract-cabinets" || a == "--index" || a == "--query" || a == "--sql" ||
            a == "--merge";
 }
@@ -163,6 +169,12 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Manifest = true;
         else if (a == "--sbom")
             o.Sbom = true;
+        else if (a == "--rules")
+            o.Rules = true;
+        else if (a == "--man")
+            o.Man = true;
+        else if (a == "--sarif")
+            o.Sarif = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
         else if (a == "--all-files")
@@ -181,7 +193,28 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
         } else
             return TParseResult::Usage;
     }
+    const auto given = [&](const char* option) { return o.Values.count(option) > 0; };
+    if (o.Rules) {
+        const bool alone = o.Files.empty() && o.Values.empty() && o.Devices.empty() && !o.Audit &&
+                           !o.Strict && !o.Diff && !o.Entries && !o.Verify && !o.Labelled &&
+                           !o.Sarif;
+        return alone && !(o.Man && o.Json) ? TParseResult::Run : TParseResult::Usage;
+    }
+    if (o.Man) return TParseResult::Usage;
     if (o.Files.empty()) return TParseResult::Usage;
+    if (given("--fail-on")) {
+        const std::string& level = o.Values.at("--fail-on");
+        if (level != "warning" && level != "notice" && level != "info") return TParseResult::Usage;
+    }
+    const bool auditOnly = o.Strict || o.Sarif || given("--fail-on") || given("--baseline") ||
+                           given("--write-baseline");
+    if (auditOnly && !o.Audit) return TParseResult::Usage;
+    if (o.Sarif && o.Json) return TParseResult::Usage;
+    // One page per file named: several cabinets would overwrite each other's.
+    if (given("--html") && (!(o.Audit || o.Diff) || (o.Audit && o.Files.size() != 1)))
+        return TParseResult::Usage;
+    for (const char* option : {"--baseline", "--write-baseline", "--html"})
+        if (given(option) && o.Values.at(option).empty()) return TParseResult::Usage;
     const bool extract = o.Values.count("--extract") > 0;
     const bool extractAll = o.Values.count("--extract-all") > 0;
     const bool extractCabinets = o.Values.count("--extract-cabinets") > 0;
@@ -210,7 +243,6 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
         return TParseResult::Run;
     }
     if (o.Verify && o.Json) return TParseResult::Usage;
-    if (o.Strict && !o.Audit) return TParseResult::Usage;
     // The decision is part of the report: not of a listing, a check, an extraction or a diff.
     if (!o.Devices.empty() && (o.Entries || o.Verify || o.Diff || extract || extractAll))
         return TParseResult::Usage;

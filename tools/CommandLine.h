@@ -6,7 +6,7 @@
 
 struct Options {
     bool Audit = false;  // the report plus the setup's programs and the audit's findings
-    bool Strict = false; // --audit --strict: exit 4 on any finding of severity Warning
+    bool Strict = false; // --audit --strict: as --fail-on warning
     bool Diff = false;   // two setups compared: Files holds the older, then the newer
     bool Entries = false;
     bool Json = false;
@@ -14,6 +14,9 @@ struct Options {
     // batches of any size.
     bool Labelled = false;
     bool Verify = false;   // --verify: the signature's verdict alone
+    bool Rules = false;    // --rules: the audit's rules and their documentation
+    bool Man = false;      // --rules --man: the manual page's list (for keeping the page current)
+    bool Sarif = false;    // --audit --sarif: the findings as SARIF 2.1.0
     bool Manifest = false; // --manifest: a hashdeep manifest of the setup's files
     bool Sbom = false;     // --sbom: the setup as a CycloneDX 1.5 document
     // --device: the profile's sources in order (built-in ids, files, STORE=FILE); the report
@@ -24,8 +27,9 @@ struct Options {
     bool AllFiles = false; // --index --all-files: cabinets recognised by their bytes
     bool Rehash = false;   // --index --rehash
     unsigned Readers = 0;  // --index -j N; 0: the number of cores
-    // --extract, --folder, --output, --extract-all, --extract-cabinets, --index, --query, --sql,
-    // --merge
+    // --extract, --folder, --output, --extract-all, --extract-cabinets; --fail-on (warning,
+    // notice or info; --strict gives warning), --baseline, --write-baseline, --html; --index,
+    // --query, --sql, --merge.
     std::map<std::string, std::string> Values;
     std::vector<std::string> Files;
 };

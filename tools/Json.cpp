@@ -10,6 +10,7 @@
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -138,14 +139,20 @@ void WriteMixedPageRecords(TJsonWriter& out, const TPage& page) {
     WriteRows(out, page, TTexts::Utf8Else8, true);
 }
 
-void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature) {
-    const TSignaturePages pages = BuildSignaturePages(signature);
+void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
+                        const TTrustContext& context) {
+    const TSignaturePages pages = BuildSignaturePages(signature, context);
     out.BeginObject();
     WriteRecordMembers(out, pages.Summary, TTexts::Utf8Fixed);
     out.Key("certificates");
     WriteRows(out, pages.Certificates, TTexts::Utf8Fixed, true);
     out.Key("checks");
     WriteRows(out, pages.Checks, TTexts::Utf8Fixed, true);
+    out.Key("trust");
+    if (pages.Trust.empty())
+        out.Null();
+    else
+        WriteRecord(out, pages.Trust, TTexts::Utf8Fixed);
     out.EndObject();
 }
 
@@ -177,7 +184,29 @@ void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
     }
     out.EndObject();
     out.Key("rows");
-    WriteRows(out, pages.Rows, TTexts::Utf8Else8, false);
+    // Each row's exact value, then its node's other attributes as an object of their own.
+    out.BeginArray();
+    for (const TRow& row : pages.Rows.Rows) {
+        out.BeginObject();
+        WriteRecordMembers(out, row.Record, TTexts::Utf8Else8);
+        out.Key("attributes");
+        out.BeginObject();
+        if (row.Source < tree.Nodes.size()) {
+            const auto& attributes = tree.Nodes[row.Source].Attributes;
+            for (size_t i = 0; i < attributes.size(); ++i) {
+                // A name written twice: the first counts, as the reader notes.
+                const auto first =
+                    std::find_if(attributes.begin(), attributes.end(),
+                                 [&](const auto& a) { return a.Name == attributes[i].Name; });
+                if (size_t(first - attributes.begin()) != i) continue;
+                out.Key(WellFormedUtf8(attributes[i].Name));
+                WriteValue(out, attributes[i].Value, TTexts::Utf8Else8);
+            }
+        }
+        out.EndObject();
+        out.EndObject();
+    }
+    out.EndArray();
     out.Key("certificates");
     WriteRows(out, pages.Certificates, TTexts::Utf8Else8, false);
     out.EndObject();
@@ -228,7 +257,7 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     WriteValue(out, PageField(BuildPropertiesPage(setup, listing), "setupDll"), TTexts::Latin1);
     WriteEntriesJson(out, listing);
     out.Key("signature");
-    WriteSignatureJson(out, signature);
+    WriteSignatureJson(out, signature, provisioning::CabinetTrustContext(cabinet, &look));
     out.Key("provisioning");
     WriteProvisioningJson(out, setup, cabinet, &look);
 }

@@ -9,7 +9,7 @@ class TCABFile;
 class TCABFileContents;
 class TCabinetLook;
 struct TCabinetSignature;
-struct TCabinetSignature;
+struct TTrustContext;
 struct TPage;
 
 // Texts meant as UTF-8 (certificate names, file names given to the tool): a byte that does not
@@ -27,8 +27,10 @@ void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing);
 void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
                     const TCabinetSignature& signature);
 
-// The signature's verdict, certificates and checks, as one object.
-void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature);
+// The signature's verdict, certificates, checks and trust statement, as one object; context
+// tells what the setup adds to the device's stores.
+void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
+                        const TTrustContext& context);
 // The cabinet's "_setup.xml" as provisioning rows, certificates and counts, as one object; null
 // without one. Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
 void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,

@@ -106,7 +106,8 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TC
         for (size_t c = 1; c < row.Cells.size(); ++c)
             Flatten(row.Cells[c].Text);
     }
-    const std::vector<size_t> limits{kMaxShownCell, kMaxCell, kMaxCell, kMaxMeaning, kMaxCell};
+    // Item, Name, Value, Attributes, Meaning.
+    const std::vector<size_t> limits{kMaxShownCell, kMaxCell, kMaxCell, kMaxCell, kMaxMeaning};
     out << '\n' << pages.Rows.Caption << " (" << pages.Rows.Rows.size() << ")\n";
     if (provisioning::IsProvisioningOnly(setup))
         out << "  " << PlainText(provisioning::ProvisioningHeadline(provisioning::Summarize(tree)))

@@ -14,19 +14,26 @@
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
+#include "tools/HtmlReport.h"
 #include "tools/Inventory.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
+#include "tools/RulesReport.h"
+#include "tools/Sarif.h"
 #include "tools/TextReport.h"
+
+#include "audit/Baseline.h"
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,8 +47,27 @@ constexpr int kExitNotSigned = 4;
 // --diff: the two setups differ.
 constexpr int kExitDifferent = 4;
 constexpr int kExitSignatureBad = 5;
-// --audit --strict: a finding of severity Warning, for scripts that gate installers.
+// --audit --strict or --fail-on: a finding that grave and not accepted, for scripts that gate
+// installers.
 constexpr int kExitWarnings = 4;
+
+// What the audit of every file shares: the baseline, the threshold, and what the runs gather
+// for the outputs written after the last file (SARIF, the baseline to edit).
+struct TAuditContext {
+    std::optional<TBaseline> Baseline;
+    std::string Today; // "YYYY-MM-DD" UTC, for the baseline's expiry dates
+    std::optional<TSeverity> FailOn;
+    std::vector<TSarifRun> SarifRuns;
+    std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
+    const device::TDeviceProfile* Profile = nullptr; // --device, for every file
+    std::string HtmlFailure;                         // why --html could not be written
+};
+
+// --html FILE: written whole or not at all.
+void WriteHtml(const Options& o, const std::string& html, std::string& failure) {
+    const TWriteResult written = WriteFileSafely(o.Values.at("--html"), html);
+    if (!written.Ok) failure = written.Message;
+}
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
 
@@ -85,6 +111,18 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     const TCabinetSignature signature = VerifyCabinetSignature(path);
     // The signer's name is the publisher's text: it must not forge a second verdict line.
     output.Text() << PlainText(signature.Summary()) << '\n';
+    if (signature.Verdict != TSignatureVerdict::NotSigned) {
+        // Whether the setup adds its own signer to the device's stores belongs to the answer.
+        TTrustContext context;
+        try {
+            cab.CABFile = path;
+            cab.ListContents();
+            context = provisioning::CabinetTrustContext(cab);
+        } catch (const std::exception&) {
+            // A cabinet that cannot be listed still has its signature's statement.
+        }
+        output.Text() << PlainText(BuildTrustStatement(signature, context).Line) << '\n';
+    }
     switch (signature.Verdict) {
     case TSignatureVerdict::Intact:
         return 0;
@@ -97,11 +135,12 @@ int VerifySignature(const std::string& path, TFileOutput& output) {
     return kExitSignatureBad;
 }
 
-int AuditExit(const Options& o, const std::vector<TFinding>& findings,
+// With --device, a refused install fails --strict and --fail-on as a Warning does.
+int AuditExit(const TAuditContext& context, const std::vector<TFinding>& findings,
               const device::TDeviceDecision* decision) {
-    if (!o.Strict) return 0;
+    if (!context.FailOn) return 0;
     const bool refused = decision && DecisionFailsStrict(*decision);
-    return CountFindings(findings).Warnings > 0 || refused ? kExitWarnings : 0;
+    return AnyUnacceptedAtLeast(findings, *context.FailOn) || refused ? kExitWarnings : 0;
 }
 
 // The setup's "_setup.xml" from the load's look, read once for the decision and the audit.
@@ -126,17 +165,42 @@ std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile
     return device::DecideForDevice(*profile, input);
 }
 
-// The findings; with a device the document it read serves them too.
-std::vector<TFinding> Findings(const device::TDeviceProfile* profile, TCESetup& setup,
+// The audit's findings with the baseline applied, kept for the outputs of the whole run; with a
+// device the document it read serves them too.
+std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetup& setup,
                                TCABFile& cab, TCabinetLook& look,
                                const std::vector<TProgramRow>& programs,
-                               const TCabinetSignature& signature, const TSetupDocument& document) {
-    if (!profile) return AuditCabinet(setup, cab, &programs, signature, &look);
-    return AuditCabinet(setup, cab, &programs, signature, document.Get(), &look);
+                               const TCabinetSignature& signature, const TSetupDocument& document,
+                               const device::TDeviceDecision* decision = nullptr) {
+    std::vector<TFinding> findings =
+        context.Profile ? AuditCabinet(setup, cab, &programs, signature, document.Get(), &look)
+                        : AuditCabinet(setup, cab, &programs, signature, &look);
+    const bool html = o.Values.count("--html") > 0;
+    const bool wanted = context.Baseline || o.Sarif || html || o.Values.count("--write-baseline");
+    const TCabinetIdentity cabinet = wanted ? CabinetIdentity(cab.CABFile) : TCabinetIdentity();
+    if (context.Baseline) ApplyBaseline(*context.Baseline, cabinet, context.Today, findings);
+    if (o.Values.count("--write-baseline")) context.Written.emplace_back(cabinet, findings);
+    if (o.Sarif) {
+        // A package holds several setups: each is a run of its own.
+        if (context.SarifRuns.back().Audited) {
+            TSarifRun& next = context.SarifRuns.emplace_back();
+            next.Path = context.SarifRuns[context.SarifRuns.size() - 2].Path + " : " + cabinet.Name;
+        }
+        TSarifRun& run = context.SarifRuns.back();
+        run.Cabinet = cabinet;
+        run.Audited = true;
+        run.Findings = findings;
+        if (decision) run.Properties["device"] = DeviceToJson(*decision);
+    }
+    if (html)
+        WriteHtml(o, AuditHtml(setup, cab, look, signature, programs, findings, cabinet, decision),
+                  context.HtmlFailure);
+    return findings;
 }
 
-int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup& setup,
-               TCABFile& cab, TCabinetLook& look, TFileOutput& output) {
+int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFile& cab,
+               TCabinetLook& look, TFileOutput& output) {
+    const device::TDeviceProfile* profile = context.Profile;
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
         const TExtractResult r =
@@ -166,6 +230,15 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
     TSetupDocument document;
     if (profile)
         document.Present = provisioning::ReadCabinetProvisioning(cab, document.Tree, &look);
+    if (o.Sarif) {
+        const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+        const std::optional<device::TDeviceDecision> decision =
+            DecideDevice(profile, document, signature, &programs);
+        const device::TDeviceDecision* decided = decision ? &*decision : nullptr;
+        return AuditExit(
+            context, Findings(o, context, setup, cab, look, programs, signature, document, decided),
+            decided);
+    }
     if (o.Json) {
         std::vector<TFinding> findings;
         std::optional<device::TDeviceDecision> decision;
@@ -185,17 +258,18 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
                 AnalysePrograms(setup, cab, cab.CABFileContents);
             out.Key("binaries");
             WriteProgramsJson(out, programs);
-            findings = Findings(profile, setup, cab, look, programs, signature, document);
+            decision = DecideDevice(profile, document, signature, &programs);
+            findings = Findings(o, context, setup, cab, look, programs, signature, document,
+                                decision ? &*decision : nullptr);
             out.Key("findings");
             WriteFindingsJson(out, findings);
-            decision = DecideDevice(profile, document, signature, &programs);
             if (decision) {
                 out.Key("device");
                 out.Raw(DeviceToJson(*decision).dump(
                     -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
             }
         });
-        return AuditExit(o, findings, decision ? &*decision : nullptr);
+        return AuditExit(context, findings, decision ? &*decision : nullptr);
     }
     if (!o.Audit) {
         if (const auto decision = DecideDevice(profile, document, signature, nullptr))
@@ -213,15 +287,17 @@ int RunOnSetup(const Options& o, const device::TDeviceProfile* profile, TCESetup
         WriteTextReport(output.Text(), setup, cab, look, signature);
     }
     WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
+    WriteSignatureReport(output.Text(), signature, provisioning::CabinetTrustContext(cab, &look));
     const std::vector<TFinding> findings =
-        Findings(profile, setup, cab, look, programs, signature, document);
+        Findings(o, context, setup, cab, look, programs, signature, document,
+                 decision ? &*decision : nullptr);
     WriteFindingsReport(output.Text(), findings);
-    return AuditExit(o, findings, decision ? &*decision : nullptr);
+    return AuditExit(context, findings, decision ? &*decision : nullptr);
 }
 
 // inPackage: file is a setup a package holds, which is not opened as a package again.
-int Run(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
-        TFileOutput& output, bool inPackage = false) {
+int Run(const Options& o, TAuditContext& context, const std::string& file, TFileOutput& output,
+        bool inPackage = false) {
     // Said plainly, before anything reads it: a FIFO or a device would block or never end.
     if (const std::string problem = RegularFileProblem(file); !problem.empty())
         return output.Fail(kExitFailure,
@@ -246,13 +322,13 @@ int Run(const Options& o, const device::TDeviceProfile* profile, const std::stri
         if (!inPackage && !extracting) {
             const int status =
                 RunPackage(file, output, [&](const std::string& cabinet, TFileOutput& inside) {
-                    return Run(o, profile, cabinet, inside, true);
+                    return Run(o, context, cabinet, inside, true);
                 });
             if (status >= 0) return status;
         }
         return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
     }
-    const int result = RunOnSetup(o, profile, setup, cab, look, output);
+    const int result = RunOnSetup(o, context, setup, cab, look, output);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +
@@ -262,10 +338,10 @@ int Run(const Options& o, const device::TDeviceProfile* profile, const std::stri
 }
 
 // One file's run; a failure of this file does not stop the others.
-int RunGuarded(const Options& o, const device::TDeviceProfile* profile, const std::string& file,
+int RunGuarded(const Options& o, TAuditContext& context, const std::string& file,
                TFileOutput& output) {
     try {
-        return Run(o, profile, file, output);
+        return Run(o, context, file, output);
     } catch (const std::bad_alloc&) {
         return output.Fail(kExitFailure, "tessary-info: out of memory", "out of memory");
     } catch (const std::exception& e) {
@@ -285,6 +361,14 @@ int RunDiff(const Options& o) {
         return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
     const TComparison comparison = CompareSetups(facts[0], facts[1]);
+    if (o.Values.count("--html")) {
+        std::string failure;
+        WriteHtml(o, DiffHtml(comparison, o.Files[0], o.Files[1]), failure);
+        if (!failure.empty()) {
+            PrintError(failure);
+            return kExitFailure;
+        }
+    }
     if (o.Json) {
         TJsonWriter out;
         WriteDiffJson(out, comparison, o.Files[0], o.Files[1]);
@@ -316,6 +400,61 @@ int WriteInventoryGuarded(const Options& o) {
     return kExitFailure;
 }
 
+// The baseline named by --baseline; false with the message printed.
+bool ReadBaselineOption(const Options& o, TAuditContext& context) {
+    const auto it = o.Values.find("--baseline");
+    if (it == o.Values.end()) return true;
+    const std::string& path = it->second;
+    const std::string problem = RegularFileProblem(path);
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (problem.empty() && in) text << in.rdbuf();
+    if (!problem.empty() || !in || in.bad()) {
+        PrintError("cannot read the baseline " + path + ": " +
+                   (problem.empty() ? LastSystemErrorText() : problem));
+        return false;
+    }
+    TBaseline baseline;
+    TBaselineError error;
+    if (!ParseBaseline(text.str(), baseline, error)) {
+        PrintError("baseline " + path + " line " + std::to_string(error.Line) + ": " + error.What);
+        return false;
+    }
+    context.Baseline = std::move(baseline);
+    return true;
+}
+
+int RunRules(const Options& o) {
+    if (o.Man)
+        std::cout << RulesManText();
+    else if (o.Json)
+        std::cout << RulesToJson().dump() << '\n';
+    else
+        WriteRulesText(std::cout);
+    return 0;
+}
+
+// Every cabinet's run, then the one SARIF log on standard output. A cabinet that fails is a
+// run whose invocation failed, with the message; the message goes to standard error as well.
+int RunSarif(const Options& o, TAuditContext& context) {
+    int worst = 0;
+    for (const std::string& file : o.Files) {
+        TSarifRun& run = context.SarifRuns.emplace_back();
+        run.Path = file;
+        std::ostringstream discarded, errors;
+        TFileOutput output(discarded, errors, nullptr, false);
+        worst = std::max(worst, RunGuarded(o, context, file, output));
+        run.Failure = errors.str();
+        while (!run.Failure.empty() && run.Failure.back() == '\n')
+            run.Failure.pop_back();
+        if (!run.Failure.empty()) std::cerr << errors.str();
+    }
+    std::cout << SarifLog(context.SarifRuns)
+                     .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << '\n';
+    return worst;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -345,6 +484,16 @@ int main(int argc, char** argv) {
         }
         return status;
     }
+    if (options.Rules) return RunRules(options);
+    TAuditContext context;
+    if (!ReadBaselineOption(options, context)) return kExitUsage;
+    context.Today = TodayUtc();
+    if (const auto it = options.Values.find("--fail-on"); it != options.Values.end())
+        context.FailOn = it->second == "warning"  ? TSeverity::Warning
+                         : it->second == "notice" ? TSeverity::Notice
+                                                  : TSeverity::Info;
+    // --strict is --fail-on warning; given both, the lower threshold holds.
+    if (options.Strict && !context.FailOn) context.FailOn = TSeverity::Warning;
     if (options.Diff) {
         const int status = RunDiffGuarded(options);
         if (!std::cout.flush()) {
@@ -360,14 +509,33 @@ int main(int argc, char** argv) {
         profile = device::BuildProfile(options.Devices);
         for (const std::string& problem : profile->Problems)
             PrintError(problem);
+        context.Profile = &*profile;
     }
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
-    for (size_t i = 0; i < options.Files.size(); ++i) {
-        const std::string& file = options.Files[i];
-        if (labelled && !options.Json && i > 0) std::cout << '\n';
-        TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
-        worst = std::max(worst, RunGuarded(options, profile ? &*profile : nullptr, file, output));
+    if (options.Sarif) {
+        worst = RunSarif(options, context);
+    } else {
+        for (size_t i = 0; i < options.Files.size(); ++i) {
+            const std::string& file = options.Files[i];
+            if (labelled && !options.Json && i > 0) std::cout << '\n';
+            TFileOutput output(std::cout, std::cerr, labelled ? &file : nullptr, options.Json);
+            worst = std::max(worst, RunGuarded(options, context, file, output));
+        }
+    }
+    if (!context.HtmlFailure.empty()) {
+        PrintError(context.HtmlFailure);
+        worst = std::max(worst, kExitFailure);
+    }
+    if (const auto it = options.Values.find("--write-baseline"); it != options.Values.end()) {
+        std::vector<TBaselineSource> sources;
+        for (const auto& [cabinet, findings] : context.Written)
+            sources.push_back({&cabinet, &findings});
+        const TWriteResult written = WriteFileSafely(it->second, WriteBaselineText(sources));
+        if (!written.Ok) {
+            PrintError(written.Message);
+            worst = std::max(worst, kExitFailure);
+        }
     }
     // A full disk must not pass for a finished inventory.
     if (!std::cout.flush()) {

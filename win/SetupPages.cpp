@@ -42,11 +42,11 @@ void TfrmWinCEMain::CreateSetupPages() {
             });
     // A signature that cannot be read is still one: the node says why.
     AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
-            [this](TCESetup&, TCABFile&) -> std::optional<TBuiltPage> {
-                const TSignaturePages pages = BuildSignaturePages(FSignature);
-                const TValue* verdict = FindField(pages.Summary, "verdict");
-                if (!verdict || *verdict == TValue(std::string("Not signed"))) return std::nullopt;
-                return TBuiltPage{pages.Certificates, FSignature.Summary()};
+            [this](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
+                if (FSignature.Verdict == TSignatureVerdict::NotSigned) return std::nullopt;
+                const TSignaturePages pages =
+                    BuildSignaturePages(FSignature, provisioning::CabinetTrustContext(cabinet));
+                return TBuiltPage{pages.Certificates, pages.Status};
             });
     AddPage("Programs", kImagePrograms, BuildProgramsPage({}),
             [this](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
@@ -73,8 +73,12 @@ void TfrmWinCEMain::CreateSetupPages() {
                 // Read after the descriptors, whose reads list the cabinet again.
                 input.Listing = &cabinet.CABFileContents;
                 FFindings = RunAudit(input);
-                return TBuiltPage{BuildFindingsPage(FFindings),
-                                  FindingsHeadline(CountFindings(FFindings))};
+                const TFindingCounts counts = CountFindings(FFindings);
+                // The node shows the worst severity present, in the severities' order.
+                const std::optional<TSeverity> worst = WorstSeverity(counts);
+                FPages[FFindingsPage].Image =
+                    kImageWarning + static_cast<int>(worst.value_or(TSeverity::Info));
+                return TBuiltPage{BuildFindingsPage(FFindings), FindingsHeadline(counts)};
             });
     // The install and run decisions for the remembered device profile, from what the pages
     // above read; listed only with a profile.

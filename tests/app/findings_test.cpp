@@ -7,6 +7,7 @@
 #include "tests/support/Corpus.h"
 #include "tests/support/PEBuilder.h"
 
+#include <QColor>
 #include <QHeaderView>
 #include <QTest>
 #include <QTreeView>
@@ -72,9 +73,11 @@ class FindingsTest : public QObject {
         f.SelectProjectNode("Findings");
         QTreeView* list = f.View("lvFindings");
         const QModelIndexList mismatch =
-            list->model()->match(list->model()->index(0, 1), Qt::DisplayRole,
+            list->model()->match(list->model()->index(0, 2), Qt::DisplayRole,
                                  "Program built for another CPU", 1, Qt::MatchExactly);
         QCOMPARE(mismatch.size(), 1);
+        // The rule's id beside the severity.
+        QCOMPARE(mismatch.front().siblingAtColumn(1).data().toString(), QString("cpu-mismatch"));
         emit list->doubleClicked(mismatch.front());
         QCOMPARE(Current(f, "lvPrograms"), QString("hook.dll"));
         QCOMPARE(f.Status(), QString("Total of programs: 1, 1 built for another CPU"));
@@ -101,6 +104,55 @@ class FindingsTest : public QObject {
         f.Window->CloseSetup();
         QVERIFY(f.Window->Findings().empty());
         QVERIFY(!f.ProjectNodes().contains("Findings"));
+    }
+
+    // File > Open Baseline...: the findings it accepts are greyed with their statement and no
+    // longer counted; a broken baseline is shown with its line and leaves the one before.
+    void ABaselineGreysWhatItAccepts() {
+        if (!HaveCorpus()) QSKIP("no shared corpus");
+        TempDir dir;
+        const std::string good = dir.File("good.json");
+        WriteFileBytes(good, Bytes(R"({"version": 1, "accepted": [
+            {"rule": "windows-folder", "where": "%WinDir%\\*.dll", "statement": "its runtime"}]})"));
+        const std::string broken = dir.File("broken.json");
+        WriteFileBytes(broken, Bytes("{\"version\": 1,\n\"accepted\": [{\"rule\": \"nope\"}]}"));
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(RealCabinet("Basic.WM.CAB")));
+        QTRY_VERIFY_WITH_TIMEOUT(!FindingsNode(f)->StatusText().contains("reading"), kWait);
+        const size_t before = f.Window->Findings().size();
+        QCOMPARE(CountFindings(f.Window->Findings()).Accepted, size_t(0));
+
+        f.Services->DialogAnswers << Q(good);
+        f.Action("mnuOpenBaseline")->trigger();
+        QCOMPARE(f.Services->DialogRuns.size(), 1);
+        const TFindingCounts counts = CountFindings(f.Window->Findings());
+        QVERIFY(counts.Accepted > 3);
+        QCOMPARE(f.Window->Findings().size(), before);
+        QVERIFY(FindingsNode(f)->StatusText().contains("accepted"));
+        QAbstractItemModel* model = f.View("lvFindings")->model();
+        QCOMPARE(model->columnCount(), 6);
+        QCOMPARE(model->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("Accepted"));
+        int greyed = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, 0);
+            const bool accepted = index.siblingAtColumn(5).data().toString() == "its runtime";
+            QCOMPARE(index.data(Qt::ForegroundRole).value<QColor>() == QColor(Qt::gray), accepted);
+            greyed += accepted ? 1 : 0;
+            if (accepted) QVERIFY(index.siblingAtColumn(3).data().toString().endsWith(".dll"));
+        }
+        QCOMPARE(greyed, static_cast<int>(counts.Accepted));
+
+        QVERIFY(!f.Window->OpenBaseline(Q(broken)));
+        QCOMPARE(f.Services->Messages.size(), 1);
+        QVERIFY(f.Services->Messages.front().Text.contains("broken.json line 2: unknown rule"));
+        QCOMPARE(CountFindings(f.Window->Findings()).Accepted, counts.Accepted);
+
+        // It holds for the next setup too, and a reopened one is marked again.
+        f.Window->CloseSetup();
+        f.Window->OpenSetup(Q(RealCabinet("Basic.WM.CAB")));
+        QTRY_VERIFY_WITH_TIMEOUT(!FindingsNode(f)->StatusText().contains("reading"), kWait);
+        QCOMPARE(CountFindings(f.Window->Findings()).Accepted, counts.Accepted);
     }
 };
 

@@ -108,10 +108,14 @@ class SetupNodesTest : public QObject {
         QCOMPARE(Shown(f.View("tvProvisioning")), tool.Provisioning);
 
         f.SelectProjectNode("Signature");
-        QCOMPARE(f.Status(), QString("Intact: signed by TEST USE ONLY - Sample Privileged "
-                                     "Developer - Windows Mobile SDK"));
+        // The verdict, then what it does not say: the tool's trust line, to the letter.
+        QCOMPARE(f.Status(), QString::fromStdString(tool.Signature.Status));
+        QVERIFY(f.Status().startsWith("Intact: signed by TEST USE ONLY - Sample Privileged "
+                                      "Developer - Windows Mobile SDK. Trust: chain ends at "));
+        QVERIFY(f.Status().contains("not valid today"));
         QCOMPARE(Shown(f.View("lvSignature")), Texts(ListRows(tool.Signature.Certificates)));
         QVERIFY(Details(f, "txtSignatureDetails").startsWith("Checks"));
+        QVERIFY(Details(f, "txtSignatureDetails").contains("is a test certificate"));
         f.SelectRow("lvSignature", 0);
         QVERIFY(Details(f, "txtSignatureDetails").contains("Thumbprint"));
         f.Window->CloseSetup();
@@ -155,6 +159,11 @@ class SetupNodesTest : public QObject {
         f.SelectProjectNode("Programs");
         f.SelectRow("lvPrograms", 0);
         QVERIFY(Details(f, "txtProgramsDetails").contains("File Version"));
+        // Once its document is read, the signature says that the setup installs its own signer.
+        f.SelectProjectNode("Signature");
+        QVERIFY(f.Status().contains("chain complete to CN=Ushahidi, self-signed"));
+        QVERIFY(f.Status().endsWith("SPC stores: it vouches for itself"));
+        QVERIFY(Details(f, "txtSignatureDetails").contains("Installed by the setup"));
     }
 
     // Opening another setup or closing this one stops the reading; nothing of it reaches the

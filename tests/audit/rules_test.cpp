@@ -297,11 +297,15 @@ TEST(AuditRules, FindingsPointAtTheirRowsAndTakeTheTablesSeverity) {
     const TFindingCounts counts = CountFindings(a->Findings);
     EXPECT_EQ(FindingsHeadline(counts), "Findings: " + std::to_string(counts.Warnings) +
                                             " warnings, " + std::to_string(counts.Notices) +
-                                            " notices");
+                                            " notices, " + std::to_string(counts.Infos) +
+                                            " info");
     for (const TAuditRule& rule : AuditRules())
         for (const TFinding* finding : Of(*a, rule.Id))
             EXPECT_EQ(finding->Severity, rule.Severity) << rule.Id;
-    EXPECT_EQ(FindingsHeadline({1, 1, 0}), "Findings: 1 warning, 1 notice");
+    EXPECT_EQ(FindingsHeadline({1, 1, 0}), "Findings: 1 warning, 1 notice, 0 info");
+    EXPECT_EQ(WorstSeverity({0, 0, 2}), TSeverity::Info);
+    EXPECT_EQ(WorstSeverity({0, 3, 2}), TSeverity::Notice);
+    EXPECT_EQ(WorstSeverity({}), std::nullopt);
 }
 
 TEST(AuditCodeKeys, KeysMatchByComponentIgnoringCase) {

@@ -57,19 +57,25 @@ TEST(ProvisioningMeaning, CaptionsByPlace) {
     EXPECT_EQ(NodeMeaning(tree, 7), "");
 }
 
-// Rows carry the item, name, value with the other attributes, and meaning with the note.
+// Rows carry the item, name, the exact value, the other attributes apart, and meaning with the
+// note. Entities are decoded once, in names, values and attributes alike.
 TEST(ProvisioningRows, ColumnsAndHeadline) {
-    const TProvisioningTree tree =
-        ReadProvisioning("<wap-provisioningdoc><characteristic type=\"SecurityPolicy\">"
-                         "<parm name=\"4122\" value=\"1\" datatype=\"integer\"/></characteristic>"
-                         "<characteristic type=\"Open\"></wap-provisioningdoc>");
+    const TProvisioningTree tree = ReadProvisioning(
+        "<wap-provisioningdoc><characteristic type=\"SecurityPolicy\">"
+        "<parm name=\"4122\" value=\"1\" datatype=\"integer\"/></characteristic>"
+        "<characteristic type=\"Open\"><parm name=\"a&amp;b\" "
+        "value=\"&quot;%CE1%\\x.exe&quot; &amp;lt;\" note=\"&lt;1&gt;\"/></wap-provisioningdoc>");
     const std::vector<TProvisioningRow> rows = ProvisioningRows(tree);
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].Item, "provisioning document");
     EXPECT_EQ(rows[0].Name, "wap-provisioningdoc");
     EXPECT_EQ(rows[2].Depth, 2u);
     EXPECT_EQ(rows[2].Item, "parm");
-    EXPECT_EQ(rows[2].Value, "1 datatype=\"integer\"");
+    EXPECT_EQ(rows[2].Value, "1");
+    EXPECT_EQ(rows[2].Attributes, "datatype=\"integer\"");
+    EXPECT_EQ(rows[4].Name, "a&b");
+    EXPECT_EQ(rows[4].Value, "\"%CE1%\\x.exe\" &lt;");
+    EXPECT_EQ(rows[4].Attributes, "note=\"<1>\"");
     EXPECT_EQ(rows[2].Meaning, "Unsigned Prompt Policy (4122): 1 = the user is not asked");
     EXPECT_EQ(rows[3].Meaning, "note: not closed: ended by </wap-provisioningdoc>");
     EXPECT_EQ(ProvisioningHeadline(Summarize(tree)),
@@ -121,7 +127,7 @@ TEST(ProvisioningPages, TreeRowsAndCertificates) {
     EXPECT_EQ(parm.Node, 4u);
     EXPECT_EQ(parm.Source, 5u);
     EXPECT_EQ(std::get<int64_t>(*FindField(parm.Record, "depth")), 4);
-    EXPECT_EQ(parm.Cells[3].Text, "certificate that does not decode");
+    EXPECT_EQ(parm.Cells[4].Text, "certificate that does not decode");
     ASSERT_EQ(pages.Certificates.Rows.size(), 1u);
     const TRow& c = pages.Certificates.Rows[0];
     EXPECT_EQ(c.Cells[0].Text, "CertificateStore / ROOT");

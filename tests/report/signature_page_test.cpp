@@ -57,7 +57,15 @@ TEST(SignaturePages, CertificatesAndChecks) {
     EXPECT_EQ((Texts{certificate.Cells[7].Text, certificate.Cells[8].Text}), (Texts{"No", "Yes"}));
     EXPECT_EQ(Column(pages.Checks, 0), (Texts{"Cabinet digest", "Message digest",
                                               "Signer's signature", "Certificate chain"}));
-    EXPECT_EQ(Column(pages.Checks, 1), (Texts{"Passed", "Passed", "Passed", "Passed"}));
+    // A chain that verifies is not called passed: the row says where it ends.
+    EXPECT_EQ(Column(pages.Checks, 1),
+              (Texts{"Passed", "Passed", "Passed",
+                     "chain ends at CN=TEST USE ONLY - Sample Privileged Developer - Windows "
+                     "Mobile SDK, whose issuer CN=TEST USE ONLY - Sample Privileged Root for "
+                     "Windows Mobile SDK is not carried; trusted only by devices that have that "
+                     "issuer"}));
+    EXPECT_EQ(Column(pages.TrustFacts, 0),
+              (Texts{"Chain", "Test certificate", "Validity", "Signing time", "Digest"}));
 
     const TSignaturePages none = BuildSignaturePages(TCabinetSignature{});
     EXPECT_EQ(*FindField(none.Summary, "verdict"), TValue(std::string("Not signed")));

@@ -53,6 +53,21 @@ TEST_P(OwnSigned, SignedWithSha256IsIntactWithItsTime) {
     EXPECT_EQ(s.Signer()->Serial, "5EED");
     EXPECT_EQ(s.Signer()->Subject, "CN=Tessary Test Publisher");
     EXPECT_EQ(s.Checks.size(), 4u);
+
+    // The key was made an hour ago, so the time the signer claims lies before its dates.
+    const TTrustStatement trust = BuildTrustStatement(s);
+    EXPECT_EQ(trust.Times, "signed 2023-11-14 22:13:20 by the signer's own clock; no "
+                           "countersignature");
+    EXPECT_FALSE(trust.ValidAtSigning);
+    EXPECT_EQ(trust.Validity.rfind("not valid when signed: CN=Tessary Test Publisher is valid "
+                                   "only from ",
+                                   0),
+              0u)
+        << trust.Validity;
+    EXPECT_TRUE(trust.ValidToday);
+    EXPECT_EQ(trust.Digest, "SHA-256 digest");
+    EXPECT_FALSE(trust.WeakDigest);
+    EXPECT_EQ(trust.Test.rfind("CN=Tessary Test Publisher is a test certificate", 0), 0u);
 }
 
 TEST_P(OwnSigned, SignedWithSha1IsIntactAndAChangedDataByteIsNot) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -155,8 +156,12 @@ TEST(Terminal, NoModePrintsARawControlCharacterFromAnyField) {
     if (s.Signed) {
         const ToolRun verify = RunTool({"--verify", s.Cabinet}, 60);
         EXPECT_EQ(verify.Exit, 0);
-        EXPECT_EQ(verify.Out, "Intact: signed by Signer" + PlainText(kHostileUtf8) + "\n")
-            << "one verdict line, whatever the signer's name";
+        // One verdict line, whatever the signer's name, then the trust statement's line.
+        const size_t first = verify.Out.find('\n');
+        EXPECT_EQ(verify.Out.substr(0, first + 1),
+                  "Intact: signed by Signer" + PlainText(kHostileUtf8) + "\n");
+        EXPECT_EQ(verify.Out.compare(first + 1, 7, "Trust: "), 0) << verify.Out;
+        EXPECT_EQ(std::count(verify.Out.begin(), verify.Out.end(), '\n'), 2) << verify.Out;
     }
     const ToolRun notCabinet = RunTool({"--verify", s.NotCabinet}, 60);
     EXPECT_EQ(notCabinet.Err, PlainText(s.NotCabinet) + ": not a cabinet file\n");

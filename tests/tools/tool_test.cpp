@@ -6,7 +6,9 @@
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include <filesystem>
 
@@ -230,7 +232,16 @@ TEST(TessaryInfoVerify, VerdictAndExitStatus) {
     if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
     const ToolRun intact = RunTool({"--verify", RealCabinet("Ushahidi.CAB")});
     EXPECT_EQ(intact.Exit, 0);
-    EXPECT_EQ(intact.Out, "Intact: signed by Ushahidi\n");
+    // The second line says what the signature does not: whom a device must already trust.
+    EXPECT_EQ(intact.Out.rfind("Intact: signed by Ushahidi\nTrust: chain complete to CN=Ushahidi, "
+                               "self-signed; trusted only by devices that have it;",
+                               0),
+              0u)
+        << intact.Out;
+    EXPECT_NE(intact.Out.find("; the setup itself adds CN=Ushahidi to the device's Privileged "
+                              "Execution Trust Authorities and SPC stores: it vouches for "
+                              "itself\n"),
+              std::string::npos);
     const ToolRun unsigned_ = RunTool({"--verify", RealCabinet("App.WM.CAB")});
     EXPECT_EQ(unsigned_.Exit, 4);
     EXPECT_EQ(unsigned_.Out, "Not signed\n");
@@ -242,6 +253,8 @@ TEST(TessaryInfoVerify, VerdictAndExitStatus) {
     const ToolRun modified = RunTool({"--verify", dir.File("modified.cpf")});
     EXPECT_EQ(modified.Exit, 5);
     EXPECT_EQ(modified.Out.rfind("Modified: signed by TEST USE ONLY", 0), 0u) << modified.Out;
+    EXPECT_NE(modified.Out.find("\nTrust: none, the cabinet's bytes are not the ones signed; "),
+              std::string::npos);
     bytes[100] ^= 0x01;
     bytes[48] = 0xFF; // the signature's size now runs past the end
     WriteFileBytes(dir.File("unreadable.cpf"), bytes);
@@ -254,14 +267,66 @@ TEST(TessaryInfoVerify, VerdictAndExitStatus) {
     EXPECT_EQ(RunTool({"--verify", "--json", RealCabinet("Ushahidi.CAB")}).Exit, 2);
 }
 
+// A parm's value is exactly what the document means: entities decoded, its other attributes
+// apart, in JSON, and in the text report's own column.
+TEST(TessaryInfoProvisioning, AppWmValuesAreExactAndAttributesApart) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const std::string path = RealCabinet("App.WM.CAB");
+    const auto rows = nlohmann::json::parse(RunTool({"--json", path}).Out)["provisioning"]["rows"];
+    const auto find = [&](const std::string& value) {
+        for (const auto& row : rows)
+            if (row["value"] == value) return row;
+        return nlohmann::json();
+    };
+    const auto source = find("%CE1%\\MyCo\\project1.exe");
+    ASSERT_FALSE(source.is_null());
+    EXPECT_EQ(source["name"], "Source");
+    EXPECT_EQ(source["attributes"], nlohmann::json({{"translation", "install"}}));
+    const auto open = find("\"%InstallDir%\\nsbasic\\basic.exe\" \"%1\"");
+    ASSERT_FALSE(open.is_null());
+    EXPECT_EQ(open["attributes"],
+              nlohmann::json({{"datatype", "string"}, {"translation", "install"}}));
+    for (const auto& row : rows) {
+        EXPECT_EQ(row["value"].get<std::string>().find("&quot;"), std::string::npos) << row;
+        EXPECT_EQ(row["value"].get<std::string>().find("translation="), std::string::npos) << row;
+    }
+    const std::string text = RunTool({path}).Out;
+    // The value, then in its own column the attributes.
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex(R"("%InstallDir%\\nsbasic\\basic\.exe" "%1" +datatype="string" )"
+                         R"(translation="install")")));
+    EXPECT_EQ(text.find("&quot;"), std::string::npos);
+}
+
+// --audit and --json carry the same statement as --verify's second line.
+TEST(TessaryInfoVerify, AuditAndJsonCarryTheTrustStatement) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const std::string path = RealCabinet("Ushahidi.CAB");
+    const std::string line = RunTool({"--verify", path}).Out;
+    const std::string statement = line.substr(line.find("Trust: "));
+    const ToolRun json = RunTool({"--json", path});
+    const auto trust = nlohmann::json::parse(json.Out)["signature"]["trust"];
+    EXPECT_EQ(trust["statement"].get<std::string>() + "\n", statement);
+    EXPECT_EQ(trust["chainEnd"], "self-signed");
+    EXPECT_EQ(trust["chainEndThumbprint"], "A20F2863C68353672368360252125D05FB1C013D");
+    EXPECT_EQ(trust["test"], false);
+    EXPECT_EQ(trust["weakDigest"], true);
+    const ToolRun audit = RunTool({"--audit", path});
+    EXPECT_NE(audit.Out.find("Certificate chain   chain complete to CN=Ushahidi, self-signed"),
+              std::string::npos)
+        << audit.Out;
+    EXPECT_NE(audit.Out.find("\nTrust (5)\n"), std::string::npos);
+}
+
 TEST(TessaryInfoVerify, SeveralFilesGiveHeadingsAndTheWorstStatus) {
     if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
     const std::string signed_ = RealCabinet("Ushahidi.CAB");
     const std::string unsigned_ = RealCabinet("App.WM.CAB");
     const ToolRun run = RunTool({"--verify", signed_, unsigned_});
     EXPECT_EQ(run.Exit, 4);
-    EXPECT_EQ(run.Out, "==> " + signed_ + " <==\nIntact: signed by Ushahidi\n\n==> " + unsigned_ +
-                           " <==\nNot signed\n");
+    EXPECT_EQ(run.Out.rfind("==> " + signed_ + " <==\nIntact: signed by Ushahidi\nTrust: ", 0), 0u);
+    EXPECT_EQ(run.Out.substr(run.Out.find("\n\n==> ")),
+              "\n\n==> " + unsigned_ + " <==\nNot signed\n");
 }
 
 namespace {
@@ -320,7 +385,7 @@ TEST(TessaryInfoAudit, JsonIsThePlainJsonWithBinariesThenFindingsLast) {
     const auto binaries = doc["binaries"];
     doc.erase("binaries");
     ASSERT_FALSE(findings.empty());
-    const auto& mismatch = findings[findings.size() - 1];
+    const auto& mismatch = findings[0]; // the one Warning leads
     EXPECT_EQ(mismatch["severity"], "Warning");
     EXPECT_EQ(mismatch["rule"], "cpu-mismatch");
     EXPECT_EQ(mismatch["where"], "%InstallDir%\\mips.dll");
@@ -356,10 +421,11 @@ TEST(TessaryInfoAudit, FindingsFollowTheProgramsAndStrictExitsFourOnAWarning) {
     const std::string mixed = ProgramsCabinet(dir);
     const ToolRun audit = RunTool({"--audit", mixed});
     ASSERT_EQ(audit.Exit, 0) << audit.Err;
-    const size_t at = audit.Out.find("\nFindings (2)\n  Findings: 1 warning, 1 notice\n");
+    const size_t at = audit.Out.find("\nFindings (2)\n  Findings: 1 warning, 1 notice, 0 info\n");
     ASSERT_NE(at, std::string::npos) << audit.Out;
     EXPECT_GT(at, audit.Out.find("\nPrograms (2)\n"));
-    EXPECT_NE(audit.Out.find("Warning   Program built for another CPU  %InstallDir%\\mips.dll"),
+    EXPECT_NE(audit.Out.find(
+                  "Warning   cpu-mismatch  Program built for another CPU  %InstallDir%\\mips.dll"),
               std::string::npos)
         << audit.Out;
     EXPECT_EQ(RunTool({"--audit", "--strict", mixed}).Exit, 4);

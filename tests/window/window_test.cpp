@@ -378,10 +378,11 @@ TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
                                    [](const TViewerPage& p) { return p.Node == "Findings"; });
     ASSERT_NE(page, Window->Pages().end());
     HWND findings = page->List->Handle;
+    constexpr size_t kWhere = 3; // Severity, Rule, Title, Where
     const auto doubleClick = [&](const std::string& whereStart) {
         const TTable rows = ListContents(findings);
         const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) {
-            return row.at(2).rfind(whereStart, 0) == 0;
+            return row.at(kWhere).rfind(whereStart, 0) == 0;
         });
         if (found == rows.end()) return std::string();
         NMITEMACTIVATE click{};
@@ -389,7 +390,7 @@ TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
         click.iItem = static_cast<int>(found - rows.begin());
         SendMessageW(Window->Handle(), WM_NOTIFY, click.hdr.idFrom,
                      reinterpret_cast<LPARAM>(&click));
-        return found->at(2);
+        return found->at(kWhere);
     };
 
     // A file in the Windows folder, from a filtered list: the filter goes, the file is selected.
