@@ -51,6 +51,28 @@
     return true;
 }
 
+// Model strings are 8-bit without a code page: each byte becomes the code point of its value.
+[[nodiscard]] inline std::string Latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+// A text kept as it is when it is well-formed UTF-8, else taken as 8-bit: provisioning values
+// and version resources, which may be either.
+[[nodiscard]] inline std::string Utf8Else8(std::string_view text) {
+    return IsWellFormedUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
+}
+
 [[nodiscard]] inline std::string PlainText(std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     const auto escape = [](std::string& out, unsigned char b) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -29,16 +30,6 @@ namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
 
 const char kNotSetup[] = "Invalid Windows CE Setup file, Tessary cannot read this file.";
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text(bytes.size() * 2, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        text[2 * i] = digits[bytes[i] >> 4];
-        text[2 * i + 1] = digits[bytes[i] & 0xF];
-    }
-    return text;
-}
 
 // The key of a row: its identity texts folded and joined by a byte no text holds.
 std::string KeyOf(const std::vector<std::string>& identity) {
@@ -63,20 +54,24 @@ struct TEntryFacts {
     std::string Sha256;
     std::string Version;
     std::string Cpu;
+    std::string Kind;
+    std::string Company;
+    std::string Md5;
 };
 
 // Hashes the bytes of one entry after another as they come, keeping them only while they may be
 // a program; one digest serves every entry.
 class THashingSink : public TEntrySink {
   public:
-    explicit THashingSink(const TCancelled& cancelled)
-        : FCancelled(cancelled),
-          FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)) {}
+    THashingSink(const TCancelled& cancelled, bool md5)
+        : FCancelled(cancelled), FDigest(crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256)),
+          FMd5(md5 ? crypto::TDigest::Create(crypto::TDigestAlgorithm::MD5) : nullptr) {}
     // also: a sink that gets the same bytes (the provisioning document), or null.
     THashingSink* Start(TEntryFacts& out, TMemorySink* also) {
         FOut = &out;
         FAlso = also;
         FDigest->Restart();
+        if (FMd5) FMd5->Restart();
         FBytes.clear();
         FMaybeImage = true;
         return this;
@@ -85,6 +80,7 @@ class THashingSink : public TEntrySink {
         if (FCancelled && FCancelled()) return false;
         const auto* p = static_cast<const uint8_t*>(data);
         FDigest->Update({p, count});
+        if (FMd5) FMd5->Update({p, count});
         if (FAlso && !FAlso->Write(data, count)) return false;
         if (FMaybeImage) {
             // Most bodies are no program: the first bytes tell, before anything is copied.
@@ -101,11 +97,14 @@ class THashingSink : public TEntrySink {
         return true;
     }
     bool Finish(const TCABFileEntry& entry) override {
-        FOut->Sha256 = Hex(FDigest->Final());
+        FOut->Sha256 = LowerHex(FDigest->Final());
+        if (FMd5) FOut->Md5 = LowerHex(FMd5->Final());
         if (FMaybeImage && FBytes.size() >= 2) {
             const TPEImage image = ReadPEImage(FBytes);
             if (image.IsImage) {
                 FOut->Cpu = MachineName(image.Machine);
+                FOut->Kind = ImageKind(image);
+                FOut->Company = image.Version.CompanyName;
                 if (image.Version.Present) FOut->Version = image.Version.FileVersion;
             }
         }
@@ -116,6 +115,7 @@ class THashingSink : public TEntrySink {
   private:
     const TCancelled& FCancelled;
     std::unique_ptr<crypto::TDigest> FDigest;
+    std::unique_ptr<crypto::TDigest> FMd5;
     TEntryFacts* FOut = nullptr;
     TMemorySink* FAlso = nullptr;
     std::vector<uint8_t> FBytes;
@@ -132,7 +132,7 @@ bool IsProvisioningEntry(const TCABFileEntry& entry, bool& seen) {
 
 // Every entry's facts by listing index, and the provisioning document's bytes.
 struct TBodies {
-    explicit TBodies(const TCancelled& cancelled) : Sink(cancelled) {}
+    TBodies(const TCancelled& cancelled, bool md5) : Sink(cancelled, md5) {}
     THashingSink Sink;
     std::vector<TEntryFacts> Entries;
     TMemorySink Xml{kMaxDescriptorSize};
@@ -206,10 +206,16 @@ std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
             files[i].Sha256 = std::move(facts->Sha256);
             files[i].Version = std::move(facts->Version);
             files[i].Cpu = std::move(facts->Cpu);
+            files[i].Kind = std::move(facts->Kind);
+            files[i].Company = std::move(facts->Company);
+            files[i].Md5 = std::move(facts->Md5);
         } else {
             files[i].Sha256 = facts->Sha256;
             files[i].Version = facts->Version;
             files[i].Cpu = facts->Cpu;
+            files[i].Kind = facts->Kind;
+            files[i].Company = facts->Company;
+            files[i].Md5 = facts->Md5;
         }
     }
     if (bodies.XmlIndex != kNone && !bodies.Xml.Finished()) return items[bodies.XmlIndex].Name;
@@ -262,7 +268,8 @@ TFactsResult Fail(TFactsStatus status, const std::string& message) {
     return {status, message};
 }
 
-TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled& cancelled) {
+TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled& cancelled,
+                  bool md5) {
     facts = TSetupFacts();
     facts.Path = path;
     if (const std::string problem = RegularFileProblem(path); !problem.empty())
@@ -273,7 +280,7 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
     // The usual case reads every body in the listing's own run and loads from what it kept;
     // should that run stop part way, the load lists afresh and the bodies it wants are read
     // after, so that a damaged entry no file row names fails nothing.
-    TBodies bodies(cancelled);
+    TBodies bodies(cancelled, md5);
     bool xmlSeen = false;
     TCabinetLook look(path);
     const bool readAll = look.ListAndRead([&](size_t index, const TCABFileEntry& entry) {
@@ -323,10 +330,41 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
 
 } // namespace
 
+std::string LowerHex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text(bytes.size() * 2, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        text[2 * i] = digits[bytes[i] >> 4];
+        text[2 * i + 1] = digits[bytes[i] & 0xF];
+    }
+    return text;
+}
+
+std::string FileSha256(const std::string& path, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = "cannot open " + path;
+        return {};
+    }
+    const auto digest = crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256);
+    std::vector<uint8_t> buffer(1 << 16);
+    while (in) {
+        in.read(reinterpret_cast<char*>(buffer.data()),
+                static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<size_t>(in.gcount());
+        if (got > 0) digest->Update({buffer.data(), got});
+    }
+    if (in.bad()) {
+        why = "cannot read " + path;
+        return {};
+    }
+    return LowerHex(digest->Final());
+}
+
 TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
-                            const TCancelled& cancelled) {
+                            const TCancelled& cancelled, bool md5) {
     try {
-        return Read(path, facts, cancelled);
+        return Read(path, facts, cancelled, md5);
     } catch (const std::bad_alloc&) {
         return Fail(TFactsStatus::Failed, path + ": out of memory");
     } catch (const std::exception& e) {

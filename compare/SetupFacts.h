@@ -13,6 +13,9 @@ struct TFileFacts {
     std::string Sha256;  // lower-case hex; empty without an entry
     std::string Version; // the version resource's file version; empty when none
     std::string Cpu;     // the image's machine; empty when not a program
+    std::string Kind;    // "DLL" or "Program"; empty when not a program
+    std::string Company; // the version resource's company; empty when none
+    std::string Md5;     // lower-case hex, only when asked for
 };
 
 // One row of a page reduced to what a comparison needs: the texts that say which row it is,
@@ -33,6 +36,12 @@ struct TSetupFacts {
     std::vector<TFact> Provisioning; // {Path}, {Value}; empty without a "_setup.xml"
 };
 
+// A digest as lower-case hex, as facts and indexes keep them.
+[[nodiscard]] std::string LowerHex(const std::vector<uint8_t>& bytes);
+
+// SHA-256 of a whole file as lower-case hex; empty with why when it cannot be read.
+[[nodiscard]] std::string FileSha256(const std::string& path, std::string& why);
+
 enum class TFactsStatus { Read, NotSetup, Failed, Cancelled };
 
 struct TFactsResult {
@@ -46,8 +55,9 @@ using TCancelled = std::function<bool()>;
 // Loads the cabinet at path and reads every file body of it once. A damaged descriptor, a file
 // body the cabinet cannot give or any other failure is Failed with a message naming the
 // cabinet; a cabinet that holds no setup is NotSetup. Never throws.
+// md5: each file's MD5 as well, for a fixity manifest.
 [[nodiscard]] TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
-                                          const TCancelled& cancelled = {});
+                                          const TCancelled& cancelled = {}, bool md5 = false);
 
 // Both sides of a comparison, read at the same time on two threads. The answer is the older
 // cabinet's failure before the newer's, then a cancel, else Read.

@@ -5,6 +5,8 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev cabextract xvfb xauth bc
   libssl-dev osslsigncode
+  # Collections of setups are indexed into SQLite (with FTS5, which Debian builds in).
+  libsqlite3-dev
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
 # The format check of the sources.
@@ -12,12 +14,15 @@ packages+=(clang-format-14)
 # The package checks: lintian, and appstreamcli for the desktop metadata.
 packages+=(lintian appstream)
 # The audit's reports: SARIF is validated with the SARIF multitool (from npm, below), the HTML
-# report is opened and photographed in headless Chromium.
-packages+=(nodejs npm chromium)
+# report is opened and photographed in headless Chromium. The test command also validates the
+# --sbom documents with the CycloneDX schema through npm packages.
+packages+=(nodejs chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# Debian's npm, unless a nodejs that brings its own is installed (NodeSource's conflicts with it).
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
   $SUDO apt-get update
@@ -35,4 +40,15 @@ if [ ! -x "$sarif_tool" ] || ! grep -q "\"version\": \"$sarif_version\"" \
     "@microsoft/sarif-multitool-linux@$sarif_version"
   # npm may skip the package's install script, which only marks the program executable.
   chmod u+x "$sarif_tool"
+fi
+
+# The CycloneDX schemas and a JSON Schema validator, at the versions of the lock file, into
+# build/node-tools/cyclonedx: installed here, never fetched while the tests run.
+cd "$(dirname "$0")/.."
+cyclonedx_dir=build/node-tools/cyclonedx
+if ! cmp -s scripts/node-tools/package-lock.json "$cyclonedx_dir/package-lock.json" 2>/dev/null ||
+  [ ! -d "$cyclonedx_dir/node_modules" ]; then
+  mkdir -p "$cyclonedx_dir"
+  cp scripts/node-tools/package.json scripts/node-tools/package-lock.json "$cyclonedx_dir/"
+  (cd "$cyclonedx_dir" && npm ci --no-audit --no-fund --ignore-scripts)
 fi

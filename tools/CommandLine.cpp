@@ -16,7 +16,12 @@ namespace {
     "       tessary-info --extract-cabinets DIR PACKAGE\n"                                         \
     "       tessary-info --verify FILE.cab...\n"                                                   \
     "       tessary-info --diff [--json] [--html FILE] OLD.cab NEW.cab\n"                          \
-    "       tessary-info --rules [--json]\n"
+    "       tessary-info --rules [--json]\n"                                                       \
+    "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"                                  \
+    "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"                     \
+    "       tessary-info --query DB [--json | --jsonl] WORD...\n"                                  \
+    "       tessary-info --sql DB [--json] \"SELECT ...\"\n"                                       \
+    "       tessary-info --merge DB OTHER.db...\n"
 
 const char kUsage[] = TESSARY_SYNOPSIS "       tessary-info --help | --version\n";
 
@@ -67,6 +72,26 @@ const char kHelp[] = TESSARY_SYNOPSIS
     "                     removed or changed (size, content by SHA-256, version, CPU),\n"
     "                     shortcuts, registry values, signature and provisioning; names,\n"
     "                     folders and keys are matched ignoring case\n"
+    "  --manifest         the setup's files as a hashdeep manifest (size, MD5, SHA-256,\n"
+    "                     device folder and name)\n"
+    "  --sbom             the setup as a CycloneDX 1.5 JSON inventory: the setup, each file\n"
+    "                     and program with its hashes, version, CPU and supplier\n"
+    "  --index DB         keep the cabinets below each PATH (.cab and .cpf, any case;\n"
+    "                     folders walked recursively) in the index file DB, a SQLite\n"
+    "                     database made when missing: properties, files with SHA-256,\n"
+    "                     shortcuts, registry values, provisioning, certificates, the\n"
+    "                     signature, programs and findings. A cabinet whose path, size and\n"
+    "                     time are unchanged is skipped, one with the content of another is\n"
+    "                     recorded as its copy; a damaged one is recorded with its error\n"
+    "  --all-files        with --index: every file whose bytes begin as a cabinet's\n"
+    "  --rehash           with --index: hash even the cabinets that look unchanged\n"
+    "  -j N               with --index: N readers at once (default: the number of cores)\n"
+    "  --query DB         the setups in DB holding every WORD: a file or registry name, a\n"
+    "                     value, company, signer, thumbprint or rule id (full-text search)\n"
+    "  --sql DB           run one read-only SELECT on DB: a header line, then\n"
+    "                     tab-separated rows (--json: one object per row)\n"
+    "  --merge DB         take into DB the setups of the other indexes it lacks, by the\n"
+    "                     cabinet's SHA-256\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "  --                 end of options: every later argument is a file\n"
@@ -87,12 +112,31 @@ const char kHelp[] = TESSARY_SYNOPSIS
     "--device the install decision is \"blocked\" or \"asks the user\";\n"
     "2 for a baseline that cannot be read, with its line and what is wrong.\n"
     "--diff: 0 the same, 4 different; 1 and 3 name the cabinet that failed.\n"
+    "--index: 0 every cabinet read, 3 some damaged, missing or the run interrupted (run it\n"
+    "again to go on); --index, --query, --sql, --merge: 2 for a file that is no Tessary\n"
+    "index or a --sql statement refused (a write, ATTACH, more than one statement).\n"
     "With several files, the highest of the files' statuses.\n";
 
 bool TakesValue(const std::string& a) {
     return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all" ||
            a == "--fail-on" || a == "--baseline" || a == "--write-baseline" || a == "--html" ||
-           a == "--extract-cabinets";
+           a == "--extract-cabinets" || a == "--index" || a == "--query" || a == "--sql" ||
+           a == "--merge";
+}
+
+const char* const kCollectionCommands[] = {"--index", "--query", "--sql", "--merge"};
+
+// A count of readers: digits only, 1 to 1024.
+bool ParseReaders(const std::string& text, unsigned& readers) {
+    if (text.empty() || text.size() > 4) return false;
+    unsigned n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n < 1 || n > 1024) return false;
+    readers = n;
+    return true;
 }
 
 } // namespace
@@ -121,6 +165,10 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Verify = true;
         else if (a == "--diff")
             o.Diff = true;
+        else if (a == "--manifest")
+            o.Manifest = true;
+        else if (a == "--sbom")
+            o.Sbom = true;
         else if (a == "--rules")
             o.Rules = true;
         else if (a == "--man")
@@ -129,7 +177,14 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
             o.Sarif = true;
         else if (a == "--jsonl")
             o.Json = o.Labelled = true;
-        else if (a == "--device") {
+        else if (a == "--all-files")
+            o.AllFiles = true;
+        else if (a == "--rehash")
+            o.Rehash = true;
+        else if (a == "-j") {
+            if (i + 1 >= args.size() || o.Readers || !ParseReaders(args[++i], o.Readers))
+                return TParseResult::Usage;
+        } else if (a == "--device") {
             if (i + 1 >= args.size()) return TParseResult::Usage;
             o.Devices.push_back(args[++i]);
         } else if (TakesValue(a)) {
@@ -165,10 +220,28 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     const bool extractCabinets = o.Values.count("--extract-cabinets") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
         return TParseResult::Usage;
+    int collections = 0;
+    for (const char* command : kCollectionCommands)
+        collections += static_cast<int>(o.Values.count(command));
     const int modes = (o.Entries ? 1 : 0) + (o.Audit ? 1 : 0) + (extract ? 1 : 0) +
                       (extractAll ? 1 : 0) + (extractCabinets ? 1 : 0) + (o.Verify ? 1 : 0) +
-                      (o.Diff ? 1 : 0);
+                      (o.Diff ? 1 : 0) + (o.Manifest ? 1 : 0) + (o.Sbom ? 1 : 0) + collections;
     if (modes > 1) return TParseResult::Usage;
+    // One document of one setup, in its own form.
+    if ((o.Manifest || o.Sbom) && (o.Files.size() != 1 || o.Json || o.Strict ||
+                                   !o.Devices.empty() || o.AllFiles || o.Rehash || o.Readers))
+        return TParseResult::Usage;
+    const char* collection = CollectionCommand(o);
+    const std::string command = collection ? collection : "";
+    // Walking options belong to the index alone; JSON to the answers of a search or a query.
+    if ((o.AllFiles || o.Rehash || o.Readers) && command != "--index") return TParseResult::Usage;
+    if (collection) {
+        if (o.Values.at(command).empty() || !o.Devices.empty() || o.Strict)
+            return TParseResult::Usage;
+        if (o.Json && command != "--query" && command != "--sql") return TParseResult::Usage;
+        if (command == "--sql" && o.Files.size() != 1) return TParseResult::Usage;
+        return TParseResult::Run;
+    }
     if (o.Verify && o.Json) return TParseResult::Usage;
     // The decision is part of the report: not of a listing, a check, an extraction or a diff.
     if (!o.Devices.empty() && (o.Entries || o.Verify || o.Diff || extract || extractAll))
@@ -180,6 +253,12 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if ((extract || extractAll || extractCabinets) && (o.Json || o.Files.size() > 1))
         return TParseResult::Usage;
     return TParseResult::Run;
+}
+
+const char* CollectionCommand(const Options& o) {
+    for (const char* command : kCollectionCommands)
+        if (o.Values.count(command)) return command;
+    return nullptr;
 }
 
 const char* UsageText() {

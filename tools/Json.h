@@ -1,4 +1,5 @@
 #pragma once
+#include "cab/PlainText.h"
 #include "tools/JsonWriter.h"
 
 #include <string>
@@ -14,9 +15,6 @@ struct TPage;
 // Texts meant as UTF-8 (certificate names, file names given to the tool): a byte that does not
 // belong to a well-formed sequence becomes U+FFFD, so that the document can always be written.
 [[nodiscard]] std::string WellFormedUtf8(const std::string& text);
-
-// Model strings are 8-bit without a code page: each byte becomes the code point of its value.
-[[nodiscard]] std::string Latin1ToUtf8(const std::string& text);
 
 // The members below are written into an object the caller has begun, so that a caller can put
 // its own keys before and after them.

@@ -9,11 +9,13 @@
 #include "setup/ExtractAll.h"
 #include "signature/Signature.h"
 #include "tools/AuditReport.h"
+#include "tools/CollectionRun.h"
 #include "tools/CommandLine.h"
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
 #include "tools/HtmlReport.h"
+#include "tools/Inventory.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
 #include "tools/ProgramsReport.h"
@@ -388,6 +390,16 @@ int RunDiffGuarded(const Options& o) {
     return kExitFailure;
 }
 
+// --manifest or --sbom of one file: the failure said, never thrown.
+int WriteInventoryGuarded(const Options& o) {
+    try {
+        return o.Manifest ? WriteManifest(o.Files[0]) : WriteSbom(o.Files[0]);
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+    }
+    return kExitFailure;
+}
+
 // The baseline named by --baseline; false with the message printed.
 bool ReadBaselineOption(const Options& o, TAuditContext& context) {
     const auto it = o.Values.find("--baseline");
@@ -462,6 +474,15 @@ int main(int argc, char** argv) {
         return kExitUsage;
     case TParseResult::Run:
         break;
+    }
+    if (CollectionCommand(options) || options.Manifest || options.Sbom) {
+        const int status =
+            CollectionCommand(options) ? RunCollection(options) : WriteInventoryGuarded(options);
+        if (!std::cout.flush()) {
+            std::fputs("tessary-info: cannot write the output\n", stderr);
+            return kExitFailure;
+        }
+        return status;
     }
     if (options.Rules) return RunRules(options);
     TAuditContext context;

@@ -1,0 +1,93 @@
+#pragma once
+// A collection of setup cabinets kept in one SQLite file: indexed in parallel and incrementally,
+// searched by words or read-only SQL, and merged from shards built elsewhere.
+#include "collection/Database.h"
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace collection {
+
+struct TIndexProgress {
+    size_t Done = 0;  // cabinets settled (read, skipped, copies, failed)
+    size_t Total = 0; // cabinets found by the walk
+    std::string Current;
+};
+
+struct TIndexOptions {
+    std::vector<std::string> Paths; // files and folders; folders are walked recursively
+    // Every file of a folder whose bytes begin as a cabinet does, not only .cab and .cpf.
+    bool AllFiles = false;
+    // Hashes even a file whose path, size and modification time are unchanged.
+    bool Rehash = false;
+    unsigned Readers = 0;  // 0: the number of cores
+    size_t BatchSize = 64; // cabinets written per transaction
+    // Called from the writing thread after each cabinet is settled. Must not throw.
+    std::function<void(const TIndexProgress&)> Progress;
+    // Set from anywhere (a signal handler too): no further cabinet is started, what was read is
+    // committed, and a later run goes on from there.
+    const std::atomic<bool>* Cancel = nullptr;
+};
+
+struct TIndexSummary {
+    size_t Found = 0;
+    size_t Read = 0;      // read and recorded, damaged ones included
+    size_t Unchanged = 0; // path, size and time (or, with Rehash, content) as recorded
+    size_t Copies = 0;    // recorded as copies of content already indexed
+    // Of the cabinets walked, those recorded as damaged, and those that hold no setup.
+    size_t Damaged = 0;
+    size_t NotSetups = 0;
+    bool Cancelled = false;
+    // Paths that could not be walked or opened, each with why: not in the index.
+    std::vector<std::string> Problems;
+};
+
+// Indexes the cabinets below options.Paths into the index at db, creating it when missing. A
+// cabinet that fails is recorded with its error and never stops the run; the index is only
+// changed in whole transactions. Throws TCollectionError when the index cannot be opened or
+// written.
+[[nodiscard]] TIndexSummary IndexCollection(const std::string& db, const TIndexOptions& options);
+
+// One setup found by a search, from the setup_overview view.
+struct TQueryHit {
+    std::string Path;
+    std::string Sha256;
+    std::string Status;
+    std::string Name;
+    std::string Company;
+    std::string Processor;
+    std::string Verdict;
+    std::string Signer;
+    int64_t Warnings = 0;
+    int64_t Notices = 0;
+};
+
+// The cabinets whose setup holds every word (full-text search over names, values, companies,
+// signers, thumbprints, rule ids), ordered by path. Throws TCollectionError.
+[[nodiscard]] std::vector<TQueryHit> QueryCollection(const std::string& db,
+                                                     const std::vector<std::string>& words);
+
+// Runs one read-only statement on the index opened read-only: column names first, then each
+// row, a NULL as nullopt. ATTACH, several statements and any write are refused
+// (TCollectionError with Refused set).
+using TSqlRow = std::vector<std::optional<std::string>>;
+void RunSql(const std::string& db, const std::string& sql,
+            const std::function<void(const std::vector<std::string>&)>& columns,
+            const std::function<void(const TSqlRow&)>& row);
+
+struct TMergeSummary {
+    size_t Cabinets = 0; // cabinet rows taken over
+    size_t Setups = 0;   // setups (by SHA-256) whose rows were taken over
+};
+
+// Takes into db what the other indexes hold and it lacks: the rows of each setup whose SHA-256
+// db does not hold yet, and each cabinet whose path it has no row for. One transaction per
+// other index. Throws TCollectionError.
+[[nodiscard]] TMergeSummary MergeCollections(const std::string& db,
+                                             const std::vector<std::string>& others);
+
+} // namespace collection

@@ -1,0 +1,501 @@
+#include "collection/Collection.h"
+#include "collection/Record.h"
+
+#include "cab/AsciiCase.h"
+#include "compare/SetupFacts.h"
+
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace collection {
+
+namespace {
+
+// What the index held for a path when the run began.
+struct TKnownPath {
+    int64_t Size = 0;
+    int64_t MTime = 0;
+    std::string Sha256;
+    std::string Status;
+};
+
+// What the index holds for a content: the cabinet whose rows were read, its status.
+struct TKnownContent {
+    std::string Path;
+    std::string Format;
+    std::string Status;
+    std::string Error;
+};
+
+enum class TOutcome { Read, Unchanged, Copy, Problem };
+
+struct TResult {
+    TOutcome Outcome = TOutcome::Problem;
+    TCabinetRecord Record;
+    bool Touch = false;      // Unchanged by content: size and time are written anew
+    std::string KnownStatus; // Unchanged: the status recorded before
+    std::string Problem;
+};
+
+bool IsCabinetName(const fs::path& path) {
+    const std::string extension = UpperCaseAscii(path.extension().string());
+    return extension == ".CAB" || extension == ".CPF";
+}
+
+// A cabinet's bytes begin with "MSCF" and four reserved zero bytes.
+bool LooksLikeCabinet(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[8] = {};
+    if (!in.read(head, sizeof head)) return false;
+    return head[0] == 'M' && head[1] == 'S' && head[2] == 'C' && head[3] == 'F' && head[4] == 0 &&
+           head[5] == 0 && head[6] == 0 && head[7] == 0;
+}
+
+std::string Absolute(const fs::path& path) {
+    std::error_code ec;
+    const fs::path whole = fs::absolute(path, ec);
+    return (ec ? path : whole).lexically_normal().string();
+}
+
+// The cabinets below the given paths, each once, sorted. A path named on its own is taken
+// whatever its name.
+std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::string>& problems) {
+    std::set<std::string> found;
+    for (const std::string& given : options.Paths) {
+        std::error_code ec;
+        const fs::file_status status = fs::status(given, ec);
+        if (ec || !fs::exists(status)) {
+            problems.push_back("cannot open " + given + ": no such file or folder");
+            continue;
+        }
+        if (fs::is_regular_file(status)) {
+            found.insert(Absolute(given));
+            continue;
+        }
+        if (!fs::is_directory(status)) {
+            problems.push_back("cannot open " + given + ": not a regular file or folder");
+            continue;
+        }
+        fs::recursive_directory_iterator it(given, fs::directory_options::skip_permission_denied,
+                                            ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            std::error_code typeError;
+            if (!it->is_regular_file(typeError) || typeError) continue;
+            if (IsCabinetName(it->path()) || (options.AllFiles && LooksLikeCabinet(it->path())))
+                found.insert(Absolute(it->path()));
+        }
+        if (ec) problems.push_back("cannot walk " + given + ": " + ec.message());
+    }
+    return {found.begin(), found.end()};
+}
+
+int64_t ModificationTime(const std::string& path, std::error_code& ec) {
+    const auto time = fs::last_write_time(path, ec);
+    return ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
+}
+
+// The texts a full-text search finds a setup by.
+std::string SearchBody(const TCabinetRecord& r) {
+    std::string body;
+    const auto add = [&](const std::string& text) {
+        if (text.empty()) return;
+        body += text;
+        body += '\n';
+    };
+    for (const TNamedText& p : r.Properties)
+        add(p.Value);
+    for (const TFileRecord& f : r.Files) {
+        add(f.Folder + f.Name);
+        add(f.Version);
+        add(f.Sha256);
+    }
+    for (const TShortcutRecord& s : r.Shortcuts) {
+        add(s.Title);
+        add(s.FileName);
+    }
+    for (const TRegistryRecord& v : r.Registry) {
+        add(v.Key + "\\" + v.Name);
+        add(v.Value);
+    }
+    for (const TNamedText& p : r.Provisioning) {
+        add(p.Name);
+        add(p.Value);
+    }
+    for (const TCertificateRecord& c : r.Certificates) {
+        add(c.Thumbprint);
+        add(c.Subject);
+        add(c.Issuer);
+        add(c.Store);
+    }
+    add(r.Signature.Signer);
+    for (const TProgramRecord& p : r.Programs) {
+        add(p.Company);
+        add(p.Cpu);
+        add(p.Imports);
+    }
+    for (const TFindingRecord& f : r.Findings) {
+        add(f.Rule);
+        add(f.Title);
+    }
+    return body;
+}
+
+const char kTrust[] = "chain to a trusted root not checked: no device trust store";
+
+class TWriter {
+  public:
+    explicit TWriter(TDatabase& db)
+        : FDb(db),
+          FUpsert(db, "INSERT INTO cabinets(path, size, mtime, sha256, format, status, error, "
+                      "copy_of) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(path) DO "
+                      "UPDATE SET size = ?2, mtime = ?3, sha256 = ?4, format = ?5, status = ?6, "
+                      "error = ?7, copy_of = ?8, indexed_at = "
+                      "strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"),
+          FTouch(db, "UPDATE cabinets SET size = ?2, mtime = ?3 WHERE path = ?1") {
+        for (const TFactTable& table : FactTables()) {
+            std::string columns = "cabinet_sha256", marks = "?1";
+            for (size_t i = 0; i < table.Columns.size(); ++i) {
+                columns += std::string(", ") + table.Columns[i];
+                marks += ", ?" + std::to_string(i + 2);
+            }
+            FInserts.emplace(table.Name, std::make_unique<TStatement>(
+                                             db, std::string("INSERT INTO ") + table.Name + "(" +
+                                                     columns + ") VALUES(" + marks + ")"));
+            FDeletes.emplace(table.Name, std::make_unique<TStatement>(
+                                             db, std::string("DELETE FROM ") + table.Name +
+                                                     " WHERE cabinet_sha256 = ?1"));
+        }
+    }
+
+    void Cabinet(const TCabinetRecord& r, const std::string& copyOf) {
+        FUpsert.Bind(1, r.Path).Bind(2, r.Size).Bind(3, r.MTime);
+        if (r.Sha256.empty())
+            FUpsert.BindNull(4);
+        else
+            FUpsert.Bind(4, r.Sha256);
+        if (r.Format.empty())
+            FUpsert.BindNull(5);
+        else
+            FUpsert.Bind(5, r.Format);
+        const std::string status = StatusText(r.Status);
+        FUpsert.Bind(6, status);
+        if (r.Error.empty())
+            FUpsert.BindNull(7);
+        else
+            FUpsert.Bind(7, r.Error);
+        if (copyOf.empty())
+            FUpsert.BindNull(8);
+        else
+            FUpsert.Bind(8, copyOf);
+        FUpsert.Run();
+    }
+
+    void Touch(const TCabinetRecord& r) {
+        FTouch.Bind(1, r.Path).Bind(2, r.Size).Bind(3, r.MTime);
+        FTouch.Run();
+    }
+
+    // A content's rows are written once: a content the index holds is recorded as a copy, and
+    // one no cabinet holds any more is removed at once (Release), so none is there already.
+    void Facts(const TCabinetRecord& r) {
+        if (r.Sha256.empty()) return;
+        const auto insert = [&](const char* table, const auto&... values) {
+            TStatement& s = *FInserts.at(table);
+            s.BindAll(r.Sha256, values...);
+            s.Run();
+        };
+        for (const TNamedText& p : r.Properties)
+            insert("properties", p.Name, p.Value);
+        for (const TFileRecord& f : r.Files)
+            insert("files", f.Folder, f.Name, f.Entry, f.Size, f.Sha256, f.Version, f.Cpu);
+        for (const TShortcutRecord& s : r.Shortcuts)
+            insert("shortcuts", s.Title, s.FileName, s.Folder);
+        for (const TRegistryRecord& v : r.Registry)
+            insert("registry", v.Key, v.Name, v.Type, v.Value);
+        for (const TNamedText& p : r.Provisioning)
+            insert("provisioning", p.Name, p.Value);
+        for (const TCertificateRecord& c : r.Certificates)
+            insert("certificates", c.Source, c.Store, c.Thumbprint, c.Subject, c.Issuer,
+                   c.NotBefore, c.NotAfter);
+        if (r.Status == TCabinetStatus::Read)
+            insert("signatures", r.Signature.Verdict, r.Signature.Signer, r.Signature.Summary,
+                   std::string(kTrust));
+        for (const TProgramRecord& p : r.Programs)
+            insert("programs", p.Folder, p.Name, p.Cpu, p.Kind, p.Version, p.Company, p.Imports);
+        for (const TFindingRecord& f : r.Findings)
+            insert("findings", f.Rule, f.Severity, f.Title, f.Where, f.Why);
+        insert("search", SearchBody(r));
+    }
+
+    // Removes a content's rows when no cabinet holds it any more; true when removed.
+    bool Release(const std::string& sha256) {
+        if (sha256.empty()) return false;
+        FHeld.Bind(1, sha256);
+        const bool held = FHeld.Step();
+        FHeld.Reset();
+        if (held) return false;
+        for (auto& [name, statement] : FDeletes) {
+            statement->Bind(1, sha256);
+            statement->Run();
+        }
+        return true;
+    }
+
+  private:
+    TDatabase& FDb;
+    TStatement FHeld{FDb, "SELECT 1 FROM cabinets WHERE sha256 = ?1 LIMIT 1"};
+    TStatement FUpsert;
+    TStatement FTouch;
+    std::map<std::string, std::unique_ptr<TStatement>> FInserts;
+    std::map<std::string, std::unique_ptr<TStatement>> FDeletes;
+};
+
+class TRun {
+  public:
+    TRun(TDatabase& db, const TIndexOptions& options) : FDb(db), FOptions(options) {
+        TStatement paths(db, "SELECT path, size, mtime, sha256, status, format, error, copy_of "
+                             "FROM cabinets");
+        while (paths.Step()) {
+            FKnownPaths[paths.Text(0)] = {paths.Number(1), paths.Number(2), paths.Text(3),
+                                          paths.Text(4)};
+            if (paths.IsNull(3)) continue;
+            // A copy stands for its content too, but the cabinet its rows were read from wins.
+            TKnownContent content{paths.Text(0), paths.Text(5), paths.Text(4), paths.Text(6)};
+            auto [it, added] = FKnownContents.emplace(paths.Text(3), content);
+            if (!added && paths.IsNull(7)) it->second = content;
+        }
+    }
+
+    TIndexSummary Go() {
+        TIndexSummary summary;
+        FPaths = Walk(FOptions, summary.Problems);
+        summary.Found = FPaths.size();
+        unsigned readers =
+            FOptions.Readers ? FOptions.Readers : std::thread::hardware_concurrency();
+        readers = std::max(1u, std::min<unsigned>(readers, std::max<size_t>(FPaths.size(), 1)));
+        std::vector<std::thread> threads;
+        try {
+            for (unsigned i = 0; i < readers; ++i)
+                threads.emplace_back([this] { ReadLoop(); });
+        } catch (const std::system_error&) {
+            if (threads.empty()) threads.emplace_back([this] { ReadLoop(); });
+        }
+        try {
+            WriteLoop(summary, threads.size());
+        } catch (...) {
+            FStop = true;
+            FRoom.notify_all();
+            for (std::thread& t : threads)
+                t.join();
+            throw;
+        }
+        for (std::thread& t : threads)
+            t.join();
+        summary.Cancelled = Cancelled() && FSettled < FPaths.size();
+        return summary;
+    }
+
+  private:
+    [[nodiscard]] bool Cancelled() const { return FOptions.Cancel && FOptions.Cancel->load(); }
+
+    TResult ReadOne(const std::string& path) {
+        TResult result;
+        TCabinetRecord& r = result.Record;
+        r.Path = path;
+        std::error_code ec;
+        r.Size = static_cast<int64_t>(fs::file_size(path, ec));
+        if (!ec) r.MTime = ModificationTime(path, ec);
+        if (ec) {
+            result.Problem = "cannot open " + path + ": " + ec.message();
+            return result;
+        }
+        const auto known = FKnownPaths.find(path);
+        if (known != FKnownPaths.end() && !FOptions.Rehash && known->second.Size == r.Size &&
+            known->second.MTime == r.MTime) {
+            result.Outcome = TOutcome::Unchanged;
+            result.KnownStatus = known->second.Status;
+            return result;
+        }
+        std::string why;
+        r.Sha256 = FileSha256(path, why);
+        if (r.Sha256.empty()) {
+            result.Outcome = TOutcome::Read;
+            r.Status = TCabinetStatus::Damaged;
+            r.Error = why;
+            return result;
+        }
+        if (known != FKnownPaths.end() && known->second.Sha256 == r.Sha256) {
+            result.Outcome = TOutcome::Unchanged;
+            result.Touch = true;
+            result.KnownStatus = known->second.Status;
+            return result;
+        }
+        {
+            std::lock_guard<std::mutex> lock(FMutex);
+            if (FKnownContents.count(r.Sha256) || !FClaimed.insert(r.Sha256).second) {
+                result.Outcome = TOutcome::Copy;
+                return result;
+            }
+        }
+        ReadCabinetRecord(r);
+        result.Outcome = TOutcome::Read;
+        return result;
+    }
+
+    void ReadLoop() {
+        for (;;) {
+            if (FStop || Cancelled()) break;
+            const size_t i = FNext.fetch_add(1);
+            if (i >= FPaths.size()) break;
+            TResult result = ReadOne(FPaths[i]);
+            std::unique_lock<std::mutex> lock(FMutex);
+            // A bounded queue: readers wait while the writer is behind.
+            FRoom.wait(lock, [&] { return FStop || FQueue.size() < kQueueLimit; });
+            if (FStop) break;
+            FQueue.push_back(std::move(result));
+            FReady.notify_one();
+        }
+        std::lock_guard<std::mutex> lock(FMutex);
+        ++FReadersDone;
+        FReady.notify_one();
+    }
+
+    void WriteLoop(TIndexSummary& summary, size_t readers) {
+        TWriter writer(FDb);
+        std::vector<TResult> pending; // copies of contents not written yet
+        size_t inBatch = 0;
+        FDb.Exec("BEGIN IMMEDIATE");
+        for (;;) {
+            TResult result;
+            {
+                std::unique_lock<std::mutex> lock(FMutex);
+                FReady.wait(lock, [&] { return !FQueue.empty() || FReadersDone == readers; });
+                if (FQueue.empty()) break;
+                result = std::move(FQueue.front());
+                FQueue.pop_front();
+                FRoom.notify_one();
+            }
+            if (!Settle(writer, result, summary)) pending.push_back(std::move(result));
+            if (Cancelled()) {
+                // What the readers hold beyond this is read again by the next run.
+                std::lock_guard<std::mutex> lock(FMutex);
+                FStop = true;
+                FRoom.notify_all();
+                FQueue.clear();
+                break;
+            }
+            if (++inBatch >= FOptions.BatchSize) {
+                FDb.Exec("COMMIT");
+                FDb.Exec("BEGIN IMMEDIATE");
+                inBatch = 0;
+            }
+        }
+        // Their originals are all written now, unless the run was cancelled before them.
+        for (TResult& result : pending)
+            if (!Cancelled() && !Settle(writer, result, summary))
+                // Its content's only other cabinet changed during the run.
+                summary.Problems.push_back(result.Record.Path +
+                                           ": not indexed, its content changed while the run "
+                                           "read it; run again");
+        FDb.Exec("COMMIT");
+    }
+
+    // The content a path held before, when it held another: its rows go when no cabinet holds
+    // it any more, and a later cabinet of that content is read afresh.
+    void Replaced(TWriter& writer, const TCabinetRecord& r) {
+        const auto known = FKnownPaths.find(r.Path);
+        if (known == FKnownPaths.end() || known->second.Sha256 == r.Sha256) return;
+        if (!writer.Release(known->second.Sha256)) return;
+        std::lock_guard<std::mutex> lock(FMutex);
+        FKnownContents.erase(known->second.Sha256);
+    }
+
+    static void Count(const std::string& status, TIndexSummary& summary) {
+        if (status == StatusText(TCabinetStatus::Damaged)) ++summary.Damaged;
+        if (status == StatusText(TCabinetStatus::NotSetup)) ++summary.NotSetups;
+    }
+
+    // false: a copy whose original is not written yet.
+    bool Settle(TWriter& writer, TResult& result, TIndexSummary& summary) {
+        TCabinetRecord& r = result.Record;
+        switch (result.Outcome) {
+        case TOutcome::Problem:
+            summary.Problems.push_back(result.Problem);
+            break;
+        case TOutcome::Unchanged:
+            if (result.Touch) writer.Touch(r);
+            ++summary.Unchanged;
+            Count(result.KnownStatus, summary);
+            break;
+        case TOutcome::Read:
+            writer.Facts(r);
+            writer.Cabinet(r, {});
+            Replaced(writer, r);
+            if (!r.Sha256.empty()) {
+                std::lock_guard<std::mutex> lock(FMutex);
+                FKnownContents[r.Sha256] = {r.Path, r.Format, StatusText(r.Status), r.Error};
+            }
+            ++summary.Read;
+            Count(StatusText(r.Status), summary);
+            break;
+        case TOutcome::Copy: {
+            TKnownContent original;
+            {
+                std::lock_guard<std::mutex> lock(FMutex);
+                const auto it = FKnownContents.find(r.Sha256);
+                if (it == FKnownContents.end()) return false;
+                original = it->second;
+            }
+            r.Format = original.Format;
+            r.Status = original.Status == "read"      ? TCabinetStatus::Read
+                       : original.Status == "damaged" ? TCabinetStatus::Damaged
+                                                      : TCabinetStatus::NotSetup;
+            r.Error = original.Error;
+            writer.Cabinet(r, original.Path == r.Path ? std::string() : original.Path);
+            Replaced(writer, r);
+            ++summary.Copies;
+            Count(StatusText(r.Status), summary);
+            break;
+        }
+        }
+        ++FSettled;
+        if (FOptions.Progress) FOptions.Progress({FSettled, FPaths.size(), r.Path});
+        return true;
+    }
+
+    static constexpr size_t kQueueLimit = 256;
+    TDatabase& FDb;
+    const TIndexOptions& FOptions;
+    std::vector<std::string> FPaths;
+    std::map<std::string, TKnownPath> FKnownPaths;       // read by readers, never changed
+    std::map<std::string, TKnownContent> FKnownContents; // under FMutex once readers run
+    std::set<std::string> FClaimed;
+    std::mutex FMutex;
+    std::condition_variable FReady, FRoom;
+    std::deque<TResult> FQueue;
+    size_t FReadersDone = 0;
+    std::atomic<size_t> FNext{0};
+    std::atomic<bool> FStop{false};
+    size_t FSettled = 0;
+};
+
+} // namespace
+
+TIndexSummary IndexCollection(const std::string& db, const TIndexOptions& options) {
+    TDatabase database(db, TOpenMode::Write);
+    TRun run(database, options);
+    const TIndexSummary summary = run.Go();
+    LeaveOneFile(database);
+    return summary;
+}
+
+} // namespace collection
