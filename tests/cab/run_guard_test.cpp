@@ -11,7 +11,13 @@
 
 // The system cabinet library of the Windows build cannot take an exception through its own
 // frames, and its callbacks convert paths through allocations: only libmspack's are tried.
-#ifndef _WIN32
+// ThreadSanitizer's runtime replaces operator new itself, so its build leaves this test out.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TESSARY_THREAD_SANITIZED 1
+#endif
+#endif
+#if !defined(_WIN32) && !defined(TESSARY_THREAD_SANITIZED) && !defined(__SANITIZE_THREAD__)
 
 namespace {
 // Allocations on this thread left before one fails; negative: none fails.
