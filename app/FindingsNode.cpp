@@ -7,8 +7,10 @@
 #include "app/WinCEMain.h"
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
+#include "cab/FileSystem.h"
 #include "cab/cabfiles.h"
 #include "device/DevicePage.h"
+#include "inspection/HtmlReport.h"
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
 #include "setup/CESetup.h"
@@ -133,6 +135,35 @@ void TfrmWinCEMain::ShowFindings(const QString& pending) {
                                                          : imgInfo);
     ShowReportNode(FFindingsNode);
     SetFindingsRow(headline.substr(headline.find(": ") + 2));
+}
+
+void TfrmWinCEMain::mnuSaveReportClick() {
+    if (!FSetupOpen) return;
+    Guarded([this] {
+        dlgSaveReport->setDirectory(DialogFolder());
+        dlgSaveReport->selectFile(QFileInfo(FSetupFileName).completeBaseName() + ".html");
+        const QString target = FServices->RunFileDialog(*dlgSaveReport);
+        if (!target.isEmpty()) SaveReport(target);
+    });
+}
+
+bool TfrmWinCEMain::SaveReport(const QString& fileName) {
+    if (!FSetup || !FCabFile) return false;
+    if (!FFindingsComplete) {
+        // A page without the programs and half the findings would pass for the whole audit.
+        FServices->ShowError(this, kApplicationTitle,
+                             "The programs are still being read: save the report once the "
+                             "findings are shown.");
+        return false;
+    }
+    if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
+    const std::string html =
+        AuditHtml(*FSetup, *FCabFile, nullptr, FSignature, FProgramRows, FFindings,
+                  *FCabinetIdentity, FDeviceDecision ? &*FDeviceDecision : nullptr);
+    // Written whole beside the target and renamed into place, so a failure leaves nothing.
+    const TWriteResult result = WriteFileSafely(ToLocalPath(fileName), html);
+    if (!result.Ok) FServices->ShowError(this, kApplicationTitle, ToDisplay(result.Message));
+    return result.Ok;
 }
 
 void TfrmWinCEMain::mnuOpenBaselineClick() {

@@ -145,6 +145,7 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     mnuExtractAll->setEnabled(true);
     mnuExportRegistry->setEnabled(true);
     mnuCompareWith->setEnabled(true);
+    mnuSaveReport->setEnabled(true);
     tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
     ntbView->setCurrentIndex(1);
     ntbViewers->setCurrentIndex(0);
@@ -185,6 +186,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     mnuExtractAll->setEnabled(false);
     mnuExportRegistry->setEnabled(false);
     mnuCompareWith->setEnabled(false);
+    mnuSaveReport->setEnabled(false);
     SetExtractEnabled(false);
 }
 

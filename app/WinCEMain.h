@@ -85,6 +85,10 @@ class TfrmWinCEMain : public QMainWindow {
     // setups opened later; a baseline that does not read is shown with its line and what is
     // wrong, and the one before stays. False when it did not read.
     bool OpenBaseline(const QString& fileName);
+    // Writes the open setup's audit and pages as one self-contained HTML page, whole or not at
+    // all; false with the reason shown when it cannot (no setup, programs still being read, a
+    // file that cannot be written).
+    bool SaveReport(const QString& fileName);
     // The device profile the setup is judged for (sources as tessary-info --device takes them;
     // empty for none), remembered between runs; the "Device" node shows the decision.
     void SetDeviceProfile(const QStringList& sources);
@@ -101,6 +105,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuExportRegistryClick();
     void mnuCompareWithClick();
     void mnuOpenBaselineClick();
+    void mnuSaveReportClick();
     void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
@@ -231,6 +236,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuExportRegistry = nullptr;
     QAction* mnuCompareWith = nullptr;
     QAction* mnuOpenBaseline = nullptr;
+    QAction* mnuSaveReport = nullptr;
     QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
@@ -265,4 +271,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgExportRegistry = nullptr;
     QFileDialog* dlgCompareWith = nullptr;
     QFileDialog* dlgOpenBaseline = nullptr;
+    QFileDialog* dlgSaveReport = nullptr;
 };

@@ -191,6 +191,14 @@ void TfrmWinCEMain::CreateControls() {
     dlgExtractAll->setOption(QFileDialog::ShowDirsOnly);
     dlgExtractAll->setAcceptMode(QFileDialog::AcceptOpen);
     dlgExtractAll->setSizeGripEnabled(true);
+    dlgSaveReport = new QFileDialog(this);
+    dlgSaveReport->setObjectName("dlgSaveReport");
+    dlgSaveReport->setWindowTitle("Save Report");
+    dlgSaveReport->setNameFilter("HTML Page (*.html)");
+    dlgSaveReport->setDefaultSuffix("html");
+    dlgSaveReport->setFileMode(QFileDialog::AnyFile);
+    dlgSaveReport->setAcceptMode(QFileDialog::AcceptSave);
+    dlgSaveReport->setSizeGripEnabled(true);
     dlgExportRegistry = new QFileDialog(this);
     dlgExportRegistry->setObjectName("dlgExportRegistry");
     dlgExportRegistry->setWindowTitle("Export Registry");
@@ -248,6 +256,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
         action("mnuCompareWith", "Compare &With...", -1, {}, &TfrmWinCEMain::mnuCompareWithClick);
     mnuOpenBaseline = action("mnuOpenBaseline", "Open &Baseline...", -1, {},
                              &TfrmWinCEMain::mnuOpenBaselineClick);
+    mnuSaveReport =
+        action("mnuSaveReport", "Save &Report...", -1, {}, &TfrmWinCEMain::mnuSaveReportClick);
     mnuDeviceProfile = action("mnuDeviceProfile", "&Device Profile...", -1, {},
                               &TfrmWinCEMain::mnuDeviceProfileClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
@@ -263,6 +273,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuExtractAll->setEnabled(false);
     mnuExportRegistry->setEnabled(false);
     mnuCompareWith->setEnabled(false);
+    mnuSaveReport->setEnabled(false);
     mnuCloseSetup->setEnabled(false);
     mnuEditWithVLM->setEnabled(false);
 
@@ -276,6 +287,7 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuExportRegistry);
     mnuFile->addAction(mnuCompareWith);
     mnuFile->addAction(mnuOpenBaseline);
+    mnuFile->addAction(mnuSaveReport);
     mnuFile->addAction(mnuDeviceProfile);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();

@@ -5,11 +5,11 @@
 #include "audit/Baseline.h"
 #include "bench/GeneratedSetup.h"
 #include "cab/cabfiles.h"
+#include "inspection/HtmlReport.h"
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 #include "tests/support/Corpus.h"
 #include "tools/AuditReport.h"
-#include "tools/HtmlReport.h"
 #include "tools/Json.h"
 #include "tools/JsonWriter.h"
 #include "tools/ProgramsReport.h"
@@ -51,7 +51,7 @@ size_t Audit(const std::string& path, TOutput output) {
     const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
     const TCabinetIdentity identity = CabinetIdentity(cab.CABFile);
     if (output == TOutput::Html)
-        return AuditHtml(setup, cab, look, signature, programs, findings, identity).size();
+        return AuditHtml(setup, cab, &look, signature, programs, findings, identity).size();
     TSarifRun run;
     run.Path = path;
     run.Cabinet = identity;

@@ -4,6 +4,7 @@
 #include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
+#include "inspection/HtmlReport.h"
 #include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
@@ -14,7 +15,6 @@
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
-#include "tools/HtmlReport.h"
 #include "tools/Inventory.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
@@ -193,7 +193,7 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         if (decision) run.Properties["device"] = DeviceToJson(*decision);
     }
     if (html)
-        WriteHtml(o, AuditHtml(setup, cab, look, signature, programs, findings, cabinet, decision),
+        WriteHtml(o, AuditHtml(setup, cab, &look, signature, programs, findings, cabinet, decision),
                   context.HtmlFailure);
     return findings;
 }

@@ -8,6 +8,7 @@
 #include "tests/support/PEBuilder.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTest>
 #include <QTreeView>
@@ -153,6 +154,36 @@ class FindingsTest : public QObject {
         f.Window->OpenSetup(Q(RealCabinet("Basic.WM.CAB")));
         QTRY_VERIFY_WITH_TIMEOUT(!FindingsNode(f)->StatusText().contains("reading"), kWait);
         QCOMPARE(CountFindings(f.Window->Findings()).Accepted, counts.Accepted);
+    }
+
+    // File > Save Report...: the page the tool's --html writes, with the window's findings;
+    // refused while the programs are being read, and a target that cannot be written leaves
+    // nothing.
+    void SaveReportWritesTheAuditAsOnePage() {
+        if (!HaveCorpus()) QSKIP("no shared corpus");
+        TempDir dir;
+        TWindowFixture f;
+        QVERIFY(!f.Action("mnuSaveReport")->isEnabled());
+        f.Window->OpenSetup(Q(RealCabinet("Ushahidi.CAB")));
+        QVERIFY(f.Action("mnuSaveReport")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!FindingsNode(f)->StatusText().contains("reading"), kWait);
+        const std::string page = dir.File("ushahidi.html");
+        f.Services->DialogAnswers << Q(page);
+        f.Action("mnuSaveReport")->trigger();
+        QCOMPARE(f.Services->DialogRuns.size(), 1);
+        QVERIFY(f.Services->Messages.isEmpty());
+        const std::vector<uint8_t> bytes = ReadFileBytes(page);
+        const std::string html(bytes.begin(), bytes.end());
+        QVERIFY(html.find("<h1>Audit of Ushahidi.CAB</h1>") != std::string::npos);
+        QVERIFY(html.find(">self-vouching</a>") != std::string::npos);
+        QVERIFY(html.find("<script") == std::string::npos);
+
+        const std::string nowhere = dir.File("missing/report.html");
+        QVERIFY(!f.Window->SaveReport(Q(nowhere)));
+        QCOMPARE(f.Services->Messages.size(), 1);
+        QVERIFY(!QFileInfo::exists(Q(nowhere)));
+        f.Window->CloseSetup();
+        QVERIFY(!f.Action("mnuSaveReport")->isEnabled());
     }
 };
 

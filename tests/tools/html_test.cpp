@@ -3,7 +3,7 @@
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/tools/ToolRun.h"
-#include "tools/HtmlReport.h"
+#include "inspection/HtmlReport.h"
 
 #include <gtest/gtest.h>
 

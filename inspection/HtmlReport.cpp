@@ -1,4 +1,4 @@
-#include "tools/HtmlReport.h"
+#include "inspection/HtmlReport.h"
 
 #include "audit/FindingsPage.h"
 #include "cab/PlainText.h"
@@ -190,7 +190,7 @@ std::string HtmlText(std::string_view text) {
     return out;
 }
 
-std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
+std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook* look,
                       const TCabinetSignature& signature, const std::vector<TProgramRow>& programs,
                       const std::vector<TFinding>& findings, const TCabinetIdentity& identity,
                       const device::TDeviceDecision* decision) {
@@ -219,7 +219,7 @@ std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
     Section(out, "registry", registry.Caption, registry.Rows.size());
     Table(out, registry, {"registry", nullptr});
     provisioning::TProvisioningTree tree;
-    if (provisioning::ReadCabinetProvisioning(cabinet, tree, &look)) {
+    if (provisioning::ReadCabinetProvisioning(cabinet, tree, look)) {
         const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
         Section(out, "provisioning", pages.Rows.Caption, pages.Rows.Rows.size());
         Table(out, pages.Rows, {"provisioning", nullptr});

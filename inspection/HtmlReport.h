@@ -26,7 +26,7 @@ struct TDeviceDecision;
 // headline and table, each finding linking to its row), then every page: properties with the
 // signature, files, shortcuts, registry values, provisioning, the signature with its certificates
 // and checks, the programs, and the rules found.
-[[nodiscard]] std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
+[[nodiscard]] std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook* look,
                                     const TCabinetSignature& signature,
                                     const std::vector<TProgramRow>& programs,
                                     const std::vector<TFinding>& findings,
