@@ -136,19 +136,7 @@ bool ReadEntry(const json& item, const std::map<std::string, size_t>& keys, size
 
 // A finding's text as the JSON output gives it: UTF-8 as it stands, other texts byte by byte.
 std::string AsUtf8(const std::string& text) {
-    if (IsWellFormedUtf8(text)) return text;
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
+    return Utf8Else8(text);
 }
 
 bool AppliesTo(const TBaselineEntry& entry, const TCabinetIdentity& cabinet) {

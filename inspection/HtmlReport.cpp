@@ -31,21 +31,6 @@ tr.accepted td{color:#888}tr.added td{background:#e6f5e9}tr.removed td{backgroun
 tr.changed td{background:#e7eefb}code{font-family:monospace}
 dl.rules dt{font-weight:bold;margin-top:8px}dl.rules dd{margin-left:16px})";
 
-std::string Utf8(std::string_view text) {
-    if (IsWellFormedUtf8(text)) return std::string(text);
-    std::string out;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
-
 // An id attribute's value: page and row.
 std::string RowId(const char* page, size_t row) {
     return std::string(page) + "-" + std::to_string(row);
@@ -163,7 +148,7 @@ void Rules(std::string& out, const std::vector<TFinding>& findings) {
 } // namespace
 
 std::string HtmlText(std::string_view text) {
-    const std::string plain = Utf8(PlainText(text));
+    const std::string plain = Utf8Else8(PlainText(text));
     std::string out;
     out.reserve(plain.size() + plain.size() / 8);
     for (const char c : plain) {
