@@ -1,9 +1,9 @@
 // --html: the page handed to a reviewer holds every text escaped, needs nothing outside itself,
 // links each finding to its row, and is written whole or not at all.
+#include "inspection/HtmlReport.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/tools/ToolRun.h"
-#include "inspection/HtmlReport.h"
 
 #include <gtest/gtest.h>
 
