@@ -96,7 +96,11 @@ TEST_F(InspectionTest, AReplacedCabinetChangesNothingShown) {
         Texts(inspection.Findings(&received.Programs, "2026-12-09 00:00:00"));
     ASSERT_FALSE(findings.empty());
 
-    // Another setup where the opened one was.
+    // Another setup where the opened one was. Windows refuses to remove a cabinet that a
+    // process still has open, so there the replacement is not tried.
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows does not remove a file while it is open";
+#endif
     std::filesystem::remove(path);
     std::filesystem::copy_file(RealCabinet("SdkCerts.cab"), path);
     const TCABRunCount before = CabinetRunCount();
