@@ -1,4 +1,4 @@
-#include "inspection/Inspection.h"
+#include "inspection/OpenedSetup.h"
 
 #include <exception>
 #include <new>

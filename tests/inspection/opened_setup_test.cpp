@@ -1,7 +1,7 @@
 // An inspection on the shared real cabinets: open, background reading, cancel, reopen, close,
 // and a cabinet replaced on disk after it opened (the rows keep their sizes, the audit is the
 // same, and nothing lists the cabinet again).
-#include "inspection/Inspection.h"
+#include "inspection/OpenedSetup.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 
