@@ -13,12 +13,16 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
-echo "== Format"
+# Each stage's heading says how long the run has taken so far: where a slow run spends its time.
+elapsed() { echo "$((SECONDS / 60))m$((SECONDS % 60))s"; }
+stage() { echo "== $* [$(elapsed)]"; }
+
+stage "Format"
 # Every C++ source as .clang-format lays it out; clang-format -i FILE mends one.
 format=$(command -v clang-format || command -v clang-format-14)
 git ls-files -z '*.cpp' '*.h' | xargs -0 "$format" --dry-run -Werror
 
-echo "== The version, written once"
+stage "The version, written once"
 # project() holds it; the programs, the manifest, the metainfo and the tests read it generated.
 version=$(sed -n 's/^project(Tessary VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 if git grep -n -F "$version" -- . ':!CMakeLists.txt' ':!*.md'; then
@@ -26,18 +30,19 @@ if git grep -n -F "$version" -- . ':!CMakeLists.txt' ':!*.md'; then
   exit 1
 fi
 
-echo "== Build and test"
+stage "Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
+echo "-- [$(elapsed)] built; the tests"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== SARIF of every shared real cabinet, validated by the SARIF multitool"
+stage "SARIF of every shared real cabinet, validated by the SARIF multitool"
 bash scripts/validate-sarif.sh build
 
-echo "== The HTML report of every shared real cabinet, shown in headless Chromium"
+stage "The HTML report of every shared real cabinet, shown in headless Chromium"
 bash scripts/html-screenshots.sh build
 
-echo "== tessary-info on the descriptor bomb and the deep folder, within 1 GiB and 60 s"
+stage "tessary-info on the descriptor bomb and the deep folder, within 1 GiB and 60 s"
 # The tool tests write both cabinets to build/hostile-fixtures.
 check_hostile() { # expected message, then the tool's arguments
   local expected=$1 status=0
@@ -57,14 +62,14 @@ rm -rf build/hostile-fixtures/out
 check_hostile "longer than the system allows" --extract-all build/hostile-fixtures/out \
   build/hostile-fixtures/deep-folder.cab
 
-echo "== CycloneDX inventories of the shared real cabinets against the CycloneDX 1.5 schema"
+stage "CycloneDX inventories of the shared real cabinets against the CycloneDX 1.5 schema"
 rm -rf build/sbom && mkdir -p build/sbom
 for cabinet in ../shared/corpus/real/*; do
   build/tools/tessary-info --sbom "$cabinet" > "build/sbom/$(basename "$cabinet").cdx.json"
 done
 NODE_PATH=build/node-tools/cyclonedx/node_modules node scripts/node-tools/validate-sbom.js build/sbom/*.cdx.json
 
-echo "== Debian package: lint, install, run the installed programs"
+stage "Debian package: lint, install, run the installed programs"
 appstreamcli validate --no-net build/app/*.metainfo.xml
 rm -f build/tessary_*.deb
 (cd build && cpack -G DEB)
@@ -87,15 +92,16 @@ caption=$(QT_QPA_PLATFORM=offscreen timeout 60 /usr/bin/tessary --quit-after-ope
   build/samples/Sample.cab)
 [ "$caption" = "Tessary - Sample.cab" ]
 
-echo "== Core tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets"
+stage "Core tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets"
 # One Clang build serves both: the sanitized core with its tests, and the libFuzzer targets.
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSARY_FUZZ=ON -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF "${launcher[@]}"
 cmake --build build-fuzz -j "$jobs"
+echo "-- [$(elapsed)] built; the tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
 
-echo "== The cabinet layer's diagnostics and the inspection's background jobs under ThreadSanitizer"
+stage "The cabinet layer's diagnostics and the inspection's background jobs under ThreadSanitizer"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF \
@@ -104,7 +110,7 @@ cmake --build build-tsan -j "$jobs" --target test_cab test_inspection
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_cab --gtest_filter='Diagnostics*'
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_inspection
 
-echo "== Fuzz targets, ${fuzz_seconds}s each"
+stage "Fuzz targets, ${fuzz_seconds}s each"
 shopt -s nullglob
 for fuzzer in build-fuzz/tests/fuzz_*; do
   [ -x "$fuzzer" ] || continue
@@ -116,7 +122,7 @@ for fuzzer in build-fuzz/tests/fuzz_*; do
   echo "-- $name"
   "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$seeds" 2>&1 | tail -n 12
 done
-echo "== Windows builds: core tests, tessary-info.exe and the tessary.exe window under Wine"
+stage "Windows builds: core tests, tessary-info.exe and the tessary.exe window under Wine"
 bash scripts/deps-windows.sh
 # Both processors are built every run; the 64-bit build is tested under wine64 everywhere, the
 # 32-bit one wherever the machine can run 32-bit programs (some kernels cannot at all).
@@ -126,6 +132,7 @@ for arch in x86_64 i686; do
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARY_FIXTURE_DIR="$PWD/build-fixtures-win" \
     "${launcher[@]}"
   cmake --build "$dir" -j "$jobs"
+  echo "-- [$(elapsed)] $dir built"
 done
 # The Windows tests have no libgcab: the native tests record the cabinets they build for them.
 rm -rf build-fixtures-win
@@ -182,7 +189,7 @@ test_windows_build() { # build folder, Wine loader, zip suffix
 # names the 64-bit one.
 wine64=wine64
 [ -x /usr/lib/wine/wine64 ] && wine64=/usr/lib/wine/wine64
-echo "-- 64-bit Windows build (x86_64) under $wine64"
+echo "-- [$(elapsed)] 64-bit Windows build (x86_64) under $wine64"
 test_windows_build build-win64 "$wine64" win64
 
 # Whether this machine runs 32-bit programs is asked of the built program itself.
@@ -206,4 +213,4 @@ else
   head -c 600 build-win/probe.err
   exit 1
 fi
-echo "== All tests passed"
+stage "All tests passed"
