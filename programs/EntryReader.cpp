@@ -13,7 +13,9 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 // longer than its listing said is dropped, not kept, so the run goes on to the next one.
 class TImageSink : public TEntrySink {
   public:
-    explicit TImageSink(size_t cap) : FCap(cap) {}
+    TImageSink(size_t cap, uint64_t listed)
+        : FCap(cap), FReserve(static_cast<size_t>(std::min<uint64_t>({listed, cap, kMaxReserve}))) {
+    }
     bool Write(const void* data, size_t count) override {
         if (FOverflowed || count > FCap - FSize) {
             FOverflowed = true;
@@ -29,6 +31,9 @@ class TImageSink : public TEntrySink {
             FNotImage = true;
             return true;
         }
+        // Sized once from the listing instead of grown by doubling: the copies of a growing
+        // buffer cost more than decompressing the image. A listing that lies only wastes this.
+        if (Data.size() == 2 && head > 0) Data.reserve(FReserve);
         Data.insert(Data.end(), p + head, p + count);
         return true;
     }
@@ -40,7 +45,10 @@ class TImageSink : public TEntrySink {
     std::vector<uint8_t> Data;
 
   private:
+    // A hostile listing may claim any size: no more than this is set aside ahead of the bytes.
+    static constexpr uint64_t kMaxReserve = 64u << 20;
     size_t FCap;
+    size_t FReserve;
     size_t FSize = 0;
     bool FNotImage = false;
     bool FOverflowed = false;
@@ -50,9 +58,10 @@ class TImageSink : public TEntrySink {
 // The sink of the entry being read; it hands the bytes on when the entry is complete.
 class TWantedSink : public TImageSink {
   public:
-    TWantedSink(size_t cap, std::vector<size_t> positions, const TEntryBytes& onEntry,
-                std::vector<bool>& done, const std::function<bool()>& stopped)
-        : TImageSink(cap), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done),
+    TWantedSink(size_t cap, uint64_t listed, std::vector<size_t> positions,
+                const TEntryBytes& onEntry, std::vector<bool>& done,
+                const std::function<bool()>& stopped)
+        : TImageSink(cap, listed), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done),
           FStopped(stopped) {}
     bool Write(const void* data, size_t count) override {
         if (FStopped && FStopped()) return false;
@@ -100,7 +109,7 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
     }
     if (any) {
         std::unique_ptr<TWantedSink> sink;
-        const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
+        const TOpenEntrySink open = [&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
             if (index >= firstWanted.size() || firstWanted[index] == kNone) return nullptr;
             if (stopped && stopped()) return nullptr;
             std::vector<size_t> positions;
@@ -109,8 +118,8 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
             // Read at most once, even if a cabinet lists the same index again.
             firstWanted[index] = kNone;
             if (positions.empty()) return nullptr;
-            sink =
-                std::make_unique<TWantedSink>(limit, std::move(positions), onEntry, done, stopped);
+            sink = std::make_unique<TWantedSink>(limit, entry.Size, std::move(positions), onEntry,
+                                                 done, stopped);
             return sink.get();
         };
         try {

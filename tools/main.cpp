@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -61,7 +62,16 @@ struct TAuditContext {
     std::vector<std::pair<TCabinetIdentity, std::vector<TFinding>>> Written;
     const device::TDeviceProfile* Profile = nullptr; // --device, for every file
     std::string HtmlFailure;                         // why --html could not be written
+    // The cabinet's hash, read beside the audit of the same setup: reading every byte of a
+    // large cabinet costs about as much as the audit itself.
+    std::future<TCabinetIdentity> Identity;
 };
+
+// Whether the outputs asked for name the cabinet by its hash.
+bool NeedsIdentity(const Options& o, const TAuditContext& context) {
+    return o.Audit && (context.Baseline || o.Sarif || o.Values.count("--html") ||
+                       o.Values.count("--write-baseline"));
+}
 
 // --html FILE: written whole or not at all.
 void WriteHtml(const Options& o, const std::string& html, std::string& failure) {
@@ -176,8 +186,8 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         context.Profile ? AuditCabinet(setup, cab, &programs, signature, document.Get(), &look)
                         : AuditCabinet(setup, cab, &programs, signature, &look);
     const bool html = o.Values.count("--html") > 0;
-    const bool wanted = context.Baseline || o.Sarif || html || o.Values.count("--write-baseline");
-    const TCabinetIdentity cabinet = wanted ? CabinetIdentity(cab.CABFile) : TCabinetIdentity();
+    const TCabinetIdentity cabinet =
+        context.Identity.valid() ? context.Identity.get() : TCabinetIdentity();
     if (context.Baseline) ApplyBaseline(*context.Baseline, cabinet, context.Today, findings);
     if (o.Values.count("--write-baseline")) context.Written.emplace_back(cabinet, findings);
     if (o.Sarif) {
@@ -225,6 +235,8 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
             std::cerr << PlainText(ExtractAllIssueText(issue, it->second)) << '\n';
         return report.Refused.empty() ? 0 : kExitFailure;
     }
+    if (NeedsIdentity(o, context))
+        context.Identity = std::async(std::launch::async, CabinetIdentity, cab.CABFile);
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
     TSetupDocument document;
