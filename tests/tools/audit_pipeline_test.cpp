@@ -199,8 +199,9 @@ TEST(TessaryInfoSarif, EveryRuleAndEveryJsonFindingIsInTheLog) {
                       std::string::npos);
             EXPECT_EQ(r["locations"][0]["logicalLocations"][0]["name"], f["where"]);
             EXPECT_EQ(r.contains("suppressions"), f["accepted"] == true);
-            if (f["accepted"] == true)
+            if (f["accepted"] == true) {
                 EXPECT_EQ(r["suppressions"][0]["justification"], f["statement"]);
+            }
         }
     }
 }
