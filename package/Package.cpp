@@ -8,6 +8,7 @@
 #include "package/AppManagerIni.h"
 #include "package/Archive.h"
 #include "package/Carve.h"
+#include "package/HelperProgram.h"
 #include "package/Msi.h"
 #include "setup/CESetup.h"
 
@@ -24,6 +25,8 @@ constexpr size_t kCopyBlock = 64 << 10;
 // A signed cabinet carries its signature after the size its header declares.
 constexpr uint64_t kSignatureRoom = 1 << 20;
 constexpr size_t kCabinetHeader = 36;
+// What another program may leave in the private folder, in files, before it is stopped.
+constexpr size_t kMaxUnpackedFiles = 100'000;
 
 // Installers whose payload is compressed in a format of their own: the marker in the program
 // and the name a user knows them by.
@@ -117,6 +120,7 @@ class TExplorer {
     void OpenZip(const std::string& path);
     void OpenMsi(const std::string& path);
     bool OpenProgram(const std::string& path);
+    void OpenWithInnoextract(const std::string& program, const std::string& path);
 
   private:
     void MatchIni(const std::string& iniPath, const std::string& text,
@@ -376,6 +380,118 @@ bool TExplorer::OpenProgram(const std::string& path) {
     return !carved.Cabinets.empty();
 }
 
+// Bytes and files below folder, counted until either passes its limit.
+struct TFolderUse {
+    uint64_t Bytes = 0;
+    size_t Files = 0;
+};
+TFolderUse FolderUse(const std::filesystem::path& folder) {
+    TFolderUse use;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator() &&
+         use.Files <= kMaxUnpackedFiles;
+         it.increment(ec)) {
+        std::error_code sizeError;
+        if (!it->is_regular_file(sizeError)) continue;
+        ++use.Files;
+        const uintmax_t size = it->file_size(sizeError);
+        if (!sizeError) use.Bytes += size;
+    }
+    return use;
+}
+
+// The line of what a helper program said that tells what went wrong, shortened.
+std::string ProblemLine(const std::string& messages) {
+    std::string first;
+    for (size_t start = 0; start < messages.size();) {
+        size_t end = messages.find('\n', start);
+        if (end == std::string::npos) end = messages.size();
+        std::string line = messages.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        start = end + 1;
+        if (line.empty()) continue;
+        if (first.empty()) first = line;
+        if (line.rfind("Warning", 0) != 0) {
+            first = line;
+            break;
+        }
+    }
+    return first.size() > 200 ? first.substr(0, 200) + "..." : first;
+}
+
+// Debian's innoextract, when it is installed, unpacks an Inno Setup installer into the private
+// folder within the package's budget of time, bytes and files; the cabinets among what it wrote
+// are then taken as any package's.
+void TExplorer::OpenWithInnoextract(const std::string& program, const std::string& path) {
+    const std::string& folder = P.Folder.Path();
+    if (folder.empty()) {
+        Stop(P.Folder.Error());
+        return;
+    }
+    std::error_code ec;
+    const std::filesystem::path out = std::filesystem::path(folder) / "unpacked";
+    std::filesystem::create_directory(out, ec);
+    // Absolute, so that no name is ever read as one of its options.
+    const std::filesystem::path input = std::filesystem::absolute(path, ec);
+    if (ec) {
+        Stop(FileNamePart(path) + ": " + ec.message());
+        return;
+    }
+    TFolderUse use;
+    const THelperRun run = RunHelperProgram({program, "--silent", "--color=0", "--progress=0",
+                                             "--output-dir", out.string(), input.string()},
+                                            Deadline, [&] {
+                                                use = FolderUse(out);
+                                                return use.Files <= kMaxUnpackedFiles &&
+                                                       Total + use.Bytes <= B.MaxUnpacked;
+                                            });
+    if (!run.Started) {
+        Stop("innoextract could not be started: " + run.Error);
+        return;
+    }
+    use = FolderUse(out);
+    if (use.Files > kMaxUnpackedFiles) {
+        Stop("the package unpacks to more than " + std::to_string(kMaxUnpackedFiles) +
+             " files; stopped");
+        return;
+    }
+    if (!Unpacked(use.Bytes) || !Going()) return;
+    if (run.Stopped) {
+        Stop("innoextract was stopped");
+        return;
+    }
+    if (run.ExitCode != 0) {
+        Stop("an Inno Setup installer that innoextract could not unpack: " +
+             (run.Messages.empty() ? "exit code " + std::to_string(run.ExitCode)
+                                   : ProblemLine(run.Messages)));
+        return;
+    }
+    // What it wrote, in name order; only files that begin as cabinets are looked at further.
+    std::vector<std::filesystem::path> files;
+    for (auto it = std::filesystem::recursive_directory_iterator(out, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
+            files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    size_t found = 0;
+    for (const std::filesystem::path& file : files) {
+        TFileStream stream(file.string());
+        uint8_t magic[4] = {};
+        if (stream.Read(magic, 4) != 4 || std::memcmp(magic, "MSCF", 4) != 0) continue;
+        TContainedSetup item;
+        item.Kind = TContainerKind::Installer;
+        item.PathInside = file.lexically_relative(out).generic_string();
+        item.CabinetPath = file.string();
+        ++found;
+        AddCabinet(std::move(item), 1);
+    }
+    if (found == 0) Stop("an Inno Setup installer: innoextract found no cabinets in it");
+}
+
 // The installer format whose marker the program holds, or null.
 const char* InstallerFormat(const std::string& path) {
     TFileStream stream(path);
@@ -412,9 +528,17 @@ void Open(TExplorer& explorer, TPackage& package, const std::string& path) {
         if (explorer.OpenProgram(path) || !package.Error.empty()) return;
         if (const char* format = InstallerFormat(path)) {
             package.Kind = TContainerKind::Installer;
+            const bool inno = std::strcmp(format, "Inno Setup") == 0;
+            if (const std::string innoextract = inno ? FindHelperProgram("innoextract") : "";
+                !innoextract.empty()) {
+                explorer.OpenWithInnoextract(innoextract, path);
+                return;
+            }
             explorer.Stop(std::string("an ") + format +
                           " installer: its payload is compressed in a format Tessary cannot "
-                          "read; extract it with that installer's own tools");
+                          "read; " +
+                          (inno ? "install innoextract to open it, or extract it" : "extract it") +
+                          " with that installer's own tools");
         } else
             package.Kind = {};
     } else if (LooksLikeAppManagerIni(

@@ -7,6 +7,8 @@ packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev
   libssl-dev osslsigncode
   # Collections of setups are indexed into SQLite (with FTS5, which Debian builds in).
   libsqlite3-dev
+  # Inno Setup installers are unpacked with it, when it is installed, to reach their cabinets.
+  innoextract
   # The window asks for Arial 8 pt; Liberation Sans has its metrics, so the columns fit.
   fonts-liberation)
 # The format check of the sources.
