@@ -5,6 +5,7 @@
 #include "app/TextConv.h"
 #include "app/WinCEMain.h"
 #include "compare/Comparison.h"
+#include "package/Package.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <optional>
 
 namespace {
 
@@ -64,9 +66,36 @@ void TfrmWinCEMain::mnuCompareWithClick() {
 
 void TfrmWinCEMain::CompareWith(const QString& fileName) {
     if (!FSetupOpen) return;
-    const QString names[2] = {QFileInfo(FSetupFileName).fileName(), QFileInfo(fileName).fileName()};
+    QString names[2] = {FSetupShownName, QFileInfo(fileName).fileName()};
     const std::string older = ToLocalPath(FSetupFileName);
-    const std::string newer = ToLocalPath(fileName);
+    std::string newer = ToLocalPath(fileName);
+    // A package: one of its setups, chosen when it holds several. It keeps the cabinet until the
+    // comparison has read it.
+    const std::unique_ptr<TPackage> package = OpenPackage(newer);
+    if (package->IsContainer()) {
+        QStringList items;
+        std::vector<const TContainedSetup*> readable;
+        for (const TContainedSetup& contained : package->Setups)
+            if (!contained.CabinetPath.empty()) {
+                items << ToDisplay(contained.PathInside);
+                readable.push_back(&contained);
+            }
+        if (readable.empty()) {
+            FServices->ShowError(this, kApplicationTitle,
+                                 names[1] + ": " +
+                                     ToDisplay(package->Error.empty()
+                                                   ? "no setup cabinet in this package"
+                                                   : package->Error));
+            return;
+        }
+        std::optional<int> chosen = 0;
+        if (readable.size() > 1)
+            chosen =
+                FServices->ChooseItem(this, "Compare With", "Setup in " + names[1] + ":", items);
+        if (!chosen || *chosen < 0 || static_cast<size_t>(*chosen) >= readable.size()) return;
+        newer = readable[static_cast<size_t>(*chosen)]->CabinetPath;
+        names[1] += " : " + items[*chosen];
+    }
     std::atomic<bool> stop{false};
     std::atomic<int> read{0};
     // The future's end waits for the thread, so stop and read outlive it on every path.

@@ -79,7 +79,7 @@ void TfrmWinCEMain::FillDevice(const provisioning::TProvisioningTree* tree,
 
 void TfrmWinCEMain::HideReportNode(TReportNode* node) {
     const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), node);
-    QStandardItem* root = FProjectNodes->item(0);
+    QStandardItem* root = SetupRoot();
     if (!root || found == FReportNodes.end()) return;
     const int page = kFirstReportPage + static_cast<int>(found - FReportNodes.begin());
     for (int row = 0; row < root->rowCount(); ++row) {

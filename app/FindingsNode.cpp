@@ -218,7 +218,7 @@ void TfrmWinCEMain::SetFindingsRow(const std::string& value) {
 }
 
 bool TfrmWinCEMain::SelectProjectItem(int viewerPage) {
-    QStandardItem* root = FProjectNodes->item(0);
+    QStandardItem* root = SetupRoot();
     if (!root) return false;
     if (viewerPage == 0) {
         tvProject->setCurrentIndex(root->index());

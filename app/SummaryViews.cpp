@@ -92,7 +92,7 @@ TReportNode* TfrmWinCEMain::AddReportNode(const QString& name, const QString& vi
 
 void TfrmWinCEMain::ShowReportNode(TReportNode* node) {
     const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), node);
-    QStandardItem* root = FProjectNodes->item(0);
+    QStandardItem* root = SetupRoot();
     if (!FSetupOpen || !root || found == FReportNodes.end()) return;
     const int page = kFirstReportPage + static_cast<int>(found - FReportNodes.begin());
     for (int row = 0; row < root->rowCount(); ++row)
@@ -116,8 +116,9 @@ void TfrmWinCEMain::tvProjectChange() {
 }
 
 void TfrmWinCEMain::UpdateStatusText() {
-    if (!FSetupOpen || !FSetup) return;
     const int index = ntbViewers->currentIndex();
+    // A package's node is there before any of its setups is open.
+    if ((!FSetupOpen || !FSetup) && !(FPackage && index >= kFirstReportPage)) return;
     QString design;
     TListFilter* filter = nullptr;
     switch (index) {

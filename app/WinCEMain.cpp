@@ -88,12 +88,20 @@ void TfrmWinCEMain::FormCreate(const QStringList& arguments) {
 
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
+    ClosePackage();
     WaitForReaders();
     FDiagnosticsScope.reset();
 }
 
 void TfrmWinCEMain::OpenSetup(const QString& fileName) {
+    // Another file: a package open before goes, with the setup it showed.
+    ClosePackage();
+    OpenSetupFile(fileName, QString());
+}
+
+void TfrmWinCEMain::OpenSetupFile(const QString& fileName, const QString& shownName) {
     TWaitCursor cursor;
+    const QString shown = shownName.isEmpty() ? QFileInfo(fileName).fileName() : shownName;
     try {
         CloseSetup();
         FCabFile = std::make_unique<TCABFile>(this);
@@ -105,32 +113,35 @@ void TfrmWinCEMain::OpenSetup(const QString& fileName) {
         (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
         if (FSetup->Format == kFormatNone) {
             cursor.Restore();
-            FailOpen(fileName, kInvalidSetup);
+            // Not a setup: perhaps what users receive around setups.
+            if (!FPackage && OpenPackageFile(fileName)) return;
+            FailOpen(shown, kInvalidSetup);
             return;
         }
-        Fill(fileName);
+        Fill(fileName, shown);
     } catch (const std::exception& e) {
         cursor.Restore();
-        FailOpen(fileName, ToDisplay(e.what()));
+        FailOpen(shown, ToDisplay(e.what()));
     } catch (...) {
         cursor.Restore();
-        FailOpen(fileName, "Unknown error");
+        FailOpen(shown, "Unknown error");
     }
 }
 
-void TfrmWinCEMain::FailOpen(const QString& fileName, const QString& reason) {
+void TfrmWinCEMain::FailOpen(const QString& shownName, const QString& reason) {
     // The box goes once the user has read it; the status bar keeps saying why the window is
-    // empty.
+    // empty (but for the package, when a setup inside it failed).
     ResetToEmpty();
-    SetStatusText(QFileInfo(fileName).fileName() + ": " + reason);
+    SetStatusText(shownName + ": " + reason);
     ShowException(reason);
 }
 
-void TfrmWinCEMain::Fill(const QString& fileName) {
+void TfrmWinCEMain::Fill(const QString& fileName, const QString& shownName) {
     // The load's listing, which the cabinet holds, serves the setup-DLL row and the sizes of all
     // file rows.
     FSetupOpen = true;
     FSetupFileName = fileName;
+    FSetupShownName = shownName;
     FillProjectTree();
     FillProperties();
     FillFiles();
@@ -139,14 +150,14 @@ void TfrmWinCEMain::Fill(const QString& fileName) {
     FillSetupNodes();
     // A setup without files has no programs to wait for.
     FillFindings(FSetup->FileCount() == 0);
-    setWindowTitle("Tessary - " + QFileInfo(fileName).fileName());
+    setWindowTitle("Tessary - " + shownName);
     mnuCloseSetup->setEnabled(true);
     mnuEditWithVLM->setEnabled(true);
     mnuExtractAll->setEnabled(true);
     mnuExportRegistry->setEnabled(true);
     mnuCompareWith->setEnabled(true);
     mnuSaveReport->setEnabled(true);
-    tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
+    tvProject->setCurrentIndex(SetupRoot()->index());
     ntbView->setCurrentIndex(1);
     ntbViewers->setCurrentIndex(0);
     // The keyboard starts in the project tree, not in the filter box.
@@ -167,21 +178,29 @@ void TfrmWinCEMain::ResetToEmpty() {
     FCabFile.reset();
     FSetupOpen = false;
     FSetupFileName.clear();
-    ntbView->setCurrentIndex(0);
+    FSetupShownName.clear();
     // A model reset repaints its view once.
     FProjectNodes->clear();
     FProperties->Clear();
     FShortcuts->Clear();
+    // An open package stays, listing its setups.
     for (TReportNode* node : FReportNodes)
-        node->Clear();
+        if (node != FPackageNode || !FPackage) node->Clear();
     FFindings.clear();
     FFindingsComplete = false;
     FCabinetIdentity.reset();
     FSignature = {};
     FPropertiesPage = {};
-    setWindowTitle("Tessary");
     SetStatusText("");
-    mnuCloseSetup->setEnabled(false);
+    if (FPackage) {
+        ShowPackageItem();
+        setWindowTitle("Tessary - " + QFileInfo(FPackageFileName).fileName());
+        tvProject->setCurrentIndex(FProjectNodes->index(0, 0));
+    } else {
+        ntbView->setCurrentIndex(0);
+        setWindowTitle("Tessary");
+    }
+    mnuCloseSetup->setEnabled(FPackage != nullptr);
     mnuEditWithVLM->setEnabled(false);
     mnuExtractAll->setEnabled(false);
     mnuExportRegistry->setEnabled(false);
@@ -275,6 +294,7 @@ void TfrmWinCEMain::mnuOpenFileClick() {
 
 void TfrmWinCEMain::mnuCloseSetupClick() {
     CloseSetup();
+    ClosePackage();
 }
 
 void TfrmWinCEMain::mnuExitClick() {

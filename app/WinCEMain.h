@@ -7,6 +7,7 @@
 #include "audit/Baseline.h"
 #include "cab/Diagnostics.h"
 #include "device/Decision.h"
+#include "package/Package.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
 
@@ -26,6 +27,7 @@ class QLineEdit;
 class QModelIndex;
 class QSplitter;
 class QStackedWidget;
+class QStandardItem;
 class QStandardItemModel;
 class QThread;
 class QToolBar;
@@ -81,6 +83,10 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // The package open in the "Package" node, if the file opened holds setups; null otherwise.
+    [[nodiscard]] const TPackage* Package() const { return FPackage.get(); }
+    // Opens the package's setup at index below the "Package" node, as choosing its row does.
+    void OpenContainedSetup(size_t index);
     // Reads a baseline of accepted findings and marks the findings it accepts, now and for the
     // setups opened later; a baseline that does not read is shown with its line and what is
     // wrong, and the one before stays. False when it did not read.
@@ -136,7 +142,10 @@ class TfrmWinCEMain : public QMainWindow {
 
     // Destroys the setup objects and empties every view, whatever state they are in.
     void ResetToEmpty();
-    void Fill(const QString& fileName);
+    // Opens fileName as a setup; shownName (the title's and messages' name) is the file's name
+    // unless a package's setup is opened. A file that is no setup may be a package.
+    void OpenSetupFile(const QString& fileName, const QString& shownName);
+    void Fill(const QString& fileName, const QString& shownName);
     void FillProjectTree();
     void FillProperties();
     void FillFiles();
@@ -177,7 +186,16 @@ class TfrmWinCEMain : public QMainWindow {
     // The current page's status line: the design's text, and how many rows the filter shows.
     void UpdateStatusText();
     // A setup that did not open: the window empty, the reason in the status bar and a box.
-    void FailOpen(const QString& fileName, const QString& reason);
+    void FailOpen(const QString& shownName, const QString& reason);
+    // The "Package" node (PackageNode.cpp): made once; shown first in the project tree while a
+    // package is open. True when fileName is a package (opened, or its failure shown).
+    void CreatePackageNode();
+    [[nodiscard]] bool OpenPackageFile(const QString& fileName);
+    void ShowPackageItem();
+    // Empties the window of the package and of the setup it showed.
+    void ClosePackage();
+    // The open setup's root in the project tree (after the package's node when there is one).
+    [[nodiscard]] QStandardItem* SetupRoot() const;
     void FollowShownRows(TListFilter* filter);
     void ShowException(const QString& text);
     void ExtractSelectedFile();
@@ -207,6 +225,9 @@ class TfrmWinCEMain : public QMainWindow {
     TReportNode* FProgramsNode = nullptr;
     TReportNode* FComparisonNode = nullptr;
     TReportNode* FDeviceNode = nullptr;
+    TReportNode* FPackageNode = nullptr;
+    std::unique_ptr<TPackage> FPackage;
+    QString FPackageFileName;
     QStringList FDeviceSources;
     std::optional<device::TDeviceProfile> FDeviceProfile; // built from FDeviceSources
     std::optional<device::TDeviceDecision> FDeviceDecision;
@@ -229,6 +250,7 @@ class TfrmWinCEMain : public QMainWindow {
     bool FSetupOpen = false;
     QString FEditorPath;
     QString FSetupFileName;
+    QString FSetupShownName; // the title's name: the file's, or "package : cabinet"
 
     QAction* mnuOpenFile = nullptr;
     QAction* mnuExtractFile = nullptr;

@@ -20,6 +20,13 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace {
+
+// Beside the design's filter: what setups are handed out in.
+const char kPackageFilter[] = "Setup Packages (*.ini *.zip *.msi *.exe)";
+
+} // namespace
+
 QTreeView* TfrmWinCEMain::NewList(const char* name, TListModel* model, TListFilter*& filter,
                                   const QString& caption) {
     filter = new TListFilter(model, this);
@@ -158,17 +165,20 @@ void TfrmWinCEMain::CreateControls() {
     CreateFindingsNode();
     CreateDeviceNode();
     CreateComparisonNode();
+    CreatePackageNode();
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName("dlgOpen");
-    dlgOpen->setNameFilter("Windows CE Setup File (*.cab)");
+    // The design's filter first; what setups come in, and any file, after it.
+    dlgOpen->setNameFilters({"Windows CE Setup File (*.cab)", kPackageFilter, "All Files (*)"});
     dlgOpen->setFileMode(QFileDialog::ExistingFile);
     dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen->setSizeGripEnabled(true);
     dlgCompareWith = new QFileDialog(this);
     dlgCompareWith->setObjectName("dlgCompareWith");
     dlgCompareWith->setWindowTitle("Compare With");
-    dlgCompareWith->setNameFilter("Windows CE Setup File (*.cab)");
+    dlgCompareWith->setNameFilters(
+        {"Windows CE Setup File (*.cab)", kPackageFilter, "All Files (*)"});
     dlgCompareWith->setFileMode(QFileDialog::ExistingFile);
     dlgCompareWith->setAcceptMode(QFileDialog::AcceptOpen);
     dlgCompareWith->setSizeGripEnabled(true);

@@ -72,6 +72,11 @@ std::optional<QStringList> TWindowServices::ChooseDeviceProfile(QWidget*, const 
     return std::nullopt;
 }
 
+std::optional<int> TWindowServices::ChooseItem(QWidget*, const QString&, const QString&,
+                                               const QStringList&) {
+    return std::nullopt;
+}
+
 QStringList TWindowServices::LoadDeviceProfile() {
     return {};
 }
@@ -85,6 +90,15 @@ const char kNoProfile[] = "No device profile";
 const char kFromFiles[] = "Built-in profile and files...";
 
 } // namespace
+
+std::optional<int> TQtWindowServices::ChooseItem(QWidget* parent, const QString& caption,
+                                                 const QString& label, const QStringList& items) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, caption, label, items, 0, false, &ok);
+    if (!ok) return std::nullopt;
+    const qsizetype at = items.indexOf(chosen);
+    return at < 0 ? std::nullopt : std::optional<int>(static_cast<int>(at));
+}
 
 std::optional<QStringList> TQtWindowServices::ChooseDeviceProfile(QWidget* parent,
                                                                   const QStringList& current) {

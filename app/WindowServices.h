@@ -39,6 +39,11 @@ class TWindowServices {
     // chose, starting from current; nullopt when cancelled, empty for no profile.
     [[nodiscard]] virtual std::optional<QStringList>
     ChooseDeviceProfile(QWidget* parent, const QStringList& current);
+    // One of items, chosen in a list (the first proposed); nullopt when cancelled. The base
+    // chooses nothing.
+    [[nodiscard]] virtual std::optional<int> ChooseItem(QWidget* parent, const QString& caption,
+                                                        const QString& label,
+                                                        const QStringList& items);
     // The device profile remembered between runs.
     [[nodiscard]] virtual QStringList LoadDeviceProfile();
     virtual void SaveDeviceProfile(const QStringList& sources);
@@ -57,6 +62,9 @@ class TQtWindowServices : public TWindowServices {
                                                            int total) override;
     [[nodiscard]] std::optional<QStringList>
     ChooseDeviceProfile(QWidget* parent, const QStringList& current) override;
+    [[nodiscard]] std::optional<int> ChooseItem(QWidget* parent, const QString& caption,
+                                                const QString& label,
+                                                const QStringList& items) override;
     [[nodiscard]] QStringList LoadDeviceProfile() override;
     void SaveDeviceProfile(const QStringList& sources) override;
 };

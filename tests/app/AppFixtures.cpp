@@ -86,7 +86,7 @@ int TWindowFixture::RowOf(const char* list, const QString& caption) const {
 
 void TWindowFixture::SelectProjectNode(int absoluteIndex) const {
     QTreeView* tree = View("tvProject");
-    const QModelIndex root = tree->model()->index(0, 0);
+    const QModelIndex root = tree->model()->index(tree->model()->rowCount() - 1, 0);
     tree->setCurrentIndex(absoluteIndex == 0 ? root
                                              : tree->model()->index(absoluteIndex - 1, 0, root));
 }
@@ -94,7 +94,7 @@ void TWindowFixture::SelectProjectNode(int absoluteIndex) const {
 QStringList TWindowFixture::ProjectNodes() const {
     QStringList captions;
     const QAbstractItemModel* model = View("tvProject")->model();
-    const QModelIndex root = model->index(0, 0);
+    const QModelIndex root = model->index(model->rowCount() - 1, 0);
     for (int row = 0; row < model->rowCount(root); ++row)
         captions << model->index(row, 0, root).data().toString();
     return captions;

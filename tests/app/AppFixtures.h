@@ -55,6 +55,14 @@ class TFakeServices : public TWindowServices {
                                                                  const QStringList&) override {
         return ProfileAnswer;
     }
+    // A choice among items (Compare With... on a package): the answer given, the items offered.
+    std::optional<int> ItemAnswer;
+    QStringList OfferedItems;
+    [[nodiscard]] std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
+                                                const QStringList& items) override {
+        OfferedItems = items;
+        return ItemAnswer;
+    }
     [[nodiscard]] QStringList LoadDeviceProfile() override { return SavedProfile; }
     void SaveDeviceProfile(const QStringList& sources) override { SavedProfile = sources; }
 };
@@ -75,7 +83,8 @@ struct TWindowFixture {
     // The row whose first column is caption, or -1.
     [[nodiscard]] int RowOf(const char* list, const QString& caption) const;
     void SelectProjectNode(int absoluteIndex) const;
-    // The captions of the nodes below the setup's root, top to bottom.
+    // The captions of the nodes below the setup's root (the last top-level node: an open
+    // package's comes first), top to bottom.
     [[nodiscard]] QStringList ProjectNodes() const;
     // Selects the node below the root with that caption.
     void SelectProjectNode(const QString& caption) const;

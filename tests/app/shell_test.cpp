@@ -106,7 +106,7 @@ class ShellTest : public QObject {
         // The design's pages, then the report nodes' ones.
         QCOMPARE(pages, QStringList({"Project", "Files", "Shortcuts", "Registry", "pnlProvisioning",
                                      "pnlSignature", "pnlPrograms", "pnlFindings", "pnlDevice",
-                                     "pnlComparison"}));
+                                     "pnlComparison", "pnlPackage"}));
         QCOMPARE(f.Window->findChild<QLabel*>("lblFilesHeader")->text(), QString("Device Files"));
         QCOMPARE(f.Window->size(), QSize(544, 375));
     }
@@ -221,7 +221,10 @@ class ShellTest : public QObject {
         TWindowFixture f;
         auto* dlgOpen = f.Window->findChild<QFileDialog*>("dlgOpen");
         QVERIFY(dlgOpen);
-        QCOMPARE(dlgOpen->nameFilters(), QStringList{"Windows CE Setup File (*.cab)"});
+        // The design's filter is the one proposed; packages and any file come after it.
+        QCOMPARE(dlgOpen->nameFilters(),
+                 (QStringList{"Windows CE Setup File (*.cab)",
+                              "Setup Packages (*.ini *.zip *.msi *.exe)", "All Files (*)"}));
         QCOMPARE(dlgOpen->fileMode(), QFileDialog::ExistingFile);
         f.Services->DialogAnswers = {first, QString(), second};
         f.Action("mnuOpenFile")->trigger();

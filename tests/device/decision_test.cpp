@@ -116,10 +116,12 @@ TEST(DeviceDecision, InstallFollowsUnsignedCabsPromptAndTheSpcStore) {
             EXPECT_TRUE(AnyReasonHas(out.Reasons, "vouches for itself"));
             EXPECT_TRUE(AnyReasonHas(out.Reasons, "installs privileged"));
         }
-        if (c.Signature == Kind::Unsigned || c.Signature == Kind::Unknown)
+        if (c.Signature == Kind::Unsigned || c.Signature == Kind::Unknown) {
             EXPECT_TRUE(AnyReasonHas(out.Reasons, "(4101)"));
-        if (c.Signature == Kind::NotIntact)
+        }
+        if (c.Signature == Kind::NotIntact) {
             EXPECT_TRUE(AnyReasonHas(out.Reasons, "documentation does not say"));
+        }
     }
 }
 
