@@ -5,6 +5,7 @@
 #include "device/DevicePage.h"
 #include "provisioning/Rows.h"
 #include "setup/CESetup.h"
+#include "tests/device/Reasons.h"
 #include "tests/support/Corpus.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,6 @@ TDeviceDecision DecideReal(const std::string& name, const std::vector<std::strin
     input.Provisioning = haveTree ? &tree : nullptr;
     input.Programs = &programs;
     return DecideForDevice(BuildProfile(sources), input);
-}
-
-bool AnyReasonHas(const std::vector<std::string>& reasons, const std::string& text) {
-    for (const std::string& r : reasons)
-        if (r.find(text) != std::string::npos) return true;
-    return false;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The decision rules as a table: each policy that matters crossed with each way a cabinet or a
 // program can stand with the device.
 #include "device/Decision.h"
+#include "tests/device/Reasons.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,6 @@ TCabinetStanding Standing(TSignerStanding kind, std::optional<uint32_t> role = s
     }
     if (kind == TSignerStanding::NotIntact) s.Verdict = "Modified: signed by Signer, but ...";
     return s;
-}
-
-bool AnyReasonHas(const std::vector<std::string>& reasons, const std::string& text) {
-    for (const std::string& r : reasons)
-        if (r.find(text) != std::string::npos) return true;
-    return false;
 }
 
 enum class Kind {

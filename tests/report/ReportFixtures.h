@@ -16,6 +16,18 @@ struct LoadedSetup {
     [[nodiscard]] const TCABFileContents& Listing() const { return Cabinet.CABFileContents; }
 };
 
+// A registry value of the model; a string "x" unless told.
+inline TCEINFRegValue Value(int32_t root, const std::string& key, const std::string& name,
+                            int32_t type = kTypeString, const std::string& data = "x") {
+    TCEINFRegValue v;
+    v.Root = root;
+    v.KeyPath = key;
+    v.Name = name;
+    v.DataType = type;
+    v.Data = data;
+    return v;
+}
+
 // The texts of one column, top to bottom.
 template <class Page> std::vector<std::string> Column(const Page& page, size_t column) {
     std::vector<std::string> texts;

@@ -7,21 +7,6 @@
 
 #include <filesystem>
 
-namespace {
-
-TCEINFRegValue Value(int32_t root, const std::string& key, const std::string& name, int32_t type,
-                     const std::string& data) {
-    TCEINFRegValue v;
-    v.Root = root;
-    v.KeyPath = key;
-    v.Name = name;
-    v.DataType = type;
-    v.Data = data;
-    return v;
-}
-
-} // namespace
-
 TEST(RegistryExport, ABinarySetupsValuesOfEveryTypeAsTheReaderGivesThem) {
     TempDir dir;
     DescriptorBuilder b("Demo", "Acme", "%CE1%\\Demo");

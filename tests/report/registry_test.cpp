@@ -8,17 +8,6 @@
 
 namespace {
 
-TCEINFRegValue Value(int32_t root, const std::string& key, const std::string& name,
-                     int32_t type = kTypeString, const std::string& data = "x") {
-    TCEINFRegValue v;
-    v.Root = root;
-    v.KeyPath = key;
-    v.Name = name;
-    v.DataType = type;
-    v.Data = data;
-    return v;
-}
-
 std::vector<std::string> Captions(const TTreePage& keys, const std::vector<size_t>& nodes) {
     std::vector<std::string> captions;
     for (const size_t n : nodes)

@@ -2,6 +2,7 @@
 // SARIF, on the real setups.
 #include "audit/Audit.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/TextFiles.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/RulesReport.h"
 
@@ -15,13 +16,6 @@
 using nlohmann::json;
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -47,7 +41,7 @@ TEST(TessaryInfoRules, TheListTheJsonAndTheManualPageComeFromTheTable) {
         EXPECT_NE(text.Out.find(std::string(AuditRules()[i].Id) + " ("), std::string::npos);
     }
     // The page's list is the table's; regenerate it with tessary-info --rules --man.
-    const std::string page = ReadText(TESSARY_MAN_PAGE);
+    const std::string page = ReadFileText(TESSARY_MAN_PAGE);
     const size_t begin = page.find(".\\\" BEGIN RULES");
     const size_t end = page.find(".\\\" END RULES");
     ASSERT_NE(begin, std::string::npos);
@@ -133,7 +127,7 @@ TEST(TessaryInfoAudit, FailOnHoldsEachLevelAndLetsAcceptedFindingsPass) {
     EXPECT_EQ(unfilled.Exit, 2) << "a statement must be given";
     EXPECT_NE(unfilled.Err.find("line 8: \"statement\" is empty"), std::string::npos)
         << unfilled.Err;
-    WriteText(written, std::regex_replace(ReadText(written), std::regex("\"statement\": \"\""),
+    WriteText(written, std::regex_replace(ReadFileText(written), std::regex("\"statement\": \"\""),
                                           "\"statement\": \"reviewed\""));
     EXPECT_EQ(RunTool({"--audit", "--baseline", written, "--fail-on", "info", basic}).Exit, 0);
 }

@@ -2,6 +2,7 @@
 #include "tessary/Version.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/DescriptorWriter.h"
+#include "tests/support/TextFiles.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/CommandLine.h"
 
@@ -34,14 +35,6 @@ void WriteDemoSetup(const std::string& path) {
     SetupCabinetContents contents;
     contents.FileData[1] = Bytes("app bytes");
     WriteSetupCabinet(path, b.Plan(), contents);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 TParseResult Parse(const std::vector<std::string>& args, Options* out = nullptr) {
@@ -127,7 +120,7 @@ TEST(TessaryInfoCommandLine, SeveralFilesGiveOneJsonLineEachAndTheWorstStatus) {
 
     const ProgramRun run =
         RunToolIn(dir.Path(), {"--json", "good.cab", "text.cab", "missing.cab", "good.cab"});
-    const std::vector<std::string> lines = Lines(run.Out);
+    const std::vector<std::string> lines = SplitLines(run.Out);
     ASSERT_EQ(lines.size(), 4u) << run.Out;
     int worst = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -169,7 +162,7 @@ TEST(TessaryInfoCommandLine, AFailureOfOneFileDoesNotStopTheOthersAndRaisesTheSt
     const ProgramRun json =
         RunToolIn(dir.Path(), {"--entries", "--json", "text.cab", "date.cab", "good.cab"});
     EXPECT_EQ(json.Exit, 3) << "the highest of 1, 3 and 0";
-    const std::vector<std::string> lines = Lines(json.Out);
+    const std::vector<std::string> lines = SplitLines(json.Out);
     ASSERT_EQ(lines.size(), 3u) << json.Out;
     EXPECT_EQ(nlohmann::json::parse(lines[0])["exit"], 1);
     const auto date = nlohmann::json::parse(lines[1]);

@@ -2,6 +2,7 @@
 // tests/tools/golden. A change of output shows here as a diff of the recorded file.
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/TextFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -17,11 +18,6 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-    const auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // The tool's standard output, started from an argument list with the C locale, so that the
 // recorded row order does not depend on the machine's collation.
@@ -54,7 +50,7 @@ std::string RunToolC(const std::vector<std::string>& args, int& exit) {
     int status = 0;
     waitpid(pid, &status, 0);
     exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return ReadText(outPath);
+    return ReadFileText(outPath);
 }
 
 } // namespace
@@ -69,9 +65,9 @@ TEST(TessaryInfoGolden, TextAndJsonOfEveryRealCabinetAreUnchanged) {
         if (!fs::exists(golden + ".txt")) continue; // not a cabinet we have recorded
         SCOPED_TRACE(name);
         int exit = -1;
-        EXPECT_EQ(RunToolC({cabinet}, exit), ReadText(golden + ".txt"));
+        EXPECT_EQ(RunToolC({cabinet}, exit), ReadFileText(golden + ".txt"));
         EXPECT_EQ(exit, 0);
-        EXPECT_EQ(RunToolC({"--json", cabinet}, exit), ReadText(golden + ".json"));
+        EXPECT_EQ(RunToolC({"--json", cabinet}, exit), ReadFileText(golden + ".json"));
         EXPECT_EQ(exit, 0);
         ++compared;
     }
@@ -98,7 +94,7 @@ TEST(TessaryInfoGolden, RealPackagesThroughTheirIniShowTheirCabinetsUnchanged) {
         const std::string golden = std::string(TESSARY_GOLDEN_DIR) + "/" + p.Cabinet;
         int exit = -1;
         EXPECT_EQ(RunToolC({ini}, exit),
-                  "==> " + ini + " : " + p.Cabinet + " <==\n" + ReadText(golden + ".txt"));
+                  "==> " + ini + " : " + p.Cabinet + " <==\n" + ReadFileText(golden + ".txt"));
         EXPECT_EQ(exit, 0);
         nlohmann::ordered_json line =
             nlohmann::ordered_json::parse(RunToolC({"--json", ini}, exit));
@@ -111,6 +107,7 @@ TEST(TessaryInfoGolden, RealPackagesThroughTheirIniShowTheirCabinetsUnchanged) {
                                                 .dump());
         line.erase("file");
         line.erase("container");
-        EXPECT_EQ(line.dump(), nlohmann::ordered_json::parse(ReadText(golden + ".json")).dump());
+        EXPECT_EQ(line.dump(),
+                  nlohmann::ordered_json::parse(ReadFileText(golden + ".json")).dump());
     }
 }

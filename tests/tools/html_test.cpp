@@ -3,6 +3,7 @@
 #include "inspection/HtmlReport.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/DescriptorWriter.h"
+#include "tests/support/TextFiles.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Markup and script a name could carry into a page, and control characters.
 const std::string kMarkup = "<script>alert(1)</script>\"'&<img src=x onerror=y>\x1b[2J";
@@ -69,7 +63,7 @@ TEST(TessaryInfoHtml, AHostileSetupsTextsAreShownAsTextNeverAsMarkup) {
     const std::string page = dir.File("report.html");
     const ToolRun run = RunTool({"--audit", "--html", page, cabinet});
     ASSERT_TRUE(run.Exit == 0 || run.Exit == 4) << run.Err;
-    const std::string html = ReadText(page);
+    const std::string html = ReadFileText(page);
     ExpectSelfContained(html);
     // Every page is there, the texts escaped.
     for (const char* id :
@@ -86,7 +80,7 @@ TEST(TessaryInfoHtml, EachFindingLinksToTheRowItNamesAndToItsRule) {
     const std::string page = dir.File("basic.html");
     const ToolRun run = RunTool({"--audit", "--html", page, RealCabinet("Basic.WM.CAB")});
     ASSERT_EQ(run.Exit, 0) << run.Err;
-    const std::string html = ReadText(page);
+    const std::string html = ReadFileText(page);
     ExpectSelfContained(html);
     // Every in-page link has its target.
     const std::regex link("href=\"#([^\"]+)\"");
@@ -108,7 +102,7 @@ TEST(TessaryInfoHtml, TheComparisonMarksAddedRemovedAndChangedRows) {
     const ToolRun run =
         RunTool({"--diff", "--html", page, RealCabinet("App.WM.CAB"), RealCabinet("Basic.WM.CAB")});
     ASSERT_EQ(run.Exit, 4) << run.Err;
-    const std::string html = ReadText(page);
+    const std::string html = ReadFileText(page);
     ExpectSelfContained(html);
     EXPECT_NE(html.find("<tr class=\"added\">"), std::string::npos);
     EXPECT_NE(html.find("<tr class=\"removed\">"), std::string::npos);
@@ -137,7 +131,7 @@ TEST(TessaryInfoHtml, WithADeviceTheInstallDecisionLeadsThePage) {
     const ToolRun run =
         RunTool({"--audit", "--device", "locked", "--html", page, RealCabinet("Ushahidi.CAB")});
     ASSERT_TRUE(run.Exit == 0 || run.Exit == 4) << run.Err;
-    const std::string html = ReadText(page);
+    const std::string html = ReadFileText(page);
     const size_t device = html.find("id=\"device\"");
     ASSERT_NE(device, std::string::npos);
     EXPECT_LT(device, html.find("id=\"findings\""));

@@ -3,6 +3,7 @@
 #include "signature/Crypto.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
+#include "tests/support/TextFiles.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -22,14 +23,6 @@ std::string Hex(crypto::TDigestAlgorithm algorithm, const std::vector<uint8_t>& 
         text += hex[b & 15];
     }
     return text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // Two folders, a text file and an ARM program with a company in its version resource.
@@ -60,7 +53,7 @@ TEST(Inventory, TheManifestHashesEachFileUnderItsDevicePath) {
     InventoryFixture f;
     const ToolRun r = RunTool({"--manifest", f.path}, 30);
     ASSERT_EQ(r.Exit, 0) << r.Err;
-    const std::vector<std::string> lines = Lines(r.Out);
+    const std::vector<std::string> lines = SplitLines(r.Out);
     ASSERT_EQ(lines.size(), 7u) << r.Out;
     EXPECT_EQ(lines[0], "%%%% HASHDEEP-1.0");
     EXPECT_EQ(lines[1], "%%%% size,md5,sha256,filename");
@@ -107,7 +100,7 @@ TEST(Inventory, RealCabinetsListEveryFileAndADamagedOneGivesNothing) {
     ASSERT_EQ(manifest.Exit, 0) << manifest.Err;
     const ToolRun json = RunTool({"--json", ushahidi}, 60);
     const auto setup = nlohmann::json::parse(json.Out);
-    EXPECT_EQ(Lines(manifest.Out).size(), 5 + setup.at("files").size());
+    EXPECT_EQ(SplitLines(manifest.Out).size(), 5 + setup.at("files").size());
     const auto sbom = nlohmann::json::parse(RunTool({"--sbom", ushahidi}, 60).Out);
     EXPECT_EQ(sbom.at("components").size(), setup.at("files").size());
 

@@ -15,6 +15,13 @@ inline void LoadText(TSetupXML& handler, const std::string& text) {
     ASSERT_TRUE(handler.ParseDescriptor(std::string(), &stream));
 }
 
+// The text with each CR shown as '|': the markup's lines, on one line of a failure message.
+inline std::string Lines(std::string text) {
+    for (char& c : text)
+        if (c == '\r') c = '|';
+    return text;
+}
+
 // A wrapped descriptor: root tag, then the given body.
 inline std::string Wrapped(const std::string& body) {
     return "<wap-provisioningdoc>\n" + body + "</wap-provisioningdoc>\n";

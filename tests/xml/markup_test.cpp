@@ -5,16 +5,6 @@
 
 using ::testing::IsEmpty;
 
-namespace {
-
-std::string Lines(std::string text) {
-    for (char& c : text)
-        if (c == '\r') c = '|';
-    return text;
-}
-
-} // namespace
-
 // Unrecognised top-level tags before the first FileOperation or Registry section go to
 // MarkupBefore, one line each, CR-separated, four spaces per level, quotes made double, the
 // slash attribute dropped, macros translated; after it they go to MarkupAfter.

@@ -15,12 +15,6 @@ std::vector<std::string> FileNames(const TSetupXML& h) {
     return names;
 }
 
-std::string Lines(std::string text) {
-    for (char& c : text)
-        if (c == '\r') c = '|';
-    return text;
-}
-
 const std::string kExtractA =
     "<characteristic type=\"Extract\"><parm name=\"Source\" value=\"a.001\"/>"
     "</characteristic>";
