@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -22,6 +25,35 @@ uint16_t U16(const uint8_t* p) {
 }
 uint32_t U32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The position of the next "MSCF" in bytes[from, length), or length when none starts there.
+// Sixteen positions at a time where the processor allows: "M" followed by "S" is rare in
+// compressed or random data, where "M" alone stops the search every 256 bytes on average.
+size_t NextSignature(const uint8_t* bytes, size_t from, size_t length) {
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i m = _mm_set1_epi8('M');
+    const __m128i sChar = _mm_set1_epi8('S');
+    for (; i + 17 <= length; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, m), _mm_cmpeq_epi8(next, sChar))));
+        while (mask != 0) {
+            const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+            if (at + 4 <= length && std::memcmp(bytes + at, "MSCF", 4) == 0) return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i + 4 <= length; ++i) {
+        const void* found = std::memchr(bytes + i, 'M', length - 3 - i);
+        if (!found) return length;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
+        if (std::memcmp(bytes + i, "MSCF", 4) == 0) return i;
+    }
+    return length;
 }
 
 // Skips a NUL-terminated name of at most kMaxEntryName bytes at pos; false when none ends there.
@@ -102,12 +134,11 @@ TCarveResult FindStoredCabinets(TStream& stream, size_t maxCabinets,
         }
         const size_t length = static_cast<size_t>(want);
         for (size_t i = 0; i + 4 <= length;) {
-            const void* m = std::memchr(chunk.data() + i, 'M', length - 3 - i);
-            if (!m) break;
-            i = static_cast<size_t>(static_cast<const uint8_t*>(m) - chunk.data());
+            i = NextSignature(chunk.data(), i, length);
+            if (i >= length) break;
             const int64_t offset = base + static_cast<int64_t>(i);
             ++i;
-            if (std::memcmp(chunk.data() + i - 1, "MSCF", 4) != 0 || offset < takenEnd) continue;
+            if (offset < takenEnd) continue;
             const int64_t room = total - offset;
             const size_t have = static_cast<size_t>(std::min<int64_t>(room, kCheckWindow));
             const uint8_t* bytes = chunk.data() + i - 1;
