@@ -113,8 +113,13 @@ void TfrmWinCEMain::OpenSetupFile(const QString& fileName, const QString& shownN
         (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
         if (FSetup->Format == kFormatNone) {
             cursor.Restore();
-            // Not a setup: perhaps what users receive around setups.
+            // Not a setup: perhaps what users receive around setups, or an index of setups.
             if (!FPackage && OpenPackageFile(fileName)) return;
+            if (!FPackage && LooksLikeCollection(fileName)) {
+                ResetToEmpty();
+                (void)OpenCollection(fileName);
+                return;
+            }
             FailOpen(shown, kInvalidSetup);
             return;
         }

@@ -21,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QDialog;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -83,6 +84,12 @@ class TfrmWinCEMain : public QMainWindow {
     // The open setup (older) against the cabinet at fileName (newer), shown in the "Comparison"
     // node; a failure is shown naming the cabinet, and the open setup stays as it was.
     void CompareWith(const QString& fileName);
+    // File > Open Collection...: the index at fileName in a window of its own, whose setups open
+    // here; null with the reason shown when it is no index (or this build has no collections).
+    QDialog* OpenCollection(const QString& fileName);
+    // Whether the file begins as an SQLite database does (opened with OpenSetup, it is taken for
+    // an index).
+    [[nodiscard]] static bool LooksLikeCollection(const QString& fileName);
     // The package open in the "Package" node, if the file opened holds setups; null otherwise.
     [[nodiscard]] const TPackage* Package() const { return FPackage.get(); }
     // Opens the package's setup at index below the "Package" node, as choosing its row does.
@@ -112,6 +119,7 @@ class TfrmWinCEMain : public QMainWindow {
     void mnuCompareWithClick();
     void mnuOpenBaselineClick();
     void mnuSaveReportClick();
+    void mnuOpenCollectionClick();
     void mnuDeviceProfileClick();
     void mnuCloseSetupClick();
     void mnuEditWithVLMClick();
@@ -259,6 +267,7 @@ class TfrmWinCEMain : public QMainWindow {
     QAction* mnuCompareWith = nullptr;
     QAction* mnuOpenBaseline = nullptr;
     QAction* mnuSaveReport = nullptr;
+    QAction* mnuOpenCollection = nullptr;
     QAction* mnuDeviceProfile = nullptr;
     QAction* mnuCopy = nullptr;
     QAction* mnuFilter = nullptr;
@@ -294,4 +303,5 @@ class TfrmWinCEMain : public QMainWindow {
     QFileDialog* dlgCompareWith = nullptr;
     QFileDialog* dlgOpenBaseline = nullptr;
     QFileDialog* dlgSaveReport = nullptr;
+    QFileDialog* dlgOpenCollection = nullptr;
 };

@@ -174,6 +174,13 @@ void TfrmWinCEMain::CreateControls() {
     dlgOpen->setFileMode(QFileDialog::ExistingFile);
     dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen->setSizeGripEnabled(true);
+    dlgOpenCollection = new QFileDialog(this);
+    dlgOpenCollection->setObjectName("dlgOpenCollection");
+    dlgOpenCollection->setWindowTitle("Open Collection");
+    dlgOpenCollection->setNameFilters(
+        {"Tessary Collections (*.db *.sqlite *.sqlite3)", "All Files (*)"});
+    dlgOpenCollection->setFileMode(QFileDialog::ExistingFile);
+    dlgOpenCollection->setAcceptMode(QFileDialog::AcceptOpen);
     dlgCompareWith = new QFileDialog(this);
     dlgCompareWith->setObjectName("dlgCompareWith");
     dlgCompareWith->setWindowTitle("Compare With");
@@ -268,6 +275,8 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
                              &TfrmWinCEMain::mnuOpenBaselineClick);
     mnuSaveReport =
         action("mnuSaveReport", "Save &Report...", -1, {}, &TfrmWinCEMain::mnuSaveReportClick);
+    mnuOpenCollection = action("mnuOpenCollection", "Open Co&llection...", -1, {},
+                               &TfrmWinCEMain::mnuOpenCollectionClick);
     mnuDeviceProfile = action("mnuDeviceProfile", "&Device Profile...", -1, {},
                               &TfrmWinCEMain::mnuDeviceProfileClick);
     mnuCopy = action("mnuCopy", "&Copy", -1, QKeySequence::Copy, &TfrmWinCEMain::mnuCopyClick);
@@ -298,6 +307,9 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuFile->addAction(mnuCompareWith);
     mnuFile->addAction(mnuOpenBaseline);
     mnuFile->addAction(mnuSaveReport);
+#if defined(TESSARY_HAVE_COLLECTION)
+    mnuFile->addAction(mnuOpenCollection);
+#endif
     mnuFile->addAction(mnuDeviceProfile);
     mnuFile->addAction(mnuCloseSetup);
     mnuFile->addSeparator();

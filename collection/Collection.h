@@ -79,6 +79,37 @@ void RunSql(const std::string& db, const std::string& sql,
             const std::function<void(const std::vector<std::string>&)>& columns,
             const std::function<void(const TSqlRow&)>& row);
 
+// One setup of the index as the collection window lists it.
+struct TSetupRow {
+    std::string Path;
+    std::string Status; // "read", or why the cabinet could not be read
+    std::string Name;
+    std::string Version; // the first of its programs' versions, in folder and name order
+    std::string Processor;
+    std::string Verdict; // the signature's
+    std::string Signer;
+    std::string Trust;
+    int64_t Warnings = 0;
+};
+
+// Every setup of the index, or with words those whose setup holds every word (as
+// QueryCollection finds them), ordered by path. Throws TCollectionError.
+[[nodiscard]] std::vector<TSetupRow> ListSetups(const std::string& db,
+                                                const std::vector<std::string>& words);
+
+// Something a setup holds whose name or value contains a text.
+struct TContainsHit {
+    std::string Path; // the cabinet's
+    std::string Kind; // "File", "Registry" or "Certificate"
+    std::string What; // folder\name; key\name = value; subject (thumbprint) in store
+};
+
+// Which setups hold a file (by folder or name), a registry value (by key, name or value) or a
+// certificate (by subject, issuer or thumbprint) that contains text, ignoring ASCII case; at most
+// limit hits, by path. Throws TCollectionError.
+[[nodiscard]] std::vector<TContainsHit> WhichSetupsContain(const std::string& db,
+                                                           const std::string& text, size_t limit);
+
 struct TMergeSummary {
     size_t Cabinets = 0; // cabinet rows taken over
     size_t Setups = 0;   // setups (by SHA-256) whose rows were taken over

@@ -149,8 +149,6 @@ std::string SearchBody(const TCabinetRecord& r) {
     return body;
 }
 
-const char kTrust[] = "chain to a trusted root not checked: no device trust store";
-
 class TWriter {
   public:
     explicit TWriter(TDatabase& db)
@@ -228,7 +226,7 @@ class TWriter {
                    c.NotBefore, c.NotAfter);
         if (r.Status == TCabinetStatus::Read)
             insert("signatures", r.Signature.Verdict, r.Signature.Signer, r.Signature.Summary,
-                   std::string(kTrust));
+                   r.Signature.Trust);
         for (const TProgramRecord& p : r.Programs)
             insert("programs", p.Folder, p.Name, p.Cpu, p.Kind, p.Version, p.Company, p.Imports);
         for (const TFindingRecord& f : r.Findings)

@@ -12,6 +12,7 @@
 #include "setup/CESetup.h"
 #include "signature/Crypto.h"
 #include "signature/Signature.h"
+#include "signature/Trust.h"
 
 #include <exception>
 #include <new>
@@ -70,7 +71,14 @@ void TakeAudit(TCabinetRecord& record) {
     (void)setup.LoadSetup(record.Path, std::string(), false, look);
     record.Format = setup.Format == kFormatXML ? "xml" : "binary";
     const TCabinetSignature signature = VerifyCabinetSignature(record.Path);
-    record.Signature = {signature.VerdictWord(), U(signature.SignerName()), U(signature.Summary())};
+    record.Signature = {signature.VerdictWord(), U(signature.SignerName()), U(signature.Summary()),
+                        std::string()};
+    if (signature.Verdict != TSignatureVerdict::NotSigned) {
+        std::string line =
+            BuildTrustStatement(signature, provisioning::CabinetTrustContext(cab, &look)).Line;
+        if (line.rfind("Trust: ", 0) == 0) line.erase(0, 7);
+        record.Signature.Trust = U(line);
+    }
     for (const crypto::TCertificate& c : signature.Certificates)
         record.Certificates.push_back(
             {"signature", "", c.Thumbprint, U(c.Subject), U(c.Issuer), c.NotBefore, c.NotAfter});

@@ -71,6 +71,9 @@ struct TSignatureRecord {
     std::string Verdict; // "Not signed", "Intact", "Modified", "Unreadable"
     std::string Signer;
     std::string Summary;
+    // What the signature's trust rests on (the statement --verify prints after "Trust: "), as of
+    // the indexing; empty for a cabinet that is not signed.
+    std::string Trust;
 };
 
 struct TCabinetRecord {

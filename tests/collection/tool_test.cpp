@@ -47,6 +47,14 @@ TEST_F(RealCollection, AllEightAreReadAndTheirAnswersAcrossTheCollectionHold) {
                         "setups\n");
     EXPECT_EQ(Names(Column(db, "SELECT path FROM signed_setups WHERE verdict = 'Intact'")),
               (std::set<std::string>{"SecurityOff.cpf", "Ushahidi.CAB"}));
+    // Each signature's own trust statement: the signer that vouches for itself is named so;
+    // unsigned setups have none.
+    EXPECT_EQ(Names(Column(db, "SELECT c.path FROM cabinets c JOIN signatures s ON "
+                               "s.cabinet_sha256 = c.sha256 WHERE s.trust LIKE '%self-signed%"
+                               "vouches for itself%'")),
+              std::set<std::string>{"Ushahidi.CAB"});
+    EXPECT_EQ(Column(db, "SELECT trust FROM signatures WHERE verdict = 'Not signed'"),
+              std::set<std::string>{""});
     EXPECT_EQ(Names(Column(db, "SELECT path FROM certificates_added")),
               (std::set<std::string>{"SdkCerts.cab", "Ushahidi.CAB"}));
     // Ushahidi files its certificate under a name that is not its thumbprint: the index keeps
