@@ -61,6 +61,7 @@ void Decode(const std::string& value, TCertificateInfo& info) {
     info.KeyType = c->KeyType;
     info.KeyBits = c->KeyBits;
     info.SelfSigned = c->SelfSigned;
+    info.Note = c->Unchecked;
     info.ThumbprintMatches =
         !info.StoredUnder.empty() && SameTextAscii(info.Thumbprint, info.StoredUnder);
 #else

@@ -30,6 +30,9 @@ struct TCertificate {
     std::string KeyType;    // "RSA", "EC", "DSA", or the key algorithm's dotted OID
     int KeyBits = 0;
     bool SelfSigned = false; // issued to itself, and its own key verifies its signature
+    // Why signatures made with this certificate's key are not checked (a key whose check would
+    // cost seconds: an RSA public exponent far beyond any in use); empty when they are.
+    std::string Unchecked;
     // The crypto library's decoded form, kept so that the checks need not decode it again.
     std::shared_ptr<const void> Native;
 };

@@ -3,6 +3,8 @@
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
@@ -229,6 +231,22 @@ TSignerInfo SignerOf(PKCS7_SIGNER_INFO* si) {
 
 namespace {
 
+// Every check with an RSA key costs an exponentiation by its public exponent: one of thousands
+// of bits, in each of thousands of certificates, takes minutes. Real keys use 3 or 65537.
+constexpr int kMaxPublicExponentBits = 32;
+
+// Why a key's signatures are not checked, or empty.
+std::string UncheckedKey(EVP_PKEY* key) {
+    if (!key || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return {};
+    BIGNUM* e = nullptr;
+    if (EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e) != 1 || !e) return {};
+    const int bits = BN_num_bits(e);
+    BN_free(e);
+    if (bits <= kMaxPublicExponentBits) return {};
+    return "its signatures are not checked: an RSA public exponent of " + std::to_string(bits) +
+           " bits";
+}
+
 TCertificate FactsOf(std::shared_ptr<X509> x, TByteView der) {
     TCertificate c;
     c.Der.assign(der.begin(), der.end());
@@ -252,7 +270,9 @@ TCertificate FactsOf(std::shared_ptr<X509> x, TByteView der) {
     EVP_PKEY* key = X509_get0_pubkey(x.get());
     c.KeyType = KeyTypeOf(x.get(), key);
     c.KeyBits = key ? EVP_PKEY_get_bits(key) : 0;
-    c.SelfSigned = X509_NAME_cmp(subject, issuer) == 0 && key && X509_verify(x.get(), key) == 1;
+    c.Unchecked = UncheckedKey(key);
+    c.SelfSigned = X509_NAME_cmp(subject, issuer) == 0 && key && c.Unchecked.empty() &&
+                   X509_verify(x.get(), key) == 1;
     c.Native = std::move(x);
     return c;
 }
@@ -403,7 +423,7 @@ bool VerifyCertificate(const TCertificate& certificate, const TCertificate& issu
     const auto x = Decoded(certificate);
     const auto i = Decoded(issuer);
     EVP_PKEY* key = i ? X509_get0_pubkey(i.get()) : nullptr;
-    return x && key && X509_verify(x.get(), key) == 1;
+    return x && key && issuer.Unchecked.empty() && X509_verify(x.get(), key) == 1;
 }
 
 bool VerifySignature(const TCertificate& signer, TDigestAlgorithm algorithm,

@@ -1,7 +1,9 @@
 // Signatures that lie about where they are or what they hold: each is "Unreadable" with the
 // reason, read in bounded time and memory.
+#include "signature/Crypto.h"
 #include "signature/Signature.h"
 #include "tests/support/CabinetBuilder.h"
+#include "tests/support/CabinetSigner.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/SignatureArea.h"
 
@@ -104,3 +106,27 @@ TEST(SignatureFile, MissingOrNotACabinet) {
 }
 
 } // namespace
+
+#if !defined(_WIN32)
+// Each check with an RSA key is an exponentiation by its public exponent: a key with an
+// exponent of hundreds of bits in each of thousands of certificates would take minutes, so such
+// a key's signatures are not checked, and that is said.
+TEST(HostileCertificate, HugePublicExponentIsNotCheckedAndSaysSo) {
+    std::string why;
+    const auto usual = crypto::DecodeCertificate(SelfSignedCertificateDer("Usual", 1024), why);
+    ASSERT_TRUE(usual) << why;
+    EXPECT_TRUE(usual->SelfSigned);
+    EXPECT_EQ(usual->Unchecked, "");
+
+    std::vector<uint8_t> exponent(33, 0);
+    exponent.front() = 0x01; // 2^256 + 1: odd, 257 bits
+    exponent.back() = 0x01;
+    const auto huge =
+        crypto::DecodeCertificate(SelfSignedCertificateDer("Huge", 1024, exponent), why);
+    ASSERT_TRUE(huge) << why;
+    EXPECT_FALSE(huge->SelfSigned);
+    EXPECT_EQ(huge->Unchecked,
+              "its signatures are not checked: an RSA public exponent of 257 bits");
+    EXPECT_FALSE(crypto::VerifyCertificate(*huge, *huge));
+}
+#endif
