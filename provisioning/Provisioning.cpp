@@ -189,6 +189,7 @@ class TBuilder {
 
   private:
     TProvisioningTree& FTree;
+    bool FFull = false; // kMaxNodes were read: nothing more is
 
     uint32_t Append(TNode node) {
         FTree.Nodes.push_back(std::move(node));
@@ -251,6 +252,13 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
             continue;
         }
 
+        if (FFull) break;
+        if (nodes.size() >= kMaxNodes) {
+            FFull = true;
+            AddNote(nodes[0], "the document holds more than " + std::to_string(kMaxNodes) +
+                                  " elements; the rest are not read");
+            break;
+        }
         TNode node;
         node.Kind = KindOf(tagName);
         node.Tag.assign(tagName);
@@ -284,6 +292,12 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         }
     }
 
+    if (FFull) {
+        // Left open by the stop, not by the document.
+        while (open.size() > 1)
+            close(LowerText(nodes[open.back()].Tag));
+        return;
+    }
     // The parser stops at a "<" whose tag never ends (ItemStart stays on it) or at a script or
     // style element that is never closed (ItemStart -1); otherwise ItemStart is the end.
     const auto size = static_cast<int64_t>(parser.Buffer.size());

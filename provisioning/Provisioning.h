@@ -73,6 +73,10 @@ struct TProvisioningTree {
 
 // A provisioning document nested inside a parm's value is read at most this many levels deep.
 constexpr int kMaxNestedDocuments = 8;
+// A document is read to this many elements, nested documents included; the root's note says
+// when there were more. Real documents hold hundreds; each element read costs about a kilobyte
+// across the tree, the rows and the pages.
+constexpr size_t kMaxNodes = 100'000;
 
 // Any bytes give a tree; time and memory are linear in the document's size.
 [[nodiscard]] TProvisioningTree ReadProvisioning(std::string_view document);

@@ -49,7 +49,7 @@ TEST(ProvisioningTruncation, EveryPrefixReadsWithANote) {
 
 // A hundred thousand nested characteristics, closed and unclosed, without recursion.
 TEST(ProvisioningHostile, HundredThousandNestedCharacteristics) {
-    const size_t levels = 100000;
+    const size_t levels = kMaxNodes - 2; // the root and the parm make it the most read
     const std::string open = Repeat("<characteristic type=\"x\">", levels);
     const TProvisioningTree closed =
         ReadProvisioning(open + "<parm name=\"p\"/>" + Repeat("</characteristic>", levels));
@@ -65,6 +65,21 @@ TEST(ProvisioningHostile, HundredThousandNestedCharacteristics) {
     // The stray closing tags all land on the innermost node, whose note stops growing.
     EXPECT_LT(unclosed.Nodes.back().Note.size(), 1000u);
     EXPECT_EQ(ProvisioningRows(unclosed).size(), levels);
+}
+
+// A million small parms (a few hundred kilobytes compressed): read to the limit, the rest left
+// with a note on the root, the tree whole.
+TEST(ProvisioningHostile, MoreElementsThanTheLimitAreLeftOutWithANote) {
+    const TProvisioningTree tree =
+        ReadProvisioning("<wap-provisioningdoc><characteristic type=\"A\">" +
+                         Repeat("<parm name=\"EncodedCertificate\" value=\"A\"/>", 1000000) +
+                         "</characteristic><parm name=\"Last\"/></wap-provisioningdoc>");
+    ASSERT_EQ(tree.Nodes.size(), kMaxNodes);
+    EXPECT_EQ(tree.Nodes[0].Note,
+              "the document holds more than 100000 elements; the rest are not read");
+    EXPECT_EQ(Notes(tree), 1u);
+    EXPECT_TRUE(WellFormed(tree));
+    EXPECT_NE(tree.Nodes.back().Name, "Last");
 }
 
 // Thousands of attributes on one tag, nameless and repeated ones among them: all kept, one
