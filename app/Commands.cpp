@@ -60,6 +60,10 @@ void TfrmWinCEMain::mnuExtractFileClick() {
 
 void TfrmWinCEMain::ExtractSelectedFile() {
     if (!FSetup) return;
+    if (const TProgramRow* program = SelectedProgram()) {
+        ExtractProgram(*program);
+        return;
+    }
     // The row with the focus when it is selected, else the topmost selected one.
     QModelIndex shown = lvFiles->currentIndex();
     if (!shown.isValid() || !lvFiles->selectionModel()->isRowSelected(shown.row())) {
@@ -73,6 +77,24 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     if (source < 0 || source >= FSetup->FileCount()) return;
     FSetup->GetFile(source, file);
     const QString name = shown.siblingAtColumn(0).data().toString();
+    // The selected row's own entry, the one whose size the list shows, even when another row
+    // has the same name and folder.
+    SaveEntry(name, [&](const std::string& local) {
+        return FSetup->ExtractRow(static_cast<size_t>(source), local);
+    });
+}
+
+void TfrmWinCEMain::ExtractProgram(const TProgramRow& program) {
+    const QString name = ToDisplay(program.Name);
+    SaveEntry(name, [&](const std::string& local) {
+        // A setup DLL is named by its entry, without a folder.
+        return program.FileRow ? FSetup->ExtractRow(*program.FileRow, local)
+                               : FSetup->ExtractFileChecked(program.Entry, "", local);
+    });
+}
+
+void TfrmWinCEMain::SaveEntry(const QString& name,
+                              const std::function<TExtractResult(const std::string&)>& extract) {
     const QString proposed = LastComponent(name);
     const QString ext = Extension(proposed);
     dlgSave->setNameFilter(ext + " file (*" + ext + ")");
@@ -80,12 +102,8 @@ void TfrmWinCEMain::ExtractSelectedFile() {
     dlgSave->selectFile(proposed);
     const QString target = FServices->RunFileDialog(*dlgSave);
     if (target.isEmpty()) return;
-
-    // The selected row's own entry, the one whose size the list shows, even when another row
-    // has the same name and folder. The core writes through a temporary file: a failure leaves
-    // nothing under the chosen name.
-    const TExtractResult result =
-        FSetup->ExtractRow(static_cast<size_t>(source), ToLocalPath(target));
+    // The core writes through a temporary file: a failure leaves nothing under the chosen name.
+    const TExtractResult result = extract(ToLocalPath(target));
     if (result.Outcome == TExtractOutcome::Extracted) return;
     FServices->ShowError(this, kApplicationTitle, FailureText(result, name, target));
 }

@@ -42,11 +42,25 @@ bool SelectListSource(QTreeView* view, const TListModel* model, const TListFilte
     return false;
 }
 
+// The Findings page as a tree: a group's row, with its count, opens into its places.
+void ShowFindingsPage(TReportNode* node, TPage page) {
+    TTreePage tree;
+    std::vector<size_t> nodeOf(page.Rows.size(), kNoNode);
+    for (size_t i = 0; i < page.Rows.size(); ++i) {
+        TRow& row = page.Rows[i];
+        const size_t parent = IsFindingPlaceRow(row) && row.Node < i ? nodeOf[row.Node] : kNoNode;
+        nodeOf[i] = tree.Add(parent, {}, TIconKind::None);
+        tree.Nodes[nodeOf[i]].Rows.push_back(i);
+        row.Node = nodeOf[i];
+    }
+    node->SetTree(std::move(tree), std::move(page));
+}
+
 } // namespace
 
 void TfrmWinCEMain::CreateFindingsNode() {
     FFindingsNode = AddReportNode("Findings", "lvFindings", BuildFindingsPage({}),
-                                  TReportNode::TView::List, imgWarning);
+                                  TReportNode::TView::Tree, imgWarning);
     // Sorted by a click on a column header; until then in the audit's order.
     QTreeView* view = FFindingsNode->View();
     view->header()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -65,7 +79,7 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         // Half the rules wait for the programs, which are read in the background; auditing the
         // rest now would cost a large setup's open as much again for a list soon replaced.
         FFindings.clear();
-        FFindingsNode->SetPage(BuildFindingsPage(FFindings));
+        ShowFindingsPage(FFindingsNode, BuildFindingsPage(FFindings));
         FFindingsNode->SetStatusText("Findings: reading the programs...");
         ShowReportNode(FFindingsNode);
         if (!FDeviceSources.isEmpty()) {
@@ -126,7 +140,7 @@ void TfrmWinCEMain::ShowFindings(const QString& pending) {
     }
     const TFindingCounts counts = CountFindings(FFindings);
     const std::string headline = FindingsHeadline(counts);
-    FFindingsNode->SetPage(BuildFindingsPage(FFindings));
+    ShowFindingsPage(FFindingsNode, BuildFindingsPage(FFindings));
     FFindingsNode->SetStatusText(QString::fromStdString(headline) + pending);
     // The node shows the worst severity present, not a warning when there is none.
     const std::optional<TSeverity> worst = WorstSeverity(counts);

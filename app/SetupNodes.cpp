@@ -14,10 +14,12 @@
 #include "signature/Signature.h"
 
 #include <QCollator>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
 #include <QThread>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
@@ -81,6 +83,8 @@ void TfrmWinCEMain::CreateSetupNodes() {
             pages.push_back(BuildProgramDetailsPage(FProgramRows[row->Source]));
         return pages;
     });
+    connect(FProgramsNode->View()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateExtractEnabled(); });
 
     // What a setup that is only a provisioning document changes, above the Project page's rows.
     lblProjectNote = new QLabel;
@@ -130,7 +134,7 @@ void TfrmWinCEMain::FillSetupNodes() {
     // A signature that cannot be read is still one: the node says why.
     const TValue* verdict = FindField(FSignaturePages.Summary, "verdict");
     if (verdict && *verdict != TValue(std::string("Not signed"))) ShowReportNode(FSignatureNode);
-    const bool programs = FSetup->FileCount() > 0;
+    const bool programs = FSetup->FileCount() > 0 || HasSetupDll();
     FProgramRows.assign(static_cast<size_t>(FSetup->FileCount()), TProgramRow{});
     if (programs) {
         ShowReportNode(FProgramsNode);
@@ -217,13 +221,14 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
         FillFindings(true);
         return;
     }
-    // Sources are file rows, as in the final page, so a selection survives it.
+    // Sources are the rows' places in the whole analysis, as in the final page, so a selection
+    // survives it.
     TPage page = BuildProgramsPage(rows, ArrivalOrder());
     for (TRow& row : page.Rows)
-        row.Source = rows[row.Source].FileRow;
+        row.Source = rows[row.Source].Index;
     for (TProgramRow& row : rows) {
-        if (row.FileRow >= FProgramRows.size()) FProgramRows.resize(row.FileRow + 1);
-        FProgramRows[row.FileRow] = std::move(row);
+        if (row.Index >= FProgramRows.size()) FProgramRows.resize(row.Index + 1);
+        FProgramRows[row.Index] = std::move(row);
     }
     FProgramsNode->AppendRows(std::move(page));
     FProgramsNode->SetStatusText(

@@ -111,7 +111,7 @@ void TfrmWinCEMain::tvProjectChange() {
     const QVariant page = current.data(kViewerPageRole);
     const int index = page.isValid() ? page.toInt() : AbsoluteIndex(current);
     ntbViewers->setCurrentIndex(index);
-    SetExtractEnabled(index == 1 && lvFiles->selectionModel()->hasSelection());
+    UpdateExtractEnabled();
     UpdateStatusText();
 }
 
@@ -173,6 +173,23 @@ void TfrmWinCEMain::lvFilesChange() {
 
 void TfrmWinCEMain::SetExtractEnabled(bool enabled) {
     mnuExtractFile->setEnabled(enabled);
+}
+
+const TProgramRow* TfrmWinCEMain::SelectedProgram() const {
+    const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), FProgramsNode);
+    if (!FSetupOpen || found == FReportNodes.end() ||
+        ntbViewers->currentIndex() != kFirstReportPage + (found - FReportNodes.begin()))
+        return nullptr;
+    const TRow* row = FProgramsNode->SelectedRow();
+    if (!row || row->Source >= FProgramRows.size()) return nullptr;
+    const TProgramRow& program = FProgramRows[row->Source];
+    return program.Entry.empty() ? nullptr : &program;
+}
+
+void TfrmWinCEMain::UpdateExtractEnabled() {
+    SetExtractEnabled(FSetupOpen && ((ntbViewers->currentIndex() == 1 &&
+                                      lvFiles->selectionModel()->hasSelection()) ||
+                                     SelectedProgram()));
 }
 
 void TfrmWinCEMain::SetStatusText(const QString& text) {

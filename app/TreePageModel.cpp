@@ -4,6 +4,7 @@
 #include "app/TextConv.h"
 
 #include <QColor>
+#include <algorithm>
 
 TTreePageModel::TTreePageModel(QObject* parent) : QAbstractItemModel(parent) {}
 
@@ -15,7 +16,42 @@ void TTreePageModel::SetPages(TTreePage tree, TPage rows) {
     FColumns = ListColumns(FRows);
     for (size_t column = 0; column < FRows.Columns.size(); ++column)
         if (FRows.Columns[column].Listed) FListed.push_back(column);
+    SortTopLevel();
     endResetModel();
+}
+
+void TTreePageModel::sort(int column, Qt::SortOrder order) {
+    FSortColumn = column;
+    FSortOrder = order;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    SortTopLevel();
+    // Indexes name their nodes; only the top level's rows moved.
+    QModelIndexList after;
+    for (const QModelIndex& index : before)
+        after << createIndex(static_cast<int>(FTree.Nodes[index.internalId()].Row), index.column(),
+                             index.internalId());
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void TTreePageModel::SortTopLevel() {
+    if (FSortColumn < 0 || FSortColumn >= columnCount()) return;
+    const size_t column = FListed[static_cast<size_t>(FSortColumn)];
+    const auto key = [&](size_t node) {
+        const TTreeNode& n = FTree.Nodes[node];
+        const TRow* row = n.Rows.empty() || n.Rows.front() >= FRows.Rows.size()
+                              ? nullptr
+                              : &FRows.Rows[n.Rows.front()];
+        return row && column < row->Cells.size() ? row->Cells[column].SortKey
+                                                 : std::variant<std::string, int64_t>();
+    };
+    const bool descending = FSortOrder == Qt::DescendingOrder;
+    std::stable_sort(FTree.TopLevel.begin(), FTree.TopLevel.end(), [&](size_t a, size_t b) {
+        return descending ? key(b) < key(a) : key(a) < key(b);
+    });
+    for (size_t i = 0; i < FTree.TopLevel.size(); ++i)
+        FTree.Nodes[FTree.TopLevel[i]].Row = i;
 }
 
 void TTreePageModel::Clear() {

@@ -31,8 +31,14 @@ class TTreePageModel : public QAbstractItemModel {
     [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
                                       int role) const override;
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Orders the top-level nodes by the cells of a column (stable; their children keep their
+    // order); a column below 0 leaves the order the page gave. Kept for the next pages.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   private:
+    void SortTopLevel();
+    int FSortColumn = -1;
+    Qt::SortOrder FSortOrder = Qt::AscendingOrder;
     [[nodiscard]] const std::vector<size_t>& Children(const QModelIndex& parent) const;
 
     TTreePage FTree;

@@ -265,9 +265,8 @@ void TfrmWinCEMain::edtFilterChange(const QString& text) {
             if (TListFilter* filter = node->Filter()) filter->SetText(text);
     });
     UpdateStatusText();
-    // The selected file row may have been filtered away.
-    SetExtractEnabled(FSetupOpen && ntbViewers->currentIndex() == 1 &&
-                      lvFiles->selectionModel()->hasSelection());
+    // The selected row may have been filtered away.
+    UpdateExtractEnabled();
 }
 
 bool TfrmWinCEMain::eventFilter(QObject* watched, QEvent* event) {

@@ -32,6 +32,7 @@ class QStandardItem;
 class QStandardItemModel;
 class QThread;
 class QToolBar;
+struct TExtractResult;
 class QTreeView;
 class TCABFile;
 class TCESetup;
@@ -190,6 +191,10 @@ class TfrmWinCEMain : public QMainWindow {
     // The "Comparison" node (CompareCommand.cpp).
     void CreateComparisonNode();
     void SetExtractEnabled(bool enabled);
+    // Extract File acts on the selected file row, or on the selected Programs row (the setup
+    // DLL has no file row).
+    void UpdateExtractEnabled();
+    [[nodiscard]] const TProgramRow* SelectedProgram() const;
     void SetStatusText(const QString& text);
     // The current page's status line: the design's text, and how many rows the filter shows.
     void UpdateStatusText();
@@ -207,6 +212,11 @@ class TfrmWinCEMain : public QMainWindow {
     void FollowShownRows(TListFilter* filter);
     void ShowException(const QString& text);
     void ExtractSelectedFile();
+    void ExtractProgram(const TProgramRow& program);
+    // Asks where to save the entry shown as name, then writes it with extract (given the local
+    // path); a failure is a box.
+    void SaveEntry(const QString& name,
+                   const std::function<TExtractResult(const std::string&)>& extract);
     void ExtractAll();
     void ExportRegistry();
     // Catches whatever the command throws and shows it; nothing reaches the event loop.

@@ -31,7 +31,7 @@ enum class TFindingPage {
     Shortcuts,    // Row: index in the setup's Shortcuts
     Registry,     // Row: index in the setup's RegValues
     Provisioning, // Row: node of the provisioning tree
-    Programs,     // Row: the program's file row (index in Files)
+    Programs,     // Row: the program row's Index (its file row, or a setup DLL's row)
     Signature,    // the signature's page
 };
 
@@ -142,6 +142,16 @@ inline constexpr const char* kBaselineExpiredRule = "baseline-expired";
                                                  const provisioning::TProvisioningTree* tree,
                                                  TCabinetLook* look);
 
+// Repeated findings listed as one: the places of one rule on one page with one title and the
+// same acceptance (an accepted place and one that is not stay apart, as do two statements).
+struct TFindingGroup {
+    std::vector<size_t> Places; // indexes into the findings, in their order; never empty
+};
+
+// The groups in the order of their first places. Never throws.
+[[nodiscard]] std::vector<TFindingGroup> GroupFindings(const std::vector<TFinding>& findings);
+
+// Findings as listed: a group of places counts once, by its severity or as accepted.
 struct TFindingCounts {
     size_t Warnings = 0;
     size_t Notices = 0;

@@ -1,6 +1,9 @@
 #include "audit/Audit.h"
 
 #include <algorithm>
+#include <map>
+#include <string_view>
+#include <tuple>
 
 const char* SeverityText(TSeverity severity) {
     switch (severity) {
@@ -34,10 +37,26 @@ const char* FindingPageName(TFindingPage page) {
     return "";
 }
 
+std::vector<TFindingGroup> GroupFindings(const std::vector<TFinding>& findings) {
+    using TKey =
+        std::tuple<std::string_view, TFindingPage, std::string_view, bool, std::string_view>;
+    std::map<TKey, size_t> groupOf;
+    std::vector<TFindingGroup> groups;
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const TFinding& f = findings[i];
+        const TKey key{f.Rule, f.Page, f.Title, f.Accepted,
+                       f.Accepted ? std::string_view(f.Statement) : std::string_view()};
+        const auto [it, added] = groupOf.emplace(key, groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].Places.push_back(i);
+    }
+    return groups;
+}
+
 TFindingCounts CountFindings(const std::vector<TFinding>& findings) {
     TFindingCounts counts;
-    for (const TFinding& f : findings)
-        if (f.Accepted)
+    for (const TFindingGroup& group : GroupFindings(findings))
+        if (const TFinding& f = findings[group.Places.front()]; f.Accepted)
             ++counts.Accepted;
         else
             ++(f.Severity == TSeverity::Warning  ? counts.Warnings

@@ -1,5 +1,28 @@
 #include "audit/FindingsPage.h"
 
+namespace {
+
+TIconKind SeverityIcon(TSeverity severity) {
+    return severity == TSeverity::Warning  ? TIconKind::Warning
+           : severity == TSeverity::Notice ? TIconKind::Notice
+                                           : TIconKind::Info;
+}
+
+TRecord FindingRecord(const TFinding& f) {
+    const bool onPage = f.Page != TFindingPage::None;
+    return {{"severity", std::string(SeverityText(f.Severity))},
+            {"rule", std::string(f.Rule)},
+            {"title", f.Title},
+            {"where", f.Where},
+            {"why", f.Why},
+            {"page", onPage ? TValue(std::string(FindingPageName(f.Page))) : TValue()},
+            {"row", onPage ? TValue(static_cast<int64_t>(f.Row)) : TValue()},
+            {"accepted", f.Accepted},
+            {"statement", f.Accepted ? TValue(f.Statement) : TValue()}};
+}
+
+} // namespace
+
 TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
     TPage page;
     page.Caption = "Findings";
@@ -10,31 +33,46 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
                     {"Why", 400, TAlign::Left, true}};
     page.Columns.push_back({"Accepted", 300, TAlign::Left, true});
     page.Rows.reserve(findings.size());
-    for (size_t i = 0; i < findings.size(); ++i) {
-        const TFinding& f = findings[i];
+    for (const TFindingGroup& group : GroupFindings(findings)) {
+        const size_t first = group.Places.front();
+        const TFinding& f = findings[first];
+        const size_t count = group.Places.size();
+        const size_t groupRow = page.Rows.size();
         TRow& row = page.Rows.emplace_back();
-        row.Source = i;
-        const TIconKind icon = f.Severity == TSeverity::Warning  ? TIconKind::Warning
-                               : f.Severity == TSeverity::Notice ? TIconKind::Notice
-                                                                 : TIconKind::Info;
-        row.Cells = {TextCell(SeverityText(f.Severity), TAlign::Left, icon), TextCell(f.Rule),
-                     TextCell(f.Title), TextCell(f.Where), TextCell(f.Why)};
+        row.Source = first;
+        row.Cells = {TextCell(SeverityText(f.Severity), TAlign::Left, SeverityIcon(f.Severity)),
+                     TextCell(f.Rule), TextCell(f.Title),
+                     TextCell(count == 1 ? f.Where : std::to_string(count) + " places"),
+                     TextCell(f.Why)};
         row.Cells.push_back(TextCell(f.Accepted ? f.Statement : std::string()));
         row.Dimmed = f.Accepted;
         // Warnings sort before notices and notices before infos, not by their words.
         row.Cells.front().SortKey = static_cast<int64_t>(f.Severity);
-        const bool onPage = f.Page != TFindingPage::None;
-        row.Record = {{"severity", std::string(SeverityText(f.Severity))},
-                      {"rule", std::string(f.Rule)},
-                      {"title", f.Title},
-                      {"where", f.Where},
-                      {"why", f.Why},
-                      {"page", onPage ? TValue(std::string(FindingPageName(f.Page))) : TValue()},
-                      {"row", onPage ? TValue(static_cast<int64_t>(f.Row)) : TValue()},
-                      {"accepted", f.Accepted},
-                      {"statement", f.Accepted ? TValue(f.Statement) : TValue()}};
+        row.Record = FindingRecord(f);
+        if (count == 1) continue;
+        row.Record.emplace_back("count", static_cast<int64_t>(count));
+        for (const size_t place : group.Places) {
+            const TFinding& p = findings[place];
+            TRow& placeRow = page.Rows.emplace_back();
+            placeRow.Source = place;
+            placeRow.Node = groupRow;
+            // Only what differs from the group's row: its place, and its reason when its own.
+            placeRow.Cells = {TextCell(""),
+                              TextCell(""),
+                              TextCell(""),
+                              TextCell(p.Where),
+                              TextCell(p.Why == f.Why ? std::string() : p.Why),
+                              TextCell("")};
+            placeRow.Cells.front().SortKey = static_cast<int64_t>(p.Severity);
+            placeRow.Dimmed = p.Accepted;
+            placeRow.Record = FindingRecord(p);
+        }
     }
     return page;
+}
+
+bool IsFindingPlaceRow(const TRow& row) {
+    return row.Node != kNoNode;
 }
 
 TPage BuildRulesPage() {

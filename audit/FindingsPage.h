@@ -6,11 +6,18 @@
 #include <vector>
 
 // Columns Severity (with its icon), Rule (the rule's id), Title, Where, Why and Accepted (the
-// baseline's statement, empty unless accepted); accepted rows are dimmed. Rows in the
-// audit's order, Source the finding's index. Records: severity, rule, title, where, why, page
-// (the page name, null for none), row (null without a page), accepted and statement (null
-// unless accepted).
+// baseline's statement, empty unless accepted); accepted rows are dimmed. One row per group of
+// GroupFindings in the audit's order, Source its first finding's index. Records: severity,
+// rule, title, where, why, page (the page name, null for none), row (null without a page),
+// accepted and statement (null unless accepted), each the first place's.
+// A group of several places shows "N places" as Where, adds "count" to its record, and is
+// followed by one row per place (IsFindingPlaceRow: Node is the group's row, Source the
+// finding's index, the record a single finding's), showing the place's Where, and its Why
+// when that differs from the group's.
 [[nodiscard]] TPage BuildFindingsPage(const std::vector<TFinding>& findings);
+
+// Whether a row of the Findings page is a place of the group above it.
+[[nodiscard]] bool IsFindingPlaceRow(const TRow& row);
 
 // The "Rules" page: every rule of the table in its order. Columns Rule, Severity, Group,
 // Title, Help; records: id, severity, group, title, help, anchor.

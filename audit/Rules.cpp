@@ -117,13 +117,13 @@ void CertificateDates(const TAuditInput& in, TFindingList& out) {
 // ---- Code that runs by itself
 
 void SetupDll(const TAuditInput& in, TFindingList& out) {
-    for (const TCABFileEntry& e : in.Listing->Items())
-        if (e.Name.size() >= 4 && SameTextAscii(e.Name.substr(e.Name.size() - 4), ".999")) {
-            Add(out, "", e.Name,
-                "The setup DLL runs on the device with the installer's rights during "
-                "installation and removal, before the user sees what it does.");
-            return;
-        }
+    const std::vector<size_t> entries = SetupDllEntries(*in.Listing);
+    // Its Programs row is known before the programs are read: the setup DLLs follow the files.
+    for (size_t n = 0; n < entries.size(); ++n)
+        Add(out, "", in.Listing->Items()[entries[n]].Name,
+            "The setup DLL runs on the device with the installer's rights during "
+            "installation and removal, before the user sees what it does.",
+            TFindingPage::Programs, SetupDllRow(in.Setup->Files.size(), n));
 }
 
 void StartUpFolder(const TAuditInput& in, TFindingList& out) {
@@ -409,7 +409,7 @@ void CpuMismatches(const TAuditInput& in, TFindingList& out) {
             Add(out, "", FilePlace(row.Folder, row.Name),
                 row.Mismatch + ", but this program is " + MachineName(row.Image().Machine) +
                     ": it cannot run there.",
-                TFindingPage::Programs, row.FileRow);
+                TFindingPage::Programs, row.Index);
 }
 
 void MissingEntries(const TAuditInput& in, TFindingList& out) {

@@ -90,7 +90,8 @@ void TakeAudit(TCabinetRecord& record) {
                                        c.NotAfter});
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     for (const TProgramRow& p : programs)
-        if (p.FileRow < record.Files.size()) record.Files[p.FileRow].Entry = Latin1ToUtf8(p.Entry);
+        if (p.FileRow && *p.FileRow < record.Files.size())
+            record.Files[*p.FileRow].Entry = Latin1ToUtf8(p.Entry);
     // The Programs page's own cells: the index says what the window and the tool say.
     for (const TRow& row : BuildProgramsPage(programs).Rows)
         record.Programs.push_back({Latin1ToUtf8(row.Cells[1].Text), Latin1ToUtf8(row.Cells[0].Text),

@@ -306,7 +306,7 @@ TDeviceDecision DecideForDevice(const TDeviceProfile& profile, const TDecisionIn
     for (const TProgramRow& row : *input.Programs) {
         if (!IsProgramsRow(row)) continue;
         TProgramDecision p;
-        p.FileRow = row.FileRow;
+        p.Row = row.Index;
         p.File = row.Name;
         p.Folder = row.Folder;
         if (!installs) {
@@ -319,6 +319,11 @@ TDeviceDecision DecideForDevice(const TDeviceProfile& profile, const TDecisionIn
             facts.HasSignature = row.Image().HasSignature;
             facts.IsDll = row.Image().IsDll;
             p.Outcome = DecideRun(facts, profile, changed);
+            if (row.SetupDll)
+                p.Outcome.Reasons.push_back(
+                    "The installer loads the setup DLL at install and removal; the "
+                    "documentation does not say whether the device judges it by its own "
+                    "signature, as here, or by the cabinet's.");
         }
         d.Programs.push_back(std::move(p));
     }

@@ -78,7 +78,7 @@ struct TRunOutcome {
                                     const TDeviceProfile& changed);
 
 struct TProgramDecision {
-    size_t FileRow = 0; // index in the setup's Files
+    size_t Row = 0; // the program row's Index
     std::string File;
     std::string Folder;
     TRunOutcome Outcome;

@@ -50,7 +50,7 @@ std::string InstallDecisionValue(const TDeviceDecision& decision) {
 void AddRunColumn(TPage& programs, const TDeviceDecision& decision) {
     std::map<size_t, const TProgramDecision*> byRow;
     for (const TProgramDecision& p : decision.Programs)
-        byRow[p.FileRow] = &p;
+        byRow[p.Row] = &p;
     programs.Columns.push_back({"On Device", 110});
     for (TRow& row : programs.Rows) {
         const auto it = byRow.find(row.Source);

@@ -15,6 +15,7 @@
 #include "signature/Signature.h"
 #include "tessary/Version.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -27,7 +28,7 @@ table{border-collapse:collapse;width:100%;margin:4px 0 12px}
 th,td{border:1px solid #ccc;padding:3px 6px;text-align:left;vertical-align:top;word-break:break-word}
 th{background:#e8eef5;white-space:nowrap}td.nw{white-space:nowrap}tr:target{outline:3px solid #f0b400}
 .Warning{color:#a4000f;font-weight:bold}.Notice{color:#8a5a00;font-weight:bold}.Info{color:#245}
-tr.accepted td{color:#888}tr.added td{background:#e6f5e9}tr.removed td{background:#fbe7e5}
+tr.accepted td{color:#888}tr.place td:nth-child(4){padding-left:2em}tr.added td{background:#e6f5e9}tr.removed td{background:#fbe7e5}
 tr.changed td{background:#e7eefb}code{font-family:monospace}
 dl.rules dt{font-weight:bold;margin-top:8px}dl.rules dd{margin-left:16px})";
 
@@ -94,16 +95,26 @@ const char* PageAnchor(TFindingPage page) {
 
 void Findings(std::string& out, const std::vector<TFinding>& findings) {
     const TPage page = BuildFindingsPage(findings);
-    Section(out, "findings", page.Caption, page.Rows.size());
+    // A group of places counts once; its places follow it, each linked to its own row.
+    const auto listed = std::count_if(page.Rows.begin(), page.Rows.end(),
+                                      [](const TRow& row) { return !IsFindingPlaceRow(row); });
+    Section(out, "findings", page.Caption, static_cast<size_t>(listed));
     out += "<p class=\"headline\">" + HtmlText(FindingsHeadline(CountFindings(findings))) +
            "</p>\n<table><thead><tr>";
     for (const TColumn& column : page.Columns)
         out += "<th>" + HtmlText(column.Caption) + "</th>";
     out += "</tr></thead><tbody>\n";
-    for (const TRow& row : page.Rows) {
+    for (size_t r = 0; r < page.Rows.size(); ++r) {
+        const TRow& row = page.Rows[r];
         const TFinding& f = findings[row.Source];
-        out += "<tr id=\"" + RowId("finding", row.Source) + "\"";
-        if (f.Accepted) out += " class=\"accepted\"";
+        const bool place = IsFindingPlaceRow(row);
+        const bool group = !place && r + 1 < page.Rows.size() && page.Rows[r + 1].Node == r;
+        out += "<tr id=\"" + RowId(group ? "finding-group" : "finding", row.Source) + "\"";
+        if (f.Accepted || place) {
+            out += " class=\"";
+            out += f.Accepted ? (place ? "accepted place" : "accepted") : "place";
+            out += "\"";
+        }
         out += ">";
         // Severity, Rule (to its documentation), Title, Where (to its row), Why, Accepted.
         for (size_t c = 0; c < row.Cells.size(); ++c) {
@@ -114,7 +125,9 @@ void Findings(std::string& out, const std::vector<TFinding>& findings) {
             if (c == 1) out += " class=\"nw\"";
             out += ">";
             const TAuditRule* rule = FindAuditRule(f.Rule);
-            if (c == 1 && rule && rule->Anchor)
+            if (text.empty() || (c == 3 && group))
+                out += text;
+            else if (c == 1 && rule && rule->Anchor)
                 out += "<a href=\"#" + std::string(rule->Anchor) + "\">" + text + "</a>";
             else if (c == 3 && f.Page != TFindingPage::Programs &&
                      f.Page != TFindingPage::Signature && f.Page != TFindingPage::None)

@@ -44,7 +44,8 @@ const TPEImage& TProgramRow::Image() const {
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                          const TCABFileContents& listing, int64_t cap,
                                          const TProgramsProgress& progress) {
-    std::vector<TProgramRow> rows(setup.Files.size());
+    const std::vector<size_t> setupDlls = SetupDllEntries(listing);
+    std::vector<TProgramRow> rows(setup.Files.size() + setupDlls.size());
     const auto entries = setup.FindCabEntries(listing);
     // Entries by name, first one kept, as the reader finds them.
     const auto& items = listing.Items();
@@ -63,21 +64,34 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
     std::vector<bool> toRead(rows.size(), false);
     for (size_t i = 0; i < rows.size(); ++i) {
         TProgramRow& row = rows[i];
-        TCECAB_File f;
-        setup.GetFile(static_cast<int>(i), f);
-        row.FileRow = i;
-        row.Name = std::move(f.Name);
-        row.Folder = IncludeBackslash(f.Dir);
-        if (!entries[i]) continue;
-        row.Entry = entries[i]->Name;
-        row.Size = static_cast<int64_t>(entries[i]->Size);
+        row.Index = i;
+        const TCABFileEntry* entry = nullptr;
+        size_t index = kNone;
+        if (i < setup.Files.size()) {
+            TCECAB_File f;
+            setup.GetFile(static_cast<int>(i), f);
+            row.FileRow = i;
+            row.Name = std::move(f.Name);
+            row.Folder = IncludeBackslash(f.Dir);
+            if (entries[i]) {
+                entry = &*entries[i];
+                if (const auto named = indexOfName.find(entry->Name); named != indexOfName.end())
+                    index = named->second;
+            }
+        } else {
+            index = setupDlls[i - setup.Files.size()];
+            entry = &items[index];
+            row.SetupDll = true;
+            row.Name = entry->Name;
+        }
+        if (!entry) continue;
+        row.Entry = entry->Name;
+        row.Size = static_cast<int64_t>(entry->Size);
         if (row.Size > cap) {
             row.Status = TProgramStatus::TooLarge;
             continue;
         }
-        const auto named = indexOfName.find(row.Entry);
-        if (named == indexOfName.end()) continue;
-        const size_t index = named->second;
+        if (index == kNone) continue;
         toRead[i] = true;
         if (wantedOfIndex[index] == kNone) {
             wantedOfIndex[index] = wanted.size();
@@ -119,6 +133,18 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
     }
     MarkMismatches(rows, setup.Project.Processor);
     return rows;
+}
+
+std::vector<size_t> SetupDllEntries(const TCABFileContents& listing) {
+    std::vector<size_t> result;
+    const auto& items = listing.Items();
+    // As the Properties page's "Use Setup DLL" tells one: the extension exactly ".999".
+    for (size_t i = 0; i < items.size(); ++i) {
+        const size_t dot = items[i].Name.rfind('.');
+        if (dot != std::string::npos && items[i].Name.compare(dot, std::string::npos, ".999") == 0)
+            result.push_back(i);
+    }
+    return result;
 }
 
 std::string ProcessorFamily(int32_t processor) {
@@ -178,7 +204,7 @@ void MarkMismatches(std::vector<TProgramRow>& rows, int32_t processor) {
 }
 
 bool IsProgramsRow(const TProgramRow& row) {
-    return row.Status != TProgramStatus::NotImage;
+    return row.SetupDll || row.Status != TProgramStatus::NotImage;
 }
 
 std::string ProgramStatusText(TProgramStatus status) {

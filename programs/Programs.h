@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,15 @@ struct TProgramFacts {
 [[nodiscard]] std::shared_ptr<const TProgramFacts> MakeProgramFacts(TPEImage image);
 
 struct TProgramRow {
-    size_t FileRow = 0; // index in the setup's Files
-    std::string Name;   // as the files view shows it
-    std::string Folder; // the device folder with a trailing "\"
-    std::string Entry;  // the cabinet entry; empty when Missing
-    int64_t Size = 0;   // the entry's size from the listing
+    size_t Index = 0; // this row's place in AnalysePrograms' rows
+    // The row of the setup's Files it stands for; none for a setup DLL, which no file row names
+    // and which the row names by its cabinet entry.
+    std::optional<size_t> FileRow;
+    bool SetupDll = false; // the cabinet's ".999" entry: run at install and removal
+    std::string Name;      // as the files view shows it; a setup DLL's entry name
+    std::string Folder;    // the device folder with a trailing "\"; empty for a setup DLL
+    std::string Entry;     // the cabinet entry; empty when Missing
+    int64_t Size = 0;      // the entry's size from the listing
     TProgramStatus Status = TProgramStatus::Missing;
     // Null for a file not read, or read and found no image without notes.
     std::shared_ptr<const TProgramFacts> Facts;
@@ -62,12 +67,22 @@ struct TProgramsProgress {
     std::function<bool()> Stopped;
 };
 
-// One row per row of the setup's Files, in that order. The listing is the cabinet's current
-// one; each entry is read at most once. Never throws.
+// One row per row of the setup's Files, in that order, then one per setup DLL entry of the
+// listing (SetupDllRow), in cabinet order. The listing is the cabinet's current one; each entry
+// is read at most once. Never throws.
 [[nodiscard]] std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                                        const TCABFileContents& listing,
                                                        int64_t cap = kProgramReadCap,
                                                        const TProgramsProgress& progress = {});
+
+// The indexes of the listing's setup DLL entries (extension ".999"), in cabinet order.
+[[nodiscard]] std::vector<size_t> SetupDllEntries(const TCABFileContents& listing);
+
+// The index AnalysePrograms gives the row of the listing's n-th setup DLL entry: the setup DLLs
+// follow the file rows.
+[[nodiscard]] inline size_t SetupDllRow(size_t fileCount, size_t n) {
+    return fileCount + n;
+}
 
 // Marks the native images whose CPU family differs from the one the setup's Processor names
 // or, when it names none, from the family most of the setup's native images have. Assemblies
@@ -78,7 +93,8 @@ void MarkMismatches(std::vector<TProgramRow>& rows, int32_t processor);
 // for 0 ("any"), -1 and numbers it does not know.
 [[nodiscard]] std::string ProcessorFamily(int32_t processor);
 
-// Rows the Programs page lists: images, and files that could not be read to tell.
+// Rows the Programs page lists: images, files that could not be read to tell, and the setup
+// DLL whatever it holds.
 [[nodiscard]] bool IsProgramsRow(const TProgramRow& row);
 // "Image", "Not an image", "Too large", "Not in cabinet", "Unreadable".
 [[nodiscard]] std::string ProgramStatusText(TProgramStatus status);

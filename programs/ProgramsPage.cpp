@@ -15,7 +15,12 @@ bool IsImage(const TProgramRow& row) {
     return row.Status == TProgramStatus::Image;
 }
 
+// The Kind column names the setup DLL as such: that it runs at install matters more than what
+// kind of image it is, which its fields still say.
+constexpr char kSetupDllKind[] = "Setup DLL";
+
 std::string KindText(const TProgramRow& row) {
+    if (row.SetupDll) return kSetupDllKind;
     return IsImage(row) ? ImageKind(row.Image()) : ProgramStatusText(row.Status);
 }
 
@@ -33,7 +38,7 @@ TRecord Record(const TProgramRow& row) {
     const TPEImage& i = row.Image();
     const TPEVersionInfo& v = i.Version;
     TRecord r;
-    r.reserve(24);
+    r.reserve(25);
     r.emplace_back("Name", row.Name);
     r.emplace_back("Folder", row.Folder);
     r.emplace_back("Entry", row.Entry);
@@ -58,6 +63,7 @@ TRecord Record(const TProgramRow& row) {
     r.emplace_back("OriginalFilename", ImageValue(row, v.OriginalFilename));
     r.emplace_back("Mismatch", row.Mismatch.empty() ? TValue() : TValue(row.Mismatch));
     r.emplace_back("Notes", SharedText(row, &TProgramFacts::NotesText));
+    r.emplace_back("SetupDll", row.SetupDll);
     return r;
 }
 
@@ -121,6 +127,8 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     const TPEImage& i = program.Image();
     const TPEVersionInfo& v = i.Version;
     add("Entry", program.Entry);
+    if (program.SetupDll)
+        add("Role", std::string(kSetupDllKind) + ": the installer runs it at install and removal");
     add("Status", ProgramStatusText(program.Status));
     if (!IsImage(program)) return page;
     add("CPU", MachineName(i.Machine) + " (" + Hex4(i.Machine) + ")");

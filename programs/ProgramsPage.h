@@ -14,12 +14,12 @@
 [[nodiscard]] std::string SubsystemVersionText(const TPEImage& image);
 
 // "Programs": the rows IsProgramsRow takes, sorted by caption; columns File Name, Folder, CPU,
-// Kind, Version, Company, Mismatch. Source is the row's index in rows (its file row). Records:
+// Kind, Version, Company, Mismatch. Source is the row's index in rows. Records:
 // Name, Folder, Entry, Size, Status, Machine, CPU, Kind, Subsystem, SubsystemName,
 // SubsystemVersion, Imports (the names joined by ", "), DotNet, RuntimeVersion, AnyCpu,
 // Signed, FileVersion, ProductVersion, CompanyName, FileDescription, ProductName,
-// OriginalFilename, Mismatch, Notes (joined by " "); what a file that was not read cannot
-// say is null.
+// OriginalFilename, Mismatch, Notes (joined by " "), SetupDll; what a file that was not read
+// cannot say is null. A setup DLL's Kind cell reads "Setup DLL".
 [[nodiscard]] TPage BuildProgramsPage(const std::vector<TProgramRow>& rows,
                                       const TReportOptions& options = {});
 

@@ -1,5 +1,6 @@
 #include "setup/CESetup.h"
 
+#include "cab/AsciiCase.h"
 #include "cab/Errors.h"
 
 #include "setup/SetupFuncs.h"
@@ -7,6 +8,16 @@
 #include "setup/SetupXML.h"
 
 #include <unordered_map>
+
+namespace {
+
+// A setup DLL's entry: its extension is exactly ".999".
+bool IsSetupDllName(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot != std::string::npos && name.compare(dot, std::string::npos, ".999") == 0;
+}
+
+} // namespace
 
 TCESetup::TCESetup()
     : INFHandler(std::make_unique<TSetupINF>()), XMLHandler(std::make_unique<TSetupXML>()),
@@ -77,7 +88,22 @@ TExtractResult TCESetup::ExtractFileChecked(const std::string& fileName, const s
                                             const std::string& destPath) {
     TCESetupBase* handler = Handler();
     if (!handler) return {TExtractOutcome::Exception, "No setup is loaded"};
-    return handler->ExtractFileChecked(fileName, folder, destPath);
+    const TExtractResult result = handler->ExtractFileChecked(fileName, folder, destPath);
+    // The setup DLL has no file row and goes to no device folder: it is named by its entry,
+    // without a folder, as the Programs page names it.
+    if (result.Outcome != TExtractOutcome::NotFound || !Cabinet ||
+        folder.find_first_not_of('\\') != std::string::npos)
+        return result;
+    try {
+        Cabinet->ListContents();
+        const auto& items = Cabinet->CABFileContents.Items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (SameTextAscii(items[i].Name, fileName) && IsSetupDllName(items[i].Name))
+                return ExtractRowTo(static_cast<int>(i), destPath);
+    } catch (const std::exception& e) {
+        return {TExtractOutcome::Exception, e.what()};
+    }
+    return result;
 }
 
 bool TCESetup::IsDescriptorEntry(const std::string& entryName) {
@@ -152,11 +178,7 @@ bool CabinetHasSetupDll(TCABFile& cabinet) {
 }
 
 bool HasSetupDllEntry(const TCABFileContents& contents) {
-    const std::string wanted = "." + std::to_string(999);
-    for (const TCABFileEntry& entry : contents.Items()) {
-        const size_t dot = entry.Name.rfind('.');
-        if (dot != std::string::npos && entry.Name.compare(dot, std::string::npos, wanted) == 0)
-            return true;
-    }
+    for (const TCABFileEntry& entry : contents.Items())
+        if (IsSetupDllName(entry.Name)) return true;
     return false;
 }

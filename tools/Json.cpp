@@ -139,6 +139,27 @@ void WriteMixedPageRecords(TJsonWriter& out, const TPage& page) {
     WriteRows(out, page, TTexts::Utf8Else8, true);
 }
 
+void WriteNestedPageRecords(TJsonWriter& out, const TPage& page, const char* key) {
+    std::vector<std::vector<const TRow*>> under(page.Rows.size());
+    for (const TRow& row : page.Rows)
+        if (row.Node < page.Rows.size()) under[row.Node].push_back(&row);
+    out.BeginArray();
+    for (size_t i = 0; i < page.Rows.size(); ++i) {
+        if (page.Rows[i].Node != kNoNode) continue;
+        out.BeginObject();
+        WriteRecordMembers(out, page.Rows[i].Record, TTexts::Utf8Else8);
+        if (!under[i].empty()) {
+            out.Key(key);
+            out.BeginArray();
+            for (const TRow* row : under[i])
+                WriteRecord(out, row->Record, TTexts::Utf8Else8);
+            out.EndArray();
+        }
+        out.EndObject();
+    }
+    out.EndArray();
+}
+
 void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
                         const TTrustContext& context) {
     const TSignaturePages pages = BuildSignaturePages(signature, context);

@@ -114,13 +114,17 @@ ordered_json Run(const TSarifRun& run, const ordered_json& driver) {
     if (!run.Cabinet.Sha256.empty()) artifact["hashes"] = {{"sha-256", run.Cabinet.Sha256}};
     out["artifacts"] = ordered_json::array({artifact});
     out["results"] = ordered_json::array();
-    // The JSON output's own records: SARIF carries exactly the texts --json gives.
+    // The JSON output's own records: SARIF carries exactly the texts --json gives, a group of
+    // places as one result with a location each.
     TJsonWriter written;
     WriteFindingsJson(written, run.Findings);
     const ordered_json records = ordered_json::parse(written.Text());
+    std::vector<size_t> firstPlaces;
+    for (const TRow& row : BuildFindingsPage(run.Findings).Rows)
+        if (!IsFindingPlaceRow(row)) firstPlaces.push_back(row.Source);
     const auto rules = AuditRules();
-    for (size_t i = 0; i < run.Findings.size() && i < records.size(); ++i) {
-        const TFinding& f = run.Findings[i];
+    for (size_t i = 0; i < firstPlaces.size() && i < records.size(); ++i) {
+        const TFinding& f = run.Findings[firstPlaces[i]];
         const ordered_json& record = records[i];
         ordered_json result;
         result["ruleId"] = f.Rule;
@@ -130,17 +134,21 @@ ordered_json Run(const TSarifRun& run, const ordered_json& driver) {
         result["level"] = Level(f.Severity);
         result["message"] = {
             {"text", record["title"].get<std::string>() + ": " + record["why"].get<std::string>()}};
-        ordered_json logical;
-        logical["name"] = record["where"];
         const std::string page = FindingPageName(f.Page);
-        logical["fullyQualifiedName"] =
-            (page.empty() ? std::string("Setup") : page) + "/" + record["where"].get<std::string>();
-        logical["kind"] = LocationKind(f.Page);
-        ordered_json location;
-        location["physicalLocation"] = {
-            {"artifactLocation", {{"uri", PathUri(run.Path)}, {"index", 0}}}};
-        location["logicalLocations"] = ordered_json::array({logical});
-        result["locations"] = ordered_json::array({location});
+        result["locations"] = ordered_json::array();
+        const ordered_json single = ordered_json::array({record});
+        for (const ordered_json& place : record.contains("places") ? record["places"] : single) {
+            ordered_json logical;
+            logical["name"] = place["where"];
+            logical["fullyQualifiedName"] = (page.empty() ? std::string("Setup") : page) + "/" +
+                                            place["where"].get<std::string>();
+            logical["kind"] = LocationKind(f.Page);
+            ordered_json location;
+            location["physicalLocation"] = {
+                {"artifactLocation", {{"uri", PathUri(run.Path)}, {"index", 0}}}};
+            location["logicalLocations"] = ordered_json::array({logical});
+            result["locations"].push_back(std::move(location));
+        }
         if (f.Accepted)
             result["suppressions"] =
                 ordered_json::array({{{"kind", "external"},

@@ -399,7 +399,7 @@ void TfrmWinCEMain::GoToFinding(size_t index) {
         // The Programs page lists a program by its index among the analysed rows.
         if (TViewerPage* page = later("Programs"))
             for (size_t i = 0; i < FProgramRows.size(); ++i)
-                if (FProgramRows[i].FileRow == finding.Row) SelectListSource(*page->List, i);
+                if (FProgramRows[i].Index == finding.Row) SelectListSource(*page->List, i);
         break;
     case TFindingPage::Signature:
         later("Signature");

@@ -5,6 +5,7 @@
 #include "app/ReportNode.h"
 #include "cab/cabfiles.h"
 #include "inspection/BackgroundReading.h"
+#include "programs/PEImage.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
@@ -12,6 +13,7 @@
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 #include "tests/app/AppFixtures.h"
+#include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 
 #include <QLabel>
@@ -178,6 +180,34 @@ class SetupNodesTest : public QObject {
         QVERIFY(f.Status().contains("chain complete to CN=Ushahidi, self-signed"));
         QVERIFY(f.Status().endsWith("SPC stores: it vouches for itself"));
         QVERIFY(Details(f, "txtSignatureDetails").contains("Installed by the setup"));
+    }
+
+    // The NETCF setup DLL is a Programs row of its own, which Extract File writes: its bytes are
+    // the cabinet entry's, with no file row to go through.
+    void NetcfSetupDllIsListedAndExtracted() {
+        const std::string path = RealCabinet("BenchmarkDotNet_PPC.ARMV4.CAB");
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(path));
+        TReportNode* programs = Node(f, "Programs");
+        QTRY_VERIFY_WITH_TIMEOUT(programs->StatusText().startsWith("Total of programs"), kWait);
+        QCOMPARE(ProgramRows(f), ToolRows(path).Programs);
+        f.SelectProjectNode("Programs");
+        const int row = f.RowOf("lvPrograms", "VSD_SE~1.999");
+        QVERIFY(row >= 0);
+        QCOMPARE(f.Column("lvPrograms", 3).at(row), QString("Setup DLL"));
+        QVERIFY(!f.Action("mnuExtractFile")->isEnabled());
+        f.SelectRow("lvPrograms", row);
+        QVERIFY(Details(f, "txtProgramsDetails").contains("the installer runs it at install"));
+        QVERIFY(f.Action("mnuExtractFile")->isEnabled());
+        TempDir dir;
+        const QString out = Q(dir.File("setup.dll"));
+        f.Services->DialogAnswers = {out};
+        f.Action("mnuExtractFile")->trigger();
+        QVERIFY(f.Services->Messages.isEmpty());
+        QCOMPARE(f.Services->DialogRuns.last().ProposedName, QString("VSD_SE~1.999"));
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("setup.dll"));
+        QCOMPARE(bytes.size(), size_t{9216});
+        QVERIFY(ReadPEImage(bytes).IsDll);
     }
 
     // Opening another setup or closing this one stops the reading; nothing of it reaches the

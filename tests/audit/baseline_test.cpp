@@ -105,8 +105,10 @@ TEST(Baseline, AcceptsByRuleExactPlacePatternAndCabinet) {
                                                     "-", "by name", "-"}));
     EXPECT_EQ(findings.size(), 8u) << "no entry expired";
     const TFindingCounts counts = CountFindings(findings);
+    // Counted as listed: a.dll and x.ocx, accepted with two statements, stay two findings;
+    // b.dll and x.ocxx, not accepted, are one.
     EXPECT_EQ(counts.Accepted, 4u);
-    EXPECT_EQ(counts.Notices, 4u);
+    EXPECT_EQ(counts.Notices, 3u);
     EXPECT_TRUE(AnyUnacceptedAtLeast(findings, TSeverity::Notice));
     EXPECT_FALSE(AnyUnacceptedAtLeast(findings, TSeverity::Warning));
 }

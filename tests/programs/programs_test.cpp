@@ -95,7 +95,8 @@ TEST(ProgramsCorpus, EveryRealSetupIsAnalysedWithoutMismatchesOrDamage) {
         SCOPED_TRACE(name);
         Loaded l;
         Load(l, RealCabinet(name));
-        ASSERT_EQ(l.Rows.size(), l.Setup.Files.size());
+        ASSERT_EQ(l.Rows.size(),
+                  l.Setup.Files.size() + SetupDllEntries(l.Cabinet.CABFileContents).size());
         int images = 0;
         for (const TProgramRow& row : l.Rows) {
             EXPECT_TRUE(row.Status == TProgramStatus::Image ||
@@ -106,6 +107,60 @@ TEST(ProgramsCorpus, EveryRealSetupIsAnalysedWithoutMismatchesOrDamage) {
         }
         EXPECT_GT(images, 0);
     }
+}
+
+// The .NET Compact Framework's setup DLL has no file row: its row names its cabinet entry,
+// follows the file rows, is read as the ARM DLL it is and is listed as the setup DLL.
+TEST(ProgramsCorpus, NetcfSetupDllIsAProgramsRowNamedByItsEntry) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    Loaded l;
+    Load(l, RealCabinet("BenchmarkDotNet_PPC.ARMV4.CAB"));
+    ASSERT_EQ(l.Rows.size(), l.Setup.Files.size() + 1);
+    const TProgramRow& dll = l.Rows.back();
+    EXPECT_TRUE(dll.SetupDll);
+    EXPECT_FALSE(dll.FileRow.has_value());
+    EXPECT_EQ(dll.Index, SetupDllRow(l.Setup.Files.size(), 0));
+    EXPECT_EQ(dll.Name, "VSD_SE~1.999");
+    EXPECT_EQ(dll.Entry, "VSD_SE~1.999");
+    EXPECT_EQ(dll.Folder, "");
+    EXPECT_EQ(dll.Size, 9216);
+    ASSERT_EQ(dll.Status, TProgramStatus::Image);
+    EXPECT_TRUE(dll.Image().IsDll);
+    EXPECT_EQ(MachineFamily(dll.Image().Machine), "ARM");
+    EXPECT_TRUE(dll.Mismatch.empty()) << dll.Mismatch;
+    for (size_t i = 0; i + 1 < l.Rows.size(); ++i)
+        EXPECT_FALSE(l.Rows[i].SetupDll) << l.Rows[i].Name;
+
+    const TPage page = BuildProgramsPage(l.Rows);
+    const auto listed = std::find_if(page.Rows.begin(), page.Rows.end(), [](const TRow& r) {
+        return r.Cells[0].Text == "VSD_SE~1.999";
+    });
+    ASSERT_NE(listed, page.Rows.end());
+    EXPECT_EQ(listed->Source, dll.Index);
+    EXPECT_EQ(listed->Cells[2].Text, "ARM");
+    EXPECT_EQ(listed->Cells[3].Text, "Setup DLL");
+    const TPage details = BuildProgramDetailsPage(dll);
+    EXPECT_EQ(details.Rows.at(1).Cells.at(0).Text, "Role");
+}
+
+// A setup DLL that is no image is still listed (its code still runs at install); the files'
+// non-images are not.
+TEST(ProgramsPage, SetupDllIsListedWhateverItHolds) {
+    TempDir dir;
+    DescriptorBuilder b("Dll", "Acme", "%CE1%\\Dll");
+    SetupCabinetContents contents;
+    contents.FileData[b.File(1, "readme.txt")] = Bytes("text");
+    contents.SetupDll = Bytes("MZ but no image");
+    const std::string path = dir.File("dll.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    Loaded l;
+    Load(l, path);
+    ASSERT_EQ(l.Rows.size(), 2u);
+    EXPECT_EQ(l.Rows[1].Status, TProgramStatus::NotImage);
+    const TPage page = BuildProgramsPage(l.Rows);
+    ASSERT_EQ(page.Rows.size(), 1u);
+    EXPECT_EQ(page.Rows[0].Source, 1u);
+    EXPECT_EQ(page.Rows[0].Cells[3].Text, "Setup DLL");
 }
 
 // A StrongARM setup carrying a MIPS DLL, an x86 program, an assembly, a text and a large file.

@@ -1,3 +1,4 @@
+#include "programs/PEImage.h"
 #include "setup/ExtractAll.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
@@ -128,6 +129,59 @@ TEST(TessaryInfo, ExtractWritesOneFileAndReportsAMissingOne) {
     EXPECT_EQ(missing.Exit, 3);
     EXPECT_FALSE(missing.Err.empty());
     EXPECT_FALSE(fs::exists(dir.File("m.dat")));
+}
+
+// The setup DLL has no file row: it is named as the Programs section names it, by its entry
+// and without a folder; nothing else is found that way.
+TEST(TessaryInfo, ExtractWritesTheSetupDllNamedByItsEntry) {
+    TempDir dir;
+    DescriptorBuilder b("Demo", "Acme", "%CE1%\\Demo", false);
+    b.File(1, "app.exe");
+    SetupCabinetContents contents;
+    contents.FileData[1] = Bytes("app bytes");
+    contents.SetupDll = Bytes("setup dll bytes");
+    const std::string cab = dir.File("dll.cab");
+    WriteSetupCabinet(cab, b.Plan(), contents);
+    const ToolRun run =
+        RunTool({"--extract", "setup.999", "--folder", "", "--output", dir.File("s.dll"), cab});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(ReadFileBytes(dir.File("s.dll")), Bytes("setup dll bytes"));
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"SETUP.999", "%InstallDir%"},
+          {"app.exe", ""},
+          {"SETUP.000", ""}}) {
+        SCOPED_TRACE(wrong[0] + " in " + wrong[1]);
+        const ToolRun missing = RunTool(
+            {"--extract", wrong[0], "--folder", wrong[1], "--output", dir.File("m.dat"), cab});
+        EXPECT_EQ(missing.Exit, 3);
+        EXPECT_FALSE(fs::exists(dir.File("m.dat")));
+    }
+}
+
+TEST(TessaryInfoCorpus, NetcfSetupDllIsExtractedAsTheAuditNamesIt) {
+    if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    const std::string cab = RealCabinet("BenchmarkDotNet_PPC.ARMV4.CAB");
+    const ToolRun audit = RunTool({"--audit", "--json", cab});
+    ASSERT_EQ(audit.Exit, 0) << audit.Err;
+    const auto doc = nlohmann::json::parse(audit.Out);
+    const auto dll = std::find_if(doc["binaries"].begin(), doc["binaries"].end(),
+                                  [](const auto& b) { return b["SetupDll"] == true; });
+    ASSERT_NE(dll, doc["binaries"].end());
+    EXPECT_EQ((*dll)["Name"], "VSD_SE~1.999");
+    EXPECT_EQ((*dll)["Kind"], "DLL");
+    TempDir dir;
+    const ToolRun run = RunTool({"--extract", (*dll)["Name"], "--folder", (*dll)["Folder"],
+                                 "--output", dir.File("vsd_setup.dll"), cab});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("vsd_setup.dll"));
+    EXPECT_EQ(static_cast<int64_t>(bytes.size()), (*dll)["Size"].get<int64_t>());
+    EXPECT_TRUE(ReadPEImage(bytes).IsDll);
+    const auto finding = std::find_if(doc["findings"].begin(), doc["findings"].end(),
+                                      [](const auto& f) { return f["rule"] == "setup-dll"; });
+    ASSERT_NE(finding, doc["findings"].end());
+    EXPECT_EQ((*finding)["where"], "VSD_SE~1.999");
+    EXPECT_EQ((*finding)["page"], "Programs");
+    EXPECT_EQ((*finding)["row"], doc["files"].size());
 }
 
 TEST(TessaryInfo, ExtractAllRefusesClimbingNamesAndWritesTheRest) {
