@@ -84,10 +84,11 @@ class FindingsTest : public QObject {
         QCOMPARE(Current(f, "lvPrograms"), QString("hook.dll"));
         QCOMPARE(f.Status(), QString("Total of programs: 1, 1 built for another CPU"));
 
-        // Warnings, notices and infos apart by a click on the Severity header.
-        list->header()->setSortIndicator(0, Qt::DescendingOrder);
-        QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Warning"));
+        // Warnings, notices and infos apart by a click on the Severity header, by their rank:
+        // the gravest first going up.
         list->header()->setSortIndicator(0, Qt::AscendingOrder);
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QString("Warning"));
+        list->header()->setSortIndicator(0, Qt::DescendingOrder);
         QCOMPARE(list->model()->index(list->model()->rowCount() - 1, 0).data().toString(),
                  QString("Warning"));
     }
