@@ -16,10 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Test executables run through Wine; ctest puts this in front of each of them. The caller names
-# the loader to look for (Debian's /usr/bin/wine starts the 32-bit loader whenever it is
-# installed, so a 64-bit build asks for wine64 by name).
+# Test executables run through Wine; ctest puts this in front of each of them, by way of a script
+# that starts a program again when Wine's client, not the program, failed. The caller names the
+# loader to look for (Debian's /usr/bin/wine starts the 32-bit loader whenever it is installed,
+# so a 64-bit build asks for wine64 by name).
 find_program(TESSARY_WINE NAMES ${TESSARY_WINE_NAMES} PATHS /usr/lib/wine)
 if(TESSARY_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARY_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      bash ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/wine-run.sh ${TESSARY_WINE})
 endif()

@@ -1,0 +1,19 @@
+#!/bin/bash
+# Runs one Windows test program under Wine for ctest. Now and then a Wine client starting beside
+# others loses its connection to the wineserver before the program's first instruction ("wine
+# client error: ... Connection reset by peer"); that says nothing of the program, so such a
+# start is tried once more. Any other failure is the program's own and is passed on as it is.
+wine=$1
+shift
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+for attempt in 1 2; do
+  "$wine" "$@" 2> >(tee "$err" >&2)
+  status=$?
+  wait # for tee to finish copying the program's errors
+  if [ "$status" -eq 0 ] || ! grep -q '^wine client error' "$err"; then
+    exit "$status"
+  fi
+  [ "$attempt" = 1 ] && echo "wine-run: Wine's client lost its wineserver; starting the program again" >&2
+done
+exit "$status"
