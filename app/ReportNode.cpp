@@ -34,7 +34,8 @@ TReportNode::TReportNode(const QString& name, const QString& caption, const QStr
         TPage empty;
         empty.Columns = columns.Columns;
         FTree->SetPages({}, std::move(empty));
-        FView->setModel(FTree);
+        FTreeFilter = new TTreeFilter(FTree, this);
+        FView->setModel(FTreeFilter);
         SetUpListView(FView, listed);
         FView->setRootIsDecorated(true);
         FView->setItemsExpandable(true);
@@ -94,10 +95,28 @@ void TReportNode::SetTree(TTreePage tree, TPage rows) {
     for (size_t node = 0; node < shown.Nodes.size(); ++node) {
         if (!shown.Nodes[node].Expanded || shown.Nodes[node].Children.empty()) continue;
         const size_t parent = shown.Nodes[node].Parent;
-        if (parent == kNoNode || FView->isExpanded(FTree->IndexOf(parent)))
-            FView->expand(FTree->IndexOf(node));
+        if (parent == kNoNode ||
+            FView->isExpanded(FTreeFilter->mapFromSource(FTree->IndexOf(parent))))
+            FView->expand(FTreeFilter->mapFromSource(FTree->IndexOf(node)));
     }
     ShowDetails();
+}
+
+void TReportNode::SetFilterText(const QString& text) {
+    if (FFilter) FFilter->SetText(text);
+    if (FTreeFilter) FTreeFilter->SetText(text);
+}
+
+const QString& TReportNode::FilterText() const {
+    return FFilter ? FFilter->Text() : FTreeFilter->Text();
+}
+
+int TReportNode::ShownRows() const {
+    return FFilter ? FFilter->rowCount() : FTreeFilter->rowCount();
+}
+
+int TReportNode::AllRows() const {
+    return FFilter ? FList->rowCount() : FTree->rowCount();
 }
 
 void TReportNode::SetDetails(TDetails details) {
@@ -138,7 +157,7 @@ const TRow* TReportNode::SelectedRow() const {
     const QModelIndex current = FView->selectionModel()->currentIndex();
     if (!current.isValid() || !FView->selectionModel()->isSelected(current.siblingAtColumn(0)))
         return nullptr;
-    if (FTree) return FTree->RowOf(current);
+    if (FTree) return FTree->RowOf(FTreeFilter->mapToSource(current));
     const int row = FFilter->mapToSource(current).row();
     if (row < 0 || static_cast<size_t>(row) >= FPage.Rows.size()) return nullptr;
     return &FPage.Rows[static_cast<size_t>(row)];
@@ -148,7 +167,8 @@ void TReportNode::SelectSource(size_t source) {
     if (FTree) {
         for (const TRow& row : FTree->Rows().Rows) {
             if (row.Source != source || row.Node == kNoNode) continue;
-            const QModelIndex index = FTree->IndexOf(row.Node);
+            const QModelIndex index = FTreeFilter->mapFromSource(FTree->IndexOf(row.Node));
+            if (!index.isValid()) return;
             for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
                 FView->expand(up);
             FView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |

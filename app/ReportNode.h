@@ -11,7 +11,8 @@
 //   ShowReportNode(FFindings);
 //
 // CloseSetup empties every node and takes it out of the project tree. A list follows the filter
-// box and Copy like the design's lists; a tree is not filtered.
+// box and Copy like the design's lists; a tree follows the filter box too, showing a node that
+// contains the text with its parents and everything below it.
 #include "report/Page.h"
 
 #include <QString>
@@ -25,6 +26,7 @@ class QTextEdit;
 class QTreeView;
 class TListFilter;
 class TListModel;
+class TTreeFilter;
 class TTreePageModel;
 
 class TReportNode : public QWidget {
@@ -66,6 +68,12 @@ class TReportNode : public QWidget {
     [[nodiscard]] QTextEdit* DetailsPane() const { return FDetailsPane; }
     // The list's filter; null for a tree.
     [[nodiscard]] TListFilter* Filter() const { return FFilter; }
+    // The filter box's text, for a list or a tree.
+    void SetFilterText(const QString& text);
+    [[nodiscard]] const QString& FilterText() const;
+    // The rows at the top level the filter lets through, and all of them.
+    [[nodiscard]] int ShownRows() const;
+    [[nodiscard]] int AllRows() const;
 
     // Selects and shows the row whose Source is source (in a tree, opening its parents);
     // nothing when no row has it or the filter hides it.
@@ -85,6 +93,7 @@ class TReportNode : public QWidget {
     TListModel* FList = nullptr;
     TListFilter* FFilter = nullptr;
     TTreePageModel* FTree = nullptr;
+    TTreeFilter* FTreeFilter = nullptr;
     QTreeView* FView = nullptr;
     QSplitter* FSplitter = nullptr;
     QTextEdit* FDetailsPane = nullptr;

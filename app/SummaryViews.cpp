@@ -142,9 +142,11 @@ void TfrmWinCEMain::UpdateStatusText() {
         break;
     default: {
         const TReportNode* node = FReportNodes[static_cast<size_t>(index - kFirstReportPage)];
-        design = node->StatusText();
-        filter = node->Filter();
-        break;
+        // A tree counts its top-level rows: a finding's group, not each of its places.
+        SetStatusText(QString::fromStdString(FilteredStatusText(
+            node->StatusText().toStdString(), !node->FilterText().isEmpty(),
+            static_cast<uint64_t>(node->ShownRows()), static_cast<uint64_t>(node->AllRows()))));
+        return;
     }
     }
     if (!filter || filter->Text().isEmpty()) {

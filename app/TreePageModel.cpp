@@ -148,3 +148,33 @@ Qt::ItemFlags TTreePageModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
+
+TTreeFilter::TTreeFilter(TTreePageModel* source, QObject* parent)
+    : QSortFilterProxyModel(parent), FSource(source) {
+    setSourceModel(source);
+    setDynamicSortFilter(false);
+    setRecursiveFilteringEnabled(true);
+    setAutoAcceptChildRows(true);
+}
+
+void TTreeFilter::SetText(const QString& text) {
+    if (text == FText) return;
+    FText = text;
+    FFoldedText = text.toCaseFolded();
+    invalidateFilter();
+}
+
+void TTreeFilter::sort(int column, Qt::SortOrder order) {
+    // The tree orders its top level by the cells' sort keys (a severity by rank, not by name);
+    // the rows shown follow it.
+    FSource->sort(column, order);
+}
+
+bool TTreeFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+    if (FText.isEmpty()) return true;
+    for (int column = 0; column < FSource->columnCount(); ++column) {
+        const QString text = FSource->index(row, column, parent).data(Qt::DisplayRole).toString();
+        if (text.toCaseFolded().contains(FFoldedText)) return true;
+    }
+    return false;
+}

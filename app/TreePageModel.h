@@ -6,6 +6,7 @@
 #include "report/Page.h"
 
 #include <QAbstractItemModel>
+#include <QSortFilterProxyModel>
 
 class TTreePageModel : public QAbstractItemModel {
   public:
@@ -45,4 +46,24 @@ class TTreePageModel : public QAbstractItemModel {
     TPage FRows;
     std::vector<size_t> FListed;       // the page's listed columns
     std::vector<TListColumn> FColumns; // and how they show
+};
+
+// A tree page under the filter box: a node shows when its own cells or those of a node below it
+// contain the text (case folded), and a node that matches shows everything below it, so a
+// finding's group opens into all its places. Sorting is the tree's own (see sort above).
+class TTreeFilter : public QSortFilterProxyModel {
+  public:
+    explicit TTreeFilter(TTreePageModel* source, QObject* parent = nullptr);
+    void SetText(const QString& text);
+    [[nodiscard]] const QString& Text() const { return FText; }
+    [[nodiscard]] const TTreePageModel* Source() const { return FSource; }
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+  protected:
+    [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+
+  private:
+    TTreePageModel* FSource;
+    QString FText;
+    QString FFoldedText;
 };

@@ -262,7 +262,7 @@ void TfrmWinCEMain::edtFilterChange(const QString& text) {
              {FPropertiesFilter, FFilesFilter, FShortcutsFilter, FRegistryTree->ValueFilter()})
             filter->SetText(text);
         for (TReportNode* node : FReportNodes)
-            if (TListFilter* filter = node->Filter()) filter->SetText(text);
+            node->SetFilterText(text);
     });
     UpdateStatusText();
     // The selected row may have been filtered away.

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -196,6 +197,32 @@ class FindingsTest : public QObject {
         const QModelIndex moved =
             model->match(model->index(0, 1), Qt::DisplayRole, "self-registering", -1).front();
         QCOMPARE(model->rowCount(moved.siblingAtColumn(0)), 12);
+
+        // The filter box narrows the tree: a group whose rule matches keeps all its places, a
+        // place that matches is shown under its group alone; the status counts groups.
+        const int groups = model->rowCount();
+        auto* filter = f.Window->findChild<QLineEdit*>("edtFilter");
+        f.SelectProjectNode("Findings");
+        filter->setText("SELF-registering");
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->rowCount(model->index(0, 0)), 12);
+        QVERIFY(f.Status().endsWith(QString("(1 of %1 shown)").arg(groups)));
+        filter->setText("DialogX.ocx");
+        const QModelIndexList narrowed =
+            model->match(model->index(0, 1), Qt::DisplayRole, "self-registering", -1);
+        QCOMPARE(narrowed.size(), 1);
+        const QModelIndex only = narrowed.front().siblingAtColumn(0);
+        QCOMPARE(model->rowCount(only), 1);
+        QCOMPARE(model->index(0, 3, only).data().toString(), QString("%WinDir%\\DialogX.ocx"));
+        // Its place still leads to its file.
+        emit tree->doubleClicked(model->index(0, 3, only));
+        QCOMPARE(Current(f, "lvFiles"), QString("DialogX.ocx"));
+        f.SelectProjectNode("Findings");
+        filter->setText("no finding says this");
+        QCOMPARE(model->rowCount(), 0);
+        filter->clear();
+        QCOMPARE(model->rowCount(), groups);
+        QCOMPARE(f.Status(), FindingsNode(f)->StatusText());
     }
 
     // File > Save Report...: the page the tool's --html writes, with the window's findings;
