@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # tessary-info --json against what cabextract needs to list a cabinet and print its descriptor
 # (cabextract -l, then cabextract -p of the .000 entry), on generated setups of 1,000, 20,000 and
-# 65,000 files: callgrind's instruction counts and the median wall time of each, and the ratio of
-# ours to cabextract's. With a second build (or a git revision, built here into build-bench-base)
+# 65,000 files, and two registry-heavy ones (20,000 files with 20,000 values under 2,000 keys;
+# 65,000 / 65,000 / 6,500): callgrind's instruction counts and the median wall time of each, and
+# the ratio of ours to cabextract's. With a second build (or a git revision, built here into build-bench-base)
 # the same figures are measured for it in the same run, so before and after can be compared.
 #
-#   bash bench/onepass_vs_cabextract.sh [--runs N] [--sizes "1000 20000 65000"]
+#   bash bench/onepass_vs_cabextract.sh [--runs N]
+#       [--sizes "1000 20000 65000 20000:20000:2000 65000:65000:6500"]  (FILES[:VALUES:KEYS])
 #                                       [--baseline BUILD_DIR | --baseline-ref REV] [BUILD_DIR]
 #
 # Run from the repository root after building tessary-info and make_setup_cabinet
@@ -13,7 +15,7 @@
 set -euo pipefail
 
 runs=11
-sizes="1000 20000 65000"
+sizes="1000 20000 65000 20000:20000:2000 65000:65000:6500"
 baseline=""
 baseline_ref=""
 build=build
@@ -23,7 +25,7 @@ while [ $# -gt 0 ]; do
     --sizes) sizes=$2; shift 2 ;;
     --baseline) baseline=$2; shift 2 ;;
     --baseline-ref) baseline_ref=$2; shift 2 ;;
-    -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,15p' "$0"; exit 0 ;;
     *) build=$1; shift ;;
     esac
 done
@@ -90,15 +92,21 @@ median_ms() { # command... ; prints the median wall time of $runs runs in millis
 
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 
-printf '%-7s %-30s %14s %6s %10s %6s %12s\n' files program instructions ratio "median ms" ratio "us per file"
+printf '%-17s %-30s %14s %6s %10s %6s %12s\n' shape program instructions ratio "median ms" ratio "us per file"
 declare -A per_file
-for n in $sizes; do
-    cab="$work/setup-$n.cab"
-    "$generator" "$n" "$cab"
+for shape in $sizes; do
+    n=${shape%%:*}
+    registry=()
+    if [ "$shape" != "$n" ]; then
+        rest=${shape#*:}
+        registry=("${rest%%:*}" "${rest#*:}")
+    fi
+    cab="$work/setup-${shape//:/-}.cab"
+    "$generator" "$n" "$cab" "${registry[@]}"
     base_ir=$(( $(instructions cabextract -q -l "$cab") + \
                 $(instructions cabextract -q -p -F '*.000' "$cab") ))
     base_ms=$(median_ms cabextract_both "$cab")
-    printf '%-7s %-30s %14s %6s %10.2f %6s %12.3f\n' "$n" "cabextract -l + -p *.000" \
+    printf '%-17s %-30s %14s %6s %10.2f %6s %12.3f\n' "$shape" "cabextract -l + -p *.000" \
         "$base_ir" 1.00 "$base_ms" 1.00 "$(echo "$base_ms * 1000 / $n" | bc -l)"
     for which in after before; do
         program=$ours
@@ -107,14 +115,20 @@ for n in $sizes; do
         ir=$(instructions "$program" --json "$cab")
         ms=$(median_ms "$program" --json "$cab")
         us=$(echo "$ms * 1000 / $n" | bc -l)
-        per_file[$which,$n]=$us
-        printf '%-7s %-30s %14s %6s %10.2f %6s %12.3f\n' "$n" "tessary-info --json ($which)" \
+        per_file[$which,$shape]=$us
+        printf '%-17s %-30s %14s %6s %10.2f %6s %12.3f\n' "$shape" "tessary-info --json ($which)" \
             "$ir" "$(ratio "$ir" "$base_ir")" "$ms" "$(ratio "$ms" "$base_ms")" "$us"
     done
 done
-# How the time per file grows from the smallest setup to the largest.
-first=${sizes%% *}
-last=${sizes##* }
+# How the time per file grows from the smallest files-only setup to the largest.
+first=""
+last=""
+for shape in $sizes; do
+    [[ $shape == *:* ]] && continue
+    [ -n "$first" ] || first=$shape
+    last=$shape
+done
+[ -n "$first" ] || exit 0
 for which in after before; do
     [ -n "${per_file[$which,$first]:-}" ] || continue
     printf 'time per file at %s files / at %s files (%s): %s\n' "$last" "$first" "$which" \

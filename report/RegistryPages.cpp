@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 
 namespace {
@@ -101,12 +102,13 @@ TRegistryPages BuildRegistryPages(const TCESetupBase& setup) {
                                      text ? TIconKind::StringValue : TIconKind::NumberValue));
         row.Cells.push_back(TextCell(RegistryTypeName(value.DataType), TAlign::Center));
         row.Cells.push_back(TextCell(value.Data));
-        row.Record = {{"Id", static_cast<int64_t>(value.Id)},
-                      {"Root", static_cast<int64_t>(value.Root)},
-                      {"KeyPath", value.KeyPath},
-                      {"DataType", static_cast<int64_t>(value.DataType)},
-                      {"Name", value.Name},
-                      {"Data", value.Data}};
+        row.Record.reserve(6);
+        VisitRegValueRecord(value, [&row](const char* name, const auto& field) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(field)>, int64_t>)
+                row.Record.emplace_back(name, TValue(std::in_place_type<int64_t>, field));
+            else
+                row.Record.emplace_back(name, TValue(std::in_place_type<std::string>, field));
+        });
     }
     return pages;
 }

@@ -2,7 +2,9 @@
 // The "Registry" page: the key tree built from the model's flat list of registry values, and
 // every value as a row listed under its key's node.
 #include "report/Page.h"
+#include "setup/CABData.h"
 
+#include <cstdint>
 #include <string>
 
 class TCESetupBase;
@@ -24,6 +26,18 @@ struct TRegistryPages {
     // DataType, Name, Data.
     TPage Values;
 };
+
+// A value's record, the one its row on the page carries and the JSON writes: field(name, value)
+// for each member in order, value an int64_t or the model's own text. Visited rather than built,
+// so that a writer of many thousands of values makes no record per value.
+template <class TField> void VisitRegValueRecord(const TCEINFRegValue& value, TField&& field) {
+    field("Id", static_cast<int64_t>(value.Id));
+    field("Root", static_cast<int64_t>(value.Root));
+    field("KeyPath", value.KeyPath);
+    field("DataType", static_cast<int64_t>(value.DataType));
+    field("Name", value.Name);
+    field("Data", value.Data);
+}
 
 // Built in one pass, in time linear in the length of all key paths, however deep the keys.
 [[nodiscard]] TRegistryPages BuildRegistryPages(const TCESetupBase& setup);

@@ -1,9 +1,11 @@
 #include "setup/CECAB.h"
 #include "setup/SetupFuncs.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -81,6 +83,54 @@ bool SearchAscii(const std::string& text, const std::string& pattern,
     return false;
 }
 
+// The first place at or after from where part occurs, ignoring ASCII case; npos when none.
+size_t FindAscii(const std::string& text, const std::string& part, size_t from) {
+    if (part.size() > text.size()) return std::string::npos;
+    const char first = UpperAscii(part[0]);
+    const bool caseless = LowerAscii(first) == first; // "%", "\\": memchr finds the candidates
+    for (size_t at = from; at + part.size() <= text.size(); ++at) {
+        if (caseless) {
+            const void* hit = std::memchr(text.data() + at, first, text.size() - at);
+            if (!hit) return std::string::npos;
+            at = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+            if (at + part.size() > text.size()) return std::string::npos;
+        } else if (UpperAscii(text[at]) != first) {
+            continue;
+        }
+        size_t k = 1;
+        while (k < part.size() && UpperAscii(text[at + k]) == UpperAscii(part[k]))
+            ++k;
+        if (k == part.size()) return at;
+    }
+    return std::string::npos;
+}
+
+// Replaces every occurrence in one left-to-right pass, each search resuming after the last
+// replacement. That is what searching again from the start gives, as long as no replacement
+// forms an occurrence with its neighbours: the text before it and the original text after it.
+// Empty when one would; the caller then takes the general way.
+// first: where the first occurrence is.
+std::optional<std::string> ReplaceInOnePass(const std::string& text, const std::string& oldText,
+                                            const std::string& newText, size_t first) {
+    std::string out;
+    out.reserve(text.size() + newText.size());
+    std::string window;
+    size_t from = 0;
+    for (size_t at = first; at != std::string::npos;
+         from = at + oldText.size(), at = FindAscii(text, oldText, from)) {
+        out.append(text, from, at - from);
+        const size_t before = std::min(out.size(), oldText.size() - 1);
+        window.assign(out, out.size() - before, before);
+        window += newText;
+        window.append(text, at + oldText.size(), oldText.size() - 1);
+        const size_t formed = FindAscii(window, oldText, 0);
+        if (formed != std::string::npos && formed < before + newText.size()) return std::nullopt;
+        out += newText;
+    }
+    out.append(text, from);
+    return out;
+}
+
 } // namespace
 
 std::string TCESetupBase::CEDirMacro(int number) {
@@ -99,8 +149,14 @@ std::string TCESetupBase::CEDirMacro(int number) {
 std::string TCESetupBase::ReplaceText(const std::string& text, const std::string& oldText,
                                       const std::string& newText) {
     if (oldText.empty() || text.size() < oldText.size()) return text;
-    // Most translations find nothing to replace; spare them the matcher's tables.
-    if (oldText.size() <= kShortPattern && !ContainsAscii(text, oldText)) return text;
+    if (oldText.size() <= kShortPattern) {
+        // Most translations find nothing to replace; spare them the matcher's tables. The
+        // common case (a folder replaced by its macro) takes one plain pass.
+        const size_t first = FindAscii(text, oldText, 0);
+        if (first == std::string::npos) return text;
+        if (std::optional<std::string> out = ReplaceInOnePass(text, oldText, newText, first))
+            return *out;
+    }
     const std::vector<size_t> fail = FailureTable(oldText);
     bool rescan = newText.size() < oldText.size() || !SearchAscii(newText, oldText, fail);
     const size_t occurrencesBound = text.size() / oldText.size() + 1;
@@ -146,24 +202,107 @@ std::string TCESetupBase::ReplaceText(const std::string& text, const std::string
     return out;
 }
 
+namespace {
+
+// Replaces in place: most texts hold none of the macros' folders, and are then not copied.
+void ReplaceIn(std::string& text, const std::string& oldText, const std::string& newText) {
+    if (oldText.empty() || text.size() < oldText.size()) return;
+    if (oldText.size() <= kShortPattern) {
+        const size_t first = FindAscii(text, oldText, 0);
+        if (first == std::string::npos) return;
+        if (std::optional<std::string> out = ReplaceInOnePass(text, oldText, newText, first)) {
+            text = std::move(*out);
+            return;
+        }
+    }
+    text = TCESetupBase::ReplaceText(text, oldText, newText);
+}
+
+// "%CE1%" .. "%CE19%" and the folders they stand for, made once.
+struct TCEMacros {
+    std::array<std::string, kStandardFolders.size()> Old, New;
+};
+
+// The numbers of the "%CEn%" a text holds, as bits, in one pass over its "%". Replacing one can
+// only make another where the text held it already (a macro's folder starts and ends with "%"
+// and holds no "%CE"), so the bits name every macro the replacements below will meet.
+uint32_t CEMacrosIn(const std::string& text) {
+    uint32_t numbers = 0;
+    for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+        if (at + 4 >= text.size()) break;
+        if (UpperAscii(text[at + 1]) != 'C' || UpperAscii(text[at + 2]) != 'E') continue;
+        size_t k = at + 3;
+        uint32_t n = 0;
+        while (k < text.size() && k < at + 5 && text[k] >= '0' && text[k] <= '9')
+            n = n * 10 + static_cast<uint32_t>(text[k++] - '0');
+        if (k > at + 3 && k < text.size() && text[k] == '%' && n >= 1 && n <= 19)
+            numbers |= 1u << n;
+    }
+    return numbers;
+}
+
+const TCEMacros& CEMacros() {
+    static const TCEMacros macros = [] {
+        TCEMacros m;
+        for (size_t n = 0; n < kStandardFolders.size(); ++n) {
+            m.Old[n] = "%CE" + std::to_string(n + 1) + "%";
+            m.New[n] = std::string(kStandardFolders[n]);
+        }
+        return m;
+    }();
+    return macros;
+}
+
+// The install folder and the program group's folder, with and without a final backslash,
+// remade only when the project's own texts change.
+struct TProjectFolders {
+    std::string FromInstallDir, FromGroup;
+    std::string InstallDir, InstallDirSlash, GroupDir, GroupDirSlash;
+    bool Made = false;
+
+    void Follow(const std::string& installDir, const std::string& group) {
+        if (Made && installDir == FromInstallDir && group == FromGroup) return;
+        FromInstallDir = installDir;
+        FromGroup = group;
+        InstallDir = ExcludeBackslash(installDir);
+        InstallDirSlash = TCESetupBase::WithTrailingBackslash(installDir);
+        GroupDir = "%ProgramsDir%\\" + group;
+        GroupDirSlash = GroupDir + "\\";
+        Made = true;
+    }
+};
+
+} // namespace
+
 std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFolder,
                                        bool unquote) const {
+    static const std::string kQuot = "&QUOT;", kQuote = "\"", kHelp = "%WINDIR%\\HELP\\",
+                             kHelpDir = "%HelpDir%\\", kCard = "Storage Card\\",
+                             kCardDir = "%StorageCard%\\", kInstallDir = "%InstallDir%\\",
+                             kGroupDir = "%ProgramGroupDir%\\";
+    // The project's folders as this thread last made them: a setup's paths are macroized by the
+    // thousand, all against the same two.
+    thread_local TProjectFolders folders;
+    folders.Follow(Project.InstallDir, Project.ProgramGroup);
     std::string r = path;
-    if (unquote) r = ReplaceText(r, "&QUOT;", "\"");
-    const std::string programGroupDir = "%ProgramsDir%\\" + Project.ProgramGroup;
-    if (SameTextAscii(r, ExcludeBackslash(Project.InstallDir))) return "%InstallDir%";
+    if (unquote) ReplaceIn(r, kQuot, kQuote);
+    if (SameTextAscii(r, folders.InstallDir)) return "%InstallDir%";
     if (SameTextAscii(r, "%WINDIR%\\HELP")) return "%HelpDir%";
-    if (SameTextAscii(r, programGroupDir)) return "%ProgramGroupDir%";
+    if (SameTextAscii(r, folders.GroupDir)) return "%ProgramGroupDir%";
     if (SameTextAscii(r, "STORAGE CARD")) return "%StorageCard%";
-    r = ReplaceText(r, WithTrailingBackslash(Project.InstallDir), "%InstallDir%\\");
-    r = ReplaceText(r, "%WINDIR%\\HELP\\", "%HelpDir%\\");
-    r = ReplaceText(r, programGroupDir + "\\", "%ProgramGroupDir%\\");
-    r = ReplaceText(r, "Storage Card\\", "%StorageCard%\\");
-    if (!ContainsAscii(r, "%CE")) return r;
+    ReplaceIn(r, folders.InstallDirSlash, kInstallDir);
+    ReplaceIn(r, kHelp, kHelpDir);
+    ReplaceIn(r, folders.GroupDirSlash, kGroupDir);
+    ReplaceIn(r, kCard, kCardDir);
+    const uint32_t present = CEMacrosIn(r);
+    if (present == 0) return r;
+    const TCEMacros& macros = CEMacros();
     for (int n = 1; n <= 19; ++n) {
         if (n == 8 && shortcutFolder) continue;
         if (n == 14 && !shortcutFolder) continue;
-        r = ReplaceText(r, "%CE" + std::to_string(n) + "%", CEDirMacro(n));
+        if ((present & (1u << n)) == 0) continue;
+        ReplaceIn(r, macros.Old[static_cast<size_t>(n - 1)],
+                  macros.New[static_cast<size_t>(n - 1)]);
     }
     return r;
 }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <type_traits>
 
 namespace {
 
@@ -270,8 +271,21 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     for (size_t i = 0; i < setup.Files.size(); ++i)
         WriteRecord(out, FileRecord(setup.Files[i], entries[i]));
     out.EndArray();
+    // Straight from the model, in its order: the page's key tree and cells are not needed here.
     out.Key("regvalues");
-    WritePageRecords(out, BuildRegistryPages(setup).Values);
+    out.BeginArray();
+    for (const TCEINFRegValue& value : setup.RegValues) {
+        out.BeginObject();
+        VisitRegValueRecord(value, [&out](const char* name, const auto& field) {
+            out.Key(name);
+            if constexpr (std::is_same_v<std::decay_t<decltype(field)>, int64_t>)
+                out.Int(field);
+            else
+                out.Latin1(field);
+        });
+        out.EndObject();
+    }
+    out.EndArray();
     out.Key("shortcuts");
     WritePageRecords(out, BuildShortcutsPage(setup, options));
     out.Key("setupDll");

@@ -1,18 +1,22 @@
-// Writes a generated setup cabinet for the benchmarks: a binary descriptor and N files.
+// Writes a generated setup cabinet for the benchmarks: a binary descriptor and N files, and
+// optionally a registry-heavy one: VALUES string values spread over KEYS keys.
 #include "tests/support/DescriptorWriter.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_setup_cabinet FILES OUTPUT.cab\n");
+    if (argc != 3 && argc != 5) {
+        std::fprintf(stderr, "usage: make_setup_cabinet FILES OUTPUT.cab [VALUES KEYS]\n");
         return 2;
     }
     const int count = std::atoi(argv[1]);
-    if (count < 1 || count > 65000) {
-        std::fprintf(stderr, "FILES must be between 1 and 65000\n");
+    const int values = argc == 5 ? std::atoi(argv[3]) : 0;
+    const int keys = argc == 5 ? std::atoi(argv[4]) : 1;
+    if (count < 1 || count > 65000 || values < 0 || values > 65000 || keys < 1 || keys > 65000) {
+        std::fprintf(stderr, "FILES, VALUES and KEYS must be between 1 and 65000\n");
         return 2;
     }
     DescriptorBuilder b("Generated", "Bench", "%CE1%\\Generated");
@@ -26,6 +30,13 @@ int main(int argc, char** argv) {
         if (i % 100 == 0)
             b.RegString(b.RegKey(3, "Software\\Bench\\K" + std::to_string(i)), "V", name);
     }
+    // Values named and valued as real setups write them: paths into the install folder.
+    std::vector<uint16_t> keyIds;
+    for (int k = 0; k < (values > 0 ? keys : 0); ++k)
+        keyIds.push_back(b.RegKey(3, "Software\\Generated\\Bench\\Component" + std::to_string(k)));
+    for (int v = 0; v < values; ++v)
+        b.RegString(keyIds[static_cast<size_t>(v % keys)], "Value" + std::to_string(v),
+                    "%CE1%\\Generated\\Data\\file" + std::to_string(v) + ".dat");
     try {
         WriteSetupCabinet(argv[2], b.Plan(), contents, FixtureCompression::MSZIP);
     } catch (const std::exception& e) {

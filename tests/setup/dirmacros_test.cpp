@@ -1,8 +1,12 @@
+#include "cab/AsciiCase.h"
 #include "setup/CECAB.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -112,6 +116,27 @@ TEST(ReplaceText, ReplacesEveryOccurrenceIgnoringAsciiCase) {
     EXPECT_EQ(TCESetupBase::ReplaceText("a%ce1%", "%CE1%", "P"), "aP");
 }
 
+TEST_F(Macros, NumberedFoldersAgreeWithReplacingEachInTurnOnRandomPaths) {
+    // Macros that touch, share a "%", differ in case or by a digit, and near misses.
+    const std::vector<std::string> pieces = {"%CE1%",  "%ce2%", "%CE10%", "%CE19%", "%CE8%",
+                                             "%CE14%", "CE1%",  "%",      "CE",     "1",
+                                             "\\",     "x",     "%CE01%", "%CE20%", "%CE"};
+    std::mt19937 random(9122026);
+    for (int trial = 0; trial < 50000; ++trial) {
+        std::string path;
+        for (int k = std::uniform_int_distribution<int>(1, 6)(random); k > 0; --k)
+            path += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(random)];
+        const bool shortcut = trial % 2 == 1;
+        std::string expected = path;
+        for (int n = 1; n <= 19; ++n) {
+            if ((n == 8 && shortcut) || (n == 14 && !shortcut)) continue;
+            expected = TCESetupBase::ReplaceText(expected, "%CE" + std::to_string(n) + "%",
+                                                 TCESetupBase::CEDirMacro(n));
+        }
+        ASSERT_EQ(M(path, shortcut), expected) << "path '" << path << "'";
+    }
+}
+
 TEST(ReplaceText, EmptyOldChangesNothing) {
     EXPECT_EQ(TCESetupBase::ReplaceText("abc", "", "x"), "abc");
     EXPECT_EQ(TCESetupBase::ReplaceText("", "", "x"), "");
@@ -138,6 +163,40 @@ TEST(ReplaceText, ReplacementsThatFormNewOccurrencesAreReplacedAgain) {
     EXPECT_EQ(TCESetupBase::ReplaceText("%CE1%CE1%", "%CE1%", "%ProgramFilesDir%"),
               "%ProgramFilesDir%ProgramFilesDir%");
     EXPECT_EQ(TCESetupBase::ReplaceText("abab", "ab", "ba"), "bbaa");
+}
+
+TEST(ReplaceText, AgreesWithSearchingAgainFromTheStartOnRandomTexts) {
+    // Texts, patterns and replacements over a few letters in both cases, so that replacements
+    // meet their neighbours, overlap and feed themselves in every way short strings can.
+    const auto reference = [](std::string text, const std::string& oldText,
+                              const std::string& newText) -> std::optional<std::string> {
+        const auto fold = [](std::string s) {
+            for (char& c : s)
+                c = UpperAscii(c);
+            return s;
+        };
+        for (int step = 0; step < 200; ++step) {
+            const size_t at = fold(text).find(fold(oldText));
+            if (at == std::string::npos) return text;
+            text.replace(at, oldText.size(), newText);
+        }
+        return std::nullopt; // a self-feeding rule: cut short by a bound, compared elsewhere
+    };
+    std::mt19937 random(20261209);
+    const std::string letters = "aAbB%x";
+    const auto word = [&](size_t low, size_t high) {
+        std::string s(std::uniform_int_distribution<size_t>(low, high)(random), ' ');
+        for (char& c : s)
+            c = letters[std::uniform_int_distribution<size_t>(0, letters.size() - 1)(random)];
+        return s;
+    };
+    for (int trial = 0; trial < 200000; ++trial) {
+        const std::string oldText = word(1, 3), newText = word(0, 4), text = word(0, 10);
+        const std::optional<std::string> expected = reference(text, oldText, newText);
+        if (!expected) continue;
+        ASSERT_EQ(TCESetupBase::ReplaceText(text, oldText, newText), *expected)
+            << "text '" << text << "', old '" << oldText << "', new '" << newText << "'";
+    }
 }
 
 TEST(ReplaceText, SelfFeedingRuleStillEnds) {
