@@ -27,6 +27,18 @@ size_t TTreePage::Add(size_t parent, std::string caption, TIconKind icon) {
     return index;
 }
 
+void TRecordFields::operator()(const char* name, int64_t value) const {
+    Record.emplace_back(name, value);
+}
+
+void TRecordFields::operator()(const char* name, const std::string& value) const {
+    Record.emplace_back(name, value);
+}
+
+void TRecordFields::operator()(const char* name, std::monostate) const {
+    Record.emplace_back(name, TValue());
+}
+
 std::vector<const TRow*> InModelOrder(const TPage& page) {
     std::vector<const TRow*> rows;
     rows.reserve(page.Rows.size());

@@ -41,6 +41,15 @@ using TValue = std::variant<std::monostate, bool, int64_t, std::string, TSharedT
 // Named exact values in output order. Names are string literals.
 using TRecord = std::vector<std::pair<const char*, TValue>>;
 
+// Collects the fields a record's visitor passes (VisitRegValueRecord and the like) into a
+// record: field(name, value) with a whole number, a text or nothing (null).
+struct TRecordFields {
+    TRecord& Record;
+    void operator()(const char* name, int64_t value) const;
+    void operator()(const char* name, const std::string& value) const;
+    void operator()(const char* name, std::monostate) const;
+};
+
 // The value named key, or null when the record has none.
 [[nodiscard]] const TValue* FindField(const TRecord& record, const char* key);
 // The text a value holds, own or shared; null for a value that is no text.

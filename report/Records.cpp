@@ -55,9 +55,10 @@ std::vector<TRecord> RegPathRecords(const TCESetupBase& setup) {
 }
 
 TRecord EntryRecord(const TCABFileEntry& e) {
-    return TRecord{{"Name", e.Name},
-                   {"Size", Number(static_cast<int64_t>(e.Size))},
-                   {"Date", FormatDateTime(e.Date)}};
+    TRecord record;
+    record.reserve(3);
+    VisitEntryRecord(e, TRecordFields{record});
+    return record;
 }
 
 std::vector<TRecord> EntryRecords(const TCABFileContents& listing) {

@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <string_view>
-#include <type_traits>
 #include <unordered_map>
 
 namespace {
@@ -71,6 +70,13 @@ class TKeyTreeBuilder {
     std::map<int32_t, size_t> FRoots;
 };
 
+TRecord RegValueRecord(const TCEINFRegValue& value) {
+    TRecord record;
+    record.reserve(6);
+    VisitRegValueRecord(value, TRecordFields{record});
+    return record;
+}
+
 } // namespace
 
 TRegistryPages BuildRegistryPages(const TCESetupBase& setup) {
@@ -102,13 +108,7 @@ TRegistryPages BuildRegistryPages(const TCESetupBase& setup) {
                                      text ? TIconKind::StringValue : TIconKind::NumberValue));
         row.Cells.push_back(TextCell(RegistryTypeName(value.DataType), TAlign::Center));
         row.Cells.push_back(TextCell(value.Data));
-        row.Record.reserve(6);
-        VisitRegValueRecord(value, [&row](const char* name, const auto& field) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(field)>, int64_t>)
-                row.Record.emplace_back(name, TValue(std::in_place_type<int64_t>, field));
-            else
-                row.Record.emplace_back(name, TValue(std::in_place_type<std::string>, field));
-        });
+        row.Record = RegValueRecord(value);
     }
     return pages;
 }

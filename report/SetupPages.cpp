@@ -105,12 +105,7 @@ std::vector<const TCABFileEntry*> FileRowEntries(TCESetup& setup, const TCABFile
 TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry) {
     TRecord record;
     record.reserve(6);
-    record.emplace_back("Id", Number(file.Id));
-    record.emplace_back("Dir", file.Dir);
-    record.emplace_back("FileNo", Number(file.FileNo));
-    record.emplace_back("Flags", Number(file.Flags));
-    record.emplace_back("Name", file.Name);
-    record.emplace_back("Size", entry ? Number(entry->Size) : TValue());
+    VisitFileRecord(file, entry, TRecordFields{record});
     return record;
 }
 

@@ -2,16 +2,15 @@
 // The pages of a loaded setup: the project tree, the properties, the files and the shortcuts.
 // Each builder reads the model and one cabinet listing the caller already holds; none lists
 // the cabinet itself.
+#include "cab/cabfiles.h"
 #include "report/Page.h"
+#include "setup/CABData.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 class TCESetup;
-class TCABFileContents;
-class TCABFileEntry;
-struct TCEINFFile;
 
 // The order of captions: the permutation that sorts them, stable among equal captions.
 using TCaptionOrder = std::function<std::vector<size_t>(const std::vector<std::string>& captions)>;
@@ -30,6 +29,19 @@ struct TReportOptions {
 // The record of one file row: Id, Dir, FileNo, Flags, Name, and the Size of its entry (null
 // without one). Outputs that read only records write them one row at a time.
 [[nodiscard]] TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry);
+// The same record visited, field by field (see TRecordFields), for writers that make none.
+template <class TField>
+void VisitFileRecord(const TCEINFFile& file, const TCABFileEntry* entry, TField&& field) {
+    field("Id", static_cast<int64_t>(file.Id));
+    field("Dir", file.Dir);
+    field("FileNo", static_cast<int64_t>(file.FileNo));
+    field("Flags", static_cast<int64_t>(file.Flags));
+    field("Name", file.Name);
+    if (entry)
+        field("Size", static_cast<int64_t>(entry->Size));
+    else
+        field("Size", std::monostate());
+}
 
 // Stable sort of the captions with strcoll.
 [[nodiscard]] std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions);

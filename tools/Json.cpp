@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <type_traits>
 
 namespace {
 
@@ -77,6 +76,24 @@ void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
         out.Null();
     }
 }
+
+// Writes the fields a record's visitor passes as members, texts as the model's 8-bit texts: the
+// same members WriteRecord writes of the record the visitor fills.
+struct TJsonFields {
+    TJsonWriter& Out;
+    void operator()(const char* name, int64_t value) const {
+        Out.Key(name);
+        Out.Int(value);
+    }
+    void operator()(const char* name, const std::string& value) const {
+        Out.Key(name);
+        Out.Latin1(value);
+    }
+    void operator()(const char* name, std::monostate) const {
+        Out.Key(name);
+        Out.Null();
+    }
+};
 
 // A name given twice keeps its first place; certificate records keep the last value there, the
 // others the first, as the documents built whole did.
@@ -238,8 +255,11 @@ void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing) {
     // One record at a time: a listing of many thousand entries is never held twice.
     out.Key("entries");
     out.BeginArray();
-    for (const TCABFileEntry& entry : listing.Items())
-        WriteRecord(out, EntryRecord(entry));
+    for (const TCABFileEntry& entry : listing.Items()) {
+        out.BeginObject();
+        VisitEntryRecord(entry, TJsonFields{out});
+        out.EndObject();
+    }
     out.EndArray();
 }
 
@@ -268,21 +288,18 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     out.Key("files");
     out.BeginArray();
     const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
-    for (size_t i = 0; i < setup.Files.size(); ++i)
-        WriteRecord(out, FileRecord(setup.Files[i], entries[i]));
+    for (size_t i = 0; i < setup.Files.size(); ++i) {
+        out.BeginObject();
+        VisitFileRecord(setup.Files[i], entries[i], TJsonFields{out});
+        out.EndObject();
+    }
     out.EndArray();
     // Straight from the model, in its order: the page's key tree and cells are not needed here.
     out.Key("regvalues");
     out.BeginArray();
     for (const TCEINFRegValue& value : setup.RegValues) {
         out.BeginObject();
-        VisitRegValueRecord(value, [&out](const char* name, const auto& field) {
-            out.Key(name);
-            if constexpr (std::is_same_v<std::decay_t<decltype(field)>, int64_t>)
-                out.Int(field);
-            else
-                out.Latin1(field);
-        });
+        VisitRegValueRecord(value, TJsonFields{out});
         out.EndObject();
     }
     out.EndArray();
