@@ -32,31 +32,6 @@ constexpr std::array<std::string_view, 19> kStandardFolders = {
     "%AppDataDir%",
 };
 
-// Plain search; callers use it for short patterns, where it is linear in the text. Candidate
-// starts are found with memchr, once per case of the first character: most texts hold neither.
-bool ContainsAscii(const std::string& text, const std::string& part) {
-    if (part.empty()) return true;
-    if (part.size() > text.size()) return false;
-    const size_t starts = text.size() - part.size() + 1;
-    const char upper = UpperAscii(part[0]);
-    const char lower = LowerAscii(upper);
-    for (const char first : {upper, lower}) {
-        const char* const base = text.data();
-        const char* at = base;
-        while (const void* hit = std::memchr(at, first, starts - static_cast<size_t>(at - base))) {
-            const char* const start = static_cast<const char*>(hit);
-            size_t k = 1;
-            while (k < part.size() && UpperAscii(start[k]) == UpperAscii(part[k]))
-                ++k;
-            if (k == part.size()) return true;
-            at = start + 1;
-            if (static_cast<size_t>(at - base) >= starts) break;
-        }
-        if (lower == upper) break;
-    }
-    return false;
-}
-
 constexpr size_t kShortPattern = 32;
 
 // Knuth-Morris-Pratt failure table over the case-folded pattern.
