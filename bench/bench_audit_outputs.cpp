@@ -14,6 +14,7 @@
 #include "tools/JsonWriter.h"
 #include "tools/ProgramsReport.h"
 #include "tools/Sarif.h"
+#include "tools/SetupDocument.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,11 +48,13 @@ size_t Audit(const std::string& path, TOutput output) {
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     if (output == TOutput::Json) {
         TJsonWriter out;
-        WriteSetupJson(out, setup, cab, look, signature);
+        TSetupDocument document(cab, look);
+        WriteSetupJson(out, setup, cab, signature, document);
         out.Key("binaries");
         WriteProgramsJson(out, programs);
         out.Key("findings");
-        WriteFindingsJson(out, AuditCabinet(setup, cab, &programs, signature, &look));
+        WriteFindingsJson(out,
+                          AuditCabinet(setup, cab, &programs, signature, document.Get(), &look));
         return out.Text().size();
     }
     const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);

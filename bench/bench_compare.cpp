@@ -12,6 +12,7 @@
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
 #include "tools/Json.h"
+#include "tools/SetupDocument.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,7 +71,8 @@ void BM_JsonLoad(benchmark::State& state) {
             return state.SkipWithError("load failed");
         TJsonWriter out;
         out.BeginObject();
-        WriteSetupJson(out, setup, cabinet, look, VerifyCabinetSignature(pair.Older));
+        TSetupDocument document(cabinet, look);
+        WriteSetupJson(out, setup, cabinet, VerifyCabinetSignature(pair.Older), document);
         out.EndObject();
         benchmark::DoNotOptimize(out.Text().data());
     }

@@ -13,6 +13,7 @@
 #include "tools/AuditReport.h"
 #include "tools/DeviceReport.h"
 #include "tools/ProgramsReport.h"
+#include "tools/SetupDocument.h"
 #include "tools/TextReport.h"
 
 #include <benchmark/benchmark.h>
@@ -59,23 +60,19 @@ size_t Audit(const std::string& path, const device::TDeviceProfile* profile) {
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     std::optional<device::TDeviceDecision> decision;
-    provisioning::TProvisioningTree tree;
-    bool haveTree = false;
+    TSetupDocument document(cab, look);
     if (profile) {
-        haveTree = provisioning::ReadCabinetProvisioning(cab, tree, &look);
         device::TDecisionInput input;
         input.Signature = &signature;
-        input.Provisioning = haveTree ? &tree : nullptr;
+        input.Provisioning = document.Get();
         input.Programs = &programs;
         decision = device::DecideForDevice(*profile, input);
         WriteDeviceReport(out, *decision);
     }
-    WriteTextReport(out, setup, cab, look, signature);
+    WriteTextReport(out, setup, cab, signature, document);
     WriteProgramsReport(out, programs, decision ? &*decision : nullptr);
-    // With a device, the document read for the decision serves the audit too.
-    WriteFindingsReport(out, profile ? AuditCabinet(setup, cab, &programs, signature,
-                                                    haveTree ? &tree : nullptr, &look)
-                                     : AuditCabinet(setup, cab, &programs, signature, &look));
+    // The document read once serves the decision, the report and the audit.
+    WriteFindingsReport(out, AuditCabinet(setup, cab, &programs, signature, document.Get(), &look));
     return buffer.Count;
 }
 

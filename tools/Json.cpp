@@ -9,6 +9,7 @@
 #include "report/SignaturePage.h"
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
+#include "tools/SetupDocument.h"
 
 #include <algorithm>
 #include <cstring>
@@ -195,13 +196,13 @@ void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
     out.EndObject();
 }
 
-void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
-                           TCabinetLook* look) {
-    provisioning::TProvisioningTree tree;
-    if (!provisioning::ReadCabinetProvisioning(cabinet, tree, look)) {
+void WriteProvisioningJson(TJsonWriter& out, const TCESetup& setup,
+                           const provisioning::TProvisioningTree* document) {
+    if (!document) {
         out.Null();
         return;
     }
+    const provisioning::TProvisioningTree& tree = *document;
     const provisioning::TProvisioningSummary s = provisioning::Summarize(tree);
     const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
     out.BeginObject();
@@ -263,8 +264,8 @@ void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing) {
     out.EndArray();
 }
 
-void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
-                    const TCabinetSignature& signature) {
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
+                    const TCabinetSignature& signature, TSetupDocument& document) {
     // The load's listing serves the sizes, the setup DLL test and the entries.
     const TCABFileContents& listing = cabinet.CABFileContents;
     // JSON follows the model, so the shortcuts need no collation.
@@ -309,7 +310,7 @@ void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabin
     WriteValue(out, PageField(BuildPropertiesPage(setup, listing), "setupDll"), TTexts::Latin1);
     WriteEntriesJson(out, listing);
     out.Key("signature");
-    WriteSignatureJson(out, signature, provisioning::CabinetTrustContext(cabinet, &look));
+    WriteSignatureJson(out, signature, document.TrustContext());
     out.Key("provisioning");
-    WriteProvisioningJson(out, setup, cabinet, &look);
+    WriteProvisioningJson(out, setup, document.Get());
 }

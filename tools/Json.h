@@ -8,6 +8,10 @@ class TCESetup;
 class TCABFile;
 class TCABFileContents;
 class TCabinetLook;
+class TSetupDocument;
+namespace provisioning {
+struct TProvisioningTree;
+}
 struct TCabinetSignature;
 struct TTrustContext;
 struct TPage;
@@ -23,18 +27,19 @@ struct TPage;
 void WriteEntriesJson(TJsonWriter& out, const TCABFileContents& listing);
 // The loaded setup: format, project, the six tables, setupDll, the cabinet's entries, its
 // signature and its provisioning document. The cabinet holds the listing of the load look saw;
-// its "_setup.xml" is read through look.
-void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
-                    const TCabinetSignature& signature);
+// its "_setup.xml" is document's.
+void WriteSetupJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
+                    const TCabinetSignature& signature, TSetupDocument& document);
 
 // The signature's verdict, certificates, checks and trust statement, as one object; context
 // tells what the setup adds to the device's stores.
 void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
                         const TTrustContext& context);
 // The cabinet's "_setup.xml" as provisioning rows, certificates and counts, as one object; null
-// without one. Texts that are valid UTF-8 stay as they are, others are taken as 8-bit.
-void WriteProvisioningJson(TJsonWriter& out, TCESetup& setup, TCABFile& cabinet,
-                           TCabinetLook* look);
+// without one (tree null). Texts that are valid UTF-8 stay as they are, others are taken as
+// 8-bit.
+void WriteProvisioningJson(TJsonWriter& out, const TCESetup& setup,
+                           const provisioning::TProvisioningTree* tree);
 // The records of a page's rows in model order.
 void WritePageRecords(TJsonWriter& out, const TPage& page);
 // The same for pages beyond the setup's own: texts that are valid UTF-8 stay as they are, others

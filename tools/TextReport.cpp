@@ -9,6 +9,7 @@
 #include "report/SignaturePage.h"
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
+#include "tools/SetupDocument.h"
 
 #include <algorithm>
 #include <string>
@@ -95,9 +96,10 @@ void Flatten(std::string& text) {
 
 // The provisioning page with its items indented by depth and its long cells cut, then each
 // certificate as a table of its fields.
-void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look) {
-    provisioning::TProvisioningTree tree;
-    if (!provisioning::ReadCabinetProvisioning(cabinet, tree, &look)) return;
+void WriteProvisioning(std::ostream& out, const TCESetup& setup, TSetupDocument& document) {
+    const provisioning::TProvisioningTree* read = document.Get();
+    if (!read) return;
+    const provisioning::TProvisioningTree& tree = *read;
     provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
     for (TRow& row : pages.Rows.Rows) {
         const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
@@ -128,8 +130,8 @@ void WriteProvisioning(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TC
 
 } // namespace
 
-void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
-                     const TCabinetSignature& signature) {
+void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet,
+                     const TCabinetSignature& signature, TSetupDocument& document) {
     // The load's listing serves the setup-DLL row and the sizes of all files.
     TPage properties = BuildPropertiesPage(setup, cabinet.CABFileContents);
     AddSignatureRows(properties, signature);
@@ -138,5 +140,5 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCab
     WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));
     WriteCountedPage(out, BuildShortcutsPage(setup));
     WriteCountedPage(out, BuildRegistryPages(setup).Values);
-    WriteProvisioning(out, setup, cabinet, look);
+    WriteProvisioning(out, setup, document);
 }

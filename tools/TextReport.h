@@ -6,13 +6,14 @@
 class TCESetup;
 class TCABFile;
 class TCabinetLook;
+class TSetupDocument;
 struct TCabinetSignature;
 struct TPage;
 
 // The property rows, files, shortcuts and registry values as the viewer shows them, then the
-// provisioning document. The cabinet holds the listing of the load look saw.
-void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet, TCabinetLook& look,
-                     const TCabinetSignature& signature);
+// provisioning document (document's). The cabinet holds the listing of the load look saw.
+void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet,
+                     const TCabinetSignature& signature, TSetupDocument& document);
 
 // A text-report cell is cut beyond this many characters, so that no column (and no line) grows
 // with the data; --json has every value whole.

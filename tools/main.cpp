@@ -21,6 +21,7 @@
 #include "tools/ProgramsReport.h"
 #include "tools/RulesReport.h"
 #include "tools/Sarif.h"
+#include "tools/SetupDocument.h"
 #include "tools/TextReport.h"
 
 #include "audit/Baseline.h"
@@ -153,18 +154,9 @@ int AuditExit(const TAuditContext& context, const std::vector<TFinding>& finding
     return AnyUnacceptedAtLeast(findings, *context.FailOn) || refused ? kExitWarnings : 0;
 }
 
-// The setup's "_setup.xml" from the load's look, read once for the decision and the audit.
-struct TSetupDocument {
-    provisioning::TProvisioningTree Tree;
-    bool Present = false;
-    [[nodiscard]] const provisioning::TProvisioningTree* Get() const {
-        return Present ? &Tree : nullptr;
-    }
-};
-
 // The decision for the loaded setup on the device, when --device names one.
 std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile* profile,
-                                                    const TSetupDocument& document,
+                                                    TSetupDocument& document,
                                                     const TCabinetSignature& signature,
                                                     const std::vector<TProgramRow>* programs) {
     if (!profile) return std::nullopt;
@@ -180,11 +172,10 @@ std::optional<device::TDeviceDecision> DecideDevice(const device::TDeviceProfile
 std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetup& setup,
                                TCABFile& cab, TCabinetLook& look,
                                const std::vector<TProgramRow>& programs,
-                               const TCabinetSignature& signature, const TSetupDocument& document,
+                               const TCabinetSignature& signature, TSetupDocument& document,
                                const device::TDeviceDecision* decision = nullptr) {
     std::vector<TFinding> findings =
-        context.Profile ? AuditCabinet(setup, cab, &programs, signature, document.Get(), &look)
-                        : AuditCabinet(setup, cab, &programs, signature, &look);
+        AuditCabinet(setup, cab, &programs, signature, document.Get(), &look);
     const bool html = o.Values.count("--html") > 0;
     const TCabinetIdentity cabinet =
         context.Identity.valid() ? context.Identity.get() : TCabinetIdentity();
@@ -239,9 +230,8 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
         context.Identity = std::async(std::launch::async, CabinetIdentity, cab.CABFile);
     // Verified once: the report's rows and the audit's rules read the same verdict.
     const TCabinetSignature signature = VerifyCabinetSignature(cab.CABFile);
-    TSetupDocument document;
-    if (profile)
-        document.Present = provisioning::ReadCabinetProvisioning(cab, document.Tree, &look);
+    // Read when first asked for, once for every output of this setup.
+    TSetupDocument document(cab, look);
     if (o.Sarif) {
         const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
         const std::optional<device::TDeviceDecision> decision =
@@ -255,7 +245,7 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
         std::vector<TFinding> findings;
         std::optional<device::TDeviceDecision> decision;
         output.Json([&](TJsonWriter& out) {
-            WriteSetupJson(out, setup, cab, look, signature);
+            WriteSetupJson(out, setup, cab, signature, document);
             if (!o.Audit) {
                 decision = DecideDevice(profile, document, signature, nullptr);
                 if (decision) {
@@ -286,20 +276,20 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
     if (!o.Audit) {
         if (const auto decision = DecideDevice(profile, document, signature, nullptr))
             WriteDeviceReport(output.Text(), *decision);
-        WriteTextReport(output.Text(), setup, cab, look, signature);
+        WriteTextReport(output.Text(), setup, cab, signature, document);
         return 0;
     }
     // With a device the programs are read first: the decision that leads the report needs them.
-    if (!profile) WriteTextReport(output.Text(), setup, cab, look, signature);
+    if (!profile) WriteTextReport(output.Text(), setup, cab, signature, document);
     const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
     const std::optional<device::TDeviceDecision> decision =
         DecideDevice(profile, document, signature, &programs);
     if (decision) {
         WriteDeviceReport(output.Text(), *decision);
-        WriteTextReport(output.Text(), setup, cab, look, signature);
+        WriteTextReport(output.Text(), setup, cab, signature, document);
     }
     WriteProgramsReport(output.Text(), programs, decision ? &*decision : nullptr);
-    WriteSignatureReport(output.Text(), signature, provisioning::CabinetTrustContext(cab, &look));
+    WriteSignatureReport(output.Text(), signature, document.TrustContext());
     const std::vector<TFinding> findings =
         Findings(o, context, setup, cab, look, programs, signature, document,
                  decision ? &*decision : nullptr);

@@ -137,8 +137,9 @@ TEST(Terminal, NoModePrintsARawControlCharacterFromAnyField) {
             name += PlainText(a) + " ";
         SCOPED_TRACE(name);
         EXPECT_GE(run.Exit, 0);
-        if (args[0] != "--extract-all")
+        if (args[0] != "--extract-all") {
             EXPECT_FALSE(run.Out.empty() && run.Err.empty()) << "something was said";
+        }
         EXPECT_EQ(FirstRawControl(run.Out), "");
         EXPECT_EQ(FirstRawControl(run.Err), "");
     }
