@@ -84,15 +84,13 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         ShowReportNode(FFindingsNode);
         if (!FDeviceSources.isEmpty()) {
             // The install decision needs the setup's own document, not its programs.
-            provisioning::TProvisioningTree tree;
-            bool haveTree = false;
+            const provisioning::TProvisioningTree* tree = nullptr;
             try {
-                haveTree = provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
-                           provisioning::ReadCabinetProvisioning(*FCabFile, tree);
+                tree = SetupDocument();
             } catch (const std::exception&) {
-                haveTree = false;
+                tree = nullptr;
             }
-            FillDevice(haveTree ? &tree : nullptr, nullptr);
+            FillDevice(tree, nullptr);
         } else {
             FillDevice(nullptr, nullptr);
         }
@@ -103,15 +101,13 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     input.Setup = FSetup.get();
     input.Listing = &FCabFile->CABFileContents;
     input.Signature = &FSignature;
-    provisioning::TProvisioningTree tree;
     TDescriptorFacts facts;
     QString pending;
-    // The document and the descriptors are read again here, once, after the setup shows.
+    // The descriptors are read again here, once, after the setup shows; the document was read
+    // by the open or in the background.
     try {
-        const bool haveTree = provisioning::HasProvisioningDocument(FCabFile->CABFileContents) &&
-                              provisioning::ReadCabinetProvisioning(*FCabFile, tree);
-        if (haveTree) input.Provisioning = &tree;
-        facts = ReadDescriptorFacts(*FSetup, *FCabFile, haveTree ? &tree : nullptr);
+        input.Provisioning = SetupDocument();
+        facts = ReadDescriptorFacts(*FSetup, *FCabFile, input.Provisioning);
         input.Descriptors = &facts;
         input.Listing = &FCabFile->CABFileContents;
     } catch (const std::exception& e) {
@@ -123,6 +119,15 @@ void TfrmWinCEMain::FillFindings(bool complete) {
     static const std::vector<TProgramRow> kNone;
     FillDevice(input.Provisioning, input.Programs ? input.Programs : &kNone);
     ShowFindings(pending);
+}
+
+const provisioning::TProvisioningTree* TfrmWinCEMain::SetupDocument() {
+    if (!FProvisioningTree && provisioning::HasProvisioningDocument(FCabFile->CABFileContents)) {
+        // Not read yet (a setup whose readers failed): read here, once.
+        auto read = std::make_shared<provisioning::TProvisioningTree>();
+        if (provisioning::ReadCabinetProvisioning(*FCabFile, *read)) FProvisioningTree = read;
+    }
+    return FProvisioningTree.get();
 }
 
 void TfrmWinCEMain::ShowFindings(const QString& pending) {

@@ -114,8 +114,10 @@ void TfrmWinCEMain::FillSetupNodes() {
         ShowReportNode(FProvisioningNode);
         if (provisioning::IsProvisioningOnly(*FSetup)) {
             // Such a document is small and its counts belong on the Project page at once.
-            provisioning::TProvisioningTree tree;
-            if (provisioning::ReadCabinetProvisioning(*FCabFile, tree)) {
+            auto read = std::make_shared<provisioning::TProvisioningTree>();
+            const provisioning::TProvisioningTree& tree = *read;
+            if (provisioning::ReadCabinetProvisioning(*FCabFile, *read)) {
+                FProvisioningTree = read;
                 provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
                 const QString headline = QString::fromStdString(
                     provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
@@ -158,6 +160,9 @@ void TfrmWinCEMain::FillSetupNodes() {
             Qt::QueuedConnection);
     };
     TBackgroundResults results;
+    results.ProvisioningTree = [post](std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+        post([tree](TfrmWinCEMain& w) { w.FProvisioningTree = tree; });
+    };
     results.Provisioning = [post](provisioning::TProvisioningPages pages, std::string headline) {
         auto shared = std::make_shared<provisioning::TProvisioningPages>(std::move(pages));
         post([shared, headline](TfrmWinCEMain& w) {
@@ -242,6 +247,7 @@ void TfrmWinCEMain::StopReading() {
     FStopReading.reset();
     FProgramRows.clear();
     FProvisioningCertificates = {};
+    FProvisioningTree.reset();
     FSignaturePages = {};
     lblProjectNote->hide();
     lblProjectNote->clear();

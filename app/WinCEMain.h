@@ -184,6 +184,10 @@ class TfrmWinCEMain : public QMainWindow {
     // "On Device" column (DeviceNode.cpp), for the provisioning tree read with the findings and
     // the programs once read (null until then).
     void CreateDeviceNode();
+    // The open setup's document, read here only when neither the open nor the background
+    // reader has; null when the cabinet has none or it cannot be read. Throws what reading
+    // throws.
+    const provisioning::TProvisioningTree* SetupDocument();
     void FillDevice(const provisioning::TProvisioningTree* tree,
                     const std::vector<TProgramRow>* programs);
     // The Programs page of every row, with the device's column when there is a decision.
@@ -250,6 +254,9 @@ class TfrmWinCEMain : public QMainWindow {
     std::optional<device::TDeviceProfile> FDeviceProfile; // built from FDeviceSources
     std::optional<device::TDeviceDecision> FDeviceDecision;
     TPage FProvisioningCertificates;
+    // The open setup's "_setup.xml" once read (by the open or in the background), for the
+    // findings and the device decision; null until then.
+    std::shared_ptr<const provisioning::TProvisioningTree> FProvisioningTree;
     TSignaturePages FSignaturePages;
     TReportNode* FFindingsNode = nullptr;
     std::vector<TFinding> FFindings;

@@ -29,11 +29,15 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
         if (results.Failed) results.Failed("the cabinet is no longer a setup");
         return;
     }
-    if (request.Provisioning && results.Provisioning) {
-        provisioning::TProvisioningTree tree;
-        if (provisioning::ReadCabinetProvisioning(cabinet, tree, &look) && !stopped())
-            results.Provisioning(provisioning::BuildProvisioningPages(tree),
-                                 provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
+    if (request.Provisioning && (results.Provisioning || results.ProvisioningTree)) {
+        auto tree = std::make_shared<provisioning::TProvisioningTree>();
+        if (provisioning::ReadCabinetProvisioning(cabinet, *tree, &look) && !stopped()) {
+            if (results.ProvisioningTree) results.ProvisioningTree(tree);
+            if (results.Provisioning)
+                results.Provisioning(
+                    provisioning::BuildProvisioningPages(*tree),
+                    provisioning::ProvisioningHeadline(provisioning::Summarize(*tree)));
+        }
     }
     if (stopped()) return;
 

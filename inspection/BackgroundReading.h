@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct TBackgroundRequest {
 struct TBackgroundResults {
     // The provisioning pages and the headline of what the document changes.
     std::function<void(provisioning::TProvisioningPages pages, std::string headline)> Provisioning;
+    // The document itself, called before Provisioning, for the readers that need it after (the
+    // audit, the device decision): read once, here.
+    std::function<void(std::shared_ptr<const provisioning::TProvisioningTree> tree)>
+        ProvisioningTree;
     // The Programs page's rows read since the last batch (images, and files that could not be
     // read to tell), before the mismatch marks.
     std::function<void(std::vector<TProgramRow> rows)> ProgramRows;
