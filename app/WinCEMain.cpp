@@ -47,13 +47,15 @@ class TWaitCursor {
     bool FActive = true;
 };
 
-// The first local file of a drop that names a cabinet, or an empty text.
+// The first local file of a drop that names what File > Open... opens: a cabinet, a
+// provisioning cabinet or a package that holds setups; or an empty text.
 QString DroppedCabinet(const QMimeData* data) {
     if (!data || !data->hasUrls()) return {};
     for (const QUrl& url : data->urls()) {
         const QString path = url.toLocalFile();
-        if (!path.isEmpty() && path.endsWith(QLatin1String(".cab"), Qt::CaseInsensitive))
-            return path;
+        if (path.isEmpty()) continue;
+        for (const char* kind : {".cab", ".cpf", ".ini", ".zip", ".msi", ".exe"})
+            if (path.endsWith(QLatin1String(kind), Qt::CaseInsensitive)) return path;
     }
     return {};
 }

@@ -6,6 +6,9 @@
 #include "tests/support/PackageBuilder.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
 #include <QTreeView>
 
@@ -74,6 +77,23 @@ class PackageTest : public QObject {
         QVERIFY(!f.Window->Package());
         QVERIFY(TopNodes(f).isEmpty());
         QCOMPARE(f.Window->windowTitle(), QString("Tessary"));
+    }
+
+    // A package dropped on the window opens as File > Open... opens it.
+    void DroppedPackageOpensAsAPackage() {
+        TempDir dir;
+        const QString zip = WritePackage(dir);
+        TWindowFixture f;
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(zip)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.Window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.Window.get(), &drop);
+        QVERIFY(f.Window->Package());
+        QCOMPARE(TopNodes(f), QStringList{"Package - App.zip"});
+        QVERIFY(f.Services->Messages.isEmpty());
     }
 
     void MissingCabinetIsNamedAndAnotherFileClosesThePackage() {
