@@ -1,9 +1,13 @@
 // Finding the cabinets in a 200 MB self-extracting program (OpenPackage: the carving pass, the
 // copy of what it finds, the setup's identification) against reading the file once in the same
 // blocks, as cat to /dev/null does. Both read a file the page cache holds after the first run.
+// And the setups in a zip of sixteen 4 MB cabinets against unzip -p of the whole zip to
+// /dev/null, when unzip is installed.
 #include "cab/Streams.h"
+#include "package/HelperProgram.h"
 #include "package/Package.h"
 #include "tests/support/CabinetBuilder.h"
+#include "tests/support/DescriptorWriter.h"
 #include "tests/support/PackageBuilder.h"
 
 #include <benchmark/benchmark.h>
@@ -62,8 +66,64 @@ void BM_FindCabinets(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kProgramSize);
 }
 
+constexpr int kZipSetups = 16;
+
+// Sixteen setups, each with one 4 MB file of words (so that deflate has work to do), zipped.
+const std::string& SetupsZip() {
+    static TempDir dir;
+    static const std::string path = [] {
+        ZipEntries entries;
+        uint64_t x = 0x2545F4914F6CDD1Dull;
+        for (int i = 0; i < kZipSetups; ++i) {
+            const std::string name = "App" + std::to_string(i);
+            DescriptorBuilder b(name, "Acme", "%CE1%\\" + name, false);
+            b.File(1, name + ".dat");
+            std::vector<uint8_t> data;
+            data.reserve(4u << 20);
+            while (data.size() < (4u << 20)) {
+                x ^= x << 13;
+                x ^= x >> 7;
+                x ^= x << 17;
+                const std::string word = "w" + std::to_string(x % 5000) + " ";
+                data.insert(data.end(), word.begin(), word.end());
+            }
+            SetupCabinetContents contents;
+            contents.FileData[1] = std::move(data);
+            entries.push_back({name + "/" + name + ".CAB",
+                               BuildSetupCabinet(b.Plan(), contents, FixtureCompression::None)});
+        }
+        const std::string file = dir.File("Setups.zip");
+        WriteFileBytes(file, BuildZip(entries));
+        return file;
+    }();
+    return path;
+}
+
+void BM_ZipFindSetups(benchmark::State& state) {
+    const std::string& path = SetupsZip();
+    for (auto _ : state) {
+        const std::unique_ptr<TPackage> package = OpenPackage(path);
+        if (package->Setups.size() != kZipSetups) state.SkipWithError("the setups were not found");
+        benchmark::DoNotOptimize(package->Setups.data());
+    }
+}
+
+void BM_Unzip(benchmark::State& state) {
+    const std::string unzip = FindHelperProgram("unzip");
+    if (unzip.empty()) return state.SkipWithError("unzip is not installed");
+    const std::string& path = SetupsZip();
+    for (auto _ : state) {
+        const THelperRun run = RunHelperProgram(
+            {unzip, "-p", path}, std::chrono::steady_clock::now() + std::chrono::minutes(5),
+            [] { return true; });
+        if (!run.Started || run.ExitCode != 0) state.SkipWithError("unzip failed");
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_ReadOnce)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FindCabinets)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Unzip)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZipFindSetups)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();
