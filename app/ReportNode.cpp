@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <exception>
+#include <vector>
 
 TReportNode::TReportNode(const QString& name, const QString& caption, const QString& viewName,
                          const TPage& columns, TView view, int image, QWidget* parent)
@@ -104,7 +105,31 @@ void TReportNode::SetTree(TTreePage tree, TPage rows) {
 
 void TReportNode::SetFilterText(const QString& text) {
     if (FFilter) FFilter->SetText(text);
-    if (FTreeFilter) FTreeFilter->SetText(text);
+    if (FTreeFilter) {
+        FTreeFilter->SetText(text);
+        if (!text.isEmpty()) ExpandToMatches({});
+    }
+}
+
+void TReportNode::ExpandToMatches(const QModelIndex& top) {
+    // A node shown only for what is below it opens, down to the nodes that contain the text;
+    // those stay as they were, however much is below them. A stack, not recursion: documents
+    // nest tens of thousands deep.
+    // So many nodes at most, a keystroke's worth: beyond, the user opens what they need.
+    constexpr size_t kMaxOpened = 500;
+    size_t opened = 0;
+    std::vector<QModelIndex> open{top};
+    while (!open.empty() && opened < kMaxOpened) {
+        const QModelIndex parent = open.back();
+        open.pop_back();
+        for (int row = 0; row < FTreeFilter->rowCount(parent) && opened < kMaxOpened; ++row) {
+            const QModelIndex index = FTreeFilter->index(row, 0, parent);
+            if (FTreeFilter->MatchesItself(index)) continue;
+            FView->expand(index);
+            ++opened;
+            open.push_back(index);
+        }
+    }
 }
 
 const QString& TReportNode::FilterText() const {

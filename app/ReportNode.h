@@ -84,6 +84,7 @@ class TReportNode : public QWidget {
 
   private:
     void ShowDetails();
+    void ExpandToMatches(const QModelIndex& top);
 
     QString FCaption;
     int FImage;

@@ -153,14 +153,19 @@ TTreeFilter::TTreeFilter(TTreePageModel* source, QObject* parent)
     : QSortFilterProxyModel(parent), FSource(source) {
     setSourceModel(source);
     setDynamicSortFilter(false);
-    setRecursiveFilteringEnabled(true);
-    setAutoAcceptChildRows(true);
+    // New nodes: decided again for the text, before the view asks about them.
+    connect(source, &QAbstractItemModel::modelReset, this, [this] {
+        if (FText.isEmpty()) return;
+        Decide();
+        invalidateFilter();
+    });
 }
 
 void TTreeFilter::SetText(const QString& text) {
     if (text == FText) return;
     FText = text;
     FFoldedText = text.toCaseFolded();
+    Decide();
     invalidateFilter();
 }
 
@@ -170,11 +175,47 @@ void TTreeFilter::sort(int column, Qt::SortOrder order) {
     FSource->sort(column, order);
 }
 
-bool TTreeFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
-    if (FText.isEmpty()) return true;
+bool TTreeFilter::NodeMatches(size_t node) const {
+    const QModelIndex index = FSource->IndexOf(node);
     for (int column = 0; column < FSource->columnCount(); ++column) {
-        const QString text = FSource->index(row, column, parent).data(Qt::DisplayRole).toString();
+        const QString text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
         if (text.toCaseFolded().contains(FFoldedText)) return true;
     }
     return false;
+}
+
+void TTreeFilter::Decide() {
+    FShown.clear();
+    if (FText.isEmpty()) return;
+    const std::vector<TTreeNode>& nodes = FSource->Tree().Nodes;
+    FShown.assign(nodes.size(), kHidden);
+    for (size_t node = 0; node < nodes.size(); ++node) {
+        if (NodeMatches(node)) {
+            FShown[node] = kShown | kMatches;
+            // Its parents show, up to one already shown.
+            for (size_t up = nodes[node].Parent; up < nodes.size() && !(FShown[up] & kShown);
+                 up = nodes[up].Parent)
+                FShown[up] |= kShown;
+        }
+    }
+    // Below a node that matches, everything shows: parents come before their children.
+    std::vector<char> inside(nodes.size(), 0);
+    for (size_t node = 0; node < nodes.size(); ++node) {
+        const size_t parent = nodes[node].Parent;
+        if (parent < node && ((FShown[parent] & kMatches) || inside[parent])) inside[node] = 1;
+        if (inside[node]) FShown[node] |= kShown;
+    }
+}
+
+bool TTreeFilter::MatchesItself(const QModelIndex& index) const {
+    const QModelIndex source = mapToSource(index);
+    if (!source.isValid()) return false;
+    const size_t node = source.internalId();
+    return node < FShown.size() ? (FShown[node] & kMatches) != 0 : !FText.isEmpty();
+}
+
+bool TTreeFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+    if (FText.isEmpty()) return true;
+    const size_t node = FSource->index(row, 0, parent).internalId();
+    return node < FShown.size() && (FShown[node] & kShown) != 0;
 }

@@ -50,7 +50,9 @@ class TTreePageModel : public QAbstractItemModel {
 
 // A tree page under the filter box: a node shows when its own cells or those of a node below it
 // contain the text (case folded), and a node that matches shows everything below it, so a
-// finding's group opens into all its places. Sorting is the tree's own (see sort above).
+// finding's group opens into all its places. Sorting is the tree's own (see sort above). What
+// shows is worked out once per text over the whole tree, without recursion: documents nest
+// tens of thousands deep.
 class TTreeFilter : public QSortFilterProxyModel {
   public:
     explicit TTreeFilter(TTreePageModel* source, QObject* parent = nullptr);
@@ -58,12 +60,19 @@ class TTreeFilter : public QSortFilterProxyModel {
     [[nodiscard]] const QString& Text() const { return FText; }
     [[nodiscard]] const TTreePageModel* Source() const { return FSource; }
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // Whether the node at index (of this model) shows for its own cells, not for a node below.
+    [[nodiscard]] bool MatchesItself(const QModelIndex& index) const;
 
   protected:
     [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
 
   private:
+    enum : char { kHidden = 0, kShown = 1, kMatches = 2 };
+    void Decide();
+    [[nodiscard]] bool NodeMatches(size_t node) const;
+
     TTreePageModel* FSource;
     QString FText;
     QString FFoldedText;
+    std::vector<char> FShown; // per node of the tree: kHidden, kShown or kShown | kMatches
 };

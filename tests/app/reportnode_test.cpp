@@ -105,6 +105,54 @@ class ReportNodeTest : public QObject {
         node.SetTree(tree, rows);
         QVERIFY(node.View()->isExpanded(node.View()->model()->index(0, 0)));
         QVERIFY(!node.View()->isExpanded(node.View()->model()->index(1, 0)));
+
+        // The filter: a match shows its parents, opened down to it, and all below it.
+        node.SetFilterText("ORANGE");
+        QAbstractItemModel* shown = node.View()->model();
+        QCOMPARE(node.ShownRows(), 1);
+        QCOMPARE(node.AllRows(), 2);
+        QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
+        QCOMPARE(shown->index(0, 0, shown->index(0, 0)).data().toString(), QString("orange"));
+        node.SetFilterText("cold");
+        QCOMPARE(shown->rowCount(), 1);
+        QCOMPARE(shown->rowCount(shown->index(0, 0)), 1); // blue, below the match
+        node.SetFilterText("");
+        QCOMPARE(shown->rowCount(), 2);
+    }
+
+    // A document nested as deep as one may be: filtering it neither recurses nor loses the one
+    // match at its bottom.
+    void TreeFilterReachesTheBottomOfADeepTree() {
+        constexpr size_t kDepth = 100000;
+        TTreePage tree;
+        TPage rows;
+        rows.Columns = {{"Name", 100}};
+        size_t parent = kNoNode;
+        for (size_t i = 0; i < kDepth; ++i) {
+            parent = tree.Add(parent, "", TIconKind::None);
+            tree.Nodes[parent].Rows = {i};
+            TRow& row = rows.Rows.emplace_back();
+            row.Source = i;
+            row.Cells = {TextCell(i + 1 == kDepth ? "needle" : "hay")};
+        }
+        TReportNode node("Deep", "Deep", "tvDeep", rows, TReportNode::TView::Tree, -1);
+        node.SetTree(std::move(tree), std::move(rows));
+        node.SetFilterText("needle");
+        QAbstractItemModel* shown = node.View()->model();
+        QModelIndex at = shown->index(0, 0);
+        size_t depth = 1;
+        while (shown->rowCount(at) > 0) {
+            QCOMPARE(shown->rowCount(at), 1);
+            // The first levels are opened for the user; not a hundred thousand of them.
+            if (depth <= 100) QVERIFY(node.View()->isExpanded(at));
+            at = shown->index(0, 0, at);
+            ++depth;
+        }
+        QCOMPARE(depth, kDepth);
+        QVERIFY(!node.View()->isExpanded(at.parent()));
+        QCOMPARE(at.data().toString(), QString("needle"));
+        node.SetFilterText("nothing");
+        QCOMPARE(node.ShownRows(), 0);
     }
 };
 
