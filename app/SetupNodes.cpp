@@ -22,7 +22,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <numeric>
 #ifdef __linux__
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -30,17 +29,6 @@
 #endif
 
 namespace {
-
-// Programs arrive in cabinet order; the list keeps that order until the last one is read.
-TReportOptions ArrivalOrder() {
-    TReportOptions options;
-    options.Order = [](const std::vector<std::string>& captions) {
-        std::vector<size_t> order(captions.size());
-        std::iota(order.begin(), order.end(), size_t{0});
-        return order;
-    };
-    return options;
-}
 
 const TRow* RowWithSource(const TPage& page, size_t source) {
     for (const TRow& row : page.Rows)

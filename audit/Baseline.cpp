@@ -339,3 +339,13 @@ std::string WriteBaselineText(const std::vector<TBaselineSource>& sources) {
     }
     return root.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
+
+void ClearBaselineMarks(std::vector<TFinding>& findings) {
+    std::erase_if(findings, [](const TFinding& f) {
+        return std::string_view(f.Rule) == kBaselineExpiredRule;
+    });
+    for (TFinding& f : findings) {
+        f.Accepted = false;
+        f.Statement.clear();
+    }
+}

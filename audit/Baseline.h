@@ -66,3 +66,7 @@ struct TBaselineSource {
     const std::vector<TFinding>* Findings = nullptr;
 };
 [[nodiscard]] std::string WriteBaselineText(const std::vector<TBaselineSource>& sources);
+
+// Takes off the marks of a baseline applied before, with the findings it added, so that
+// another (or none) can be applied to the same findings.
+void ClearBaselineMarks(std::vector<TFinding>& findings);

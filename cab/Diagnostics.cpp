@@ -3,12 +3,17 @@
 #include "cab/PlainText.h"
 
 #include <cstdio>
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace {
-// The diagnostics bound to this thread, the latest last. A scope that ends out of order (two
-// windows closed in the order they opened) takes out only its own.
-thread_local std::vector<TDiagnostics*> gBound;
+// The diagnostics bound to this thread, the latest last; none while no scope lives. Made with
+// the thread's first scope and freed with its last: mingw-w64 frees a thread_local's storage
+// before it runs its destructor when a thread ends, so a thread_local that owned the list would
+// corrupt the heap as each background reader's thread exits.
+thread_local std::vector<TDiagnostics*>* gBound = nullptr;
+static_assert(std::is_trivially_destructible_v<decltype(gBound)>);
 } // namespace
 
 void TDiagnostics::Report(const std::string& caption, const std::string& text) {
@@ -33,20 +38,31 @@ size_t TDiagnostics::Count() const {
 }
 
 TDiagnosticsScope::TDiagnosticsScope(TDiagnostics& diagnostics) : FBound(&diagnostics) {
-    gBound.push_back(FBound);
+    if (gBound) {
+        gBound->push_back(FBound);
+        return;
+    }
+    gBound = std::make_unique<std::vector<TDiagnostics*>>(1, FBound).release();
 }
 
 TDiagnosticsScope::~TDiagnosticsScope() {
-    for (auto at = gBound.end(); at != gBound.begin();)
+    if (!gBound) return;
+    // A scope that ends out of order (two windows closed in the order they opened) takes out
+    // only its own.
+    for (auto at = gBound->end(); at != gBound->begin();)
         if (*--at == FBound) {
-            gBound.erase(at);
+            gBound->erase(at);
             break;
         }
+    if (gBound->empty()) {
+        delete gBound;
+        gBound = nullptr;
+    }
 }
 
 void ReportError(const std::string& caption, const std::string& text) {
-    if (!gBound.empty()) {
-        gBound.back()->Report(caption, text);
+    if (gBound && !gBound->empty()) {
+        gBound->back()->Report(caption, text);
         return;
     }
     const std::string shown = text.substr(0, 1025);

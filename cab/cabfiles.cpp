@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -34,16 +35,19 @@ struct TReadWindow {
     std::vector<char> Data;
 };
 
-// Per thread, like the runs themselves.
+// Per thread, like the runs themselves. Every thread_local of this layer is trivially
+// destructible: mingw-w64 frees a thread_local's storage before it runs its destructor when a
+// thread ends, so one that owns memory corrupts the heap as each worker thread exits.
 thread_local TCABRunCount gRunCount;
+static_assert(std::is_trivially_destructible_v<TCABRunCount>);
 
 } // namespace
 
 // The state one run of the cabinet library shares with its callbacks. Runs on one thread never
 // overlap; each thread has its own, so a window can read one cabinet in the background while it
-// opens another.
+// opens another. It lives on the stack of ProcessCabinet, which the callbacks find through the
+// thread's pointer for as long as the run lasts.
 struct TCABRun {
-    bool Active = false;
     bool ToStream = false;
     TStream* Stream = nullptr;
     TCABFile* Cabinet = nullptr;  // the object whose run this is
@@ -62,25 +66,13 @@ struct TCABRun {
     const TCABFileEntry* SinkEntry = nullptr;
     std::vector<TReadWindow> Windows; // one per cabinet handle the library opened for reading
 
-    static TCABRun& Current() {
-        thread_local TCABRun run;
+    // The run of this thread; null between runs.
+    static TCABRun*& Active() {
+        thread_local TCABRun* run = nullptr;
+        static_assert(std::is_trivially_destructible_v<decltype(run)>);
         return run;
     }
-    void Reset() {
-        Active = ToStream = Taken = false;
-        Stream = nullptr;
-        Cabinet = Progress = nullptr;
-        Error = nullptr;
-        BadDate.clear();
-        Index = 0;
-        Target.Discard();
-        TargetHandle = 0;
-        Stamp = TDateTime{};
-        WriteFailed = false;
-        Sink = nullptr;
-        SinkEntry = nullptr;
-        Windows.clear();
-    }
+    static TCABRun& Current() { return *Active(); }
 
     static void* Alloc(unsigned long cb) { return std::malloc(cb ? cb : 1); }
     static void Free(void* pv) { std::free(pv); }
@@ -366,11 +358,33 @@ bool TMemorySink::Write(const void* data, size_t count) {
     return true;
 }
 
+namespace {
+// Binds a run to the thread while it lives, unless one is bound already (a test of a cabinet
+// made while a run reads another).
+class TRunBinding {
+  public:
+    explicit TRunBinding(TCABRun& run) : FBound(TCABRun::Active() == nullptr) {
+        if (FBound) TCABRun::Active() = &run;
+    }
+    ~TRunBinding() {
+        if (FBound) TCABRun::Active() = nullptr;
+    }
+    TRunBinding(const TRunBinding&) = delete;
+    TRunBinding& operator=(const TRunBinding&) = delete;
+
+  private:
+    bool FBound;
+};
+} // namespace
+
 TCABFile::TCABFile(void* owner) : FOwner(owner) {}
 
 bool TCABFile::IsCabinet(const std::string& path) {
     const fdi::INT_PTR hf = OpenFileHandle(path.c_str(), kOpenReadOnly, 0);
     if (hf == -1) return false;
+    // The library's callbacks read through a run's windows.
+    TCABRun run;
+    const TRunBinding binding(run);
     fdi::TCabinetLibrary library;
     if (!library.Loaded()) {
         CloseFileHandle(hf);
@@ -395,8 +409,7 @@ TCABRunCount CabinetRunCount() {
 }
 
 int32_t TCABFile::ProcessCabinet() {
-    TCABRun& run = TCABRun::Current();
-    if (run.Active) return -1;
+    if (TCABRun::Active()) return -1;
     const bool listing = Mode == TCABMode::List || Mode == TCABMode::ListExtractEntries;
     if (listing) ++gRunCount.Listings;
     if (Mode != TCABMode::List) ++gRunCount.Extractions;
@@ -404,6 +417,10 @@ int32_t TCABFile::ProcessCabinet() {
     if (hf == -1) return -1;
     CloseFileHandle(hf);
 
+    // However the run ends (an exception out of a name's copy, out of memory), the thread's run
+    // is unbound after the context has gone, so that the thread can run the library again.
+    TCABRun run;
+    const TRunBinding binding(run);
     fdi::TCabinetLibrary library;
     if (!library.Loaded()) return -1;
     fdi::ERF erf;
@@ -411,13 +428,9 @@ int32_t TCABFile::ProcessCabinet() {
         library.Create(TCABRun::Alloc, TCABRun::Free, TCABRun::Open, TCABRun::Read, TCABRun::Write,
                        TCABRun::Close, TCABRun::Seek, fdi::cpu80386, &erf);
     if (!context) return -1;
-
-    // However the run ends (an exception out of a name's copy, out of memory), the context goes
-    // and the thread's run state is reset, so that the thread can run the library again.
     struct TRunScope {
         fdi::TCabinetLibrary& Library;
         fdi::HFDI Context;
-        TCABRun& Run;
         bool Destroyed = false;
         bool Destroy() {
             Destroyed = true;
@@ -425,12 +438,9 @@ int32_t TCABFile::ProcessCabinet() {
         }
         ~TRunScope() {
             if (!Destroyed) (void)Library.Destroy(Context);
-            Run.Reset();
         }
-    } scope{library, context, run};
+    } scope{library, context};
 
-    run.Reset();
-    run.Active = true;
     run.ToStream = Mode == TCABMode::ExtractToStream;
     run.Stream = run.ToStream ? TargetStream : nullptr;
     run.Cabinet = this;
@@ -460,9 +470,7 @@ int32_t TCABFile::ProcessCabinet() {
         }
     }
     if (!scope.Destroy()) result = -1;
-    std::exception_ptr error = run.Error;
-    run.Reset();
-    if (error) std::rethrow_exception(error);
+    if (run.Error) std::rethrow_exception(run.Error);
     return result;
 }
 

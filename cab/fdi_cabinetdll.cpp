@@ -6,6 +6,8 @@
 // After cab/fdi.h: the system header defines cpu80386 and friends as macros.
 #include <fdi.h>
 
+#include <type_traits>
+
 namespace fdi {
 namespace {
 
@@ -39,8 +41,9 @@ struct Callbacks {
 };
 
 // One run of the library is active per thread at a time; the library calls back on the thread
-// that runs it.
+// that runs it. A plain pointer, as every thread_local of this layer (see cabfiles.cpp).
 thread_local Callbacks* gActive = nullptr;
+static_assert(std::is_trivially_destructible_v<decltype(gActive)>);
 
 void* DIAMONDAPI SysAlloc(ULONG cb) {
     return gActive->alloc(cb);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <type_traits>
 
 namespace fdi {
 namespace {
@@ -65,8 +66,10 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
     return reinterpret_cast<mspack_file*>(result);
 }
 
-// libmspack's file callbacks carry no system pointer; one run is active per thread.
+// libmspack's file callbacks carry no system pointer; one run is active per thread. A plain
+// pointer, as every thread_local of this layer (see cabfiles.cpp).
 thread_local System* gActive = nullptr;
+static_assert(std::is_trivially_destructible_v<decltype(gActive)>);
 
 void SysClose(mspack_file* f) {
     auto* file = reinterpret_cast<File*>(f);

@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <new>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -64,6 +65,16 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
 }
 
 } // namespace
+
+TReportOptions ArrivalOrder() {
+    TReportOptions options;
+    options.Order = [](const std::vector<std::string>& captions) {
+        std::vector<size_t> order(captions.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        return order;
+    };
+    return options;
+}
 
 void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResults& results,
                       const std::atomic<bool>& stop) {

@@ -7,6 +7,7 @@
 #include "cab/Diagnostics.h"
 #include "programs/Programs.h"
 #include "provisioning/ProvisioningPage.h"
+#include "report/SetupPages.h"
 
 #include <atomic>
 #include <chrono>
@@ -44,6 +45,10 @@ struct TBackgroundResults {
     // ends; not called when there was nothing.
     std::function<void(std::vector<TDiagnostic> reports)> Reported;
 };
+
+// The order of the page's rows as the reader hands them over (the cabinet's): for a window that
+// lists the batches as they arrive.
+[[nodiscard]] TReportOptions ArrivalOrder();
 
 // Reads until done or until stop is set; never throws.
 void ReadInBackground(const TBackgroundRequest& request, const TBackgroundResults& results,

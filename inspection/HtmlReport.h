@@ -18,6 +18,11 @@ namespace device {
 struct TDeviceDecision;
 }
 
+// A window's answer to Save Report while the programs are still being read: a page without them
+// and half the findings would pass for the whole audit.
+inline constexpr const char* kReportWhileReading =
+    "The programs are still being read: save the report once the findings are shown.";
+
 // Text of a cabinet as HTML text: control characters made visible as \xNN, well-formed UTF-8
 // kept and other texts taken byte by byte, then & < > " ' as references.
 [[nodiscard]] std::string HtmlText(std::string_view text);

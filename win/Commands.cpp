@@ -121,13 +121,11 @@ void TfrmWinCEMain::mnuExtractAllClick() {
 
 void TfrmWinCEMain::mnuExportRegistryClick() {
     if (!FSetupOpen || !FSetup) return;
-    std::wstring base = FSetupFileName.substr(FSetupFileName.find_last_of(L"\\/:") + 1);
-    if (const size_t dot = base.rfind(L'.'); dot != std::wstring::npos) base.resize(dot);
     TFileDialogRequest request;
     request.Save = true;
     request.Title = L"Export Registry";
     request.Filter = std::wstring(L"Registry File (*.reg)") + L'\0' + L"*.reg" + L'\0';
-    request.FileName = base + L".reg";
+    request.FileName = SetupBaseName() + L".reg";
     request.Folder = DialogFolder();
     request.DefaultExt = L"reg";
     const std::wstring target = FServices->RunFileDialog(FHandle, request);
@@ -136,9 +134,12 @@ void TfrmWinCEMain::mnuExportRegistryClick() {
     const std::string local = ToLocalPath(target);
     const TWriteResult result =
         local.empty() ? TWriteResult{false, ""} : ::ExportRegistry(*FSetup, local);
-    if (!result.Ok)
-        ShowError(result.Message.empty() ? L"The file " + target + L" could not be written."
-                                         : ToDisplay(result.Message));
+    if (!result.Ok) ShowWriteFailure(result, target);
+}
+
+void TfrmWinCEMain::ShowWriteFailure(const TWriteResult& result, const std::wstring& target) {
+    ShowError(result.Message.empty() ? L"The file " + target + L" could not be written."
+                                     : ToDisplay(result.Message));
 }
 
 void TfrmWinCEMain::mnuDeviceProfileClick() {
@@ -159,6 +160,7 @@ void TfrmWinCEMain::mnuDeviceProfileClick() {
         sources.push_back(std::string(device::BuiltinProfiles().front().Id));
     sources.push_back(ToLocalPath(chosen));
     FDeviceSources = std::move(sources);
+    FDeviceProfile.reset();
     FServices->SaveDeviceProfile(FDeviceSources);
     if (FSetupOpen) OpenSetup(FSetupFileName);
 }

@@ -145,9 +145,12 @@ HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
     // The properties show no pictures; a list with an image list keeps room for one.
     if (id != lvProject) ListView_SetImageList(list.Handle, imlImages, LVSIL_SMALL);
     SendMessageW(list.Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
-    list.Columns.clear();
-    for (const TColumn& column : columnsOf.Columns)
-        if (column.Listed) list.Columns.push_back(column);
+    SetColumns(list, columnsOf);
+    return list.Handle;
+}
+
+void TfrmWinCEMain::InsertColumns(TListRows& list, const std::vector<TColumn>& columns) {
+    list.Columns = columns;
     int index = 0;
     for (const TColumn& column : list.Columns) {
         std::wstring caption = Widen(column.Caption);
@@ -162,7 +165,6 @@ HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
                                                      : LVCFMT_LEFT;
         ListView_InsertColumn(list.Handle, index++, &added);
     }
-    return list.Handle;
 }
 
 void TfrmWinCEMain::CreatePages() {

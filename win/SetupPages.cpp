@@ -1,11 +1,14 @@
 // The pages beyond the design's four, as the Qt viewer has them: what the setup's
-// "_setup.xml" provisions, who signed the cabinet, what its files are as programs, and what
-// the audit finds in all of it. Each is built while the setup opens; all but Findings are
-// listed only for setups that have something to show there.
+// "_setup.xml" provisions, who signed the cabinet, what its files are as programs, what the
+// audit finds in all of it and what a device would do with it. What the inspection read when the
+// setup opened shows at once; the programs are read in the background, and the findings and the
+// device's run decisions that need them follow when they are read. All but Findings are listed
+// only for setups that have something to show there.
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
 #include "device/DevicePage.h"
+#include "inspection/BackgroundReading.h"
 #include "programs/ProgramsPage.h"
 #include "provisioning/Provisioning.h"
 #include "provisioning/ProvisioningPage.h"
@@ -28,72 +31,181 @@ constexpr int kImageInfo = 20;
 void TfrmWinCEMain::CreateSetupPages() {
     AddPage("Provisioning", kImageProvisioning,
             provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
-            [this](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
-                if (!provisioning::HasProvisioningDocument(cabinet.CABFileContents))
+            [this]() -> std::optional<TBuiltPage> {
+                if (!provisioning::HasProvisioningDocument(FInspection->Listing()))
                     return std::nullopt;
-                provisioning::TProvisioningTree tree;
-                if (!provisioning::ReadCabinetProvisioning(cabinet, tree))
+                const provisioning::TProvisioningTree* tree = FInspection->Provisioning();
+                if (!tree)
                     return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
                                       "The provisioning document could not be read."};
-                FProvisioningTree = std::move(tree);
-                return TBuiltPage{provisioning::BuildProvisioningPages(*FProvisioningTree).Rows,
-                                  provisioning::ProvisioningHeadline(
-                                      provisioning::Summarize(*FProvisioningTree))};
+                return TBuiltPage{
+                    provisioning::BuildProvisioningPages(*tree).Rows,
+                    provisioning::ProvisioningHeadline(provisioning::Summarize(*tree))};
             });
     // A signature that cannot be read is still one: the node says why.
     AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
-            [this](TCESetup&, TCABFile& cabinet) -> std::optional<TBuiltPage> {
-                if (FSignature.Verdict == TSignatureVerdict::NotSigned) return std::nullopt;
-                const TSignaturePages pages =
-                    BuildSignaturePages(FSignature, provisioning::CabinetTrustContext(cabinet));
+            [this]() -> std::optional<TBuiltPage> {
+                const TCabinetSignature& signature = FInspection->Signature();
+                if (signature.Verdict == TSignatureVerdict::NotSigned) return std::nullopt;
+                TTrustContext context;
+                if (const provisioning::TProvisioningTree* tree = FInspection->Provisioning())
+                    context.Added = provisioning::StoreAdditions(*tree);
+                const TSignaturePages pages = BuildSignaturePages(signature, context);
                 return TBuiltPage{pages.Certificates, pages.Status};
             });
+    // Filled as the background reader hands the programs over.
+    FProgramsPage = FPages.size();
     AddPage("Programs", kImagePrograms, BuildProgramsPage({}),
-            [this](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
-                if (setup.FileCount() <= 0) return std::nullopt;
-                FProgramRows = AnalysePrograms(setup, cabinet, cabinet.CABFileContents);
-                TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
-                const std::string status = ProgramsStatusText(FProgramRows, page.Rows.size());
-                return TBuiltPage{std::move(page), status};
+            [this]() -> std::optional<TBuiltPage> {
+                if (FSetup->FileCount() <= 0) return std::nullopt;
+                return TBuiltPage{BuildProgramsPage({}), kReadingPrograms};
             });
-    // Every setup has the node, with no rows when nothing is found. The inputs are those the
-    // pages above read, and the signature read on open, so nothing is read twice but the
-    // descriptors' own tables.
+    // Every setup has the node. Until the programs are read it lists nothing: half the rules
+    // now would be a list soon replaced.
     FFindingsPage = FPages.size();
     AddPage("Findings", kImageWarning, BuildFindingsPage({}),
-            [this](TCESetup& setup, TCABFile& cabinet) -> std::optional<TBuiltPage> {
-                TAuditInput input;
-                input.Setup = &setup;
-                input.Signature = &FSignature;
-                input.Provisioning = FProvisioningTree ? &*FProvisioningTree : nullptr;
-                input.Programs = &FProgramRows;
-                const TDescriptorFacts facts =
-                    ReadDescriptorFacts(setup, cabinet, input.Provisioning);
-                input.Descriptors = &facts;
-                // Read after the descriptors, whose reads list the cabinet again.
-                input.Listing = &cabinet.CABFileContents;
-                FFindings = RunAudit(input);
-                const TFindingCounts counts = CountFindings(FFindings);
-                // The node shows the worst severity present, in the severities' order.
-                const std::optional<TSeverity> worst = WorstSeverity(counts);
-                FPages[FFindingsPage].Image =
-                    kImageWarning + static_cast<int>(worst.value_or(TSeverity::Info));
-                return TBuiltPage{BuildFindingsPage(FFindings), FindingsHeadline(counts)};
+            [this]() -> std::optional<TBuiltPage> {
+                FPages[FFindingsPage].Image = kImageWarning;
+                return TBuiltPage{BuildFindingsPage({}),
+                                  std::string("Findings: ") + kReadingProgramsNote};
             });
-    // The install and run decisions for the remembered device profile, from what the pages
-    // above read; listed only with a profile.
+    // The install and run decisions for the remembered device profile; listed only with one.
+    FDevicePage = FPages.size();
     AddPage("Device", kImageInfo, device::BuildDevicePage({}),
-            [this](TCESetup&, TCABFile&) -> std::optional<TBuiltPage> {
-                FDeviceDecision.reset();
-                if (FDeviceSources.empty()) return std::nullopt;
-                device::TDecisionInput input;
-                input.Signature = &FSignature;
-                input.Provisioning = FProvisioningTree ? &*FProvisioningTree : nullptr;
-                input.Programs = &FProgramRows;
-                FDeviceDecision =
-                    device::DecideForDevice(device::BuildProfile(FDeviceSources), input);
-                return TBuiltPage{device::BuildDevicePage(*FDeviceDecision),
-                                  std::string(device::kInstallDecisionCaption) + ": " +
-                                      device::InstallDecisionValue(*FDeviceDecision)};
+            [this]() -> std::optional<TBuiltPage> {
+                FillDevice();
+                if (!FDeviceDecision) return std::nullopt;
+                return TBuiltPage{device::BuildDevicePage(*FDeviceDecision), DeviceStatus()};
             });
+}
+
+TBuiltPage TfrmWinCEMain::FindingsPage() {
+    // The marks of a baseline read before are taken off, with the findings it added.
+    ClearBaselineMarks(FFindings);
+    if (FBaseline) {
+        if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
+        ApplyBaseline(*FBaseline, *FCabinetIdentity, TodayUtc(), FFindings);
+    }
+    const TFindingCounts counts = CountFindings(FFindings);
+    // The node shows the worst severity present, in the severities' order.
+    const std::optional<TSeverity> worst = WorstSeverity(counts);
+    FPages[FFindingsPage].Image = kImageWarning + static_cast<int>(worst.value_or(TSeverity::Info));
+    return TBuiltPage{BuildFindingsPage(FFindings), FindingsHeadline(counts)};
+}
+
+void TfrmWinCEMain::FillDevice() {
+    FDeviceDecision.reset();
+    if (FDeviceSources.empty()) return;
+    if (!FDeviceProfile) FDeviceProfile = device::BuildProfile(FDeviceSources);
+    device::TDecisionInput input;
+    input.Signature = &FInspection->Signature();
+    input.Provisioning = FInspection->Provisioning();
+    input.Programs = FFindingsComplete ? &FProgramRows : nullptr;
+    FDeviceDecision = device::DecideForDevice(*FDeviceProfile, input);
+}
+
+std::string TfrmWinCEMain::DeviceStatus() const {
+    return std::string(device::kInstallDecisionCaption) + ": " +
+           device::InstallDecisionValue(*FDeviceDecision) +
+           (FFindingsComplete ? "" : std::string(" (") + kReadingProgramsNote + ")");
+}
+
+TPage TfrmWinCEMain::ProgramsPage() const {
+    TPage page = BuildProgramsPage(FProgramRows, WindowReportOptions());
+    if (FDeviceDecision && FDeviceDecision->ProgramsRead)
+        device::AddRunColumn(page, *FDeviceDecision);
+    return page;
+}
+
+void TfrmWinCEMain::StartReading() {
+    FReading = true;
+    const uint64_t run = FReadingRun;
+    HWND window = FHandle;
+    std::shared_ptr<TReadingInbox> inbox = FInbox;
+    // Runs on the reader's thread: the result waits in the inbox for the window's thread, where
+    // only a reading of the setup still open takes it.
+    const auto post = [this, window, inbox, run](std::function<void()> apply) {
+        {
+            const std::lock_guard<std::mutex> lock(inbox->Lock);
+            inbox->Pending.push_back([this, run, apply = std::move(apply)] {
+                if (FReadingRun == run && FSetupOpen) apply();
+            });
+        }
+        PostMessageW(window, kReadingMessage, 0, 0);
+    };
+    TBackgroundResults results;
+    results.ProgramRows = [post, this](std::vector<TProgramRow> rows) {
+        auto shared = std::make_shared<std::vector<TProgramRow>>(std::move(rows));
+        post([this, shared] { ProgramsArrived(std::move(*shared), false); });
+    };
+    results.ProgramsDone = [post, this](std::vector<TProgramRow> rows) {
+        auto shared = std::make_shared<std::vector<TProgramRow>>(std::move(rows));
+        post([this, shared] { ProgramsArrived(std::move(*shared), true); });
+    };
+    results.Failed = [post, this](std::string why) {
+        post([this, why] {
+            // The findings go on without the programs that were not read.
+            FProgramRows.clear();
+            ReadingDone();
+            FPages[FProgramsPage].Status = ToDisplay(kReadAgainFailed + why);
+            if (FPage == FProgramsPage) SetStatusText(FPages[FProgramsPage].Status);
+        });
+    };
+    results.Reported = [post, this](std::vector<TDiagnostic> reports) {
+        post([this, reports] {
+            for (const TDiagnostic& report : reports)
+                FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
+        });
+    };
+    FInspection->StartReading(std::move(results));
+}
+
+void TfrmWinCEMain::TakeReadings() {
+    std::vector<std::function<void()>> pending;
+    {
+        const std::lock_guard<std::mutex> lock(FInbox->Lock);
+        pending.swap(FInbox->Pending);
+    }
+    for (const std::function<void()>& apply : pending)
+        Guarded(apply);
+}
+
+void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
+    TViewerPage& programs = FPages[FProgramsPage];
+    if (done) {
+        // Every row, marked, in the locale's order: the rows the tool prints.
+        FProgramRows = std::move(rows);
+        ReadingDone();
+        return;
+    }
+    // Sources index the rows read so far, as the final page's index all of them.
+    TPage page = BuildProgramsPage(rows, ArrivalOrder());
+    for (TRow& row : page.Rows)
+        row.Source += FProgramRows.size();
+    AppendRows(*programs.List, page);
+    for (TProgramRow& row : rows)
+        FProgramRows.push_back(std::move(row));
+    programs.Status = ToDisplay(ReadingProgramsSoFar(programs.List->Rows.size()));
+    if (FPage == FProgramsPage) SetStatusText(programs.Status);
+}
+
+void TfrmWinCEMain::ReadingDone() {
+    FReading = false;
+    FFindingsComplete = true;
+    FFindings = FInspection->Findings(&FProgramRows);
+    FillDevice();
+    TViewerPage& programs = FPages[FProgramsPage];
+    if (programs.Present) {
+        TPage page = ProgramsPage();
+        const size_t listed = page.Rows.size();
+        SetRows(*programs.List, page);
+        programs.Status = ToDisplay(ProgramsStatusText(FProgramRows, listed));
+    }
+    TViewerPage& device = FPages[FDevicePage];
+    if (device.Present && FDeviceDecision) {
+        SetRows(*device.List, device::BuildDevicePage(*FDeviceDecision));
+        device.Status = ToDisplay(DeviceStatus());
+    }
+    ShowFindings();
+    if (FPage == FProgramsPage || FPage == FDevicePage) tvProjectChange();
 }

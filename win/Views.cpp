@@ -97,6 +97,15 @@ HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::wstring& caption, int 
     return TreeView_InsertItem(tree, &insert);
 }
 
+void EmptyRows(TListRows& list) {
+    list.Rows.clear();
+    list.Images.clear();
+    list.Indents.clear();
+    list.Sources.clear();
+    list.Dimmed.clear();
+    list.AnyDimmed = false;
+}
+
 LPARAM NodeData(HWND tree, HTREEITEM item) {
     TVITEMW data{};
     data.mask = TVIF_PARAM;
@@ -106,58 +115,80 @@ LPARAM NodeData(HWND tree, HTREEITEM item) {
 } // namespace
 
 void TfrmWinCEMain::Fill(const std::wstring& fileName) {
-    // One listing serves the setup-DLL row and the sizes of all file rows.
-    FCabFile->ListContents();
+    FSetup = &FInspection->Setup();
     FSetupOpen = true;
     FSetupFileName = fileName;
     const TReportOptions options = WindowReportOptions();
     FFilling = true;
-    FProvisioningTree.reset();
     FProgramRows.clear();
     FFindings.clear();
     FDeviceDecision.reset();
-    TPage properties = BuildPropertiesPage(*FSetup, FCabFile->CABFileContents);
+    FFindingsComplete = false;
+    FPropertiesPage = BuildPropertiesPage(*FSetup, FInspection->Listing());
     // The same two rows the text report and the Qt viewer add after the design's own.
-    FSignature = VerifyCabinetSignature(FCabFile->CABFile);
-    AddSignatureRows(properties, FSignature);
-    SetRows(*FProperties, properties);
-    SetRows(*FFiles, BuildFilesPage(*FSetup, FCabFile->CABFileContents, options));
+    AddSignatureRows(FPropertiesPage, FInspection->Signature());
+    SetRows(*FFiles, FInspection->FilesPage(options));
     SetRows(*FShortcuts, BuildShortcutsPage(*FSetup, options));
     for (TViewerPage& page : FPages) {
         if (!page.Build || !page.List) continue;
-        std::optional<TBuiltPage> built = page.Build(*FSetup, *FCabFile);
+        std::optional<TBuiltPage> built = page.Build();
         page.Present = built.has_value();
         page.Status = built ? ToDisplay(built->Status) : std::wstring();
         if (built) SetRows(*page.List, built->Page);
     }
-    // Beyond the design's rows, after the signature's: the findings counted, as the Qt viewer
-    // shows them.
-    if (FFindingsPage < FPages.size() && FPages[FFindingsPage].Present) {
-        const std::string headline = FindingsHeadline(CountFindings(FFindings));
-        TRow& row = properties.Rows.emplace_back();
-        row.Source = properties.Rows.size() - 1;
-        row.Cells = {TextCell("Findings"), TextCell(headline.substr(headline.find(": ") + 2))};
-        SetRows(*FProperties, properties);
-    }
-    if (FDeviceDecision) {
-        TRow& row = properties.Rows.emplace_back();
-        row.Source = properties.Rows.size() - 1;
-        row.Cells = {TextCell(device::kInstallDecisionCaption),
-                     TextCell(device::InstallDecisionValue(*FDeviceDecision))};
-        SetRows(*FProperties, properties);
-    }
+    FillProjectRows();
     FillProjectTree();
     FFilling = false;
     FillRegistry();
     SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
                              fileName.substr(fileName.find_last_of(L"\\/:") + 1))
                                 .c_str());
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
         SetEnabled(id, true);
     TreeView_SelectItem(FProjectTree, TreeView_GetRoot(FProjectTree));
     tvProjectChange();
     ShowViewers(true);
     SetFocus(FProjectTree);
+    StartReading();
+}
+
+void TfrmWinCEMain::FillProjectRows() {
+    TPage properties = FPropertiesPage;
+    // Beyond the design's rows, after the signature's: the findings counted and the install
+    // decision, as the Qt viewer shows them.
+    if (FFindingsPage < FPages.size() && FPages[FFindingsPage].Present) {
+        const std::string headline = FindingsHeadline(CountFindings(FFindings));
+        TRow& row = properties.Rows.emplace_back();
+        row.Source = properties.Rows.size() - 1;
+        row.Cells = {TextCell("Findings"),
+                     TextCell(FFindingsComplete ? headline.substr(headline.find(": ") + 2)
+                                                : std::string(kReadingProgramsNote))};
+    }
+    if (FDeviceDecision) {
+        TRow& row = properties.Rows.emplace_back();
+        row.Source = properties.Rows.size() - 1;
+        row.Cells = {TextCell(device::kInstallDecisionCaption),
+                     TextCell(device::InstallDecisionValue(*FDeviceDecision))};
+    }
+    SetRows(*FProperties, properties);
+}
+
+void TfrmWinCEMain::ShowFindings() {
+    // While the programs are read there is nothing to mark yet; the baseline waits for them.
+    if (!FSetupOpen || !FFindingsComplete || !FPages[FFindingsPage].Present) return;
+    TViewerPage& page = FPages[FFindingsPage];
+    const TBuiltPage built = FindingsPage();
+    SetRows(*page.List, built.Page);
+    page.Status = ToDisplay(built.Status);
+    if (HTREEITEM node = PageNode(FFindingsPage)) {
+        TVITEMW item{};
+        item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        item.hItem = node;
+        item.iImage = item.iSelectedImage = page.Image;
+        TreeView_SetItem(FProjectTree, &item);
+    }
+    FillProjectRows();
+    if (FPage == FFindingsPage) SetStatusText(page.Status);
 }
 
 void TfrmWinCEMain::FillProjectTree() {
@@ -204,11 +235,26 @@ void TfrmWinCEMain::FillRegistry() {
     tvRegistryChange();
 }
 
+void TfrmWinCEMain::SetColumns(TListRows& list, const TPage& page) {
+    std::vector<TColumn> listed;
+    for (const TColumn& column : page.Columns)
+        if (column.Listed) listed.push_back(column);
+    const auto same = [](const TColumn& a, const TColumn& b) { return a.Caption == b.Caption; };
+    if (std::equal(listed.begin(), listed.end(), list.Columns.begin(), list.Columns.end(), same))
+        return;
+    while (ListView_DeleteColumn(list.Handle, 0)) {
+    }
+    InsertColumns(list, listed);
+}
+
 void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows) {
-    list.Rows.clear();
-    list.Images.clear();
-    list.Indents.clear();
-    list.Sources.clear();
+    SetColumns(list, page);
+    EmptyRows(list);
+    AppendRows(list, page, rows);
+}
+
+void TfrmWinCEMain::AppendRows(TListRows& list, const TPage& page,
+                               const std::vector<size_t>* rows) {
     const auto add = [&](const TRow& row) {
         auto& texts = list.Rows.emplace_back();
         int image = -1;
@@ -223,6 +269,8 @@ void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vecto
         const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
         list.Indents.push_back(depth ? static_cast<int>(std::min<int64_t>(*depth, 24)) : 0);
         list.Sources.push_back(row.Source);
+        list.Dimmed.push_back(row.Dimmed ? 1 : 0);
+        list.AnyDimmed = list.AnyDimmed || row.Dimmed;
     };
     if (rows) {
         for (const size_t index : *rows)
@@ -235,10 +283,7 @@ void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vecto
 }
 
 void TfrmWinCEMain::ClearList(TListRows& list) {
-    list.Rows.clear();
-    list.Images.clear();
-    list.Indents.clear();
-    list.Sources.clear();
+    EmptyRows(list);
     ApplyFilter(list);
 }
 
@@ -331,14 +376,18 @@ void TfrmWinCEMain::lvFilesChange() {
                       ListView_GetSelectedCount(FFiles->Handle) > 0);
 }
 
-bool TfrmWinCEMain::SelectPage(size_t page) {
+HTREEITEM TfrmWinCEMain::PageNode(size_t page) const {
     HTREEITEM root = TreeView_GetRoot(FProjectTree);
-    if (page == kProjectNodeSetup) return root && TreeView_SelectItem(FProjectTree, root);
+    if (page == kProjectNodeSetup) return root;
     for (HTREEITEM item = root ? TreeView_GetChild(FProjectTree, root) : nullptr; item;
          item = TreeView_GetNextSibling(FProjectTree, item))
-        if (NodeData(FProjectTree, item) == static_cast<LPARAM>(page))
-            return TreeView_SelectItem(FProjectTree, item);
-    return false;
+        if (NodeData(FProjectTree, item) == static_cast<LPARAM>(page)) return item;
+    return nullptr;
+}
+
+bool TfrmWinCEMain::SelectPage(size_t page) {
+    HTREEITEM node = PageNode(page);
+    return node && TreeView_SelectItem(FProjectTree, node);
 }
 
 bool TfrmWinCEMain::SelectListSource(TListRows& list, size_t source) {
@@ -470,6 +519,18 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
             if (info.item.mask & LVIF_IMAGE) info.item.iImage = list->Images[shown];
             if (info.item.mask & LVIF_INDENT) info.item.iIndent = list->Indents[shown];
             return 0;
+        }
+        case NM_CUSTOMDRAW: {
+            // Only a list with greyed rows asks about each row as it paints.
+            auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+            if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
+                return list->AnyDimmed ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+                const size_t row = draw.nmcd.dwItemSpec;
+                if (row < list->Shown.size() && list->Dimmed[list->Shown[row]])
+                    draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+            }
+            return CDRF_DODEFAULT;
         }
         case LVN_ITEMCHANGED:
         case LVN_ODSTATECHANGED:

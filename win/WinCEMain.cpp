@@ -11,7 +11,6 @@
 #include <shlobj.h>
 
 namespace {
-const wchar_t kInvalidSetup[] = L"Invalid Windows CE Setup file, Tessary cannot read this file.";
 
 // The hourglass for the lifetime of the object; restored early with Restore.
 class TWaitCursor {
@@ -53,7 +52,8 @@ bool TfrmWinCEMain::Register(HINSTANCE instance) {
 
 TfrmWinCEMain::TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services)
     : FInstance(instance),
-      FServices(services ? std::move(services) : std::make_shared<TSystemServices>()) {}
+      FServices(services ? std::move(services) : std::make_shared<TSystemServices>()),
+      FInspection(std::make_unique<inspection::TInspection>()) {}
 
 TfrmWinCEMain* TfrmWinCEMain::Create(HINSTANCE instance, const std::vector<std::wstring>& arguments,
                                      std::shared_ptr<TWindowServices> services) {
@@ -122,17 +122,14 @@ void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
     TWaitCursor cursor;
     try {
         CloseSetup();
-        FCabFile = std::make_unique<TCABFile>(this);
-        FSetup = std::make_unique<TCESetup>();
-        FSetup->Cabinet = FCabFile.get();
-        // LoadSetup identifies the cabinet itself; a descriptor that fails to load still shows
-        // what the model holds, so only an unrecognised cabinet is refused.
-        (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
-        if (FSetup->Format == kFormatNone) {
+        // A descriptor that fails to load still shows what the model holds, so only an
+        // unrecognised cabinet (or one that cannot be read) is refused.
+        const inspection::TOpenResult opened = FInspection->Open(ToLocalPath(fileName));
+        for (const TDiagnostic& report : FInspection->Diagnostics().Take())
+            FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
+        if (!opened) {
             cursor.Restore();
-            FSetup.reset();
-            FCabFile.reset();
-            FServices->ShowMessage(FHandle, kApplicationTitle, kInvalidSetup, MB_ICONERROR);
+            ShowError(ToDisplay(opened.Message));
             return;
         }
         Fill(fileName);
@@ -154,8 +151,15 @@ void TfrmWinCEMain::CloseSetup() {
 
 void TfrmWinCEMain::ResetToEmpty() {
     FFilling = true;
-    FSetup.reset();
-    FCabFile.reset();
+    // The reader stops, and whatever it handed over for this setup is dropped.
+    FInspection->Close();
+    ++FReadingRun;
+    FReading = false;
+    {
+        const std::lock_guard<std::mutex> lock(FInbox->Lock);
+        FInbox->Pending.clear();
+    }
+    FSetup = nullptr;
     FSetupOpen = false;
     FSetupFileName.clear();
     ShowViewers(false);
@@ -169,14 +173,15 @@ void TfrmWinCEMain::ResetToEmpty() {
         page.Present = false;
         page.Status.clear();
     }
-    FSignature = TCabinetSignature{};
-    FProvisioningTree.reset();
     FProgramRows.clear();
     FFindings.clear();
+    FFindingsComplete = false;
+    FCabinetIdentity.reset();
+    FDeviceDecision.reset();
     FFilling = false;
     SetWindowTextW(FHandle, kApplicationTitle);
     SetStatusText(L"");
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
         SetEnabled(id, false);
     SetExtractEnabled(false);
 }
@@ -248,6 +253,12 @@ void TfrmWinCEMain::Command(int id) {
         break;
     case mnuDeviceProfile:
         mnuDeviceProfileClick();
+        break;
+    case mnuOpenBaseline:
+        mnuOpenBaselineClick();
+        break;
+    case mnuSaveReport:
+        mnuSaveReportClick();
         break;
     case mnuCloseSetup:
         CloseSetup();
@@ -365,6 +376,9 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<NMHDR*>(lParam));
+    case kReadingMessage:
+        TakeReadings();
+        return 0;
     case WM_MEASUREITEM: {
         auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         if (item.CtlType != ODT_MENU) break;

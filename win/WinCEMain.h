@@ -3,8 +3,12 @@
 // operations everything turns on, OpenSetup and CloseSetup. Plain Win32 and the common
 // controls; what the pages show comes from report/, as in the Qt viewer.
 #include "audit/Audit.h"
+#include "audit/Baseline.h"
 #include "cab/Diagnostics.h"
+#include "cab/FileSystem.h"
 #include "device/Decision.h"
+#include "device/Profile.h"
+#include "inspection/OpenedSetup.h"
 #include "programs/Programs.h"
 #include "provisioning/Provisioning.h"
 #include "report/Page.h"
@@ -15,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +47,8 @@ struct TListRows {
     std::vector<int> Images;                     // image list index per row, -1 for none
     std::vector<int> Indents;                    // depth of a row of a nested document
     std::vector<size_t> Sources;                 // model index behind each row
+    std::vector<char> Dimmed;                    // greyed: a finding a baseline accepts
+    bool AnyDimmed = false;                      // whether painting needs to ask per row
     std::vector<size_t> Shown;                   // rows that pass the filter, in order
 };
 
@@ -51,7 +58,26 @@ struct TBuiltPage {
     TPage Page;
     std::string Status;
 };
-using TPageBuilder = std::function<std::optional<TBuiltPage>(TCESetup& setup, TCABFile& cabinet)>;
+using TPageBuilder = std::function<std::optional<TBuiltPage>()>;
+
+// What the pages that wait for the background reader show until the programs are read, in the
+// Qt viewer's words.
+inline constexpr const char* kReadingPrograms = "Reading the programs...";
+inline constexpr const char* kReadingProgramsNote = "reading the programs...";
+inline constexpr const char* kReadAgainFailed = "The cabinet could not be read again: ";
+[[nodiscard]] inline std::string ReadingProgramsSoFar(size_t found) {
+    return "Reading the programs: " + std::to_string(found) + " found so far";
+}
+
+// Posted to the window when the background reader has handed results over; they wait in a
+// TReadingInbox until the window's thread runs them.
+inline constexpr UINT kReadingMessage = WM_APP + 1;
+
+// What the reader's thread hands to the window's: each entry runs there, in order.
+struct TReadingInbox {
+    std::mutex Lock;
+    std::vector<std::function<void()>> Pending;
+};
 
 // A page of the project tree: a node, the header strip's caption and what fills it. The
 // design's four come first; each later one is a node below the setup's with one list.
@@ -95,6 +121,17 @@ class TfrmWinCEMain {
     [[nodiscard]] bool CommandEnabled(int id) const;
     // The page that the project tree's selection shows.
     [[nodiscard]] size_t CurrentPage() const { return FPage; }
+    [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
+    // Whether the programs of the open setup are still being read in the background.
+    [[nodiscard]] bool Reading() const { return FReading; }
+
+    // File > Open Baseline... without the dialog: the findings it accepts are greyed with their
+    // statement, for this setup and the next; false with a message when it is not a baseline,
+    // and the one before stays.
+    bool OpenBaseline(const std::wstring& fileName);
+    // File > Save Report... without the dialog: the audit and every page as one HTML file,
+    // written whole or not at all; false with a message.
+    bool SaveReport(const std::wstring& fileName);
 
   private:
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
@@ -110,6 +147,8 @@ class TfrmWinCEMain {
     // The pages beyond the design's four: provisioning, signature, programs, findings.
     void CreateSetupPages();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
+    // Adds the columns to a list that has none, in the report's widths and alignments.
+    void InsertColumns(TListRows& list, const std::vector<TColumn>& columns);
     // A later page: its node's caption and picture, a page giving its list the columns, and
     // what builds its rows.
     void AddPage(const std::string& node, int image, const TPage& columns, TPageBuilder build);
@@ -122,9 +161,40 @@ class TfrmWinCEMain {
 
     void ResetToEmpty();
     void Fill(const std::wstring& fileName);
+    // Starts the background reader of the open setup; its results reach the window's thread
+    // through kReadingMessage, and those of a setup since closed are dropped.
+    void StartReading();
+    // Runs what the reader handed over.
+    void TakeReadings();
+    // The reader's rows: a batch as they arrive, or all of them, marked, when done.
+    void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
+    // The programs are read or cannot be: every rule runs, the device decides on them too.
+    void ReadingDone();
+    // The Programs page as the tool prints it, with the device's column when there is one.
+    [[nodiscard]] TPage ProgramsPage() const;
+    // Shows the device decision made from what is read so far; the Device page and the
+    // Project page's row follow it.
+    void FillDevice();
+    // The Device page's status text: the install decision, and whether the programs are read.
+    [[nodiscard]] std::string DeviceStatus() const;
     void FillProjectTree();
     void FillRegistry();
     void SetRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows = nullptr);
+    // Adds the page's rows after the list's own.
+    void AppendRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows = nullptr);
+    // Gives the list the page's listed columns when they differ from its own (a column added).
+    void SetColumns(TListRows& list, const TPage& page);
+    // The design's properties with the rows beyond them: the findings' counts and the install
+    // decision.
+    void FillProjectRows();
+    // Marks what the baseline accepts in FFindings and makes their page and headline; sets the
+    // node's picture to the worst severity counted.
+    [[nodiscard]] TBuiltPage FindingsPage();
+    // Shows FFindings again after the baseline changed: their list, the node's picture, its
+    // status text and the Project page's row.
+    void ShowFindings();
+    // The node of a page in the project tree; null when the setup does not list it.
+    [[nodiscard]] HTREEITEM PageNode(size_t page) const;
     void ApplyFilter(TListRows& list);
     void ClearList(TListRows& list);
     void tvProjectChange();
@@ -140,6 +210,8 @@ class TfrmWinCEMain {
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const std::wstring& text);
     void ShowError(const std::wstring& text);
+    // Why a file written whole or not at all was not written, naming it.
+    void ShowWriteFailure(const TWriteResult& result, const std::wstring& target);
     void Guarded(const std::function<void()>& command);
 
     void mnuOpenFileClick();
@@ -150,19 +222,27 @@ class TfrmWinCEMain {
     // have; the profile is remembered between runs and the open setup judged again.
     void mnuDeviceProfileClick();
     void mnuEditWithVLMClick();
+    void mnuOpenBaselineClick();
+    void mnuSaveReportClick();
     void mnuCopyClick();
     void mnuFilterClick();
     void edtFilterChange();
     void DropFiles(HDROP drop);
     [[nodiscard]] std::wstring DialogFolder() const;
+    // The open cabinet's file name without its folder and its last extension.
+    [[nodiscard]] std::wstring SetupBaseName() const;
     [[nodiscard]] TListRows* FocusedList();
 
     HINSTANCE FInstance;
     std::shared_ptr<TWindowServices> FServices;
     std::unique_ptr<TDiagnostics> FDiagnostics;
     std::unique_ptr<TDiagnosticsScope> FDiagnosticsScope;
-    std::unique_ptr<TCABFile> FCabFile;
-    std::unique_ptr<TCESetup> FSetup;
+    // The opened setup: what was read when it opened, and its background reader.
+    std::unique_ptr<inspection::TInspection> FInspection;
+    TCESetup* FSetup = nullptr; // the inspection's, while open
+    std::shared_ptr<TReadingInbox> FInbox = std::make_shared<TReadingInbox>();
+    uint64_t FReadingRun = 0; // counts the setups opened and closed; a reading carries its own
+    bool FReading = false;
     bool FSetupOpen = false;
     bool FFilling = false;
     std::wstring FEditorPath;
@@ -186,15 +266,23 @@ class TfrmWinCEMain {
     size_t FPage = 0;
 
     TRegistryPages FRegistry;
-    TCabinetSignature FSignature;          // of the open cabinet, read once when it opens
     std::vector<HTREEITEM> FRegistryItems; // per node of FRegistry.Keys
-    // What the later pages read while the setup opens, kept for the audit that comes last.
-    std::optional<provisioning::TProvisioningTree> FProvisioningTree;
+    // The programs read in the background: every file row once done, those read so far before.
     std::vector<TProgramRow> FProgramRows;
     std::vector<TFinding> FFindings;
     size_t FFindingsPage = 0; // the Findings page's index in FPages
+    size_t FProgramsPage = 0; // the Programs page's
+    size_t FDevicePage = 0;   // the Device page's
+    // Whether the findings are those of every rule: a report is refused until then.
+    bool FFindingsComplete = false;
+    TPage FPropertiesPage; // the design's rows and the signature's, without the later rows
+    // The baseline read last, kept for the setups opened after it; the open cabinet's name and
+    // hash, which its entries may be limited to, read once when first needed.
+    std::optional<TBaseline> FBaseline;
+    std::optional<TCabinetIdentity> FCabinetIdentity;
     // The device profile's sources and the decision the Device page shows; none without one.
     std::vector<std::string> FDeviceSources;
+    std::optional<device::TDeviceProfile> FDeviceProfile; // built from them when first needed
     std::optional<device::TDeviceDecision> FDeviceDecision;
     std::vector<std::unique_ptr<TListRows>> FLists;
     TListRows* FProperties = nullptr;

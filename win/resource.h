@@ -20,6 +20,8 @@
 #define mnuFilter 109
 #define mnuAbout 110
 #define mnuDeviceProfile 111
+#define mnuOpenBaseline 112
+#define mnuSaveReport 113
 
 // Controls of the main window.
 #define tbMain 201

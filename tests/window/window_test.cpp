@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,10 +20,15 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <tuple>
 
 namespace {
 using TTable = std::vector<std::vector<std::string>>;
+
+// The user's locale for the whole run, as tessary.exe takes it on when it starts (pages sort
+// captions in it); changed while readers run, the C runtime's locale data is not safe to use.
+const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
 
 // The tool's text cuts a cell past 200 bytes, with "... (N bytes)"; the window shows it whole.
 TTable AsTheToolShows(TTable table) {
@@ -58,6 +64,9 @@ class TRecordingServices : public TWindowServices {
         return true;
     }
     void ShowAbout(HWND) override {}
+    // The device profile the window finds remembered.
+    std::vector<std::string> Profile;
+    std::vector<std::string> LoadDeviceProfile() override { return Profile; }
     // Cancels at this update (counting from 1); 0: never.
     size_t CancelAt = 0;
     std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override {
@@ -186,6 +195,18 @@ ReportTables(const std::string& report, std::map<std::string, std::string>* head
     return tables;
 }
 
+// Runs the window's messages until the background reader has handed everything over.
+bool WaitForReading(const TfrmWinCEMain& window) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (window.Reading() && GetTickCount() - start < 120000) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (window.Reading()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return !window.Reading();
+}
+
 std::wstring WindowsPath(const std::string& path) {
     std::wstring wide = FromLocalPath(path);
     std::replace(wide.begin(), wide.end(), L'/', L'\\');
@@ -251,7 +272,10 @@ class WindowTest : public ::testing::Test {
         for (int attempt = 0; attempt < 2; ++attempt) {
             Services->Messages.clear();
             Window->OpenSetup(WindowsPath(path));
-            if (Window->SetupOpen()) return;
+            if (Window->SetupOpen()) {
+                EXPECT_TRUE(WaitForReading(*Window));
+                return;
+            }
         }
     }
 
@@ -607,6 +631,8 @@ TEST_F(WindowTest, MenusCarryTheDesignsCaptionsAndShortcuts) {
         {mnuExtractFile, L"&Extract File...\tCtrl+E"},
         {mnuCloseSetup, L"&Close Setup\tCtrl+F4"},
         {mnuEditWithVLM, L"Edit with &Velmora..."},
+        {mnuOpenBaseline, L"Open &Baseline..."},
+        {mnuSaveReport, L"Save &Report..."},
         {mnuExit, L"E&xit\tAlt+F4"},
         {mnuAbout, L"&About Tessary..."}};
     for (const auto& [id, caption] : items) {
@@ -617,6 +643,8 @@ TEST_F(WindowTest, MenusCarryTheDesignsCaptionsAndShortcuts) {
     EXPECT_TRUE(Window->CommandEnabled(mnuOpenFile));
     EXPECT_FALSE(Window->CommandEnabled(mnuExtractFile));
     EXPECT_FALSE(Window->CommandEnabled(mnuEditWithVLM));
+    EXPECT_FALSE(Window->CommandEnabled(mnuSaveReport));
+    EXPECT_TRUE(Window->CommandEnabled(mnuOpenBaseline));
     // Ctrl+O reaches the Open command, which asks the dialog.
     MSG key{Window->Handle(), WM_KEYDOWN, 'O', 0, 0, {}};
     BYTE keys[256] = {};
@@ -630,4 +658,243 @@ TEST_F(WindowTest, MenusCarryTheDesignsCaptionsAndShortcuts) {
     while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageW(&pending);
     EXPECT_EQ(Services->Dialogs.size(), 1u);
+}
+
+namespace {
+const TViewerPage& PageNamed(const TfrmWinCEMain& window, const std::string& node) {
+    const auto found = std::find_if(window.Pages().begin(), window.Pages().end(),
+                                    [&node](const TViewerPage& page) { return page.Node == node; });
+    if (found == window.Pages().end()) throw std::runtime_error("no page " + node);
+    return *found;
+}
+
+// Whether the window has the list paint the row greyed, asked as the list asks while painting.
+bool PaintedGrey(HWND window, HWND list, int row) {
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), NM_CUSTOMDRAW};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    const LRESULT asks =
+        SendMessageW(window, WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
+    if (!(asks & CDRF_NOTIFYITEMDRAW)) return false;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
+    draw.clrText = RGB(1, 2, 3);
+    SendMessageW(window, WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
+    return draw.clrText == GetSysColor(COLOR_GRAYTEXT);
+}
+
+std::string HeaderCaption(HWND list, int column) {
+    wchar_t text[128] = L"";
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    Header_GetItem(ListView_GetHeader(list), column, &item);
+    return Utf8(text);
+}
+} // namespace
+
+// File > Open Baseline...: the findings it accepts are greyed with their statement and no
+// longer counted; a broken baseline is shown with its line and leaves the one before, which
+// holds for the next setup too.
+TEST_F(WindowTest, ABaselineGreysWhatItAcceptsAndABrokenOneKeepsTheOneBefore) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    TempDir dir;
+    const std::string good = dir.File("good.json");
+    std::ofstream(good, std::ios::binary) << R"({"version": 1, "accepted": [
+        {"rule": "windows-folder", "where": "%WinDir%\\*.dll", "statement": "its runtime"}]})";
+    const std::string broken = dir.File("broken.json");
+    std::ofstream(broken, std::ios::binary)
+        << "{\"version\": 1,\n\"accepted\": [{\"rule\": \"nope\"}]}";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    const size_t before = Window->Findings().size();
+    ASSERT_EQ(CountFindings(Window->Findings()).Accepted, 0u);
+    const TViewerPage& findings = PageNamed(*Window, "Findings");
+    HWND list = findings.List->Handle;
+    EXPECT_FALSE(PaintedGrey(Window->Handle(), list, 0));
+
+    Services->Chosen = WindowsPath(good);
+    Window->Command(mnuOpenBaseline);
+    ASSERT_EQ(Services->Dialogs.size(), 1u);
+    EXPECT_EQ(Services->Dialogs[0].Title, L"Open Baseline");
+    EXPECT_FALSE(Services->Dialogs[0].Save);
+    EXPECT_TRUE(Services->Messages.empty());
+    const TFindingCounts counts = CountFindings(Window->Findings());
+    // The twelve DLLs in the Windows folder are one accepted group; the folder's other files
+    // stay a group of their own that counts.
+    EXPECT_EQ(counts.Accepted, 1u);
+    const size_t places = static_cast<size_t>(
+        std::count_if(Window->Findings().begin(), Window->Findings().end(),
+                      [](const TFinding& finding) { return finding.Accepted; }));
+    EXPECT_EQ(places, 12u);
+    EXPECT_EQ(Window->Findings().size(), before);
+    // The headline the tool prints for the same cabinet and baseline.
+    const auto [audit, status] = RunTool(
+        {L"--audit", L"--baseline", WindowsPath(good), WindowsPath(RealCabinet("Basic.WM.CAB"))});
+    ASSERT_EQ(status, 0u) << audit;
+    const size_t toolsLine = audit.find("  " + Utf8(findings.Status));
+    ASSERT_NE(toolsLine, std::string::npos) << Utf8(findings.Status);
+    EXPECT_NE(std::string("\r\n").find(audit.at(toolsLine + 2 + findings.Status.size())),
+              std::string::npos);
+    EXPECT_EQ(Utf8(findings.Status), "Findings: 1 warning, 3 notices, 1 info, 1 accepted");
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Baseline good.json: 1 accepted findings");
+    ASSERT_EQ(HeaderCaption(list, 5), "Accepted");
+    // A group's row carries the statement; its places follow it, greyed with it.
+    const TTable rows = ListContents(list);
+    size_t greyedGroups = 0, greyedPlaces = 0;
+    bool groupAccepted = false;
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const bool place = rows[row].at(0).empty();
+        if (!place) groupAccepted = rows[row].at(5) == "its runtime";
+        EXPECT_EQ(PaintedGrey(Window->Handle(), list, static_cast<int>(row)), groupAccepted) << row;
+        if (groupAccepted && place) {
+            EXPECT_EQ(rows[row].at(3).substr(rows[row].at(3).size() - 4), ".dll");
+        }
+        (place ? greyedPlaces : greyedGroups) += groupAccepted ? 1 : 0;
+    }
+    EXPECT_EQ(greyedGroups, counts.Accepted);
+    EXPECT_EQ(greyedPlaces, places);
+    // The Project page counts what is left, as the node's headline does.
+    const TTable project = ListContents(Control(lvProject));
+    const std::string headline = Utf8(findings.Status);
+    EXPECT_EQ(project.back(),
+              (std::vector<std::string>{"Findings", headline.substr(headline.find(": ") + 2)}));
+
+    EXPECT_FALSE(Window->OpenBaseline(WindowsPath(broken)));
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_NE(Services->Messages[0].first.find(L"broken.json line 2: unknown rule"),
+              std::wstring::npos);
+    EXPECT_FALSE(Window->OpenBaseline(WindowsPath(dir.File("missing.json"))));
+    ASSERT_EQ(Services->Messages.size(), 2u);
+    EXPECT_EQ(Services->Messages[1].first.rfind(L"Cannot read the baseline missing.json: ", 0), 0u);
+    EXPECT_EQ(CountFindings(Window->Findings()).Accepted, counts.Accepted);
+
+    Window->CloseSetup();
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_EQ(CountFindings(Window->Findings()).Accepted, counts.Accepted);
+}
+
+// File > Save Report...: the page tessary-info --audit --html writes, proposed under the
+// cabinet's name; a target that cannot be written is a message and leaves nothing.
+TEST_F(WindowTest, SaveReportWritesThePageOfTheToolAndAFailureLeavesNothing) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    TempDir dir;
+    EXPECT_FALSE(Window->CommandEnabled(mnuSaveReport));
+    const std::string cabinet = RealCabinet("Ushahidi.CAB");
+    Open(cabinet);
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_TRUE(Window->CommandEnabled(mnuSaveReport));
+    const std::string page = dir.File("ushahidi.html");
+    Services->Chosen = WindowsPath(page);
+    Window->Command(mnuSaveReport);
+    ASSERT_EQ(Services->Dialogs.size(), 1u);
+    EXPECT_EQ(Services->Dialogs[0].FileName, L"Ushahidi.html");
+    EXPECT_EQ(Services->Dialogs[0].DefaultExt, L"html");
+    EXPECT_TRUE(Services->Dialogs[0].Save);
+    EXPECT_TRUE(Services->Messages.empty());
+    const std::string html = ReadAll(page);
+    EXPECT_NE(html.find("<h1>Audit of Ushahidi.CAB</h1>"), std::string::npos);
+    EXPECT_NE(html.find(">self-vouching</a>"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    const std::string tools = dir.File("tool.html");
+    const auto [report, status] =
+        RunTool({L"--audit", L"--html", WindowsPath(tools), WindowsPath(cabinet)});
+    ASSERT_EQ(status, 0u) << report;
+    EXPECT_EQ(html, ReadAll(tools));
+
+    const std::string nowhere = dir.File("missing\\report.html");
+    EXPECT_FALSE(Window->SaveReport(WindowsPath(nowhere)));
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_FALSE(FileExists(nowhere));
+    EXPECT_FALSE(DirectoryExists(dir.File("missing")));
+    Window->CloseSetup();
+    EXPECT_FALSE(Window->CommandEnabled(mnuSaveReport));
+}
+
+// With a device profile remembered, the Programs page gains the tool's "On Device" column and
+// the Project page the install decision; without one, neither.
+TEST_F(WindowTest, ADeviceProfileAddsTheRunDecisionsOfTheTool) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    auto services = std::make_shared<TRecordingServices>();
+    services->Profile = {"pocketpc"};
+    std::unique_ptr<TfrmWinCEMain> window(
+        TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {}, services));
+    ASSERT_TRUE(window);
+    for (const char* name : {"Basic.WM.CAB", "Ushahidi.CAB"}) {
+        SCOPED_TRACE(name);
+        const std::string cabinet = RealCabinet(name);
+        const auto [report, status] =
+            RunTool({L"--audit", L"--device", L"pocketpc", WindowsPath(cabinet)});
+        ASSERT_EQ(status, 0u) << report;
+        const auto tables = ReportTables(report);
+        window->OpenSetup(WindowsPath(cabinet));
+        ASSERT_TRUE(window->SetupOpen());
+        ASSERT_TRUE(WaitForReading(*window));
+        HWND programs = PageNamed(*window, "Programs").List->Handle;
+        const TTable shown = ListContents(programs);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(HeaderCaption(programs, static_cast<int>(shown[0].size()) - 1), "On Device");
+        EXPECT_EQ(AsTheToolShows(shown), tables.at("Programs"));
+        const TTable project = ListContents(window->Control(lvProject));
+        EXPECT_EQ(project.back().at(0), "Install decision");
+        EXPECT_TRUE(PageNamed(*window, "Device").Present);
+    }
+    // The window without a profile lists the page's own columns only.
+    Open(RealCabinet("Basic.WM.CAB"));
+    HWND programs = PageNamed(*Window, "Programs").List->Handle;
+    EXPECT_NE(HeaderCaption(programs, Header_GetItemCount(ListView_GetHeader(programs)) - 1),
+              "On Device");
+    EXPECT_FALSE(PageNamed(*Window, "Device").Present);
+}
+
+// The programs are read in the background: the window shows the setup at once with the
+// findings waiting for them, a setup opened or closed meanwhile drops the reading, and what a
+// reading hands over afterwards never reaches the next setup.
+TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Window->OpenSetup(WindowsPath(RealCabinet("Basic.WM.CAB")));
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_TRUE(Window->Reading());
+    const TViewerPage& findings = PageNamed(*Window, "Findings");
+    const TViewerPage& programs = PageNamed(*Window, "Programs");
+    EXPECT_EQ(Utf8(findings.Status), "Findings: reading the programs...");
+    EXPECT_EQ(ListContents(findings.List->Handle).size(), 0u);
+    EXPECT_EQ(ListContents(Control(lvProject)).back(),
+              (std::vector<std::string>{"Findings", "reading the programs..."}));
+    // Save Report waits for the findings.
+    TempDir dir;
+    EXPECT_FALSE(Window->SaveReport(WindowsPath(dir.File("early.html"))));
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_EQ(Services->Messages[0].first,
+              L"The programs are still being read: save the report once the findings are shown.");
+    EXPECT_FALSE(FileExists(dir.File("early.html")));
+
+    // Another setup before the first is read: only its own programs and findings show.
+    Open(RealCabinet("App.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    const auto [report, status] = RunTool({L"--audit", WindowsPath(RealCabinet("App.WM.CAB"))});
+    ASSERT_EQ(status, 0u) << report;
+    std::map<std::string, std::string> headlines;
+    const auto tables = ReportTables(report, &headlines);
+    EXPECT_EQ(AsTheToolShows(ListContents(programs.List->Handle)), tables.at("Programs"));
+    EXPECT_EQ(AsTheToolShows(ListContents(findings.List->Handle)), tables.at("Findings"));
+    EXPECT_EQ(Utf8(findings.Status), headlines.at("Findings"));
+
+    // Closed while reading: nothing arrives afterwards, and the window stays empty.
+    Window->OpenSetup(WindowsPath(RealCabinet("Basic.WM.CAB")));
+    ASSERT_TRUE(Window->Reading());
+    Window->CloseSetup();
+    EXPECT_FALSE(Window->Reading());
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < 1500) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(20);
+    }
+    EXPECT_EQ(ListView_GetItemCount(programs.List->Handle), 0);
+    EXPECT_EQ(ListView_GetItemCount(findings.List->Handle), 0);
+    EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
 }
