@@ -259,11 +259,10 @@ int Inventory(const Options& o, const std::string& db, const std::string& folder
     return status;
 }
 
-} // namespace
-
-int WriteCollectionInventory(const Options& o) {
+// A command's status, its failure said and never thrown.
+template <typename TCommand> int Guarded(const TCommand& command) {
     try {
-        return Inventory(o, o.Files.at(0), o.Values.at("--into"));
+        return command();
     } catch (const collection::TCollectionError& e) {
         PrintError(e.what());
         return e.Refused ? kExitUsage : kExitFailure;
@@ -275,8 +274,14 @@ int WriteCollectionInventory(const Options& o) {
     return kExitFailure;
 }
 
+} // namespace
+
+int WriteCollectionInventory(const Options& o) {
+    return Guarded([&] { return Inventory(o, o.Files.at(0), o.Values.at("--into")); });
+}
+
 int RunCollection(const Options& o) {
-    try {
+    return Guarded([&] {
         if (const auto it = o.Values.find("--index"); it != o.Values.end())
             return Index(o, it->second);
         if (const auto it = o.Values.find("--query"); it != o.Values.end())
@@ -284,13 +289,6 @@ int RunCollection(const Options& o) {
         if (const auto it = o.Values.find("--sql"); it != o.Values.end()) return Sql(o, it->second);
         if (const auto it = o.Values.find("--merge"); it != o.Values.end())
             return Merge(o, it->second);
-    } catch (const collection::TCollectionError& e) {
-        PrintError(e.what());
-        return e.Refused ? kExitUsage : kExitFailure;
-    } catch (const std::bad_alloc&) {
-        PrintError("out of memory");
-    } catch (const std::exception& e) {
-        PrintError(e.what());
-    }
-    return kExitFailure;
+        return kExitFailure;
+    });
 }
