@@ -151,11 +151,8 @@ void TDatabase::StartWriting() {
     if (FWriting) return;
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
-    // A run writes many small rows into several indexes: 64 MiB of pages kept, and the log
-    // copied back into the file every 64 MiB rather than every 4, so that a page written by
-    // many batches is copied once.
+    // A run writes many small rows into several indexes: 64 MiB of pages kept.
     Exec("PRAGMA cache_size=-65536");
-    Exec("PRAGMA wal_autocheckpoint=16384");
     FWriting = true;
 }
 
