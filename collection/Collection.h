@@ -24,8 +24,10 @@ struct TIndexOptions {
     bool AllFiles = false;
     // Hashes even a file whose path, size and modification time are unchanged.
     bool Rehash = false;
-    unsigned Readers = 0;  // 0: the number of cores
-    size_t BatchSize = 64; // cabinets written per transaction
+    unsigned Readers = 0; // 0: the number of cores
+    // Cabinets written per transaction: each commit writes every page the batch touched (the
+    // full-text index's and the indexes' pages among them) to the log again.
+    size_t BatchSize = 256;
     // Called from the writing thread after each cabinet is settled. Must not throw.
     std::function<void(const TIndexProgress&)> Progress;
     // Set from anywhere (a signal handler too): no further cabinet is started, what was read is
@@ -109,6 +111,24 @@ struct TContainsHit {
 // limit hits, by path. Throws TCollectionError.
 [[nodiscard]] std::vector<TContainsHit> WhichSetupsContain(const std::string& db,
                                                            const std::string& text, size_t limit);
+
+// A cabinet as the index recorded it.
+struct TIndexedCabinet {
+    std::string Path;
+    int64_t Size = 0;
+    int64_t MTime = 0;
+    std::string Sha256; // empty when it could not be hashed
+    std::string Status; // "read", "damaged" or "not a setup"
+    std::string Error;
+    std::string CopyOf; // the path its rows were read from; empty for that one
+};
+
+// Every cabinet of the index, by path. Throws TCollectionError.
+[[nodiscard]] std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db);
+
+// Why the file at cabinet.Path no longer holds what the index recorded for it: "no such file",
+// another content, or why it cannot be read; empty when its SHA-256 is the one recorded.
+[[nodiscard]] std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet);
 
 struct TMergeSummary {
     size_t Cabinets = 0; // cabinet rows taken over

@@ -140,17 +140,20 @@ TDatabase::TDatabase(const std::string& path, TOpenMode mode) : FPath(path) {
             Create();
         else
             Check();
-        if (mode == TOpenMode::Write) {
-            Exec("PRAGMA journal_mode=WAL");
-            Exec("PRAGMA synchronous=NORMAL");
-            // A run writes many small rows into several indexes: 64 MiB of pages kept.
-            Exec("PRAGMA cache_size=-65536");
-        }
     } catch (...) {
         sqlite3_close(FDb);
         FDb = nullptr;
         throw;
     }
+}
+
+void TDatabase::StartWriting() {
+    if (FWriting) return;
+    Exec("PRAGMA journal_mode=WAL");
+    Exec("PRAGMA synchronous=NORMAL");
+    // A run writes many small rows into several indexes: 64 MiB of pages kept.
+    Exec("PRAGMA cache_size=-65536");
+    FWriting = true;
 }
 
 TDatabase::~TDatabase() {

@@ -36,6 +36,10 @@ class TDatabase {
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;
 
+    // Before the first write of a session: the write-ahead log (readers go on reading while the
+    // index is written) and what a long run of writes wants. A session that finds nothing to
+    // write never calls it, and leaves the file as it was.
+    void StartWriting();
     void Exec(const std::string& sql);
     [[nodiscard]] sqlite3* Handle() const { return FDb; }
     [[nodiscard]] const std::string& Path() const { return FPath; }
@@ -46,6 +50,7 @@ class TDatabase {
     void Check();
     void Create();
     sqlite3* FDb = nullptr;
+    bool FWriting = false;
     std::string FPath;
 };
 

@@ -368,10 +368,21 @@ class TRun {
     }
 
     void WriteLoop(TIndexSummary& summary, size_t readers) {
-        TWriter writer(FDb);
+        // Made at the first cabinet that changes the index: a run over an unchanged collection
+        // writes nothing, not even the switch to the write-ahead log.
+        std::unique_ptr<TWriter> writer;
+        bool open = false;
+        const auto begin = [&]() -> TWriter& {
+            if (!writer) {
+                FDb.StartWriting();
+                writer = std::make_unique<TWriter>(FDb);
+            }
+            if (!open) FDb.Exec("BEGIN IMMEDIATE");
+            open = true;
+            return *writer;
+        };
         std::vector<TResult> pending; // copies of contents not written yet
         size_t inBatch = 0;
-        FDb.Exec("BEGIN IMMEDIATE");
         for (;;) {
             TResult result;
             {
@@ -382,7 +393,7 @@ class TRun {
                 FQueue.pop_front();
                 FRoom.notify_one();
             }
-            if (!Settle(writer, result, summary)) pending.push_back(std::move(result));
+            if (!Settle(begin, result, summary)) pending.push_back(std::move(result));
             if (Cancelled()) {
                 // What the readers hold beyond this is read again by the next run.
                 std::lock_guard<std::mutex> lock(FMutex);
@@ -392,19 +403,19 @@ class TRun {
                 break;
             }
             if (++inBatch >= FOptions.BatchSize) {
-                FDb.Exec("COMMIT");
-                FDb.Exec("BEGIN IMMEDIATE");
+                if (open) FDb.Exec("COMMIT");
+                open = false;
                 inBatch = 0;
             }
         }
         // Their originals are all written now, unless the run was cancelled before them.
         for (TResult& result : pending)
-            if (!Cancelled() && !Settle(writer, result, summary))
+            if (!Cancelled() && !Settle(begin, result, summary))
                 // Its content's only other cabinet changed during the run.
                 summary.Problems.push_back(result.Record.Path +
                                            ": not indexed, its content changed while the run "
                                            "read it; run again");
-        FDb.Exec("COMMIT");
+        if (open) FDb.Exec("COMMIT");
     }
 
     // The content a path held before, when it held another: its rows go when no cabinet holds
@@ -423,18 +434,20 @@ class TRun {
     }
 
     // false: a copy whose original is not written yet.
-    bool Settle(TWriter& writer, TResult& result, TIndexSummary& summary) {
+    // begin: the writer, in a transaction.
+    template <typename TBegin> bool Settle(TBegin& begin, TResult& result, TIndexSummary& summary) {
         TCabinetRecord& r = result.Record;
         switch (result.Outcome) {
         case TOutcome::Problem:
             summary.Problems.push_back(result.Problem);
             break;
         case TOutcome::Unchanged:
-            if (result.Touch) writer.Touch(r);
+            if (result.Touch) begin().Touch(r);
             ++summary.Unchanged;
             Count(result.KnownStatus, summary);
             break;
-        case TOutcome::Read:
+        case TOutcome::Read: {
+            TWriter& writer = begin();
             writer.Facts(r);
             writer.Cabinet(r, {});
             Replaced(writer, r);
@@ -445,6 +458,7 @@ class TRun {
             ++summary.Read;
             Count(StatusText(r.Status), summary);
             break;
+        }
         case TOutcome::Copy: {
             TKnownContent original;
             {
@@ -458,6 +472,7 @@ class TRun {
                        : original.Status == "damaged" ? TCabinetStatus::Damaged
                                                       : TCabinetStatus::NotSetup;
             r.Error = original.Error;
+            TWriter& writer = begin();
             writer.Cabinet(r, original.Path == r.Path ? std::string() : original.Path);
             Replaced(writer, r);
             ++summary.Copies;
@@ -487,6 +502,29 @@ class TRun {
 };
 
 } // namespace
+
+std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db) {
+    TDatabase database(db, TOpenMode::ReadOnly);
+    TStatement s(database, "SELECT path, size, mtime, sha256, status, error, copy_of FROM "
+                           "cabinets ORDER BY path");
+    std::vector<TIndexedCabinet> cabinets;
+    while (s.Step())
+        cabinets.push_back(
+            {s.Text(0), s.Number(1), s.Number(2), s.Text(3), s.Text(4), s.Text(5), s.Text(6)});
+    return cabinets;
+}
+
+std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(cabinet.Path, ec);
+    if (ec || !fs::exists(status)) return "no such file";
+    if (!fs::is_regular_file(status)) return "not a regular file";
+    // Hashed even when size and time are as recorded: what is written is named by the content.
+    std::string why;
+    const std::string sha256 = FileSha256(cabinet.Path, why);
+    if (sha256.empty()) return why;
+    return sha256 == cabinet.Sha256 ? std::string() : "its content changed since it was indexed";
+}
 
 TIndexSummary IndexCollection(const std::string& db, const TIndexOptions& options) {
     TDatabase database(db, TOpenMode::Write);

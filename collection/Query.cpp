@@ -117,6 +117,7 @@ void RunSql(const std::string& db, const std::string& sql,
 TMergeSummary MergeCollections(const std::string& db, const std::vector<std::string>& others) {
     TMergeSummary summary;
     TDatabase database(db, TOpenMode::Write);
+    database.StartWriting();
     for (const std::string& other : others) {
         // Checked on a connection of its own first: only an index of ours is taken.
         { TDatabase check(other, TOpenMode::ReadOnly); }

@@ -62,15 +62,14 @@ void TakeFacts(TSetupFacts& facts, TCabinetRecord& record) {
 }
 
 // What the audit reads: the signature with its certificates, the programs, the provisioning
-// document's certificates and the findings, from one load as `--audit` makes it.
-void TakeAudit(TCabinetRecord& record) {
-    TCABFile cab;
-    TCESetup setup;
-    setup.Cabinet = &cab;
-    TCabinetLook look(record.Path);
-    (void)setup.LoadSetup(record.Path, std::string(), false, look);
+// document's certificates and the findings, from the load the facts were read from, as
+// `--audit` makes it; the bodies that reading hashed are not read again.
+void TakeAudit(TSetupLoad& load, TCabinetRecord& record) {
+    TCABFile& cab = load.Cabinet;
+    TCESetup& setup = load.Setup;
+    TCabinetLook& look = load.Look;
     record.Format = setup.Format == kFormatXML ? "xml" : "binary";
-    const TCabinetSignature signature = VerifyCabinetSignature(record.Path);
+    const TCabinetSignature& signature = load.Signature;
     record.Signature = {signature.VerdictWord(), U(signature.SignerName()), U(signature.Summary()),
                         std::string()};
     if (signature.Verdict != TSignatureVerdict::NotSigned) {
@@ -88,7 +87,8 @@ void TakeAudit(TCabinetRecord& record) {
         record.Certificates.push_back({"provisioning", U(c.Store.empty() ? c.StoredUnder : c.Store),
                                        c.Thumbprint, U(c.Subject), U(c.Issuer), c.NotBefore,
                                        c.NotAfter});
-    const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+    const std::vector<TProgramRow> programs =
+        AnalysePrograms(setup, cab, cab.CABFileContents, kProgramReadCap, {}, &load.Images);
     for (const TProgramRow& p : programs)
         if (p.FileRow && *p.FileRow < record.Files.size())
             record.Files[*p.FileRow].Entry = Latin1ToUtf8(p.Entry);
@@ -113,7 +113,8 @@ std::string WithoutPath(const std::string& message, const std::string& path) {
 
 void Read(TCabinetRecord& record) {
     TSetupFacts facts;
-    TFactsResult result = ReadSetupFacts(record.Path, facts);
+    TSetupLoad load(record.Path);
+    TFactsResult result = ReadSetupFacts(record.Path, facts, {}, false, &load);
     result.Message = WithoutPath(result.Message, record.Path);
     if (result.Status == TFactsStatus::NotSetup) {
         record.Status = TCabinetStatus::NotSetup;
@@ -126,7 +127,7 @@ void Read(TCabinetRecord& record) {
         return;
     }
     TakeFacts(facts, record);
-    TakeAudit(record);
+    TakeAudit(load, record);
     record.Status = TCabinetStatus::Read;
 }
 

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -57,6 +58,9 @@ struct TEntryFacts {
     std::string Kind;
     std::string Company;
     std::string Md5;
+    // As a program: false when the body ran past kProgramReadCap.
+    bool WithinCap = false;
+    std::shared_ptr<const TProgramFacts> Program;
 };
 
 // Hashes the bytes of one entry after another as they come, keeping them only while they may be
@@ -74,11 +78,13 @@ class THashingSink : public TEntrySink {
         if (FMd5) FMd5->Restart();
         FBytes.clear();
         FMaybeImage = true;
+        FSize = 0;
         return this;
     }
     bool Write(const void* data, size_t count) override {
         if (FCancelled && FCancelled()) return false;
         const auto* p = static_cast<const uint8_t*>(data);
+        FSize += count;
         FDigest->Update({p, count});
         if (FMd5) FMd5->Update({p, count});
         if (FAlso && !FAlso->Write(data, count)) return false;
@@ -99,14 +105,18 @@ class THashingSink : public TEntrySink {
     bool Finish(const TCABFileEntry& entry) override {
         FOut->Sha256 = LowerHex(FDigest->Final());
         if (FMd5) FOut->Md5 = LowerHex(FMd5->Final());
+        FOut->WithinCap = FSize <= static_cast<uint64_t>(kProgramReadCap);
         if (FMaybeImage && FBytes.size() >= 2) {
-            const TPEImage image = ReadPEImage(FBytes);
+            TPEImage image = ReadPEImage(FBytes);
             if (image.IsImage) {
                 FOut->Cpu = MachineName(image.Machine);
                 FOut->Kind = ImageKind(image);
                 FOut->Company = image.Version.CompanyName;
                 if (image.Version.Present) FOut->Version = image.Version.FileVersion;
             }
+            // As the Programs page reads the same bytes.
+            if (image.IsImage || !image.Notes.empty())
+                FOut->Program = MakeProgramFacts(std::move(image));
         }
         FOut->Done = true;
         return !FAlso || FAlso->Finish(entry);
@@ -120,6 +130,7 @@ class THashingSink : public TEntrySink {
     TMemorySink* FAlso = nullptr;
     std::vector<uint8_t> FBytes;
     bool FMaybeImage = true;
+    uint64_t FSize = 0;
 };
 
 // The provisioning document is the first entry whose name part is "_setup.xml", as the setup
@@ -222,8 +233,7 @@ std::string TakeBodies(TCESetup& setup, const TCABFileContents& listing,
     return {};
 }
 
-void ReadSignature(const std::string& path, std::vector<TFact>& out) {
-    const TCabinetSignature signature = VerifyCabinetSignature(path);
+void ReadSignature(const TCabinetSignature& signature, std::vector<TFact>& out) {
     TPage rows;
     AddSignatureRows(rows, signature);
     for (const TRow& row : rows.Rows)
@@ -269,20 +279,21 @@ TFactsResult Fail(TFactsStatus status, const std::string& message) {
 }
 
 TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled& cancelled,
-                  bool md5) {
+                  bool md5, TSetupLoad* keep) {
     facts = TSetupFacts();
     facts.Path = path;
     if (const std::string problem = RegularFileProblem(path); !problem.empty())
         return Fail(TFactsStatus::Failed, "cannot open " + path + ": " + problem);
-    TCABFile cabinet;
-    TCESetup setup;
-    setup.Cabinet = &cabinet;
+    std::optional<TSetupLoad> own;
+    TSetupLoad& load = keep ? *keep : own.emplace(path);
+    TCABFile& cabinet = load.Cabinet;
+    TCESetup& setup = load.Setup;
+    TCabinetLook& look = load.Look;
     // The usual case reads every body in the listing's own run and loads from what it kept;
     // should that run stop part way, the load lists afresh and the bodies it wants are read
     // after, so that a damaged entry no file row names fails nothing.
     TBodies bodies(cancelled, md5);
     bool xmlSeen = false;
-    TCabinetLook look(path);
     const bool readAll = look.ListAndRead([&](size_t index, const TCABFileEntry& entry) {
         if (index >= bodies.Entries.size()) bodies.Entries.resize(index + 1);
         const bool isXml = IsProvisioningEntry(entry, xmlSeen);
@@ -318,12 +329,20 @@ TFactsResult Read(const std::string& path, TSetupFacts& facts, const TCancelled&
             Fact({row.Cells[0].Text, row.Cells[1].Text}, {row.Cells[2].Text, row.Cells[3].Text}));
     const std::vector<size_t> entryOfRow = RowEntryIndexes(setup, listing);
     ReadWantedBodies(cabinet, entryOfRow, bodies);
+    if (keep) {
+        keep->Images.resize(bodies.Entries.size());
+        for (size_t i = 0; i < bodies.Entries.size(); ++i) {
+            const TEntryFacts& e = bodies.Entries[i];
+            keep->Images[i] = {e.Done, e.Done && e.WithinCap, e.Program};
+        }
+    }
     const std::string unread = TakeBodies(setup, listing, entryOfRow, bodies, facts.Files);
     if (cancelled && cancelled()) return Fail(TFactsStatus::Cancelled, path + ": cancelled");
     if (!unread.empty())
         return Fail(TFactsStatus::Failed,
                     path + ": the cabinet is damaged: " + unread + " cannot be read");
-    ReadSignature(path, facts.Signature);
+    load.Signature = VerifyCabinetSignature(path);
+    ReadSignature(load.Signature, facts.Signature);
     if (bodies.Xml.Finished()) ReadProvisioning(bodies.Xml.Data, facts.Provisioning);
     return {TFactsStatus::Read, {}};
 }
@@ -362,9 +381,9 @@ std::string FileSha256(const std::string& path, std::string& why) {
 }
 
 TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
-                            const TCancelled& cancelled, bool md5) {
+                            const TCancelled& cancelled, bool md5, TSetupLoad* load) {
     try {
-        return Read(path, facts, cancelled, md5);
+        return Read(path, facts, cancelled, md5, load);
     } catch (const std::bad_alloc&) {
         return Fail(TFactsStatus::Failed, path + ": out of memory");
     } catch (const std::exception& e) {

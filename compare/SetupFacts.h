@@ -1,6 +1,11 @@
 #pragma once
 // One side of a comparison: what a setup cabinet shows, with each file's size, SHA-256 and, for
 // programs, version and CPU. Every file body is read once, in one run over the cabinet.
+#include "cab/cabfiles.h"
+#include "programs/Programs.h"
+#include "setup/CESetup.h"
+#include "signature/Signature.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,12 +57,28 @@ struct TFactsResult {
 // Asked between file bodies; true stops the reading.
 using TCancelled = std::function<bool()>;
 
+// What reading a setup's facts loaded, for a caller that goes on to analyse the same setup
+// without reading the cabinet again: the load, the signature, and what each body read is as a
+// program (by listing index).
+struct TSetupLoad {
+    explicit TSetupLoad(const std::string& path) : Look(path) { Setup.Cabinet = &Cabinet; }
+    TSetupLoad(const TSetupLoad&) = delete;
+    TSetupLoad& operator=(const TSetupLoad&) = delete;
+    TCABFile Cabinet;
+    TCESetup Setup;
+    TCabinetLook Look;
+    TCabinetSignature Signature;
+    std::vector<TEntryImage> Images;
+};
+
 // Loads the cabinet at path and reads every file body of it once. A damaged descriptor, a file
 // body the cabinet cannot give or any other failure is Failed with a message naming the
 // cabinet; a cabinet that holds no setup is NotSetup. Never throws.
-// md5: each file's MD5 as well, for a fixity manifest.
+// md5: each file's MD5 as well, for a fixity manifest. load, when given, is made for path and
+// new; it keeps what the reading loaded, whole only when the answer is Read.
 [[nodiscard]] TFactsResult ReadSetupFacts(const std::string& path, TSetupFacts& facts,
-                                          const TCancelled& cancelled = {}, bool md5 = false);
+                                          const TCancelled& cancelled = {}, bool md5 = false,
+                                          TSetupLoad* load = nullptr);
 
 // Both sides of a comparison, read at the same time on two threads. The answer is the older
 // cabinet's failure before the newer's, then a cancel, else Read.

@@ -43,7 +43,8 @@ const TPEImage& TProgramRow::Image() const {
 
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                          const TCABFileContents& listing, int64_t cap,
-                                         const TProgramsProgress& progress) {
+                                         const TProgramsProgress& progress,
+                                         const std::vector<TEntryImage>* known) {
     const std::vector<size_t> setupDlls = SetupDllEntries(listing);
     std::vector<TProgramRow> rows(setup.Files.size() + setupDlls.size());
     const auto entries = setup.FindCabEntries(listing);
@@ -105,24 +106,43 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
     if (progress.RowDone)
         for (size_t i = 0; i < rows.size(); ++i)
             if (!toRead[i]) progress.RowDone(rows[i]);
+    // The rows of one entry share its facts.
+    const auto settle = [&](size_t first, bool ok,
+                            const std::shared_ptr<const TProgramFacts>& facts) {
+        const TProgramStatus status = !ok                             ? TProgramStatus::Unreadable
+                                      : facts && facts->Image.IsImage ? TProgramStatus::Image
+                                                                      : TProgramStatus::NotImage;
+        for (size_t i = first; i != kNone; i = nextRow[i]) {
+            rows[i].Status = status;
+            rows[i].Facts = ok ? facts : nullptr;
+            if (progress.RowDone) progress.RowDone(rows[i]);
+        }
+    };
+    if (known && cap == kProgramReadCap) {
+        // What the caller's run read is settled here; only the rest is read.
+        size_t kept = 0;
+        for (size_t w = 0; w < wanted.size(); ++w) {
+            const size_t index = wanted[w];
+            if (index < known->size() && (*known)[index].Read) {
+                settle(firstRow[w], (*known)[index].Ok, (*known)[index].Facts);
+                continue;
+            }
+            wanted[kept] = index;
+            firstRow[kept] = firstRow[w];
+            ++kept;
+        }
+        wanted.resize(kept);
+        firstRow.resize(kept);
+    }
     try {
         ReadEntries(
             cabinet, wanted, cap,
             [&](size_t w, const std::vector<uint8_t>& bytes, bool ok) {
                 TPEImage image = ok ? ReadPEImage(bytes) : TPEImage();
-                const TProgramStatus status = !ok             ? TProgramStatus::Unreadable
-                                              : image.IsImage ? TProgramStatus::Image
-                                                              : TProgramStatus::NotImage;
-                // Most files of a setup are no images: nothing to keep for them. The rows of
-                // one entry share its facts.
-                const std::shared_ptr<const TProgramFacts> facts =
-                    image.IsImage || !image.Notes.empty() ? MakeProgramFacts(std::move(image))
-                                                          : nullptr;
-                for (size_t i = firstRow[w]; i != kNone; i = nextRow[i]) {
-                    rows[i].Status = status;
-                    rows[i].Facts = facts;
-                    if (progress.RowDone) progress.RowDone(rows[i]);
-                }
+                // Most files of a setup are no images: nothing to keep for them.
+                settle(firstRow[w], ok,
+                       image.IsImage || !image.Notes.empty() ? MakeProgramFacts(std::move(image))
+                                                             : nullptr);
             },
             progress.Stopped);
     } catch (...) {

@@ -67,13 +67,23 @@ struct TProgramsProgress {
     std::function<bool()> Stopped;
 };
 
+// What a caller's own run over the cabinet already learnt of one entry, read up to
+// kProgramReadCap: Ok false when the entry ran past the cap; Facts as MakeProgramFacts makes
+// them, null when the bytes are no image and carry no notes.
+struct TEntryImage {
+    bool Read = false;
+    bool Ok = false;
+    std::shared_ptr<const TProgramFacts> Facts;
+};
+
 // One row per row of the setup's Files, in that order, then one per setup DLL entry of the
 // listing (SetupDllRow), in cabinet order. The listing is the cabinet's current one; each entry
-// is read at most once. Never throws.
-[[nodiscard]] std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
-                                                       const TCABFileContents& listing,
-                                                       int64_t cap = kProgramReadCap,
-                                                       const TProgramsProgress& progress = {});
+// is read at most once, and not at all when known (by listing index) holds it as Read with the
+// default cap. Never throws.
+[[nodiscard]] std::vector<TProgramRow>
+AnalysePrograms(TCESetup& setup, TCABFile& cabinet, const TCABFileContents& listing,
+                int64_t cap = kProgramReadCap, const TProgramsProgress& progress = {},
+                const std::vector<TEntryImage>* known = nullptr);
 
 // The indexes of the listing's setup DLL entries (extension ".999"), in cabinet order.
 [[nodiscard]] std::vector<size_t> SetupDllEntries(const TCABFileContents& listing);

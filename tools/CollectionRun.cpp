@@ -1,15 +1,20 @@
 #include "tools/CollectionRun.h"
 
+#include "cab/FileSystem.h"
 #include "cab/PlainText.h"
 #include "collection/Collection.h"
+#include "tools/Inventory.h"
 #include "tools/JsonWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <map>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -187,17 +192,77 @@ int Merge(const Options& o, const std::string& db) {
     return 0;
 }
 
-} // namespace
+// The cabinets of each content the index read as a setup, the one its rows were read from first.
+std::map<std::string, std::vector<const collection::TIndexedCabinet*>>
+SetupsByContent(const std::vector<collection::TIndexedCabinet>& cabinets, int& status) {
+    std::map<std::string, std::vector<const collection::TIndexedCabinet*>> byContent;
+    for (const collection::TIndexedCabinet& c : cabinets) {
+        if (c.Status != "read" || c.Sha256.empty()) continue;
+        auto& paths = byContent[c.Sha256];
+        paths.insert(c.CopyOf.empty() ? paths.begin() : paths.end(), &c);
+    }
+    for (const collection::TIndexedCabinet& c : cabinets)
+        if (c.Status != "read" && c.CopyOf.empty()) {
+            PrintError(c.Path + ": not written: indexed as " + c.Status +
+                       (c.Error.empty() ? "" : ": " + c.Error));
+            status = kExitFailure;
+        }
+    return byContent;
+}
 
-int RunCollection(const Options& o) {
+int Inventory(const Options& o, const std::string& db, const std::string& folder) {
+    const std::vector<collection::TIndexedCabinet> cabinets = collection::IndexedCabinets(db);
+    int status = 0;
+    const auto byContent = SetupsByContent(cabinets, status);
+    if (!byContent.empty()) {
+        (void)ForceDirectories(folder);
+        if (!DirectoryExists(folder)) {
+            PrintError("cannot make the folder " + folder);
+            return kExitFailure;
+        }
+    }
+    const char* suffix = o.Manifest ? ".hashdeep" : ".cdx.json";
+    for (const auto& [sha256, paths] : byContent) {
+        // The first of its paths that still holds the content indexed; each other one said.
+        std::string text;
+        const collection::TIndexedCabinet* source = nullptr;
+        int made = 0;
+        for (const collection::TIndexedCabinet* c : paths) {
+            std::string why = collection::ChangedSinceIndexed(*c);
+            if (why.empty()) {
+                made = o.Manifest ? MakeManifest(c->Path, text) : MakeSbom(c->Path, text);
+                // Read whole, then checked again: a file replaced while it was read is not
+                // written under the content it no longer has.
+                why = text.empty() ? "cannot be read" : collection::ChangedSinceIndexed(*c);
+            }
+            if (why.empty()) {
+                source = c;
+                break;
+            }
+            PrintError(c->Path + ": moved or changed since it was indexed (" + why + ")");
+            text.clear();
+        }
+        if (!source) {
+            PrintError(sha256 + ": not written: no path the index records for it still holds it");
+            status = kExitFailure;
+            continue;
+        }
+        const std::string target = (std::filesystem::path(folder) / (sha256 + suffix)).string();
+        const TWriteResult written = WriteFileSafely(target, text);
+        if (!written.Ok) {
+            PrintError(written.Message);
+            return kExitFailure;
+        }
+        std::cout << PlainText(target) << '\t' << PlainText(source->Path) << '\n';
+        status = std::max(status, made);
+    }
+    return status;
+}
+
+// A command's status, its failure said and never thrown.
+template <typename TCommand> int Guarded(const TCommand& command) {
     try {
-        if (const auto it = o.Values.find("--index"); it != o.Values.end())
-            return Index(o, it->second);
-        if (const auto it = o.Values.find("--query"); it != o.Values.end())
-            return Query(o, it->second);
-        if (const auto it = o.Values.find("--sql"); it != o.Values.end()) return Sql(o, it->second);
-        if (const auto it = o.Values.find("--merge"); it != o.Values.end())
-            return Merge(o, it->second);
+        return command();
     } catch (const collection::TCollectionError& e) {
         PrintError(e.what());
         return e.Refused ? kExitUsage : kExitFailure;
@@ -207,4 +272,23 @@ int RunCollection(const Options& o) {
         PrintError(e.what());
     }
     return kExitFailure;
+}
+
+} // namespace
+
+int WriteCollectionInventory(const Options& o) {
+    return Guarded([&] { return Inventory(o, o.Files.at(0), o.Values.at("--into")); });
+}
+
+int RunCollection(const Options& o) {
+    return Guarded([&] {
+        if (const auto it = o.Values.find("--index"); it != o.Values.end())
+            return Index(o, it->second);
+        if (const auto it = o.Values.find("--query"); it != o.Values.end())
+            return Query(o, it->second);
+        if (const auto it = o.Values.find("--sql"); it != o.Values.end()) return Sql(o, it->second);
+        if (const auto it = o.Values.find("--merge"); it != o.Values.end())
+            return Merge(o, it->second);
+        return kExitFailure;
+    });
 }

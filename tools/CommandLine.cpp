@@ -18,6 +18,7 @@ namespace {
     "       tessary-info --diff [--json] [--html FILE] OLD.cab NEW.cab\n"                          \
     "       tessary-info --rules [--json]\n"                                                       \
     "       tessary-info --manifest FILE.cab | --sbom FILE.cab\n"                                  \
+    "       tessary-info --manifest --into DIR DB | --sbom --into DIR DB\n"                        \
     "       tessary-info --index DB [--all-files] [--rehash] [-j N] PATH...\n"                     \
     "       tessary-info --query DB [--json | --jsonl] WORD...\n"                                  \
     "       tessary-info --sql DB [--json] \"SELECT ...\"\n"                                       \
@@ -77,6 +78,11 @@ const char kHelp[] = TESSARY_SYNOPSIS
     "                     device folder and name)\n"
     "  --sbom             the setup as a CycloneDX 1.5 JSON inventory: the setup, each file\n"
     "                     and program with its hashes, version, CPU and supplier\n"
+    "  --into DIR         with --manifest or --sbom of an index DB: the document of every\n"
+    "                     setup DB holds, each read again from its recorded path, written to\n"
+    "                     DIR as SHA256.hashdeep or SHA256.cdx.json (the cabinet's SHA-256);\n"
+    "                     a line \"FILE<tab>CABINET\" for each one written. A cabinet moved,\n"
+    "                     changed or damaged since it was indexed is said and not written\n"
     "  --index DB         keep the cabinets below each PATH (.cab and .cpf, any case;\n"
     "                     folders walked recursively) in the index file DB, a SQLite\n"
     "                     database made when missing: properties, files with SHA-256,\n"
@@ -122,7 +128,7 @@ bool TakesValue(const std::string& a) {
     return a == "--extract" || a == "--folder" || a == "--output" || a == "--extract-all" ||
            a == "--fail-on" || a == "--baseline" || a == "--write-baseline" || a == "--html" ||
            a == "--extract-cabinets" || a == "--index" || a == "--query" || a == "--sql" ||
-           a == "--merge";
+           a == "--merge" || a == "--into";
 }
 
 const char* const kCollectionCommands[] = {"--index", "--query", "--sql", "--merge"};
@@ -231,6 +237,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     // One document of one setup, in its own form.
     if ((o.Manifest || o.Sbom) && (o.Files.size() != 1 || o.Json || o.Strict ||
                                    !o.Devices.empty() || o.AllFiles || o.Rehash || o.Readers))
+        return TParseResult::Usage;
+    if (given("--into") && (!(o.Manifest || o.Sbom) || o.Values.at("--into").empty()))
         return TParseResult::Usage;
     const char* collection = CollectionCommand(o);
     const std::string command = collection ? collection : "";

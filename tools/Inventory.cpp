@@ -104,13 +104,12 @@ const char* ComponentType(const TFileFacts& f) {
 
 } // namespace
 
-int WriteManifest(const std::string& path) {
+int MakeManifest(const std::string& path, std::string& text) {
     TSetupFacts facts;
     if (const int status = Read(path, facts); status != 0) return status;
-    std::string text = "%%%% HASHDEEP-1.0\n%%%% size,md5,sha256,filename\n"
-                       "## Invoked from: " +
-                       WorkingFolder() + "\n## $ tessary-info --manifest " + Latin1ToUtf8(path) +
-                       "\n##\n";
+    text = "%%%% HASHDEEP-1.0\n%%%% size,md5,sha256,filename\n"
+           "## Invoked from: " +
+           WorkingFolder() + "\n## $ tessary-info --manifest " + Latin1ToUtf8(path) + "\n##\n";
     int status = 0;
     for (const TFileFacts& f : facts.Files) {
         if (f.Size < 0) {
@@ -121,11 +120,17 @@ int WriteManifest(const std::string& path) {
         }
         text += std::to_string(f.Size) + "," + f.Md5 + "," + f.Sha256 + "," + DevicePath(f) + "\n";
     }
+    return status;
+}
+
+int WriteManifest(const std::string& path) {
+    std::string text;
+    const int status = MakeManifest(path, text);
     std::cout << text;
     return status;
 }
 
-int WriteSbom(const std::string& path) {
+int MakeSbom(const std::string& path, std::string& text) {
     TSetupFacts facts;
     if (const int status = Read(path, facts); status != 0) return status;
     std::string why;
@@ -218,6 +223,13 @@ int WriteSbom(const std::string& path) {
     out.EndArray();
     out.EndObject();
     out.Put('\n');
-    std::cout.write(out.Text().data(), static_cast<std::streamsize>(out.Text().size()));
+    text.assign(out.Text());
     return 0;
+}
+
+int WriteSbom(const std::string& path) {
+    std::string text;
+    const int status = MakeSbom(path, text);
+    std::cout << text;
+    return status;
 }

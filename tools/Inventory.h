@@ -12,3 +12,9 @@
 // application or library with its version, CPU and supplier from its version resource) with
 // its MD5 and SHA-256.
 [[nodiscard]] int WriteSbom(const std::string& path);
+
+// The texts the two write, made whole before anything is written: the status as theirs, a
+// failure said on standard error. A manifest with files left out is made all the same, with
+// the status 3.
+[[nodiscard]] int MakeManifest(const std::string& path, std::string& text);
+[[nodiscard]] int MakeSbom(const std::string& path, std::string& text);

@@ -395,6 +395,7 @@ int RunDiffGuarded(const Options& o) {
 // --manifest or --sbom of one file: the failure said, never thrown.
 int WriteInventoryGuarded(const Options& o) {
     try {
+        if (o.Values.count("--into")) return WriteCollectionInventory(o);
         return o.Manifest ? WriteManifest(o.Files[0]) : WriteSbom(o.Files[0]);
     } catch (const std::exception& e) {
         PrintError(e.what());

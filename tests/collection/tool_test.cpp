@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -124,6 +125,103 @@ TEST_F(RealCollection, SqlReadsOnlyOneStatementOfThisIndexAlone) {
     refused("SELECT 1; DELETE FROM cabinets", "exactly one statement");
     refused("SELEKT 1", "not valid SQL");
     EXPECT_EQ(CountRows(db, "SELECT count(*) FROM cabinets"), 8);
+}
+
+// The files --into wrote, by name, with their texts.
+std::map<std::string, std::string> Written(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(folder)) return files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(entry.path().string());
+        files[entry.path().filename().string()] = std::string(bytes.begin(), bytes.end());
+    }
+    return files;
+}
+
+TEST_F(RealCollection, TheIndexWritesEachSetupsManifestAndSbomAsTheSingleCommandsDo) {
+    ASSERT_EQ(run->Exit, 0);
+    for (const std::string kind : {"--manifest", "--sbom"}) {
+        const std::string folder = dir->File(kind.substr(2));
+        const ToolRun r = RunTool({kind, "--into", folder, db}, 120);
+        ASSERT_EQ(r.Exit, 0) << r.Err;
+        EXPECT_TRUE(r.Err.empty()) << r.Err;
+        const std::map<std::string, std::string> files = Written(folder);
+        ASSERT_EQ(files.size(), 8u);
+        const std::string suffix = kind == "--manifest" ? ".hashdeep" : ".cdx.json";
+        std::istringstream lines(r.Out);
+        size_t compared = 0;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t tab = line.find('\t');
+            ASSERT_NE(tab, std::string::npos) << line;
+            const std::string target = line.substr(0, tab), cabinet = line.substr(tab + 1);
+            const std::string sha =
+                *Column(db, "SELECT sha256 FROM cabinets WHERE path = '" + cabinet + "'").begin();
+            EXPECT_EQ(fs::path(target).filename().string(), sha + suffix);
+            const ToolRun single = RunTool({kind, cabinet}, 60);
+            ASSERT_EQ(single.Exit, 0) << cabinet;
+            EXPECT_EQ(files.at(sha + suffix), single.Out) << cabinet;
+            ++compared;
+        }
+        EXPECT_EQ(compared, 8u);
+    }
+}
+
+TEST(CollectionTool, TheIndexsDocumentsSayWhatMovedChangedOrIsDamagedAndWriteNothingStale) {
+    TempDir dir;
+    const std::string root = dir.File("walk");
+    fs::create_directories(root);
+    WriteVariedSetup(root + "/Kept.cab", "Kept", 2);
+    WriteVariedSetup(root + "/Moved.cab", "Moved", 3);
+    WriteVariedSetup(root + "/Changed.cab", "Changed", 1);
+    WriteVariedSetup(root + "/Original.cab", "Copied", 2);
+    fs::copy_file(root + "/Original.cab", root + "/Copy.cab");
+    WriteDamagedSetup(root + "/Broken.cab");
+    const std::string db = dir.File("walk.db");
+    ASSERT_EQ(RunTool({"--index", db, root}, 120).Exit, 3);
+    const auto sha = [&](const std::string& name) {
+        return *Column(db, "SELECT sha256 FROM cabinets WHERE path LIKE '%/" + name + "'").begin();
+    };
+    fs::rename(root + "/Moved.cab", dir.File("Moved.cab"));
+    WriteVariedSetup(root + "/Changed.cab", "Changed", 4);
+    fs::remove(root + "/Original.cab");
+
+    const std::string folder = dir.File("manifests");
+    const ToolRun r = RunTool({"--into", folder, db, "--manifest"}, 120);
+    EXPECT_EQ(r.Exit, 3);
+    EXPECT_NE(r.Err.find(Abs(root + "/Moved.cab") +
+                         ": moved or changed since it was indexed (no such file)"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find(Abs(root + "/Changed.cab") + ": moved or changed since it was indexed "
+                                                      "(its content changed since it was "
+                                                      "indexed)"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find(sha("Moved.cab") + ": not written"), std::string::npos);
+    EXPECT_NE(r.Err.find(Abs(root + "/Broken.cab") + ": not written: indexed as damaged"),
+              std::string::npos);
+    // The kept one, and the copied content from the copy that is still there; nothing else,
+    // no temporary file left behind.
+    const std::map<std::string, std::string> files = Written(folder);
+    EXPECT_EQ(files.size(), 2u);
+    ASSERT_TRUE(files.count(sha("Copy.cab") + ".hashdeep"));
+    EXPECT_EQ(files.at(sha("Copy.cab") + ".hashdeep"),
+              RunTool({"--manifest", root + "/Copy.cab"}, 60).Out);
+    EXPECT_TRUE(files.count(sha("Kept.cab") + ".hashdeep"));
+    EXPECT_NE(r.Out.find("\t" + Abs(root + "/Copy.cab") + "\n"), std::string::npos) << r.Out;
+
+    // An empty index writes nothing and makes no folder; a file that is no index is refused.
+    fs::create_directories(dir.File("empty"));
+    ASSERT_EQ(RunTool({"--index", dir.File("empty.db"), dir.File("empty")}, 60).Exit, 0);
+    const ToolRun none = RunTool({"--sbom", "--into", dir.File("none"), dir.File("empty.db")});
+    EXPECT_EQ(none.Exit, 0) << none.Err;
+    EXPECT_EQ(none.Out, "");
+    EXPECT_FALSE(fs::exists(dir.File("none")));
+    const ToolRun cabinet = RunTool({"--sbom", "--into", dir.File("x"), root + "/Kept.cab"});
+    EXPECT_EQ(cabinet.Exit, 2);
+    EXPECT_NE(cabinet.Err.find("not a Tessary collection index"), std::string::npos);
+    EXPECT_EQ(RunTool({"--into", dir.File("x"), db}).Exit, 2);
+    EXPECT_EQ(RunTool({"--manifest", "--into", "", db}).Exit, 2);
 }
 
 TEST(CollectionTool, TheWalkRecordsDamagedAndHostileCabinetsAndExits3) {
