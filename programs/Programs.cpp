@@ -158,12 +158,9 @@ std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
 std::vector<size_t> SetupDllEntries(const TCABFileContents& listing) {
     std::vector<size_t> result;
     const auto& items = listing.Items();
-    // As the Properties page's "Use Setup DLL" tells one: the extension exactly ".999".
-    for (size_t i = 0; i < items.size(); ++i) {
-        const size_t dot = items[i].Name.rfind('.');
-        if (dot != std::string::npos && items[i].Name.compare(dot, std::string::npos, ".999") == 0)
-            result.push_back(i);
-    }
+    // As the Properties page's "Use Setup DLL" tells one.
+    for (size_t i = 0; i < items.size(); ++i)
+        if (IsSetupDllName(items[i].Name)) result.push_back(i);
     return result;
 }
 

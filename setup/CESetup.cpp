@@ -9,16 +9,6 @@
 
 #include <unordered_map>
 
-namespace {
-
-// A setup DLL's entry: its extension is exactly ".999".
-bool IsSetupDllName(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    return dot != std::string::npos && name.compare(dot, std::string::npos, ".999") == 0;
-}
-
-} // namespace
-
 TCESetup::TCESetup()
     : INFHandler(std::make_unique<TSetupINF>()), XMLHandler(std::make_unique<TSetupXML>()),
       ExternalHandler(std::make_unique<TExternalINF>()) {}
@@ -175,6 +165,11 @@ TCESetup::FindCabEntries(const TCABFileContents& listing) {
 bool CabinetHasSetupDll(TCABFile& cabinet) {
     cabinet.ListContents();
     return HasSetupDllEntry(cabinet.CABFileContents);
+}
+
+bool IsSetupDllName(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot != std::string::npos && name.compare(dot, std::string::npos, ".999") == 0;
 }
 
 bool HasSetupDllEntry(const TCABFileContents& contents) {

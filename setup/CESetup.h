@@ -64,3 +64,5 @@ class TCESetup : public TCESetupBase {
 [[nodiscard]] bool CabinetHasSetupDll(TCABFile& cabinet);
 // The same test on entries already listed.
 [[nodiscard]] bool HasSetupDllEntry(const TCABFileContents& contents);
+// Whether an entry's name is a setup DLL's: its extension exactly ".999".
+[[nodiscard]] bool IsSetupDllName(const std::string& name);

@@ -182,14 +182,7 @@ namespace {
 // Replaces in place: most texts hold none of the macros' folders, and are then not copied.
 void ReplaceIn(std::string& text, const std::string& oldText, const std::string& newText) {
     if (oldText.empty() || text.size() < oldText.size()) return;
-    if (oldText.size() <= kShortPattern) {
-        const size_t first = FindAscii(text, oldText, 0);
-        if (first == std::string::npos) return;
-        if (std::optional<std::string> out = ReplaceInOnePass(text, oldText, newText, first)) {
-            text = std::move(*out);
-            return;
-        }
-    }
+    if (oldText.size() <= kShortPattern && FindAscii(text, oldText, 0) == std::string::npos) return;
     text = TCESetupBase::ReplaceText(text, oldText, newText);
 }
 
