@@ -53,10 +53,18 @@ bool ReadWhole(const std::wstring& path, DWORD limit, std::string& bytes, std::w
 }
 } // namespace
 
-std::wstring TfrmWinCEMain::SetupBaseName() const {
+std::wstring TfrmWinCEMain::AskSaveTarget(const std::wstring& title, const std::wstring& caption,
+                                          const std::wstring& ext) {
     std::wstring base = FileNameOf(FSetupFileName);
     if (const size_t dot = base.rfind(L'.'); dot != std::wstring::npos) base.resize(dot);
-    return base;
+    TFileDialogRequest request;
+    request.Save = true;
+    request.Title = title;
+    request.Filter = caption + L" (*." + ext + L")" + L'\0' + L"*." + ext + L'\0';
+    request.FileName = base + L"." + ext;
+    request.Folder = DialogFolder();
+    request.DefaultExt = ext;
+    return FServices->RunFileDialog(FHandle, request);
 }
 
 void TfrmWinCEMain::mnuOpenBaselineClick() {
@@ -92,14 +100,7 @@ bool TfrmWinCEMain::OpenBaseline(const std::wstring& fileName) {
 
 void TfrmWinCEMain::mnuSaveReportClick() {
     if (!FSetupOpen) return;
-    TFileDialogRequest request;
-    request.Save = true;
-    request.Title = L"Save Report";
-    request.Filter = std::wstring(L"HTML Page (*.html)") + L'\0' + L"*.html" + L'\0';
-    request.FileName = SetupBaseName() + L".html";
-    request.Folder = DialogFolder();
-    request.DefaultExt = L"html";
-    const std::wstring target = FServices->RunFileDialog(FHandle, request);
+    const std::wstring target = AskSaveTarget(L"Save Report", L"HTML Page", L"html");
     if (!target.empty()) SaveReport(target);
 }
 

@@ -121,14 +121,7 @@ void TfrmWinCEMain::mnuExtractAllClick() {
 
 void TfrmWinCEMain::mnuExportRegistryClick() {
     if (!FSetupOpen || !FSetup) return;
-    TFileDialogRequest request;
-    request.Save = true;
-    request.Title = L"Export Registry";
-    request.Filter = std::wstring(L"Registry File (*.reg)") + L'\0' + L"*.reg" + L'\0';
-    request.FileName = SetupBaseName() + L".reg";
-    request.Folder = DialogFolder();
-    request.DefaultExt = L"reg";
-    const std::wstring target = FServices->RunFileDialog(FHandle, request);
+    const std::wstring target = AskSaveTarget(L"Export Registry", L"Registry File", L"reg");
     if (target.empty()) return;
     // Written whole beside the target and renamed into place, so a failure leaves nothing.
     const std::string local = ToLocalPath(target);

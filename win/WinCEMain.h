@@ -229,8 +229,10 @@ class TfrmWinCEMain {
     void edtFilterChange();
     void DropFiles(HDROP drop);
     [[nodiscard]] std::wstring DialogFolder() const;
-    // The open cabinet's file name without its folder and its last extension.
-    [[nodiscard]] std::wstring SetupBaseName() const;
+    // The Save dialog for a file made from the open setup, proposed as the cabinet's name with
+    // the extension ext ("html"), filtered by "caption (*.ext)"; the path chosen, or empty.
+    [[nodiscard]] std::wstring AskSaveTarget(const std::wstring& title, const std::wstring& caption,
+                                             const std::wstring& ext);
     [[nodiscard]] TListRows* FocusedList();
 
     HINSTANCE FInstance;
