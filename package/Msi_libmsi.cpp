@@ -2,17 +2,52 @@
 
 #include <libmsi.h>
 
+#include "package/SharedLibrary.h"
+
 #include <memory>
 
 namespace {
 
+// The functions used, libmsi's and GLib's, looked up when the first package is opened.
+struct TLibmsi {
+    decltype(&libmsi_database_new) DatabaseNew = nullptr;
+    decltype(&libmsi_query_new) QueryNew = nullptr;
+    decltype(&libmsi_query_execute) QueryExecute = nullptr;
+    decltype(&libmsi_query_fetch) QueryFetch = nullptr;
+    decltype(&libmsi_record_get_string) RecordGetString = nullptr;
+    decltype(&libmsi_record_get_stream) RecordGetStream = nullptr;
+    decltype(&g_object_unref) ObjectUnref = nullptr;
+    decltype(&g_error_free) ErrorFree = nullptr;
+    decltype(&g_free) Free = nullptr;
+    decltype(&g_input_stream_read) InputStreamRead = nullptr;
+    std::string Error; // why it cannot be used; empty when it can
+};
+
+const TLibmsi& Libmsi() {
+    static const TLibmsi lib = [] {
+        TLibmsi l;
+        // GLib's functions are found through libmsi's own dependencies.
+        (void)LoadSharedLibrary(
+            TESSARY_LIBMSI_SONAME,
+            {Slot("libmsi_database_new", l.DatabaseNew), Slot("libmsi_query_new", l.QueryNew),
+             Slot("libmsi_query_execute", l.QueryExecute), Slot("libmsi_query_fetch", l.QueryFetch),
+             Slot("libmsi_record_get_string", l.RecordGetString),
+             Slot("libmsi_record_get_stream", l.RecordGetStream),
+             Slot("g_object_unref", l.ObjectUnref), Slot("g_error_free", l.ErrorFree),
+             Slot("g_free", l.Free), Slot("g_input_stream_read", l.InputStreamRead)},
+            l.Error);
+        return l;
+    }();
+    return lib;
+}
+
 struct TUnref {
-    void operator()(void* object) const { g_object_unref(object); }
+    void operator()(void* object) const { Libmsi().ObjectUnref(object); }
 };
 template <typename T> using TRef = std::unique_ptr<T, TUnref>;
 
 struct TErrorFree {
-    void operator()(GError* e) const { g_error_free(e); }
+    void operator()(GError* e) const { Libmsi().ErrorFree(e); }
 };
 
 std::string Text(GError* e, const char* fallback) {
@@ -20,9 +55,9 @@ std::string Text(GError* e, const char* fallback) {
 }
 
 std::string Field(LibmsiRecord* record, unsigned field) {
-    gchar* text = libmsi_record_get_string(record, field);
+    gchar* text = Libmsi().RecordGetString(record, field);
     std::string value = text ? text : "";
-    g_free(text);
+    Libmsi().Free(text);
     return value;
 }
 
@@ -30,16 +65,16 @@ std::string Field(LibmsiRecord* record, unsigned field) {
 template <typename Each>
 bool Query(LibmsiDatabase* db, const char* sql, Each each, std::string& error) {
     GError* raw = nullptr;
-    TRef<LibmsiQuery> query(libmsi_query_new(db, sql, &raw));
+    TRef<LibmsiQuery> query(Libmsi().QueryNew(db, sql, &raw));
     std::unique_ptr<GError, TErrorFree> failure(raw);
-    if (!query || !libmsi_query_execute(query.get(), nullptr, &raw)) {
+    if (!query || !Libmsi().QueryExecute(query.get(), nullptr, &raw)) {
         failure.reset(raw);
         error = Text(failure.get(), "the package cannot be read");
         return false;
     }
     for (;;) {
         raw = nullptr;
-        TRef<LibmsiRecord> record(libmsi_query_fetch(query.get(), &raw));
+        TRef<LibmsiRecord> record(Libmsi().QueryFetch(query.get(), &raw));
         failure.reset(raw);
         if (!record) return true; // no more rows (an error here is the end of the table)
         if (!each(record.get())) return true;
@@ -50,9 +85,13 @@ bool Query(LibmsiDatabase* db, const char* sql, Each each, std::string& error) {
 
 bool WalkMsiPackage(const std::string& path, const TMsiStream& stream,
                     std::map<std::string, std::string>& fileNames, std::string& error) {
+    const TLibmsi& lib = Libmsi();
+    if (!lib.Error.empty()) {
+        error = "Windows Installer packages (.msi) cannot be read: " + lib.Error;
+        return false;
+    }
     GError* raw = nullptr;
-    TRef<LibmsiDatabase> db(
-        libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &raw));
+    TRef<LibmsiDatabase> db(lib.DatabaseNew(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &raw));
     std::unique_ptr<GError, TErrorFree> failure(raw);
     if (!db) {
         error = Text(failure.get(), "not a Windows Installer package");
@@ -73,15 +112,15 @@ bool WalkMsiPackage(const std::string& path, const TMsiStream& stream,
                db.get(), "SELECT `Name`, `Data` FROM `_Streams`",
                [&](LibmsiRecord* r) {
                    GError* readError = nullptr;
-                   TRef<GInputStream> in(libmsi_record_get_stream(r, 2));
+                   TRef<GInputStream> in(lib.RecordGetStream(r, 2));
                    if (!in) return true;
                    bool failed = false;
                    const TArchiveRead read = [&](void* buffer, size_t count) -> int64_t {
                        const gssize n =
-                           g_input_stream_read(in.get(), buffer, count, nullptr, &readError);
+                           lib.InputStreamRead(in.get(), buffer, count, nullptr, &readError);
                        if (n < 0) {
                            failed = true;
-                           if (readError) g_error_free(readError);
+                           if (readError) lib.ErrorFree(readError);
                            readError = nullptr;
                        }
                        return n;

@@ -86,6 +86,13 @@ for c in ../shared/corpus/real/*.[cC][aA][bB]; do
 done
 json=$(/usr/bin/tessary-info --json "$cabinet")
 [[ $json == '{"format":'* ]]
+# libarchive is loaded when a zip is first opened, not linked: the package must depend on it.
+packaged=$(mktemp -d)
+(cd ../shared/corpus/packages/Ushahidi &&
+  cmake -E tar cf "$packaged/Ushahidi.zip" --format=zip Ushahidi.ini Ushahidi.CAB)
+/usr/bin/tessary-info --json "$packaged/Ushahidi.zip" |
+  grep -q '"container":{"kind":"zip","path":"Ushahidi.CAB"'
+rm -rf "$packaged"
 [ "$(QT_QPA_PLATFORM=offscreen /usr/bin/tessary --version)" = "Tessary ${version#tessary-info }" ]
 # The hidden --quit-after-open prints the caption and answers whether the setup opened.
 caption=$(QT_QPA_PLATFORM=offscreen timeout 60 /usr/bin/tessary --quit-after-open \
