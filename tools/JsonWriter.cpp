@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -107,21 +108,49 @@ constexpr auto kPlain = [] {
     return plain;
 }();
 
+// How many of the eight bytes of word, from the first in memory, JSON takes as they stand by
+// kPlain's rule (a control below 0x20, '"', '\\', DEL, and in UTF-8 texts the lead byte 0xC2, in
+// 8-bit texts any byte from 0x80, is not). Each test flags the bytes that are zero or below a
+// bound; flags above the lowest may be false, the lowest never is.
+size_t PlainPrefix(uint64_t word, bool latin1) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    auto zero = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    uint64_t flags = ((word - kOnes * 0x20) & ~word & kHigh) | zero(word ^ (kOnes * '"')) |
+                     zero(word ^ (kOnes * '\\')) | zero(word ^ (kOnes * 0x7F));
+    flags |= latin1 ? word & kHigh : zero(word ^ (kOnes * 0xC2));
+    if (flags == 0) return 8;
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    return static_cast<size_t>(std::countr_zero(flags)) / 8;
+}
+
 } // namespace
 
 void TJsonWriter::Escaped(std::string_view text, bool latin1) {
     static constexpr char kHex[] = "0123456789abcdef";
     const uint8_t plainMask = latin1 ? 2 : 1;
-    Put('"');
     // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
-    // huge text does not ask for six times its size at once.
+    // huge text does not ask for six times its size at once. Each piece's room also holds both
+    // quotes and the byte after its last, which an escaped C1 control in UTF-8 takes with it.
     constexpr size_t kPiece = 4096;
-    for (size_t i = 0; i < text.size();) {
+    size_t i = 0;
+    char* to = Room(std::min(text.size(), kPiece) * 6 + 8);
+    *to++ = '"';
+    for (;;) {
         const size_t end = std::min(text.size(), i + kPiece);
-        // The last byte of a piece may take the next one with it: room for both.
-        char* to = Room((end - i + 1) * 6);
-        for (; i < end; ++i) {
-            const char c = text[i];
+        while (i < end) {
+            // Plain runs go eight bytes at a time, up to the first byte that is not plain.
+            if (end - i >= 8) {
+                uint64_t word;
+                std::memcpy(&word, text.data() + i, 8);
+                const size_t plain = PlainPrefix(word, latin1);
+                std::memcpy(to, &word,
+                            8); // the room holds eight; the bytes past plain are rewritten
+                to += plain;
+                i += plain;
+                if (plain == 8) continue;
+            }
+            // One byte (two for an escaped C1 control in UTF-8).
+            const char c = text[i++];
             auto b = static_cast<unsigned char>(c);
             if (kPlain[b] & plainMask) {
                 *to++ = c;
@@ -129,7 +158,7 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
             }
             if (!latin1 && b == 0xC2) {
                 // U+0080 to U+009F is escaped as a C1 control; any other sequence stands.
-                const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+                const auto next = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
                 if (next < 0x80 || next > 0x9F) {
                     *to++ = c;
                     continue;
@@ -172,7 +201,10 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
                 *to++ = kHex[b & 0xF];
             }
         }
+        if (i >= text.size()) break;
         FSize = static_cast<size_t>(to - FData.get());
+        to = Room(std::min(text.size() - i, kPiece) * 6 + 8);
     }
-    Put('"');
+    *to++ = '"';
+    FSize = static_cast<size_t>(to - FData.get());
 }

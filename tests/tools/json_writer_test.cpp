@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -113,4 +114,47 @@ TEST(JsonWriter, LongTextsAreWrittenWhole) {
     TJsonWriter utf8;
     utf8.String(c1);
     EXPECT_EQ(utf8.Text(), "\"" + std::string(4095, 'a') + "\\u009b\xC2\xA0\"");
+}
+
+TEST(JsonWriter, RandomTextsMatchTheJsonLibraryWhereverTheSpecialBytesFall) {
+    // Plain runs are copied eight bytes at a time: special bytes at every offset of those words,
+    // at the ends of texts and across the writer's pieces must still be escaped one by one.
+    const std::vector<std::string> utf8Tokens = {"a",
+                                                 "Z",
+                                                 " ",
+                                                 "~",
+                                                 "\x7f",
+                                                 "\"",
+                                                 "\\",
+                                                 "\n",
+                                                 "\x01",
+                                                 "\x1f",
+                                                 "\xC2\x80",
+                                                 "\xC2\x9F",
+                                                 "\xC2\xA0",
+                                                 "\xC3\xA9",
+                                                 "\xE2\x82\xAC",
+                                                 "\xF0\x9F\x98\x80"};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 4000; ++round) {
+        const size_t length = round % 100 == 0 ? 5000 + random() % 4000 : random() % 40;
+        const bool mostlyPlain = random() % 2 == 0;
+        std::string utf8, latin1;
+        while (utf8.size() < length) {
+            const bool plain = mostlyPlain && random() % 16 != 0;
+            utf8 += plain ? std::string(1, static_cast<char>('a' + random() % 26))
+                          : utf8Tokens[random() % utf8Tokens.size()];
+        }
+        while (latin1.size() < length) {
+            const bool plain = mostlyPlain && random() % 16 != 0;
+            latin1 += static_cast<char>(plain ? 'a' + random() % 26 : random() % 256);
+        }
+        TJsonWriter out;
+        out.BeginArray();
+        out.String(utf8);
+        out.Latin1(latin1);
+        out.EndArray();
+        const ordered_json expected = {utf8, Latin1ToUtf8(latin1)};
+        ASSERT_EQ(out.Text(), WithTerminalEscapes(expected.dump())) << "round " << round;
+    }
 }
