@@ -56,13 +56,14 @@ bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targ
     TCESetupBase* handler = Handler();
     if (!handler) return false;
     const bool result = handler->LoadSetup(cabinetPath, targetDir, extract);
-    // Copies, not moves: the handler extracts from its own tables later.
-    Strings = handler->Strings;
-    Dirs = handler->Dirs;
-    RegPaths = handler->RegPaths;
-    Files = handler->Files;
-    RegValues = handler->RegValues;
-    Shortcuts = handler->Shortcuts;
+    // Moved: a large setup's tables are not worth two copies. Extraction runs on these, with
+    // the handler's rule for which entries are descriptors.
+    Strings = std::move(handler->Strings);
+    Dirs = std::move(handler->Dirs);
+    RegPaths = std::move(handler->RegPaths);
+    Files = std::move(handler->Files);
+    RegValues = std::move(handler->RegValues);
+    Shortcuts = std::move(handler->Shortcuts);
     Project = handler->Project;
     DescriptorError = handler->DescriptorError;
     return result;
@@ -70,15 +71,15 @@ bool TCESetup::LoadSetup(const std::string& cabinetPath, const std::string& targ
 
 bool TCESetup::ExtractFile(const std::string& fileName, const std::string& folder,
                            const std::string& destPath) {
-    TCESetupBase* handler = Handler();
-    return handler ? handler->ExtractFile(fileName, folder, destPath) : false;
+    // The model's own rows: the handler's were taken over when the setup loaded.
+    return Handler() && TCESetupBase::ExtractFileChecked(fileName, folder, destPath).Outcome !=
+                            TExtractOutcome::Exception;
 }
 
 TExtractResult TCESetup::ExtractFileChecked(const std::string& fileName, const std::string& folder,
                                             const std::string& destPath) {
-    TCESetupBase* handler = Handler();
-    if (!handler) return {TExtractOutcome::Exception, "No setup is loaded"};
-    const TExtractResult result = handler->ExtractFileChecked(fileName, folder, destPath);
+    if (!Handler()) return {TExtractOutcome::Exception, "No setup is loaded"};
+    const TExtractResult result = TCESetupBase::ExtractFileChecked(fileName, folder, destPath);
     // The setup DLL has no file row and goes to no device folder: it is named by its entry,
     // without a folder, as the Programs page names it.
     if (result.Outcome != TExtractOutcome::NotFound || !Cabinet ||
