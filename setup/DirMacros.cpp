@@ -179,11 +179,45 @@ std::string TCESetupBase::ReplaceText(const std::string& text, const std::string
 
 namespace {
 
-// Replaces in place: most texts hold none of the macros' folders, and are then not copied.
+// Whether part occurs, ignoring ASCII case, in the text made of a, b and c one after the other,
+// starting within a or b: the occurrences a replacement b could form with its neighbours.
+bool FormsOccurrence(std::string_view a, std::string_view b, std::string_view c,
+                     const std::string& part) {
+    const size_t inner = a.size() + b.size(), total = inner + c.size();
+    auto at = [&](size_t k) {
+        return k < a.size() ? a[k] : k < inner ? b[k - a.size()] : c[k - inner];
+    };
+    for (size_t start = 0; start < inner && start + part.size() <= total; ++start) {
+        size_t k = 0;
+        while (k < part.size() && UpperAscii(at(start + k)) == UpperAscii(part[k]))
+            ++k;
+        if (k == part.size()) return true;
+    }
+    return false;
+}
+
+// Replaces in place, as ReplaceText would: most texts hold none of the macros' folders and
+// most of the rest one, so the text is neither copied nor scanned twice. Each search resumes
+// after the last replacement while no replacement forms an occurrence with its neighbours (the
+// same step as searching again from the start); once one would, ReplaceText goes on from the
+// text as it is then.
 void ReplaceIn(std::string& text, const std::string& oldText, const std::string& newText) {
     if (oldText.empty() || text.size() < oldText.size()) return;
-    if (oldText.size() <= kShortPattern && FindAscii(text, oldText, 0) == std::string::npos) return;
-    text = TCESetupBase::ReplaceText(text, oldText, newText);
+    if (oldText.size() > kShortPattern) {
+        text = TCESetupBase::ReplaceText(text, oldText, newText);
+        return;
+    }
+    for (size_t at = FindAscii(text, oldText, 0); at != std::string::npos;
+         at = FindAscii(text, oldText, at + newText.size())) {
+        const size_t before = std::min(at, oldText.size() - 1);
+        const std::string_view view(text);
+        if (FormsOccurrence(view.substr(at - before, before), newText,
+                            view.substr(at + oldText.size(), oldText.size() - 1), oldText)) {
+            text = TCESetupBase::ReplaceText(text, oldText, newText);
+            return;
+        }
+        text.replace(at, oldText.size(), newText);
+    }
 }
 
 // "%CE1%" .. "%CE19%" and the folders they stand for, made once.
@@ -252,7 +286,10 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
     // thousand, all against the same two.
     thread_local TProjectFolders folders;
     folders.Follow(Project.InstallDir, Project.ProgramGroup);
-    std::string r = path;
+    // Room for the usual growth: a macro's folder is longer than its number.
+    std::string r;
+    r.reserve(path.size() + 32);
+    r = path;
     if (unquote) ReplaceIn(r, kQuot, kQuote);
     if (SameTextAscii(r, folders.InstallDir)) return "%InstallDir%";
     if (SameTextAscii(r, "%WINDIR%\\HELP")) return "%HelpDir%";
