@@ -8,6 +8,20 @@
 #include <cstring>
 #include <new>
 
+namespace {
+
+// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well. DEL and the
+// C1 controls (0x80 to 0x9F in 8-bit texts, U+0080 to U+009F led by 0xC2 in UTF-8) are escaped
+// although JSON allows them raw: a document printed on a terminal must not steer it.
+constexpr auto kPlain = [] {
+    std::array<uint8_t, 256> plain{};
+    for (int b = 0x20; b < 0x100; ++b)
+        plain[b] = b == '"' || b == '\\' || b == 0x7F || b == 0xC2 ? 0 : b < 0x80 ? 3 : 1;
+    return plain;
+}();
+
+} // namespace
+
 void TJsonWriter::TFree::operator()(char* data) const {
     std::free(data);
 }
@@ -59,6 +73,26 @@ void TJsonWriter::EndArray() {
 }
 
 void TJsonWriter::Key(std::string_view key) {
+    // Member names are nearly always short plain words: those are written in one go.
+    constexpr size_t kShort = 32;
+    if (key.size() <= kShort) {
+        char* const start = Room(kShort + 4);
+        char* to = start;
+        if (FComma) *to++ = ',';
+        *to++ = '"';
+        bool plain = true;
+        for (const char c : key) {
+            plain = plain && (kPlain[static_cast<unsigned char>(c)] & 1) != 0;
+            *to++ = c;
+        }
+        if (plain) {
+            *to++ = '"';
+            *to++ = ':';
+            FSize += static_cast<size_t>(to - start);
+            FComma = false;
+            return;
+        }
+    }
     Value();
     Escaped(key, false);
     Put(':');
@@ -97,16 +131,6 @@ void TJsonWriter::Raw(std::string_view json) {
 }
 
 namespace {
-
-// Bytes that JSON takes as they stand: 1 in UTF-8 texts, 2 in 8-bit texts as well. DEL and the
-// C1 controls (0x80 to 0x9F in 8-bit texts, U+0080 to U+009F led by 0xC2 in UTF-8) are escaped
-// although JSON allows them raw: a document printed on a terminal must not steer it.
-constexpr auto kPlain = [] {
-    std::array<uint8_t, 256> plain{};
-    for (int b = 0x20; b < 0x100; ++b)
-        plain[b] = b == '"' || b == '\\' || b == 0x7F || b == 0xC2 ? 0 : b < 0x80 ? 3 : 1;
-    return plain;
-}();
 
 // How many of the eight bytes of word, from the first in memory, JSON takes as they stand by
 // kPlain's rule (a control below 0x20, '"', '\\', DEL, and in UTF-8 texts the lead byte 0xC2, in

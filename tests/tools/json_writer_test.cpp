@@ -149,12 +149,27 @@ TEST(JsonWriter, RandomTextsMatchTheJsonLibraryWhereverTheSpecialBytesFall) {
             const bool plain = mostlyPlain && random() % 16 != 0;
             latin1 += static_cast<char>(plain ? 'a' + random() % 26 : random() % 256);
         }
+        // Keys take a path of their own when they are short and plain.
+        std::string key;
+        while (key.size() < static_cast<size_t>(round % 40)) {
+            const bool plain = mostlyPlain && random() % 16 != 0;
+            key += plain ? std::string(1, static_cast<char>('a' + random() % 26))
+                         : utf8Tokens[random() % utf8Tokens.size()];
+        }
         TJsonWriter out;
+        out.BeginObject();
+        out.Key("texts");
         out.BeginArray();
         out.String(utf8);
         out.Latin1(latin1);
         out.EndArray();
-        const ordered_json expected = {utf8, Latin1ToUtf8(latin1)};
+        out.Key(key);
+        out.Int(round);
+        out.EndObject();
+        ordered_json expected = ordered_json::object();
+        expected["texts"] = {utf8, Latin1ToUtf8(latin1)};
+        if (key == "texts") continue;
+        expected[key] = round;
         ASSERT_EQ(out.Text(), WithTerminalEscapes(expected.dump())) << "round " << round;
     }
 }
