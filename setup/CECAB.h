@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -120,16 +121,16 @@ class TCESetupBase {
     // path: the descriptor walk lists afresh.
     TCabinetLook* Look = nullptr;
 
-    // Slot 0: decodes from the stream, or from the named file when stream is null.
+    // Decodes from the stream, or from the named file when stream is null.
     [[nodiscard]] virtual bool ParseDescriptor(const std::string& fileName, TStream* stream);
-    // Slot 1: finds the descriptor entry of the cabinet and extracts it into the stream.
+    // Finds the descriptor entry of the cabinet and extracts it into the stream.
     [[nodiscard]] virtual bool FindDescriptor(TCABFile& cabinet, TStream& stream);
-    // Slot 2: finds and parses the descriptor of Cabinet.
+    // Finds and parses the descriptor of Cabinet.
     [[nodiscard]] virtual bool LoadDescriptor();
     virtual void WriteDescriptor(TStream& stream); // building only
     [[nodiscard]] virtual std::string GetDescriptorEntryName();
     [[nodiscard]] virtual bool IsDescriptorEntry(const std::string& entryName);
-    // Slot 6: false only when an exception occurred; a missing entry writes nothing.
+    // False only when an exception occurred; a missing entry writes nothing.
     [[nodiscard]] virtual bool ExtractFile(const std::string& fileName, const std::string& folder,
                                            const std::string& destPath);
     // The same walk as ExtractFile, telling what happened.
@@ -142,9 +143,9 @@ class TCESetupBase {
     // number is the row's Id, leaving out the descriptor, the setup DLL and entries whose
     // number does not convert. -1 for a row without one.
     [[nodiscard]] std::vector<int> RowEntries(const TCABFileContents& listing);
-    // Slot 7: the file is a cabinet and this handler finds its descriptor in it.
+    // The file is a cabinet and this handler finds its descriptor in it.
     [[nodiscard]] virtual bool IsSetupCabinet(const std::string& cabinetPath);
-    // Slot 8: the descriptor was found and parsed.
+    // The descriptor was found and parsed.
     [[nodiscard]] virtual bool LoadSetup(const std::string& cabinetPath,
                                          const std::string& targetDir, bool extract);
     virtual bool BuildSetupCabinet(); // building only; not used by the viewer
@@ -186,6 +187,19 @@ class TCESetupBase {
     [[nodiscard]] TExtractResult ExtractRowTo(int entry, const std::string& destPath);
     // Both handlers: FindDescriptor on Cabinet into memory, then ParseDescriptor from it.
     [[nodiscard]] bool LoadDescriptorFromCabinet();
+
+  private:
+    // The project's folders as MacroizePath compares them, remade only when the project's texts
+    // change: a setup's paths are macroized by the thousand, all against the same two. Kept
+    // under a lock, as several threads may build rows of one setup.
+    struct TMacroFolders {
+        std::string FromInstallDir, FromGroup;
+        std::string InstallDir, InstallDirSlash, GroupDir, GroupDirSlash;
+        bool Made = false;
+    };
+    [[nodiscard]] const TMacroFolders& MacroFolders() const;
+    mutable std::mutex FMacroFoldersLock;
+    mutable TMacroFolders FMacroFolders;
 };
 
 // Keeps a string list and three strings; created and freed by the facade, never used to load.

@@ -60,19 +60,28 @@ bool SearchAscii(const std::string& text, const std::string& pattern,
 
 // The first place at or after from where part occurs, ignoring ASCII case; npos when none.
 size_t FindAscii(const std::string& text, const std::string& part, size_t from) {
-    if (part.size() > text.size()) return std::string::npos;
-    const char first = UpperAscii(part[0]);
-    const bool caseless = LowerAscii(first) == first; // "%", "\\": memchr finds the candidates
-    for (size_t at = from; at + part.size() <= text.size(); ++at) {
-        if (caseless) {
-            const void* hit = std::memchr(text.data() + at, first, text.size() - at);
-            if (!hit) return std::string::npos;
-            at = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-            if (at + part.size() > text.size()) return std::string::npos;
-        } else if (UpperAscii(text[at]) != first) {
-            continue;
+    if (part.empty() || part.size() > text.size()) return std::string::npos;
+    // Candidates are found with memchr on the pattern's first character that has no other
+    // case ("%", "\", " ", a digit): the folders' patterns all hold one, most near the start.
+    size_t anchor = 0;
+    while (anchor < part.size() && LowerAscii(part[anchor]) != UpperAscii(part[anchor]))
+        ++anchor;
+    if (anchor == part.size()) {
+        for (size_t at = from; at + part.size() <= text.size(); ++at) {
+            size_t k = 0;
+            while (k < part.size() && UpperAscii(text[at + k]) == UpperAscii(part[k]))
+                ++k;
+            if (k == part.size()) return at;
         }
-        size_t k = 1;
+        return std::string::npos;
+    }
+    const char key = part[anchor];
+    for (size_t at = from; at + part.size() <= text.size(); ++at) {
+        const void* hit = std::memchr(text.data() + at + anchor, key, text.size() - at - anchor);
+        if (!hit) return std::string::npos;
+        at = static_cast<size_t>(static_cast<const char*>(hit) - text.data()) - anchor;
+        if (at + part.size() > text.size()) return std::string::npos;
+        size_t k = 0;
         while (k < part.size() && UpperAscii(text[at + k]) == UpperAscii(part[k]))
             ++k;
         if (k == part.size()) return at;
@@ -200,13 +209,16 @@ bool FormsOccurrence(std::string_view a, std::string_view b, std::string_view c,
 // most of the rest one, so the text is neither copied nor scanned twice. Each search resumes
 // after the last replacement while no replacement forms an occurrence with its neighbours (the
 // same step as searching again from the start); once one would, ReplaceText goes on from the
-// text as it is then.
-void ReplaceIn(std::string& text, const std::string& oldText, const std::string& newText) {
-    if (oldText.empty() || text.size() < oldText.size()) return;
+// text as it is then. Answers whether it replaced anything.
+bool ReplaceIn(std::string& text, const std::string& oldText, const std::string& newText) {
+    if (oldText.empty() || text.size() < oldText.size()) return false;
     if (oldText.size() > kShortPattern) {
-        text = TCESetupBase::ReplaceText(text, oldText, newText);
-        return;
+        std::string out = TCESetupBase::ReplaceText(text, oldText, newText);
+        const bool changed = out != text;
+        text = std::move(out);
+        return changed;
     }
+    bool replaced = false;
     for (size_t at = FindAscii(text, oldText, 0); at != std::string::npos;
          at = FindAscii(text, oldText, at + newText.size())) {
         const size_t before = std::min(at, oldText.size() - 1);
@@ -214,10 +226,21 @@ void ReplaceIn(std::string& text, const std::string& oldText, const std::string&
         if (FormsOccurrence(view.substr(at - before, before), newText,
                             view.substr(at + oldText.size(), oldText.size() - 1), oldText)) {
             text = TCESetupBase::ReplaceText(text, oldText, newText);
-            return;
+            return true;
         }
         text.replace(at, oldText.size(), newText);
+        replaced = true;
     }
+    return replaced;
+}
+
+// Whether part, ignoring ASCII case, ends in text just before end.
+bool EndsWithAsciiAt(const std::string& text, const std::string& part, size_t end) {
+    if (part.size() > end) return false;
+    const size_t start = end - part.size();
+    for (size_t k = part.size(); k-- > 0;)
+        if (UpperAscii(text[start + k]) != UpperAscii(part[k])) return false;
+    return true;
 }
 
 // "%CE1%" .. "%CE19%" and the folders they stand for, made once.
@@ -255,26 +278,25 @@ const TCEMacros& CEMacros() {
     return macros;
 }
 
-// The install folder and the program group's folder, with and without a final backslash,
-// remade only when the project's own texts change.
-struct TProjectFolders {
-    std::string FromInstallDir, FromGroup;
-    std::string InstallDir, InstallDirSlash, GroupDir, GroupDirSlash;
-    bool Made = false;
-
-    void Follow(const std::string& installDir, const std::string& group) {
-        if (Made && installDir == FromInstallDir && group == FromGroup) return;
-        FromInstallDir = installDir;
-        FromGroup = group;
-        InstallDir = ExcludeBackslash(installDir);
-        InstallDirSlash = TCESetupBase::WithTrailingBackslash(installDir);
-        GroupDir = "%ProgramsDir%\\" + group;
-        GroupDirSlash = GroupDir + "\\";
-        Made = true;
-    }
-};
-
 } // namespace
+
+const TCESetupBase::TMacroFolders& TCESetupBase::MacroFolders() const {
+    const std::lock_guard lock(FMacroFoldersLock);
+    TMacroFolders& f = FMacroFolders;
+    const std::string& installDir = Project.InstallDir;
+    const std::string& group = Project.ProgramGroup;
+    if (!f.Made || installDir != f.FromInstallDir || group != f.FromGroup) {
+        f.FromInstallDir = installDir;
+        f.FromGroup = group;
+        f.InstallDir = ExcludeBackslash(installDir);
+        f.InstallDirSlash = WithTrailingBackslash(installDir);
+        f.GroupDir = "%ProgramsDir%\\" + group;
+        f.GroupDirSlash = f.GroupDir + "\\";
+        f.Made = true;
+    }
+    // Remade only when the project changes, which no reader of the rows does.
+    return f;
+}
 
 std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFolder,
                                        bool unquote) const {
@@ -282,10 +304,7 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
                              kHelpDir = "%HelpDir%\\", kCard = "Storage Card\\",
                              kCardDir = "%StorageCard%\\", kInstallDir = "%InstallDir%\\",
                              kGroupDir = "%ProgramGroupDir%\\";
-    // The project's folders as this thread last made them: a setup's paths are macroized by the
-    // thousand, all against the same two.
-    thread_local TProjectFolders folders;
-    folders.Follow(Project.InstallDir, Project.ProgramGroup);
+    const TMacroFolders& folders = MacroFolders();
     // Room for the usual growth: a macro's folder is longer than its number.
     std::string r;
     r.reserve(path.size() + 32);
@@ -295,10 +314,25 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
     if (SameTextAscii(r, "%WINDIR%\\HELP")) return "%HelpDir%";
     if (SameTextAscii(r, folders.GroupDir)) return "%ProgramGroupDir%";
     if (SameTextAscii(r, "STORAGE CARD")) return "%StorageCard%";
-    ReplaceIn(r, folders.InstallDirSlash, kInstallDir);
-    ReplaceIn(r, kHelp, kHelpDir);
-    ReplaceIn(r, folders.GroupDirSlash, kGroupDir);
-    ReplaceIn(r, kCard, kCardDir);
+    // The four folders, replaced in this order. Each ends with a backslash, so one pass over
+    // the text's backslashes tells which occur; most paths hold none, and are then searched for
+    // none. A replacement can form a later folder the pass did not see: after one, each later
+    // folder is searched for.
+    const std::array<const std::string*, 4> folderTexts = {&folders.InstallDirSlash, &kHelp,
+                                                           &folders.GroupDirSlash, &kCard};
+    const std::array<const std::string*, 4> macroTexts = {&kInstallDir, &kHelpDir, &kGroupDir,
+                                                          &kCardDir};
+    uint32_t occurs = 0;
+    for (size_t i = 0; i < folderTexts.size(); ++i)
+        if (folderTexts[i]->empty() || folderTexts[i]->back() != '\\') occurs |= 1u << i;
+    for (size_t end = r.find('\\'); end != std::string::npos; end = r.find('\\', end + 1))
+        for (size_t i = 0; i < folderTexts.size(); ++i)
+            if ((occurs & (1u << i)) == 0 && EndsWithAsciiAt(r, *folderTexts[i], end + 1))
+                occurs |= 1u << i;
+    bool replaced = false;
+    for (size_t i = 0; i < folderTexts.size(); ++i)
+        if (replaced || (occurs & (1u << i)) != 0)
+            replaced = ReplaceIn(r, *folderTexts[i], *macroTexts[i]) || replaced;
     const uint32_t present = CEMacrosIn(r);
     if (present == 0) return r;
     const TCEMacros& macros = CEMacros();
@@ -306,8 +340,8 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
         if (n == 8 && shortcutFolder) continue;
         if (n == 14 && !shortcutFolder) continue;
         if ((present & (1u << n)) == 0) continue;
-        ReplaceIn(r, macros.Old[static_cast<size_t>(n - 1)],
-                  macros.New[static_cast<size_t>(n - 1)]);
+        (void)ReplaceIn(r, macros.Old[static_cast<size_t>(n - 1)],
+                        macros.New[static_cast<size_t>(n - 1)]);
     }
     return r;
 }

@@ -96,6 +96,18 @@ TEST_F(Macros, StorageCardAnyCase) {
     EXPECT_EQ(M("storage cards"), "storage cards");
 }
 
+TEST_F(Macros, FolderFormedByAnEarlierReplacementIsStillReplaced) {
+    // The install folder's macro completes the program group's folder, which the path did not
+    // hold before: the group is still replaced, as replacing each folder in turn does.
+    Model.Project.InstallDir = "\\A";
+    Model.Project.ProgramGroup = "X%InstallDir%";
+    EXPECT_EQ(M("%ProgramsDir%\\X\\A\\b.txt"), "%ProgramGroupDir%\\b.txt");
+    // The project changing between paths is seen at once.
+    Model.Project.ProgramGroup = "Y";
+    EXPECT_EQ(M("%ProgramsDir%\\Y\\b.txt"), "%ProgramGroupDir%\\b.txt");
+    EXPECT_EQ(M("%ProgramsDir%\\X\\A\\b.txt"), "%ProgramsDir%\\X%InstallDir%\\b.txt");
+}
+
 TEST_F(Macros, UnquoteOnlyWhenAsked) {
     EXPECT_EQ(M("a&quot;b&QUOT;c", false, true), "a\"b\"c");
     EXPECT_EQ(M("a&quot;b", false, false), "a&quot;b");
