@@ -177,7 +177,7 @@ bool TfrmWinCEMain::SaveReport(const QString& fileName) {
     }
     if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
     const std::string html =
-        AuditHtml(*FSetup, *FCabFile, nullptr, FSignature, FProgramRows, FFindings,
+        AuditHtml(*FSetup, *FCabFile, SetupDocument(), FSignature, FProgramRows, FFindings,
                   *FCabinetIdentity, FDeviceDecision ? &*FDeviceDecision : nullptr);
     // Written whole beside the target and renamed into place, so a failure leaves nothing.
     const TWriteResult result = WriteFileSafely(ToLocalPath(fileName), html);

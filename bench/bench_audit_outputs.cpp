@@ -58,8 +58,12 @@ size_t Audit(const std::string& path, TOutput output) {
         return out.Text().size();
     }
     const std::vector<TFinding> findings = AuditCabinet(setup, cab, &programs, signature, &look);
-    if (output == TOutput::Html)
-        return AuditHtml(setup, cab, &look, signature, programs, findings, identity.get()).size();
+    if (output == TOutput::Html) {
+        // The tool reads the document once for the audit and the page alike.
+        TSetupDocument document(cab, look);
+        return AuditHtml(setup, cab, document.Get(), signature, programs, findings, identity.get())
+            .size();
+    }
     TSarifRun run;
     run.Path = path;
     run.Cabinet = identity.get();

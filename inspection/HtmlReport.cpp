@@ -188,7 +188,8 @@ std::string HtmlText(std::string_view text) {
     return out;
 }
 
-std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook* look,
+std::string AuditHtml(TCESetup& setup, TCABFile& cabinet,
+                      const provisioning::TProvisioningTree* document,
                       const TCabinetSignature& signature, const std::vector<TProgramRow>& programs,
                       const std::vector<TFinding>& findings, const TCabinetIdentity& identity,
                       const device::TDeviceDecision* decision) {
@@ -216,9 +217,9 @@ std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook* look,
     const TPage registry = BuildRegistryPages(setup).Values;
     Section(out, "registry", registry.Caption, registry.Rows.size());
     Table(out, registry, {"registry", nullptr});
-    provisioning::TProvisioningTree tree;
-    if (provisioning::ReadCabinetProvisioning(cabinet, tree, look)) {
-        const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
+    if (document) {
+        const provisioning::TProvisioningPages pages =
+            provisioning::BuildProvisioningPages(*document);
         Section(out, "provisioning", pages.Rows.Caption, pages.Rows.Rows.size());
         Table(out, pages.Rows, {"provisioning", nullptr});
         Section(out, "provisioning-certificates", pages.Certificates.Caption,

@@ -17,6 +17,9 @@ struct TComparison;
 namespace device {
 struct TDeviceDecision;
 }
+namespace provisioning {
+struct TProvisioningTree;
+}
 
 // A window's answer to Save Report while the programs are still being read: a page without them
 // and half the findings would pass for the whole audit.
@@ -31,12 +34,12 @@ inline constexpr const char* kReportWhileReading =
 // headline and table, each finding linking to its row), then every page: properties with the
 // signature, files, shortcuts, registry values, provisioning, the signature with its certificates
 // and checks, the programs, and the rules found.
-[[nodiscard]] std::string AuditHtml(TCESetup& setup, TCABFile& cabinet, TCabinetLook* look,
-                                    const TCabinetSignature& signature,
-                                    const std::vector<TProgramRow>& programs,
-                                    const std::vector<TFinding>& findings,
-                                    const TCabinetIdentity& identity,
-                                    const device::TDeviceDecision* decision = nullptr);
+// document: the setup's "_setup.xml" as the caller read it for the rest of the audit, or null.
+[[nodiscard]] std::string
+AuditHtml(TCESetup& setup, TCABFile& cabinet, const provisioning::TProvisioningTree* document,
+          const TCabinetSignature& signature, const std::vector<TProgramRow>& programs,
+          const std::vector<TFinding>& findings, const TCabinetIdentity& identity,
+          const device::TDeviceDecision* decision = nullptr);
 
 // The comparison: its summary, then each page with differences, added, removed and changed rows
 // marked, old and new values side by side.

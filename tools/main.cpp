@@ -194,8 +194,10 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
         if (decision) run.Properties["device"] = DeviceToJson(*decision);
     }
     if (html)
-        WriteHtml(o, AuditHtml(setup, cab, &look, signature, programs, findings, cabinet, decision),
-                  context.HtmlFailure);
+        WriteHtml(
+            o,
+            AuditHtml(setup, cab, document.Get(), signature, programs, findings, cabinet, decision),
+            context.HtmlFailure);
     return findings;
 }
 

@@ -111,9 +111,9 @@ bool TfrmWinCEMain::SaveReport(const std::wstring& fileName) {
         return false;
     }
     if (!FCabinetIdentity) FCabinetIdentity = CabinetIdentity(ToLocalPath(FSetupFileName));
-    const std::string html =
-        AuditHtml(*FSetup, *FSetup->Cabinet, nullptr, FInspection->Signature(), FProgramRows,
-                  FFindings, *FCabinetIdentity, FDeviceDecision ? &*FDeviceDecision : nullptr);
+    const std::string html = AuditHtml(
+        *FSetup, *FSetup->Cabinet, FInspection->Provisioning(), FInspection->Signature(),
+        FProgramRows, FFindings, *FCabinetIdentity, FDeviceDecision ? &*FDeviceDecision : nullptr);
     // Written whole beside the target and renamed into place, so a failure leaves nothing.
     const std::string local = ToLocalPath(fileName);
     const TWriteResult result =
