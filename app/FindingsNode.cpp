@@ -80,21 +80,27 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         // rest now would cost a large setup's open as much again for a list soon replaced.
         FFindings.clear();
         ShowFindingsPage(FFindingsNode, BuildFindingsPage(FFindings));
-        FFindingsNode->SetStatusText("Findings: reading the programs...");
+        // Without files only the document is being read.
+        const char* reading = FSetup->FileCount() > 0 ? "reading the programs..."
+                                                      : "reading the provisioning document...";
+        FFindingsNode->SetStatusText(QString("Findings: ") + reading);
         ShowReportNode(FFindingsNode);
-        if (!FDeviceSources.isEmpty()) {
-            // The install decision needs the setup's own document, not its programs.
-            const provisioning::TProvisioningTree* tree = nullptr;
-            try {
-                tree = SetupDocument();
-            } catch (const std::exception&) {
-                tree = nullptr;
-            }
-            FillDevice(tree, nullptr);
+        // The install decision needs the setup's own document, not its programs. It is never
+        // read here on the window's thread: while the reader has it, there is no decision yet.
+        const bool documentPending =
+            !FProvisioningTree && Reading() &&
+            provisioning::HasProvisioningDocument(FCabFile->CABFileContents);
+        if (!FDeviceSources.isEmpty() && documentPending) {
+            FDeviceDecision.reset();
+            FDeviceNode->Clear();
+            FDeviceNode->SetStatusText(ToDisplay(device::kInstallDecisionCaption +
+                                                 std::string(": reading the provisioning "
+                                                             "document...")));
+            ShowReportNode(FDeviceNode);
         } else {
-            FillDevice(nullptr, nullptr);
+            FillDevice(FDeviceSources.isEmpty() ? nullptr : FProvisioningTree.get(), nullptr);
         }
-        SetFindingsRow("reading the programs...");
+        SetFindingsRow(reading);
         return;
     }
     TAuditInput input;

@@ -99,27 +99,10 @@ void TfrmWinCEMain::FillSetupNodes() {
     TBackgroundRequest request;
     request.Path = ToLocalPath(FSetupFileName);
     if (provisioning::HasProvisioningDocument(FCabFile->CABFileContents)) {
+        // Even a setup that is only a document: one can hold a million parms or slow keys.
         ShowReportNode(FProvisioningNode);
-        if (provisioning::IsProvisioningOnly(*FSetup)) {
-            // Such a document is small and its counts belong on the Project page at once.
-            auto read = std::make_shared<provisioning::TProvisioningTree>();
-            const provisioning::TProvisioningTree& tree = *read;
-            if (provisioning::ReadCabinetProvisioning(*FCabFile, *read)) {
-                FProvisioningTree = read;
-                provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
-                const QString headline = QString::fromStdString(
-                    provisioning::ProvisioningHeadline(provisioning::Summarize(tree)));
-                FProvisioningCertificates = std::move(pages.Certificates);
-                FProvisioningNode->SetTree(std::move(pages.Tree), std::move(pages.Rows));
-                if (!pages.Added.empty()) FillSignatureNode(FSignature, pages.Added);
-                FProvisioningNode->SetStatusText(headline);
-                lblProjectNote->setText(headline);
-                lblProjectNote->show();
-            }
-        } else {
-            request.Provisioning = true;
-            FProvisioningNode->SetStatusText("Reading the provisioning document...");
-        }
+        request.Provisioning = true;
+        FProvisioningNode->SetStatusText("Reading the provisioning document...");
     }
     // A signature that cannot be read is still one: the node says why.
     const TValue* verdict = FindField(FSignaturePages.Summary, "verdict");
@@ -149,7 +132,11 @@ void TfrmWinCEMain::FillSetupNodes() {
     };
     TBackgroundResults results;
     results.ProvisioningTree = [post](std::shared_ptr<const provisioning::TProvisioningTree> tree) {
-        post([tree](TfrmWinCEMain& w) { w.FProvisioningTree = tree; });
+        post([tree](TfrmWinCEMain& w) {
+            w.FProvisioningTree = tree;
+            // A decision waiting for the document is made now; the findings still wait.
+            if (!w.FFindingsComplete && !w.FDeviceSources.isEmpty()) w.FillFindings(false);
+        });
     };
     results.Provisioning = [post](provisioning::TProvisioningPages pages, std::string headline) {
         auto shared = std::make_shared<provisioning::TProvisioningPages>(std::move(pages));
@@ -158,6 +145,11 @@ void TfrmWinCEMain::FillSetupNodes() {
             w.FProvisioningNode->SetTree(std::move(shared->Tree), std::move(shared->Rows));
             if (!shared->Added.empty()) w.FillSignatureNode(w.FSignature, shared->Added);
             w.FProvisioningNode->SetStatusText(QString::fromStdString(headline));
+            if (provisioning::IsProvisioningOnly(*w.FSetup)) {
+                // What the setup changes, above the Project page's rows.
+                w.lblProjectNote->setText(QString::fromStdString(headline));
+                w.lblProjectNote->show();
+            }
         });
     };
     if (programs) {
@@ -195,9 +187,14 @@ void TfrmWinCEMain::FillSetupNodes() {
     });
     reader->setObjectName("SetupReader");
     FReaders.push_back(reader);
-    connect(reader, &QThread::finished, this, [this, reader] {
+    connect(reader, &QThread::finished, this, [this, reader, generation] {
         FReaders.erase(std::remove(FReaders.begin(), FReaders.end(), reader), FReaders.end());
         reader->deleteLater();
+        // A setup without programs audits once its document is read (what the reader posted
+        // came before this), or could not be.
+        if (FGeneration == generation && FSetupOpen && !FFindingsComplete &&
+            FSetup->FileCount() == 0)
+            Guarded([this] { FillFindings(true); });
     });
     reader->start(QThread::LowPriority);
 }

@@ -155,8 +155,8 @@ void TfrmWinCEMain::Fill(const QString& fileName, const QString& shownName) {
     FillShortcuts();
     FillRegistry();
     FillSetupNodes();
-    // A setup without files has no programs to wait for.
-    FillFindings(FSetup->FileCount() == 0);
+    // A setup without files has no programs to wait for, only perhaps its document.
+    FillFindings(FSetup->FileCount() == 0 && !Reading());
     setWindowTitle("Tessary - " + shownName);
     mnuCloseSetup->setEnabled(true);
     mnuEditWithVLM->setEnabled(true);

@@ -96,6 +96,9 @@ class DeviceTest : public QObject {
         f.Window = std::make_unique<TfrmWinCEMain>(QStringList{}, f.Services);
         f.Window->OpenSetup(Q(RealCabinet("SecurityOff.cpf")));
         QVERIFY(f.ProjectNodes().contains("Device"));
+        // No decision while the setup's own document is being read: it may change the device.
+        QVERIFY(DeviceNode(f)->StatusText().endsWith("reading the provisioning document..."));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
         QVERIFY(f.Column("lvDevice", 1).contains("blocked"));
         QVERIFY(f.Column("lvDevice", 0).contains("Problem"));
         QVERIFY(

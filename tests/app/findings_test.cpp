@@ -94,12 +94,13 @@ class FindingsTest : public QObject {
                  QString("Warning"));
     }
 
-    // A provisioning document has no programs: its findings are whole at once, and one leads to
-    // its row of the provisioning tree.
+    // A provisioning document has no programs: its findings are whole once the document is
+    // read, and one leads to its row of the provisioning tree.
     void SecurityOffPoliciesLeadToTheProvisioningTree() {
         if (!HaveCorpus()) QSKIP("no shared corpus");
         TWindowFixture f;
         f.Window->OpenSetup(Q(RealCabinet("SecurityOff.cpf")));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
         const size_t policy = FindingOf(f, "security-policy");
         QVERIFY(policy < f.Window->Findings().size());
         QVERIFY(!FindingsNode(f)->StatusText().contains("reading"));

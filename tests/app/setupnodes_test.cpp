@@ -103,8 +103,18 @@ class SetupNodesTest : public QObject {
         f.Window->OpenSetup(Q(path));
         QCOMPARE(f.ProjectNodes(), QStringList({"Files", "Shortcuts", "Registry Entries",
                                                 "Provisioning", "Signature", "Findings"}));
+        // Even a setup that is only a document reads it in the background: until the window's
+        // thread takes the result, the nodes say so and the findings wait.
         auto* note = f.Window->findChild<QLabel*>("lblProjectNote");
+        QVERIFY(!note->isVisibleTo(f.Window.get()));
+        QCOMPARE(Node(f, "Provisioning")->StatusText(),
+                 QString("Reading the provisioning document..."));
+        QCOMPARE(Node(f, "Findings")->StatusText(),
+                 QString("Findings: reading the provisioning document..."));
+        QVERIFY(f.Window->Findings().empty());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
         QVERIFY(note->isVisibleTo(f.Window.get()));
+        QVERIFY(!Node(f, "Findings")->StatusText().contains("reading"));
         QCOMPARE(note->text(),
                  QString("Provisioning document: 9 security policies, 0 certificates"));
         QCOMPARE(Shown(f.View("tvProvisioning")), tool.Provisioning);
@@ -145,6 +155,7 @@ class SetupNodesTest : public QObject {
         TWindowFixture f;
         f.Window->OpenSetup(Q(path));
         QVERIFY(!f.ProjectNodes().contains("Signature"));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
         QCOMPARE(f.Window->findChild<QLabel*>("lblProjectNote")->text(),
                  QString("Provisioning document: 0 security policies, 8 certificates"));
         const TRow& certificate = tool.Pages.Certificates.Rows.at(0);
