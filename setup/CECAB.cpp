@@ -293,21 +293,24 @@ bool TCESetupBase::ExtractFile(const std::string& fileName, const std::string& f
 std::vector<int> TCESetupBase::RowEntries(const TCABFileContents& listing) {
     std::vector<int> result(Files.size(), -1);
     if (Files.empty()) return result;
-    std::unordered_map<int32_t, int> entryOfNumber;
+    // A row's Id is 16 bits: an entry numbered beyond stands for no row. The first entry of a
+    // number counts.
+    constexpr size_t kIds = size_t{1} << 16;
+    std::vector<int> entryOfNumber(kIds, -1);
     const auto& items = listing.Items();
     for (size_t i = 0; i < items.size(); ++i) {
         // An entry whose number does not convert stands for no file; the others still count.
         try {
-            if (IsDescriptorEntry(items[i].Name)) continue;
             const int32_t number = EntryNumber(items[i].Name);
-            if (number == 999 || number < 0) continue;
-            entryOfNumber.emplace(number, static_cast<int>(i));
+            if (number == 999 || number < 0 || static_cast<size_t>(number) >= kIds) continue;
+            int& entry = entryOfNumber[static_cast<size_t>(number)];
+            if (entry >= 0 || IsDescriptorEntry(items[i].Name)) continue;
+            entry = static_cast<int>(i);
         } catch (const EConvertError&) {
         }
     }
     for (size_t row = 0; row < Files.size(); ++row)
-        if (const auto found = entryOfNumber.find(Files[row].Id); found != entryOfNumber.end())
-            result[row] = found->second;
+        result[row] = entryOfNumber[Files[row].Id];
     return result;
 }
 

@@ -214,6 +214,34 @@ TEST(SetupExtraction, SetupDllAndUnmatchedEntriesAreNeverModelFiles) {
     EXPECT_FALSE(entries[1]);
 }
 
+TEST(SetupExtraction, FirstEntryOfANumberIsTheRowsAndNumbersPastARowIdStandForNone) {
+    TempDir dir;
+    // Two entries numbered 1: the first is the row's, whatever follows. One numbered past the
+    // 16 bits of a row's Id, and one past 32 bits, stand for no row and stop nothing.
+    const std::string xml = XmlDescriptor(
+        "Demo", {{"%CE1%\\Demo", "app.exe", "app.001"}, {"%CE1%\\Demo", "b.dat", "b.002"}});
+    WriteCabinet(dir.File("dup.cab"),
+                 {{"_setup.xml", Bytes(xml)},
+                  {"first.001", Bytes("first")},
+                  {"second.001", Bytes("second one")},
+                  {"far.65538", Bytes("far")},
+                  {"huge.99999999999", Bytes("huge")},
+                  {"b.002", Bytes("bb")}},
+                 FixtureCompression::MSZIP);
+    OpenedSetup s(dir.File("dup.cab"));
+    ASSERT_TRUE(s.loaded);
+    const auto entries = s.setup.FindCabEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_TRUE(entries[0]);
+    EXPECT_EQ(entries[0]->Name, "first.001");
+    ASSERT_TRUE(entries[1]);
+    EXPECT_EQ(entries[1]->Name, "b.002");
+    const std::string out = dir.File("app.exe");
+    ASSERT_EQ(s.setup.ExtractFileChecked("app.exe", s.setup.Files[0].Dir, out).Outcome,
+              TExtractOutcome::Extracted);
+    EXPECT_EQ(fs::file_size(out), 5u);
+}
+
 TEST(SetupExtraction, EachRowAnswersTheEntryExtractWritesForIt) {
     TempDir dir;
     DescriptorBuilder b("Demo", "Acme", "%CE1%\\Demo");
