@@ -2,7 +2,8 @@
 // copy of what it finds, the setup's identification) against reading the file once in the same
 // blocks, as cat to /dev/null does. Both read a file the page cache holds after the first run.
 // And the setups in a zip of sixteen 4 MB cabinets against unzip -p of the whole zip to
-// /dev/null, when unzip is installed.
+// /dev/null, when unzip is installed; the same cabinets installed by a Windows Installer package
+// (built by wixl, one embedded cabinet) against msiextract of it, when both are installed.
 #include "cab/Streams.h"
 #include "package/HelperProgram.h"
 #include "package/Package.h"
@@ -68,10 +69,9 @@ void BM_FindCabinets(benchmark::State& state) {
 
 constexpr int kZipSetups = 16;
 
-// Sixteen setups, each with one 4 MB file of words (so that deflate has work to do), zipped.
-const std::string& SetupsZip() {
-    static TempDir dir;
-    static const std::string path = [] {
+// Sixteen setups, each with one 4 MB file of words (so that deflate has work to do).
+const ZipEntries& SetupCabinets() {
+    static const ZipEntries entries = [] {
         ZipEntries entries;
         uint64_t x = 0x2545F4914F6CDD1Dull;
         for (int i = 0; i < kZipSetups; ++i) {
@@ -89,12 +89,35 @@ const std::string& SetupsZip() {
             }
             SetupCabinetContents contents;
             contents.FileData[1] = std::move(data);
-            entries.push_back({name + "/" + name + ".CAB",
-                               BuildSetupCabinet(b.Plan(), contents, FixtureCompression::None)});
+            entries.push_back(
+                {name + ".CAB", BuildSetupCabinet(b.Plan(), contents, FixtureCompression::None)});
         }
+        return entries;
+    }();
+    return entries;
+}
+
+// The setups zipped, each in a folder of its own.
+const std::string& SetupsZip() {
+    static TempDir dir;
+    static const std::string path = [] {
+        ZipEntries entries = SetupCabinets();
+        for (auto& [name, data] : entries)
+            name = name.substr(0, name.size() - 4) + "/" + name;
         const std::string file = dir.File("Setups.zip");
         WriteFileBytes(file, BuildZip(entries));
         return file;
+    }();
+    return path;
+}
+
+// The setups as the files a desktop installer copies, from its one embedded cabinet; empty
+// when wixl is not installed.
+const std::string& SetupsMsi() {
+    static TempDir dir;
+    static const std::string path = [] {
+        const std::string file = dir.File("Setups.msi");
+        return BuildMsiWithWixl(dir.Path(), file, SetupCabinets(), {}) ? file : std::string();
     }();
     return path;
 }
@@ -120,10 +143,37 @@ void BM_Unzip(benchmark::State& state) {
     }
 }
 
+void BM_MsiFindSetups(benchmark::State& state) {
+    const std::string& path = SetupsMsi();
+    if (path.empty()) return state.SkipWithError("wixl is not installed");
+    for (auto _ : state) {
+        const std::unique_ptr<TPackage> package = OpenPackage(path);
+        if (package->Setups.size() != kZipSetups) state.SkipWithError("the setups were not found");
+        benchmark::DoNotOptimize(package->Setups.data());
+    }
+}
+
+// msiextract writes every installed file out, into a folder made afresh for each run.
+void BM_Msiextract(benchmark::State& state) {
+    const std::string msiextract = FindHelperProgram("msiextract");
+    if (msiextract.empty()) return state.SkipWithError("msiextract is not installed");
+    const std::string& path = SetupsMsi();
+    if (path.empty()) return state.SkipWithError("wixl is not installed");
+    for (auto _ : state) {
+        TempDir out;
+        const THelperRun run = RunHelperProgram(
+            {msiextract, "-C", out.Path(), path},
+            std::chrono::steady_clock::now() + std::chrono::minutes(5), [] { return true; });
+        if (!run.Started || run.ExitCode != 0) state.SkipWithError("msiextract failed");
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_ReadOnce)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FindCabinets)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Unzip)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ZipFindSetups)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Msiextract)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MsiFindSetups)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the viewer need on a fresh Debian 12 machine.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev gcab libarchive-dev libmsi-dev wixl
+packages=(build-essential cmake ninja-build pkg-config libmspack-dev libgcab-dev gcab libarchive-dev libmsi-dev wixl msitools
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev cabextract xvfb xauth bc
   libssl-dev osslsigncode
