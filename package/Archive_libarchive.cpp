@@ -26,7 +26,7 @@ struct TLibarchive {
 const TLibarchive& Libarchive() {
     static const TLibarchive lib = [] {
         TLibarchive l;
-        (void)LoadSharedLibrary(
+        l.Error = LoadSharedLibrary(
             TESSARY_LIBARCHIVE_SONAME,
             {Slot("archive_read_new", l.ReadNew), Slot("archive_read_free", l.ReadFree),
              Slot("archive_read_support_format_zip", l.SupportZip),
@@ -34,8 +34,7 @@ const TLibarchive& Libarchive() {
              Slot("archive_read_next_header", l.NextHeader), Slot("archive_read_data", l.ReadData),
              Slot("archive_error_string", l.ErrorString),
              Slot("archive_entry_filetype", l.EntryFiletype),
-             Slot("archive_entry_pathname", l.EntryPathname)},
-            l.Error);
+             Slot("archive_entry_pathname", l.EntryPathname)});
         return l;
     }();
     return lib;

@@ -27,15 +27,14 @@ const TLibmsi& Libmsi() {
     static const TLibmsi lib = [] {
         TLibmsi l;
         // GLib's functions are found through libmsi's own dependencies.
-        (void)LoadSharedLibrary(
+        l.Error = LoadSharedLibrary(
             TESSARY_LIBMSI_SONAME,
             {Slot("libmsi_database_new", l.DatabaseNew), Slot("libmsi_query_new", l.QueryNew),
              Slot("libmsi_query_execute", l.QueryExecute), Slot("libmsi_query_fetch", l.QueryFetch),
              Slot("libmsi_record_get_string", l.RecordGetString),
              Slot("libmsi_record_get_stream", l.RecordGetStream),
              Slot("g_object_unref", l.ObjectUnref), Slot("g_error_free", l.ErrorFree),
-             Slot("g_free", l.Free), Slot("g_input_stream_read", l.InputStreamRead)},
-            l.Error);
+             Slot("g_free", l.Free), Slot("g_input_stream_read", l.InputStreamRead)});
         return l;
     }();
     return lib;

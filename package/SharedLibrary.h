@@ -12,11 +12,11 @@ struct TSymbolSlot {
 };
 
 // Opens the library by its file name (an soname such as "libarchive.so.13") and fills every
-// slot from it and the libraries it depends on. False with error naming the library, or the
-// first symbol missing, when that cannot be done; the slots are then left null. The library
-// stays loaded for the life of the process.
-[[nodiscard]] bool LoadSharedLibrary(const char* fileName, std::initializer_list<TSymbolSlot> slots,
-                                     std::string& error);
+// slot from it and the libraries it depends on. Answers why that cannot be done, naming the
+// library or the first symbol missing (the slots are then left null); empty when it was. The
+// library stays loaded for the life of the process.
+[[nodiscard]] std::string LoadSharedLibrary(const char* fileName,
+                                            std::initializer_list<TSymbolSlot> slots);
 
 // A slot for a function pointer of any type.
 template <typename F> TSymbolSlot Slot(const char* name, F*& function) {

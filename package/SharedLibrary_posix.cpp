@@ -2,13 +2,11 @@
 
 #include <dlfcn.h>
 
-bool LoadSharedLibrary(const char* fileName, std::initializer_list<TSymbolSlot> slots,
-                       std::string& error) {
+std::string LoadSharedLibrary(const char* fileName, std::initializer_list<TSymbolSlot> slots) {
     auto failed = [&](const std::string& what) {
         for (const TSymbolSlot& slot : slots)
             *slot.Address = nullptr;
-        error = what;
-        return false;
+        return what;
     };
     // Local: the library's symbols stay out of the process's global scope.
     void* handle = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
@@ -18,10 +16,9 @@ bool LoadSharedLibrary(const char* fileName, std::initializer_list<TSymbolSlot> 
                       (why ? std::string(": ") + why : ""));
     }
     for (const TSymbolSlot& slot : slots) {
-        (void)dlerror();
         void* address = dlsym(handle, slot.Name);
         if (!address) return failed(std::string(fileName) + " has no " + slot.Name);
         *slot.Address = address;
     }
-    return true;
+    return {};
 }

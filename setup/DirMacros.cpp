@@ -340,8 +340,8 @@ std::string TCESetupBase::MacroizePath(const std::string& path, bool shortcutFol
         if (n == 8 && shortcutFolder) continue;
         if (n == 14 && !shortcutFolder) continue;
         if ((present & (1u << n)) == 0) continue;
-        (void)ReplaceIn(r, macros.Old[static_cast<size_t>(n - 1)],
-                        macros.New[static_cast<size_t>(n - 1)]);
+        ReplaceIn(r, macros.Old[static_cast<size_t>(n - 1)],
+                  macros.New[static_cast<size_t>(n - 1)]);
     }
     return r;
 }
