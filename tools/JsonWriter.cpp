@@ -149,8 +149,45 @@ size_t PlainPrefix(uint64_t word, bool latin1) {
 
 } // namespace
 
-void TJsonWriter::Escaped(std::string_view text, bool latin1) {
+namespace {
+
+// Writes the escape of control byte b (or '"', '\\', DEL, a C1 control) at to; answers its end.
+char* EscapeControl(unsigned char b, char* to) {
     static constexpr char kHex[] = "0123456789abcdef";
+    *to++ = '\\';
+    switch (b) {
+    case '"':
+    case '\\':
+        *to++ = static_cast<char>(b);
+        return to;
+    case '\b':
+        *to++ = 'b';
+        return to;
+    case '\t':
+        *to++ = 't';
+        return to;
+    case '\n':
+        *to++ = 'n';
+        return to;
+    case '\f':
+        *to++ = 'f';
+        return to;
+    case '\r':
+        *to++ = 'r';
+        return to;
+    default:
+        *to++ = 'u';
+        *to++ = '0';
+        *to++ = '0';
+        *to++ = kHex[b >> 4];
+        *to++ = kHex[b & 0xF];
+        return to;
+    }
+}
+
+} // namespace
+
+void TJsonWriter::Escaped(std::string_view text, bool latin1) {
     const uint8_t plainMask = latin1 ? 2 : 1;
     // A byte becomes at most six (\u00xx); room for that is taken a piece at a time, so that a
     // huge text does not ask for six times its size at once. Each piece's room also holds both
@@ -162,13 +199,13 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
     for (;;) {
         const size_t end = std::min(text.size(), i + kPiece);
         while (i < end) {
-            // Plain runs go eight bytes at a time, up to the first byte that is not plain.
+            // Plain runs go eight bytes at a time, up to the first byte that is not plain. The
+            // room holds eight: bytes written past the plain ones are written again.
             if (end - i >= 8) {
                 uint64_t word;
                 std::memcpy(&word, text.data() + i, 8);
                 const size_t plain = PlainPrefix(word, latin1);
-                std::memcpy(to, &word,
-                            8); // the room holds eight; the bytes past plain are rewritten
+                std::memcpy(to, &word, 8);
                 to += plain;
                 i += plain;
                 if (plain == 8) continue;
@@ -194,36 +231,7 @@ void TJsonWriter::Escaped(std::string_view text, bool latin1) {
                 *to++ = static_cast<char>(0x80 | (b & 0x3F));
                 continue;
             }
-            *to++ = '\\';
-            switch (b) {
-            case '"':
-                *to++ = '"';
-                break;
-            case '\\':
-                *to++ = '\\';
-                break;
-            case '\b':
-                *to++ = 'b';
-                break;
-            case '\t':
-                *to++ = 't';
-                break;
-            case '\n':
-                *to++ = 'n';
-                break;
-            case '\f':
-                *to++ = 'f';
-                break;
-            case '\r':
-                *to++ = 'r';
-                break;
-            default:
-                *to++ = 'u';
-                *to++ = '0';
-                *to++ = '0';
-                *to++ = kHex[b >> 4];
-                *to++ = kHex[b & 0xF];
-            }
+            to = EscapeControl(b, to);
         }
         if (i >= text.size()) break;
         FSize = static_cast<size_t>(to - FData.get());
