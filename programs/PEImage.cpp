@@ -112,6 +112,52 @@ void ReadSecurity(const pe::TBytes& b, TDirectory dir, TPEImage& image) {
     image.HasSignature = true;
 }
 
+// The data directories after their count at countAt, the first kDirCount of them; field32 reads
+// inside the optional header only.
+template <typename Field32>
+void ReadDataDirectories(uint64_t countAt, const Field32& field32, TDirectory (&dirs)[kDirCount],
+                         TPEImage& image) {
+    uint32_t count = 0;
+    if (!field32(countAt, count))
+        image.Notes.push_back("The optional header ends before its data directories.");
+    if (count > kDirCount)
+        image.Notes.push_back("The image states " + std::to_string(count) +
+                              " data directories; the first 16 are read.");
+    for (uint32_t i = 0; i < std::min<uint32_t>(count, kDirCount); ++i) {
+        const uint64_t at = countAt + 4 + 8 * i;
+        if (!field32(at, dirs[i].Address) || !field32(at + 4, dirs[i].Size)) {
+            image.Notes.push_back("The data directories are cut short.");
+            dirs[i] = {};
+            break;
+        }
+    }
+}
+
+// The section table at tableAt, as far as the file holds it.
+std::vector<pe::TSection> ReadSectionTable(const pe::TBytes& b, uint64_t tableAt, uint16_t count,
+                                           TPEImage& image) {
+    std::vector<pe::TSection> sections;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t at = tableAt + 40 * static_cast<uint64_t>(i);
+        uint32_t virtualSize = 0;
+        pe::TSection s;
+        if (!b.U32(at + 8, virtualSize) || !b.U32(at + 12, s.VirtualAddress) ||
+            !b.U32(at + 16, s.RawSize) || !b.U32(at + 20, s.RawOffset)) {
+            image.Notes.push_back("The section table is cut short: " + std::to_string(i) + " of " +
+                                  std::to_string(count) + " sections read.");
+            break;
+        }
+        s.VirtualSize = std::max(virtualSize, s.RawSize);
+        // Raw data past the end of the file is not there to read.
+        s.RawSize =
+            s.RawOffset < b.Size()
+                ? static_cast<uint32_t>(std::min<uint64_t>(s.RawSize, b.Size() - s.RawOffset))
+                : 0;
+        sections.push_back(s);
+    }
+    return sections;
+}
+
 } // namespace
 
 TPEImage ReadPEImage(std::span<const uint8_t> bytes) {
@@ -157,43 +203,9 @@ TPEImage ReadPEImage(std::span<const uint8_t> bytes) {
         !field16(optional + 68, image.Subsystem))
         image.Notes.push_back("The optional header is cut short.");
 
-    const uint64_t dirCountAt = optional + (image.IsPE32Plus ? 108 : 92);
-    uint32_t dirCount = 0;
-    if (!field32(dirCountAt, dirCount))
-        image.Notes.push_back("The optional header ends before its data directories.");
-    if (dirCount > kDirCount)
-        image.Notes.push_back("The image states " + std::to_string(dirCount) +
-                              " data directories; the first 16 are read.");
     TDirectory dirs[kDirCount];
-    for (uint32_t i = 0; i < std::min<uint32_t>(dirCount, kDirCount); ++i) {
-        const uint64_t at = dirCountAt + 4 + 8 * i;
-        if (!field32(at, dirs[i].Address) || !field32(at + 4, dirs[i].Size)) {
-            image.Notes.push_back("The data directories are cut short.");
-            dirs[i] = {};
-            break;
-        }
-    }
-
-    std::vector<pe::TSection> sections;
-    for (uint32_t i = 0; i < sectionCount; ++i) {
-        const uint64_t at = optionalEnd + 40 * static_cast<uint64_t>(i);
-        uint32_t virtualSize = 0;
-        pe::TSection s;
-        if (!b.U32(at + 8, virtualSize) || !b.U32(at + 12, s.VirtualAddress) ||
-            !b.U32(at + 16, s.RawSize) || !b.U32(at + 20, s.RawOffset)) {
-            image.Notes.push_back("The section table is cut short: " + std::to_string(i) + " of " +
-                                  std::to_string(sectionCount) + " sections read.");
-            break;
-        }
-        s.VirtualSize = std::max(virtualSize, s.RawSize);
-        // Raw data past the end of the file is not there to read.
-        s.RawSize =
-            s.RawOffset < b.Size()
-                ? static_cast<uint32_t>(std::min<uint64_t>(s.RawSize, b.Size() - s.RawOffset))
-                : 0;
-        sections.push_back(s);
-    }
-    const pe::TAddressMap map(std::move(sections),
+    ReadDataDirectories(optional + (image.IsPE32Plus ? 108 : 92), field32, dirs, image);
+    const pe::TAddressMap map(ReadSectionTable(b, optionalEnd, sectionCount, image),
                               static_cast<uint32_t>(std::min<uint64_t>(headerSize, b.Size())));
 
     if (!dirs[kDirImport].Empty()) ReadImports(b, map, dirs[kDirImport], image);
