@@ -146,6 +146,48 @@ bool ChainVerifies(const std::vector<crypto::TCertificate>& certificates) {
     return true;
 }
 
+// Whether the cabinet's bytes, outside the signature, have the signed digest; none when they
+// cannot be read.
+std::optional<bool> CabinetDigestMatches(TSource& source, const TSignatureArea& area,
+                                         const TIndirectDigest& indirect) {
+    auto digest = crypto::TDigest::Create(indirect.Algorithm);
+    for (const TDigestRange& range : DigestRanges(area))
+        if (!source.Read(range.Begin, range.End, [&](TByteView p) { digest->Update(p); }))
+            return std::nullopt;
+    return digest->Final() == indirect.Digest;
+}
+
+// The signer's certificate among those carried, once the signature's form is checked: one
+// signer, version 1, a digest algorithm the signature lists. The end, with why, when not.
+std::vector<crypto::TCertificate>::const_iterator
+SignerCertificate(const crypto::TSignedData& signedData,
+                  const std::vector<crypto::TCertificate>& certificates, std::string& why) {
+    if (signedData.Signers.size() != 1) {
+        why = signedData.Signers.empty()
+                  ? "the signature has no signer"
+                  : "the signature has " + std::to_string(signedData.Signers.size()) +
+                        " signers instead of one";
+        return certificates.end();
+    }
+    const crypto::TSignerInfo& signer = signedData.Signers.front();
+    // Authenticode writes version 1 throughout; the versions are covered by no digest, so an
+    // unexpected one is a changed signature, not a newer format.
+    if (signedData.Version != 1 || signer.Version != 1) {
+        why = "the signature's version is not 1";
+        return certificates.end();
+    }
+    if (std::find(signedData.DigestOids.begin(), signedData.DigestOids.end(), signer.DigestOid) ==
+        signedData.DigestOids.end()) {
+        why = "the signer's digest algorithm is not among the signature's";
+        return certificates.end();
+    }
+    const auto found = std::find_if(certificates.begin(), certificates.end(), [&](const auto& c) {
+        return c.IssuerDer == signer.IssuerDer && c.SerialDer == signer.SerialDer;
+    });
+    if (found == certificates.end()) why = "the signer's certificate is not in the signature";
+    return found;
+}
+
 TCabinetSignature Verify(TSource& source) {
     TCabinetSignature result;
     TBytes head;
@@ -174,26 +216,10 @@ TCabinetSignature Verify(TSource& source) {
     const auto indirect = ReadIndirectData(signedData.Content, contentValue, why);
     if (!indirect) return unreadable(why);
     result.DigestAlgorithm = crypto::DigestAlgorithmName(indirect->Algorithm);
-    if (signedData.Signers.size() != 1)
-        return unreadable(signedData.Signers.empty()
-                              ? "the signature has no signer"
-                              : "the signature has " + std::to_string(signedData.Signers.size()) +
-                                    " signers instead of one");
+    const auto found = SignerCertificate(signedData, result.Certificates, why);
+    if (found == result.Certificates.end()) return unreadable(why);
     const crypto::TSignerInfo& signer = signedData.Signers.front();
-    // Authenticode writes version 1 throughout; the versions are covered by no digest, so an
-    // unexpected one is a changed signature, not a newer format.
-    if (signedData.Version != 1 || signer.Version != 1)
-        return unreadable("the signature's version is not 1");
-    if (std::find(signedData.DigestOids.begin(), signedData.DigestOids.end(), signer.DigestOid) ==
-        signedData.DigestOids.end())
-        return unreadable("the signer's digest algorithm is not among the signature's");
-    const auto& certificates = result.Certificates;
-    const auto found = std::find_if(certificates.begin(), certificates.end(), [&](const auto& c) {
-        return c.IssuerDer == signer.IssuerDer && c.SerialDer == signer.SerialDer;
-    });
-    if (found == certificates.end())
-        return unreadable("the signer's certificate is not in the signature");
-    result.SignerIndex = int(found - certificates.begin());
+    result.SignerIndex = int(found - result.Certificates.begin());
     result.TestCertificate = IsTestCertificate(*found);
     result.SigningTime = signer.SigningTime;
     result.CountersignatureTime = signer.CountersigningTime;
@@ -204,11 +230,9 @@ TCabinetSignature Verify(TSource& source) {
     if (signer.HasSignedAttributes && !signer.MessageDigest)
         return unreadable("the signed attributes carry no message digest");
 
-    auto cabinetDigest = crypto::TDigest::Create(indirect->Algorithm);
-    for (const TDigestRange& range : DigestRanges(area))
-        if (!source.Read(range.Begin, range.End, [&](TByteView p) { cabinetDigest->Update(p); }))
-            return unreadable("the cabinet cannot be read");
-    AddCheck(result, "Cabinet digest", cabinetDigest->Final() == indirect->Digest,
+    const std::optional<bool> cabinetDigest = CabinetDigestMatches(source, area, *indirect);
+    if (!cabinetDigest) return unreadable("the cabinet cannot be read");
+    AddCheck(result, "Cabinet digest", *cabinetDigest,
              "the cabinet's digest does not match the signed digest");
     if (signer.HasSignedAttributes) {
         AddCheck(result, "Message digest",
