@@ -130,28 +130,11 @@ int WriteManifest(const std::string& path) {
     return status;
 }
 
-int MakeSbom(const std::string& path, std::string& text) {
-    TSetupFacts facts;
-    if (const int status = Read(path, facts); status != 0) return status;
-    std::string why;
-    const std::string cabinetSha = FileSha256(path, why);
-    if (cabinetSha.empty()) {
-        PrintError(why);
-        return kExitFailure;
-    }
-    std::string name = Latin1ToUtf8(Property(facts, "Software Name"));
-    if (name.empty()) name = Latin1ToUtf8(path.substr(path.find_last_of("/\\") + 1));
-    TJsonWriter out;
-    out.BeginObject();
-    out.Key("bomFormat");
-    out.String("CycloneDX");
-    out.Key("specVersion");
-    out.String("1.5");
-    out.Key("serialNumber");
-    out.String(SerialNumber(cabinetSha));
-    out.Key("version");
-    out.Int(1);
-    out.Key("metadata");
+namespace {
+
+// The SBOM's metadata: the tool that made it and the setup it describes.
+void SbomMetadata(TJsonWriter& out, const TSetupFacts& facts, const std::string& path,
+                  const std::string& name, const std::string& cabinetSha) {
     out.BeginObject();
     out.Key("tools");
     out.BeginObject();
@@ -183,30 +166,61 @@ int MakeSbom(const std::string& path, std::string& text) {
                 {"tessary:installDirectory", Latin1ToUtf8(Property(facts, "Install Directory"))}});
     out.EndObject();
     out.EndObject();
+}
+
+// One file the setup installs, as a component named ref.
+void SbomFileComponent(TJsonWriter& out, const TFileFacts& f, const std::string& ref) {
+    out.BeginObject();
+    out.Key("type");
+    out.String(ComponentType(f));
+    out.Key("bom-ref");
+    out.String(ref);
+    Supplier(out, Utf8Else8(f.Company));
+    out.Key("name");
+    out.String(Latin1ToUtf8(f.Name));
+    if (!f.Version.empty()) {
+        out.Key("version");
+        out.String(Utf8Else8(f.Version));
+    }
+    Hashes(out, f.Md5, f.Sha256);
+    Properties(out, {{"tessary:folder", Latin1ToUtf8(f.Folder)},
+                     {"tessary:devicePath", DevicePath(f)},
+                     {"tessary:size", f.Size >= 0 ? std::to_string(f.Size) : ""},
+                     {"tessary:cpu", f.Cpu}});
+    out.EndObject();
+}
+
+} // namespace
+
+int MakeSbom(const std::string& path, std::string& text) {
+    TSetupFacts facts;
+    if (const int status = Read(path, facts); status != 0) return status;
+    std::string why;
+    const std::string cabinetSha = FileSha256(path, why);
+    if (cabinetSha.empty()) {
+        PrintError(why);
+        return kExitFailure;
+    }
+    std::string name = Latin1ToUtf8(Property(facts, "Software Name"));
+    if (name.empty()) name = Latin1ToUtf8(path.substr(path.find_last_of("/\\") + 1));
+    TJsonWriter out;
+    out.BeginObject();
+    out.Key("bomFormat");
+    out.String("CycloneDX");
+    out.Key("specVersion");
+    out.String("1.5");
+    out.Key("serialNumber");
+    out.String(SerialNumber(cabinetSha));
+    out.Key("version");
+    out.Int(1);
+    out.Key("metadata");
+    SbomMetadata(out, facts, path, name, cabinetSha);
     out.Key("components");
     out.BeginArray();
     std::vector<std::string> refs;
     for (size_t i = 0; i < facts.Files.size(); ++i) {
-        const TFileFacts& f = facts.Files[i];
         refs.push_back("file-" + std::to_string(i + 1));
-        out.BeginObject();
-        out.Key("type");
-        out.String(ComponentType(f));
-        out.Key("bom-ref");
-        out.String(refs.back());
-        Supplier(out, Utf8Else8(f.Company));
-        out.Key("name");
-        out.String(Latin1ToUtf8(f.Name));
-        if (!f.Version.empty()) {
-            out.Key("version");
-            out.String(Utf8Else8(f.Version));
-        }
-        Hashes(out, f.Md5, f.Sha256);
-        Properties(out, {{"tessary:folder", Latin1ToUtf8(f.Folder)},
-                         {"tessary:devicePath", DevicePath(f)},
-                         {"tessary:size", f.Size >= 0 ? std::to_string(f.Size) : ""},
-                         {"tessary:cpu", f.Cpu}});
-        out.EndObject();
+        SbomFileComponent(out, facts.Files[i], refs.back());
     }
     out.EndArray();
     out.Key("dependencies");
