@@ -180,6 +180,13 @@ template <class Parser> const TXMLTag* TagOf(const Parser& parser, size_t i) {
         return dynamic_cast<const TXMLTag*>(parser.Items[i].get());
 }
 
+// The elements of one document that are open while it is read.
+struct TOpenElements {
+    std::vector<uint32_t> Stack;
+    std::unordered_map<std::string, int> ByTag; // lower-cased tag name -> nodes open
+    int64_t Leaf = -1;                          // an open parm, whose own closing tag is let pass
+};
+
 class TBuilder {
   public:
     explicit TBuilder(TProvisioningTree& tree) : FTree(tree) {}
@@ -195,7 +202,107 @@ class TBuilder {
         FTree.Nodes.push_back(std::move(node));
         return static_cast<uint32_t>(FTree.Nodes.size() - 1);
     }
+    void Close(TOpenElements& open, const std::string& key);
+    void ReadClosingTag(std::string_view closing, TOpenElements& open);
+    // The node a tag opens; false once the tree holds kMaxNodes.
+    bool ReadOpeningTag(const TXMLTag& tag, TOpenElements& open, int nesting);
+    // The notes on what the document left open or unread at its end, then closes it all.
+    void Finish(const TXMLParser& parser, TOpenElements& open);
 };
+
+void TBuilder::Close(TOpenElements& open, const std::string& key) {
+    const uint32_t top = open.Stack.back();
+    open.Stack.pop_back();
+    --open.ByTag[key];
+    FTree.Nodes[top].End = static_cast<uint32_t>(FTree.Nodes.size());
+}
+
+void TBuilder::ReadClosingTag(std::string_view closing, TOpenElements& open) {
+    std::vector<TNode>& nodes = FTree.Nodes;
+    const std::string key = LowerText(closing);
+    const auto it = open.ByTag.find(key);
+    if (it == open.ByTag.end() || it->second <= 0) {
+        if (open.Leaf >= 0 && SameTextAscii(nodes[static_cast<size_t>(open.Leaf)].Tag, closing)) {
+            open.Leaf = -1;
+            return;
+        }
+        AddNote(nodes[open.Stack.back()],
+                "closing tag </" + Quoted(closing) + "> matches no open tag");
+        return;
+    }
+    // Everything opened after the matching tag was never closed.
+    const std::string endedBy = "not closed: ended by </" + Quoted(closing) + ">";
+    while (!SameTextAscii(nodes[open.Stack.back()].Tag, closing)) {
+        AddNote(nodes[open.Stack.back()], endedBy);
+        Close(open, LowerText(nodes[open.Stack.back()].Tag));
+    }
+    Close(open, key);
+    open.Leaf = -1;
+}
+
+bool TBuilder::ReadOpeningTag(const TXMLTag& tag, TOpenElements& open, int nesting) {
+    std::vector<TNode>& nodes = FTree.Nodes;
+    if (nodes.size() >= kMaxNodes) {
+        FFull = true;
+        AddNote(nodes[0], "the document holds more than " + std::to_string(kMaxNodes) +
+                              " elements; the rest are not read");
+        return false;
+    }
+    const std::string_view tagName = tag.NameView();
+    TNode node;
+    node.Kind = KindOf(tagName);
+    node.Tag.assign(tagName);
+    node.Parent = static_cast<int32_t>(open.Stack.back());
+    node.Depth = nodes[open.Stack.back()].Depth + 1;
+    if (const int nameless = NamelessAttributes(tag.Text.View()); nameless > 0)
+        AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
+    std::string value;
+    ReadAttributes(tag, node, value);
+    const uint32_t index = Append(std::move(node));
+    nodes[index].End = index + 1;
+    open.Leaf = -1;
+    if (!IsLeaf(nodes[index].Kind)) {
+        if (tag.IsOpen) {
+            open.Stack.push_back(index);
+            ++open.ByTag[LowerText(tagName)];
+        }
+        return true;
+    }
+    if (tag.IsOpen) open.Leaf = index;
+    const bool raw = Contains(value, "<wap-provisioningdoc");
+    if (!raw && !Contains(value, "&lt;wap-provisioningdoc")) return true;
+    if (nesting + 1 >= kMaxNestedDocuments) {
+        AddNote(nodes[index], "a provisioning document nested this deep is not read");
+        return true;
+    }
+    // The value's text is its own copy: reading it appends to the node list.
+    Build(raw ? value : DecodeEntities(value), index, nesting + 1);
+    nodes[index].End = static_cast<uint32_t>(nodes.size());
+    return true;
+}
+
+void TBuilder::Finish(const TXMLParser& parser, TOpenElements& open) {
+    std::vector<TNode>& nodes = FTree.Nodes;
+    if (FFull) {
+        // Left open by the stop, not by the document.
+        while (open.Stack.size() > 1)
+            Close(open, LowerText(nodes[open.Stack.back()].Tag));
+        return;
+    }
+    // The parser stops at a "<" whose tag never ends (ItemStart stays on it) or at a script or
+    // style element that is never closed (ItemStart -1); otherwise ItemStart is the end.
+    const auto size = static_cast<int64_t>(parser.Buffer.size());
+    if (size > 0 && parser.ItemStart < 0)
+        AddNote(nodes[open.Stack.back()], "a script or style element is never closed; what "
+                                          "follows it cannot be read");
+    else if (size > 0 && parser.ItemStart != size)
+        AddNote(nodes[open.Stack.back()], "the document breaks off in a tag that never ends "
+                                          "(\"> not found\"); what follows it cannot be read");
+    while (open.Stack.size() > 1) {
+        AddNote(nodes[open.Stack.back()], "not closed before the end of the document");
+        Close(open, LowerText(nodes[open.Stack.back()].Tag));
+    }
+}
 
 void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
     TXMLParser parser;
@@ -208,109 +315,19 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
         AddNote(FTree.Nodes[parent], std::string("the document cannot be read: ") + e.what());
         return;
     }
-
-    std::vector<uint32_t> open{parent};
-    std::unordered_map<std::string, int> openByTag; // lower-cased tag name -> nodes open
-    int64_t openLeaf = -1; // an open parm, whose own closing tag is let pass
-    std::vector<TNode>& nodes = FTree.Nodes;
-
-    auto close = [&](const std::string& key) {
-        const uint32_t top = open.back();
-        open.pop_back();
-        --openByTag[key];
-        nodes[top].End = static_cast<uint32_t>(nodes.size());
-    };
-
+    TOpenElements open;
+    open.Stack.push_back(parent);
     for (size_t i = 0; i < parser.Items.size(); ++i) {
         const TXMLTag* tag = TagOf(parser, i);
         if (!tag) continue;
         const std::string_view tagName = tag->NameView();
         if (tagName.empty() || tagName[0] == '?' || tagName[0] == '!') continue;
-
-        if (tagName[0] == '/') {
-            const std::string_view closing = tagName.substr(1);
-            const std::string key = LowerText(closing);
-            const auto it = openByTag.find(key);
-            if (it == openByTag.end() || it->second <= 0) {
-                if (openLeaf >= 0 &&
-                    SameTextAscii(nodes[static_cast<size_t>(openLeaf)].Tag, closing)) {
-                    openLeaf = -1;
-                    continue;
-                }
-                AddNote(nodes[open.back()],
-                        "closing tag </" + Quoted(closing) + "> matches no open tag");
-                continue;
-            }
-            // Everything opened after the matching tag was never closed.
-            const std::string endedBy = "not closed: ended by </" + Quoted(closing) + ">";
-            while (!SameTextAscii(nodes[open.back()].Tag, closing)) {
-                AddNote(nodes[open.back()], endedBy);
-                close(LowerText(nodes[open.back()].Tag));
-            }
-            close(key);
-            openLeaf = -1;
-            continue;
-        }
-
-        if (FFull) break;
-        if (nodes.size() >= kMaxNodes) {
-            FFull = true;
-            AddNote(nodes[0], "the document holds more than " + std::to_string(kMaxNodes) +
-                                  " elements; the rest are not read");
+        if (tagName[0] == '/')
+            ReadClosingTag(tagName.substr(1), open);
+        else if (FFull || !ReadOpeningTag(*tag, open, nesting))
             break;
-        }
-        TNode node;
-        node.Kind = KindOf(tagName);
-        node.Tag.assign(tagName);
-        node.Parent = static_cast<int32_t>(open.back());
-        node.Depth = nodes[open.back()].Depth + 1;
-        if (const int nameless = NamelessAttributes(tag->Text.View()); nameless > 0)
-            AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
-        std::string rawValue;
-        ReadAttributes(*tag, node, rawValue);
-        const uint32_t index = Append(std::move(node));
-        nodes[index].End = index + 1;
-        openLeaf = -1;
-
-        if (IsLeaf(nodes[index].Kind)) {
-            if (tag->IsOpen) openLeaf = index;
-            const std::string& value = rawValue;
-            const bool raw = Contains(value, "<wap-provisioningdoc");
-            if (raw || Contains(value, "&lt;wap-provisioningdoc")) {
-                if (nesting + 1 >= kMaxNestedDocuments) {
-                    AddNote(nodes[index], "a provisioning document nested this deep is not read");
-                } else {
-                    // The value's text is copied first: reading it appends to the node list.
-                    const std::string inner = raw ? value : DecodeEntities(value);
-                    Build(inner, index, nesting + 1);
-                    nodes[index].End = static_cast<uint32_t>(nodes.size());
-                }
-            }
-        } else if (tag->IsOpen) {
-            open.push_back(index);
-            ++openByTag[LowerText(tagName)];
-        }
     }
-
-    if (FFull) {
-        // Left open by the stop, not by the document.
-        while (open.size() > 1)
-            close(LowerText(nodes[open.back()].Tag));
-        return;
-    }
-    // The parser stops at a "<" whose tag never ends (ItemStart stays on it) or at a script or
-    // style element that is never closed (ItemStart -1); otherwise ItemStart is the end.
-    const auto size = static_cast<int64_t>(parser.Buffer.size());
-    if (size > 0 && parser.ItemStart < 0)
-        AddNote(nodes[open.back()], "a script or style element is never closed; what follows "
-                                    "it cannot be read");
-    else if (size > 0 && parser.ItemStart != size)
-        AddNote(nodes[open.back()], "the document breaks off in a tag that never ends "
-                                    "(\"> not found\"); what follows it cannot be read");
-    while (open.size() > 1) {
-        AddNote(nodes[open.back()], "not closed before the end of the document");
-        close(LowerText(nodes[open.back()].Tag));
-    }
+    Finish(parser, open);
 }
 
 } // namespace
