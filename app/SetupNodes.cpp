@@ -114,10 +114,11 @@ void TfrmWinCEMain::FillSetupNodes() {
         FProgramsNode->SetStatusText("Reading the programs...");
     }
     if (!programs && !request.Provisioning) return;
+    StartReader(request, ReadingResults(generation, programs), generation);
+}
 
+TBackgroundResults TfrmWinCEMain::ReadingResults(uint64_t generation, bool programs) {
     // Results are handed to the window's thread, where only the run of this open takes them.
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    FStopReading = stop;
     // The window waits for its readers before it goes, and a message to a window that is gone
     // is dropped with it.
     TfrmWinCEMain* window = this;
@@ -177,6 +178,13 @@ void TfrmWinCEMain::FillSetupNodes() {
                 w.FServices->ShowWarning(&w, "Error", ToDisplay(report.Text));
         });
     };
+    return results;
+}
+
+void TfrmWinCEMain::StartReader(const TBackgroundRequest& request, TBackgroundResults results,
+                                uint64_t generation) {
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    FStopReading = stop;
     QThread* reader = QThread::create([request, results, stop] {
 #ifdef __linux__
         // Below the window's own thread, which must answer at once: Linux gives threads of one

@@ -7,6 +7,7 @@
 #include "audit/Baseline.h"
 #include "cab/Diagnostics.h"
 #include "device/Decision.h"
+#include "inspection/BackgroundReading.h"
 #include "package/Package.h"
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
@@ -166,6 +167,11 @@ class TfrmWinCEMain : public QMainWindow {
     void FillSignatureNode(const TCabinetSignature& signature,
                            const std::vector<TStoreAddition>& added = {});
     void FillSetupNodes();
+    // The background reader's callbacks for the open counted generation: each hands its result
+    // to the window's thread.
+    [[nodiscard]] TBackgroundResults ReadingResults(uint64_t generation, bool programs);
+    void StartReader(const TBackgroundRequest& request, TBackgroundResults results,
+                     uint64_t generation);
     // Ends the background reading of the open setup: its results are dropped from now on.
     void StopReading();
     void WaitForReaders();
