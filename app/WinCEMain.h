@@ -12,6 +12,7 @@
 #include "programs/Programs.h"
 #include "report/SignaturePage.h"
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <atomic>
 #include <cstdint>
@@ -23,7 +24,6 @@
 
 class QAction;
 class QDialog;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QModelIndex;
@@ -145,6 +145,11 @@ class TfrmWinCEMain : public QMainWindow {
     void FormCreate(const QStringList& arguments);
     void FormDestroy();
     void CreateControls();
+    void CreateProjectTree();
+    void CreateViewers();
+    void CreateDialogs();
+    QFileDialog* NewFileDialog(const char* name, const QString& title, const QStringList& filters,
+                               QFileDialog::FileMode mode, QFileDialog::AcceptMode accept);
     void CreateMenuAndToolbar();
     QWidget* CreateViewerPage(const QString& name, const QString& caption, QWidget* content);
     QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter,

@@ -73,6 +73,38 @@ void TfrmWinCEMain::CreateControls() {
     pnlDefault->setPalette(workspace);
     ntbView->addWidget(pnlDefault);
 
+    CreateProjectTree();
+    CreateViewers();
+    splViewers = new QSplitter(Qt::Horizontal);
+    splViewers->setObjectName("splViewers");
+    splViewers->setChildrenCollapsible(false);
+    splViewers->addWidget(tvProject);
+    splViewers->addWidget(ntbViewers);
+    splViewers->setStretchFactor(1, 1);
+    splViewers->setSizes({150, 390});
+    auto* pageViewers = new QWidget;
+    pageViewers->setObjectName("Viewers");
+    auto* viewersLayout = new QVBoxLayout(pageViewers);
+    viewersLayout->setContentsMargins(0, 0, 0, 0);
+    viewersLayout->addWidget(splViewers);
+    ntbView->addWidget(pageViewers);
+
+    auto* pnlView = new QFrame;
+    pnlView->setObjectName("pnlView");
+    pnlView->setFrameShape(QFrame::StyledPanel);
+    auto* viewLayout = new QVBoxLayout(pnlView);
+    viewLayout->setContentsMargins(1, 1, 1, 1);
+    viewLayout->addWidget(ntbView);
+    setCentralWidget(pnlView);
+    CreateSetupNodes();
+    CreateFindingsNode();
+    CreateDeviceNode();
+    CreateComparisonNode();
+    CreatePackageNode();
+    CreateDialogs();
+}
+
+void TfrmWinCEMain::CreateProjectTree() {
     FProjectNodes = new QStandardItemModel(this);
     tvProject = new QTreeView;
     tvProject->setObjectName("tvProject");
@@ -88,7 +120,9 @@ void TfrmWinCEMain::CreateControls() {
     connect(tvProject->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmWinCEMain::tvProjectChange);
     connect(tvProject, &QTreeView::collapsed, this, &TfrmWinCEMain::tvProjectCollapsed);
+}
 
+void TfrmWinCEMain::CreateViewers() {
     // The pages of no setup give each list its columns, as the report defines them.
     TCESetup none;
     TCABFile noCabinet;
@@ -139,91 +173,45 @@ void TfrmWinCEMain::CreateControls() {
     ntbViewers->addWidget(
         CreateViewerPage("Shortcuts", QString::fromStdString(shortcuts.Caption), lvShortcuts));
     ntbViewers->addWidget(CreateViewerPage("Registry", "Device Registry Entries", splRegistry));
+}
 
-    splViewers = new QSplitter(Qt::Horizontal);
-    splViewers->setObjectName("splViewers");
-    splViewers->setChildrenCollapsible(false);
-    splViewers->addWidget(tvProject);
-    splViewers->addWidget(ntbViewers);
-    splViewers->setStretchFactor(1, 1);
-    splViewers->setSizes({150, 390});
-    auto* pageViewers = new QWidget;
-    pageViewers->setObjectName("Viewers");
-    auto* viewersLayout = new QVBoxLayout(pageViewers);
-    viewersLayout->setContentsMargins(0, 0, 0, 0);
-    viewersLayout->addWidget(splViewers);
-    ntbView->addWidget(pageViewers);
+QFileDialog* TfrmWinCEMain::NewFileDialog(const char* name, const QString& title,
+                                          const QStringList& filters, QFileDialog::FileMode mode,
+                                          QFileDialog::AcceptMode accept) {
+    auto* dialog = new QFileDialog(this);
+    dialog->setObjectName(name);
+    if (!title.isEmpty()) dialog->setWindowTitle(title);
+    if (!filters.isEmpty()) dialog->setNameFilters(filters);
+    dialog->setFileMode(mode);
+    dialog->setAcceptMode(accept);
+    dialog->setSizeGripEnabled(true);
+    return dialog;
+}
 
-    auto* pnlView = new QFrame;
-    pnlView->setObjectName("pnlView");
-    pnlView->setFrameShape(QFrame::StyledPanel);
-    auto* viewLayout = new QVBoxLayout(pnlView);
-    viewLayout->setContentsMargins(1, 1, 1, 1);
-    viewLayout->addWidget(ntbView);
-    setCentralWidget(pnlView);
-    CreateSetupNodes();
-    CreateFindingsNode();
-    CreateDeviceNode();
-    CreateComparisonNode();
-    CreatePackageNode();
-
-    dlgOpen = new QFileDialog(this);
-    dlgOpen->setObjectName("dlgOpen");
+void TfrmWinCEMain::CreateDialogs() {
+    using F = QFileDialog;
     // The design's filter first; what setups come in, and any file, after it.
-    dlgOpen->setNameFilters({"Windows CE Setup File (*.cab)", kPackageFilter, "All Files (*)"});
-    dlgOpen->setFileMode(QFileDialog::ExistingFile);
-    dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgOpen->setSizeGripEnabled(true);
-    dlgOpenCollection = new QFileDialog(this);
-    dlgOpenCollection->setObjectName("dlgOpenCollection");
-    dlgOpenCollection->setWindowTitle("Open Collection");
-    dlgOpenCollection->setNameFilters(
-        {"Tessary Collections (*.db *.sqlite *.sqlite3)", "All Files (*)"});
-    dlgOpenCollection->setFileMode(QFileDialog::ExistingFile);
-    dlgOpenCollection->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgCompareWith = new QFileDialog(this);
-    dlgCompareWith->setObjectName("dlgCompareWith");
-    dlgCompareWith->setWindowTitle("Compare With");
-    dlgCompareWith->setNameFilters(
-        {"Windows CE Setup File (*.cab)", kPackageFilter, "All Files (*)"});
-    dlgCompareWith->setFileMode(QFileDialog::ExistingFile);
-    dlgCompareWith->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgCompareWith->setSizeGripEnabled(true);
-    dlgOpenBaseline = new QFileDialog(this);
-    dlgOpenBaseline->setObjectName("dlgOpenBaseline");
-    dlgOpenBaseline->setWindowTitle("Open Baseline");
-    dlgOpenBaseline->setNameFilter("Baseline (*.json)");
-    dlgOpenBaseline->setFileMode(QFileDialog::ExistingFile);
-    dlgOpenBaseline->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgOpenBaseline->setSizeGripEnabled(true);
-    dlgSave = new QFileDialog(this);
-    dlgSave->setObjectName("dlgSave");
-    dlgSave->setFileMode(QFileDialog::AnyFile);
-    dlgSave->setAcceptMode(QFileDialog::AcceptSave);
-    dlgSave->setSizeGripEnabled(true);
-    dlgExtractAll = new QFileDialog(this);
-    dlgExtractAll->setObjectName("dlgExtractAll");
-    dlgExtractAll->setWindowTitle("Extract All Files");
-    dlgExtractAll->setFileMode(QFileDialog::Directory);
+    const QStringList setups{"Windows CE Setup File (*.cab)", kPackageFilter, "All Files (*)"};
+    dlgOpen = NewFileDialog("dlgOpen", {}, setups, F::ExistingFile, F::AcceptOpen);
+    dlgOpenCollection =
+        NewFileDialog("dlgOpenCollection", "Open Collection",
+                      {"Tessary Collections (*.db *.sqlite *.sqlite3)", "All Files (*)"},
+                      F::ExistingFile, F::AcceptOpen);
+    dlgOpenCollection->setSizeGripEnabled(false);
+    dlgCompareWith =
+        NewFileDialog("dlgCompareWith", "Compare With", setups, F::ExistingFile, F::AcceptOpen);
+    dlgOpenBaseline = NewFileDialog("dlgOpenBaseline", "Open Baseline", {"Baseline (*.json)"},
+                                    F::ExistingFile, F::AcceptOpen);
+    dlgSave = NewFileDialog("dlgSave", {}, {}, F::AnyFile, F::AcceptSave);
+    dlgExtractAll =
+        NewFileDialog("dlgExtractAll", "Extract All Files", {}, F::Directory, F::AcceptOpen);
     dlgExtractAll->setOption(QFileDialog::ShowDirsOnly);
-    dlgExtractAll->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgExtractAll->setSizeGripEnabled(true);
-    dlgSaveReport = new QFileDialog(this);
-    dlgSaveReport->setObjectName("dlgSaveReport");
-    dlgSaveReport->setWindowTitle("Save Report");
-    dlgSaveReport->setNameFilter("HTML Page (*.html)");
+    dlgSaveReport = NewFileDialog("dlgSaveReport", "Save Report", {"HTML Page (*.html)"},
+                                  F::AnyFile, F::AcceptSave);
     dlgSaveReport->setDefaultSuffix("html");
-    dlgSaveReport->setFileMode(QFileDialog::AnyFile);
-    dlgSaveReport->setAcceptMode(QFileDialog::AcceptSave);
-    dlgSaveReport->setSizeGripEnabled(true);
-    dlgExportRegistry = new QFileDialog(this);
-    dlgExportRegistry->setObjectName("dlgExportRegistry");
-    dlgExportRegistry->setWindowTitle("Export Registry");
-    dlgExportRegistry->setNameFilter("Registry File (*.reg)");
+    dlgExportRegistry = NewFileDialog("dlgExportRegistry", "Export Registry",
+                                      {"Registry File (*.reg)"}, F::AnyFile, F::AcceptSave);
     dlgExportRegistry->setDefaultSuffix("reg");
-    dlgExportRegistry->setFileMode(QFileDialog::AnyFile);
-    dlgExportRegistry->setAcceptMode(QFileDialog::AcceptSave);
-    dlgExportRegistry->setSizeGripEnabled(true);
 }
 
 QWidget* TfrmWinCEMain::CreateViewerPage(const QString& name, const QString& caption,
