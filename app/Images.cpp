@@ -97,23 +97,31 @@ void Letters(QPainter& p, QRectF r, const QString& text, const QColor& colour) {
     p.drawText(r, Qt::AlignCenter, text);
 }
 
-void Paint(QPainter& p, int index, qreal size) {
-    const qreal u = size / 16;
-    const auto R = [u](qreal x, qreal y, qreal w, qreal h) {
-        return QRectF(x * u, y * u, w * u, h * u);
-    };
-    const auto P = [u](qreal x, qreal y) { return QPointF(x * u, y * u); };
+// Coordinates on a grid of 16 by 16 units, scaled to the picture's size.
+struct TGrid {
+    qreal U;
+    [[nodiscard]] QRectF operator()(qreal x, qreal y, qreal w, qreal h) const {
+        return QRectF(x * U, y * U, w * U, h * U);
+    }
+    [[nodiscard]] QPointF operator()(qreal x, qreal y) const { return QPointF(x * U, y * U); }
+};
+
+// The pictures of the commands; false for another picture.
+bool PaintCommand(QPainter& p, int index, const TGrid& grid) {
+    const qreal u = grid.U;
+    const TGrid& R = grid;
+    const TGrid& P = grid;
     switch (index) {
     case imgOpen:
         Folder(p, R(0.5, 3.5, 14, 11), true);
-        break;
+        return true;
     case imgExtract:
         Document(p, R(2.5, 0.5, 9, 11));
         p.setPen(QPen(kInk, 1));
         p.setBrush(kFolder);
         p.drawRect(R(0.5, 11.5, 15, 4));
         Arrow(p, P(11, 3), P(11, 10), kGreen);
-        break;
+        return true;
     case imgExtractAll:
         Document(p, R(4.5, 0.5, 8, 9));
         Document(p, R(1.5, 2.5, 8, 9));
@@ -121,21 +129,41 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setBrush(kFolder);
         p.drawRect(R(0.5, 11.5, 15, 4));
         Arrow(p, P(13, 2), P(13, 10), kGreen);
-        break;
+        return true;
     case imgEditVLM:
         Document(p, R(1.5, 0.5, 10, 14));
         p.setPen(QPen(kRed, 3 * u, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(P(6, 13), P(14, 4));
         p.setPen(QPen(kInk, 1));
         p.drawLine(P(5, 14.5), P(6, 13));
-        break;
+        return true;
+    case imgAbout:
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kBlue);
+        p.drawEllipse(R(0.5, 0.5, 15, 15));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(R(7, 3, 2.2, 2.2));
+        p.drawRect(R(7, 6.5, 2.2, 6.5));
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The pictures of the project's nodes and of the rows; false for another picture.
+bool PaintPage(QPainter& p, int index, const TGrid& grid) {
+    const qreal u = grid.U;
+    const TGrid& R = grid;
+    const TGrid& P = grid;
+    switch (index) {
     case imgSetup:
         Box(p, R(1.5, 2.5, 13, 12));
-        break;
+        return true;
     case imgFiles:
         Document(p, R(4.5, 0.5, 9, 11));
         Document(p, R(2.5, 4.5, 9, 11));
-        break;
+        return true;
     case imgShortcuts:
     case imgShortcutRow:
         Document(p, R(3.5, 0.5, 10, 14));
@@ -143,28 +171,28 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setBrush(Qt::white);
         p.drawRect(R(0.5, 8.5, 7, 7));
         Arrow(p, P(2, 14), P(6, 10), kBlue);
-        break;
+        return true;
     case imgRegistry:
         Cubes(p, R(0.5, 1.5, 15, 14));
-        break;
+        return true;
     case imgRegKey:
         Folder(p, R(0.5, 2.5, 15, 12), false);
-        break;
+        return true;
     case imgRegKeySelected:
         Folder(p, R(0.5, 2.5, 15, 12), true);
-        break;
+        return true;
     case imgFileRow:
         Document(p, R(2.5, 0.5, 11, 15));
         p.setPen(QPen(kBlue, 1));
         for (qreal y = 6.5; y < 14; y += 2.5)
             p.drawLine(P(4.5, y), P(11.5, y));
-        break;
+        return true;
     case imgRegString:
         Letters(p, R(0.5, 2.5, 15, 11), "ab", kRed);
-        break;
+        return true;
     case imgRegNumber:
         Letters(p, R(0.5, 2.5, 15, 11), "01", kBlue);
-        break;
+        return true;
     case imgProvisioning:
         // A document of settings with a padlock: what it changes about the device's security.
         Document(p, R(1.5, 0.5, 10, 13));
@@ -177,7 +205,7 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setPen(QPen(kInk, 1));
         p.setBrush(kFolder);
         p.drawRect(R(8.5, 9.5, 7, 6));
-        break;
+        return true;
     case imgSignature:
         // A seal with its ribbons.
         p.setPen(Qt::NoPen);
@@ -189,7 +217,7 @@ void Paint(QPainter& p, int index, qreal size) {
         p.drawEllipse(R(2.5, 0.5, 11, 11));
         p.setBrush(kRed.lighter(140));
         p.drawEllipse(R(5, 3, 6, 6));
-        break;
+        return true;
     case imgPrograms:
         // A program's window: title bar and a body.
         p.setPen(QPen(kInk, 1));
@@ -200,7 +228,18 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setPen(QPen(kGreen, 1.5 * u));
         p.drawLine(P(3, 8.5), P(9, 8.5));
         p.drawLine(P(3, 11.5), P(7, 11.5));
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The marks of findings and of compared rows; false for another picture.
+bool PaintMark(QPainter& p, int index, const TGrid& grid) {
+    const qreal u = grid.U;
+    const TGrid& R = grid;
+    const TGrid& P = grid;
+    switch (index) {
     case imgWarning:
         // A red triangle with an exclamation mark.
         p.setPen(QPen(kInk, 1));
@@ -210,7 +249,7 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setBrush(Qt::white);
         p.drawRect(R(7, 5, 2, 5.5));
         p.drawRect(R(7, 12, 2, 2));
-        break;
+        return true;
     case imgNotice:
         // A yellow disc with an exclamation mark.
         p.setPen(QPen(kInk, 1));
@@ -220,7 +259,7 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setBrush(kInk);
         p.drawRect(R(7, 3, 2, 6.5));
         p.drawRect(R(7, 11, 2, 2));
-        break;
+        return true;
     case imgInfo:
         // A small grey disc with an "i": worth knowing, nothing more.
         p.setPen(QPen(kInk, 1));
@@ -230,16 +269,7 @@ void Paint(QPainter& p, int index, qreal size) {
         p.setBrush(kInk);
         p.drawEllipse(R(7, 3.5, 2, 2));
         p.drawRect(R(7, 6.5, 2, 6));
-        break;
-    case imgAbout:
-        p.setPen(QPen(kInk, 1));
-        p.setBrush(kBlue);
-        p.drawEllipse(R(0.5, 0.5, 15, 15));
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawEllipse(R(7, 3, 2.2, 2.2));
-        p.drawRect(R(7, 6.5, 2.2, 6.5));
-        break;
+        return true;
     case imgAdded:
     case imgRemoved:
     case imgChanged: {
@@ -255,11 +285,16 @@ void Paint(QPainter& p, int index, qreal size) {
             p.setBrush(Qt::white);
             p.drawEllipse(R(6, 6, 4, 4));
         }
-        break;
+        return true;
     }
     default:
-        break;
+        return false;
     }
+}
+
+void Paint(QPainter& p, int index, qreal size) {
+    const TGrid grid{size / 16};
+    if (!PaintCommand(p, index, grid) && !PaintPage(p, index, grid)) PaintMark(p, index, grid);
 }
 
 QPixmap Picture(int index, int size) {

@@ -145,6 +145,8 @@ class TfrmWinCEMain : public QMainWindow {
     void FormCreate(const QStringList& arguments);
     void FormDestroy();
     void CreateControls();
+    void CreateMenus();
+    void CreateToolbar();
     void CreateProjectTree();
     void CreateViewers();
     void CreateDialogs();

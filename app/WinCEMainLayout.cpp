@@ -284,6 +284,11 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     mnuCloseSetup->setEnabled(false);
     mnuEditWithVLM->setEnabled(false);
 
+    CreateMenus();
+    CreateToolbar();
+}
+
+void TfrmWinCEMain::CreateMenus() {
     QMenuBar* mnuMain = menuBar();
     mnuMain->setObjectName("mnuMain");
     QMenu* mnuFile = mnuMain->addMenu("&File");
@@ -311,7 +316,9 @@ void TfrmWinCEMain::CreateMenuAndToolbar() {
     QMenu* mnuHelp = mnuMain->addMenu("&Help");
     mnuHelp->setObjectName("mnuHelp");
     mnuHelp->addAction(mnuAbout);
+}
 
+void TfrmWinCEMain::CreateToolbar() {
     tbMain = addToolBar("Toolbar");
     tbMain->setObjectName("tbMain");
     tbMain->setIconSize(QSize(16, 16));
