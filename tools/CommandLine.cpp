@@ -2,6 +2,10 @@
 
 #include "tessary/Version.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace {
 
 // The synopsis, shared by the short usage and the help.
@@ -146,83 +150,21 @@ bool ParseReaders(const std::string& text, unsigned& readers) {
     return true;
 }
 
-} // namespace
+// The options that only switch something on.
+constexpr std::pair<const char*, bool Options::*> kFlags[] = {
+    {"--entries", &Options::Entries},   {"--audit", &Options::Audit},
+    {"--strict", &Options::Strict},     {"--json", &Options::Json},
+    {"--verify", &Options::Verify},     {"--diff", &Options::Diff},
+    {"--manifest", &Options::Manifest}, {"--sbom", &Options::Sbom},
+    {"--rules", &Options::Rules},       {"--man", &Options::Man},
+    {"--sarif", &Options::Sarif},       {"--all-files", &Options::AllFiles},
+    {"--rehash", &Options::Rehash}};
 
-TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded || a.empty() || a[0] != '-')
-            o.Files.push_back(a);
-        else if (a == "--")
-            optionsEnded = true;
-        else if (a == "--help")
-            return TParseResult::Help;
-        else if (a == "--version")
-            return TParseResult::Version;
-        else if (a == "--entries")
-            o.Entries = true;
-        else if (a == "--audit")
-            o.Audit = true;
-        else if (a == "--strict")
-            o.Strict = true;
-        else if (a == "--json")
-            o.Json = true;
-        else if (a == "--verify")
-            o.Verify = true;
-        else if (a == "--diff")
-            o.Diff = true;
-        else if (a == "--manifest")
-            o.Manifest = true;
-        else if (a == "--sbom")
-            o.Sbom = true;
-        else if (a == "--rules")
-            o.Rules = true;
-        else if (a == "--man")
-            o.Man = true;
-        else if (a == "--sarif")
-            o.Sarif = true;
-        else if (a == "--jsonl")
-            o.Json = o.Labelled = true;
-        else if (a == "--all-files")
-            o.AllFiles = true;
-        else if (a == "--rehash")
-            o.Rehash = true;
-        else if (a == "-j") {
-            if (i + 1 >= args.size() || o.Readers || !ParseReaders(args[++i], o.Readers))
-                return TParseResult::Usage;
-        } else if (a == "--device") {
-            if (i + 1 >= args.size()) return TParseResult::Usage;
-            o.Devices.push_back(args[++i]);
-        } else if (TakesValue(a)) {
-            if (i + 1 >= args.size() || o.Values.count(a)) return TParseResult::Usage;
-            o.Values[a] = args[++i];
-        } else
-            return TParseResult::Usage;
-    }
+// The modes, extraction and the commands of a collection, given together or with what does not
+// belong to them.
+TParseResult CheckModes(const Options& o) {
     const auto given = [&](const char* option) { return o.Values.count(option) > 0; };
-    if (o.Rules) {
-        const bool alone = o.Files.empty() && o.Values.empty() && o.Devices.empty() && !o.Audit &&
-                           !o.Strict && !o.Diff && !o.Entries && !o.Verify && !o.Labelled &&
-                           !o.Sarif;
-        return alone && !(o.Man && o.Json) ? TParseResult::Run : TParseResult::Usage;
-    }
-    if (o.Man) return TParseResult::Usage;
-    if (o.Files.empty()) return TParseResult::Usage;
-    if (given("--fail-on")) {
-        const std::string& level = o.Values.at("--fail-on");
-        if (level != "warning" && level != "notice" && level != "info") return TParseResult::Usage;
-    }
-    const bool auditOnly = o.Strict || o.Sarif || given("--fail-on") || given("--baseline") ||
-                           given("--write-baseline");
-    if (auditOnly && !o.Audit) return TParseResult::Usage;
-    if (o.Sarif && o.Json) return TParseResult::Usage;
-    // One page per file named: several cabinets would overwrite each other's.
-    if (given("--html") && (!(o.Audit || o.Diff) || (o.Audit && o.Files.size() != 1)))
-        return TParseResult::Usage;
-    for (const char* option : {"--baseline", "--write-baseline", "--html"})
-        if (given(option) && o.Values.at(option).empty()) return TParseResult::Usage;
-    const bool extract = o.Values.count("--extract") > 0;
+    const bool extract = given("--extract");
     const bool extractAll = o.Values.count("--extract-all") > 0;
     const bool extractCabinets = o.Values.count("--extract-cabinets") > 0;
     if (extract != (o.Values.count("--folder") > 0) || extract != (o.Values.count("--output") > 0))
@@ -262,6 +204,68 @@ TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
     if ((extract || extractAll || extractCabinets) && (o.Json || o.Files.size() > 1))
         return TParseResult::Usage;
     return TParseResult::Run;
+}
+
+// The options given together, as far as they fit: Run, or Usage when they do not.
+TParseResult CheckOptions(const Options& o) {
+    const auto given = [&](const char* option) { return o.Values.count(option) > 0; };
+    if (o.Rules) {
+        const bool alone = o.Files.empty() && o.Values.empty() && o.Devices.empty() && !o.Audit &&
+                           !o.Strict && !o.Diff && !o.Entries && !o.Verify && !o.Labelled &&
+                           !o.Sarif;
+        return alone && !(o.Man && o.Json) ? TParseResult::Run : TParseResult::Usage;
+    }
+    if (o.Man) return TParseResult::Usage;
+    if (o.Files.empty()) return TParseResult::Usage;
+    if (given("--fail-on")) {
+        const std::string& level = o.Values.at("--fail-on");
+        if (level != "warning" && level != "notice" && level != "info") return TParseResult::Usage;
+    }
+    const bool auditOnly = o.Strict || o.Sarif || given("--fail-on") || given("--baseline") ||
+                           given("--write-baseline");
+    if (auditOnly && !o.Audit) return TParseResult::Usage;
+    if (o.Sarif && o.Json) return TParseResult::Usage;
+    // One page per file named: several cabinets would overwrite each other's.
+    if (given("--html") && (!(o.Audit || o.Diff) || (o.Audit && o.Files.size() != 1)))
+        return TParseResult::Usage;
+    for (const char* option : {"--baseline", "--write-baseline", "--html"})
+        if (given(option) && o.Values.at(option).empty()) return TParseResult::Usage;
+    return CheckModes(o);
+}
+
+} // namespace
+
+TParseResult ParseArguments(const std::vector<std::string>& args, Options& o) {
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                       [&](const auto& f) { return a == f.first; });
+        if (optionsEnded || a.empty() || a[0] != '-')
+            o.Files.push_back(a);
+        else if (a == "--")
+            optionsEnded = true;
+        else if (a == "--help")
+            return TParseResult::Help;
+        else if (a == "--version")
+            return TParseResult::Version;
+        else if (flag != std::end(kFlags))
+            o.*(flag->second) = true;
+        else if (a == "--jsonl")
+            o.Json = o.Labelled = true;
+        else if (a == "-j") {
+            if (i + 1 >= args.size() || o.Readers || !ParseReaders(args[++i], o.Readers))
+                return TParseResult::Usage;
+        } else if (a == "--device") {
+            if (i + 1 >= args.size()) return TParseResult::Usage;
+            o.Devices.push_back(args[++i]);
+        } else if (TakesValue(a)) {
+            if (i + 1 >= args.size() || o.Values.count(a)) return TParseResult::Usage;
+            o.Values[a] = args[++i];
+        } else
+            return TParseResult::Usage;
+    }
+    return CheckOptions(o);
 }
 
 const char* CollectionCommand(const Options& o) {
