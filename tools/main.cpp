@@ -460,62 +460,17 @@ int RunSarif(const Options& o, TAuditContext& context) {
     return worst;
 }
 
-} // namespace
+// status, unless the output could not be written: a full disk must not pass for a finished
+// report.
+int Flushed(int status) {
+    if (std::cout.flush()) return status;
+    std::fputs("tessary-info: cannot write the output\n", stderr);
+    return kExitFailure;
+}
 
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    // JSON and the entry listing must not change with the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
-    Options options;
-    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
-    case TParseResult::Help:
-        std::cout << HelpText();
-        return 0;
-    case TParseResult::Version:
-        std::cout << VersionText() << '\n';
-        return 0;
-    case TParseResult::Usage:
-        std::fputs(UsageText(), stderr);
-        return kExitUsage;
-    case TParseResult::Run:
-        break;
-    }
-    if (CollectionCommand(options) || options.Manifest || options.Sbom) {
-        const int status =
-            CollectionCommand(options) ? RunCollection(options) : WriteInventoryGuarded(options);
-        if (!std::cout.flush()) {
-            std::fputs("tessary-info: cannot write the output\n", stderr);
-            return kExitFailure;
-        }
-        return status;
-    }
-    if (options.Rules) return RunRules(options);
-    TAuditContext context;
-    if (!ReadBaselineOption(options, context)) return kExitUsage;
-    context.Today = TodayUtc();
-    if (const auto it = options.Values.find("--fail-on"); it != options.Values.end())
-        context.FailOn = it->second == "warning"  ? TSeverity::Warning
-                         : it->second == "notice" ? TSeverity::Notice
-                                                  : TSeverity::Info;
-    // --strict is --fail-on warning; given both, the lower threshold holds.
-    if (options.Strict && !context.FailOn) context.FailOn = TSeverity::Warning;
-    if (options.Diff) {
-        const int status = RunDiffGuarded(options);
-        if (!std::cout.flush()) {
-            std::fputs("tessary-info: cannot write the output\n", stderr);
-            return kExitFailure;
-        }
-        return status;
-    }
-    // The profile is built once for every file; what could not be taken is said once here and
-    // stands among the decision's problems, while the rest of the report is still given.
-    std::optional<device::TDeviceProfile> profile;
-    if (!options.Devices.empty()) {
-        profile = device::BuildProfile(options.Devices);
-        for (const std::string& problem : profile->Problems)
-            PrintError(problem);
-        context.Profile = &*profile;
-    }
+// Every file named (or the SARIF log of them all), then what the run writes at its end; the
+// worst status.
+int RunFiles(const Options& options, TAuditContext& context) {
     const bool labelled = options.Labelled || options.Files.size() > 1;
     int worst = 0;
     if (options.Sarif) {
@@ -542,10 +497,50 @@ int main(int argc, char** argv) {
             worst = std::max(worst, kExitFailure);
         }
     }
-    // A full disk must not pass for a finished inventory.
-    if (!std::cout.flush()) {
-        std::fputs("tessary-info: cannot write the output\n", stderr);
-        return kExitFailure;
-    }
     return worst;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    // JSON and the entry listing must not change with the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    Options options;
+    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options)) {
+    case TParseResult::Help:
+        std::cout << HelpText();
+        return 0;
+    case TParseResult::Version:
+        std::cout << VersionText() << '\n';
+        return 0;
+    case TParseResult::Usage:
+        std::fputs(UsageText(), stderr);
+        return kExitUsage;
+    case TParseResult::Run:
+        break;
+    }
+    if (CollectionCommand(options)) return Flushed(RunCollection(options));
+    if (options.Manifest || options.Sbom) return Flushed(WriteInventoryGuarded(options));
+    if (options.Rules) return RunRules(options);
+    TAuditContext context;
+    if (!ReadBaselineOption(options, context)) return kExitUsage;
+    context.Today = TodayUtc();
+    if (const auto it = options.Values.find("--fail-on"); it != options.Values.end())
+        context.FailOn = it->second == "warning"  ? TSeverity::Warning
+                         : it->second == "notice" ? TSeverity::Notice
+                                                  : TSeverity::Info;
+    // --strict is --fail-on warning; given both, the lower threshold holds.
+    if (options.Strict && !context.FailOn) context.FailOn = TSeverity::Warning;
+    if (options.Diff) return Flushed(RunDiffGuarded(options));
+    // The profile is built once for every file; what could not be taken is said once here and
+    // stands among the decision's problems, while the rest of the report is still given.
+    std::optional<device::TDeviceProfile> profile;
+    if (!options.Devices.empty()) {
+        profile = device::BuildProfile(options.Devices);
+        for (const std::string& problem : profile->Problems)
+            PrintError(problem);
+        context.Profile = &*profile;
+    }
+    return Flushed(RunFiles(options, context));
 }
