@@ -9,6 +9,7 @@
 #include "programs/ProgramsPage.h"
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
+#include "report/ReadingTexts.h"
 #include "setup/CESetup.h"
 
 #include <QAction>
@@ -64,9 +65,10 @@ void TfrmWinCEMain::FillDevice(const provisioning::TProvisioningTree* tree,
         input.Programs = programs;
         FDeviceDecision = device::DecideForDevice(*FDeviceProfile, input);
         FDeviceNode->SetPage(device::BuildDevicePage(*FDeviceDecision));
-        FDeviceNode->SetStatusText(ToDisplay(device::kInstallDecisionCaption + std::string(": ") +
-                                             device::InstallDecisionValue(*FDeviceDecision)) +
-                                   (programs ? QString() : QString(" (reading the programs...)")));
+        FDeviceNode->SetStatusText(
+            ToDisplay(device::kInstallDecisionCaption + std::string(": ") +
+                      device::InstallDecisionValue(*FDeviceDecision)) +
+            (programs ? QString() : QString(" (") + kReadingProgramsNote + ")"));
         ShowReportNode(FDeviceNode);
     } else {
         FDeviceNode->Clear();

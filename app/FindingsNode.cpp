@@ -13,6 +13,7 @@
 #include "inspection/HtmlReport.h"
 #include "provisioning/Rows.h"
 #include "report/DisplayFormat.h"
+#include "report/ReadingTexts.h"
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
@@ -81,8 +82,7 @@ void TfrmWinCEMain::FillFindings(bool complete) {
         FFindings.clear();
         ShowFindingsPage(FFindingsNode, BuildFindingsPage(FFindings));
         // Without files only the document is being read.
-        const char* reading = FSetup->FileCount() > 0 ? "reading the programs..."
-                                                      : "reading the provisioning document...";
+        const char* reading = FSetup->FileCount() > 0 ? kReadingProgramsNote : kReadingDocumentNote;
         FFindingsNode->SetStatusText(QString("Findings: ") + reading);
         ShowReportNode(FFindingsNode);
         // The install decision needs the setup's own document, not its programs. It is never
@@ -94,8 +94,7 @@ void TfrmWinCEMain::FillFindings(bool complete) {
             FDeviceDecision.reset();
             FDeviceNode->Clear();
             FDeviceNode->SetStatusText(ToDisplay(device::kInstallDecisionCaption +
-                                                 std::string(": reading the provisioning "
-                                                             "document...")));
+                                                 std::string(": ") + kReadingDocumentNote));
             ShowReportNode(FDeviceNode);
         } else {
             FillDevice(FDeviceSources.isEmpty() ? nullptr : FProvisioningTree.get(), nullptr);

@@ -10,6 +10,7 @@
 #include "programs/ProgramsPage.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
+#include "report/ReadingTexts.h"
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 
@@ -102,7 +103,7 @@ void TfrmWinCEMain::FillSetupNodes() {
         // Even a setup that is only a document: one can hold a million parms or slow keys.
         ShowReportNode(FProvisioningNode);
         request.Provisioning = true;
-        FProvisioningNode->SetStatusText("Reading the provisioning document...");
+        FProvisioningNode->SetStatusText(kReadingDocument);
     }
     // A signature that cannot be read is still one: the node says why.
     const TValue* verdict = FindField(FSignaturePages.Summary, "verdict");
@@ -111,7 +112,7 @@ void TfrmWinCEMain::FillSetupNodes() {
     FProgramRows.assign(static_cast<size_t>(FSetup->FileCount()), TProgramRow{});
     if (programs) {
         ShowReportNode(FProgramsNode);
-        FProgramsNode->SetStatusText("Reading the programs...");
+        FProgramsNode->SetStatusText(kReadingPrograms);
     }
     if (!programs && !request.Provisioning) return;
     StartReader(request, ReadingResults(generation, programs), generation);
@@ -165,7 +166,7 @@ TBackgroundResults TfrmWinCEMain::ReadingResults(uint64_t generation, bool progr
     }
     results.Failed = [post](std::string why) {
         post([why](TfrmWinCEMain& w) {
-            const QString text = "The cabinet could not be read again: " + ToDisplay(why);
+            const QString text = kReadAgainFailed + ToDisplay(why);
             w.FProgramsNode->SetStatusText(text);
             w.FProvisioningNode->SetStatusText(text);
             // The findings go on without the programs that were not read.
@@ -230,8 +231,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
     }
     FProgramsNode->AppendRows(std::move(page));
     FProgramsNode->SetStatusText(
-        "Reading the programs: " + QString::number(FProgramsNode->Page().Rows.size()) +
-        " found so far");
+        QString::fromStdString(ProgramsFoundSoFar(FProgramsNode->Page().Rows.size())));
 }
 
 void TfrmWinCEMain::StopReading() {
