@@ -31,8 +31,12 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
         return;
     }
     if (request.Provisioning && (results.Provisioning || results.ProvisioningTree)) {
-        auto tree = std::make_shared<provisioning::TProvisioningTree>();
-        if (provisioning::ReadCabinetProvisioning(cabinet, *tree, &look) && !stopped()) {
+        std::shared_ptr<const provisioning::TProvisioningTree> tree = request.Document;
+        if (!tree) {
+            auto read = std::make_shared<provisioning::TProvisioningTree>();
+            if (provisioning::ReadCabinetProvisioning(cabinet, *read, &look)) tree = read;
+        }
+        if (tree && !stopped()) {
             if (results.ProvisioningTree) results.ProvisioningTree(tree);
             if (results.Provisioning)
                 results.Provisioning(

@@ -19,6 +19,9 @@
 struct TBackgroundRequest {
     std::string Path;          // the cabinet, as the core opens it
     bool Provisioning = false; // read its "_setup.xml" as a provisioning document
+    // The document as the caller read it already: its pages are made from it, not from the
+    // cabinet again.
+    std::shared_ptr<const provisioning::TProvisioningTree> Document;
     // Rows read are handed on in batches at most this often, so that tens of thousands of files
     // do not flood the window with one message each.
     std::chrono::milliseconds BatchInterval{50};

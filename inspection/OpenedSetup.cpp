@@ -37,11 +37,11 @@ TOpenResult TInspection::Open(const std::string& path) {
         // A descriptor that fails part way still shows what the model holds.
         const bool complete = setup->LoadSetup(path, "", false, *look);
         if (setup->Format == kFormatNone) return {false, kNotASetup};
-        std::optional<provisioning::TProvisioningTree> tree;
-        if (provisioning::TProvisioningTree read;
-            provisioning::ReadCabinetProvisioning(*cabinet, read, look.get()))
+        std::shared_ptr<provisioning::TProvisioningTree> tree;
+        if (auto read = std::make_shared<provisioning::TProvisioningTree>();
+            provisioning::ReadCabinetProvisioning(*cabinet, *read, look.get()))
             tree = std::move(read);
-        FDescriptors = ReadDescriptorFacts(*setup, *cabinet, tree ? &*tree : nullptr, look.get());
+        FDescriptors = ReadDescriptorFacts(*setup, *cabinet, tree.get(), look.get());
         FSignature = VerifyCabinetSignature(path);
         FProvisioning = std::move(tree);
         FListing = std::move(cabinet);
@@ -100,11 +100,17 @@ uint64_t TInspection::StartReading(TBackgroundResults results, const TBackground
     FGate = gate;
     TBackgroundRequest request = options;
     request.Path = FPath;
-    request.Provisioning = FProvisioning.has_value();
+    // The document read when the setup opened: the job makes its pages, it does not read it.
+    request.Provisioning = FProvisioning != nullptr;
+    request.Document = FProvisioning;
     TBackgroundResults gated;
     gated.Provisioning = [gate, f = results.Provisioning](provisioning::TProvisioningPages pages,
                                                           std::string headline) {
         gate->Pass(f, std::move(pages), std::move(headline));
+    };
+    gated.ProvisioningTree = [gate, f = results.ProvisioningTree](
+                                 std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+        gate->Pass(f, std::move(tree));
     };
     gated.ProgramRows = [gate, f = results.ProgramRows](std::vector<TProgramRow> rows) {
         gate->Pass(f, std::move(rows));

@@ -59,7 +59,7 @@ class TInspection {
     [[nodiscard]] const TCabinetSignature& Signature() const { return FSignature; }
     // Null when the cabinet holds no "_setup.xml".
     [[nodiscard]] const provisioning::TProvisioningTree* Provisioning() const {
-        return FProvisioning ? &*FProvisioning : nullptr;
+        return FProvisioning.get();
     }
 
     // The pages made from the kept listing: sizes stay those of the cabinet that was opened.
@@ -87,7 +87,8 @@ class TInspection {
     std::unique_ptr<TCabinetLook> FLook;
     std::unique_ptr<TCESetup> FSetup;
     TCabinetSignature FSignature;
-    std::optional<provisioning::TProvisioningTree> FProvisioning;
+    // Shared with the background job, which makes the document's pages from it.
+    std::shared_ptr<const provisioning::TProvisioningTree> FProvisioning;
     TDescriptorFacts FDescriptors;
     TDiagnostics FDiagnostics;
     std::shared_ptr<std::atomic<uint64_t>> FGeneration = std::make_shared<std::atomic<uint64_t>>(0);

@@ -21,6 +21,7 @@ struct TReceived {
     std::mutex Lock;
     std::condition_variable Changed;
     std::vector<TProgramRow> Programs;
+    std::shared_ptr<const provisioning::TProvisioningTree> Document;
     int Calls = 0;
     bool Done = false;
     std::string Failed;
@@ -36,6 +37,10 @@ struct TReceived {
             Changed.notify_all();
         };
         r.Provisioning = [this](provisioning::TProvisioningPages, std::string) { Note(false); };
+        r.ProvisioningTree = [this](std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+            const std::lock_guard<std::mutex> lock(Lock);
+            Document = std::move(tree);
+        };
         r.Failed = [this](std::string why) {
             const std::lock_guard<std::mutex> lock(Lock);
             Failed = why;
@@ -108,6 +113,20 @@ TEST_F(InspectionTest, AReplacedCabinetChangesNothingShown) {
     EXPECT_EQ(Texts(inspection.Findings(&received.Programs, "2026-12-09 00:00:00")), findings);
     EXPECT_EQ(CabinetRunCount().Listings, before.Listings) << "the cabinet was listed again";
     EXPECT_EQ(CabinetRunCount().Extractions, before.Extractions);
+}
+
+TEST_F(InspectionTest, TheJobMakesThePagesOfTheDocumentTheOpenRead) {
+    // Ushahidi.CAB's document adds certificates; its pages are made from the tree the open
+    // decoded, not from the cabinet's "_setup.xml" decoded again.
+    TInspection inspection;
+    ASSERT_TRUE(inspection.Open(RealCabinet("Ushahidi.CAB")));
+    ASSERT_NE(inspection.Provisioning(), nullptr);
+    TReceived received;
+    inspection.StartReading(received.Results());
+    ASSERT_TRUE(received.WaitDone());
+    ASSERT_TRUE(received.Failed.empty()) << received.Failed;
+    const std::lock_guard<std::mutex> lock(received.Lock);
+    EXPECT_EQ(received.Document.get(), inspection.Provisioning());
 }
 
 TEST_F(InspectionTest, CancelReopenAndClose) {
