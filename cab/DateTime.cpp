@@ -28,12 +28,11 @@ TDateTime DosDateTimeToDateTime(uint16_t dosDate, uint16_t dosTime) {
     return v;
 }
 
-std::string FormatDateTime(const TDateTime& v) {
+TDateText::TDateText(const TDateTime& v) : Text{"0000-00-00 00:00:0"} {
     // By hand rather than snprintf: listings of many thousand entries format one per entry.
-    std::string text = "0000-00-00 00:00:00";
-    auto put = [&text](size_t at, int value, int digits) {
+    auto put = [this](size_t at, int value, int digits) {
         for (int i = digits - 1; i >= 0; --i, value /= 10)
-            text[at + static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+            Text[at + static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
     };
     put(0, v.Year, 4);
     put(5, v.Month, 2);
@@ -41,5 +40,8 @@ std::string FormatDateTime(const TDateTime& v) {
     put(11, v.Hour, 2);
     put(14, v.Minute, 2);
     put(17, v.Second, 2);
-    return text;
+}
+
+std::string FormatDateTime(const TDateTime& v) {
+    return std::string(TDateText(v).View());
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // A calendar date and time of day as a cabinet stores it, already validated.
 struct TDateTime {
@@ -19,3 +20,10 @@ struct TDateTime {
 
 // "YYYY-MM-DD HH:MM:SS".
 [[nodiscard]] std::string FormatDateTime(const TDateTime& value);
+
+// The same text in a buffer of its own, for writers of many thousand dates.
+struct TDateText {
+    explicit TDateText(const TDateTime& value);
+    [[nodiscard]] std::string_view View() const { return {Text, sizeof Text}; }
+    char Text[19];
+};

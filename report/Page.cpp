@@ -35,6 +35,10 @@ void TRecordFields::operator()(const char* name, const std::string& value) const
     Record.emplace_back(name, value);
 }
 
+void TRecordFields::operator()(const char* name, std::string_view value) const {
+    Record.emplace_back(name, std::string(value));
+}
+
 void TRecordFields::operator()(const char* name, std::monostate) const {
     Record.emplace_back(name, TValue());
 }

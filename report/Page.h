@@ -47,6 +47,7 @@ struct TRecordFields {
     TRecord& Record;
     void operator()(const char* name, int64_t value) const;
     void operator()(const char* name, const std::string& value) const;
+    void operator()(const char* name, std::string_view value) const;
     void operator()(const char* name, std::monostate) const;
 };
 

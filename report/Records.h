@@ -27,5 +27,5 @@ class TCESetupBase;
 template <class TField> void VisitEntryRecord(const TCABFileEntry& entry, TField&& field) {
     field("Name", entry.Name);
     field("Size", static_cast<int64_t>(entry.Size));
-    field("Date", FormatDateTime(entry.Date));
+    field("Date", TDateText(entry.Date).View());
 }

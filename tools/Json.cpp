@@ -90,6 +90,10 @@ struct TJsonFields {
         Out.Key(name);
         Out.Latin1(value);
     }
+    void operator()(const char* name, std::string_view value) const {
+        Out.Key(name);
+        Out.Latin1(value);
+    }
     void operator()(const char* name, std::monostate) const {
         Out.Key(name);
         Out.Null();
