@@ -373,12 +373,17 @@ class TRun {
         std::unique_ptr<TWriter> writer;
         bool open = false;
         const auto begin = [&]() -> TWriter& {
-            if (!writer) {
+            if (!open) {
                 FDb.StartWriting();
+                FDb.Exec("BEGIN IMMEDIATE");
+                open = true;
+            }
+            if (!writer) {
+                // A first load, or the rest of one that was killed: the rows go in without the
+                // indexes on them, which the end of the run builds.
+                if (FKnownPaths.empty() || !HasFactIndexes(FDb)) DropFactIndexes(FDb);
                 writer = std::make_unique<TWriter>(FDb);
             }
-            if (!open) FDb.Exec("BEGIN IMMEDIATE");
-            open = true;
             return *writer;
         };
         std::vector<TResult> pending; // copies of contents not written yet
@@ -530,6 +535,7 @@ TIndexSummary IndexCollection(const std::string& db, const TIndexOptions& option
     TDatabase database(db, TOpenMode::Write);
     TRun run(database, options);
     const TIndexSummary summary = run.Go();
+    BuildMissingFactIndexes(database);
     LeaveOneFile(database);
     return summary;
 }
