@@ -101,6 +101,8 @@ struct TFactTable {
 // until the next writing run (its queries give the same answers, only slower).
 [[nodiscard]] bool HasFactIndexes(TDatabase& db);
 void DropFactIndexes(TDatabase& db);
+// Drops them for a first load, inside the caller's transaction, with the cache that suits it.
+void StartFirstLoad(TDatabase& db);
 // Creates those that are missing, in a transaction of its own; nothing when none is.
 void BuildMissingFactIndexes(TDatabase& db);
 
