@@ -36,17 +36,6 @@ CREATE TABLE programs(cabinet_sha256 TEXT NOT NULL, folder TEXT, name TEXT, cpu 
   version TEXT, company TEXT, imports TEXT);
 CREATE TABLE findings(cabinet_sha256 TEXT NOT NULL, rule TEXT, severity TEXT, title TEXT,
   location TEXT, why TEXT);
-CREATE INDEX properties_cabinet ON properties(cabinet_sha256);
-CREATE INDEX files_cabinet ON files(cabinet_sha256);
-CREATE INDEX files_sha256 ON files(sha256);
-CREATE INDEX shortcuts_cabinet ON shortcuts(cabinet_sha256);
-CREATE INDEX registry_cabinet ON registry(cabinet_sha256);
-CREATE INDEX provisioning_cabinet ON provisioning(cabinet_sha256);
-CREATE INDEX certificates_cabinet ON certificates(cabinet_sha256);
-CREATE INDEX certificates_thumbprint ON certificates(thumbprint);
-CREATE INDEX signatures_cabinet ON signatures(cabinet_sha256);
-CREATE INDEX programs_cabinet ON programs(cabinet_sha256);
-CREATE INDEX findings_cabinet ON findings(cabinet_sha256);
 CREATE VIRTUAL TABLE search USING fts5(cabinet_sha256 UNINDEXED, body);
 
 CREATE VIEW setup_overview AS
@@ -83,6 +72,22 @@ CREATE VIEW copies AS
 SELECT path, copy_of, sha256 FROM cabinets WHERE copy_of IS NOT NULL;
 )sql";
 
+// The indexes of the setups' rows. A first load writes the rows without them and builds them
+// at its end: one sorted pass instead of an insert at a random place for every row.
+const char* const kFactIndexes[][2] = {
+    {"properties_cabinet", "CREATE INDEX properties_cabinet ON properties(cabinet_sha256)"},
+    {"files_cabinet", "CREATE INDEX files_cabinet ON files(cabinet_sha256)"},
+    {"files_sha256", "CREATE INDEX files_sha256 ON files(sha256)"},
+    {"shortcuts_cabinet", "CREATE INDEX shortcuts_cabinet ON shortcuts(cabinet_sha256)"},
+    {"registry_cabinet", "CREATE INDEX registry_cabinet ON registry(cabinet_sha256)"},
+    {"provisioning_cabinet", "CREATE INDEX provisioning_cabinet ON provisioning(cabinet_sha256)"},
+    {"certificates_cabinet", "CREATE INDEX certificates_cabinet ON certificates(cabinet_sha256)"},
+    {"certificates_thumbprint", "CREATE INDEX certificates_thumbprint ON certificates(thumbprint)"},
+    {"signatures_cabinet", "CREATE INDEX signatures_cabinet ON signatures(cabinet_sha256)"},
+    {"programs_cabinet", "CREATE INDEX programs_cabinet ON programs(cabinet_sha256)"},
+    {"findings_cabinet", "CREATE INDEX findings_cabinet ON findings(cabinet_sha256)"},
+};
+
 int64_t PragmaNumber(TDatabase& db, const char* pragma) {
     TStatement s(db, std::string("PRAGMA ") + pragma);
     return s.Step() ? s.Number(0) : 0;
@@ -105,6 +110,44 @@ const std::vector<TFactTable>& FactTables() {
         {"search", {"body"}},
     };
     return tables;
+}
+
+namespace {
+
+bool HasIndex(TDatabase& db, const std::string& name) {
+    TStatement s(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1");
+    s.Bind(1, name);
+    return s.Step();
+}
+
+} // namespace
+
+bool HasFactIndexes(TDatabase& db) {
+    for (const auto& index : kFactIndexes)
+        if (!HasIndex(db, index[0])) return false;
+    return true;
+}
+
+void DropFactIndexes(TDatabase& db) {
+    for (const auto& index : kFactIndexes)
+        db.Exec(std::string("DROP INDEX IF EXISTS ") + index[0]);
+}
+
+void StartFirstLoad(TDatabase& db) {
+    DropFactIndexes(db);
+    // Rows appended without indexes touch each page once: a small cache, instead of the process
+    // growing by the whole index (each page of fresh memory costs a fault).
+    db.Exec("PRAGMA cache_size=-2048");
+}
+
+void BuildMissingFactIndexes(TDatabase& db) {
+    if (HasFactIndexes(db)) return;
+    db.StartWriting();
+    db.Exec("BEGIN IMMEDIATE");
+    // The statements of the schema itself, so that the file's schema reads as a new index's.
+    for (const auto& index : kFactIndexes)
+        if (!HasIndex(db, index[0])) db.Exec(index[1]);
+    db.Exec("COMMIT");
 }
 
 void LeaveOneFile(TDatabase& db) {
@@ -173,8 +216,13 @@ void TDatabase::Check() {
 }
 
 void TDatabase::Create() {
+    // Set before the first table: an index is written in runs of thousands of rows, and a page
+    // four times the default takes a quarter of the writes to the log and to the file.
+    Exec("PRAGMA page_size=16384");
     Exec("BEGIN");
     Exec(kSchema);
+    for (const auto& index : kFactIndexes)
+        Exec(index[1]);
     Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
     Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     Exec("COMMIT");

@@ -96,6 +96,16 @@ struct TFactTable {
 };
 [[nodiscard]] const std::vector<TFactTable>& FactTables();
 
+// The indexes of the setups' rows (by cabinet, by file content, by thumbprint). A first load
+// drops them and creates them at its end; an index whose first load was killed lacks them
+// until the next writing run (its queries give the same answers, only slower).
+[[nodiscard]] bool HasFactIndexes(TDatabase& db);
+void DropFactIndexes(TDatabase& db);
+// Drops them for a first load, inside the caller's transaction, with the cache that suits it.
+void StartFirstLoad(TDatabase& db);
+// Creates those that are missing, in a transaction of its own; nothing when none is.
+void BuildMissingFactIndexes(TDatabase& db);
+
 // Ends a writing session with the index in one file again (the write-ahead log checkpointed
 // and removed), so that it can be copied, merged, and read from read-only media. Another
 // connection still open keeps the log: that is no failure.

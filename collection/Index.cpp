@@ -43,6 +43,7 @@ struct TResult {
     TCabinetRecord Record;
     bool Touch = false;      // Unchanged by content: size and time are written anew
     std::string KnownStatus; // Unchanged: the status recorded before
+    std::string Search;      // Read: the full-text search's body, made by the reader
     std::string Problem;
 };
 
@@ -204,10 +205,10 @@ class TWriter {
 
     // A content's rows are written once: a content the index holds is recorded as a copy, and
     // one no cabinet holds any more is removed at once (Release), so none is there already.
-    void Facts(const TCabinetRecord& r) {
+    void Facts(const TCabinetRecord& r, const std::string& searchBody) {
         if (r.Sha256.empty()) return;
         const auto insert = [&](const char* table, const auto&... values) {
-            TStatement& s = *FInserts.at(table);
+            TStatement& s = *FInserts.find(table)->second;
             s.BindAll(r.Sha256, values...);
             s.Run();
         };
@@ -231,7 +232,7 @@ class TWriter {
             insert("programs", p.Folder, p.Name, p.Cpu, p.Kind, p.Version, p.Company, p.Imports);
         for (const TFindingRecord& f : r.Findings)
             insert("findings", f.Rule, f.Severity, f.Title, f.Where, f.Why);
-        insert("search", SearchBody(r));
+        insert("search", searchBody);
     }
 
     // Removes a content's rows when no cabinet holds it any more; true when removed.
@@ -253,7 +254,7 @@ class TWriter {
     TStatement FHeld{FDb, "SELECT 1 FROM cabinets WHERE sha256 = ?1 LIMIT 1"};
     TStatement FUpsert;
     TStatement FTouch;
-    std::map<std::string, std::unique_ptr<TStatement>> FInserts;
+    std::map<std::string, std::unique_ptr<TStatement>, std::less<>> FInserts;
     std::map<std::string, std::unique_ptr<TStatement>> FDeletes;
 };
 
@@ -345,6 +346,7 @@ class TRun {
             }
         }
         ReadCabinetRecord(r);
+        result.Search = SearchBody(r);
         result.Outcome = TOutcome::Read;
         return result;
     }
@@ -373,12 +375,17 @@ class TRun {
         std::unique_ptr<TWriter> writer;
         bool open = false;
         const auto begin = [&]() -> TWriter& {
-            if (!writer) {
+            if (!open) {
                 FDb.StartWriting();
+                FDb.Exec("BEGIN IMMEDIATE");
+                open = true;
+            }
+            if (!writer) {
+                // A first load, or the rest of one that was killed: the rows go in without the
+                // indexes on them, which the end of the run builds.
+                if (FKnownPaths.empty() || !HasFactIndexes(FDb)) StartFirstLoad(FDb);
                 writer = std::make_unique<TWriter>(FDb);
             }
-            if (!open) FDb.Exec("BEGIN IMMEDIATE");
-            open = true;
             return *writer;
         };
         std::vector<TResult> pending; // copies of contents not written yet
@@ -448,7 +455,7 @@ class TRun {
             break;
         case TOutcome::Read: {
             TWriter& writer = begin();
-            writer.Facts(r);
+            writer.Facts(r, result.Search);
             writer.Cabinet(r, {});
             Replaced(writer, r);
             if (!r.Sha256.empty()) {
@@ -530,6 +537,7 @@ TIndexSummary IndexCollection(const std::string& db, const TIndexOptions& option
     TDatabase database(db, TOpenMode::Write);
     TRun run(database, options);
     const TIndexSummary summary = run.Go();
+    BuildMissingFactIndexes(database);
     LeaveOneFile(database);
     return summary;
 }

@@ -118,6 +118,8 @@ TMergeSummary MergeCollections(const std::string& db, const std::vector<std::str
     TMergeSummary summary;
     TDatabase database(db, TOpenMode::Write);
     database.StartWriting();
+    // Missing after a first index run that was killed.
+    BuildMissingFactIndexes(database);
     for (const std::string& other : others) {
         // Checked on a connection of its own first: only an index of ours is taken.
         { TDatabase check(other, TOpenMode::ReadOnly); }

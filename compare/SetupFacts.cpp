@@ -366,7 +366,9 @@ std::string FileSha256(const std::string& path, std::string& why) {
         return {};
     }
     const auto digest = crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256);
-    std::vector<uint8_t> buffer(1 << 16);
+    // One buffer per thread: an index hashes thousands of files, and a block allocated afresh
+    // for each is memory the allocator returns and the system faults in again every time.
+    thread_local std::vector<uint8_t> buffer(1 << 16);
     while (in) {
         in.read(reinterpret_cast<char*>(buffer.data()),
                 static_cast<std::streamsize>(buffer.size()));

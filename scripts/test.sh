@@ -62,12 +62,8 @@ rm -rf build/hostile-fixtures/out
 check_hostile "longer than the system allows" --extract-all build/hostile-fixtures/out \
   build/hostile-fixtures/deep-folder.cab
 
-stage "CycloneDX inventories of the shared real cabinets against the CycloneDX 1.5 schema"
-rm -rf build/sbom && mkdir -p build/sbom
-for cabinet in ../shared/corpus/real/*; do
-  build/tools/tessary-info --sbom "$cabinet" > "build/sbom/$(basename "$cabinet").cdx.json"
-done
-NODE_PATH=build/node-tools/cyclonedx/node_modules node scripts/node-tools/validate-sbom.js build/sbom/*.cdx.json
+stage "CycloneDX inventories of the shared real cabinets and of their index, against the CycloneDX 1.5 schema"
+bash scripts/validate-sbom.sh build
 
 stage "Debian package: lint, install, run the installed programs"
 appstreamcli validate --no-net build/app/*.metainfo.xml

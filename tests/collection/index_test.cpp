@@ -184,6 +184,65 @@ TEST_F(IndexTest, AnInterruptedRunKeepsWhatItCommittedAndTheNextGoesOn) {
     EXPECT_EQ(CountRows(db, "SELECT count(*) FROM files WHERE name LIKE 'More%'"), 12 * 3);
 }
 
+// The schema as sqlite_master holds it: every table, index and view with its statement.
+std::set<std::string> Schema(const std::string& db) {
+    return Column(db, "SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM sqlite_master "
+                      "WHERE name NOT LIKE 'sqlite_%'");
+}
+
+TEST_F(IndexTest, AFirstLoadKilledHalfWayKeepsItsCommitsAndTheNextRunCompletesTheSchema) {
+    for (int i = 0; i < 8; ++i)
+        WriteVariedSetup(root + "/More" + std::to_string(i) + ".cab", "More" + std::to_string(i),
+                         2);
+    // The files as a process killed at that moment leaves them: the index and its log, whose
+    // committed transactions the next opening recovers.
+    const std::string killed = dir.File("killed.db");
+    collection::TIndexOptions options;
+    options.Paths = {root};
+    options.Readers = 1;
+    options.BatchSize = 2;
+    options.Progress = [&](const collection::TIndexProgress& p) {
+        if (p.Done != 7) return;
+        fs::copy_file(db, killed);
+        if (fs::exists(db + "-wal")) fs::copy_file(db + "-wal", killed + "-wal");
+    };
+    (void)collection::IndexCollection(db, options);
+    ASSERT_TRUE(fs::exists(killed));
+
+    const std::string fresh = dir.File("fresh.db");
+    { collection::TDatabase created(fresh, collection::TOpenMode::Write); }
+    EXPECT_EQ(Schema(db), Schema(fresh));
+    // Three batches of two were committed; the rows went in without the indexes on them.
+    EXPECT_EQ(CountRows(killed, "SELECT count(*) FROM cabinets"), 6);
+    EXPECT_NE(Schema(killed), Schema(fresh));
+    EXPECT_EQ(Column(killed, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
+    // Its queries give their answers without those indexes.
+    EXPECT_GT(CountRows(killed, "SELECT count(*) FROM search WHERE search MATCH 'Fixture'"), 0);
+    EXPECT_GT(CountRows(killed, "SELECT count(*) FROM files WHERE name LIKE 'More%'"), 0);
+
+    const TIndexSummary rest = Index(killed, {root});
+    EXPECT_EQ(rest.Unchanged, 6u);
+    EXPECT_EQ(rest.Read, 7u);
+    EXPECT_EQ(Schema(killed), Schema(fresh));
+    EXPECT_EQ(Column(killed, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
+    for (const char* table : {"cabinets", "files", "findings", "programs", "search"}) {
+        const std::string count = std::string("SELECT count(*) FROM ") + table;
+        EXPECT_EQ(CountRows(killed, count), CountRows(db, count)) << table;
+    }
+
+    // Killed after its last commit, before the indexes: a run with nothing to read adds them.
+    {
+        collection::TDatabase index(killed, collection::TOpenMode::Write);
+        index.StartWriting();
+        collection::DropFactIndexes(index);
+        collection::LeaveOneFile(index);
+    }
+    EXPECT_NE(Schema(killed), Schema(fresh));
+    const TIndexSummary nothing = Index(killed, {root});
+    EXPECT_EQ(nothing.Read, 0u);
+    EXPECT_EQ(Schema(killed), Schema(fresh));
+}
+
 TEST_F(IndexTest, ShardsMergeBySha256) {
     const std::string other = dir.File("other");
     fs::create_directories(other);
