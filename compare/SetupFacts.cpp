@@ -16,6 +16,7 @@
 #include "signature/Signature.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <exception>
 #include <fstream>
@@ -25,6 +26,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -367,8 +369,10 @@ std::string FileSha256(const std::string& path, std::string& why) {
     }
     const auto digest = crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256);
     // One buffer per thread: an index hashes thousands of files, and a block allocated afresh
-    // for each is memory the allocator returns and the system faults in again every time.
-    thread_local std::vector<uint8_t> buffer(1 << 16);
+    // for each is memory the allocator returns and the system faults in again every time. A
+    // plain array: mingw frees a thread's objects before their destructors run (cab/README.md).
+    thread_local std::array<uint8_t, 1 << 16> buffer;
+    static_assert(std::is_trivially_destructible_v<decltype(buffer)>);
     while (in) {
         in.read(reinterpret_cast<char*>(buffer.data()),
                 static_cast<std::streamsize>(buffer.size()));
