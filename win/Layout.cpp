@@ -203,15 +203,24 @@ void TfrmWinCEMain::CreatePages() {
 }
 
 void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,
-                            TPageBuilder build) {
+                            TPageBuilder build, bool tree) {
     FLists.push_back(std::make_unique<TListRows>());
-    NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
+    HWND list = NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
+    if (tree) {
+        // The glyph is the row's state image, asked for as the list paints; the keys that open
+        // and close reach the window before the list's own handling of them.
+        if (!imlGlyphs) imlGlyphs = CreateGlyphs(MulDiv(16, FDpi, 96), GetSysColor(COLOR_WINDOW));
+        ListView_SetImageList(list, imlGlyphs, LVSIL_STATE);
+        ListView_SetCallbackMask(list, LVIS_STATEIMAGEMASK);
+        SetWindowSubclass(list, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
     TViewerPage page;
     page.Node = node;
     page.Header = columns.Caption;
     page.List = FLists.back().get();
     page.Build = std::move(build);
     page.Image = image;
+    page.Tree = tree;
     FPages.push_back(std::move(page));
 }
 

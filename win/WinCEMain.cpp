@@ -83,6 +83,7 @@ TfrmWinCEMain::~TfrmWinCEMain() {
     if (FHandle) DestroyWindow(FHandle);
     if (FAccelerators) DestroyAcceleratorTable(FAccelerators);
     if (imlImages) ImageList_Destroy(imlImages);
+    if (imlGlyphs) ImageList_Destroy(imlGlyphs);
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(FFont), static_cast<HGDIOBJ>(FHeaderFont),
                            static_cast<HGDIOBJ>(FHeaderBrush)})
         if (object) DeleteObject(object);
