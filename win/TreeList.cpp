@@ -192,6 +192,40 @@ void TfrmWinCEMain::TreeClick(TListRows& list, POINT at) {
 LRESULT CALLBACK TfrmWinCEMain::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<TfrmWinCEMain*>(data);
+    if (message == WM_MOUSEMOVE && self->FCellTips) {
+        // A tool tip shows once the mouse enters its tool, so the tool is the cell under the
+        // mouse: on another cell it first becomes empty (the tip goes), then that cell.
+        LVHITTESTINFO hit{};
+        hit.pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        const int item = ListView_SubItemHitTest(window, &hit);
+        const std::tuple<HWND, int, int> cell{window, item, item < 0 ? -1 : hit.iSubItem};
+        if (cell != self->FTipCell) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.hwnd = window;
+            tool.uId = 1;
+            if (std::get<0>(self->FTipCell)) {
+                self->FTipCell = {nullptr, -1, -1};
+                SendMessageW(self->FCellTips, TTM_POP, 0, 0);
+            } else if (item >= 0 && ListView_GetSubItemRect(window, item, hit.iSubItem, LVIR_BOUNDS,
+                                                            &tool.rect)) {
+                // A row's first cell ends where the second begins.
+                if (hit.iSubItem == 0 && Header_GetItemCount(ListView_GetHeader(window)) > 1) {
+                    RECT next{};
+                    if (ListView_GetSubItemRect(window, item, 1, LVIR_BOUNDS, &next))
+                        tool.rect.right = next.left;
+                }
+                self->FTipCell = cell;
+                self->FTipPoint = hit.pt;
+            }
+            SendMessageW(self->FCellTips, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+    if (message == WM_NOTIFY && self->FCellTips &&
+        reinterpret_cast<NMHDR*>(lParam)->hwndFrom == self->FCellTips) {
+        // The tip asks the list it serves for its text.
+        return self->Notify(*reinterpret_cast<NMHDR*>(lParam));
+    }
     if (message == WM_KEYDOWN || message == WM_CHAR) {
         for (const auto& list : self->FLists) {
             if (list->Handle != window || !list->Tree) continue;

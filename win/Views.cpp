@@ -498,7 +498,36 @@ void TfrmWinCEMain::GoToFinding(size_t index) {
     }
 }
 
+std::wstring TfrmWinCEMain::CutCellText(HWND handle, POINT at) const {
+    const auto list = std::find_if(FLists.begin(), FLists.end(),
+                                   [handle](const auto& l) { return l->Handle == handle; });
+    if (list == FLists.end()) return {};
+    LVHITTESTINFO hit{};
+    hit.pt = at;
+    const int item = ListView_SubItemHitTest(handle, &hit);
+    if (item < 0 || static_cast<size_t>(item) >= (*list)->Shown.size() || hit.iSubItem < 0)
+        return {};
+    const std::vector<std::wstring>& cells =
+        (*list)->Rows[(*list)->Shown[static_cast<size_t>(item)]];
+    const auto column = static_cast<size_t>(hit.iSubItem);
+    if (column >= cells.size() || cells[column].empty()) return {};
+    RECT cell{};
+    if (!ListView_GetSubItemRect(handle, item, hit.iSubItem, LVIR_LABEL, &cell)) return {};
+    // The list leaves a margin on either side of a cell's text.
+    const int needed =
+        ListView_GetStringWidth(handle, cells[column].c_str()) + MulDiv(12, FDpi, 96);
+    return needed > cell.right - cell.left ? cells[column] : std::wstring();
+}
+
 LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
+    if (header.code == TTN_GETDISPINFOW && header.hwndFrom == FCellTips) {
+        // The cell the mouse last moved over, as the list was told.
+        auto& tip = reinterpret_cast<NMTTDISPINFOW&>(header);
+        const HWND list = std::get<0>(FTipCell);
+        FTipText = list ? CutCellText(list, FTipPoint) : std::wstring();
+        tip.lpszText = FTipText.data();
+        return 0;
+    }
     if (header.code == TTN_GETDISPINFOW) {
         static const std::pair<int, const wchar_t*> tips[] = {
             {mnuOpenFile, L"Open Windows CE Setup"},

@@ -130,19 +130,23 @@ void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
             FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
         if (!opened) {
             cursor.Restore();
-            ShowError(ToDisplay(opened.Message));
+            FailOpen(fileName, ToDisplay(opened.Message));
             return;
         }
         Fill(fileName);
     } catch (const std::exception& e) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowError(ToDisplay(e.what()));
+        FailOpen(fileName, ToDisplay(e.what()));
     } catch (...) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowError(L"Unknown error");
+        FailOpen(fileName, L"Unknown error");
     }
+}
+
+void TfrmWinCEMain::FailOpen(const std::wstring& fileName, const std::wstring& reason) {
+    ResetToEmpty();
+    SetStatusText(fileName.substr(fileName.find_last_of(L"\\/:") + 1) + L": " + reason);
+    ShowError(reason);
 }
 
 void TfrmWinCEMain::CloseSetup() {

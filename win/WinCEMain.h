@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
@@ -168,6 +169,10 @@ class TfrmWinCEMain {
     // Whether the programs of the open setup are still being read in the background.
     [[nodiscard]] bool Reading() const { return FReading; }
 
+    // The whole text of the list's cell at the point (of the list's client area) when its column
+    // is too narrow for it: what the cell's tool tip shows. Empty for a cell shown whole.
+    [[nodiscard]] std::wstring CutCellText(HWND list, POINT at) const;
+
     // File > Open Baseline... without the dialog: the findings it accepts are greyed with their
     // statement, for this setup and the next; false with a message when it is not a baseline,
     // and the one before stays.
@@ -274,6 +279,9 @@ class TfrmWinCEMain {
     // narrows its list.
     void ShowStatus();
     void ShowError(const std::wstring& text);
+    // A setup that could not be opened: the window empties, the status bar keeps saying why (the
+    // cabinet's name and the reason) and a box says it once.
+    void FailOpen(const std::wstring& fileName, const std::wstring& reason);
     // Why a file written whole or not at all was not written, naming it.
     void ShowWriteFailure(const TWriteResult& result, const std::wstring& target);
     void Guarded(const std::function<void()>& command);
@@ -320,6 +328,11 @@ class TfrmWinCEMain {
     HACCEL FAccelerators = nullptr;
     HIMAGELIST imlImages = nullptr;
     HIMAGELIST imlGlyphs = nullptr; // a tree list's closed and open glyphs
+    // The lists' tool tip: the whole text of a cut cell under the mouse.
+    HWND FCellTips = nullptr;
+    std::wstring FTipText;
+    std::tuple<HWND, int, int> FTipCell{nullptr, -1, -1}; // list, row and column under the mouse
+    POINT FTipPoint{};                                    // where in the list
     HFONT FFont = nullptr;
     HFONT FHeaderFont = nullptr;
     HBRUSH FHeaderBrush = nullptr;

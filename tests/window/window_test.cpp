@@ -386,6 +386,10 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
                       L"Invalid Windows CE Setup file, Tessary cannot read this file.");
             EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONERROR));
             EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+            // The status bar keeps saying why, once the box has gone.
+            EXPECT_EQ(StatusText(Control(sbStatus)),
+                      cabinet.substr(cabinet.find_last_of("/\\") + 1) +
+                          ": Invalid Windows CE Setup file, Tessary cannot read this file.");
             continue;
         }
         ASSERT_EQ(status, 0u) << report;
@@ -1188,4 +1192,29 @@ TEST(TreeList, AHundredThousandDeepDocumentOpensToItsDeepestNode) {
     FilterTree(list, {});
     RevealTree(list);
     EXPECT_EQ(list.Shown.size(), kDepth);
+}
+
+TEST_F(WindowTest, ACutCellOfAnyColumnShowsItsWholeTextAsATip) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    SelectProjectNode(1);
+    HWND files = Control(lvFiles);
+    const TTable rows = ListContents(files);
+    ASSERT_FALSE(rows.empty());
+    const auto middleOf = [files](int column) {
+        RECT cell{};
+        ListView_GetSubItemRect(files, 0, column, LVIR_LABEL, &cell);
+        return POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    };
+    for (int column = 0; column < 3; ++column) {
+        SCOPED_TRACE(column);
+        const size_t shown = static_cast<size_t>(column);
+        ListView_SetColumnWidth(files, column, 600);
+        EXPECT_EQ(Window->CutCellText(files, middleOf(column)), L"");
+        ListView_SetColumnWidth(files, column, 40);
+        EXPECT_EQ(Utf8(Window->CutCellText(files, middleOf(column))), rows[0].at(shown));
+    }
+    // Beside every row: no tip.
+    EXPECT_EQ(Window->CutCellText(files, {5, 5000}), L"");
 }
