@@ -217,6 +217,7 @@ void TfrmWinCEMain::CreatePages() {
         page("Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, FShortcuts),
         page("Registry Entries", TIconKind::Registry, registry.Values.Caption, FValues, true)};
     CreateSetupPages();
+    CreateComparisonPage();
 }
 
 void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,

@@ -150,7 +150,8 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
                              fileName.substr(fileName.find_last_of(L"\\/:") + 1))
                                 .c_str());
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport,
+                   mnuCompareWith})
         SetEnabled(id, true);
     TreeView_SelectItem(FProjectTree, TreeView_GetRoot(FProjectTree));
     tvProjectChange();

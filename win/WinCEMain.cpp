@@ -186,7 +186,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     FFilling = false;
     SetWindowTextW(FHandle, kApplicationTitle);
     SetStatusText(L"");
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport,
+                   mnuCompareWith})
         SetEnabled(id, false);
     SetExtractEnabled(false);
 }
@@ -264,6 +265,9 @@ void TfrmWinCEMain::Command(int id) {
         break;
     case mnuSaveReport:
         mnuSaveReportClick();
+        break;
+    case mnuCompareWith:
+        mnuCompareWithClick();
         break;
     case mnuCloseSetup:
         CloseSetup();

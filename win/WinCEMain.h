@@ -180,6 +180,9 @@ class TfrmWinCEMain {
     // File > Save Report... without the dialog: the audit and every page as one HTML file,
     // written whole or not at all; false with a message.
     bool SaveReport(const std::wstring& fileName);
+    // File > Compare With... without the dialog: the "Comparison" node, listed and selected; a
+    // failure is a box naming the cabinet, a cancel a status text, and the window stays as it was.
+    void CompareWith(const std::wstring& fileName);
 
   private:
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
@@ -194,6 +197,8 @@ class TfrmWinCEMain {
     void CreatePages();
     // The pages beyond the design's four: provisioning, signature, programs, findings.
     void CreateSetupPages();
+    // The "Comparison" node's page, listed once File > Compare With... has compared.
+    void CreateComparisonPage();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
     // Adds the columns to a list that has none, in the report's widths and alignments.
     void InsertColumns(TListRows& list, const std::vector<TColumn>& columns);
@@ -296,6 +301,7 @@ class TfrmWinCEMain {
     void mnuEditWithVLMClick();
     void mnuOpenBaselineClick();
     void mnuSaveReportClick();
+    void mnuCompareWithClick();
     void mnuCopyClick();
     void mnuFilterClick();
     void edtFilterChange();
@@ -353,6 +359,7 @@ class TfrmWinCEMain {
     size_t FFindingsPage = 0; // the Findings page's index in FPages
     size_t FProgramsPage = 0; // the Programs page's
     size_t FDevicePage = 0;   // the Device page's
+    size_t FComparisonPage = 0;
     // Whether the findings are those of every rule: a report is refused until then.
     bool FFindingsComplete = false;
     TPage FPropertiesPage; // the design's rows and the signature's, without the later rows

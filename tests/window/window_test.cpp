@@ -1218,3 +1218,93 @@ TEST_F(WindowTest, ACutCellOfAnyColumnShowsItsWholeTextAsATip) {
     // Beside every row: no tip.
     EXPECT_EQ(Window->CutCellText(files, {5, 5000}), L"");
 }
+
+// The captions of the project tree's nodes.
+std::vector<std::string> NodeCaptions(HWND tree) {
+    std::vector<std::string> captions;
+    for (const auto& [node, depth] : Nodes(tree))
+        captions.push_back(NodeCaption(tree, node));
+    return captions;
+}
+
+TEST_F(WindowTest, CompareWithListsTheDifferencesOfTheToolUntilTheSetupCloses) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    const std::string older = RealCabinet("Basic.WM.CAB"), newer = RealCabinet("App.WM.CAB");
+    const auto [diff, status] = RunTool({L"--diff", WindowsPath(older), WindowsPath(newer)});
+    ASSERT_EQ(status, 4u) << diff; // the setups differ
+    // The tool's sections ("Files (53)"), in order, and its summary after the first ": ".
+    std::vector<std::string> sections;
+    size_t differences = 0;
+    std::istringstream lines(diff);
+    std::string line, summary;
+    std::getline(lines, line);
+    summary = RightTrimmed(line.substr(line.rfind(": ") + 2));
+    if (!summary.empty() && summary.back() == '\r') summary.pop_back();
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ' ') continue;
+        sections.push_back(line);
+        differences += std::stoul(line.substr(line.rfind('(') + 1));
+    }
+    ASSERT_FALSE(sections.empty());
+
+    EXPECT_FALSE(Window->CommandEnabled(mnuCompareWith));
+    Open(older);
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_TRUE(Window->CommandEnabled(mnuCompareWith));
+    const std::vector<std::string> nodes = NodeCaptions(Control(tvProject));
+    EXPECT_EQ(std::count(nodes.begin(), nodes.end(), "Comparison"), 0);
+    Services->Chosen = WindowsPath(newer);
+    Window->Command(mnuCompareWith);
+    ASSERT_EQ(Services->Dialogs.size(), 1u);
+    EXPECT_EQ(Services->Dialogs[0].Title, L"Compare With");
+    EXPECT_TRUE(Services->Messages.empty());
+    const TViewerPage& page = ViewerPageNamed(*Window, "Comparison");
+    ASSERT_TRUE(page.Present);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)).back(), "Comparison");
+    EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&page - Window->Pages().data()));
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Compared with App.WM.CAB: " + summary);
+    // A node per part that differs, open, with its differences below it.
+    const TTable rows = ListContents(page.List->Handle);
+    std::vector<std::string> shownSections;
+    for (const auto& row : rows)
+        if (row.at(1).empty()) shownSections.push_back(row.at(0));
+    EXPECT_EQ(shownSections, sections);
+    EXPECT_EQ(rows.size(), sections.size() + differences);
+    const auto fileRow = [&rows](const std::string& identity) {
+        const auto found = std::find_if(rows.begin(), rows.end(),
+                                        [&](const auto& row) { return row.at(0) == identity; });
+        return found == rows.end() ? std::vector<std::string>{} : *found;
+    };
+    const auto added = fileRow("project1.exe, %InstallDir%\\MyCo\\");
+    ASSERT_FALSE(added.empty());
+    EXPECT_EQ(added.at(1), "Added");
+    const auto changed = fileRow("basic.exe, %InstallDir%\\nsbasic\\");
+    ASSERT_FALSE(changed.empty());
+    EXPECT_EQ(changed.at(1), "Changed");
+    EXPECT_EQ(changed.at(4), "Size, Content");
+    // A part's node closes like any tree row.
+    HWND list = page.List->Handle;
+    FocusRow(list, 0);
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(static_cast<size_t>(ListView_GetItemCount(list)), rows.size() - 2);
+
+    // A cabinet that cannot be read: a box naming it, and the window as it was.
+    const std::vector<std::string> compared = NodeCaptions(Control(tvProject));
+    Window->CompareWith(WindowsPath(older + ".missing"));
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_NE(Services->Messages[0].first.find(L".missing"), std::wstring::npos);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)), compared);
+    // Cancelled: a status text, nothing else.
+    Services->Messages.clear();
+    Services->CancelAt = 1;
+    Window->CompareWith(WindowsPath(newer));
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Comparison cancelled");
+    EXPECT_TRUE(Services->Messages.empty());
+
+    // Gone with the setup, and not there when it opens again.
+    Window->Command(mnuCloseSetup);
+    EXPECT_FALSE(Window->CommandEnabled(mnuCompareWith));
+    Open(older);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)), nodes);
+}
