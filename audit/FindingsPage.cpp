@@ -75,6 +75,19 @@ bool IsFindingPlaceRow(const TRow& row) {
     return row.Node != kNoNode;
 }
 
+TTreePage FindingsTree(TPage& page) {
+    TTreePage tree;
+    std::vector<size_t> nodeOf(page.Rows.size(), kNoNode);
+    for (size_t i = 0; i < page.Rows.size(); ++i) {
+        TRow& row = page.Rows[i];
+        const size_t parent = IsFindingPlaceRow(row) && row.Node < i ? nodeOf[row.Node] : kNoNode;
+        nodeOf[i] = tree.Add(parent, {}, TIconKind::None);
+        tree.Nodes[nodeOf[i]].Rows.push_back(i);
+        row.Node = nodeOf[i];
+    }
+    return tree;
+}
+
 TPage BuildRulesPage() {
     TPage page;
     page.Caption = "Rules";

@@ -19,6 +19,10 @@
 // Whether a row of the Findings page is a place of the group above it.
 [[nodiscard]] bool IsFindingPlaceRow(const TRow& row);
 
+// The Findings page as a tree for a window: a node per row, a group's places below its row (a
+// group opens into its places). Each row's Node becomes its own node.
+[[nodiscard]] TTreePage FindingsTree(TPage& page);
+
 // The "Rules" page: every rule of the table in its order. Columns Rule, Severity, Group,
 // Title, Help; records: id, severity, group, title, help, anchor.
 [[nodiscard]] TPage BuildRulesPage();

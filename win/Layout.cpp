@@ -140,8 +140,25 @@ HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
         0, 0, 0, 0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
-    ListView_SetExtendedListViewStyle(list.Handle, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP |
-                                                       LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+    ListView_SetExtendedListViewStyle(list.Handle, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    // One tool tip over every list, whose text is asked for as it shows: a cut cell's whole text.
+    if (!FCellTips) {
+        FCellTips =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr, FInstance, nullptr);
+        SendMessageW(FCellTips, TTM_SETMAXTIPWIDTH, 0, MulDiv(480, FDpi, 96));
+    }
+    // The list's tool is the cell under the mouse (see ListProc), empty at first.
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = list.Handle;
+    tool.uId = 1;
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(FCellTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    // The mouse's cell for the tool tip, and a tree list's keys, reach the window first.
+    SetWindowSubclass(list.Handle, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     // The properties show no pictures; a list with an image list keeps room for one.
     if (id != lvProject) ListView_SetImageList(list.Handle, imlImages, LVSIL_SMALL);
     SendMessageW(list.Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
@@ -200,18 +217,26 @@ void TfrmWinCEMain::CreatePages() {
         page("Shortcuts", TIconKind::Shortcuts, shortcuts.Caption, FShortcuts),
         page("Registry Entries", TIconKind::Registry, registry.Values.Caption, FValues, true)};
     CreateSetupPages();
+    CreateComparisonPage();
 }
 
 void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,
-                            TPageBuilder build) {
+                            TPageBuilder build, bool tree) {
     FLists.push_back(std::make_unique<TListRows>());
-    NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
+    HWND list = NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
+    if (tree) {
+        // The glyph is the row's state image, asked for as the list paints.
+        if (!imlGlyphs) imlGlyphs = CreateGlyphs(MulDiv(16, FDpi, 96), GetSysColor(COLOR_WINDOW));
+        ListView_SetImageList(list, imlGlyphs, LVSIL_STATE);
+        ListView_SetCallbackMask(list, LVIS_STATEIMAGEMASK);
+    }
     TViewerPage page;
     page.Node = node;
     page.Header = columns.Caption;
     page.List = FLists.back().get();
     page.Build = std::move(build);
     page.Image = image;
+    page.Tree = tree;
     FPages.push_back(std::move(page));
 }
 

@@ -29,19 +29,21 @@ constexpr int kImageInfo = 20;
 } // namespace
 
 void TfrmWinCEMain::CreateSetupPages() {
-    AddPage("Provisioning", kImageProvisioning,
-            provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
-            [this]() -> std::optional<TBuiltPage> {
-                if (!provisioning::HasProvisioningDocument(FInspection->Listing()))
-                    return std::nullopt;
-                const provisioning::TProvisioningTree* tree = FInspection->Provisioning();
-                if (!tree)
-                    return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
-                                      "The provisioning document could not be read."};
-                return TBuiltPage{
-                    provisioning::BuildProvisioningPages(*tree).Rows,
-                    provisioning::ProvisioningHeadline(provisioning::Summarize(*tree))};
-            });
+    AddPage(
+        "Provisioning", kImageProvisioning,
+        provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
+        [this]() -> std::optional<TBuiltPage> {
+            if (!provisioning::HasProvisioningDocument(FInspection->Listing())) return std::nullopt;
+            const provisioning::TProvisioningTree* tree = FInspection->Provisioning();
+            if (!tree)
+                return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
+                                  "The provisioning document could not be read.", TTreePage{}};
+            provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(*tree);
+            return TBuiltPage{std::move(pages.Rows),
+                              provisioning::ProvisioningHeadline(provisioning::Summarize(*tree)),
+                              std::move(pages.Tree)};
+        },
+        true);
     // A signature that cannot be read is still one: the node says why.
     AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
             [this]() -> std::optional<TBuiltPage> {
@@ -51,31 +53,34 @@ void TfrmWinCEMain::CreateSetupPages() {
                 if (const provisioning::TProvisioningTree* tree = FInspection->Provisioning())
                     context.Added = provisioning::StoreAdditions(*tree);
                 const TSignaturePages pages = BuildSignaturePages(signature, context);
-                return TBuiltPage{pages.Certificates, pages.Status};
+                return TBuiltPage{pages.Certificates, pages.Status, std::nullopt};
             });
     // Filled as the background reader hands the programs over.
     FProgramsPage = FPages.size();
     AddPage("Programs", kImagePrograms, BuildProgramsPage({}),
             [this]() -> std::optional<TBuiltPage> {
                 if (FSetup->FileCount() <= 0) return std::nullopt;
-                return TBuiltPage{BuildProgramsPage({}), kReadingPrograms};
+                return TBuiltPage{BuildProgramsPage({}), kReadingPrograms, std::nullopt};
             });
     // Every setup has the node. Until the programs are read it lists nothing: half the rules
     // now would be a list soon replaced.
     FFindingsPage = FPages.size();
-    AddPage("Findings", kImageWarning, BuildFindingsPage({}),
-            [this]() -> std::optional<TBuiltPage> {
-                FPages[FFindingsPage].Image = kImageWarning;
-                return TBuiltPage{BuildFindingsPage({}),
-                                  std::string("Findings: ") + kReadingProgramsNote};
-            });
+    AddPage(
+        "Findings", kImageWarning, BuildFindingsPage({}),
+        [this]() -> std::optional<TBuiltPage> {
+            FPages[FFindingsPage].Image = kImageWarning;
+            return TBuiltPage{BuildFindingsPage({}),
+                              std::string("Findings: ") + kReadingProgramsNote, TTreePage{}};
+        },
+        true);
     // The install and run decisions for the remembered device profile; listed only with one.
     FDevicePage = FPages.size();
     AddPage("Device", kImageInfo, device::BuildDevicePage({}),
             [this]() -> std::optional<TBuiltPage> {
                 FillDevice();
                 if (!FDeviceDecision) return std::nullopt;
-                return TBuiltPage{device::BuildDevicePage(*FDeviceDecision), DeviceStatus()};
+                return TBuiltPage{device::BuildDevicePage(*FDeviceDecision), DeviceStatus(),
+                                  std::nullopt};
             });
 }
 
@@ -90,7 +95,10 @@ TBuiltPage TfrmWinCEMain::FindingsPage() {
     // The node shows the worst severity present, in the severities' order.
     const std::optional<TSeverity> worst = WorstSeverity(counts);
     FPages[FFindingsPage].Image = kImageWarning + static_cast<int>(worst.value_or(TSeverity::Info));
-    return TBuiltPage{BuildFindingsPage(FFindings), FindingsHeadline(counts)};
+    // A group of repeated findings opens into its places.
+    TBuiltPage built{BuildFindingsPage(FFindings), FindingsHeadline(counts), std::nullopt};
+    built.Tree = FindingsTree(built.Page);
+    return built;
 }
 
 void TfrmWinCEMain::FillDevice() {
@@ -148,7 +156,7 @@ void TfrmWinCEMain::StartReading() {
             FProgramRows.clear();
             ReadingDone();
             FPages[FProgramsPage].Status = ToDisplay(kReadAgainFailed + why);
-            if (FPage == FProgramsPage) SetStatusText(FPages[FProgramsPage].Status);
+            if (FPage == FProgramsPage) ShowStatus();
         });
     };
     results.Reported = [post, this](std::vector<TDiagnostic> reports) {
@@ -186,7 +194,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
     for (TProgramRow& row : rows)
         FProgramRows.push_back(std::move(row));
     programs.Status = ToDisplay(ReadingProgramsSoFar(programs.List->Rows.size()));
-    if (FPage == FProgramsPage) SetStatusText(programs.Status);
+    if (FPage == FProgramsPage) ShowStatus();
 }
 
 void TfrmWinCEMain::ReadingDone() {

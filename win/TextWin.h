@@ -6,6 +6,8 @@
 // UTF-8 when the bytes are valid UTF-8, else one character per byte (Latin-1), as the Qt
 // viewer shows them; control characters become visible \xNN escapes.
 [[nodiscard]] std::wstring ToDisplay(const std::string& text);
+// Screen text back to UTF-8, for the report's functions that compose texts.
+[[nodiscard]] std::string ToUtf8(const std::wstring& text);
 // A plain ASCII text, such as a caption from the report.
 [[nodiscard]] std::wstring Widen(const std::string& ascii);
 // A desktop path in the system's ANSI code page. An existing file whose name the code page

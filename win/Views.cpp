@@ -3,6 +3,7 @@
 #include "audit/Audit.h"
 #include "cab/cabfiles.h"
 #include "device/DevicePage.h"
+#include "report/DisplayFormat.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
 #include "setup/CESetup.h"
@@ -15,8 +16,7 @@
 #include <commctrl.h>
 #include <numeric>
 
-namespace {
-int ImageOf(TIconKind icon) {
+int ListImageOf(TIconKind icon) {
     switch (icon) {
     case TIconKind::None:
         return -1;
@@ -51,6 +51,8 @@ int ImageOf(TIconKind icon) {
     }
     return -1;
 }
+
+namespace {
 
 // The window sorts captions with the system's locale-aware comparison.
 std::vector<size_t> SystemOrder(const std::vector<std::string>& captions) {
@@ -104,6 +106,11 @@ void EmptyRows(TListRows& list) {
     list.Sources.clear();
     list.Dimmed.clear();
     list.AnyDimmed = false;
+    list.Tree = false;
+    list.Parents.clear();
+    list.Ends.clear();
+    list.Open.clear();
+    list.Passes.clear();
 }
 
 LPARAM NodeData(HWND tree, HTREEITEM item) {
@@ -134,7 +141,7 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
         std::optional<TBuiltPage> built = page.Build();
         page.Present = built.has_value();
         page.Status = built ? ToDisplay(built->Status) : std::wstring();
-        if (built) SetRows(*page.List, built->Page);
+        if (built) ShowBuiltPage(*page.List, *built);
     }
     FillProjectRows();
     FillProjectTree();
@@ -143,7 +150,8 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
                              fileName.substr(fileName.find_last_of(L"\\/:") + 1))
                                 .c_str());
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport,
+                   mnuCompareWith})
         SetEnabled(id, true);
     TreeView_SelectItem(FProjectTree, TreeView_GetRoot(FProjectTree));
     tvProjectChange();
@@ -178,7 +186,7 @@ void TfrmWinCEMain::ShowFindings() {
     if (!FSetupOpen || !FFindingsComplete || !FPages[FFindingsPage].Present) return;
     TViewerPage& page = FPages[FFindingsPage];
     const TBuiltPage built = FindingsPage();
-    SetRows(*page.List, built.Page);
+    ShowBuiltPage(*page.List, built);
     page.Status = ToDisplay(built.Status);
     if (HTREEITEM node = PageNode(FFindingsPage)) {
         TVITEMW item{};
@@ -188,7 +196,7 @@ void TfrmWinCEMain::ShowFindings() {
         TreeView_SetItem(FProjectTree, &item);
     }
     FillProjectRows();
-    if (FPage == FFindingsPage) SetStatusText(page.Status);
+    if (FPage == FFindingsPage) ShowStatus();
 }
 
 void TfrmWinCEMain::FillProjectTree() {
@@ -196,7 +204,7 @@ void TfrmWinCEMain::FillProjectTree() {
     std::vector<HTREEITEM> items;
     for (size_t i = 0; i < tree.Nodes.size(); ++i) {
         const TTreeNode& node = tree.Nodes[i];
-        const int image = ImageOf(node.Icon);
+        const int image = ListImageOf(node.Icon);
         items.push_back(AddNode(FProjectTree, node.Parent == kNoNode ? nullptr : items[node.Parent],
                                 ToDisplay(node.Caption), image, image, static_cast<LPARAM>(i)));
     }
@@ -219,7 +227,7 @@ void TfrmWinCEMain::FillRegistry() {
     FRegistryItems.reserve(FRegistry.Keys.Nodes.size());
     for (size_t i = 0; i < FRegistry.Keys.Nodes.size(); ++i) {
         const TTreeNode& node = FRegistry.Keys.Nodes[i];
-        const int image = ImageOf(node.Icon);
+        const int image = ListImageOf(node.Icon);
         const int selected = node.Icon == TIconKind::Key ? 8 : image;
         FRegistryItems.push_back(
             AddNode(FRegistryTree, node.Parent == kNoNode ? nullptr : FRegistryItems[node.Parent],
@@ -253,31 +261,31 @@ void TfrmWinCEMain::SetRows(TListRows& list, const TPage& page, const std::vecto
     AppendRows(list, page, rows);
 }
 
+void AppendListRow(TListRows& list, const TPage& page, const TRow& row) {
+    auto& texts = list.Rows.emplace_back();
+    int image = -1;
+    for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size(); ++column) {
+        if (!page.Columns[column].Listed) continue;
+        if (texts.empty()) image = ListImageOf(row.Cells[column].Icon);
+        texts.push_back(ToDisplay(row.Cells[column].Text));
+    }
+    list.Images.push_back(image);
+    // Rows of a nested document (provisioning) step in by their depth.
+    const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
+    list.Indents.push_back(depth ? static_cast<int>(std::min<int64_t>(*depth, 24)) : 0);
+    list.Sources.push_back(row.Source);
+    list.Dimmed.push_back(row.Dimmed ? 1 : 0);
+    list.AnyDimmed = list.AnyDimmed || row.Dimmed;
+}
+
 void TfrmWinCEMain::AppendRows(TListRows& list, const TPage& page,
                                const std::vector<size_t>* rows) {
-    const auto add = [&](const TRow& row) {
-        auto& texts = list.Rows.emplace_back();
-        int image = -1;
-        for (size_t column = 0; column < row.Cells.size() && column < page.Columns.size();
-             ++column) {
-            if (!page.Columns[column].Listed) continue;
-            if (texts.empty()) image = ImageOf(row.Cells[column].Icon);
-            texts.push_back(ToDisplay(row.Cells[column].Text));
-        }
-        list.Images.push_back(image);
-        // Rows of a nested document (provisioning) step in by their depth.
-        const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
-        list.Indents.push_back(depth ? static_cast<int>(std::min<int64_t>(*depth, 24)) : 0);
-        list.Sources.push_back(row.Source);
-        list.Dimmed.push_back(row.Dimmed ? 1 : 0);
-        list.AnyDimmed = list.AnyDimmed || row.Dimmed;
-    };
     if (rows) {
         for (const size_t index : *rows)
-            if (index < page.Rows.size()) add(page.Rows[index]);
+            if (index < page.Rows.size()) AppendListRow(list, page, page.Rows[index]);
     } else {
         for (const TRow& row : page.Rows)
-            add(row);
+            AppendListRow(list, page, row);
     }
     ApplyFilter(list);
 }
@@ -288,15 +296,21 @@ void TfrmWinCEMain::ClearList(TListRows& list) {
 }
 
 void TfrmWinCEMain::ApplyFilter(TListRows& list) {
-    list.Shown.clear();
     const std::wstring wanted = Lower(FFilter);
-    for (size_t i = 0; i < list.Rows.size(); ++i) {
-        const bool shown =
-            wanted.empty() || std::any_of(list.Rows[i].begin(), list.Rows[i].end(),
-                                          [&wanted](const std::wstring& text) {
-                                              return Lower(text).find(wanted) != std::wstring::npos;
-                                          });
-        if (shown) list.Shown.push_back(i);
+    std::vector<char> matches(list.Rows.size(), 1);
+    if (!wanted.empty())
+        for (size_t i = 0; i < list.Rows.size(); ++i)
+            matches[i] = std::any_of(list.Rows[i].begin(), list.Rows[i].end(),
+                                     [&wanted](const std::wstring& text) {
+                                         return Lower(text).find(wanted) != std::wstring::npos;
+                                     });
+    if (list.Tree) {
+        FilterTree(list, wanted.empty() ? std::vector<char>() : matches);
+        RevealTree(list);
+    } else {
+        list.Shown.clear();
+        for (size_t i = 0; i < list.Rows.size(); ++i)
+            if (matches[i]) list.Shown.push_back(i);
     }
     // Owner data: the list asks for the texts it paints, so a new count is the whole refill.
     ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -314,6 +328,7 @@ void TfrmWinCEMain::edtFilterChange() {
     for (auto& list : FLists)
         ApplyFilter(*list);
     lvFilesChange();
+    ShowStatus();
 }
 
 void TfrmWinCEMain::mnuFilterClick() {
@@ -332,25 +347,40 @@ void TfrmWinCEMain::tvProjectChange() {
     ShowPage(index);
     SetExtractEnabled(FSetupOpen && index == kProjectNodeFiles &&
                       ListView_GetSelectedCount(FFiles->Handle) > 0);
-    if (!FSetupOpen || !FSetup) return;
-    switch (index) {
+    ShowStatus();
+}
+
+void TfrmWinCEMain::ShowStatus() {
+    if (!FSetupOpen || !FSetup || FPage >= FPages.size()) return;
+    std::string design;
+    switch (FPage) {
     case kProjectNodeSetup:
-        SetStatusText(ToDisplay(FSetup->Project.CompanyName) + L" " +
-                      ToDisplay(FSetup->Project.SoftwareName) + L" Windows CE Setup");
+        design =
+            FSetup->Project.CompanyName + " " + FSetup->Project.SoftwareName + " Windows CE Setup";
         break;
     case kProjectNodeFiles:
-        SetStatusText(L"Total of files: " + std::to_wstring(FSetup->FileCount()));
+        design = "Total of files: " + std::to_string(FSetup->FileCount());
         break;
     case kProjectNodeShortcuts:
-        SetStatusText(L"Total of shortcuts: " + std::to_wstring(FSetup->ShortcutCount()));
+        design = "Total of shortcuts: " + std::to_string(FSetup->ShortcutCount());
         break;
     case kProjectNodeRegistry:
-        SetStatusText(L"Total of registry entries: " + std::to_wstring(FSetup->RegValueCount()));
+        // The filter narrows the selected key's values.
+        design = "Total of registry entries: " + std::to_string(FSetup->RegValueCount());
         break;
     default:
-        SetStatusText(index < FPages.size() ? FPages[index].Status : L"");
         break;
     }
+    const TListRows* list = FPages[FPage].List;
+    // A tree counts its top-level rows: a finding's group, not each of its places.
+    const auto [shown, all] = list ? TopLevelCounts(*list) : std::pair<size_t, size_t>();
+    const bool filtered = !FFilter.empty() && list;
+    if (FPage <= kProjectNodeRegistry)
+        SetStatusText(ToDisplay(FilteredStatusText(design, filtered, shown, all)));
+    else
+        SetStatusText(
+            filtered ? ToDisplay(FilteredStatusText(ToUtf8(FPages[FPage].Status), true, shown, all))
+                     : FPages[FPage].Status);
 }
 
 void TfrmWinCEMain::tvRegistryChange() {
@@ -369,6 +399,7 @@ void TfrmWinCEMain::tvRegistryChange() {
     const size_t node = static_cast<size_t>(data);
     if (node < FRegistry.Keys.Nodes.size())
         SetRows(*FValues, FRegistry.Values, &FRegistry.Keys.Nodes[node].Rows);
+    if (FPage == kProjectNodeRegistry) ShowStatus();
 }
 
 void TfrmWinCEMain::lvFilesChange() {
@@ -391,6 +422,18 @@ bool TfrmWinCEMain::SelectPage(size_t page) {
 }
 
 bool TfrmWinCEMain::SelectListSource(TListRows& list, size_t source) {
+    if (list.Tree) {
+        // A row below closed parents: they open, as a tree view shows a selected node.
+        const auto found = std::find(list.Sources.begin(), list.Sources.end(), source);
+        if (found == list.Sources.end()) return false;
+        const size_t row = static_cast<size_t>(found - list.Sources.begin());
+        for (size_t up = list.Parents[row]; up < list.Rows.size(); up = list.Parents[up])
+            list.Open[up] = 1;
+        RevealTree(list);
+        Recount(list, row);
+        SetFocus(list.Handle);
+        return ShownPosition(list, row) < list.Shown.size();
+    }
     for (size_t row = 0; row < list.Shown.size(); ++row) {
         if (list.Sources[list.Shown[row]] != source) continue;
         const int item = static_cast<int>(row);
@@ -456,7 +499,36 @@ void TfrmWinCEMain::GoToFinding(size_t index) {
     }
 }
 
+std::wstring TfrmWinCEMain::CutCellText(HWND handle, POINT at) const {
+    const auto list = std::find_if(FLists.begin(), FLists.end(),
+                                   [handle](const auto& l) { return l->Handle == handle; });
+    if (list == FLists.end()) return {};
+    LVHITTESTINFO hit{};
+    hit.pt = at;
+    const int item = ListView_SubItemHitTest(handle, &hit);
+    if (item < 0 || static_cast<size_t>(item) >= (*list)->Shown.size() || hit.iSubItem < 0)
+        return {};
+    const std::vector<std::wstring>& cells =
+        (*list)->Rows[(*list)->Shown[static_cast<size_t>(item)]];
+    const auto column = static_cast<size_t>(hit.iSubItem);
+    if (column >= cells.size() || cells[column].empty()) return {};
+    RECT cell{};
+    if (!ListView_GetSubItemRect(handle, item, hit.iSubItem, LVIR_LABEL, &cell)) return {};
+    // The list leaves a margin on either side of a cell's text.
+    const int needed =
+        ListView_GetStringWidth(handle, cells[column].c_str()) + MulDiv(12, FDpi, 96);
+    return needed > cell.right - cell.left ? cells[column] : std::wstring();
+}
+
 LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
+    if (header.code == TTN_GETDISPINFOW && header.hwndFrom == FCellTips) {
+        // The cell the mouse last moved over, as the list was told.
+        auto& tip = reinterpret_cast<NMTTDISPINFOW&>(header);
+        const HWND list = std::get<0>(FTipCell);
+        FTipText = list ? CutCellText(list, FTipPoint) : std::wstring();
+        tip.lpszText = FTipText.data();
+        return 0;
+    }
     if (header.code == TTN_GETDISPINFOW) {
         static const std::pair<int, const wchar_t*> tips[] = {
             {mnuOpenFile, L"Open Windows CE Setup"},
@@ -517,7 +589,12 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
                 lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
             }
             if (info.item.mask & LVIF_IMAGE) info.item.iImage = list->Images[shown];
-            if (info.item.mask & LVIF_INDENT) info.item.iIndent = list->Indents[shown];
+            if (info.item.mask & LVIF_INDENT)
+                info.item.iIndent = list->Tree ? TreeIndent(*list, shown) : list->Indents[shown];
+            if ((info.item.mask & LVIF_STATE) && list->Tree) {
+                info.item.state = INDEXTOSTATEIMAGEMASK(TreeGlyph(*list, shown));
+                info.item.stateMask = LVIS_STATEIMAGEMASK;
+            }
             return 0;
         }
         case NM_CUSTOMDRAW: {
@@ -536,19 +613,39 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
         case LVN_ODSTATECHANGED:
             if (list.get() == FFiles) lvFilesChange();
             return 0;
-        case NM_DBLCLK:
-        case NM_RETURN:
-            if (list.get() == FFiles) Guarded([this] { mnuExtractFileClick(); });
-            if (FFindingsPage < FPages.size() && list.get() == FPages[FFindingsPage].List) {
-                const int row = header.code == NM_DBLCLK
-                                    ? reinterpret_cast<NMITEMACTIVATE&>(header).iItem
-                                    : ListView_GetNextItem(list->Handle, -1, LVNI_FOCUSED);
-                if (row >= 0 && static_cast<size_t>(row) < list->Shown.size()) {
-                    const size_t finding = list->Sources[list->Shown[static_cast<size_t>(row)]];
-                    Guarded([this, finding] { GoToFinding(finding); });
-                }
+        case NM_CLICK:
+            if (list->Tree) {
+                const POINT at = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
+                Guarded([this, &list, at] { TreeClick(*list, at); });
             }
             return 0;
+        case NM_DBLCLK:
+        case NM_RETURN: {
+            const int item = header.code == NM_DBLCLK
+                                 ? reinterpret_cast<NMITEMACTIVATE&>(header).iItem
+                                 : ListView_GetNextItem(list->Handle, -1, LVNI_FOCUSED);
+            if (list->Tree && item >= 0 && static_cast<size_t>(item) < list->Shown.size() &&
+                list->HasChildren(list->Shown[static_cast<size_t>(item)])) {
+                // A row that opens opens or closes; a double click on its glyph is the click's.
+                if (header.code == NM_DBLCLK) {
+                    LVHITTESTINFO hit{};
+                    hit.pt = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
+                    if (ListView_SubItemHitTest(list->Handle, &hit) >= 0 &&
+                        (hit.flags & LVHT_ONITEMSTATEICON))
+                        return 0;
+                }
+                const size_t row = list->Shown[static_cast<size_t>(item)];
+                Guarded([this, &list, row] { OpenTreeRow(*list, row, !list->Open[row]); });
+                return 0;
+            }
+            if (list.get() == FFiles) Guarded([this] { mnuExtractFileClick(); });
+            if (FFindingsPage < FPages.size() && list.get() == FPages[FFindingsPage].List &&
+                item >= 0 && static_cast<size_t>(item) < list->Shown.size()) {
+                const size_t finding = list->Sources[list->Shown[static_cast<size_t>(item)]];
+                Guarded([this, finding] { GoToFinding(finding); });
+            }
+            return 0;
+        }
         default:
             return 0;
         }

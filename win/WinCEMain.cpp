@@ -83,6 +83,7 @@ TfrmWinCEMain::~TfrmWinCEMain() {
     if (FHandle) DestroyWindow(FHandle);
     if (FAccelerators) DestroyAcceleratorTable(FAccelerators);
     if (imlImages) ImageList_Destroy(imlImages);
+    if (imlGlyphs) ImageList_Destroy(imlGlyphs);
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(FFont), static_cast<HGDIOBJ>(FHeaderFont),
                            static_cast<HGDIOBJ>(FHeaderBrush)})
         if (object) DeleteObject(object);
@@ -129,19 +130,23 @@ void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
             FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
         if (!opened) {
             cursor.Restore();
-            ShowError(ToDisplay(opened.Message));
+            FailOpen(fileName, ToDisplay(opened.Message));
             return;
         }
         Fill(fileName);
     } catch (const std::exception& e) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowError(ToDisplay(e.what()));
+        FailOpen(fileName, ToDisplay(e.what()));
     } catch (...) {
         cursor.Restore();
-        ResetToEmpty();
-        ShowError(L"Unknown error");
+        FailOpen(fileName, L"Unknown error");
     }
+}
+
+void TfrmWinCEMain::FailOpen(const std::wstring& fileName, const std::wstring& reason) {
+    ResetToEmpty();
+    SetStatusText(fileName.substr(fileName.find_last_of(L"\\/:") + 1) + L": " + reason);
+    ShowError(reason);
 }
 
 void TfrmWinCEMain::CloseSetup() {
@@ -181,7 +186,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     FFilling = false;
     SetWindowTextW(FHandle, kApplicationTitle);
     SetStatusText(L"");
-    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport})
+    for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport,
+                   mnuCompareWith})
         SetEnabled(id, false);
     SetExtractEnabled(false);
 }
@@ -259,6 +265,9 @@ void TfrmWinCEMain::Command(int id) {
         break;
     case mnuSaveReport:
         mnuSaveReportClick();
+        break;
+    case mnuCompareWith:
+        mnuCompareWithClick();
         break;
     case mnuCloseSetup:
         CloseSetup();

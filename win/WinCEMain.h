@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
@@ -50,13 +51,55 @@ struct TListRows {
     std::vector<char> Dimmed;                    // greyed: a finding a baseline accepts
     bool AnyDimmed = false;                      // whether painting needs to ask per row
     std::vector<size_t> Shown;                   // rows that pass the filter, in order
+    // A tree list (a page of nested nodes) keeps its rows in preorder; per row its parent row
+    // (kNoNode at the top level), one past its last descendant, whether it is open and whether
+    // the filter lets it through. Indents hold the depth. All empty for a plain list.
+    bool Tree = false;
+    std::vector<size_t> Parents;
+    std::vector<size_t> Ends;
+    std::vector<char> Open;
+    std::vector<char> Passes;
+    [[nodiscard]] bool HasChildren(size_t row) const { return Tree && Ends[row] > row + 1; }
 };
+
+// A row of a page added to a list: the texts of its listed columns, its picture, its source
+// and whether it is greyed.
+void AppendListRow(TListRows& list, const TPage& page, const TRow& row);
+// The image list's picture of an icon kind, -1 for none.
+[[nodiscard]] int ListImageOf(TIconKind icon);
+
+// A tree list's state image list: a closed and an open glyph of size pixels on background.
+[[nodiscard]] HIMAGELIST CreateGlyphs(int size, COLORREF background);
+// A tree list row's glyph (its state image: 0 for none) and its indent, in pictures.
+[[nodiscard]] int TreeGlyph(const TListRows& list, size_t row);
+[[nodiscard]] int TreeIndent(const TListRows& list, size_t row);
+
+// A tree list's rows from a tree page: a row per node in preorder (each node shows its first row
+// of the page, or its caption), the nodes marked expanded open, everything passing the filter.
+// A stack, not recursion.
+void BuildTreeRows(TListRows& list, const TTreePage& tree, const TPage& page);
+
+// The tree list's rules, without a window. The filter's matches (a row's own cells) decide what
+// passes, as the Qt viewer's tree filter does: a row that matches, its parents, and everything
+// below it; a row shown only for what is below it opens. Two passes over the rows, no recursion:
+// documents nest tens of thousands deep.
+void FilterTree(TListRows& list, const std::vector<char>& matches);
+// The rows shown: those that pass, below open parents only. Visits each shown row once and skips
+// a closed row's descendants in one step.
+void RevealTree(TListRows& list);
+// The position of the row among the shown, or Shown.size() when it is not shown.
+[[nodiscard]] size_t ShownPosition(const TListRows& list, size_t row);
+// How many rows of the top level the filter lets through, and how many there are; for a plain
+// list, its shown rows and all of them.
+[[nodiscard]] std::pair<size_t, size_t> TopLevelCounts(const TListRows& list);
 
 // What a later page shows of the open setup: its rows and the status bar's text while it is
 // selected; none when the setup has nothing to show there, and the node stays out of the tree.
 struct TBuiltPage {
     TPage Page;
     std::string Status;
+    // A tree page: the nodes the page's rows hang in (each node shows its first row).
+    std::optional<TTreePage> Tree;
 };
 using TPageBuilder = std::function<std::optional<TBuiltPage>()>;
 
@@ -90,6 +133,7 @@ struct TViewerPage {
     TPageBuilder Build;   // for the later pages
     int Image = -1;       // a later page's picture in the image list
     bool Present = false; // a later page the open setup has
+    bool Tree = false;    // the list is a tree list
     std::wstring Status;  // a later page's status text
 };
 
@@ -125,6 +169,10 @@ class TfrmWinCEMain {
     // Whether the programs of the open setup are still being read in the background.
     [[nodiscard]] bool Reading() const { return FReading; }
 
+    // The whole text of the list's cell at the point (of the list's client area) when its column
+    // is too narrow for it: what the cell's tool tip shows. Empty for a cell shown whole.
+    [[nodiscard]] std::wstring CutCellText(HWND list, POINT at) const;
+
     // File > Open Baseline... without the dialog: the findings it accepts are greyed with their
     // statement, for this setup and the next; false with a message when it is not a baseline,
     // and the one before stays.
@@ -132,6 +180,9 @@ class TfrmWinCEMain {
     // File > Save Report... without the dialog: the audit and every page as one HTML file,
     // written whole or not at all; false with a message.
     bool SaveReport(const std::wstring& fileName);
+    // File > Compare With... without the dialog: the "Comparison" node, listed and selected; a
+    // failure is a box naming the cabinet, a cancel a status text, and the window stays as it was.
+    void CompareWith(const std::wstring& fileName);
 
   private:
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
@@ -146,12 +197,16 @@ class TfrmWinCEMain {
     void CreatePages();
     // The pages beyond the design's four: provisioning, signature, programs, findings.
     void CreateSetupPages();
+    // The "Comparison" node's page, listed once File > Compare With... has compared.
+    void CreateComparisonPage();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
     // Adds the columns to a list that has none, in the report's widths and alignments.
     void InsertColumns(TListRows& list, const std::vector<TColumn>& columns);
     // A later page: its node's caption and picture, a page giving its list the columns, and
     // what builds its rows.
-    void AddPage(const std::string& node, int image, const TPage& columns, TPageBuilder build);
+    // tree: the list is a tree list, whose builder gives the page's tree.
+    void AddPage(const std::string& node, int image, const TPage& columns, TPageBuilder build,
+                 bool tree = false);
     void Layout();
     // Which splitter the point of the client area is on: 1 beside the project tree, 2 beside
     // the registry page's key tree, 0 none.
@@ -180,6 +235,22 @@ class TfrmWinCEMain {
     void FillProjectTree();
     void FillRegistry();
     void SetRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows = nullptr);
+    // A tree list's rows: a row per node of the tree, in preorder, the nodes marked expanded open.
+    void SetTreeRows(TListRows& list, const TTreePage& tree, const TPage& page);
+    // A built page into its list, as a tree when it has one.
+    void ShowBuiltPage(TListRows& list, const TBuiltPage& built);
+    // Opens or closes a row of a tree list; the focused row stays focused (or its parent takes
+    // the focus when it is hidden).
+    void OpenTreeRow(TListRows& list, size_t row, bool open);
+    // A tree list's keys: Right and "+" open (or step into), Left and "-" close (or step out).
+    // False for a key the list handles itself.
+    bool TreeKey(TListRows& list, WPARAM key);
+    // A click on a tree list: on a row's glyph it opens or closes the row.
+    void TreeClick(TListRows& list, POINT at);
+    // Tells the list its new count and puts the focus and selection on the row, if shown.
+    void Recount(TListRows& list, size_t focus);
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data);
     // Adds the page's rows after the list's own.
     void AppendRows(TListRows& list, const TPage& page, const std::vector<size_t>* rows = nullptr);
     // Gives the list the page's listed columns when they differ from its own (a column added).
@@ -209,7 +280,13 @@ class TfrmWinCEMain {
     void SetEnabled(int id, bool enabled);
     void SetExtractEnabled(bool enabled);
     void SetStatusText(const std::wstring& text);
+    // The status bar's text for the page shown: its own, with "(N of M shown)" while the filter
+    // narrows its list.
+    void ShowStatus();
     void ShowError(const std::wstring& text);
+    // A setup that could not be opened: the window empties, the status bar keeps saying why (the
+    // cabinet's name and the reason) and a box says it once.
+    void FailOpen(const std::wstring& fileName, const std::wstring& reason);
     // Why a file written whole or not at all was not written, naming it.
     void ShowWriteFailure(const TWriteResult& result, const std::wstring& target);
     void Guarded(const std::function<void()>& command);
@@ -224,6 +301,7 @@ class TfrmWinCEMain {
     void mnuEditWithVLMClick();
     void mnuOpenBaselineClick();
     void mnuSaveReportClick();
+    void mnuCompareWithClick();
     void mnuCopyClick();
     void mnuFilterClick();
     void edtFilterChange();
@@ -255,6 +333,12 @@ class TfrmWinCEMain {
     HMENU FMenu = nullptr;
     HACCEL FAccelerators = nullptr;
     HIMAGELIST imlImages = nullptr;
+    HIMAGELIST imlGlyphs = nullptr; // a tree list's closed and open glyphs
+    // The lists' tool tip: the whole text of a cut cell under the mouse.
+    HWND FCellTips = nullptr;
+    std::wstring FTipText;
+    std::tuple<HWND, int, int> FTipCell{nullptr, -1, -1}; // list, row and column under the mouse
+    POINT FTipPoint{};                                    // where in the list
     HFONT FFont = nullptr;
     HFONT FHeaderFont = nullptr;
     HBRUSH FHeaderBrush = nullptr;
@@ -275,6 +359,7 @@ class TfrmWinCEMain {
     size_t FFindingsPage = 0; // the Findings page's index in FPages
     size_t FProgramsPage = 0; // the Programs page's
     size_t FDevicePage = 0;   // the Device page's
+    size_t FComparisonPage = 0;
     // Whether the findings are those of every rule: a report is refused until then.
     bool FFindingsComplete = false;
     TPage FPropertiesPage; // the design's rows and the signature's, without the later rows

@@ -22,6 +22,7 @@
 #define mnuDeviceProfile 111
 #define mnuOpenBaseline 112
 #define mnuSaveReport 113
+#define mnuCompareWith 114
 
 // Controls of the main window.
 #define tbMain 201

@@ -258,6 +258,53 @@ std::string ReadAll(const std::string& path) {
     return bytes.str();
 }
 
+// A key pressed in a list, as the keyboard sends it.
+void PressKey(HWND list, WPARAM key) {
+    SendMessageW(list, WM_KEYDOWN, key, 0);
+}
+
+void FocusRow(HWND list, int row) {
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+int FocusedRow(HWND list) {
+    return ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+}
+
+// Opens every row of a tree list with "+", top to bottom: what opens shows below it.
+void OpenEveryRow(HWND list) {
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        FocusRow(list, row);
+        PressKey(list, VK_ADD);
+    }
+}
+
+// A row's glyph, as the list paints it: its state image, 0 for none.
+int GlyphOf(HWND list, int row) {
+    return static_cast<int>(ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12);
+}
+
+// Sends the list's notification of a mouse action at the point to the window.
+void NotifyMouse(HWND window, HWND list, UINT code, int row, POINT at) {
+    NMITEMACTIVATE click{};
+    click.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), code};
+    click.iItem = row;
+    click.ptAction = at;
+    SendMessageW(window, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+}
+
+// The provisioning rows as the window and the tool's text both show them whole: the first column
+// without the depth the tool's text steps it in by, and without the values, which the text cuts
+// shorter and prints line breaks of as spaces. The last column both show whole.
+TTable ProvisioningColumns(TTable table) {
+    for (auto& row : table) {
+        if (!row.empty()) row[0].erase(0, row[0].find_first_not_of(' '));
+        if (row.size() > 2) row.erase(row.begin() + 2);
+    }
+    return table;
+}
+
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -280,6 +327,16 @@ class WindowTest : public ::testing::Test {
     }
 
     HWND Control(int id) const { return Window->Control(id); }
+
+    // Selects the project tree's node of the caption.
+    void SelectNodeNamed(const std::string& caption) {
+        for (const auto& [node, depth] : Nodes(Control(tvProject)))
+            if (NodeCaption(Control(tvProject), node) == caption) {
+                TreeView_SelectItem(Control(tvProject), node);
+                return;
+            }
+        ADD_FAILURE() << "no node " << caption;
+    }
 
     void SelectProjectNode(int index) {
         const auto nodes = Nodes(Control(tvProject));
@@ -329,6 +386,10 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
                       L"Invalid Windows CE Setup file, Tessary cannot read this file.");
             EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONERROR));
             EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+            // The status bar keeps saying why, once the box has gone.
+            EXPECT_EQ(StatusText(Control(sbStatus)),
+                      cabinet.substr(cabinet.find_last_of("/\\") + 1) +
+                          ": Invalid Windows CE Setup file, Tessary cannot read this file.");
             continue;
         }
         ASSERT_EQ(status, 0u) << report;
@@ -362,8 +423,20 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
                          [](const TViewerPage& page) { return page.Node == "Findings"; });
         ASSERT_NE(findings, Window->Pages().end());
         EXPECT_TRUE(findings->Present);
+        // Groups open into their places: all open, the rows the tool prints.
+        OpenEveryRow(findings->List->Handle);
         EXPECT_EQ(AsTheToolShows(ListContents(findings->List->Handle)), tables.at("Findings"));
         EXPECT_EQ(Utf8(findings->Status), headline);
+        const auto provisioning =
+            std::find_if(Window->Pages().begin(), Window->Pages().end(),
+                         [](const TViewerPage& page) { return page.Node == "Provisioning"; });
+        ASSERT_NE(provisioning, Window->Pages().end());
+        EXPECT_EQ(provisioning->Present, tables.count("Provisioning") > 0);
+        if (provisioning->Present && tables.count("Provisioning")) {
+            OpenEveryRow(provisioning->List->Handle);
+            EXPECT_EQ(ProvisioningColumns(ListContents(provisioning->List->Handle)),
+                      ProvisioningColumns(tables.at("Provisioning")));
+        }
 
         const auto nodes = Nodes(Control(tvProject));
         ASSERT_GE(nodes.size(), 5u);
@@ -428,7 +501,9 @@ TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
     ASSERT_FALSE(fileRow.empty());
     EXPECT_EQ("%WinDir%\\" + fileRow.at(0), file);
 
-    // A component's registry value: its key in the tree, the value in the list.
+    // A component's registry value, one of a group's places: its key in the tree, the value in
+    // the list.
+    OpenEveryRow(findings);
     const std::string value = doubleClick("HKEY_CLASSES_ROOT\\");
     ASSERT_FALSE(value.empty());
     EXPECT_EQ(Window->CurrentPage(), kProjectNodeRegistry);
@@ -661,7 +736,7 @@ TEST_F(WindowTest, MenusCarryTheDesignsCaptionsAndShortcuts) {
 }
 
 namespace {
-const TViewerPage& PageNamed(const TfrmWinCEMain& window, const std::string& node) {
+const TViewerPage& ViewerPageNamed(const TfrmWinCEMain& window, const std::string& node) {
     const auto found = std::find_if(window.Pages().begin(), window.Pages().end(),
                                     [&node](const TViewerPage& page) { return page.Node == node; });
     if (found == window.Pages().end()) throw std::runtime_error("no page " + node);
@@ -710,7 +785,7 @@ TEST_F(WindowTest, ABaselineGreysWhatItAcceptsAndABrokenOneKeepsTheOneBefore) {
     ASSERT_TRUE(Window->SetupOpen());
     const size_t before = Window->Findings().size();
     ASSERT_EQ(CountFindings(Window->Findings()).Accepted, 0u);
-    const TViewerPage& findings = PageNamed(*Window, "Findings");
+    const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
     HWND list = findings.List->Handle;
     EXPECT_FALSE(PaintedGrey(Window->Handle(), list, 0));
 
@@ -741,6 +816,7 @@ TEST_F(WindowTest, ABaselineGreysWhatItAcceptsAndABrokenOneKeepsTheOneBefore) {
     EXPECT_EQ(StatusText(Control(sbStatus)), "Baseline good.json: 1 accepted findings");
     ASSERT_EQ(HeaderCaption(list, 5), "Accepted");
     // A group's row carries the statement; its places follow it, greyed with it.
+    OpenEveryRow(list);
     const TTable rows = ListContents(list);
     size_t greyedGroups = 0, greyedPlaces = 0;
     bool groupAccepted = false;
@@ -832,21 +908,21 @@ TEST_F(WindowTest, ADeviceProfileAddsTheRunDecisionsOfTheTool) {
         window->OpenSetup(WindowsPath(cabinet));
         ASSERT_TRUE(window->SetupOpen());
         ASSERT_TRUE(WaitForReading(*window));
-        HWND programs = PageNamed(*window, "Programs").List->Handle;
+        HWND programs = ViewerPageNamed(*window, "Programs").List->Handle;
         const TTable shown = ListContents(programs);
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(HeaderCaption(programs, static_cast<int>(shown[0].size()) - 1), "On Device");
         EXPECT_EQ(AsTheToolShows(shown), tables.at("Programs"));
         const TTable project = ListContents(window->Control(lvProject));
         EXPECT_EQ(project.back().at(0), "Install decision");
-        EXPECT_TRUE(PageNamed(*window, "Device").Present);
+        EXPECT_TRUE(ViewerPageNamed(*window, "Device").Present);
     }
     // The window without a profile lists the page's own columns only.
     Open(RealCabinet("Basic.WM.CAB"));
-    HWND programs = PageNamed(*Window, "Programs").List->Handle;
+    HWND programs = ViewerPageNamed(*Window, "Programs").List->Handle;
     EXPECT_NE(HeaderCaption(programs, Header_GetItemCount(ListView_GetHeader(programs)) - 1),
               "On Device");
-    EXPECT_FALSE(PageNamed(*Window, "Device").Present);
+    EXPECT_FALSE(ViewerPageNamed(*Window, "Device").Present);
 }
 
 // The programs are read in the background: the window shows the setup at once with the
@@ -857,8 +933,8 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     Window->OpenSetup(WindowsPath(RealCabinet("Basic.WM.CAB")));
     ASSERT_TRUE(Window->SetupOpen());
     EXPECT_TRUE(Window->Reading());
-    const TViewerPage& findings = PageNamed(*Window, "Findings");
-    const TViewerPage& programs = PageNamed(*Window, "Programs");
+    const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
+    const TViewerPage& programs = ViewerPageNamed(*Window, "Programs");
     EXPECT_EQ(Utf8(findings.Status), "Findings: reading the programs...");
     EXPECT_EQ(ListContents(findings.List->Handle).size(), 0u);
     EXPECT_EQ(ListContents(Control(lvProject)).back(),
@@ -879,6 +955,7 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     std::map<std::string, std::string> headlines;
     const auto tables = ReportTables(report, &headlines);
     EXPECT_EQ(AsTheToolShows(ListContents(programs.List->Handle)), tables.at("Programs"));
+    OpenEveryRow(findings.List->Handle);
     EXPECT_EQ(AsTheToolShows(ListContents(findings.List->Handle)), tables.at("Findings"));
     EXPECT_EQ(Utf8(findings.Status), headlines.at("Findings"));
 
@@ -897,4 +974,337 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     EXPECT_EQ(ListView_GetItemCount(programs.List->Handle), 0);
     EXPECT_EQ(ListView_GetItemCount(findings.List->Handle), 0);
     EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+}
+
+TEST_F(WindowTest, AFindingsGroupOpensIntoItsPlacesByGlyphKeysAndDoubleClick) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    const std::string cabinet = RealCabinet("Basic.WM.CAB");
+    const auto [report, status] = RunTool({L"--audit", WindowsPath(cabinet)});
+    ASSERT_EQ(status, 0u);
+    const TTable tool = ReportTables(report).at("Findings");
+    // The tool's groups, and the places of the first one (its "12 places" of ActiveX files).
+    TTable groups;
+    std::vector<TTable> places;
+    for (const auto& row : tool) {
+        if (!row.at(0).empty()) {
+            groups.push_back(row);
+            places.emplace_back();
+        } else if (!places.empty()) {
+            places.back().push_back(row);
+        }
+    }
+    ASSERT_FALSE(groups.empty());
+    ASSERT_EQ(groups[0].at(1), "self-registering");
+    ASSERT_EQ(places[0].size(), 12u);
+
+    Open(cabinet);
+    ASSERT_TRUE(Window->SetupOpen());
+    const TViewerPage& page = ViewerPageNamed(*Window, "Findings");
+    HWND list = page.List->Handle;
+    SelectNodeNamed(page.Node);
+    // Closed at first: one row per group, a glyph on those with places.
+    EXPECT_EQ(AsTheToolShows(ListContents(list)), groups);
+    EXPECT_EQ(GlyphOf(list, 0), 1);
+    const auto shownAfter = [&](size_t first) {
+        TTable rows = AsTheToolShows(ListContents(list));
+        return TTable(rows.begin() + static_cast<std::ptrdiff_t>(std::min(first, rows.size())),
+                      rows.begin() +
+                          static_cast<std::ptrdiff_t>(std::min(first + 12, rows.size())));
+    };
+
+    // Right opens, Right again steps onto the first place, Left back to the group, Left closes.
+    FocusRow(list, 0);
+    PressKey(list, VK_RIGHT);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    EXPECT_EQ(shownAfter(1), places[0]);
+    EXPECT_EQ(GlyphOf(list, 0), 2);
+    EXPECT_EQ(GlyphOf(list, 1), 0);
+    PressKey(list, VK_RIGHT);
+    EXPECT_EQ(FocusedRow(list), 1);
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(FocusedRow(list), 0);
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size()));
+    // "+" and "-" (the keypad's and the main keyboard's), and Enter, do the same.
+    PressKey(list, VK_ADD);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    PressKey(list, VK_OEM_MINUS);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size()));
+    NMHDR enter{list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), static_cast<UINT>(NM_RETURN)};
+    SendMessageW(Window->Handle(), WM_NOTIFY, enter.idFrom, reinterpret_cast<LPARAM>(&enter));
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    // On a place, "-" does nothing and Left steps out to the group.
+    FocusRow(list, 5);
+    PressKey(list, VK_SUBTRACT);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(FocusedRow(list), 0);
+
+    // A click on the glyph closes and opens; a click beside it does not. Closing a group while
+    // one of its places has the focus hands the focus to the group.
+    FocusRow(list, 5);
+    RECT icon{};
+    icon.left = LVIR_ICON;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&icon)));
+    const POINT glyph{icon.left - 8, (icon.top + icon.bottom) / 2};
+    NotifyMouse(Window->Handle(), list, NM_CLICK, 0, glyph);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size()));
+    EXPECT_EQ(FocusedRow(list), 0);
+    NotifyMouse(Window->Handle(), list, NM_CLICK, 0, {icon.right + 40, glyph.y});
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size()));
+    NotifyMouse(Window->Handle(), list, NM_CLICK, 0, glyph);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    NotifyMouse(Window->Handle(), list, NM_CLICK, 0, glyph);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size()));
+
+    // A double click on the group opens it; one on a place shows the file it is about.
+    NotifyMouse(Window->Handle(), list, NM_DBLCLK, 0, {icon.right + 40, glyph.y});
+    ASSERT_EQ(ListView_GetItemCount(list), static_cast<int>(groups.size() + 12));
+    EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&page - Window->Pages().data()));
+    NotifyMouse(Window->Handle(), list, NM_DBLCLK, 3, {icon.right + 40, glyph.y});
+    EXPECT_EQ(Window->CurrentPage(), kProjectNodeFiles);
+    const auto file = SelectedRow(Control(lvFiles));
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ("%WinDir%\\" + file.at(0), places[0].at(2).at(3));
+}
+
+TEST_F(WindowTest, TheFilterShowsAMatchWithItsParentsAndCountsTheTopLevel) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
+    HWND list = findings.List->Handle;
+    const size_t groups = static_cast<size_t>(ListView_GetItemCount(list));
+    SelectNodeNamed(findings.Node);
+    const std::string headline = StatusText(Control(sbStatus));
+    ASSERT_EQ(headline, Utf8(findings.Status));
+
+    // A place matches: its group opens to it, beside no other place of it.
+    SetWindowTextW(Control(edtFilter), L"mscegrid");
+    const TTable narrowed = ListContents(list);
+    ASSERT_EQ(narrowed.size(), 4u); // two groups, one place each
+    EXPECT_EQ(narrowed[0].at(1), "self-registering");
+    EXPECT_EQ(narrowed[1].at(3), "%WinDir%\\MSCEGrid.dll");
+    EXPECT_EQ(narrowed[2].at(1), "windows-folder");
+    EXPECT_EQ(narrowed[3].at(3), "%WinDir%\\MSCEGrid.dll");
+    EXPECT_EQ(StatusText(Control(sbStatus)),
+              headline + " (2 of " + std::to_string(groups) + " shown)");
+    // A group matches: it shows with every place below it, as it was (closed here).
+    SetWindowTextW(Control(edtFilter), L"component-registry");
+    ASSERT_EQ(ListContents(list).size(), 1u);
+    PressKey(list, VK_RIGHT); // no row has the focus: nothing happens
+    FocusRow(list, 0);
+    PressKey(list, VK_RIGHT);
+    EXPECT_EQ(ListContents(list).size(), 7u);
+    EXPECT_EQ(StatusText(Control(sbStatus)),
+              headline + " (1 of " + std::to_string(groups) + " shown)");
+    // The design's lists count their rows the same way.
+    SetWindowTextW(Control(edtFilter), L"nsbasic");
+    SelectProjectNode(1);
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Total of files: 54 (4 of 54 shown)");
+    SetWindowTextW(Control(edtFilter), L"");
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Total of files: 54");
+}
+
+TEST_F(WindowTest, TheProvisioningDocumentIsATreeThatOpensByKeysAndFilter) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    const std::string cabinet = RealCabinet("SdkCerts.cab");
+    const auto [report, status] = RunTool({L"--audit", WindowsPath(cabinet)});
+    ASSERT_EQ(status, 0u);
+    const TTable tool = ReportTables(report).at("Provisioning");
+    // The tool steps each row in by two spaces a level; the first three levels open with the page.
+    size_t openAtFirst = 0;
+    for (const auto& row : tool)
+        if (row.at(0).find_first_not_of(' ') <= 6) ++openAtFirst;
+    Open(cabinet);
+    ASSERT_TRUE(Window->SetupOpen());
+    const TViewerPage& page = ViewerPageNamed(*Window, "Provisioning");
+    ASSERT_TRUE(page.Present);
+    HWND list = page.List->Handle;
+    SelectNodeNamed(page.Node);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(openAtFirst));
+    EXPECT_LT(openAtFirst, tool.size());
+    // The document's node closes to one row and opens as it was.
+    FocusRow(list, 0);
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(ProvisioningColumns(ListContents(list)),
+              ProvisioningColumns(TTable(tool.begin(), tool.begin() + 1)));
+    PressKey(list, VK_RIGHT);
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(openAtFirst));
+    OpenEveryRow(list);
+    EXPECT_EQ(ProvisioningColumns(ListContents(list)), ProvisioningColumns(tool));
+
+    // One certificate by its name, filed in two stores: the chain of characteristics down to each,
+    // and everything below it (its role in the SPC store, which does not name it).
+    SetWindowTextW(Control(edtFilter), L"D4FB8924CFBA6C9C");
+    TTable narrowed;
+    for (const auto& row : ListContents(list))
+        narrowed.push_back({row.at(0), row.at(1)});
+    const TTable chains = {{"provisioning document", "wap-provisioningdoc"},
+                           {"characteristic", "CertificateStore"},
+                           {"characteristic", "Privileged Execution Trust Authorities"},
+                           {"characteristic", "d4fb8924cfba6c9c67360e7d6512ffde99d2d283"},
+                           {"parm", "EncodedCertificate"},
+                           {"characteristic", "CertificateStore"},
+                           {"characteristic", "SPC"},
+                           {"characteristic", "d4fb8924cfba6c9c67360e7d6512ffde99d2d283"},
+                           {"parm", "EncodedCertificate"},
+                           {"parm", "Role"}};
+    EXPECT_EQ(narrowed, chains);
+    EXPECT_EQ(StatusText(Control(sbStatus)), Utf8(page.Status) + " (1 of 1 shown)");
+}
+
+// A document nested 100,000 deep: built, filtered and opened without recursion, each once.
+TEST(TreeList, AHundredThousandDeepDocumentOpensToItsDeepestNode) {
+    constexpr size_t kDepth = 100000;
+    TTreePage tree;
+    TPage page;
+    page.Columns = {{"Name", 100, TAlign::Left, true}};
+    for (size_t level = 0; level < kDepth; ++level) {
+        const size_t node = tree.Add(level == 0 ? kNoNode : level - 1, "", TIconKind::None);
+        tree.Nodes[node].Rows.push_back(page.Rows.size());
+        page.Rows.push_back({{TextCell(level + 1 == kDepth ? "deepest" : "level")}, {}, level});
+    }
+    TListRows list;
+    BuildTreeRows(list, tree, page);
+    ASSERT_EQ(list.Rows.size(), kDepth);
+    EXPECT_EQ(list.Ends.front(), kDepth);
+    EXPECT_EQ(list.Indents.back(), static_cast<int>(kDepth - 1));
+    EXPECT_EQ(TreeIndent(list, kDepth - 1), 32);
+    RevealTree(list);
+    EXPECT_EQ(list.Shown, std::vector<size_t>{0});
+    EXPECT_EQ(TreeGlyph(list, 0), 1);
+    EXPECT_EQ(TreeGlyph(list, kDepth - 1), 0);
+
+    std::vector<char> matches(kDepth, 0);
+    matches.back() = 1;
+    FilterTree(list, matches);
+    RevealTree(list);
+    EXPECT_EQ(list.Shown.size(), kDepth);
+    EXPECT_EQ(ShownPosition(list, kDepth - 1), kDepth - 1);
+    EXPECT_EQ(TopLevelCounts(list), std::make_pair(size_t{1}, size_t{1}));
+    // Nothing matches: nothing shows, and the top level counts none.
+    FilterTree(list, std::vector<char>(kDepth, 0));
+    RevealTree(list);
+    EXPECT_TRUE(list.Shown.empty());
+    EXPECT_EQ(TopLevelCounts(list), std::make_pair(size_t{0}, size_t{1}));
+    // No filter: what the filter opened stays open, as in a tree view.
+    FilterTree(list, {});
+    RevealTree(list);
+    EXPECT_EQ(list.Shown.size(), kDepth);
+}
+
+TEST_F(WindowTest, ACutCellOfAnyColumnShowsItsWholeTextAsATip) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    SelectProjectNode(1);
+    HWND files = Control(lvFiles);
+    const TTable rows = ListContents(files);
+    ASSERT_FALSE(rows.empty());
+    const auto middleOf = [files](int column) {
+        RECT cell{};
+        ListView_GetSubItemRect(files, 0, column, LVIR_LABEL, &cell);
+        return POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    };
+    for (int column = 0; column < 3; ++column) {
+        SCOPED_TRACE(column);
+        const size_t shown = static_cast<size_t>(column);
+        ListView_SetColumnWidth(files, column, 600);
+        EXPECT_EQ(Window->CutCellText(files, middleOf(column)), L"");
+        ListView_SetColumnWidth(files, column, 40);
+        EXPECT_EQ(Utf8(Window->CutCellText(files, middleOf(column))), rows[0].at(shown));
+    }
+    // Beside every row: no tip.
+    EXPECT_EQ(Window->CutCellText(files, {5, 5000}), L"");
+}
+
+// The captions of the project tree's nodes.
+std::vector<std::string> NodeCaptions(HWND tree) {
+    std::vector<std::string> captions;
+    for (const auto& [node, depth] : Nodes(tree))
+        captions.push_back(NodeCaption(tree, node));
+    return captions;
+}
+
+TEST_F(WindowTest, CompareWithListsTheDifferencesOfTheToolUntilTheSetupCloses) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    const std::string older = RealCabinet("Basic.WM.CAB"), newer = RealCabinet("App.WM.CAB");
+    const auto [diff, status] = RunTool({L"--diff", WindowsPath(older), WindowsPath(newer)});
+    ASSERT_EQ(status, 4u) << diff; // the setups differ
+    // The tool's sections ("Files (53)"), in order, and its summary after the first ": ".
+    std::vector<std::string> sections;
+    size_t differences = 0;
+    std::istringstream lines(diff);
+    std::string line, summary;
+    std::getline(lines, line);
+    summary = RightTrimmed(line.substr(line.rfind(": ") + 2));
+    if (!summary.empty() && summary.back() == '\r') summary.pop_back();
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ' ') continue;
+        sections.push_back(line);
+        differences += std::stoul(line.substr(line.rfind('(') + 1));
+    }
+    ASSERT_FALSE(sections.empty());
+
+    EXPECT_FALSE(Window->CommandEnabled(mnuCompareWith));
+    Open(older);
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_TRUE(Window->CommandEnabled(mnuCompareWith));
+    const std::vector<std::string> nodes = NodeCaptions(Control(tvProject));
+    EXPECT_EQ(std::count(nodes.begin(), nodes.end(), "Comparison"), 0);
+    Services->Chosen = WindowsPath(newer);
+    Window->Command(mnuCompareWith);
+    ASSERT_EQ(Services->Dialogs.size(), 1u);
+    EXPECT_EQ(Services->Dialogs[0].Title, L"Compare With");
+    EXPECT_TRUE(Services->Messages.empty());
+    const TViewerPage& page = ViewerPageNamed(*Window, "Comparison");
+    ASSERT_TRUE(page.Present);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)).back(), "Comparison");
+    EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&page - Window->Pages().data()));
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Compared with App.WM.CAB: " + summary);
+    // A node per part that differs, open, with its differences below it.
+    const TTable rows = ListContents(page.List->Handle);
+    std::vector<std::string> shownSections;
+    for (const auto& row : rows)
+        if (row.at(1).empty()) shownSections.push_back(row.at(0));
+    EXPECT_EQ(shownSections, sections);
+    EXPECT_EQ(rows.size(), sections.size() + differences);
+    const auto fileRow = [&rows](const std::string& identity) {
+        const auto found = std::find_if(rows.begin(), rows.end(),
+                                        [&](const auto& row) { return row.at(0) == identity; });
+        return found == rows.end() ? std::vector<std::string>{} : *found;
+    };
+    const auto added = fileRow("project1.exe, %InstallDir%\\MyCo\\");
+    ASSERT_FALSE(added.empty());
+    EXPECT_EQ(added.at(1), "Added");
+    const auto changed = fileRow("basic.exe, %InstallDir%\\nsbasic\\");
+    ASSERT_FALSE(changed.empty());
+    EXPECT_EQ(changed.at(1), "Changed");
+    EXPECT_EQ(changed.at(4), "Size, Content");
+    // A part's node closes like any tree row.
+    HWND list = page.List->Handle;
+    FocusRow(list, 0);
+    PressKey(list, VK_LEFT);
+    EXPECT_EQ(static_cast<size_t>(ListView_GetItemCount(list)), rows.size() - 2);
+
+    // A cabinet that cannot be read: a box naming it, and the window as it was.
+    const std::vector<std::string> compared = NodeCaptions(Control(tvProject));
+    Window->CompareWith(WindowsPath(older + ".missing"));
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_NE(Services->Messages[0].first.find(L".missing"), std::wstring::npos);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)), compared);
+    // Cancelled: a status text, nothing else.
+    Services->Messages.clear();
+    Services->CancelAt = 1;
+    Window->CompareWith(WindowsPath(newer));
+    EXPECT_EQ(StatusText(Control(sbStatus)), "Comparison cancelled");
+    EXPECT_TRUE(Services->Messages.empty());
+
+    // Gone with the setup, and not there when it opens again.
+    Window->Command(mnuCloseSetup);
+    EXPECT_FALSE(Window->CommandEnabled(mnuCompareWith));
+    Open(older);
+    EXPECT_EQ(NodeCaptions(Control(tvProject)), nodes);
 }
