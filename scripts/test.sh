@@ -21,6 +21,9 @@ stage "Format"
 # Every C++ source as .clang-format lays it out; clang-format -i FILE mends one.
 format=$(command -v clang-format || command -v clang-format-14)
 git ls-files -z '*.cpp' '*.h' | xargs -0 "$format" --dry-run -Werror
+# No function of the programs runs past about a screenful.
+bash scripts/function-length.sh 80 cab xml setup report provisioning programs signature audit \
+  device compare inspection collection package tools app win
 
 stage "The version, written once"
 # project() holds it; the programs, the manifest, the metainfo and the tests read it generated.

@@ -193,7 +193,7 @@ void TfrmWinCEMain::ProgramsArrived(std::vector<TProgramRow> rows, bool done) {
     AppendRows(*programs.List, page);
     for (TProgramRow& row : rows)
         FProgramRows.push_back(std::move(row));
-    programs.Status = ToDisplay(ReadingProgramsSoFar(programs.List->Rows.size()));
+    programs.Status = ToDisplay(ProgramsFoundSoFar(programs.List->Rows.size()));
     if (FPage == FProgramsPage) ShowStatus();
 }
 

@@ -542,113 +542,122 @@ LRESULT TfrmWinCEMain::Notify(NMHDR& header) {
                 tip.lpszText = const_cast<wchar_t*>(text);
         return 0;
     }
-    if (header.hwndFrom == FProjectTree || header.hwndFrom == FRegistryTree) {
-        const bool project = header.hwndFrom == FProjectTree;
-        switch (header.code) {
-        case TVN_SELCHANGEDW:
-            if (!FFilling)
-                Guarded([this, project] {
-                    if (project)
-                        tvProjectChange();
-                    else
-                        tvRegistryChange();
-                });
-            return 0;
-        case NM_RCLICK: {
-            // A right click selects the node under the mouse, as the design's trees do.
-            TVHITTESTINFO hit{};
-            GetCursorPos(&hit.pt);
-            ScreenToClient(header.hwndFrom, &hit.pt);
-            if (HTREEITEM node = TreeView_HitTest(header.hwndFrom, &hit);
-                node && (hit.flags & TVHT_ONITEM))
-                TreeView_SelectItem(header.hwndFrom, node);
-            return 0;
-        }
-        case TVN_ITEMEXPANDINGW: {
-            const auto& change = reinterpret_cast<NMTREEVIEWW&>(header);
-            if (!(change.action & TVE_COLLAPSE)) return FALSE;
-            // The project tree never collapses, and "Device Registry" neither.
-            return project || change.itemNew.lParam == static_cast<LPARAM>(kRegistryNodeDevice);
-        }
-        default:
-            return 0;
-        }
-    }
-    for (const auto& list : FLists) {
-        if (header.hwndFrom != list->Handle) continue;
-        switch (header.code) {
-        case LVN_GETDISPINFOW: {
-            auto& info = reinterpret_cast<NMLVDISPINFOW&>(header);
-            const auto row = static_cast<size_t>(info.item.iItem);
-            if (row >= list->Shown.size()) return 0;
-            const size_t shown = list->Shown[row];
-            if ((info.item.mask & LVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
-                const auto column = static_cast<size_t>(info.item.iSubItem);
-                const std::wstring& text =
-                    column < list->Rows[shown].size() ? list->Rows[shown][column] : L"";
-                lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
-            }
-            if (info.item.mask & LVIF_IMAGE) info.item.iImage = list->Images[shown];
-            if (info.item.mask & LVIF_INDENT)
-                info.item.iIndent = list->Tree ? TreeIndent(*list, shown) : list->Indents[shown];
-            if ((info.item.mask & LVIF_STATE) && list->Tree) {
-                info.item.state = INDEXTOSTATEIMAGEMASK(TreeGlyph(*list, shown));
-                info.item.stateMask = LVIS_STATEIMAGEMASK;
-            }
-            return 0;
-        }
-        case NM_CUSTOMDRAW: {
-            // Only a list with greyed rows asks about each row as it paints.
-            auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
-            if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
-                return list->AnyDimmed ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
-            if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-                const size_t row = draw.nmcd.dwItemSpec;
-                if (row < list->Shown.size() && list->Dimmed[list->Shown[row]])
-                    draw.clrText = GetSysColor(COLOR_GRAYTEXT);
-            }
-            return CDRF_DODEFAULT;
-        }
-        case LVN_ITEMCHANGED:
-        case LVN_ODSTATECHANGED:
-            if (list.get() == FFiles) lvFilesChange();
-            return 0;
-        case NM_CLICK:
-            if (list->Tree) {
-                const POINT at = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
-                Guarded([this, &list, at] { TreeClick(*list, at); });
-            }
-            return 0;
-        case NM_DBLCLK:
-        case NM_RETURN: {
-            const int item = header.code == NM_DBLCLK
-                                 ? reinterpret_cast<NMITEMACTIVATE&>(header).iItem
-                                 : ListView_GetNextItem(list->Handle, -1, LVNI_FOCUSED);
-            if (list->Tree && item >= 0 && static_cast<size_t>(item) < list->Shown.size() &&
-                list->HasChildren(list->Shown[static_cast<size_t>(item)])) {
-                // A row that opens opens or closes; a double click on its glyph is the click's.
-                if (header.code == NM_DBLCLK) {
-                    LVHITTESTINFO hit{};
-                    hit.pt = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
-                    if (ListView_SubItemHitTest(list->Handle, &hit) >= 0 &&
-                        (hit.flags & LVHT_ONITEMSTATEICON))
-                        return 0;
-                }
-                const size_t row = list->Shown[static_cast<size_t>(item)];
-                Guarded([this, &list, row] { OpenTreeRow(*list, row, !list->Open[row]); });
-                return 0;
-            }
-            if (list.get() == FFiles) Guarded([this] { mnuExtractFileClick(); });
-            if (FFindingsPage < FPages.size() && list.get() == FPages[FFindingsPage].List &&
-                item >= 0 && static_cast<size_t>(item) < list->Shown.size()) {
-                const size_t finding = list->Sources[list->Shown[static_cast<size_t>(item)]];
-                Guarded([this, finding] { GoToFinding(finding); });
-            }
-            return 0;
-        }
-        default:
-            return 0;
-        }
-    }
+    if (header.hwndFrom == FProjectTree || header.hwndFrom == FRegistryTree)
+        return NotifyTree(header);
+    for (const auto& list : FLists)
+        if (header.hwndFrom == list->Handle) return NotifyList(*list, header);
     return 0;
+}
+
+LRESULT TfrmWinCEMain::NotifyTree(NMHDR& header) {
+    const bool project = header.hwndFrom == FProjectTree;
+    switch (header.code) {
+    case TVN_SELCHANGEDW:
+        if (!FFilling)
+            Guarded([this, project] {
+                if (project)
+                    tvProjectChange();
+                else
+                    tvRegistryChange();
+            });
+        return 0;
+    case NM_RCLICK: {
+        // A right click selects the node under the mouse, as the design's trees do.
+        TVHITTESTINFO hit{};
+        GetCursorPos(&hit.pt);
+        ScreenToClient(header.hwndFrom, &hit.pt);
+        if (HTREEITEM node = TreeView_HitTest(header.hwndFrom, &hit);
+            node && (hit.flags & TVHT_ONITEM))
+            TreeView_SelectItem(header.hwndFrom, node);
+        return 0;
+    }
+    case TVN_ITEMEXPANDINGW: {
+        const auto& change = reinterpret_cast<NMTREEVIEWW&>(header);
+        if (!(change.action & TVE_COLLAPSE)) return FALSE;
+        // The project tree never collapses, and "Device Registry" neither.
+        return project || change.itemNew.lParam == static_cast<LPARAM>(kRegistryNodeDevice);
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT TfrmWinCEMain::NotifyList(TListRows& list, NMHDR& header) {
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        ListDispInfo(list, reinterpret_cast<NMLVDISPINFOW&>(header));
+        return 0;
+    case NM_CUSTOMDRAW: {
+        // Only a list with greyed rows asks about each row as it paints.
+        auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
+            return list.AnyDimmed ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+        if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            const size_t row = draw.nmcd.dwItemSpec;
+            if (row < list.Shown.size() && list.Dimmed[list.Shown[row]])
+                draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+        }
+        return CDRF_DODEFAULT;
+    }
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+        if (&list == FFiles) lvFilesChange();
+        return 0;
+    case NM_CLICK:
+        if (list.Tree) {
+            const POINT at = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
+            Guarded([this, &list, at] { TreeClick(list, at); });
+        }
+        return 0;
+    case NM_DBLCLK:
+    case NM_RETURN:
+        ActivateListRow(list, header);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void TfrmWinCEMain::ListDispInfo(TListRows& list, NMLVDISPINFOW& info) {
+    const auto row = static_cast<size_t>(info.item.iItem);
+    if (row >= list.Shown.size()) return;
+    const size_t shown = list.Shown[row];
+    if ((info.item.mask & LVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
+        const auto column = static_cast<size_t>(info.item.iSubItem);
+        const std::wstring& text =
+            column < list.Rows[shown].size() ? list.Rows[shown][column] : L"";
+        lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+    }
+    if (info.item.mask & LVIF_IMAGE) info.item.iImage = list.Images[shown];
+    if (info.item.mask & LVIF_INDENT)
+        info.item.iIndent = list.Tree ? TreeIndent(list, shown) : list.Indents[shown];
+    if ((info.item.mask & LVIF_STATE) && list.Tree) {
+        info.item.state = INDEXTOSTATEIMAGEMASK(TreeGlyph(list, shown));
+        info.item.stateMask = LVIS_STATEIMAGEMASK;
+    }
+}
+
+void TfrmWinCEMain::ActivateListRow(TListRows& list, NMHDR& header) {
+    const int item = header.code == NM_DBLCLK ? reinterpret_cast<NMITEMACTIVATE&>(header).iItem
+                                              : ListView_GetNextItem(list.Handle, -1, LVNI_FOCUSED);
+    if (list.Tree && item >= 0 && static_cast<size_t>(item) < list.Shown.size() &&
+        list.HasChildren(list.Shown[static_cast<size_t>(item)])) {
+        // A row that opens opens or closes; a double click on its glyph is the click's.
+        if (header.code == NM_DBLCLK) {
+            LVHITTESTINFO hit{};
+            hit.pt = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
+            if (ListView_SubItemHitTest(list.Handle, &hit) >= 0 &&
+                (hit.flags & LVHT_ONITEMSTATEICON))
+                return;
+        }
+        const size_t row = list.Shown[static_cast<size_t>(item)];
+        Guarded([this, &list, row] { OpenTreeRow(list, row, !list.Open[row]); });
+        return;
+    }
+    if (&list == FFiles) Guarded([this] { mnuExtractFileClick(); });
+    if (FFindingsPage < FPages.size() && &list == FPages[FFindingsPage].List && item >= 0 &&
+        static_cast<size_t>(item) < list.Shown.size()) {
+        const size_t finding = list.Sources[list.Shown[static_cast<size_t>(item)]];
+        Guarded([this, finding] { GoToFinding(finding); });
+    }
 }

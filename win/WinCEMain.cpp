@@ -368,20 +368,64 @@ LRESULT CALLBACK TfrmWinCEMain::WindowProc(HWND window, UINT message, WPARAM wPa
     return 0;
 }
 
+void TfrmWinCEMain::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == edtFilter) {
+        if (HIWORD(wParam) == EN_CHANGE) Guarded([this] { edtFilterChange(); });
+        return;
+    }
+    if (lParam != 0 && reinterpret_cast<HWND>(lParam) != FToolbar) return;
+    const int id = LOWORD(wParam);
+    // A disabled command's shortcut does nothing, as its menu item would.
+    if (id != mnuExit && id != mnuAbout && id != mnuOpenFile && !CommandEnabled(id)) return;
+    Guarded([this, id] { Command(id); });
+}
+
+bool TfrmWinCEMain::SetOwnCursor(HWND over, WORD hit) {
+    if (hit != HTCLIENT) return false;
+    // The project tree shows the hand over its nodes, as the design asks.
+    if (over == FProjectTree) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return true;
+    }
+    if (over != FHandle) return false;
+    POINT at;
+    GetCursorPos(&at);
+    ScreenToClient(FHandle, &at);
+    if (!SplitterAt(at)) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+    return true;
+}
+
+void TfrmWinCEMain::EraseBackground(HDC dc) {
+    RECT client;
+    GetClientRect(FHandle, &client);
+    // The empty window shows the application-workspace colour, as the design's "Default".
+    FillRect(dc, &client, GetSysColorBrush(FSetupOpen ? COLOR_BTNFACE : COLOR_APPWORKSPACE));
+}
+
+void TfrmWinCEMain::DragSplitter(int x) {
+    RECT client;
+    GetClientRect(FHandle, &client);
+    const int minimum = MulDiv(10, FDpi, 96);
+    if (FDragging == 1) {
+        FProjectWidth = std::max(minimum, std::min<int>(x, client.right - minimum));
+    } else {
+        RECT tree;
+        GetWindowRect(FProjectTree, &tree);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
+        const int left = tree.right + MulDiv(kSplitterWidth, FDpi, 96);
+        FRegistryWidth = std::max(minimum, std::min<int>(x - left, client.right - left - minimum));
+    }
+    Layout();
+    // Moved controls keep none of their old pixels.
+    RedrawWindow(FHandle, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        if (LOWORD(wParam) == edtFilter) {
-            if (HIWORD(wParam) == EN_CHANGE) Guarded([this] { edtFilterChange(); });
-            return 0;
-        }
-        if (lParam == 0 || reinterpret_cast<HWND>(lParam) == FToolbar) {
-            const int id = LOWORD(wParam);
-            // A disabled command's shortcut does nothing, as its menu item would.
-            if (id != mnuExit && id != mnuAbout && id != mnuOpenFile && !CommandEnabled(id))
-                return 0;
-            Guarded([this, id] { Command(id); });
-        }
+        OnCommand(wParam, lParam);
         return 0;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<NMHDR*>(lParam));
@@ -421,29 +465,11 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(FHeaderBrush);
         }
         break;
-    case WM_ERASEBKGND: {
-        RECT client;
-        GetClientRect(FHandle, &client);
-        // The empty window shows the application-workspace colour, as the design's "Default".
-        FillRect(reinterpret_cast<HDC>(wParam), &client,
-                 GetSysColorBrush(FSetupOpen ? COLOR_BTNFACE : COLOR_APPWORKSPACE));
+    case WM_ERASEBKGND:
+        EraseBackground(reinterpret_cast<HDC>(wParam));
         return 1;
-    }
     case WM_SETCURSOR:
-        // The project tree shows the hand over its nodes, as the design asks.
-        if (reinterpret_cast<HWND>(wParam) == FProjectTree && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        if (reinterpret_cast<HWND>(wParam) == FHandle && LOWORD(lParam) == HTCLIENT) {
-            POINT at;
-            GetCursorPos(&at);
-            ScreenToClient(FHandle, &at);
-            if (SplitterAt(at)) {
-                SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
-                return TRUE;
-            }
-        }
+        if (SetOwnCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
         break;
     case WM_LBUTTONDOWN:
         FDragging =
@@ -451,26 +477,7 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (FDragging) SetCapture(FHandle);
         return 0;
     case WM_MOUSEMOVE:
-        if (FDragging && GetCapture() == FHandle) {
-            const int x = static_cast<short>(LOWORD(lParam));
-            RECT client;
-            GetClientRect(FHandle, &client);
-            const int minimum = MulDiv(10, FDpi, 96);
-            if (FDragging == 1) {
-                FProjectWidth = std::max(minimum, std::min<int>(x, client.right - minimum));
-            } else {
-                RECT tree;
-                GetWindowRect(FProjectTree, &tree);
-                MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&tree), 2);
-                const int left = tree.right + MulDiv(kSplitterWidth, FDpi, 96);
-                FRegistryWidth =
-                    std::max(minimum, std::min<int>(x - left, client.right - left - minimum));
-            }
-            Layout();
-            // Moved controls keep none of their old pixels.
-            RedrawWindow(FHandle, nullptr, nullptr,
-                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        }
+        if (FDragging && GetCapture() == FHandle) DragSplitter(static_cast<short>(LOWORD(lParam)));
         return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:

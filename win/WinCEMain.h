@@ -12,6 +12,7 @@
 #include "programs/Programs.h"
 #include "provisioning/Provisioning.h"
 #include "report/Page.h"
+#include "report/ReadingTexts.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
 #include "signature/Signature.h"
@@ -103,15 +104,6 @@ struct TBuiltPage {
 };
 using TPageBuilder = std::function<std::optional<TBuiltPage>()>;
 
-// What the pages that wait for the background reader show until the programs are read, in the
-// Qt viewer's words.
-inline constexpr const char* kReadingPrograms = "Reading the programs...";
-inline constexpr const char* kReadingProgramsNote = "reading the programs...";
-inline constexpr const char* kReadAgainFailed = "The cabinet could not be read again: ";
-[[nodiscard]] inline std::string ReadingProgramsSoFar(size_t found) {
-    return "Reading the programs: " + std::to_string(found) + " found so far";
-}
-
 // Posted to the window when the background reader has handed results over; they wait in a
 // TReadingInbox until the window's thread runs them.
 inline constexpr UINT kReadingMessage = WM_APP + 1;
@@ -188,7 +180,18 @@ class TfrmWinCEMain {
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    // The hand over the project tree, the resizing arrows over a splitter; false elsewhere.
+    bool SetOwnCursor(HWND over, WORD hit);
+    // Moves the splitter being dragged to x.
+    void DragSplitter(int x);
+    void EraseBackground(HDC dc);
     LRESULT Notify(NMHDR& header);
+    LRESULT NotifyTree(NMHDR& header);
+    LRESULT NotifyList(TListRows& list, NMHDR& header);
+    void ListDispInfo(TListRows& list, NMLVDISPINFOW& info);
+    // A double click or Enter on a row: opens or closes a tree row, or does the row's command.
+    void ActivateListRow(TListRows& list, NMHDR& header);
 
     void FormCreate(const std::vector<std::wstring>& arguments);
     void FormDestroy();
