@@ -1,7 +1,7 @@
 #pragma once
 // A generated setup of 20,000 files shared by the benchmarks that read every file of a setup:
 // every twentieth file a DLL with imports and a version resource, the rest small data, in four
-// device folders, MSZIP-compressed. Written once per process.
+// device folders, MSZIP-compressed (or every file a program). Written once per process.
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
@@ -9,10 +9,12 @@
 #include <string>
 
 inline constexpr int kGeneratedFiles = 20000;
-// Every twentieth file a program with imports and a version resource, the rest small data.
-inline std::string GeneratedSetup() {
+// Every twentieth file a program with imports and a version resource, the rest small data; with
+// allPrograms, every file a program.
+inline std::string GeneratedSetup(bool allPrograms = false) {
     static TempDir dir;
-    static std::string path;
+    static std::string paths[2];
+    std::string& path = paths[allPrograms ? 1 : 0];
     if (!path.empty()) return path;
     DescriptorBuilder b("Generated", "Bench", "%CE1%\\Generated", false);
     const uint16_t folders[4] = {1, b.Dir("%CE1%\\Generated\\Data"), b.Dir("%CE2%"),
@@ -25,13 +27,13 @@ inline std::string GeneratedSetup() {
     const std::vector<uint8_t> image = BuildPEImage(plan);
     SetupCabinetContents contents;
     for (int i = 0; i < kGeneratedFiles; ++i) {
-        const bool program = i % 20 == 0;
+        const bool program = allPrograms || i % 20 == 0;
         const std::string name = "file" + std::to_string(i) + (program ? ".dll" : ".dat");
         const uint16_t id = b.File(folders[i % 4], name);
         contents.FileData[id] =
             program ? image : Bytes(name + " generated contents for the benchmark\n");
     }
-    path = dir.File("generated.cab");
+    path = dir.File(allPrograms ? "programs.cab" : "generated.cab");
     WriteSetupCabinet(path, b.Plan(), contents, FixtureCompression::MSZIP);
     return path;
 }
