@@ -45,15 +45,7 @@ bool SelectListSource(QTreeView* view, const TListModel* model, const TListFilte
 
 // The Findings page as a tree: a group's row, with its count, opens into its places.
 void ShowFindingsPage(TReportNode* node, TPage page) {
-    TTreePage tree;
-    std::vector<size_t> nodeOf(page.Rows.size(), kNoNode);
-    for (size_t i = 0; i < page.Rows.size(); ++i) {
-        TRow& row = page.Rows[i];
-        const size_t parent = IsFindingPlaceRow(row) && row.Node < i ? nodeOf[row.Node] : kNoNode;
-        nodeOf[i] = tree.Add(parent, {}, TIconKind::None);
-        tree.Nodes[nodeOf[i]].Rows.push_back(i);
-        row.Node = nodeOf[i];
-    }
+    TTreePage tree = FindingsTree(page);
     node->SetTree(std::move(tree), std::move(page));
 }
 
