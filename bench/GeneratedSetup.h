@@ -9,13 +9,9 @@
 #include <string>
 
 inline constexpr int kGeneratedFiles = 20000;
-// Every twentieth file a program with imports and a version resource, the rest small data; with
-// allPrograms, every file a program.
-inline std::string GeneratedSetup(bool allPrograms = false) {
-    static TempDir dir;
-    static std::string paths[2];
-    std::string& path = paths[allPrograms ? 1 : 0];
-    if (!path.empty()) return path;
+// Writes the generated setup to path: every twentieth file a program with imports and a version
+// resource, the rest small data; with allPrograms, every file a program.
+inline void WriteGeneratedSetup(const std::string& path, bool allPrograms) {
     DescriptorBuilder b("Generated", "Bench", "%CE1%\\Generated", false);
     const uint16_t folders[4] = {1, b.Dir("%CE1%\\Generated\\Data"), b.Dir("%CE2%"),
                                  b.Dir("%CE1%\\Generated\\Help")};
@@ -33,7 +29,16 @@ inline std::string GeneratedSetup(bool allPrograms = false) {
         contents.FileData[id] =
             program ? image : Bytes(name + " generated contents for the benchmark\n");
     }
-    path = dir.File(allPrograms ? "programs.cab" : "generated.cab");
     WriteSetupCabinet(path, b.Plan(), contents, FixtureCompression::MSZIP);
+}
+
+// The generated setup, written once per process.
+inline std::string GeneratedSetup(bool allPrograms = false) {
+    static TempDir dir;
+    static std::string paths[2];
+    std::string& path = paths[allPrograms ? 1 : 0];
+    if (!path.empty()) return path;
+    path = dir.File(allPrograms ? "programs.cab" : "generated.cab");
+    WriteGeneratedSetup(path, allPrograms);
     return path;
 }

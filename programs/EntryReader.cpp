@@ -3,23 +3,28 @@
 #include "cab/cabfiles.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
 
 // Keeps an entry's bytes up to the cap, or only its first two once they are not "MZ". An entry
-// longer than its listing said is dropped, not kept, so the run goes on to the next one.
+// longer than its listing said is dropped, not kept, so the run goes on to the next one. One
+// sink serves every entry of a run: its buffer keeps its capacity from entry to entry.
 class TImageSink : public TEntrySink {
   public:
-    TImageSink(size_t cap, uint64_t listed)
-        : FCap(cap), FReserve(static_cast<size_t>(std::min<uint64_t>({listed, cap, kMaxReserve}))) {
+    explicit TImageSink(size_t cap) : FCap(cap) {}
+    // Ready for the next entry, which the listing says holds listed bytes.
+    void Start(uint64_t listed) {
+        Data.clear();
+        FReserve = static_cast<size_t>(std::min<uint64_t>({listed, FCap, kMaxReserve}));
+        FSize = 0;
+        FNotImage = FOverflowed = FFinished = false;
     }
     bool Write(const void* data, size_t count) override {
         if (FOverflowed || count > FCap - FSize) {
             FOverflowed = true;
-            Data = {};
+            Data.clear();
             return true;
         }
         FSize += count;
@@ -48,36 +53,36 @@ class TImageSink : public TEntrySink {
     // A hostile listing may claim any size: no more than this is set aside ahead of the bytes.
     static constexpr uint64_t kMaxReserve = 64u << 20;
     size_t FCap;
-    size_t FReserve;
+    size_t FReserve = 0;
     size_t FSize = 0;
     bool FNotImage = false;
     bool FOverflowed = false;
     bool FFinished = false;
 };
 
-// The sink of the entry being read; it hands the bytes on when the entry is complete.
+// The sink of the entry being read; it hands the bytes on to each wanted position of the entry
+// when the entry is complete.
 class TWantedSink : public TImageSink {
   public:
-    TWantedSink(size_t cap, uint64_t listed, std::vector<size_t> positions,
-                const TEntryBytes& onEntry, std::vector<bool>& done,
+    TWantedSink(size_t cap, const TEntryBytes& onEntry, std::vector<bool>& done,
                 const std::function<bool()>& stopped)
-        : TImageSink(cap, listed), FPositions(std::move(positions)), FOnEntry(onEntry), FDone(done),
-          FStopped(stopped) {}
+        : TImageSink(cap), FOnEntry(onEntry), FDone(done), FStopped(stopped) {}
+    std::vector<size_t> Positions;
     bool Write(const void* data, size_t count) override {
         if (FStopped && FStopped()) return false;
         return TImageSink::Write(data, count);
     }
     bool Finish(const TCABFileEntry& entry) override {
         (void)TImageSink::Finish(entry);
-        for (const size_t w : FPositions) {
+        for (const size_t w : Positions) {
             FOnEntry(w, Data, Ok());
             FDone[w] = true;
         }
+        Positions.clear();
         return true;
     }
 
   private:
-    std::vector<size_t> FPositions;
     const TEntryBytes& FOnEntry;
     std::vector<bool>& FDone;
     const std::function<bool()>& FStopped;
@@ -108,26 +113,25 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
         any = true;
     }
     if (any) {
-        std::unique_ptr<TWantedSink> sink;
+        TWantedSink sink(limit, onEntry, done, stopped);
         const TOpenEntrySink open = [&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
             if (index >= firstWanted.size() || firstWanted[index] == kNone) return nullptr;
             if (stopped && stopped()) return nullptr;
-            std::vector<size_t> positions;
+            // The cabinet opens an entry only after the one before it finished or failed.
+            sink.Positions.clear();
             for (size_t w = firstWanted[index]; w != kNone; w = nextWanted[w])
-                if (!done[w]) positions.push_back(w);
+                if (!done[w]) sink.Positions.push_back(w);
             // Read at most once, even if a cabinet lists the same index again.
             firstWanted[index] = kNone;
-            if (positions.empty()) return nullptr;
-            sink = std::make_unique<TWantedSink>(limit, entry.Size, std::move(positions), onEntry,
-                                                 done, stopped);
-            return sink.get();
+            if (sink.Positions.empty()) return nullptr;
+            sink.Start(entry.Size);
+            return &sink;
         };
         try {
             (void)cabinet.ExtractEntries(open);
         } catch (...) {
             // The entries not finished are reported below, whatever ended the run.
         }
-        sink.reset();
     }
     const std::vector<uint8_t> none;
     for (size_t w = 0; w < wanted.size(); ++w)

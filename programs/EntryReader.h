@@ -10,7 +10,8 @@ class TCABFile;
 // Called once per wanted entry: its position in the wanted list and its bytes, or ok false
 // when the entry could not be read whole within the cap. Bytes that do not begin with "MZ" are
 // only their first two: nothing else of them is an image. Called during the run, in cabinet
-// order; entries the run did not finish follow after it with ok false.
+// order; entries the run did not finish follow after it with ok false. The bytes are lent for
+// the call only: the next entry reuses their buffer.
 using TEntryBytes = std::function<void(size_t wanted, const std::vector<uint8_t>& bytes, bool ok)>;
 
 // The wanted entries are indices into the cabinet's current listing. An entry the listing says

@@ -2,8 +2,10 @@
 // Bounded little-endian reads over an image's bytes and the mapping of relative virtual
 // addresses to file offsets through the section table. Internal to the PE reader.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,11 +22,19 @@ class TBytes {
     }
     [[nodiscard]] bool U16(uint64_t offset, uint16_t& value) const {
         if (!Has(offset, 2)) return false;
-        value = static_cast<uint16_t>(FBytes[offset] | FBytes[offset + 1] << 8);
+        if constexpr (std::endian::native == std::endian::little)
+            std::memcpy(&value, FBytes.data() + offset, 2);
+        else
+            value = static_cast<uint16_t>(FBytes[offset] | FBytes[offset + 1] << 8);
         return true;
     }
     [[nodiscard]] bool U32(uint64_t offset, uint32_t& value) const {
         if (!Has(offset, 4)) return false;
+        // One load where the host is little-endian like the image; byte by byte elsewhere.
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&value, FBytes.data() + offset, 4);
+            return true;
+        }
         value = static_cast<uint32_t>(FBytes[offset]) |
                 static_cast<uint32_t>(FBytes[offset + 1]) << 8 |
                 static_cast<uint32_t>(FBytes[offset + 2]) << 16 |
@@ -67,10 +77,22 @@ class TAddressMap {
   public:
     TAddressMap(std::vector<TSection> sections, uint32_t headerSize)
         : FSections(std::move(sections)), FHeaderSize(headerSize) {
-        std::stable_sort(FSections.begin(), FSections.end(),
-                         [](const TSection& a, const TSection& b) {
-                             return a.VirtualAddress < b.VirtualAddress;
-                         });
+        const auto before = [](const TSection& a, const TSection& b) {
+            return a.VirtualAddress < b.VirtualAddress;
+        };
+        // Real images have a handful of sections: an insertion sort keeps equal addresses in
+        // table order and needs no buffer. A crafted table of thousands is merge-sorted.
+        if (FSections.size() > 16) {
+            std::stable_sort(FSections.begin(), FSections.end(), before);
+            return;
+        }
+        for (size_t i = 1; i < FSections.size(); ++i) {
+            const TSection s = FSections[i];
+            size_t j = i;
+            for (; j > 0 && before(s, FSections[j - 1]); --j)
+                FSections[j] = FSections[j - 1];
+            FSections[j] = s;
+        }
     }
     // The file offset of an address, when the address lies in the headers or in the raw data
     // of a section.

@@ -137,6 +137,8 @@ void ReadDataDirectories(uint64_t countAt, const Field32& field32, TDirectory (&
 std::vector<pe::TSection> ReadSectionTable(const pe::TBytes& b, uint64_t tableAt, uint16_t count,
                                            TPEImage& image) {
     std::vector<pe::TSection> sections;
+    // Only as many as the file can hold are set aside.
+    sections.reserve(std::min<uint64_t>(count, b.Size() / 40));
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t at = tableAt + 40 * static_cast<uint64_t>(i);
         uint32_t virtualSize = 0;

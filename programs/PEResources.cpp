@@ -1,7 +1,10 @@
 #include "programs/PEResources.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -82,7 +85,9 @@ struct TBlock {
     uint64_t ValueStart = 0;
     uint16_t ValueLength = 0;
     uint16_t Type = 0;
-    std::u16string Key;
+    // The key stays in the image: its offset and its length in UTF-16 units.
+    uint64_t KeyAt = 0;
+    uint64_t KeyUnits = 0;
     uint64_t End = 0;
 };
 
@@ -97,7 +102,7 @@ class TVersionReader {
 
     void Read() {
         TBlock root;
-        if (!Block(Start, End, root) || root.Key != u"VS_VERSION_INFO") {
+        if (!Block(Start, End, root) || !KeyIs(root, "VS_VERSION_INFO")) {
             Image.Notes.push_back("The version resource cannot be read.");
             return;
         }
@@ -108,15 +113,15 @@ class TVersionReader {
             B.U32(root.ValueStart + 8, v[0]) && B.U32(root.ValueStart + 12, v[1]) &&
             B.U32(root.ValueStart + 16, v[2]) && B.U32(root.ValueStart + 20, v[3])) {
             Image.Version.Present = true;
-            Image.Version.FileVersion = VersionText(v[0], v[1]);
-            Image.Version.ProductVersion = VersionText(v[2], v[3]);
+            VersionText(v[0], v[1], Image.Version.FileVersion);
+            VersionText(v[2], v[3], Image.Version.ProductVersion);
         } else {
             Image.Notes.push_back("The version resource has no fixed part.");
         }
         for (uint64_t at = Align4(root.ValueStart + root.ValueLength); at < root.End;) {
             TBlock child;
             if (!Block(at, root.End, child)) break;
-            if (child.Key == u"StringFileInfo") {
+            if (KeyIs(child, "StringFileInfo")) {
                 TBlock table;
                 if (Block(Align4(child.ValueStart + child.ValueLength), child.End, table))
                     ReadStrings(table);
@@ -127,9 +132,24 @@ class TVersionReader {
     }
 
   private:
-    static std::string VersionText(uint32_t high, uint32_t low) {
-        return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
-               std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+    static void VersionText(uint32_t high, uint32_t low, std::string& out) {
+        char text[24];
+        char* p = text;
+        const uint32_t parts[4] = {high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF};
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) *p++ = '.';
+            p = std::to_chars(p, text + sizeof text, parts[i]).ptr;
+        }
+        out.assign(text, p);
+    }
+
+    // Whether the block's key is the ASCII text key, unit for unit.
+    [[nodiscard]] bool KeyIs(const TBlock& block, std::string_view key) const {
+        if (block.KeyUnits != key.size()) return false;
+        const uint8_t* p = B.Data() + block.KeyAt;
+        for (size_t i = 0; i < key.size(); ++i, p += 2)
+            if (p[0] != static_cast<uint8_t>(key[i]) || p[1] != 0) return false;
+        return true;
     }
 
     // False when no block header fits; a length beyond the parent is cut to it, with a note.
@@ -147,16 +167,20 @@ class TVersionReader {
             Lie();
             block.End = limit;
         }
-        uint64_t p = at + 6;
-        block.Key.clear();
-        for (uint16_t unit = 0;; p += 2) {
-            if (p + 2 > block.End || !B.U16(p, unit)) {
-                Lie();
-                return false;
-            }
+        // The key runs to a NUL unit, which must come before the block's end.
+        block.KeyAt = at + 6;
+        const uint64_t keyEnd = std::min<uint64_t>(block.End, B.Size());
+        const uint8_t* data = B.Data();
+        uint64_t p = block.KeyAt;
+        for (uint16_t unit; p + 2 <= keyEnd; p += 2) {
+            std::memcpy(&unit, data + p, 2); // a NUL unit reads as 0 in either byte order
             if (unit == 0) break;
-            block.Key += static_cast<char16_t>(unit);
         }
+        if (p + 2 > keyEnd) {
+            Lie();
+            return false;
+        }
+        block.KeyUnits = (p - block.KeyAt) / 2;
         block.ValueStart = Align4(p + 2);
         return true;
     }
@@ -165,26 +189,32 @@ class TVersionReader {
         for (uint64_t at = Align4(table.ValueStart + table.ValueLength); at < table.End;) {
             TBlock s;
             if (!Block(at, table.End, s)) return;
-            if (std::string* field = Field(s.Key)) *field = Text(s.ValueStart, s.End);
+            if (std::string* field = Field(s)) *field = Text(s.ValueStart, s.End);
             at = Align4(s.End);
         }
     }
 
-    std::string* Field(const std::u16string& key) {
+    std::string* Field(const TBlock& s) {
         TPEVersionInfo& v = Image.Version;
-        if (key == u"CompanyName") return &v.CompanyName;
-        if (key == u"FileDescription") return &v.FileDescription;
-        if (key == u"ProductName") return &v.ProductName;
-        if (key == u"OriginalFilename") return &v.OriginalFilename;
+        if (KeyIs(s, "CompanyName")) return &v.CompanyName;
+        if (KeyIs(s, "FileDescription")) return &v.FileDescription;
+        if (KeyIs(s, "ProductName")) return &v.ProductName;
+        if (KeyIs(s, "OriginalFilename")) return &v.OriginalFilename;
         return nullptr;
     }
 
     // UTF-16 up to a NUL or the block's end, as 8-bit text.
     std::string Text(uint64_t at, uint64_t end) const {
         std::string text;
-        uint16_t unit = 0;
-        for (; at + 2 <= end && B.U16(at, unit) && unit != 0; at += 2)
+        end = std::min<uint64_t>(end, B.Size());
+        if (at >= end) return text;
+        text.reserve(static_cast<size_t>((end - at) / 2));
+        const uint8_t* data = B.Data();
+        for (; at + 2 <= end; at += 2) {
+            const unsigned unit = data[at] | data[at + 1] << 8;
+            if (unit == 0) break;
             text += unit < 0x100 ? static_cast<char>(unit) : '?';
+        }
         return text;
     }
 

@@ -14,6 +14,9 @@ namespace {
 
 std::shared_ptr<const std::string> Joined(const std::vector<std::string>& items,
                                           const char* separator) {
+    // Most images have no notes: they share one empty text instead of each making its own.
+    static const auto kEmpty = std::make_shared<const std::string>();
+    if (items.empty()) return kEmpty;
     size_t size = 0;
     for (const std::string& item : items)
         size += item.size() + std::strlen(separator);

@@ -120,9 +120,13 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     TPage page;
     page.Caption = program.Folder + program.Name;
     page.Columns = {{"Field", 130, TAlign::Left, true}, {"Value", 300, TAlign::Left, true}};
+    page.Rows.reserve(20);
     const auto add = [&](const char* field, std::string value) {
-        page.Rows.emplace_back().Cells = {TextCell(field), TextCell(std::move(value))};
-        page.Rows.back().Source = page.Rows.size() - 1;
+        TRow& row = page.Rows.emplace_back();
+        row.Cells.reserve(2);
+        row.Cells.push_back(TextCell(field));
+        row.Cells.push_back(TextCell(std::move(value)));
+        row.Source = page.Rows.size() - 1;
     };
     const TPEImage& i = program.Image();
     const TPEVersionInfo& v = i.Version;

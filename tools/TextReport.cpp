@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -40,39 +41,73 @@ std::string ShownCell(const std::string& text, size_t limit) {
 
 } // namespace
 
+namespace {
+
+// A cell as shown: the model's own text where it needs no escaping and no cut (most cells), else
+// the escaped and cut copy.
+struct TShown {
+    std::string_view Text;
+    std::string Owned;
+};
+
+bool NeedsNoChange(std::string_view text, size_t limit) {
+    if (text.size() > limit) return false;
+    for (const char c : text)
+        if (IsControlByte(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+void Show(const std::string& text, size_t limit, TShown& shown) {
+    if (NeedsNoChange(text, limit)) {
+        shown.Text = text;
+        return;
+    }
+    shown.Owned = ShownCell(text, limit);
+    shown.Text = shown.Owned;
+}
+
+} // namespace
+
 // Every column of the page, the reports' own ones too, each as wide as its widest text.
 // Texts from the cabinet must not steer the terminal: cells are shown as plain text, and the
 // widths count what is shown.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits) {
     const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(page.Rows.size());
+    // One run of cells, row after row; rowStart[r] is where row r's cells begin.
+    std::vector<TShown> cells;
+    std::vector<size_t> rowStart;
+    rowStart.reserve(page.Rows.size() + 2);
+    size_t total = page.Columns.size();
+    for (const TRow& row : page.Rows)
+        total += row.Cells.size();
+    cells.resize(total);
+    size_t next = 0;
+    rowStart.push_back(next);
+    for (const TColumn& column : page.Columns)
+        Show(column.Caption, kMaxShownCell, cells[next++]);
     for (const TRow& row : page.Rows) {
-        auto& texts = cells.emplace_back();
-        texts.reserve(row.Cells.size());
-        for (const TCell& cell : row.Cells)
-            texts.push_back(ShownCell(cell.Text, limit(texts.size())));
+        rowStart.push_back(next);
+        for (size_t c = 0; c < row.Cells.size(); ++c)
+            Show(row.Cells[c].Text, limit(c), cells[next++]);
     }
-    std::vector<size_t> widths;
-    std::vector<std::string> header;
-    for (const TColumn& column : page.Columns) {
-        header.push_back(ShownCell(column.Caption, kMaxShownCell));
-        widths.push_back(header.back().size());
-    }
-    for (const auto& texts : cells)
-        for (size_t c = 0; c < texts.size() && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], texts[c].size());
-    const auto line = [&](const auto& texts) {
-        std::string text;
-        for (size_t c = 0; c < texts.size(); ++c) {
-            text += texts[c];
-            if (c + 1 < texts.size()) text += std::string(widths[c] - texts[c].size() + 2, ' ');
+    rowStart.push_back(next);
+    std::vector<size_t> widths(page.Columns.size(), 0);
+    for (size_t r = 0; r + 1 < rowStart.size(); ++r)
+        for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], cells[rowStart[r] + c].Text.size());
+    std::string line;
+    for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
+        const size_t count = rowStart[r + 1] - rowStart[r];
+        line.assign("  ");
+        for (size_t c = 0; c < count; ++c) {
+            const std::string_view text = cells[rowStart[r] + c].Text;
+            line += text;
+            const size_t width = c < widths.size() ? widths[c] : text.size();
+            if (c + 1 < count) line.append(width - text.size() + 2, ' ');
         }
-        out << "  " << text << '\n';
-    };
-    line(header);
-    for (const auto& texts : cells)
-        line(texts);
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
 }
 
 void WriteCountedPage(std::ostream& out, const TPage& page) {

@@ -1,5 +1,7 @@
 // Writes a generated setup cabinet for the benchmarks: a binary descriptor and N files, and
-// optionally a registry-heavy one: VALUES string values spread over KEYS keys.
+// optionally a registry-heavy one: VALUES string values spread over KEYS keys; or, with
+// --programs, the benchmarks' setup of 20,000 programs.
+#include "bench/GeneratedSetup.h"
 #include "tests/support/DescriptorWriter.h"
 
 #include <cstdio>
@@ -9,8 +11,18 @@
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 5) {
-        std::fprintf(stderr, "usage: make_setup_cabinet FILES OUTPUT.cab [VALUES KEYS]\n");
+        std::fprintf(stderr, "usage: make_setup_cabinet FILES OUTPUT.cab [VALUES KEYS]\n"
+                             "       make_setup_cabinet --programs OUTPUT.cab\n");
         return 2;
+    }
+    if (std::string(argv[1]) == "--programs") {
+        try {
+            WriteGeneratedSetup(argv[2], true);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+        return 0;
     }
     const int count = std::atoi(argv[1]);
     const int values = argc == 5 ? std::atoi(argv[3]) : 0;

@@ -354,7 +354,8 @@ TEST(Programs, CabinetsAreReadOnTwoThreadsAtOnce) {
 
 // The reader's own answers: an entry the listing puts over the cap is not read and does not end
 // the run, an entry wanted twice is read once for both, and a file that is no image keeps only
-// the two bytes that say so.
+// the two bytes that say so; an image read after those is whole (the reader's buffer serves
+// every entry of the run).
 TEST(EntryReader, SkipsWhatIsTooLargeSharesAnEntryAndKeepsLittleOfNonImages) {
     TempDir dir;
     DescriptorBuilder b("Reader", "Acme", "%CE1%\\Reader", false);
@@ -370,6 +371,9 @@ TEST(EntryReader, SkipsWhatIsTooLargeSharesAnEntryAndKeepsLittleOfNonImages) {
     add("app.exe", image);
     add("notes.txt", Bytes("not an image"));
     add("m.txt", Bytes("M"));
+    std::vector<uint8_t> late = Image(0x01a6);
+    late.resize(late.size() / 2);
+    add("late.dll", late);
     const std::string path = dir.File("reader.cab");
     WriteSetupCabinet(path, b.Plan(), contents);
     TCABFile cabinet;
@@ -382,8 +386,8 @@ TEST(EntryReader, SkipsWhatIsTooLargeSharesAnEntryAndKeepsLittleOfNonImages) {
         ADD_FAILURE() << names[file];
         return size_t{0};
     };
-    const std::vector<size_t> wanted = {index(0), index(1), index(2),
-                                        index(3), index(1), items.size() + 5};
+    const std::vector<size_t> wanted = {index(0), index(1),         index(2), index(3),
+                                        index(1), items.size() + 5, index(4)};
     std::vector<int> calls(wanted.size());
     std::vector<std::vector<uint8_t>> bytes(wanted.size());
     std::vector<bool> ok(wanted.size());
@@ -405,6 +409,8 @@ TEST(EntryReader, SkipsWhatIsTooLargeSharesAnEntryAndKeepsLittleOfNonImages) {
     EXPECT_TRUE(ok[3]);
     EXPECT_EQ(bytes[3], Bytes("M"));
     EXPECT_FALSE(ok[5]);
+    EXPECT_TRUE(ok[6]);
+    EXPECT_EQ(bytes[6], late);
 }
 
 TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
