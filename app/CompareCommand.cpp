@@ -15,33 +15,6 @@
 #include <future>
 #include <optional>
 
-namespace {
-
-struct TComparisonRun {
-    bool Done = false;
-    TFactsResult Failure; // why not, naming the cabinet
-    TComparison Comparison;
-};
-
-// Reads both at once, then compares; never throws past the comparison itself.
-TComparisonRun RunComparison(const std::string& older, const std::string& newer,
-                             const std::atomic<bool>& stop, std::atomic<int>& read) {
-    TComparisonRun run;
-    TSetupFacts facts[2];
-    const TCancelled cancelled = [&stop] { return stop.load(); };
-    const TFactsResult result =
-        ReadBothSetupFacts(older, newer, facts, cancelled, [&read] { read.fetch_add(1); });
-    if (result.Status != TFactsStatus::Read) {
-        run.Failure = result;
-        return run;
-    }
-    run.Comparison = CompareSetups(facts[0], facts[1]);
-    run.Done = true;
-    return run;
-}
-
-} // namespace
-
 void TfrmWinCEMain::CreateComparisonNode() {
     FComparisonNode =
         AddReportNode("Comparison", "tvComparison", BuildComparisonTree(TComparison{}).Rows,
@@ -99,8 +72,10 @@ void TfrmWinCEMain::CompareWith(const QString& fileName) {
     std::atomic<bool> stop{false};
     std::atomic<int> read{0};
     // The future's end waits for the thread, so stop and read outlive it on every path.
-    std::future<TComparisonRun> work =
-        std::async(std::launch::async, [&] { return RunComparison(older, newer, stop, read); });
+    std::future<TCabinetComparison> work = std::async(std::launch::async, [&] {
+        return CompareCabinets(
+            older, newer, [&stop] { return stop.load(); }, [&read] { read.fetch_add(1); });
+    });
     {
         const std::unique_ptr<TProgress> progress =
             FServices->StartProgress(this, "Compare With", 2);
@@ -111,14 +86,14 @@ void TfrmWinCEMain::CompareWith(const QString& fileName) {
                 stop.store(true);
         } while (work.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
     }
-    TComparisonRun run = work.get();
+    TCabinetComparison run = work.get();
     // Cancelled is cancelled, even when the reading had just finished.
     if (stop.load()) {
         SetStatusText("Comparison cancelled");
         return;
     }
-    if (!run.Done) {
-        FServices->ShowError(this, kApplicationTitle, ToDisplay(run.Failure.Message));
+    if (run.Result.Status != TFactsStatus::Read) {
+        FServices->ShowError(this, kApplicationTitle, ToDisplay(run.Result.Message));
         return;
     }
     TComparisonTree tree = BuildComparisonTree(run.Comparison);

@@ -215,6 +215,24 @@ void CompareFiles(TComparison& comparison, const std::vector<TFileFacts>& older,
 
 } // namespace
 
+TCabinetComparison CompareCabinets(const std::string& older, const std::string& newer,
+                                   const TCancelled& cancelled,
+                                   const std::function<void()>& sideRead) {
+    TCabinetComparison run;
+    TSetupFacts facts[2];
+    run.Result = ReadBothSetupFacts(older, newer, facts, cancelled, sideRead);
+    if (run.Result.Status != TFactsStatus::Read) return run;
+    try {
+        run.Comparison = CompareSetups(facts[0], facts[1]);
+    } catch (const std::bad_alloc&) {
+        run.Result = {TFactsStatus::Failed, "Not enough memory to compare the two setups"};
+    } catch (const std::exception& e) {
+        run.Result = {TFactsStatus::Failed,
+                      std::string("The two setups could not be compared: ") + e.what()};
+    }
+    return run;
+}
+
 TComparison CompareSetups(const TSetupFacts& older, const TSetupFacts& newer) {
     TComparison comparison;
     CompareFacts(comparison, kProperties, older.Properties, newer.Properties);

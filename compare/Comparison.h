@@ -4,6 +4,7 @@
 #include "compare/SetupFacts.h"
 #include "report/Page.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ struct TComparison {
 // several rows with one identity is matched with the n-th of the other side. Rows appear in a
 // stable order: properties and signature fields in the page's order, the rest by identity.
 [[nodiscard]] TComparison CompareSetups(const TSetupFacts& older, const TSetupFacts& newer);
+
+// Two cabinets compared, as every front end does it: both read at once on two threads, then
+// compared. Read is the answer's status when Comparison holds the result; otherwise it says why
+// not, naming the cabinet (the older one's failure first, then a cancel). sideRead is called,
+// on either thread, as each side is read. Never throws.
+struct TCabinetComparison {
+    TFactsResult Result;
+    TComparison Comparison;
+};
+[[nodiscard]] TCabinetComparison CompareCabinets(const std::string& older, const std::string& newer,
+                                                 const TCancelled& cancelled = {},
+                                                 const std::function<void()>& sideRead = {});
 
 // The comparison as one tree for a window: a node per page with differences ("Files (4)"),
 // expanded, with a node per difference below it; or a single node "no differences". Rows, one

@@ -358,13 +358,12 @@ int RunGuarded(const Options& o, TAuditContext& context, const std::string& file
 // Both cabinets are read before anything is printed, so a failure leaves no half comparison;
 // its message names the cabinet.
 int RunDiff(const Options& o) {
-    TSetupFacts facts[2];
-    const TFactsResult read = ReadBothSetupFacts(o.Files[0], o.Files[1], facts);
-    if (read.Status != TFactsStatus::Read) {
-        PrintError(read.Message);
-        return read.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
+    const TCabinetComparison run = CompareCabinets(o.Files[0], o.Files[1]);
+    if (run.Result.Status != TFactsStatus::Read) {
+        PrintError(run.Result.Message);
+        return run.Result.Status == TFactsStatus::NotSetup ? kExitNotSetup : kExitFailure;
     }
-    const TComparison comparison = CompareSetups(facts[0], facts[1]);
+    const TComparison& comparison = run.Comparison;
     if (o.Values.count("--html")) {
         std::string failure;
         WriteHtml(o, DiffHtml(comparison, o.Files[0], o.Files[1]), failure);

@@ -294,9 +294,18 @@ TEST(Compare, BothSidesReadTogetherNameTheFailingCabinet) {
         } else {
             EXPECT_THAT(read.Message, HasSubstr(c.Named));
         }
+        // What the windows and --diff run: the same answer, and the comparison when read.
+        const TCabinetComparison run = CompareCabinets(c.Older, c.Newer);
+        EXPECT_EQ(run.Result.Status, c.Status);
+        EXPECT_EQ(run.Result.Message, read.Message);
+        if (c.Status == TFactsStatus::Read) {
+            EXPECT_TRUE(run.Comparison.Same());
+        }
     }
     TSetupFacts facts[2];
     EXPECT_EQ(ReadBothSetupFacts(good, good, facts, [] { return true; }).Status,
+              TFactsStatus::Cancelled);
+    EXPECT_EQ(CompareCabinets(good, good, [] { return true; }).Result.Status,
               TFactsStatus::Cancelled);
 }
 
