@@ -1,5 +1,6 @@
 #include "tools/Json.h"
 
+#include "cab/PlainText.h"
 #include "cab/cabfiles.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
@@ -27,6 +28,7 @@ enum class TTexts {
 } // namespace
 
 std::string WellFormedUtf8(const std::string& text) {
+    if (IsWellFormedUtf8(text)) return text;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -65,7 +67,7 @@ void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
             out.Latin1(*text);
         else if (texts == TTexts::Utf8Fixed)
             out.String(WellFormedUtf8(*text));
-        else if (WellFormedUtf8(*text) == *text)
+        else if (IsWellFormedUtf8(*text))
             out.String(*text);
         else
             out.Latin1(*text);

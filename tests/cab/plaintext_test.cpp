@@ -32,4 +32,13 @@ TEST(PlainText, MalformedSequencesAreTakenByteByByte) {
     EXPECT_TRUE(IsWellFormedUtf8("\xf4\x8f\xbf\xbf"));
     EXPECT_EQ(PlainText("\xe0\x80\x9b"), "\xe0\\x80\\x9b");
     EXPECT_EQ(PlainText("\xe2\x80"), "\xe2\\x80");
+    // After any run of ASCII, and across the eight-byte steps it is read in.
+    for (size_t before = 0; before < 20; ++before)
+        for (size_t after = 0; after < 10; ++after) {
+            const std::string a(before, 'a'), b(after, 'b');
+            EXPECT_FALSE(IsWellFormedUtf8(a + "\xc0\x80" + b)) << before << " " << after;
+            EXPECT_FALSE(IsWellFormedUtf8(a + "\xe2\x80")) << before;
+            EXPECT_TRUE(IsWellFormedUtf8(a + "\xe2\x80\x93" + b)) << before << " " << after;
+            EXPECT_TRUE(IsWellFormedUtf8(a + b));
+        }
 }
