@@ -116,17 +116,11 @@ TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptio
     return page;
 }
 
-TPage BuildProgramDetailsPage(const TProgramRow& program) {
-    TPage page;
-    page.Caption = program.Folder + program.Name;
-    page.Columns = {{"Field", 130, TAlign::Left, true}, {"Value", 300, TAlign::Left, true}};
-    page.Rows.reserve(20);
+TDetailFields ProgramDetailFields(const TProgramRow& program) {
+    TDetailFields fields;
+    fields.reserve(20);
     const auto add = [&](const char* field, std::string value) {
-        TRow& row = page.Rows.emplace_back();
-        row.Cells.reserve(2);
-        row.Cells.push_back(TextCell(field));
-        row.Cells.push_back(TextCell(std::move(value)));
-        row.Source = page.Rows.size() - 1;
+        fields.emplace_back(field, std::move(value));
     };
     const TPEImage& i = program.Image();
     const TPEVersionInfo& v = i.Version;
@@ -134,7 +128,7 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     if (program.SetupDll)
         add("Role", std::string(kSetupDllKind) + ": the installer runs it at install and removal");
     add("Status", ProgramStatusText(program.Status));
-    if (!IsImage(program)) return page;
+    if (!IsImage(program)) return fields;
     add("CPU", MachineName(i.Machine) + " (" + Hex4(i.Machine) + ")");
     add("Kind", ImageKind(i));
     add("Subsystem", SubsystemName(i.Subsystem) + " " + SubsystemVersionText(i));
@@ -154,6 +148,23 @@ TPage BuildProgramDetailsPage(const TProgramRow& program) {
     if (!program.Mismatch.empty()) add("Mismatch", program.Mismatch);
     for (const std::string& note : i.Notes)
         add("Note", note);
+    return fields;
+}
+
+TPage BuildProgramDetailsPage(const TProgramRow& program) {
+    TPage page;
+    page.Caption = program.Folder + program.Name;
+    page.Columns = {{kProgramDetailColumns[0], 130, TAlign::Left, true},
+                    {kProgramDetailColumns[1], 300, TAlign::Left, true}};
+    TDetailFields fields = ProgramDetailFields(program);
+    page.Rows.reserve(fields.size());
+    for (auto& [field, value] : fields) {
+        TRow& row = page.Rows.emplace_back();
+        row.Cells.reserve(2);
+        row.Cells.push_back(TextCell(field));
+        row.Cells.push_back(TextCell(std::move(value)));
+        row.Source = page.Rows.size() - 1;
+    }
     return page;
 }
 

@@ -6,6 +6,7 @@
 #include "report/SetupPages.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // "ARM", or "Any CPU (.NET)" for an assembly that runs anywhere; empty for a file not read.
@@ -25,6 +26,10 @@
 
 // One program's fields as "Field" and "Value" rows, captioned with its folder and name.
 [[nodiscard]] TPage BuildProgramDetailsPage(const TProgramRow& row);
+// The same rows as (field, value) pairs, for a writer that needs no page.
+using TDetailFields = std::vector<std::pair<const char*, std::string>>;
+[[nodiscard]] TDetailFields ProgramDetailFields(const TProgramRow& row);
+inline constexpr const char* kProgramDetailColumns[2] = {"Field", "Value"};
 
 // The Programs node's status line once every file is read: "Total of programs: N" and, when
 // some are, ", M built for another CPU" (rows: every file row, marked; listed: the page's rows).

@@ -14,9 +14,9 @@ void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows
     if (decision) device::AddRunColumn(page, *decision);
     WriteCountedPage(out, page);
     for (const TRow& row : page.Rows) {
-        const TPage details = BuildProgramDetailsPage(rows[row.Source]);
-        out << '\n' << PlainText(details.Caption) << '\n';
-        WriteTable(out, details);
+        const TProgramRow& program = rows[row.Source];
+        out << '\n' << PlainText(program.Folder + program.Name) << '\n';
+        WriteFieldTable(out, kProgramDetailColumns, ProgramDetailFields(program));
     }
 }
 

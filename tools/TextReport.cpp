@@ -20,7 +20,7 @@ namespace {
 
 // The text as a terminal shows it: escaped, and cut with the length of the whole when wider
 // than limit.
-std::string ShownCell(const std::string& text, size_t limit) {
+std::string ShownCell(std::string_view text, size_t limit) {
     // Escaping only widens: a few bytes past the limit decide the cut, however long the text.
     // The piece ends between UTF-8 sequences, so that it is escaped as the whole would be.
     const auto continuation = [&](size_t i) {
@@ -29,7 +29,7 @@ std::string ShownCell(const std::string& text, size_t limit) {
     size_t take = std::min(text.size(), limit + 8);
     while (take < text.size() && take > limit + 1 && continuation(take))
         --take;
-    std::string shown = PlainText(std::string_view(text).substr(0, take));
+    std::string shown = PlainText(text.substr(0, take));
     if (shown.size() <= limit && take == text.size()) return shown;
     size_t cut = limit;
     // Not inside a UTF-8 sequence.
@@ -38,10 +38,6 @@ std::string ShownCell(const std::string& text, size_t limit) {
     shown.resize(cut);
     return shown + "... (" + std::to_string(text.size()) + " bytes)";
 }
-
-} // namespace
-
-namespace {
 
 // A cell as shown: the model's own text where it needs no escaping and no cut (most cells), else
 // the escaped and cut copy.
@@ -57,13 +53,36 @@ bool NeedsNoChange(std::string_view text, size_t limit) {
     return true;
 }
 
-void Show(const std::string& text, size_t limit, TShown& shown) {
+void Show(std::string_view text, size_t limit, TShown& shown) {
     if (NeedsNoChange(text, limit)) {
         shown.Text = text;
         return;
     }
     shown.Owned = ShownCell(text, limit);
     shown.Text = shown.Owned;
+}
+
+// Cells as shown, one run row after row: rowStart[r] is where row r's cells begin (row 0 the
+// captions), and the last entry the end. Each column as wide as its widest text.
+void WriteShownCells(std::ostream& out, size_t columns, const std::vector<TShown>& cells,
+                     const std::vector<size_t>& rowStart) {
+    std::vector<size_t> widths(columns, 0);
+    for (size_t r = 0; r + 1 < rowStart.size(); ++r)
+        for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], cells[rowStart[r] + c].Text.size());
+    std::string line;
+    for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
+        const size_t count = rowStart[r + 1] - rowStart[r];
+        line.assign("  ");
+        for (size_t c = 0; c < count; ++c) {
+            const std::string_view text = cells[rowStart[r] + c].Text;
+            line += text;
+            const size_t width = c < widths.size() ? widths[c] : text.size();
+            if (c + 1 < count) line.append(width - text.size() + 2, ' ');
+        }
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
 }
 
 } // namespace
@@ -73,7 +92,6 @@ void Show(const std::string& text, size_t limit, TShown& shown) {
 // widths count what is shown.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits) {
     const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
-    // One run of cells, row after row; rowStart[r] is where row r's cells begin.
     std::vector<TShown> cells;
     std::vector<size_t> rowStart;
     rowStart.reserve(page.Rows.size() + 2);
@@ -91,23 +109,25 @@ void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>&
             Show(row.Cells[c].Text, limit(c), cells[next++]);
     }
     rowStart.push_back(next);
-    std::vector<size_t> widths(page.Columns.size(), 0);
-    for (size_t r = 0; r + 1 < rowStart.size(); ++r)
-        for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], cells[rowStart[r] + c].Text.size());
-    std::string line;
-    for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
-        const size_t count = rowStart[r + 1] - rowStart[r];
-        line.assign("  ");
-        for (size_t c = 0; c < count; ++c) {
-            const std::string_view text = cells[rowStart[r] + c].Text;
-            line += text;
-            const size_t width = c < widths.size() ? widths[c] : text.size();
-            if (c + 1 < count) line.append(width - text.size() + 2, ' ');
-        }
-        line += '\n';
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    WriteShownCells(out, page.Columns.size(), cells, rowStart);
+}
+
+void WriteFieldTable(std::ostream& out, const char* const (&captions)[2],
+                     const std::vector<std::pair<const char*, std::string>>& fields) {
+    std::vector<TShown> cells(2 + 2 * fields.size());
+    std::vector<size_t> rowStart;
+    rowStart.reserve(fields.size() + 2);
+    size_t next = 0;
+    rowStart.push_back(next);
+    for (const char* caption : captions)
+        Show(caption, kMaxShownCell, cells[next++]);
+    for (const auto& [field, value] : fields) {
+        rowStart.push_back(next);
+        Show(field, kMaxShownCell, cells[next++]);
+        Show(value, kMaxShownCell, cells[next++]);
     }
+    rowStart.push_back(next);
+    WriteShownCells(out, 2, cells, rowStart);
 }
 
 void WriteCountedPage(std::ostream& out, const TPage& page) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 class TCESetup;
@@ -23,5 +25,8 @@ inline constexpr size_t kMaxShownCell = 200;
 // text is escaped for the terminal (PlainText) and cut, with its whole length named, when wider
 // than its column's limit: limits[c], or kMaxShownCell.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits = {});
+// The same for a table of (field, value) rows under two captions, without a page.
+void WriteFieldTable(std::ostream& out, const char* const (&captions)[2],
+                     const std::vector<std::pair<const char*, std::string>>& fields);
 // A blank line, the page's caption with its row count, then its table.
 void WriteCountedPage(std::ostream& out, const TPage& page);
