@@ -70,18 +70,22 @@ void WriteShownCells(std::ostream& out, size_t columns, const std::vector<TShown
     for (size_t r = 0; r + 1 < rowStart.size(); ++r)
         for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
             widths[c] = std::max(widths[c], cells[rowStart[r] + c].Text.size());
-    std::string line;
+    // The lines go out in pieces of about 64 KB: one write per line costs more than the line.
+    std::string lines;
     for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
         const size_t count = rowStart[r + 1] - rowStart[r];
-        line.assign("  ");
+        lines += "  ";
         for (size_t c = 0; c < count; ++c) {
             const std::string_view text = cells[rowStart[r] + c].Text;
-            line += text;
+            lines += text;
             const size_t width = c < widths.size() ? widths[c] : text.size();
-            if (c + 1 < count) line.append(width - text.size() + 2, ' ');
+            if (c + 1 < count) lines.append(width - text.size() + 2, ' ');
         }
-        line += '\n';
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+        lines += '\n';
+        if (lines.size() >= (64u << 10) || r + 2 == rowStart.size()) {
+            out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+            lines.clear();
+        }
     }
 }
 
