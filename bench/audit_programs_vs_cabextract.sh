@@ -42,24 +42,8 @@ trap 'rm -rf "$work"' EXIT
 cab="$work/programs.cab"
 "$generator" --programs "$cab"
 
-instructions() { # command... ; prints the instructions callgrind counted for it
-    local log="$work/callgrind.log"
-    valgrind --tool=callgrind --callgrind-out-file=/dev/null --log-file="$log" "$@" >/dev/null
-    sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$log" | tail -n 1
-}
-
-median_ms() { # command... ; prints the median wall time of $runs runs in milliseconds
-    local times=() start end
-    for _ in $(seq "$runs"); do
-        start=$EPOCHREALTIME
-        "$@" >/dev/null
-        end=$EPOCHREALTIME
-        times+=("$(echo "($end - $start) * 1000" | bc -l)")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-
-ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 printf '%-50s %14s %6s %10s %6s\n' program instructions ratio "median ms" ratio
 base_ir=$(instructions cabextract -q -p "$cab")

@@ -73,24 +73,8 @@ cabextract_both() { # the baseline: list the cabinet, then print its descriptor
     cabextract -q -p -F '*.000' "$1" >/dev/null
 }
 
-instructions() { # command... ; prints the instructions callgrind counted for it
-    local log="$work/callgrind.log"
-    valgrind --tool=callgrind --callgrind-out-file=/dev/null --log-file="$log" "$@" >/dev/null
-    sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$log" | tail -n 1
-}
-
-median_ms() { # command... ; prints the median wall time of $runs runs in milliseconds
-    local times=() start end
-    for _ in $(seq "$runs"); do
-        start=$EPOCHREALTIME
-        "$@" >/dev/null
-        end=$EPOCHREALTIME
-        times+=("$(echo "($end - $start) * 1000" | bc -l)")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-
-ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 printf '%-17s %-30s %14s %6s %10s %6s %12s\n' shape program instructions ratio "median ms" ratio "us per file"
 declare -A per_file
