@@ -1,4 +1,5 @@
 #include "collection/Database.h"
+#include "collection/LocalPath.h"
 
 #include <sqlite3.h>
 
@@ -164,7 +165,9 @@ void DropOrphanRows(TDatabase& db) {
 TDatabase::TDatabase(const std::string& path, TOpenMode mode) : FPath(path) {
     const int flags = mode == TOpenMode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                                : SQLITE_OPEN_READONLY;
-    const int rc = sqlite3_open_v2(path.c_str(), &FDb, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    // SQLite takes file names in UTF-8 on every system.
+    const int rc =
+        sqlite3_open_v2(PathToUtf8(path).c_str(), &FDb, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const TCollectionError error = Error("cannot open the index", rc);
         sqlite3_close(FDb);

@@ -63,6 +63,8 @@ class TStatement {
 
     // The text must stay as it is until the statement is run or reset.
     TStatement& Bind(int index, const std::string& text);
+    // A text that dies at the end of the call's statement cannot be bound.
+    TStatement& Bind(int index, std::string&& text) = delete;
     TStatement& Bind(int index, int64_t number);
     TStatement& BindNull(int index);
     // Binds texts from 1 in order; an empty text stays an empty text.

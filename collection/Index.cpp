@@ -1,4 +1,5 @@
 #include "collection/Collection.h"
+#include "collection/LocalPath.h"
 #include "collection/Record.h"
 
 #include "cab/AsciiCase.h"
@@ -61,38 +62,53 @@ bool LooksLikeCabinet(const fs::path& path) {
            head[5] == 0 && head[6] == 0 && head[7] == 0;
 }
 
+std::string Utf8Text(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+// The desktop path of a file found; empty when the system cannot name it so.
 std::string Absolute(const fs::path& path) {
     std::error_code ec;
     const fs::path whole = fs::absolute(path, ec);
-    return (ec ? path : whole).lexically_normal().string();
+    return DesktopPath((ec ? path : whole).lexically_normal());
 }
 
 // The cabinets below the given paths, each once, sorted. A path named on its own is taken
 // whatever its name.
 std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::string>& problems) {
     std::set<std::string> found;
+    const auto add = [&](const fs::path& path) {
+        const std::string desktop = Absolute(path);
+        if (desktop.empty())
+            problems.push_back("cannot open " + Utf8Text(path) +
+                               ": the system's code page cannot name it");
+        else
+            found.insert(desktop);
+    };
     for (const std::string& given : options.Paths) {
         std::error_code ec;
-        const fs::file_status status = fs::status(given, ec);
+        const fs::path start = FileSystemPath(given);
+        const fs::file_status status = fs::status(start, ec);
         if (ec || !fs::exists(status)) {
             problems.push_back("cannot open " + given + ": no such file or folder");
             continue;
         }
         if (fs::is_regular_file(status)) {
-            found.insert(Absolute(given));
+            add(start);
             continue;
         }
         if (!fs::is_directory(status)) {
             problems.push_back("cannot open " + given + ": not a regular file or folder");
             continue;
         }
-        fs::recursive_directory_iterator it(given, fs::directory_options::skip_permission_denied,
+        fs::recursive_directory_iterator it(start, fs::directory_options::skip_permission_denied,
                                             ec);
         for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             std::error_code typeError;
             if (!it->is_regular_file(typeError) || typeError) continue;
             if (IsCabinetName(it->path()) || (options.AllFiles && LooksLikeCabinet(it->path())))
-                found.insert(Absolute(it->path()));
+                add(it->path());
         }
         if (ec) problems.push_back("cannot walk " + given + ": " + ec.message());
     }
@@ -100,7 +116,7 @@ std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::str
 }
 
 int64_t ModificationTime(const std::string& path, std::error_code& ec) {
-    const auto time = fs::last_write_time(path, ec);
+    const auto time = fs::last_write_time(FileSystemPath(path), ec);
     return ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
 }
 
@@ -176,7 +192,9 @@ class TWriter {
     }
 
     void Cabinet(const TCabinetRecord& r, const std::string& copyOf) {
-        FUpsert.Bind(1, r.Path).Bind(2, r.Size).Bind(3, r.MTime);
+        // Bound without a copy: the texts live until the statement has run.
+        const std::string path = PathToUtf8(r.Path), original = PathToUtf8(copyOf);
+        FUpsert.Bind(1, path).Bind(2, r.Size).Bind(3, r.MTime);
         if (r.Sha256.empty())
             FUpsert.BindNull(4);
         else
@@ -194,12 +212,13 @@ class TWriter {
         if (copyOf.empty())
             FUpsert.BindNull(8);
         else
-            FUpsert.Bind(8, copyOf);
+            FUpsert.Bind(8, original);
         FUpsert.Run();
     }
 
     void Touch(const TCabinetRecord& r) {
-        FTouch.Bind(1, r.Path).Bind(2, r.Size).Bind(3, r.MTime);
+        const std::string path = PathToUtf8(r.Path);
+        FTouch.Bind(1, path).Bind(2, r.Size).Bind(3, r.MTime);
         FTouch.Run();
     }
 
@@ -264,11 +283,13 @@ class TRun {
         TStatement paths(db, "SELECT path, size, mtime, sha256, status, format, error, copy_of "
                              "FROM cabinets");
         while (paths.Step()) {
-            FKnownPaths[paths.Text(0)] = {paths.Number(1), paths.Number(2), paths.Text(3),
-                                          paths.Text(4)};
+            // Kept as the walk names files; a path the system cannot name is found by none.
+            const std::string path = PathFromUtf8(paths.Text(0));
+            if (path.empty()) continue;
+            FKnownPaths[path] = {paths.Number(1), paths.Number(2), paths.Text(3), paths.Text(4)};
             if (paths.IsNull(3)) continue;
             // A copy stands for its content too, but the cabinet its rows were read from wins.
-            TKnownContent content{paths.Text(0), paths.Text(5), paths.Text(4), paths.Text(6)};
+            TKnownContent content{path, paths.Text(5), paths.Text(4), paths.Text(6)};
             auto [it, added] = FKnownContents.emplace(paths.Text(3), content);
             if (!added && paths.IsNull(7)) it->second = content;
         }
@@ -311,7 +332,7 @@ class TRun {
         TCabinetRecord& r = result.Record;
         r.Path = path;
         std::error_code ec;
-        r.Size = static_cast<int64_t>(fs::file_size(path, ec));
+        r.Size = static_cast<int64_t>(fs::file_size(FileSystemPath(path), ec));
         if (!ec) r.MTime = ModificationTime(path, ec);
         if (ec) {
             result.Problem = "cannot open " + path + ": " + ec.message();
@@ -515,15 +536,17 @@ std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db) {
     TStatement s(database, "SELECT path, size, mtime, sha256, status, error, copy_of FROM "
                            "cabinets ORDER BY path");
     std::vector<TIndexedCabinet> cabinets;
-    while (s.Step())
-        cabinets.push_back(
-            {s.Text(0), s.Number(1), s.Number(2), s.Text(3), s.Text(4), s.Text(5), s.Text(6)});
+    while (s.Step()) {
+        const std::string copyOf = s.Text(6);
+        cabinets.push_back({PathFromUtf8(s.Text(0)), s.Number(1), s.Number(2), s.Text(3), s.Text(4),
+                            s.Text(5), copyOf.empty() ? copyOf : PathFromUtf8(copyOf)});
+    }
     return cabinets;
 }
 
 std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet) {
     std::error_code ec;
-    const fs::file_status status = fs::status(cabinet.Path, ec);
+    const fs::file_status status = fs::status(FileSystemPath(cabinet.Path), ec);
     if (ec || !fs::exists(status)) return "no such file";
     if (!fs::is_regular_file(status)) return "not a regular file";
     // Hashed even when size and time are as recorded: what is written is named by the content.

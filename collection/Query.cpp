@@ -1,4 +1,5 @@
 #include "collection/Collection.h"
+#include "collection/LocalPath.h"
 
 #include <sqlite3.h>
 
@@ -124,7 +125,8 @@ TMergeSummary MergeCollections(const std::string& db, const std::vector<std::str
         // Checked on a connection of its own first: only an index of ours is taken.
         { TDatabase check(other, TOpenMode::ReadOnly); }
         TStatement attach(database, "ATTACH DATABASE ?1 AS other");
-        attach.Bind(1, other);
+        const std::string name = PathToUtf8(other); // bound without a copy
+        attach.Bind(1, name);
         attach.Run();
         try {
             database.Exec("BEGIN IMMEDIATE");

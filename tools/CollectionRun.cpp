@@ -5,6 +5,7 @@
 #include "collection/Collection.h"
 #include "tools/Inventory.h"
 #include "tools/JsonWriter.h"
+#include "tools/ProgressTerminal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,7 +18,6 @@
 #include <map>
 #include <new>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -37,7 +37,8 @@ void PrintError(const std::string& text) {
 // "123/2000  41.0/s  /path/to/Setup.cab" on one line, redrawn in place.
 class TProgressLine {
   public:
-    TProgressLine() : FStart(std::chrono::steady_clock::now()) {}
+    explicit TProgressLine(std::string eraser)
+        : FEraser(std::move(eraser)), FStart(std::chrono::steady_clock::now()) {}
     void Show(const collection::TIndexProgress& p) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
@@ -46,14 +47,15 @@ class TProgressLine {
                       seconds > 0 ? static_cast<double>(p.Done) / seconds : 0.0);
         std::string line = head + PlainText(p.Current);
         if (line.size() > 100) line = line.substr(0, 40) + "..." + line.substr(line.size() - 57);
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fprintf(stderr, "%s%s", FEraser.c_str(), line.c_str());
         FShown = true;
     }
     ~TProgressLine() {
-        if (FShown) std::fputs("\r\033[K", stderr);
+        if (FShown) std::fputs(FEraser.c_str(), stderr);
     }
 
   private:
+    std::string FEraser;
     std::chrono::steady_clock::time_point FStart;
     bool FShown = false;
 };
@@ -66,8 +68,8 @@ int Index(const Options& o, const std::string& db) {
     options.Readers = o.Readers;
     options.Cancel = &gInterrupted;
     std::optional<TProgressLine> progress;
-    if (isatty(STDERR_FILENO)) {
-        progress.emplace();
+    if (std::optional<std::string> eraser = ProgressLineEraser()) {
+        progress.emplace(std::move(*eraser));
         options.Progress = [&](const collection::TIndexProgress& p) { progress->Show(p); };
     }
     std::signal(SIGINT, OnInterrupt);
