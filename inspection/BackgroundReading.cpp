@@ -11,6 +11,31 @@
 
 namespace {
 
+// The document the request gives, as a tree or as bytes, or the cabinet's; null when there is
+// none (or the cabinet's cannot be extracted).
+std::shared_ptr<const provisioning::TProvisioningTree>
+Document(const TBackgroundRequest& request, TCABFile* cabinet, TCabinetLook* look) {
+    if (request.Document) return request.Document;
+    if (request.DocumentBytes) {
+        const std::vector<uint8_t>& bytes = *request.DocumentBytes;
+        return std::make_shared<const provisioning::TProvisioningTree>(
+            provisioning::ReadDocumentBytes(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    }
+    auto read = std::make_shared<provisioning::TProvisioningTree>();
+    if (cabinet && provisioning::ReadCabinetProvisioning(*cabinet, *read, look)) return read;
+    return nullptr;
+}
+
+void HandOver(const std::shared_ptr<const provisioning::TProvisioningTree>& tree,
+              const TBackgroundResults& results) {
+    if (!tree) return;
+    if (results.ProvisioningTree) results.ProvisioningTree(tree);
+    if (results.Provisioning)
+        results.Provisioning(provisioning::BuildProvisioningPages(*tree),
+                             provisioning::ProvisioningHeadline(provisioning::Summarize(*tree)));
+}
+
 void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
          const std::atomic<bool>& stop) {
     const auto stopped = [&stop] { return stop.load(std::memory_order_relaxed); };
@@ -18,6 +43,14 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
     while (std::chrono::steady_clock::now() < settled) {
         if (stopped()) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    bool document = request.Provisioning && (results.Provisioning || results.ProvisioningTree);
+    // A document at hand is handed over before the setup is loaded again for the programs.
+    if (document && (request.Document || request.DocumentBytes)) {
+        const auto tree = Document(request, nullptr, nullptr);
+        if (stopped()) return;
+        HandOver(tree, results);
+        document = false;
     }
     TCABFile cabinet;
     TCESetup setup;
@@ -30,21 +63,11 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
         if (results.Failed) results.Failed("the cabinet is no longer a setup");
         return;
     }
-    if (request.Provisioning && (results.Provisioning || results.ProvisioningTree)) {
-        std::shared_ptr<const provisioning::TProvisioningTree> tree = request.Document;
-        if (!tree) {
-            auto read = std::make_shared<provisioning::TProvisioningTree>();
-            if (provisioning::ReadCabinetProvisioning(cabinet, *read, &look)) tree = read;
-        }
-        if (tree && !stopped()) {
-            if (results.ProvisioningTree) results.ProvisioningTree(tree);
-            if (results.Provisioning)
-                results.Provisioning(
-                    provisioning::BuildProvisioningPages(*tree),
-                    provisioning::ProvisioningHeadline(provisioning::Summarize(*tree)));
-        }
+    if (document) {
+        const auto tree = Document(request, &cabinet, &look);
+        if (stopped()) return;
+        HandOver(tree, results);
     }
-    if (stopped()) return;
 
     using TClock = std::chrono::steady_clock;
     std::vector<TProgramRow> batch;

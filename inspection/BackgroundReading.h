@@ -22,6 +22,9 @@ struct TBackgroundRequest {
     // The document as the caller read it already: its pages are made from it, not from the
     // cabinet again.
     std::shared_ptr<const provisioning::TProvisioningTree> Document;
+    // Or its bytes as the caller took them from the cabinet, unread: the job decodes them (before
+    // it loads the setup again), not the cabinet's "_setup.xml" again.
+    std::shared_ptr<const std::vector<uint8_t>> DocumentBytes;
     // Rows read are handed on in batches at most this often, so that tens of thousands of files
     // do not flood the window with one message each.
     std::chrono::milliseconds BatchInterval{50};

@@ -7,6 +7,18 @@
 namespace inspection {
 namespace {
 const char* const kNotASetup = "Invalid Windows CE Setup file, Tessary cannot read this file.";
+
+// A document that cannot be extracted (too large, a broken cabinet) is one that cannot be read;
+// the setup still opens.
+bool ReadDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes, TCabinetLook* look) {
+    try {
+        return provisioning::ReadCabinetDocument(cabinet, bytes, look);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 } // namespace
 
 // A job's callbacks are called only while it is the inspection's current one; Cancel takes
@@ -37,13 +49,14 @@ TOpenResult TInspection::Open(const std::string& path) {
         // A descriptor that fails part way still shows what the model holds.
         const bool complete = setup->LoadSetup(path, "", false, *look);
         if (setup->Format == kFormatNone) return {false, kNotASetup};
-        std::shared_ptr<provisioning::TProvisioningTree> tree;
-        if (auto read = std::make_shared<provisioning::TProvisioningTree>();
-            provisioning::ReadCabinetProvisioning(*cabinet, *read, look.get()))
-            tree = std::move(read);
-        FDescriptors = ReadDescriptorFacts(*setup, *cabinet, tree.get(), look.get());
+        // Only the bytes now: the look keeps them for the descriptors' facts read later.
+        auto document = std::make_shared<std::vector<uint8_t>>();
+        if (!provisioning::HasProvisioningDocument(cabinet->CABFileContents) ||
+            !ReadDocument(*cabinet, *document, look.get()))
+            document.reset();
+        if (!document) FDescriptors = ReadDescriptorFacts(*setup, *cabinet, nullptr, look.get());
         FSignature = VerifyCabinetSignature(path);
-        FProvisioning = std::move(tree);
+        FDocumentBytes = std::move(document);
         FListing = std::move(cabinet);
         FLook = std::move(look);
         FSetup = std::move(setup);
@@ -64,9 +77,17 @@ void TInspection::Close() {
     FLook.reset();
     FListing.reset();
     FProvisioning.reset();
+    FDocumentBytes.reset();
     FDescriptors = {};
     FSignature = {};
     FPath.clear();
+}
+
+void TInspection::TakeDocument(std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+    if (!IsOpen() || !DocumentPending()) return;
+    FDocumentBytes.reset();
+    FProvisioning = std::move(tree);
+    FDescriptors = ReadDescriptorFacts(*FSetup, *FListing, FProvisioning.get(), FLook.get());
 }
 
 TPage TInspection::FilesPage(const TReportOptions& options) const {
@@ -100,9 +121,11 @@ uint64_t TInspection::StartReading(TBackgroundResults results, const TBackground
     FGate = gate;
     TBackgroundRequest request = options;
     request.Path = FPath;
-    // The document read when the setup opened: the job makes its pages, it does not read it.
-    request.Provisioning = FProvisioning != nullptr;
+    // The document taken when the setup opened: the job decodes it (or makes the pages of the one
+    // decoded before), it does not read the cabinet's again.
+    request.Provisioning = FProvisioning != nullptr || FDocumentBytes != nullptr;
     request.Document = FProvisioning;
+    request.DocumentBytes = FDocumentBytes;
     TBackgroundResults gated;
     gated.Provisioning = [gate, f = results.Provisioning](provisioning::TProvisioningPages pages,
                                                           std::string headline) {

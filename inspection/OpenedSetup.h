@@ -2,7 +2,10 @@
 // One opened setup: the cabinet's listing, the model, the signature, the provisioning tree and
 // the descriptors' facts, all read when it opens and kept, so that nothing below the front end
 // lists or reads the cabinet file again unless asked to extract. A cabinet replaced on disk
-// afterwards changes nothing shown. The slow readers (the programs) run as background jobs:
+// afterwards changes nothing shown. The provisioning document's bytes are taken when it opens,
+// but decoded (a crafted one holds thousands of slow certificates or 100,000 nested nodes) by
+// the first background job, whose tree the front end hands back with TakeDocument. The slow
+// readers (the document, the programs) run as background jobs:
 // each start counts a generation, Cancel and Close stop the running one, and a result of an
 // earlier generation is never handed on. Results reach plain callbacks on the job's thread;
 // each window marshals them to its own.
@@ -45,8 +48,8 @@ class TInspection {
     TInspection(const TInspection&) = delete;
     TInspection& operator=(const TInspection&) = delete;
 
-    // Closes what was open, then reads path once: listing, model, descriptors, provisioning
-    // document, signature.
+    // Closes what was open, then reads path once: listing, model, signature, and the provisioning
+    // document's bytes; the descriptors' facts too when there is no document to wait for.
     TOpenResult Open(const std::string& path);
     // Stops the running job (it is not waited for) and forgets the setup.
     void Close();
@@ -57,14 +60,21 @@ class TInspection {
     [[nodiscard]] TCESetup& Setup() const { return *FSetup; }
     [[nodiscard]] const TCABFileContents& Listing() const { return FListing->CABFileContents; }
     [[nodiscard]] const TCabinetSignature& Signature() const { return FSignature; }
-    // Null when the cabinet holds no "_setup.xml".
+    // Null when the cabinet holds no "_setup.xml", it cannot be read or it is still pending.
     [[nodiscard]] const provisioning::TProvisioningTree* Provisioning() const {
         return FProvisioning.get();
     }
+    // Whether the document waits to be decoded by a job and handed back.
+    [[nodiscard]] bool DocumentPending() const { return FDocumentBytes != nullptr; }
+    // The tree a job decoded (its ProvisioningTree result), handed back on the front end's
+    // thread; null when the job failed. The descriptors' facts that need it are read now, from
+    // what was kept. Once taken, the document is no longer pending.
+    void TakeDocument(std::shared_ptr<const provisioning::TProvisioningTree> tree);
 
     // The pages made from the kept listing: sizes stay those of the cabinet that was opened.
     [[nodiscard]] TPage FilesPage(const TReportOptions& options = {}) const;
-    // Every audit rule over what was kept; programs null while they are not read.
+    // Every audit rule over what was kept; programs null while they are not read, the document's
+    // rules silent while it is pending.
     [[nodiscard]] std::vector<TFinding> Findings(const std::vector<TProgramRow>* programs,
                                                  const std::string& now = {}) const;
 
@@ -89,6 +99,7 @@ class TInspection {
     TCabinetSignature FSignature;
     // Shared with the background job, which makes the document's pages from it.
     std::shared_ptr<const provisioning::TProvisioningTree> FProvisioning;
+    std::shared_ptr<const std::vector<uint8_t>> FDocumentBytes; // until a job decodes them
     TDescriptorFacts FDescriptors;
     TDiagnostics FDiagnostics;
     std::shared_ptr<std::atomic<uint64_t>> FGeneration = std::make_shared<std::atomic<uint64_t>>(0);

@@ -64,15 +64,19 @@ bool HasProvisioningDocument(const TCABFileContents& listing) {
     return false;
 }
 
-bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabinetLook* look) {
+bool ReadCabinetDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes, TCabinetLook* look) {
     TMemoryStream stream;
     TSetupXML handler;
     handler.Look = look;
     if (!handler.FindDescriptor(cabinet, stream)) return false;
+    bytes = stream.Data();
+    return true;
+}
+
+TProvisioningTree ReadDocumentBytes(std::string_view bytes) {
+    TProvisioningTree tree;
     try {
-        const std::vector<uint8_t>& bytes = stream.Data();
-        tree = ReadProvisioning(
-            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        tree = ReadProvisioning(bytes);
         DecodeCertificates(tree);
     } catch (const std::exception& e) {
         // No memory for the tree of a huge document: the setup itself is still shown.
@@ -81,6 +85,14 @@ bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabine
         tree.Nodes[0].End = 1;
         tree.Nodes[0].Note = std::string("the provisioning document cannot be read: ") + e.what();
     }
+    return tree;
+}
+
+bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabinetLook* look) {
+    std::vector<uint8_t> bytes;
+    if (!ReadCabinetDocument(cabinet, bytes, look)) return false;
+    tree = ReadDocumentBytes(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     return true;
 }
 

@@ -2,8 +2,10 @@
 // "_setup.xml" provisions, who signed the cabinet, what its files are as programs, what the
 // audit finds in all of it and what a device would do with it. What the inspection read when the
 // setup opened shows at once; the programs are read in the background, and the findings and the
-// device's run decisions that need them follow when they are read. All but Findings are listed
-// only for setups that have something to show there.
+// device's run decisions that need them follow when they are read. The provisioning document is
+// decoded in the background too (a crafted one is slow): its node says it is reading, and the
+// signature's trust statement and the device's install decision follow it. All but Findings are
+// listed only for setups that have something to show there.
 #include "audit/FindingsPage.h"
 #include "cab/AsciiCase.h"
 #include "cab/cabfiles.h"
@@ -29,11 +31,15 @@ constexpr int kImageInfo = 20;
 } // namespace
 
 void TfrmWinCEMain::CreateSetupPages() {
+    FProvisioningPage = FPages.size();
     AddPage(
         "Provisioning", kImageProvisioning,
         provisioning::BuildProvisioningPages(provisioning::TProvisioningTree{}).Rows,
         [this]() -> std::optional<TBuiltPage> {
             if (!provisioning::HasProvisioningDocument(FInspection->Listing())) return std::nullopt;
+            if (FInspection->DocumentPending())
+                return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows, kReadingDocument,
+                                  TTreePage{}};
             const provisioning::TProvisioningTree* tree = FInspection->Provisioning();
             if (!tree)
                 return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
@@ -45,6 +51,7 @@ void TfrmWinCEMain::CreateSetupPages() {
         },
         true);
     // A signature that cannot be read is still one: the node says why.
+    FSignaturePage = FPages.size();
     AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
             [this]() -> std::optional<TBuiltPage> {
                 const TCabinetSignature& signature = FInspection->Signature();
@@ -69,8 +76,8 @@ void TfrmWinCEMain::CreateSetupPages() {
         "Findings", kImageWarning, BuildFindingsPage({}),
         [this]() -> std::optional<TBuiltPage> {
             FPages[FFindingsPage].Image = kImageWarning;
-            return TBuiltPage{BuildFindingsPage({}),
-                              std::string("Findings: ") + kReadingProgramsNote, TTreePage{}};
+            return TBuiltPage{BuildFindingsPage({}), std::string("Findings: ") + ReadingNote(),
+                              TTreePage{}};
         },
         true);
     // The install and run decisions for the remembered device profile; listed only with one.
@@ -78,6 +85,15 @@ void TfrmWinCEMain::CreateSetupPages() {
     AddPage("Device", kImageInfo, device::BuildDevicePage({}),
             [this]() -> std::optional<TBuiltPage> {
                 FillDevice();
+                // The decision needs the setup's own document, never read on this thread.
+                if (!FDeviceSources.empty() && FInspection->DocumentPending()) {
+                    TPage waiting = device::BuildDevicePage({});
+                    waiting.Rows.clear();
+                    return TBuiltPage{std::move(waiting),
+                                      std::string(device::kInstallDecisionCaption) + ": " +
+                                          kReadingDocumentNote,
+                                      std::nullopt};
+                }
                 if (!FDeviceDecision) return std::nullopt;
                 return TBuiltPage{device::BuildDevicePage(*FDeviceDecision), DeviceStatus(),
                                   std::nullopt};
@@ -101,9 +117,14 @@ TBuiltPage TfrmWinCEMain::FindingsPage() {
     return built;
 }
 
+const char* TfrmWinCEMain::ReadingNote() const {
+    // Without files only the document is being read.
+    return FSetup && FSetup->FileCount() > 0 ? kReadingProgramsNote : kReadingDocumentNote;
+}
+
 void TfrmWinCEMain::FillDevice() {
     FDeviceDecision.reset();
-    if (FDeviceSources.empty()) return;
+    if (FDeviceSources.empty() || FInspection->DocumentPending()) return;
     if (!FDeviceProfile) FDeviceProfile = device::BuildProfile(FDeviceSources);
     device::TDecisionInput input;
     input.Signature = &FInspection->Signature();
@@ -142,6 +163,21 @@ void TfrmWinCEMain::StartReading() {
         PostMessageW(window, kReadingMessage, 0, 0);
     };
     TBackgroundResults results;
+    results.ProvisioningTree = [post,
+                                this](std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+        post([this, tree] { DocumentArrived(tree); });
+    };
+    results.Provisioning = [post, this](provisioning::TProvisioningPages pages,
+                                        std::string headline) {
+        auto shared = std::make_shared<provisioning::TProvisioningPages>(std::move(pages));
+        post([this, shared, headline] {
+            TViewerPage& page = FPages[FProvisioningPage];
+            ShowBuiltPage(*page.List,
+                          TBuiltPage{std::move(shared->Rows), headline, std::move(shared->Tree)});
+            page.Status = ToDisplay(headline);
+            if (FPage == FProvisioningPage) ShowStatus();
+        });
+    };
     results.ProgramRows = [post, this](std::vector<TProgramRow> rows) {
         auto shared = std::make_shared<std::vector<TProgramRow>>(std::move(rows));
         post([this, shared] { ProgramsArrived(std::move(*shared), false); });
@@ -152,11 +188,16 @@ void TfrmWinCEMain::StartReading() {
     };
     results.Failed = [post, this](std::string why) {
         post([this, why] {
-            // The findings go on without the programs that were not read.
+            // The findings go on without what was not read.
+            const std::wstring text = ToDisplay(kReadAgainFailed + why);
+            TViewerPage& document = FPages[FProvisioningPage];
+            if (FInspection->DocumentPending()) DocumentArrived(nullptr);
+            if (document.Present && document.Status == ToDisplay(kReadingDocument))
+                document.Status = text;
             FProgramRows.clear();
             ReadingDone();
-            FPages[FProgramsPage].Status = ToDisplay(kReadAgainFailed + why);
-            if (FPage == FProgramsPage) ShowStatus();
+            FPages[FProgramsPage].Status = text;
+            if (FPage == FProgramsPage || FPage == FProvisioningPage) ShowStatus();
         });
     };
     results.Reported = [post, this](std::vector<TDiagnostic> reports) {
@@ -166,6 +207,25 @@ void TfrmWinCEMain::StartReading() {
         });
     };
     FInspection->StartReading(std::move(results));
+}
+
+void TfrmWinCEMain::DocumentArrived(std::shared_ptr<const provisioning::TProvisioningTree> tree) {
+    FInspection->TakeDocument(std::move(tree));
+    // What the document adds to the stores changes the trust statement; the decision waiting
+    // for it is made now, and the findings still wait for the programs.
+    for (size_t index : {FSignaturePage, FDevicePage})
+        RebuildPage(index);
+    FillProjectRows();
+}
+
+void TfrmWinCEMain::RebuildPage(size_t index) {
+    TViewerPage& page = FPages[index];
+    if (!page.Present) return;
+    const std::optional<TBuiltPage> built = page.Build();
+    if (!built) return;
+    ShowBuiltPage(*page.List, *built);
+    page.Status = ToDisplay(built->Status);
+    if (FPage == index) ShowStatus();
 }
 
 void TfrmWinCEMain::TakeReadings() {

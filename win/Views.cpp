@@ -170,7 +170,7 @@ void TfrmWinCEMain::FillProjectRows() {
         row.Source = properties.Rows.size() - 1;
         row.Cells = {TextCell("Findings"),
                      TextCell(FFindingsComplete ? headline.substr(headline.find(": ") + 2)
-                                                : std::string(kReadingProgramsNote))};
+                                                : std::string(ReadingNote()))};
     }
     if (FDeviceDecision) {
         TRow& row = properties.Rows.emplace_back();

@@ -228,6 +228,14 @@ class TfrmWinCEMain {
     void ProgramsArrived(std::vector<TProgramRow> rows, bool done);
     // The programs are read or cannot be: every rule runs, the device decides on them too.
     void ReadingDone();
+    // The provisioning document decoded in the background (null: it could not be): the
+    // inspection takes it, and the pages that follow it are made again.
+    void DocumentArrived(std::shared_ptr<const provisioning::TProvisioningTree> tree);
+    // A later page listed for the open setup, made again by its builder.
+    void RebuildPage(size_t index);
+    // What the Findings node and the Project page's row say while the background reads: the
+    // programs, or for a setup without files the document.
+    [[nodiscard]] const char* ReadingNote() const;
     // The Programs page as the tool prints it, with the device's column when there is one.
     [[nodiscard]] TPage ProgramsPage() const;
     // Shows the device decision made from what is read so far; the Device page and the
@@ -360,6 +368,8 @@ class TfrmWinCEMain {
     std::vector<TProgramRow> FProgramRows;
     std::vector<TFinding> FFindings;
     size_t FFindingsPage = 0; // the Findings page's index in FPages
+    size_t FProvisioningPage = 0;
+    size_t FSignaturePage = 0;
     size_t FProgramsPage = 0; // the Programs page's
     size_t FDevicePage = 0;   // the Device page's
     size_t FComparisonPage = 0;

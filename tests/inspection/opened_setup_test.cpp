@@ -4,6 +4,7 @@
 #include "inspection/OpenedSetup.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/HostileFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,7 @@ TEST_F(InspectionTest, AReplacedCabinetChangesNothingShown) {
     ASSERT_TRUE(received.WaitDone());
     ASSERT_TRUE(received.Failed.empty()) << received.Failed;
     ASSERT_FALSE(received.Programs.empty());
+    inspection.TakeDocument(received.Document);
     const std::vector<std::string> files = Texts(inspection.FilesPage());
     const std::vector<std::string> findings =
         Texts(inspection.Findings(&received.Programs, "2026-12-09 00:00:00"));
@@ -115,18 +117,64 @@ TEST_F(InspectionTest, AReplacedCabinetChangesNothingShown) {
     EXPECT_EQ(CabinetRunCount().Extractions, before.Extractions);
 }
 
-TEST_F(InspectionTest, TheJobMakesThePagesOfTheDocumentTheOpenRead) {
-    // Ushahidi.CAB's document adds certificates; its pages are made from the tree the open
-    // decoded, not from the cabinet's "_setup.xml" decoded again.
+TEST_F(InspectionTest, TheJobDecodesTheDocumentTheOpenTookAndItsTreeIsKeptOnceTaken) {
+    // Ushahidi.CAB's document adds certificates. The open takes its bytes only; the first job
+    // decodes them, and once the tree is taken back a later job makes its pages from that tree.
     TInspection inspection;
     ASSERT_TRUE(inspection.Open(RealCabinet("Ushahidi.CAB")));
-    ASSERT_NE(inspection.Provisioning(), nullptr);
+    EXPECT_TRUE(inspection.DocumentPending());
+    EXPECT_EQ(inspection.Provisioning(), nullptr);
+    TReceived first;
+    inspection.StartReading(first.Results());
+    ASSERT_TRUE(first.WaitDone());
+    ASSERT_TRUE(first.Failed.empty()) << first.Failed;
+    ASSERT_NE(first.Document, nullptr);
+    EXPECT_FALSE(first.Document->Certificates.empty());
+    inspection.TakeDocument(first.Document);
+    EXPECT_FALSE(inspection.DocumentPending());
+    EXPECT_EQ(inspection.Provisioning(), first.Document.get());
+
+    TReceived second;
+    inspection.StartReading(second.Results());
+    ASSERT_TRUE(second.WaitDone());
+    const std::lock_guard<std::mutex> lock(second.Lock);
+    EXPECT_EQ(second.Document.get(), inspection.Provisioning());
+}
+
+// A document of thousands of certificates and 50,000 nested nodes: the open does not decode it,
+// and once the job's tree is taken the audit is the tool's, document and descriptors' facts
+// included.
+TEST(InspectionDocument, ASlowDocumentIsDecodedByTheJobAndAuditedAsTheToolDoes) {
+    TempDir dir;
+    const std::string path = dir.File("Slow.cab");
+    WriteSlowDocumentCabinet(path);
+    TInspection inspection;
+    ASSERT_TRUE(inspection.Open(path));
+    ASSERT_TRUE(inspection.DocumentPending());
+    EXPECT_EQ(inspection.Setup().FileCount(), 2);
     TReceived received;
     inspection.StartReading(received.Results());
     ASSERT_TRUE(received.WaitDone());
     ASSERT_TRUE(received.Failed.empty()) << received.Failed;
-    const std::lock_guard<std::mutex> lock(received.Lock);
-    EXPECT_EQ(received.Document.get(), inspection.Provisioning());
+    ASSERT_NE(received.Document, nullptr);
+    EXPECT_EQ(received.Document->Certificates.size(), 3000u);
+    EXPECT_GT(received.Document->Nodes.size(), 50000u);
+    // Taking it reads the descriptors' facts from what the open kept, not from the cabinet.
+    const std::vector<std::string> pending = Texts(inspection.Findings(&received.Programs));
+    const TCABRunCount read = CabinetRunCount();
+    inspection.TakeDocument(received.Document);
+    EXPECT_EQ(CabinetRunCount().Listings, read.Listings);
+    EXPECT_EQ(CabinetRunCount().Extractions, read.Extractions);
+
+    TCABFile cabinet;
+    TCESetup setup;
+    setup.Cabinet = &cabinet;
+    ASSERT_TRUE(setup.LoadSetup(path, "", false));
+    const std::vector<TFinding> tool =
+        AuditCabinet(setup, cabinet, &received.Programs, VerifyCabinetSignature(path));
+    EXPECT_EQ(Texts(inspection.Findings(&received.Programs)), Texts(tool));
+    EXPECT_NE(Texts(inspection.Findings(&received.Programs)), pending)
+        << "nothing of the document was audited";
 }
 
 TEST_F(InspectionTest, CancelReopenAndClose) {

@@ -44,6 +44,56 @@ void WriteSharedImageCabinet(const std::string& path, int rows, int imports) {
                  FixtureCompression::MSZIP);
 }
 
+namespace {
+// A self-signed RSA certificate made for the tests ("Tessary Test Slow Root").
+const char* const kSlowCertificate =
+    "MIIDQjCCAiqgAwIBAgIBBzANBgkqhkiG9w0BAQsFADA5MR8wHQYDVQQDDBZUZXNzYXJ5IFRlc3QgU2xvdyBSb290"
+    "MRYwFAYDVQQKDA1UZXNzYXJ5IFRlc3RzMCAXDTI2MTIwOTE4NTczM1oYDzIxMjYxMTE1MTg1NzMzWjA5MR8wHQYD"
+    "VQQDDBZUZXNzYXJ5IFRlc3QgU2xvdyBSb290MRYwFAYDVQQKDA1UZXNzYXJ5IFRlc3RzMIIBIjANBgkqhkiG9w0B"
+    "AQEFAAOCAQ8AMIIBCgKCAQEAnV9t1ey0icfz+u4N0hQJjpaYNVqp4Q4uNSTtyaHPAHCJCwovkno2hdEMEokAHF21"
+    "6JjaOoTA8XV4GzrR86IEW9aDfbRIDDmF/+t5Z2KIO11iA7ADX/Xkpnech8uWqD3pjPB5dgBn+YY2YEBM/ueZF8a6"
+    "6ecMPNsZmo299U9UZwlbilBcyB7gepNCIbYI0ryIR9Ufhxa7NoR5Ec/Of7oc0nYCSIT63URvN5vk0t5bmM8Qe27Z"
+    "kgsaIrmW+eSOC910a22bXcZq7eP5DCnakrRKIsQckdARtdM16gQMTmTehbzbnSFujr3m3BpKcwRTRpuDK3O4AJAY"
+    "zjYF0zGP7Fj3hQIDAQABo1MwUTAdBgNVHQ4EFgQUmWtCiuw1ahgJNOEEipnjmOcEObcwHwYDVR0jBBgwFoAUmWtC"
+    "iuw1ahgJNOEEipnjmOcEObcwDwYDVR0TAQH/BAUwAwEB/zANBgkqhkiG9w0BAQsFAAOCAQEADUlw4dMkVnhRvBhb"
+    "SXn7FBQy9XqY7J0xmtPnY+2D+Fgq6xEQY/7reRR8HyxKoLA9rHB+PjGjfrQmnsEQaNBqqL7IDgRV+xHHFTySxyIA"
+    "/BhSg8iY9UxnCCjzY5tOveUddEx+nEr80cRFAC6k2LJVJMp9fStlYv3Tq1Bk2nujJRkrmMwPH0GIX/2Bhjm6oS6e"
+    "cyOFAeJe3ytPEFAg87K7xQTsfJ9TY00oSFudBsTJgyFjYyxkSxkgwedjJwdcpJv7JdNjVoEwpgCzmyiIrxbnqF7B"
+    "BdrYJJ+kUWbFpLf8kSJwziyXBxBT3OdrBDKG/wpRg41I6gbngqwQDbhL7w0Ovg==";
+} // namespace
+
+void WriteSlowDocumentCabinet(const std::string& path, int certificates, int depth) {
+    std::string store;
+    for (int i = 0; i < certificates; ++i)
+        store += "<characteristic type=\"" + std::to_string(100000 + i) +
+                 "\"><parm name=\"EncodedCertificate\" value=\"" + kSlowCertificate +
+                 "\"/></characteristic>";
+    std::string nested;
+    for (int i = 0; i < depth; ++i)
+        nested += "<characteristic type=\"n\">";
+    for (int i = 0; i < depth; ++i)
+        nested += "</characteristic>";
+    const std::string xml =
+        "<wap-provisioningdoc><characteristic type=\"Install\"><parm name=\"AppName\" "
+        "value=\"Slow\"/><parm name=\"InstallDir\" value=\"%CE1%\\Slow\" "
+        "translation=\"install\"/><parm name=\"NumFiles\" value=\"2\"/></characteristic>"
+        "<characteristic type=\"FileOperation\"><characteristic type=\"%CE1%\\Slow\" "
+        "translation=\"install\"><characteristic type=\"slow.exe\" translation=\"install\">"
+        "<characteristic type=\"Extract\"><parm name=\"Source\" value=\"SLOW.001\"/>"
+        "</characteristic></characteristic><characteristic type=\"readme.txt\" "
+        "translation=\"install\"><characteristic type=\"Extract\"><parm name=\"Source\" "
+        "value=\"README.002\"/></characteristic></characteristic></characteristic>"
+        "</characteristic><characteristic type=\"CertificateStore\"><characteristic "
+        "type=\"ROOT\">" +
+        store + "</characteristic></characteristic><characteristic type=\"Deep\">" + nested +
+        "</characteristic></wap-provisioningdoc>";
+    WriteCabinet(path,
+                 {{"_setup.xml", Bytes(xml)},
+                  {"SLOW.001", BuildPEImage(PEPlan{})},
+                  {"README.002", Bytes("slow")}},
+                 FixtureCompression::MSZIP);
+}
+
 std::string HostileFixtureDir() {
     const std::string dir = std::string(TESSARY_BINARY_DIR) + "/hostile-fixtures";
     std::filesystem::create_directories(dir);

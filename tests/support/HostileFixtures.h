@@ -12,5 +12,9 @@ void WriteDeepFolderCabinet(const std::string& path);
 // A _setup.xml naming one image from rows file rows, the image importing imports DLLs with
 // names of 200 characters: facts copied per row multiply.
 void WriteSharedImageCabinet(const std::string& path, int rows = 3000, int imports = 4097);
+// A setup of two files whose "_setup.xml" also fills the device's root store with certificates
+// (each a whole RSA certificate to decode) and nests depth characteristics: slow to decode,
+// whichever the certificate library.
+void WriteSlowDocumentCabinet(const std::string& path, int certificates = 3000, int depth = 50000);
 // Where the two first ones are written for the test command: <build>/hostile-fixtures.
 [[nodiscard]] std::string HostileFixtureDir();

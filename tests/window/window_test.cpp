@@ -5,6 +5,7 @@
 #include "setup/ExtractAll.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/HostileFixtures.h"
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
 #include "win/resource.h"
@@ -974,6 +975,96 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     EXPECT_EQ(ListView_GetItemCount(programs.List->Handle), 0);
     EXPECT_EQ(ListView_GetItemCount(findings.List->Handle), 0);
     EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+}
+
+// Pumps the window's messages for a while: what a reader would hand over arrives meanwhile.
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(20);
+    }
+}
+
+// A provisioning document of thousands of certificates and 50,000 nested nodes is decoded in the
+// background: the setup's files show at once while the Provisioning node, the findings and the
+// device's decision say what they wait for, then they fill in as the tool prints them. A setup
+// opened or closed meanwhile drops the reading.
+TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    TempDir dir;
+    const std::string slow = dir.File("Slow.cab");
+    WriteSlowDocumentCabinet(slow);
+    Services->Profile = {"pocketpc"};
+    std::unique_ptr<TfrmWinCEMain> window(
+        TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {}, Services));
+    ASSERT_TRUE(window);
+    window->OpenSetup(WindowsPath(slow));
+    ASSERT_TRUE(window->SetupOpen());
+    ASSERT_TRUE(window->Reading());
+    const TViewerPage& provisioning = ViewerPageNamed(*window, "Provisioning");
+    const TViewerPage& findings = ViewerPageNamed(*window, "Findings");
+    const TViewerPage& device = ViewerPageNamed(*window, "Device");
+    ASSERT_TRUE(provisioning.Present);
+    EXPECT_EQ(ListContents(window->Control(lvFiles)).size(), 2u);
+    EXPECT_EQ(Utf8(provisioning.Status), "Reading the provisioning document...");
+    EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
+    EXPECT_EQ(Utf8(findings.Status), "Findings: reading the programs...");
+    ASSERT_TRUE(device.Present);
+    EXPECT_EQ(Utf8(device.Status), "Install decision: reading the provisioning document...");
+    EXPECT_EQ(ListView_GetItemCount(device.List->Handle), 0);
+    EXPECT_EQ(ListContents(window->Control(lvProject)).back(),
+              (std::vector<std::string>{"Findings", "reading the programs..."}));
+    for (const auto& [node, depth] : Nodes(window->Control(tvProject)))
+        if (NodeCaption(window->Control(tvProject), node) == "Provisioning")
+            TreeView_SelectItem(window->Control(tvProject), node);
+    EXPECT_EQ(StatusText(window->Control(sbStatus)), "Reading the provisioning document...");
+
+    // Read to its end: the document's rows, the findings of its certificates and the decision.
+    ASSERT_TRUE(WaitForReading(*window));
+    const auto [report, status] =
+        RunTool({L"--audit", L"--device", L"pocketpc", WindowsPath(slow)});
+    ASSERT_EQ(status, 0u) << report;
+    std::map<std::string, std::string> headlines;
+    const auto tables = ReportTables(report, &headlines);
+    EXPECT_EQ(Utf8(provisioning.Status).rfind("Provisioning document: ", 0), 0u)
+        << Utf8(provisioning.Status);
+    EXPECT_EQ(StatusText(window->Control(sbStatus)), Utf8(provisioning.Status));
+    const TTable shown = ListContents(provisioning.List->Handle);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(ProvisioningColumns({shown.front()}),
+              ProvisioningColumns({tables.at("Provisioning").front()}));
+    EXPECT_EQ(Utf8(findings.Status), headlines.at("Findings"));
+    EXPECT_EQ(Utf8(device.Status).rfind("Install decision: ", 0), 0u) << Utf8(device.Status);
+    EXPECT_GT(ListView_GetItemCount(device.List->Handle), 0);
+    EXPECT_EQ(ListContents(window->Control(lvProject)).back().at(0), "Install decision");
+
+    const std::wstring slowStatus = provisioning.Status;
+    const int slowRows = ListView_GetItemCount(provisioning.List->Handle);
+    // Opened again and left at once for another setup: nothing of the document reaches it.
+    window->OpenSetup(WindowsPath(slow));
+    ASSERT_TRUE(window->Reading());
+    window->OpenSetup(WindowsPath(RealCabinet("Basic.WM.CAB")));
+    ASSERT_TRUE(window->SetupOpen());
+    ASSERT_TRUE(WaitForReading(*window));
+    PumpMessages(1500);
+    // Its own document, a setup's descriptor, shows.
+    EXPECT_NE(provisioning.Status, slowStatus);
+    EXPECT_EQ(Utf8(provisioning.Status).rfind("Provisioning document: ", 0), 0u);
+    EXPECT_LT(ListView_GetItemCount(provisioning.List->Handle), slowRows);
+    EXPECT_NE(Utf8(device.Status).find("Install decision: "), std::string::npos);
+    EXPECT_EQ(Utf8(device.Status).find("reading"), std::string::npos);
+
+    // Closed while reading: nothing arrives afterwards.
+    window->OpenSetup(WindowsPath(slow));
+    ASSERT_TRUE(window->Reading());
+    window->CloseSetup();
+    PumpMessages(1500);
+    EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
+    EXPECT_TRUE(provisioning.Status.empty());
+    EXPECT_EQ(TreeView_GetCount(window->Control(tvProject)), 0u);
 }
 
 TEST_F(WindowTest, AFindingsGroupOpensIntoItsPlacesByGlyphKeysAndDoubleClick) {
