@@ -218,6 +218,7 @@ void TfrmWinCEMain::CreatePages() {
         page("Registry Entries", TIconKind::Registry, registry.Values.Caption, FValues, true)};
     CreateSetupPages();
     CreateComparisonPage();
+    CreatePackagePage();
 }
 
 void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,

@@ -121,7 +121,7 @@ LPARAM NodeData(HWND tree, HTREEITEM item) {
 }
 } // namespace
 
-void TfrmWinCEMain::Fill(const std::wstring& fileName) {
+void TfrmWinCEMain::Fill(const std::wstring& fileName, const std::wstring& shown) {
     FSetup = &FInspection->Setup();
     FSetupOpen = true;
     FSetupFileName = fileName;
@@ -147,13 +147,14 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName) {
     FillProjectTree();
     FFilling = false;
     FillRegistry();
-    SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " +
-                             fileName.substr(fileName.find_last_of(L"\\/:") + 1))
-                                .c_str());
+    SetWindowTextW(FHandle, (std::wstring(kApplicationTitle) + L" - " + shown).c_str());
     for (int id : {mnuCloseSetup, mnuEditWithVLM, mnuExtractAll, mnuExportRegistry, mnuSaveReport,
                    mnuCompareWith})
         SetEnabled(id, true);
-    TreeView_SelectItem(FProjectTree, TreeView_GetRoot(FProjectTree));
+    // The setup's node, after the package's when it came out of one.
+    HTREEITEM root = TreeView_GetRoot(FProjectTree);
+    if (FPackage && root) root = TreeView_GetNextSibling(FProjectTree, root);
+    TreeView_SelectItem(FProjectTree, root);
     tvProjectChange();
     ShowViewers(true);
     SetFocus(FProjectTree);
@@ -200,6 +201,14 @@ void TfrmWinCEMain::ShowFindings() {
 }
 
 void TfrmWinCEMain::FillProjectTree() {
+    TreeView_DeleteAllItems(FProjectTree);
+    // An open package's node comes first, the setup chosen in it after.
+    if (FPackage)
+        AddNode(FProjectTree, nullptr,
+                L"Package - " + FPackageFileName.substr(FPackageFileName.find_last_of(L"\\/:") + 1),
+                FPages[FPackagePage].Image, FPages[FPackagePage].Image,
+                static_cast<LPARAM>(FPackagePage));
+    if (!FSetupOpen || !FSetup) return;
     const TTreePage tree = BuildProjectTree(*FSetup);
     std::vector<HTREEITEM> items;
     for (size_t i = 0; i < tree.Nodes.size(); ++i) {
@@ -210,7 +219,7 @@ void TfrmWinCEMain::FillProjectTree() {
     }
     // Later pages hang below the setup's node, after the design's three.
     for (size_t page = tree.Nodes.size(); page < FPages.size() && !items.empty(); ++page) {
-        if (!FPages[page].Present) continue;
+        if (!FPages[page].Present || page == FPackagePage) continue;
         const int image = FPages[page].Image;
         items.push_back(AddNode(FProjectTree, items.front(), Widen(FPages[page].Node), image, image,
                                 static_cast<LPARAM>(page)));
@@ -351,7 +360,8 @@ void TfrmWinCEMain::tvProjectChange() {
 }
 
 void TfrmWinCEMain::ShowStatus() {
-    if (!FSetupOpen || !FSetup || FPage >= FPages.size()) return;
+    if (FPage >= FPages.size()) return;
+    if ((!FSetupOpen || !FSetup) && !(FPackage && FPage == FPackagePage)) return;
     std::string design;
     switch (FPage) {
     case kProjectNodeSetup:
@@ -655,6 +665,12 @@ void TfrmWinCEMain::ActivateListRow(TListRows& list, NMHDR& header) {
         return;
     }
     if (&list == FFiles) Guarded([this] { mnuExtractFileClick(); });
+    if (&list == FPages[FPackagePage].List && item >= 0 &&
+        static_cast<size_t>(item) < list.Shown.size()) {
+        const size_t setup = list.Sources[list.Shown[static_cast<size_t>(item)]];
+        Guarded([this, setup] { OpenContainedSetup(setup); });
+        return;
+    }
     if (FFindingsPage < FPages.size() && &list == FPages[FFindingsPage].List && item >= 0 &&
         static_cast<size_t>(item) < list.Shown.size()) {
         const size_t finding = list.Sources[list.Shown[static_cast<size_t>(item)]];

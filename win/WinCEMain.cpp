@@ -120,9 +120,16 @@ void TfrmWinCEMain::FormDestroy() {
 }
 
 void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
+    // Another file: a package open before goes, with the setup it showed.
+    ClosePackage();
+    OpenSetupFile(fileName, fileName.substr(fileName.find_last_of(L"\\/:") + 1));
+}
+
+void TfrmWinCEMain::OpenSetupFile(const std::wstring& fileName, const std::wstring& shown) {
     TWaitCursor cursor;
     try {
-        CloseSetup();
+        // The setup open goes; a package open stays.
+        if (FSetupOpen) ResetToEmpty();
         // A descriptor that fails to load still shows what the model holds, so only an
         // unrecognised cabinet (or one that cannot be read) is refused.
         const inspection::TOpenResult opened = FInspection->Open(ToLocalPath(fileName));
@@ -130,27 +137,33 @@ void TfrmWinCEMain::OpenSetup(const std::wstring& fileName) {
             FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
         if (!opened) {
             cursor.Restore();
-            FailOpen(fileName, ToDisplay(opened.Message));
+            // Not a setup: perhaps what users receive around setups.
+            if (!FPackage && OpenPackageFile(fileName)) return;
+            FailOpen(shown, ToDisplay(opened.Message));
             return;
         }
-        Fill(fileName);
+        Fill(fileName, shown);
     } catch (const std::exception& e) {
         cursor.Restore();
-        FailOpen(fileName, ToDisplay(e.what()));
+        FailOpen(shown, ToDisplay(e.what()));
     } catch (...) {
         cursor.Restore();
-        FailOpen(fileName, L"Unknown error");
+        FailOpen(shown, L"Unknown error");
     }
 }
 
-void TfrmWinCEMain::FailOpen(const std::wstring& fileName, const std::wstring& reason) {
+void TfrmWinCEMain::FailOpen(const std::wstring& name, const std::wstring& reason) {
     ResetToEmpty();
-    SetStatusText(fileName.substr(fileName.find_last_of(L"\\/:") + 1) + L": " + reason);
+    SetStatusText(name + L": " + reason);
     ShowError(reason);
 }
 
 void TfrmWinCEMain::CloseSetup() {
-    if (!FSetupOpen) return;
+    // With no setup open, Close Setup closes the package listed.
+    if (!FSetupOpen) {
+        ClosePackage();
+        return;
+    }
     ResetToEmpty();
 }
 
@@ -190,6 +203,8 @@ void TfrmWinCEMain::ResetToEmpty() {
                    mnuCompareWith})
         SetEnabled(id, false);
     SetExtractEnabled(false);
+    // An open package stays, listing its setups.
+    if (FPackage) ShowPackage();
 }
 
 void TfrmWinCEMain::ShowError(const std::wstring& text) {

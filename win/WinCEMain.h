@@ -9,6 +9,7 @@
 #include "device/Decision.h"
 #include "device/Profile.h"
 #include "inspection/OpenedSetup.h"
+#include "package/Package.h"
 #include "programs/Programs.h"
 #include "provisioning/Provisioning.h"
 #include "report/Page.h"
@@ -141,7 +142,7 @@ class TfrmWinCEMain {
     TfrmWinCEMain(const TfrmWinCEMain&) = delete;
     TfrmWinCEMain& operator=(const TfrmWinCEMain&) = delete;
 
-    // FileName must be a full path.
+    // FileName must be a full path. A file that is no setup but holds setups opens as a package.
     void OpenSetup(const std::wstring& fileName);
     void CloseSetup();
     // Runs a command as its menu item, button or shortcut does.
@@ -152,6 +153,9 @@ class TfrmWinCEMain {
     [[nodiscard]] HWND Handle() const { return FHandle; }
     [[nodiscard]] HWND Control(int id) const;
     [[nodiscard]] bool SetupOpen() const { return FSetupOpen; }
+    [[nodiscard]] bool PackageOpen() const { return FPackage != nullptr; }
+    // Opens the package's setup of the index (a row of the Package page) below its node.
+    void OpenContainedSetup(size_t index);
     [[nodiscard]] const std::wstring& EditorPath() const { return FEditorPath; }
     [[nodiscard]] const std::vector<TViewerPage>& Pages() const { return FPages; }
     [[nodiscard]] bool CommandEnabled(int id) const;
@@ -218,7 +222,18 @@ class TfrmWinCEMain {
     void ShowPage(size_t page);
 
     void ResetToEmpty();
-    void Fill(const std::wstring& fileName);
+    // Opens a setup cabinet, shown by the name (a package's "NAME : PATH INSIDE"); a file that is
+    // no setup opens as a package when none is open.
+    void OpenSetupFile(const std::wstring& fileName, const std::wstring& shown);
+    void Fill(const std::wstring& fileName, const std::wstring& shown);
+    // The "Package" page, listed while a package is open.
+    void CreatePackagePage();
+    // True when the file is a package (opened, or refused with a message when it holds no setup).
+    bool OpenPackageFile(const std::wstring& fileName);
+    // Lists the open package's node and page, selected.
+    void ShowPackage();
+    // Closes the setup and the package, whose private folder goes.
+    void ClosePackage();
     // Starts the background reader of the open setup; its results reach the window's thread
     // through kReadingMessage, and those of a setup since closed are dropped.
     void StartReading();
@@ -296,8 +311,8 @@ class TfrmWinCEMain {
     void ShowStatus();
     void ShowError(const std::wstring& text);
     // A setup that could not be opened: the window empties, the status bar keeps saying why (the
-    // cabinet's name and the reason) and a box says it once.
-    void FailOpen(const std::wstring& fileName, const std::wstring& reason);
+    // cabinet's name as shown and the reason) and a box says it once.
+    void FailOpen(const std::wstring& name, const std::wstring& reason);
     // Why a file written whole or not at all was not written, naming it.
     void ShowWriteFailure(const TWriteResult& result, const std::wstring& target);
     void Guarded(const std::function<void()>& command);
@@ -373,6 +388,11 @@ class TfrmWinCEMain {
     size_t FProgramsPage = 0; // the Programs page's
     size_t FDevicePage = 0;   // the Device page's
     size_t FComparisonPage = 0;
+    size_t FPackagePage = 0;
+    // The package open, whose setups its page lists (made once: each setup is loaded for it).
+    std::unique_ptr<TPackage> FPackage;
+    TPage FPackageRows;
+    std::wstring FPackageFileName;
     // Whether the findings are those of every rule: a report is refused until then.
     bool FFindingsComplete = false;
     TPage FPropertiesPage; // the design's rows and the signature's, without the later rows

@@ -559,6 +559,9 @@ TEST_F(WindowTest, HostileCabinetsOpenOrLeaveTheWindowEmptyWithAMessage) {
         if (Window->SetupOpen()) {
             EXPECT_GE(TreeView_GetCount(Control(tvProject)), 4u);
             EXPECT_GE(TreeView_GetCount(Control(tvRegistry)), 4u);
+        } else if (Window->PackageOpen()) {
+            // Cabinets inside: listed by the "Package" node.
+            EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 1u);
         } else {
             EXPECT_FALSE(Services->Messages.empty());
             EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
@@ -1065,6 +1068,71 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
     EXPECT_TRUE(provisioning.Status.empty());
     EXPECT_EQ(TreeView_GetCount(window->Control(tvProject)), 0u);
+}
+
+// An application manager's .ini opens as the "Package" node listing its setup; choosing it (Enter
+// or a double click) opens it below the node with the rows of the cabinet opened alone, and
+// Close Setup goes back to the package, then closes it.
+TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    for (const char* folder : {"Ushahidi", "Eliminator"}) {
+        SCOPED_TRACE(folder);
+        const std::string root = CorpusDir() + "/packages/" + folder;
+        const std::string cabinet =
+            std::string(folder) == "Ushahidi" ? "Ushahidi.CAB" : "Eliminator.ARM.CAB";
+        const std::string ini = std::string(folder) == "Ushahidi" ? "Ushahidi.ini" : "Setup.ini";
+        Open(root + "/" + cabinet);
+        ASSERT_TRUE(Window->SetupOpen());
+        const TTable files = ListContents(Control(lvFiles));
+        const TTable properties = ListContents(Control(lvProject));
+        ASSERT_FALSE(files.empty());
+
+        Window->OpenSetup(WindowsPath(root + "/" + ini));
+        ASSERT_TRUE(Window->PackageOpen());
+        EXPECT_FALSE(Window->SetupOpen());
+        const auto nodes = Nodes(Control(tvProject));
+        ASSERT_EQ(nodes.size(), 1u);
+        EXPECT_EQ(NodeCaption(Control(tvProject), nodes[0].first), "Package - " + ini);
+        EXPECT_EQ(WindowText(Window->Handle()), "Tessary - " + ini);
+        const TViewerPage& package = ViewerPageNamed(*Window, "Package");
+        EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&package - Window->Pages().data()));
+        EXPECT_EQ(StatusText(Control(sbStatus)), "Setups in package: 1");
+        const TTable listed = ListContents(package.List->Handle);
+        ASSERT_EQ(listed.size(), 1u);
+        ASSERT_EQ(listed[0].size(), 4u);
+        EXPECT_EQ(listed[0][0], folder);  // the .ini's component
+        EXPECT_NE(listed[0][1], "");      // the processor its descriptor names
+        EXPECT_EQ(listed[0][2], cabinet); // the cabinet the .ini names
+        EXPECT_EQ(listed[0][3], "");      // no problem
+
+        // Enter on its row opens it below the package's node.
+        FocusRow(package.List->Handle, 0);
+        NMLVKEYDOWN enter{};
+        enter.hdr = {package.List->Handle,
+                     static_cast<UINT_PTR>(GetDlgCtrlID(package.List->Handle)), NM_RETURN};
+        SendMessageW(Window->Handle(), WM_NOTIFY, enter.hdr.idFrom,
+                     reinterpret_cast<LPARAM>(&enter));
+        ASSERT_TRUE(Window->SetupOpen());
+        EXPECT_TRUE(WaitForReading(*Window));
+        EXPECT_EQ(WindowText(Window->Handle()), "Tessary - " + ini + " : " + cabinet);
+        const auto opened = Nodes(Control(tvProject));
+        ASSERT_GT(opened.size(), 2u);
+        EXPECT_EQ(NodeCaption(Control(tvProject), opened[0].first), "Package - " + ini);
+        EXPECT_EQ(opened[1].second, 0);
+        EXPECT_EQ(TreeView_GetSelection(Control(tvProject)), opened[1].first);
+        EXPECT_EQ(ListContents(Control(lvFiles)), files);
+        EXPECT_EQ(ListContents(Control(lvProject)), properties);
+
+        Window->CloseSetup();
+        EXPECT_FALSE(Window->SetupOpen());
+        ASSERT_TRUE(Window->PackageOpen());
+        EXPECT_EQ(Nodes(Control(tvProject)).size(), 1u);
+        EXPECT_EQ(ListContents(package.List->Handle), listed);
+        Window->CloseSetup();
+        EXPECT_FALSE(Window->PackageOpen());
+        EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
+        EXPECT_EQ(WindowText(Window->Handle()), "Tessary");
+    }
 }
 
 TEST_F(WindowTest, AFindingsGroupOpensIntoItsPlacesByGlyphKeysAndDoubleClick) {
