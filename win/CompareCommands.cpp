@@ -12,29 +12,6 @@
 
 namespace {
 constexpr int kImageComparison = 16; // the Signature node's picture: the image list has no other
-
-struct TComparisonRun {
-    bool Done = false;
-    TFactsResult Failure; // why not, naming the cabinet
-    TComparison Comparison;
-};
-
-// Reads both at once, then compares; never throws past the comparison itself.
-TComparisonRun RunComparison(const std::string& older, const std::string& newer,
-                             const std::atomic<bool>& stop, std::atomic<int>& read) {
-    TComparisonRun run;
-    TSetupFacts facts[2];
-    const TCancelled cancelled = [&stop] { return stop.load(); };
-    const TFactsResult result =
-        ReadBothSetupFacts(older, newer, facts, cancelled, [&read] { read.fetch_add(1); });
-    if (result.Status != TFactsStatus::Read) {
-        run.Failure = result;
-        return run;
-    }
-    run.Comparison = CompareSetups(facts[0], facts[1]);
-    run.Done = true;
-    return run;
-}
 } // namespace
 
 void TfrmWinCEMain::CreateComparisonPage() {
@@ -67,8 +44,10 @@ void TfrmWinCEMain::CompareWith(const std::wstring& fileName) {
     std::atomic<bool> stop{false};
     std::atomic<int> read{0};
     // The future's end waits for the thread, so stop and read outlive it on every path.
-    std::future<TComparisonRun> work =
-        std::async(std::launch::async, [&] { return RunComparison(older, newer, stop, read); });
+    std::future<TCabinetComparison> work = std::async(std::launch::async, [&] {
+        return CompareCabinets(
+            older, newer, [&stop] { return stop.load(); }, [&read] { read.fetch_add(1); });
+    });
     {
         const std::unique_ptr<TProgress> progress =
             FServices->StartProgress(FHandle, L"Compare With");
@@ -79,14 +58,14 @@ void TfrmWinCEMain::CompareWith(const std::wstring& fileName) {
                 stop.store(true);
         } while (work.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready);
     }
-    TComparisonRun run = work.get();
+    TCabinetComparison run = work.get();
     // Cancelled is cancelled, even when the reading had just finished.
     if (stop.load()) {
         SetStatusText(L"Comparison cancelled");
         return;
     }
-    if (!run.Done) {
-        ShowError(ToDisplay(run.Failure.Message));
+    if (run.Result.Status != TFactsStatus::Read) {
+        ShowError(ToDisplay(run.Result.Message));
         return;
     }
     TComparisonTree tree = BuildComparisonTree(run.Comparison);
