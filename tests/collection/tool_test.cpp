@@ -1,6 +1,7 @@
 // tessary-info's collection commands as a user runs them: exit statuses, messages, and the
 // shared real cabinets indexed with a few answers across them pinned.
 #include "tests/collection/CollectionFixtures.h"
+#include "tests/support/Corpus.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,11 @@ std::set<std::string> Names(const std::set<std::string>& paths) {
 
 class RealCollection : public ::testing::Test {
   protected:
+    void SetUp() override {
+        if (!HaveCorpus()) GTEST_SKIP() << "corpus missing";
+    }
     static void SetUpTestSuite() {
+        if (!HaveCorpus()) return;
         dir = new TempDir;
         db = dir->File("real.db");
         run = new ToolRun(RunTool({"-j", "2", "--index", db, kReal}, 120));
