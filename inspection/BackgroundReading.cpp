@@ -14,13 +14,15 @@ namespace {
 // The document the request gives, as a tree or as bytes, or the cabinet's; null when there is
 // none (or the cabinet's cannot be extracted).
 std::shared_ptr<const provisioning::TProvisioningTree>
-Document(const TBackgroundRequest& request, TCABFile* cabinet, TCabinetLook* look) {
+Document(const TBackgroundRequest& request, TCABFile* cabinet, TCabinetLook* look,
+         const std::function<bool()>& stopped) {
     if (request.Document) return request.Document;
     if (request.DocumentBytes) {
         const std::vector<uint8_t>& bytes = *request.DocumentBytes;
         return std::make_shared<const provisioning::TProvisioningTree>(
             provisioning::ReadDocumentBytes(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                stopped));
     }
     auto read = std::make_shared<provisioning::TProvisioningTree>();
     if (cabinet && provisioning::ReadCabinetProvisioning(*cabinet, *read, look)) return read;
@@ -47,7 +49,7 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
     bool document = request.Provisioning && (results.Provisioning || results.ProvisioningTree);
     // A document at hand is handed over before the setup is loaded again for the programs.
     if (document && (request.Document || request.DocumentBytes)) {
-        const auto tree = Document(request, nullptr, nullptr);
+        const auto tree = Document(request, nullptr, nullptr, stopped);
         if (stopped()) return;
         HandOver(tree, results);
         document = false;
@@ -64,7 +66,7 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
         return;
     }
     if (document) {
-        const auto tree = Document(request, &cabinet, &look);
+        const auto tree = Document(request, &cabinet, &look, stopped);
         if (stopped()) return;
         HandOver(tree, results);
     }

@@ -72,8 +72,9 @@ void Decode(const std::string& value, TCertificateInfo& info) {
 
 } // namespace
 
-void DecodeCertificates(TProvisioningTree& tree) {
+void DecodeCertificates(TProvisioningTree& tree, const std::function<bool()>& stopped) {
     tree.Certificates.clear();
+    bool stop = false;
     for (size_t i = 0; i < tree.Nodes.size(); ++i) {
         TNode& node = tree.Nodes[i];
         if (node.Kind != TNodeKind::Parm || !SameTextAscii(node.Name, "EncodedCertificate"))
@@ -90,7 +91,13 @@ void DecodeCertificates(TProvisioningTree& tree) {
                 info.Store += StoreName(path[k]->Name);
             }
         }
-        Decode(node.Value, info);
+        // Each check of a hostile key can take a while: a reader told to stop stops here, and
+        // what it leaves says so.
+        if (!stop && stopped && stopped()) stop = true;
+        if (stop)
+            info.Note = "not decoded: the reading was stopped";
+        else
+            Decode(node.Value, info);
         node.Certificate = static_cast<int32_t>(tree.Certificates.size());
         tree.Certificates.push_back(std::move(info));
     }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,8 +83,9 @@ constexpr size_t kMaxNodes = 100'000;
 [[nodiscard]] TProvisioningTree ReadProvisioning(std::string_view document);
 
 // Decodes every EncodedCertificate parm of the tree. Separate from reading so that the reader
-// alone has no cryptography.
-void DecodeCertificates(TProvisioningTree& tree);
+// alone has no cryptography. Once stopped returns true, the certificates not yet decoded are
+// listed with a note saying so.
+void DecodeCertificates(TProvisioningTree& tree, const std::function<bool()>& stopped = {});
 
 // The decoded certificates the document adds below CertificateStore, by the store's name ("SPC",
 // "ROOT", ...) and thumbprint, in document order.

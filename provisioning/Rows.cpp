@@ -73,11 +73,11 @@ bool ReadCabinetDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes, TCabine
     return true;
 }
 
-TProvisioningTree ReadDocumentBytes(std::string_view bytes) {
+TProvisioningTree ReadDocumentBytes(std::string_view bytes, const std::function<bool()>& stopped) {
     TProvisioningTree tree;
     try {
         tree = ReadProvisioning(bytes);
-        DecodeCertificates(tree);
+        DecodeCertificates(tree, stopped);
     } catch (const std::exception& e) {
         // No memory for the tree of a huge document: the setup itself is still shown.
         tree = TProvisioningTree();

@@ -45,10 +45,12 @@ struct TProvisioningRow {
                                            TCabinetLook* look = nullptr);
 // Its two steps apart, for a reader that takes the bytes now and decodes them elsewhere: the
 // "_setup.xml" bytes as they are (false as above; errors pass on), and bytes read as a tree with
-// its certificates decoded, or as a root whose note says why not (no memory for it).
+// its certificates decoded, or as a root whose note says why not (no memory for it). A reader
+// that may be told to stop passes stopped (see DecodeCertificates).
 [[nodiscard]] bool ReadCabinetDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes,
                                        TCabinetLook* look = nullptr);
-[[nodiscard]] TProvisioningTree ReadDocumentBytes(std::string_view bytes);
+[[nodiscard]] TProvisioningTree ReadDocumentBytes(std::string_view bytes,
+                                                  const std::function<bool()>& stopped = {});
 
 // What the cabinet's "_setup.xml" adds to the device's certificate stores, for the signature's
 // trust statement (Now left empty: the clock's). Empty when there is no document or it cannot

@@ -1,5 +1,6 @@
 // Certificates made here with OpenSSL, put into documents as a provisioning tool writes them.
 #ifdef TESSARY_HAVE_CRYPTO
+#include "provisioning/Rows.h"
 #include "tests/provisioning/ProvisioningSupport.h"
 #include "tests/support/CabinetSigner.h"
 
@@ -170,5 +171,29 @@ TEST_F(CertificateFixture, CertificateOutsideAStore) {
     EXPECT_EQ(tree.Certificates[0].Store, "");
     EXPECT_EQ(tree.Certificates[0].StoredUnder, "");
     EXPECT_FALSE(tree.Certificates[0].ThumbprintMatches);
+}
+
+// A reader told to stop (a window closing during a document of slow keys) decodes no further
+// certificate, and what it leaves is not passed off as read: every certificate is still listed.
+TEST_F(CertificateFixture, StopsBetweenCertificates) {
+    std::string document = "<wap-provisioningdoc><characteristic type=\"CertificateStore\">"
+                           "<characteristic type=\"ROOT\">";
+    for (int i = 0; i < 4; ++i)
+        document += "<characteristic type=\"c" + std::to_string(i) +
+                    "\"><parm name=\"EncodedCertificate\" value=\"" + Base64Lines(RootDer) +
+                    "\"/></characteristic>";
+    document += "</characteristic></characteristic></wap-provisioningdoc>";
+    int asked = 0;
+    TProvisioningTree tree = ReadDocumentBytes(document, [&asked] { return ++asked > 2; });
+    ASSERT_EQ(tree.Certificates.size(), 4u);
+    EXPECT_TRUE(tree.Certificates[0].Decoded);
+    EXPECT_TRUE(tree.Certificates[1].Decoded);
+    for (size_t i = 2; i < 4; ++i) {
+        EXPECT_FALSE(tree.Certificates[i].Decoded);
+        EXPECT_EQ(tree.Certificates[i].Note, "not decoded: the reading was stopped");
+        EXPECT_TRUE(tree.Certificates[i].Subject.empty());
+    }
+    EXPECT_EQ(asked, 3); // once stopped, not asked again
+    EXPECT_EQ(StoreAdditions(tree).size(), 2u);
 }
 #endif
