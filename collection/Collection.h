@@ -3,9 +3,12 @@
 // searched by words or read-only SQL, and merged from shards built elsewhere.
 #include "collection/Database.h"
 
+#include "package/Package.h"
+
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +46,10 @@ struct TIndexSummary {
     // Of the cabinets walked, those recorded as damaged, and those that hold no setup.
     size_t Damaged = 0;
     size_t NotSetups = 0;
+    // Walked files that hold setups (archives, self-extracting programs, cabinets of cabinets),
+    // and the setups read or found unchanged in them, counted above too.
+    size_t Packages = 0;
+    size_t InPackages = 0;
     bool Cancelled = false;
     // Paths that could not be walked or opened, each with why: not in the index.
     std::vector<std::string> Problems;
@@ -121,14 +128,30 @@ struct TIndexedCabinet {
     std::string Status; // "read", "damaged" or "not a setup"
     std::string Error;
     std::string CopyOf; // the path its rows were read from; empty for that one
+    // A setup found in a package: the package's path and the setup's name inside it (Path is
+    // both, joined by " : "); empty for a cabinet file.
+    std::string Package;
+    std::string Inside;
 };
 
 // Every cabinet of the index, by path. Throws TCollectionError.
 [[nodiscard]] std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db);
 
-// Why the file at cabinet.Path no longer holds what the index recorded for it: "no such file",
-// another content, or why it cannot be read; empty when its SHA-256 is the one recorded.
-[[nodiscard]] std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet);
+// Where an indexed cabinet can be read now: its own path, or for a setup in a package the copy
+// taken out of the package again, kept while this lives. Path is empty when it cannot be found,
+// and Why says why.
+struct TReadableCabinet {
+    std::string Path;
+    std::string Why;
+    std::unique_ptr<TPackage> Package;
+};
+[[nodiscard]] TReadableCabinet LocateIndexedCabinet(const TIndexedCabinet& cabinet);
+
+// Why the file at readFrom (cabinet.Path when empty) no longer holds what the index recorded
+// for cabinet: "no such file", another content, or why it cannot be read; empty when its
+// SHA-256 is the one recorded.
+[[nodiscard]] std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet,
+                                              const std::string& readFrom = {});
 
 struct TMergeSummary {
     size_t Cabinets = 0; // cabinet rows taken over

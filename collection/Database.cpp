@@ -10,6 +10,13 @@ namespace {
 // "Tess", so that another program's database is told apart from an index of ours.
 constexpr int64_t kApplicationId = 0x54657373;
 
+// Files that hold setups (a self-extracting program, an archive, a cabinet of cabinets): the
+// setups found in one are "cabinets" rows named "PACKAGE : PATH-INSIDE". Added in version 2.
+#define TESSARY_PACKAGES_TABLE                                                                     \
+    "CREATE TABLE IF NOT EXISTS packages(path TEXT PRIMARY KEY, size INTEGER, mtime INTEGER, "     \
+    "kind TEXT, setups INTEGER, error TEXT, indexed_at TEXT NOT NULL DEFAULT "                     \
+    "(strftime('%Y-%m-%dT%H:%M:%SZ', 'now')));"
+
 const char kSchema[] = R"sql(
 CREATE TABLE cabinets(
   id INTEGER PRIMARY KEY,
@@ -38,6 +45,7 @@ CREATE TABLE programs(cabinet_sha256 TEXT NOT NULL, folder TEXT, name TEXT, cpu 
 CREATE TABLE findings(cabinet_sha256 TEXT NOT NULL, rule TEXT, severity TEXT, title TEXT,
   location TEXT, why TEXT);
 CREATE VIRTUAL TABLE search USING fts5(cabinet_sha256 UNINDEXED, body);
+)sql" TESSARY_PACKAGES_TABLE R"sql(
 
 CREATE VIEW setup_overview AS
 SELECT c.path, c.sha256, c.status, c.format,
@@ -186,6 +194,7 @@ TDatabase::TDatabase(const std::string& path, TOpenMode mode) : FPath(path) {
             Create();
         else
             Check();
+        if (mode == TOpenMode::Write) Upgrade();
     } catch (...) {
         sqlite3_close(FDb);
         FDb = nullptr;
@@ -216,6 +225,17 @@ void TDatabase::Check() {
                                    std::to_string(kSchemaVersion) + ")",
                                true);
     if (version < 1) throw TCollectionError(FPath + ": not a Tessary collection index", true);
+    FVersion = version;
+}
+
+void TDatabase::Upgrade() {
+    if (FVersion >= kSchemaVersion) return;
+    // Version 1 lacks only the packages table; what it holds stays as it is.
+    Exec("BEGIN IMMEDIATE");
+    Exec(TESSARY_PACKAGES_TABLE);
+    Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    Exec("COMMIT");
+    FVersion = kSchemaVersion;
 }
 
 void TDatabase::Create() {
@@ -229,6 +249,7 @@ void TDatabase::Create() {
     Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
     Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     Exec("COMMIT");
+    FVersion = kSchemaVersion;
 }
 
 TCollectionError TDatabase::Error(const std::string& what, int code) const {

@@ -21,7 +21,7 @@ class TCollectionError : public std::runtime_error {
 };
 
 // The schema's version, kept in PRAGMA user_version.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 enum class TOpenMode { ReadOnly, Write };
 
@@ -49,6 +49,8 @@ class TDatabase {
   private:
     void Check();
     void Create();
+    void Upgrade(); // an index of an earlier version, opened to be written, made current
+    int64_t FVersion = 0;
     sqlite3* FDb = nullptr;
     bool FWriting = false;
     std::string FPath;

@@ -4,6 +4,7 @@
 
 #include "cab/AsciiCase.h"
 #include "compare/SetupFacts.h"
+#include "package/Package.h"
 
 #include <condition_variable>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -37,7 +39,26 @@ struct TKnownContent {
     std::string Error;
 };
 
-enum class TOutcome { Read, Unchanged, Copy, Problem };
+// What the index held for a file that may hold setups.
+struct TKnownPackage {
+    int64_t Size = 0;
+    int64_t MTime = 0;
+    int64_t Setups = 0;
+};
+
+// A file read as a package: what it is, and the names of the setups found in it now.
+struct TPackageRecord {
+    std::string Path;
+    int64_t Size = 0;
+    int64_t MTime = 0;
+    std::string Kind; // ContainerKindName, empty when the file holds no setup
+    std::string Error;
+    std::vector<std::string> Setups; // their "cabinets" paths
+    bool Keep = false;               // recorded: it holds setups, or is named as packages are
+    int64_t Unchanged = 0;           // the setups recorded in it, when it is unchanged
+};
+
+enum class TOutcome { Read, Unchanged, Copy, Problem, Package };
 
 struct TResult {
     TOutcome Outcome = TOutcome::Problem;
@@ -46,11 +67,25 @@ struct TResult {
     std::string KnownStatus; // Unchanged: the status recorded before
     std::string Search;      // Read: the full-text search's body, made by the reader
     std::string Problem;
+    // A setup found inside a walked file, or that file's package record: not one of the walked
+    // files themselves, so not counted as one.
+    bool Inside = false;
+    TPackageRecord Package; // Package
 };
+
+// The separator between a package's path and a setup's name inside it, as the tool's headings.
+constexpr std::string_view kInside = " : ";
 
 bool IsCabinetName(const fs::path& path) {
     const std::string extension = UpperCaseAscii(path.extension().string());
     return extension == ".CAB" || extension == ".CPF";
+}
+
+// What setups came in: self-extracting programs, archives and installer packages. An
+// application manager's .ini is not taken: the cabinets it names are walked by their own names.
+bool IsPackageName(const fs::path& path) {
+    const std::string extension = UpperCaseAscii(path.extension().string());
+    return extension == ".EXE" || extension == ".ZIP" || extension == ".MSI";
 }
 
 // A cabinet's bytes begin with "MSCF" and four reserved zero bytes.
@@ -76,15 +111,17 @@ std::string Absolute(const fs::path& path) {
 
 // The cabinets below the given paths, each once, sorted. A path named on its own is taken
 // whatever its name.
-std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::string>& problems) {
+std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::string>& problems,
+                              std::set<std::string>& named) {
     std::set<std::string> found;
-    const auto add = [&](const fs::path& path) {
+    const auto add = [&](const fs::path& path, bool given = false) {
         const std::string desktop = Absolute(path);
         if (desktop.empty())
             problems.push_back("cannot open " + Utf8Text(path) +
                                ": the system's code page cannot name it");
         else
             found.insert(desktop);
+        if (given && !desktop.empty()) named.insert(desktop);
     };
     for (const std::string& given : options.Paths) {
         std::error_code ec;
@@ -95,7 +132,7 @@ std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::str
             continue;
         }
         if (fs::is_regular_file(status)) {
-            add(start);
+            add(start, true);
             continue;
         }
         if (!fs::is_directory(status)) {
@@ -107,7 +144,7 @@ std::vector<std::string> Walk(const TIndexOptions& options, std::vector<std::str
         for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             std::error_code typeError;
             if (!it->is_regular_file(typeError) || typeError) continue;
-            if (IsCabinetName(it->path()) || (options.AllFiles && LooksLikeCabinet(it->path())))
+            if (IsCabinetName(it->path()) || IsPackageName(it->path()) || options.AllFiles)
                 add(it->path());
         }
         if (ec) problems.push_back("cannot walk " + given + ": " + ec.message());
@@ -175,7 +212,13 @@ class TWriter {
                       "UPDATE SET size = ?2, mtime = ?3, sha256 = ?4, format = ?5, status = ?6, "
                       "error = ?7, copy_of = ?8, indexed_at = "
                       "strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"),
-          FTouch(db, "UPDATE cabinets SET size = ?2, mtime = ?3 WHERE path = ?1") {
+          FTouch(db, "UPDATE cabinets SET size = ?2, mtime = ?3 WHERE path = ?1"),
+          FPackage(db, "INSERT INTO packages(path, size, mtime, kind, setups, error) VALUES(?1, "
+                       "?2, ?3, ?4, ?5, ?6) ON CONFLICT(path) DO UPDATE SET size = ?2, mtime = ?3, "
+                       "kind = ?4, setups = ?5, error = ?6, indexed_at = "
+                       "strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"),
+          FInside(db, "SELECT path, sha256 FROM cabinets WHERE substr(path, 1, length(?1)) = ?1"),
+          FForget(db, "DELETE FROM cabinets WHERE path = ?1") {
         for (const TFactTable& table : FactTables()) {
             std::string columns = "cabinet_sha256", marks = "?1";
             for (size_t i = 0; i < table.Columns.size(); ++i) {
@@ -254,6 +297,32 @@ class TWriter {
         insert("search", searchBody);
     }
 
+    void Package(const TPackageRecord& p) {
+        const std::string path = PathToUtf8(p.Path);
+        FPackage.Bind(1, path).Bind(2, p.Size).Bind(3, p.MTime).Bind(4, p.Kind);
+        FPackage.Bind(5, static_cast<int64_t>(p.Setups.size())).Bind(6, p.Error);
+        FPackage.Run();
+    }
+
+    // Removes the rows of the setups a package held before and holds no more; the contents of
+    // those, with their paths.
+    std::vector<std::pair<std::string, std::string>> DropGoneSetups(const TPackageRecord& p) {
+        const std::string prefix = PathToUtf8(p.Path) + std::string(kInside);
+        std::set<std::string> now;
+        for (const std::string& path : p.Setups)
+            now.insert(PathToUtf8(path));
+        std::vector<std::pair<std::string, std::string>> gone;
+        FInside.Bind(1, prefix);
+        while (FInside.Step())
+            if (!now.count(FInside.Text(0))) gone.emplace_back(FInside.Text(0), FInside.Text(1));
+        FInside.Reset();
+        for (const auto& [path, sha256] : gone) {
+            FForget.Bind(1, path);
+            FForget.Run();
+        }
+        return gone;
+    }
+
     // Removes a content's rows when no cabinet holds it any more; true when removed.
     bool Release(const std::string& sha256) {
         if (sha256.empty()) return false;
@@ -273,6 +342,9 @@ class TWriter {
     TStatement FHeld{FDb, "SELECT 1 FROM cabinets WHERE sha256 = ?1 LIMIT 1"};
     TStatement FUpsert;
     TStatement FTouch;
+    TStatement FPackage;
+    TStatement FInside;
+    TStatement FForget;
     std::map<std::string, std::unique_ptr<TStatement>, std::less<>> FInserts;
     std::map<std::string, std::unique_ptr<TStatement>> FDeletes;
 };
@@ -293,11 +365,17 @@ class TRun {
             auto [it, added] = FKnownContents.emplace(paths.Text(3), content);
             if (!added && paths.IsNull(7)) it->second = content;
         }
+        TStatement packages(db, "SELECT path, size, mtime, setups FROM packages");
+        while (packages.Step()) {
+            const std::string path = PathFromUtf8(packages.Text(0));
+            if (!path.empty())
+                FKnownPackages[path] = {packages.Number(1), packages.Number(2), packages.Number(3)};
+        }
     }
 
     TIndexSummary Go() {
         TIndexSummary summary;
-        FPaths = Walk(FOptions, summary.Problems);
+        FPaths = Walk(FOptions, summary.Problems, FNamed);
         summary.Found = FPaths.size();
         unsigned readers =
             FOptions.Readers ? FOptions.Readers : std::thread::hardware_concurrency();
@@ -327,13 +405,16 @@ class TRun {
   private:
     [[nodiscard]] bool Cancelled() const { return FOptions.Cancel && FOptions.Cancel->load(); }
 
-    TResult ReadOne(const std::string& path) {
+    // The cabinet at readFrom, recorded as path (a setup in a package: where the package put it,
+    // and its name with the package's), with the package's time when it is in one.
+    TResult ReadOne(const std::string& path, const std::string& readFrom,
+                    std::optional<int64_t> mtime) {
         TResult result;
         TCabinetRecord& r = result.Record;
         r.Path = path;
         std::error_code ec;
-        r.Size = static_cast<int64_t>(fs::file_size(FileSystemPath(path), ec));
-        if (!ec) r.MTime = ModificationTime(path, ec);
+        r.Size = static_cast<int64_t>(fs::file_size(FileSystemPath(readFrom), ec));
+        if (!ec) r.MTime = mtime ? *mtime : ModificationTime(readFrom, ec);
         if (ec) {
             result.Problem = "cannot open " + path + ": " + ec.message();
             return result;
@@ -346,7 +427,7 @@ class TRun {
             return result;
         }
         std::string why;
-        r.Sha256 = FileSha256(path, why);
+        r.Sha256 = FileSha256(readFrom, why);
         if (r.Sha256.empty()) {
             result.Outcome = TOutcome::Read;
             r.Status = TCabinetStatus::Damaged;
@@ -366,10 +447,81 @@ class TRun {
                 return result;
             }
         }
+        r.Path = readFrom;
         ReadCabinetRecord(r);
+        r.Path = path;
         result.Search = SearchBody(r);
         result.Outcome = TOutcome::Read;
         return result;
+    }
+
+    // A walked file as results: a cabinet's, then, for a file that holds setups, one per setup
+    // and the package's own.
+    std::vector<TResult> ReadPath(const std::string& path) {
+        std::vector<TResult> results;
+        const fs::path file = FileSystemPath(path);
+        const bool packageName = IsPackageName(file);
+        // A file named on its own is taken as a cabinet whatever its name, unless it holds
+        // setups.
+        const bool cabinet = IsCabinetName(file) || LooksLikeCabinet(file);
+        if (!packageName && cabinet) {
+            results.push_back(ReadOne(path, path, std::nullopt));
+            // A cabinet that is no setup may carry setups, as a runtime's installer does.
+            TResult& cabinet = results.front();
+            const auto known = FKnownPackages.find(path);
+            if (cabinet.Outcome == TOutcome::Unchanged && known != FKnownPackages.end())
+                cabinet.Package.Unchanged = known->second.Setups;
+            if (cabinet.Outcome != TOutcome::Read ||
+                cabinet.Record.Status != TCabinetStatus::NotSetup)
+                return results;
+        }
+        // A cabinet's package row is kept only while it holds setups, to drop them when it
+        // changes.
+        ReadPackage(path, packageName || FKnownPackages.count(path), results);
+        if (!cabinet && !packageName && FNamed.count(path) && results.back().Package.Setups.empty())
+            results = {ReadOne(path, path, std::nullopt)};
+        return results;
+    }
+
+    // keep: the package is recorded even when it holds no setup (a file named as packages are,
+    // so that the next run passes it by while it is unchanged, or one that held setups before).
+    void ReadPackage(const std::string& path, bool keep, std::vector<TResult>& results) {
+        TResult result;
+        result.Outcome = TOutcome::Package;
+        result.Inside = !results.empty(); // the cabinet's own result stands for the file
+        TPackageRecord& p = result.Package;
+        p.Path = path;
+        std::error_code ec;
+        p.Size = static_cast<int64_t>(fs::file_size(FileSystemPath(path), ec));
+        if (!ec) p.MTime = ModificationTime(path, ec);
+        if (ec) {
+            result.Outcome = TOutcome::Problem;
+            result.Problem = "cannot open " + path + ": " + ec.message();
+            results.push_back(std::move(result));
+            return;
+        }
+        const auto known = FKnownPackages.find(path);
+        if (results.empty() && known != FKnownPackages.end() && !FOptions.Rehash &&
+            known->second.Size == p.Size && known->second.MTime == p.MTime) {
+            result.Outcome = TOutcome::Unchanged;
+            p.Unchanged = known->second.Setups;
+            results.push_back(std::move(result));
+            return;
+        }
+        // Its private folder, with the setups taken out, lives until they are all read.
+        const std::unique_ptr<TPackage> package = OpenPackage(path);
+        if (package->IsContainer()) p.Kind = ContainerKindName(package->Kind);
+        p.Error = package->Error;
+        for (const TContainedSetup& setup : package->Setups) {
+            if (setup.CabinetPath.empty()) continue;
+            TResult inside =
+                ReadOne(path + std::string(kInside) + setup.PathInside, setup.CabinetPath, p.MTime);
+            inside.Inside = true;
+            if (inside.Outcome != TOutcome::Problem) p.Setups.push_back(inside.Record.Path);
+            results.push_back(std::move(inside));
+        }
+        p.Keep = keep || !p.Setups.empty();
+        results.push_back(std::move(result));
     }
 
     void ReadLoop() {
@@ -377,12 +529,13 @@ class TRun {
             if (FStop || Cancelled()) break;
             const size_t i = FNext.fetch_add(1);
             if (i >= FPaths.size()) break;
-            TResult result = ReadOne(FPaths[i]);
+            std::vector<TResult> results = ReadPath(FPaths[i]);
             std::unique_lock<std::mutex> lock(FMutex);
             // A bounded queue: readers wait while the writer is behind.
             FRoom.wait(lock, [&] { return FStop || FQueue.size() < kQueueLimit; });
             if (FStop) break;
-            FQueue.push_back(std::move(result));
+            for (TResult& result : results)
+                FQueue.push_back(std::move(result));
             FReady.notify_one();
         }
         std::lock_guard<std::mutex> lock(FMutex);
@@ -472,6 +625,10 @@ class TRun {
         case TOutcome::Unchanged:
             if (result.Touch) begin().Touch(r);
             ++summary.Unchanged;
+            if (result.Package.Unchanged > 0) {
+                ++summary.Packages;
+                summary.InPackages += static_cast<size_t>(result.Package.Unchanged);
+            }
             Count(result.KnownStatus, summary);
             break;
         case TOutcome::Read: {
@@ -487,6 +644,9 @@ class TRun {
             Count(StatusText(r.Status), summary);
             break;
         }
+        case TOutcome::Package:
+            SettlePackage(begin, result.Package, summary);
+            break;
         case TOutcome::Copy: {
             TKnownContent original;
             {
@@ -508,16 +668,39 @@ class TRun {
             break;
         }
         }
+        if (result.Inside) return true;
         ++FSettled;
-        if (FOptions.Progress) FOptions.Progress({FSettled, FPaths.size(), r.Path});
+        if (FOptions.Progress)
+            FOptions.Progress({FSettled, FPaths.size(),
+                               result.Outcome == TOutcome::Package ? result.Package.Path : r.Path});
         return true;
+    }
+
+    // Its setups are written before it: the rows of those it no longer holds go now, and their
+    // contents with them when no other cabinet holds them.
+    template <typename TBegin>
+    void SettlePackage(TBegin& begin, const TPackageRecord& p, TIndexSummary& summary) {
+        if (!p.Keep) return;
+        TWriter& writer = begin();
+        writer.Package(p);
+        for (const auto& [path, sha256] : writer.DropGoneSetups(p))
+            if (writer.Release(sha256)) {
+                std::lock_guard<std::mutex> lock(FMutex);
+                FKnownContents.erase(sha256);
+            }
+        if (!p.Setups.empty()) {
+            ++summary.Packages;
+            summary.InPackages += p.Setups.size();
+        }
     }
 
     static constexpr size_t kQueueLimit = 256;
     TDatabase& FDb;
     const TIndexOptions& FOptions;
     std::vector<std::string> FPaths;
+    std::set<std::string> FNamed; // the paths given as files, not found in a folder
     std::map<std::string, TKnownPath> FKnownPaths;       // read by readers, never changed
+    std::map<std::string, TKnownPackage> FKnownPackages; // the same
     std::map<std::string, TKnownContent> FKnownContents; // under FMutex once readers run
     std::set<std::string> FClaimed;
     std::mutex FMutex;
@@ -533,25 +716,67 @@ class TRun {
 
 std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db) {
     TDatabase database(db, TOpenMode::ReadOnly);
+    // An index of the first version has no packages.
+    std::set<std::string> packages;
+    {
+        TStatement has(database, "SELECT 1 FROM sqlite_master WHERE name = 'packages'");
+        if (has.Step()) {
+            TStatement s(database, "SELECT path FROM packages WHERE setups > 0");
+            while (s.Step())
+                packages.insert(s.Text(0));
+        }
+    }
     TStatement s(database, "SELECT path, size, mtime, sha256, status, error, copy_of FROM "
                            "cabinets ORDER BY path");
     std::vector<TIndexedCabinet> cabinets;
     while (s.Step()) {
         const std::string copyOf = s.Text(6);
-        cabinets.push_back({PathFromUtf8(s.Text(0)), s.Number(1), s.Number(2), s.Text(3), s.Text(4),
-                            s.Text(5), copyOf.empty() ? copyOf : PathFromUtf8(copyOf)});
+        TIndexedCabinet& c = cabinets.emplace_back(PathFromUtf8(s.Text(0)), s.Number(1),
+                                                   s.Number(2), s.Text(3), s.Text(4), s.Text(5),
+                                                   copyOf.empty() ? copyOf : PathFromUtf8(copyOf));
+        // The package is the part before one of the separators that names a package recorded.
+        const std::string path = s.Text(0);
+        for (size_t at = path.find(kInside); at != std::string::npos;
+             at = path.find(kInside, at + 1))
+            if (packages.count(path.substr(0, at))) {
+                c.Package = PathFromUtf8(path.substr(0, at));
+                c.Inside = path.substr(at + kInside.size());
+                break;
+            }
     }
     return cabinets;
 }
 
-std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet) {
+TReadableCabinet LocateIndexedCabinet(const TIndexedCabinet& cabinet) {
+    TReadableCabinet readable;
+    if (cabinet.Package.empty()) {
+        readable.Path = cabinet.Path;
+        return readable;
+    }
     std::error_code ec;
-    const fs::file_status status = fs::status(FileSystemPath(cabinet.Path), ec);
+    if (!fs::is_regular_file(FileSystemPath(cabinet.Package), ec)) {
+        readable.Why = "its package " + cabinet.Package + ": no such file";
+        return readable;
+    }
+    readable.Package = OpenPackage(cabinet.Package);
+    for (const TContainedSetup& setup : readable.Package->Setups)
+        if (setup.PathInside == cabinet.Inside && !setup.CabinetPath.empty()) {
+            readable.Path = setup.CabinetPath;
+            return readable;
+        }
+    readable.Why = "its package no longer holds " + cabinet.Inside;
+    return readable;
+}
+
+std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet, const std::string& readFrom) {
+    const std::string& path = readFrom.empty() ? cabinet.Path : readFrom;
+    std::error_code ec;
+    const fs::file_status status = fs::status(FileSystemPath(path), ec);
     if (ec || !fs::exists(status)) return "no such file";
     if (!fs::is_regular_file(status)) return "not a regular file";
     // Hashed even when size and time are as recorded: what is written is named by the content.
     std::string why;
-    const std::string sha256 = FileSha256(cabinet.Path, why);
+    const std::string sha256 = FileSha256(path, why);
     if (sha256.empty()) return why;
     return sha256 == cabinet.Sha256 ? std::string() : "its content changed since it was indexed";
 }

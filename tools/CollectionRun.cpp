@@ -78,8 +78,14 @@ int Index(const Options& o, const std::string& db) {
     progress.reset();
     for (const std::string& problem : s.Problems)
         PrintError(problem);
-    std::cout << "Indexed " << s.Found << (s.Found == 1 ? " cabinet" : " cabinets") << ": "
-              << s.Read << " read, " << s.Unchanged << " unchanged, " << s.Copies
+    std::cout << "Indexed " << s.Found;
+    if (s.Packages == 0)
+        std::cout << (s.Found == 1 ? " cabinet" : " cabinets");
+    else
+        std::cout << (s.Found == 1 ? " file" : " files") << " (" << s.Packages
+                  << (s.Packages == 1 ? " package" : " packages") << " holding " << s.InPackages
+                  << (s.InPackages == 1 ? " setup" : " setups") << ")";
+    std::cout << ": " << s.Read << " read, " << s.Unchanged << " unchanged, " << s.Copies
               << (s.Copies == 1 ? " copy" : " copies") << ", " << s.Damaged << " damaged, "
               << s.NotSetups << " not setups\n";
     if (s.Cancelled) {
@@ -230,12 +236,18 @@ int Inventory(const Options& o, const std::string& db, const std::string& folder
         const collection::TIndexedCabinet* source = nullptr;
         int made = 0;
         for (const collection::TIndexedCabinet* c : paths) {
-            std::string why = collection::ChangedSinceIndexed(*c);
+            // A setup in a package is taken out of it again.
+            const collection::TReadableCabinet readable = collection::LocateIndexedCabinet(*c);
+            std::string why = readable.Path.empty()
+                                  ? readable.Why
+                                  : collection::ChangedSinceIndexed(*c, readable.Path);
             if (why.empty()) {
-                made = o.Manifest ? MakeManifest(c->Path, text) : MakeSbom(c->Path, text);
+                made =
+                    o.Manifest ? MakeManifest(readable.Path, text) : MakeSbom(readable.Path, text);
                 // Read whole, then checked again: a file replaced while it was read is not
                 // written under the content it no longer has.
-                why = text.empty() ? "cannot be read" : collection::ChangedSinceIndexed(*c);
+                why = text.empty() ? "cannot be read"
+                                   : collection::ChangedSinceIndexed(*c, readable.Path);
             }
             if (why.empty()) {
                 source = c;
