@@ -134,7 +134,8 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName, const std::wstring& shown
     FPropertiesPage = BuildPropertiesPage(*FSetup, FInspection->Listing());
     // The same two rows the text report and the Qt viewer add after the design's own.
     AddSignatureRows(FPropertiesPage, FInspection->Signature());
-    SetRows(*FFiles, FInspection->FilesPage(options));
+    ClearList(*FFiles);
+    FFilesPending = true;
     SetRows(*FShortcuts, BuildShortcutsPage(*FSetup, options));
     for (TViewerPage& page : FPages) {
         if (!page.Build || !page.List) continue;
@@ -350,9 +351,16 @@ TListRows* TfrmWinCEMain::FocusedList() {
     return FPages[FPage].List;
 }
 
+void TfrmWinCEMain::MakeFilesRows() {
+    if (!FFilesPending || !FSetupOpen) return;
+    FFilesPending = false;
+    SetRows(*FFiles, FInspection->FilesPage(WindowReportOptions()));
+}
+
 void TfrmWinCEMain::tvProjectChange() {
     const LPARAM data = NodeData(FProjectTree, TreeView_GetSelection(FProjectTree));
     const size_t index = data < 0 ? 0 : static_cast<size_t>(data);
+    if (index == kProjectNodeFiles) MakeFilesRows();
     ShowPage(index);
     SetExtractEnabled(FSetupOpen && index == kProjectNodeFiles &&
                       ListView_GetSelectedCount(FFiles->Handle) > 0);

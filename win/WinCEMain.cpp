@@ -194,6 +194,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     FProgramRows.clear();
     FFindings.clear();
     FFindingsComplete = false;
+    FFilesPending = false;
     FCabinetIdentity.reset();
     FDeviceDecision.reset();
     FFilling = false;

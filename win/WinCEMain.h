@@ -295,6 +295,9 @@ class TfrmWinCEMain {
     void ApplyFilter(TListRows& list);
     void ClearList(TListRows& list);
     void tvProjectChange();
+    // The Files list's rows, made when the page is first shown (a setup of 20,000 files opens
+    // without them, as in the Qt viewer).
+    void MakeFilesRows();
     void tvRegistryChange();
     void lvFilesChange();
     // Shows the page and the row a finding is about, as far as this window lists them.
@@ -395,7 +398,8 @@ class TfrmWinCEMain {
     std::wstring FPackageFileName;
     // Whether the findings are those of every rule: a report is refused until then.
     bool FFindingsComplete = false;
-    TPage FPropertiesPage; // the design's rows and the signature's, without the later rows
+    bool FFilesPending = false; // the open setup's Files rows are not made yet
+    TPage FPropertiesPage;      // the design's rows and the signature's, without the later rows
     // The baseline read last, kept for the setups opened after it; the open cabinet's name and
     // hash, which its entries may be limited to, read once when first needed.
     std::optional<TBaseline> FBaseline;

@@ -403,6 +403,9 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
         const std::string& headline = headlines.at("Findings");
         project.push_back({"Findings", headline.substr(headline.find(": ") + 2)});
         EXPECT_EQ(ListContents(Control(lvProject)), project);
+        // The Files rows are made when their page is first shown.
+        EXPECT_EQ(ListView_GetItemCount(Control(lvFiles)), 0);
+        SelectProjectNode(1);
         EXPECT_EQ(ListContents(Control(lvFiles)), tables.at("Device Files"));
         EXPECT_EQ(ListContents(Control(lvShortcuts)), tables.at("Device Shortcuts"));
         TTable registry = tables.at("Device Registry Entries");
@@ -624,6 +627,7 @@ TEST_F(WindowTest, ExtractAllWritesEveryFileAsTheLinuxBuildDoes) {
     ASSERT_EQ(Services->Messages.size(), 1u);
     EXPECT_EQ(Services->Messages[0].first, L"54 files were written to " + Services->Chosen + L".");
     EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONINFORMATION));
+    SelectProjectNode(1);
     const TTable files = ListContents(Control(lvFiles));
     const char* native = std::getenv("TESSARY_NATIVE_EXTRACT");
     for (const auto& cells : files) {
@@ -692,6 +696,7 @@ TEST_F(WindowTest, TheFilterBoxNarrowsEveryListAndEmptyingItRestoresThem) {
     if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
     Open(RealCabinet("Basic.WM.CAB"));
     ASSERT_TRUE(Window->SetupOpen());
+    SelectProjectNode(1);
     const int all = ListView_GetItemCount(Control(lvFiles));
     SetWindowTextW(Control(edtFilter), L"nsbasic");
     const TTable narrowed = ListContents(Control(lvFiles));
@@ -1011,6 +1016,8 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     const TViewerPage& findings = ViewerPageNamed(*window, "Findings");
     const TViewerPage& device = ViewerPageNamed(*window, "Device");
     ASSERT_TRUE(provisioning.Present);
+    // The Files page is there at once.
+    TreeView_SelectItem(window->Control(tvProject), Nodes(window->Control(tvProject))[1].first);
     EXPECT_EQ(ListContents(window->Control(lvFiles)).size(), 2u);
     EXPECT_EQ(Utf8(provisioning.Status), "Reading the provisioning document...");
     EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
@@ -1083,6 +1090,7 @@ TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
         const std::string ini = std::string(folder) == "Ushahidi" ? "Ushahidi.ini" : "Setup.ini";
         Open(root + "/" + cabinet);
         ASSERT_TRUE(Window->SetupOpen());
+        SelectProjectNode(1);
         const TTable files = ListContents(Control(lvFiles));
         const TTable properties = ListContents(Control(lvProject));
         ASSERT_FALSE(files.empty());
@@ -1120,6 +1128,7 @@ TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
         EXPECT_EQ(NodeCaption(Control(tvProject), opened[0].first), "Package - " + ini);
         EXPECT_EQ(opened[1].second, 0);
         EXPECT_EQ(TreeView_GetSelection(Control(tvProject)), opened[1].first);
+        SelectProjectNode(2);
         EXPECT_EQ(ListContents(Control(lvFiles)), files);
         EXPECT_EQ(ListContents(Control(lvProject)), properties);
 
