@@ -32,19 +32,25 @@ uint32_t U32(const uint8_t* p) {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TESSARY_CARVE_AVX2 1
-// Thirty-two positions at a time on processors with AVX2 (nearly all in use). Returns where it
-// stopped: a candidate "MS" at or after from, or the first position it did not look at.
-__attribute__((target("avx2"))) size_t NextMsAvx2(const uint8_t* bytes, size_t from,
-                                                  size_t length) {
-    const __m256i m = _mm256_set1_epi8('M');
-    const __m256i sChar = _mm256_set1_epi8('S');
+// Sixty-four positions at a time on processors with AVX2 (nearly all in use), in few steps:
+// every "MSCF" puts "MS" or "SC" into a two-byte lane counted from `from` (as it starts on a
+// lane or one byte before one), so only the lanes are compared. Returns the first "MSCF" at or
+// after from, or the first position it did not look at.
+__attribute__((target("avx2"))) size_t NextSignatureAvx2(const uint8_t* bytes, size_t from,
+                                                         size_t length) {
+    const __m256i ms = _mm256_set1_epi16(0x534D); // "MS", little-endian
+    const __m256i sc = _mm256_set1_epi16(0x4353); // "SC"
     size_t i = from;
-    for (; i + 33 <= length; i += 32) {
-        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 1));
-        const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(here, m), _mm256_cmpeq_epi8(next, sChar))));
-        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(mask));
+    for (; i + 64 <= length; i += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32));
+        const __m256i hits =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(a, ms), _mm256_cmpeq_epi16(a, sc)),
+                            _mm256_or_si256(_mm256_cmpeq_epi16(b, ms), _mm256_cmpeq_epi16(b, sc)));
+        if (_mm256_testz_si256(hits, hits)) continue;
+        // Rare in any data: the block's positions, from the byte before it, one by one.
+        for (size_t at = i > from ? i - 1 : from; at < i + 64 && at + 4 <= length; ++at)
+            if (std::memcmp(bytes + at, "MSCF", 4) == 0) return at;
     }
     return i;
 }
@@ -62,12 +68,10 @@ size_t NextSignature(const uint8_t* bytes, size_t from, size_t length) {
     size_t i = from;
 #if defined(TESSARY_CARVE_AVX2)
     if (HaveAvx2()) {
-        for (;;) {
-            i = NextMsAvx2(bytes, i, length);
-            if (i + 33 > length) break; // the last few bytes are searched below
-            if (std::memcmp(bytes + i, "MSCF", 4) == 0) return i;
-            ++i;
-        }
+        i = NextSignatureAvx2(bytes, i, length);
+        if (i + 4 <= length && std::memcmp(bytes + i, "MSCF", 4) == 0) return i;
+        // The last few bytes are searched below; one "MSCF" may start just before them.
+        if (i > from) --i;
     }
 #endif
 #if defined(__SSE2__)

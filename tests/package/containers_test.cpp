@@ -116,6 +116,36 @@ TEST(Carve, RefusesInconsistentCutAndOverlappingHeaders) {
     EXPECT_EQ(found.Cabinets[0].Offset, 0);
 }
 
+// The search finds a cabinet wherever it starts, after bytes made of the pieces of its
+// signature ("MS", "SC", "MSC"), and where the file is read in two pieces around it.
+TEST(Package, CarvingFindsACabinetAtEveryOffset) {
+    const std::vector<uint8_t> cabinet = SmallSetupCabinet("Here");
+    const auto find = [](const std::vector<uint8_t>& bytes) {
+        TMemoryStream stream(bytes);
+        return FindStoredCabinets(stream, 10,
+                                  std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    };
+    for (size_t offset = 0; offset < 200; ++offset) {
+        std::vector<uint8_t> bytes(offset);
+        for (size_t i = 0; i < offset; ++i)
+            bytes[i] = static_cast<uint8_t>("MSCSMSCMS"[i % 9]);
+        bytes.insert(bytes.end(), cabinet.begin(), cabinet.end());
+        bytes.resize(bytes.size() + offset % 70, 'M');
+        const TCarveResult found = find(bytes);
+        ASSERT_EQ(found.Cabinets.size(), 1u) << offset;
+        EXPECT_EQ(found.Cabinets[0].Offset, static_cast<int64_t>(offset));
+    }
+    constexpr size_t kReadPiece = 4u << 20;
+    for (const int shift : {-70, -5, -4, -3, -2, -1, 0, 1, 2, 63}) {
+        const size_t offset = kReadPiece + static_cast<size_t>(static_cast<long>(shift));
+        std::vector<uint8_t> bytes(offset, 'S');
+        bytes.insert(bytes.end(), cabinet.begin(), cabinet.end());
+        const TCarveResult found = find(bytes);
+        ASSERT_EQ(found.Cabinets.size(), 1u) << shift;
+        EXPECT_EQ(found.Cabinets[0].Offset, static_cast<int64_t>(offset));
+    }
+}
+
 TEST(Package, CabinetInACabinetIsOpenedToAFixedDepth) {
     TempDir dir;
     const std::vector<uint8_t> setup = SmallSetupCabinet("Inner");
