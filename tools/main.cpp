@@ -5,6 +5,7 @@
 #include "cab/cabfiles.h"
 #include "compare/Comparison.h"
 #include "inspection/HtmlReport.h"
+#include "package/Package.h"
 #include "provisioning/Rows.h"
 #include "setup/CESetup.h"
 #include "setup/ExtractAll.h"
@@ -307,8 +308,17 @@ int Run(const Options& o, TAuditContext& context, const std::string& file, TFile
         return output.Fail(kExitFailure,
                            "tessary-info: cannot open " + PlainText(file) + ": " + problem,
                            "cannot open: " + problem);
-    if (o.Entries) return ListEntries(file, o.Json, output);
-    if (o.Verify) return VerifySignature(file, output);
+    if (o.Entries || o.Verify) {
+        // A file that is no cabinet may hold some: each is listed or verified under its heading.
+        if (!inPackage && !TCABFile().IsCabinet(file)) {
+            const int status =
+                RunPackage(file, output, [&](const std::string& cabinet, TFileOutput& inside) {
+                    return Run(o, context, cabinet, inside, true);
+                });
+            if (status >= 0) return status;
+        }
+        return o.Entries ? ListEntries(file, o.Json, output) : VerifySignature(file, output);
+    }
     if (const auto it = o.Values.find("--extract-cabinets"); it != o.Values.end())
         return ExtractCabinets(it->second, file);
 
@@ -397,7 +407,23 @@ int RunDiffGuarded(const Options& o) {
 int WriteInventoryGuarded(const Options& o) {
     try {
         if (o.Values.count("--into")) return WriteCollectionInventory(o);
-        return o.Manifest ? WriteManifest(o.Files[0]) : WriteSbom(o.Files[0]);
+        const int status = o.Manifest ? WriteManifest(o.Files[0]) : WriteSbom(o.Files[0]);
+        if (status == kExitNotSetup) {
+            // One document is one setup: a package's are taken out first.
+            const std::unique_ptr<TPackage> package = OpenPackage(o.Files[0]);
+            const auto readable = std::count_if(
+                package->Setups.begin(), package->Setups.end(),
+                [](const TContainedSetup& setup) { return !setup.CabinetPath.empty(); });
+            if (readable > 0)
+                PrintError(o.Files[0] + " holds " +
+                           (readable == 1
+                                ? std::string("1 setup: write it out with --extract-cabinets DIR "
+                                              "and give that cabinet")
+                                : std::to_string(readable) +
+                                      " setups: write them out with --extract-cabinets DIR and "
+                                      "give one of them"));
+        }
+        return status;
     } catch (const std::exception& e) {
         PrintError(e.what());
     }

@@ -55,6 +55,13 @@ TEST(TessaryInfoPackage, ZipGivesAHeadingPerSetupAndNamesTheMissingCabinet) {
               std::string::npos)
         << text.Err;
 
+    // One document is one setup: a package's are named, and how to get at them.
+    const ToolRun manifest = RunTool({"--manifest", zip}, 60);
+    EXPECT_EQ(manifest.Exit, 1);
+    EXPECT_NE(manifest.Err.find(zip + " holds 3 setups: write them out with --extract-cabinets"),
+              std::string::npos)
+        << manifest.Err;
+
     const ToolRun json = RunTool({"--jsonl", zip}, 60);
     EXPECT_EQ(json.Exit, 3);
     const std::vector<nlohmann::json> lines = Lines(json.Out);
@@ -92,6 +99,18 @@ TEST(TessaryInfoPackage, SelfExtractingProgramKeepsTheSignatureOfACarvedCabinet)
     EXPECT_EQ(
         std::vector<uint8_t>(program.begin() + offset, program.begin() + offset + signedCab.size()),
         signedCab);
+
+    // Verified and listed cabinet by cabinet, under the package's headings.
+    const ToolRun verified = RunTool({"--verify", exe}, 60);
+    EXPECT_EQ(verified.Exit, 4) << verified.Err; // the second one is not signed
+    const std::string heading = "==> " + exe + " : cabinet at offset " + std::to_string(offset);
+    const size_t first = verified.Out.find(heading + " <==\nIntact: signed by ");
+    EXPECT_NE(first, std::string::npos) << verified.Out;
+    EXPECT_NE(verified.Out.find(" <==\nNot signed\n", first), std::string::npos) << verified.Out;
+    const ToolRun listed = RunTool({"--entries", exe}, 60);
+    EXPECT_EQ(listed.Exit, 0) << listed.Err;
+    EXPECT_NE(listed.Out.find(heading + " <==\n"), std::string::npos);
+    EXPECT_NE(listed.Out.find("_setup.xml\t"), std::string::npos) << listed.Out;
 }
 
 TEST(TessaryInfoPackage, ExtractCabinetsWritesThemAndRefusesNamesThatClimbOut) {
