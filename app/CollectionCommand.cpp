@@ -4,6 +4,7 @@
 
 #if defined(TESSARY_HAVE_COLLECTION)
 #include "app/CollectionWindow.h"
+#include "collection/Collection.h"
 #endif
 
 #include <QDir>
@@ -32,13 +33,34 @@ void TfrmWinCEMain::mnuOpenCollectionClick() {
     });
 }
 
+#if defined(TESSARY_HAVE_COLLECTION)
+// A setup the index found inside a package is opened below the package's node.
+void TfrmWinCEMain::OpenIndexedSetup(const QString& path) {
+    std::string package, inside;
+    if (!collection::SplitPackagePath(ToLocalPath(path), package, inside)) {
+        OpenSetup(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        return;
+    }
+    OpenSetup(QFile::decodeName(package.c_str()));
+    if (!FPackage) return; // it said why it could not be opened
+    for (size_t i = 0; i < FPackage->Setups.size(); ++i)
+        if (FPackage->Setups[i].PathInside == inside) {
+            OpenContainedSetup(i);
+            return;
+        }
+    FServices->ShowError(this, kApplicationTitle,
+                         QFileInfo(QFile::decodeName(package.c_str())).fileName() +
+                             ": no longer holds " + ToDisplay(inside));
+}
+#endif
+
 QDialog* TfrmWinCEMain::OpenCollection(const QString& fileName) {
 #if defined(TESSARY_HAVE_COLLECTION)
     try {
         auto* window = new TfrmCollection(
             fileName,
             [this](const QString& path) {
-                Guarded([&] { OpenSetup(QDir::cleanPath(QFileInfo(path).absoluteFilePath())); });
+                Guarded([&] { OpenIndexedSetup(path); });
                 raise();
                 activateWindow();
             },

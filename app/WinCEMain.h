@@ -96,6 +96,8 @@ class TfrmWinCEMain : public QMainWindow {
     [[nodiscard]] const TPackage* Package() const { return FPackage.get(); }
     // Opens the package's setup at index below the "Package" node, as choosing its row does.
     void OpenContainedSetup(size_t index);
+    // A path the collection index recorded: a cabinet's, or a package's and a setup's in it.
+    void OpenIndexedSetup(const QString& path);
     // Reads a baseline of accepted findings and marks the findings it accepts, now and for the
     // setups opened later; a baseline that does not read is shown with its line and what is
     // wrong, and the one before stays. False when it did not read.

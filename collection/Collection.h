@@ -147,6 +147,11 @@ struct TReadableCabinet {
 };
 [[nodiscard]] TReadableCabinet LocateIndexedCabinet(const TIndexedCabinet& cabinet);
 
+// A recorded path of a setup in a package ("PACKAGE : NAME") split where its package is a file
+// that exists now; false for any other path (a cabinet's own, or a package that is gone).
+[[nodiscard]] bool SplitPackagePath(const std::string& path, std::string& package,
+                                    std::string& inside);
+
 // Why the file at readFrom (cabinet.Path when empty) no longer holds what the index recorded
 // for cabinet: "no such file", another content, or why it cannot be read; empty when its
 // SHA-256 is the one recorded.

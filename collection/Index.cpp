@@ -768,6 +768,18 @@ TReadableCabinet LocateIndexedCabinet(const TIndexedCabinet& cabinet) {
     return readable;
 }
 
+bool SplitPackagePath(const std::string& path, std::string& package, std::string& inside) {
+    std::error_code ec;
+    if (fs::is_regular_file(FileSystemPath(path), ec)) return false;
+    for (size_t at = path.find(kInside); at != std::string::npos; at = path.find(kInside, at + 1))
+        if (fs::is_regular_file(FileSystemPath(path.substr(0, at)), ec)) {
+            package = path.substr(0, at);
+            inside = path.substr(at + kInside.size());
+            return true;
+        }
+    return false;
+}
+
 std::string ChangedSinceIndexed(const TIndexedCabinet& cabinet, const std::string& readFrom) {
     const std::string& path = readFrom.empty() ? cabinet.Path : readFrom;
     std::error_code ec;

@@ -13,6 +13,7 @@
 #if defined(TESSARY_HAVE_COLLECTION)
 #include "app/CollectionWindow.h"
 #include "collection/Collection.h"
+#include "tests/support/PackageBuilder.h"
 #endif
 
 class CollectionTest : public QObject {
@@ -88,6 +89,43 @@ class CollectionTest : public QObject {
         QVERIFY(!f.Window->SetupOpen());
         QVERIFY(f.Window->findChild<QDialog*>("frmCollection"));
         QVERIFY(f.Services->Messages.isEmpty());
+#endif
+    }
+
+    // A setup the index found inside a package opens below the package's node.
+    void SetupInsideAPackageOpensBelowIt() {
+#if !defined(TESSARY_HAVE_COLLECTION)
+        QSKIP("this build has no collection support");
+#else
+        TempDir dir;
+        std::filesystem::create_directories(dir.File("received"));
+        const std::string exe = dir.File("received/Setup.exe");
+        WriteFileBytes(exe, SelfExtractingProgram({SmallSetupCabinet("Stored")}, false));
+        const std::string db = dir.File("received.db");
+        collection::TIndexOptions options;
+        options.Paths = {dir.File("received")};
+        options.Readers = 1;
+        (void)collection::IndexCollection(db, options);
+
+        TWindowFixture f;
+        auto* window = static_cast<TfrmCollection*>(f.Window->OpenCollection(Q(db)));
+        QVERIFY(window);
+        auto* list = window->findChild<QTreeView*>("lvCollection");
+        QVERIFY(list);
+        QCOMPARE(list->model()->rowCount(), 1);
+        emit list->activated(list->model()->index(0, 0));
+        QVERIFY(f.Window->SetupOpen());
+        QVERIFY2(f.Window->windowTitle().startsWith("Tessary - Setup.exe : cabinet at offset "),
+                 qPrintable(f.Window->windowTitle()));
+        QVERIFY(f.Services->Messages.isEmpty());
+
+        // The package gone: said, nothing opened.
+        f.Window->CloseSetup();
+        f.Window->CloseSetup();
+        std::filesystem::remove(exe);
+        emit list->activated(list->model()->index(0, 0));
+        QVERIFY(!f.Window->SetupOpen());
+        QCOMPARE(f.Services->Messages.size(), 1);
 #endif
     }
 
