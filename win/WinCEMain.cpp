@@ -284,6 +284,9 @@ void TfrmWinCEMain::Command(int id) {
     case mnuCompareWith:
         mnuCompareWithClick();
         break;
+    case mnuOpenCollection:
+        mnuOpenCollectionClick();
+        break;
     case mnuCloseSetup:
         CloseSetup();
         break;
@@ -345,6 +348,8 @@ void TfrmWinCEMain::DropFiles(HDROP drop) {
 }
 
 bool TfrmWinCEMain::TranslateShortcut(MSG& message) {
+    // Another window of the viewer (a collection's) keeps its keys.
+    if (message.hwnd != FHandle && !IsChild(FHandle, message.hwnd)) return false;
     if (message.message == WM_KEYDOWN && message.hwnd == FFilterBox) {
         if (message.wParam == VK_ESCAPE && GetWindowTextLengthW(FFilterBox) > 0) {
             SetWindowTextW(FFilterBox, L"");
