@@ -3,6 +3,8 @@
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
 
+#include <algorithm>
+
 void TfrmWinCEMain::mnuOpenCollectionClick() {
     TFileDialogRequest request;
     request.Title = L"Open Collection";
@@ -12,6 +14,18 @@ void TfrmWinCEMain::mnuOpenCollectionClick() {
     request.Folder = DialogFolder();
     const std::wstring chosen = FServices->RunFileDialog(FHandle, request);
     if (!chosen.empty()) (void)OpenCollection(chosen);
+}
+
+bool TfrmWinCEMain::LooksLikeCollection(const std::wstring& fileName) {
+    static const char kMagic[] = "SQLite format 3"; // with its NUL, the file's first 16 bytes
+    HANDLE file = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char start[sizeof kMagic] = {};
+    DWORD got = 0;
+    const bool read = ReadFile(file, start, sizeof start, &got, nullptr) && got == sizeof start;
+    CloseHandle(file);
+    return read && std::equal(start, start + sizeof start, kMagic);
 }
 
 TfrmCollection* TfrmWinCEMain::OpenCollection(const std::wstring& fileName) {

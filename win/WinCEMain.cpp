@@ -139,6 +139,11 @@ void TfrmWinCEMain::OpenSetupFile(const std::wstring& fileName, const std::wstri
             cursor.Restore();
             // Not a setup: perhaps what users receive around setups.
             if (!FPackage && OpenPackageFile(fileName)) return;
+            // Or an index of setups, which opens in its own window.
+            if (!FPackage && LooksLikeCollection(fileName)) {
+                (void)OpenCollection(fileName);
+                return;
+            }
             FailOpen(shown, ToDisplay(opened.Message));
             return;
         }

@@ -339,6 +339,8 @@ class TfrmWinCEMain {
     void mnuSaveReportClick();
     void mnuCompareWithClick();
     void mnuOpenCollectionClick();
+    // Whether the file begins as a SQLite database does: opened as an index of setups.
+    [[nodiscard]] static bool LooksLikeCollection(const std::wstring& fileName);
     void mnuCopyClick();
     void mnuFilterClick();
     void edtFilterChange();

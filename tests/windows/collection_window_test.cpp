@@ -225,6 +225,14 @@ TEST_F(CollectionWindow, TheMenuOpensTheIndexWithTheRowsAndCountsTheToolGives) {
     for (const auto& row : rows)
         withVersion += row[2].empty() ? 0 : 1;
     EXPECT_EQ(withVersion, ToolLines(versions.Out, true).size());
+
+    // Opened as a file (Open, the command line), an index opens its own window too.
+    DestroyWindow(shown);
+    ASSERT_FALSE(CollectionWindowOf(Window->Handle()));
+    Window->OpenSetup(W(db));
+    EXPECT_FALSE(Window->SetupOpen());
+    EXPECT_TRUE(CollectionWindowOf(Window->Handle()));
+    EXPECT_TRUE(Services->Messages.empty());
 }
 
 TEST_F(CollectionWindow, SearchesNarrowTheRowsAsTheToolsQueryAndFindWhatSetupsContain) {
