@@ -4,7 +4,7 @@
 // name, a write refused by --sql, an index and cabinets in folders whose names are not ASCII,
 // and no progress line where standard error is no console.
 #include "tests/collection/CollectionFixtures.h"
-#include "tests/windows/ToolRun.h"
+#include "tests/windows/IndexedCollection.h"
 #include "win/TextWin.h"
 
 #include <gtest/gtest.h>
@@ -31,33 +31,7 @@ std::string Utf8(const std::wstring& text) {
     return {reinterpret_cast<const char*>(utf8.data()), utf8.size()};
 }
 
-const std::string kReal = std::string(TESSARY_CORPUS_DIR) + "/real";
-
-// Two recorded fixture setups (one in a subfolder) and a damaged one, with the eight real
-// cabinets, indexed once by two readers.
-class WindowsCollection : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir = new TempDir;
-        walk = dir->File("walk");
-        fs::create_directories(walk + "\\sub");
-        WriteVariedSetup(walk + "\\Good.cab", "Good", 2);
-        WriteVariedSetup(walk + "\\sub\\Kept.cab", "Kept", 2);
-        WriteDamagedSetup(walk + "\\Broken.cab");
-        db = dir->File("collection.db");
-        first = new TToolRun(RunTool({L"-j", L"2", L"--index", W(db), W(walk), W(kReal)}));
-    }
-    static void TearDownTestSuite() {
-        delete first;
-        delete dir;
-    }
-    static TempDir* dir;
-    static std::string walk, db;
-    static TToolRun* first;
-};
-TempDir* WindowsCollection::dir = nullptr;
-std::string WindowsCollection::walk, WindowsCollection::db;
-TToolRun* WindowsCollection::first = nullptr;
+class WindowsCollection : public IndexedCollection {};
 
 TEST_F(WindowsCollection, EveryCabinetIsKeptUnderItsWindowsPathWithItsSizeAndAnswers) {
     ASSERT_EQ(first->Exit, 3u) << first->Err;

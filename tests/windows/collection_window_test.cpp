@@ -3,8 +3,8 @@
 // counts the tool's --sql and --query give, narrowed by a search, "Which setups contain..." by a
 // file name, a double click and Enter opening a setup in the main window, and files that are no
 // index refused with the tool's message. Needs an X display (scripts/test.sh starts Xvfb).
-#include "tests/collection/CollectionFixtures.h"
-#include "tests/windows/ToolRun.h"
+#include "tests/windows/IndexedCollection.h"
+#include "tests/windows/WindowControls.h"
 #include "win/CollectionWindow.h"
 #include "win/WinCEMain.h"
 #include "win/resource.h"
@@ -18,8 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-using TTable = std::vector<std::vector<std::string>>;
 
 // The file dialog answers what the test chose; message boxes are recorded.
 class TAnsweringServices : public TWindowServices {
@@ -42,37 +40,6 @@ class TAnsweringServices : public TWindowServices {
 
 std::string Narrow(const std::wstring& text) {
     return ToUtf8(text);
-}
-
-std::string WindowText(HWND window) {
-    wchar_t text[1024] = L"";
-    GetWindowTextW(window, text, 1024);
-    return Narrow(text);
-}
-
-std::string StatusText(HWND status) {
-    wchar_t text[1024] = L"";
-    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    return Narrow(text);
-}
-
-TTable ListContents(HWND list) {
-    TTable rows;
-    const int columns = Header_GetItemCount(ListView_GetHeader(list));
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        auto& cells = rows.emplace_back();
-        for (int column = 0; column < columns; ++column) {
-            wchar_t text[2048] = L"";
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = 2048;
-            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                         reinterpret_cast<LPARAM>(&item));
-            cells.push_back(Narrow(text));
-        }
-    }
-    return rows;
 }
 
 std::vector<std::string> ColumnOf(const TTable& table, size_t column) {
@@ -126,29 +93,11 @@ HWND CollectionWindowOf(HWND owner) {
     return nullptr;
 }
 
-const std::string kReal = std::string(TESSARY_CORPUS_DIR) + "/real";
-
-// Two recorded fixture setups (one in a subfolder) and a damaged one, with the real cabinets,
-// indexed once by the tool.
-class CollectionWindow : public ::testing::Test {
+// The index in its window, beside a main window that records its boxes.
+class CollectionWindow : public IndexedCollection {
   protected:
-    static void SetUpTestSuite() {
-        dir = new TempDir;
-        walk = dir->File("walk");
-        fs::create_directories(walk + "\\sub");
-        WriteVariedSetup(walk + "\\Good.cab", "Good", 2);
-        WriteVariedSetup(walk + "\\sub\\Kept.cab", "Kept", 2);
-        WriteDamagedSetup(walk + "\\Broken.cab");
-        db = dir->File("collection.db");
-        indexed = new TToolRun(RunTool({L"-j", L"2", L"--index", W(db), W(walk), W(kReal)}));
-    }
-    static void TearDownTestSuite() {
-        delete indexed;
-        delete dir;
-    }
-
     void SetUp() override {
-        ASSERT_EQ(indexed->Exit, 3u) << indexed->Err; // the damaged one
+        ASSERT_EQ(first->Exit, 3u) << first->Err; // the damaged one
         Services = std::make_shared<TAnsweringServices>();
         Window.reset(TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {}, Services));
         if (!Window && !std::getenv("DISPLAY")) GTEST_SKIP() << "no X display for Wine";
@@ -163,15 +112,9 @@ class CollectionWindow : public ::testing::Test {
         return collection;
     }
 
-    static TempDir* dir;
-    static std::string walk, db;
-    static TToolRun* indexed;
     std::shared_ptr<TAnsweringServices> Services;
     std::unique_ptr<TfrmWinCEMain> Window;
 };
-TempDir* CollectionWindow::dir = nullptr;
-std::string CollectionWindow::walk, CollectionWindow::db;
-TToolRun* CollectionWindow::indexed = nullptr;
 
 TEST_F(CollectionWindow, TheMenuOpensTheIndexWithTheRowsAndCountsTheToolGives) {
     wchar_t caption[128] = L"";
