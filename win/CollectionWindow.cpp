@@ -208,8 +208,8 @@ void TfrmCollection::OpenRow(const TListRows& list, int row) {
     const std::string* path = nullptr;
     if (&list == &FSetups && source < FRows.size()) path = &FRows[source].Path;
     if (&list == &FContains && source < FHits.size()) path = &FHits[source].Path;
-    // The index keeps paths as UTF-8; a Windows path holds no control character to escape.
-    if (path) FOpenSetup(ToDisplay(*path));
+    // The index keeps paths as UTF-8.
+    if (path) FOpenSetup(FromUtf8(*path));
 }
 
 void TfrmCollection::SetStatus(const std::wstring& text) {

@@ -157,18 +157,6 @@ ReportTables(const std::string& report, std::map<std::string, std::string>* head
     return tables;
 }
 
-// Runs the window's messages until the background reader has handed everything over.
-bool WaitForReading(const TfrmWinCEMain& window) {
-    const DWORD start = GetTickCount();
-    MSG message;
-    while (window.Reading() && GetTickCount() - start < 120000) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (window.Reading()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return !window.Reading();
-}
-
 std::wstring WindowsPath(const std::string& path) {
     std::wstring wide = FromLocalPath(path);
     std::replace(wide.begin(), wide.end(), L'/', L'\\');

@@ -1,7 +1,8 @@
 #pragma once
 // What the tests of tessary.exe's windows read back from the controls, through their own
-// messages: a caption, a status bar's text, a list's cells.
+// messages: a caption, a status bar's text, a list's cells; and the wait for the reader.
 #include "win/TextWin.h"
+#include "win/WinCEMain.h"
 
 #include <windows.h>
 
@@ -49,4 +50,16 @@ inline TTable ListContents(HWND list) {
         }
     }
     return rows;
+}
+
+// Runs the window's messages until the background reader has handed everything over.
+inline bool WaitForReading(const TfrmWinCEMain& window) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (window.Reading() && GetTickCount() - start < 120000) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (window.Reading()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return !window.Reading();
 }

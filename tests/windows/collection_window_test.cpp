@@ -3,6 +3,7 @@
 // counts the tool's --sql and --query give, narrowed by a search, "Which setups contain..." by a
 // file name, a double click and Enter opening a setup in the main window, and files that are no
 // index refused with the tool's message. Needs an X display (scripts/test.sh starts Xvfb).
+#include "tests/support/Corpus.h"
 #include "tests/windows/IndexedCollection.h"
 #include "tests/windows/WindowControls.h"
 #include "win/CollectionWindow.h"
@@ -75,17 +76,6 @@ void SearchIn(HWND box, const std::wstring& text) {
     SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
 }
 
-bool WaitForReading(const TfrmWinCEMain& window) {
-    const DWORD start = GetTickCount();
-    MSG message;
-    while (window.Reading() && GetTickCount() - start < 120000) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (window.Reading()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return !window.Reading();
-}
-
 HWND CollectionWindowOf(HWND owner) {
     for (HWND found = FindWindowExW(nullptr, nullptr, L"TfrmCollection", nullptr); found;
          found = FindWindowExW(nullptr, found, L"TfrmCollection", nullptr))
@@ -97,6 +87,7 @@ HWND CollectionWindowOf(HWND owner) {
 class CollectionWindow : public IndexedCollection {
   protected:
     void SetUp() override {
+        if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
         ASSERT_EQ(first->Exit, 3u) << first->Err; // the damaged one
         Services = std::make_shared<TAnsweringServices>();
         Window.reset(TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {}, Services));
