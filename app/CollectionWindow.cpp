@@ -11,13 +11,8 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <set>
 
 namespace {
-
-// At most this many "Which setups contain..." rows: a word in every setup of a large index
-// would otherwise list millions.
-constexpr size_t kMaxContainsRows = 10'000;
 
 QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter, QWidget* parent) {
     filter = new TListFilter(model, parent);
@@ -26,13 +21,6 @@ QTreeView* NewList(const char* name, TListModel* model, TListFilter*& filter, QW
     list->setModel(filter);
     SetUpListView(list, model->Columns());
     return list;
-}
-
-std::vector<std::string> Words(const QString& text) {
-    std::vector<std::string> words;
-    for (const QString& word : text.split(' ', Qt::SkipEmptyParts))
-        words.push_back(word.toStdString());
-    return words;
 }
 
 } // namespace
@@ -89,10 +77,11 @@ TfrmCollection::TfrmCollection(const QString& path, TOpenSetup openSetup, QWidge
 
 void TfrmCollection::Search(const QString& words) {
     try {
-        FRows = collection::ListSetups(FDatabase, Words(words));
+        const std::vector<std::string> searched = collection::SearchWords(words.toStdString());
+        FRows = collection::ListSetups(FDatabase, searched);
         FSetups->SetRows(ListRows(collection::BuildSetupsPage(FRows)));
         lblCollectionStatus->setText(QString::fromStdString(
-            collection::SetupsStatusText(FRows.size(), FTotal, !words.trimmed().isEmpty())));
+            collection::SetupsStatusText(FRows.size(), FTotal, !searched.empty())));
     } catch (const std::exception& e) {
         lblCollectionStatus->setText(ToDisplay(e.what()));
     }
@@ -102,16 +91,11 @@ void TfrmCollection::SearchContains(const QString& text) {
     try {
         FHits.clear();
         if (!text.isEmpty())
-            FHits = collection::WhichSetupsContain(FDatabase, text.toStdString(), kMaxContainsRows);
+            FHits = collection::WhichSetupsContain(FDatabase, text.toStdString(),
+                                                   collection::kContainsRowLimit);
         FContains->SetRows(ListRows(collection::BuildContainsPage(FHits)));
-        std::set<std::string> setups;
-        for (const collection::TContainsHit& hit : FHits)
-            setups.insert(hit.Path);
-        QString status = QString::number(FHits.size()) + " found in " +
-                         QString::number(setups.size()) + " setups";
-        if (FHits.size() >= kMaxContainsRows)
-            status += " (only the first " + QString::number(kMaxContainsRows) + " are listed)";
-        lblCollectionStatus->setText(status);
+        lblCollectionStatus->setText(QString::fromStdString(
+            collection::ContainsStatusText(FHits, collection::kContainsRowLimit)));
     } catch (const std::exception& e) {
         lblCollectionStatus->setText(ToDisplay(e.what()));
     }

@@ -4,6 +4,9 @@
 #include "collection/Collection.h"
 #include "collection/Database.h"
 
+#include <algorithm>
+#include <set>
+
 namespace collection {
 
 namespace {
@@ -132,6 +135,30 @@ TPage BuildContainsPage(const std::vector<TContainsHit>& hits) {
 std::string SetupsStatusText(size_t shown, size_t total, bool searched) {
     return "Setups: " + (searched ? std::to_string(shown) + " of " : std::string()) +
            std::to_string(total);
+}
+
+std::string ContainsStatusText(const std::vector<TContainsHit>& hits, size_t limit) {
+    std::set<std::string> setups;
+    for (const TContainsHit& hit : hits)
+        setups.insert(hit.Path);
+    std::string status =
+        std::to_string(hits.size()) + " found in " + std::to_string(setups.size()) + " setups";
+    if (hits.size() >= limit && limit > 0)
+        status += " (only the first " + std::to_string(limit) + " are listed)";
+    return status;
+}
+
+std::vector<std::string> SearchWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t start = text.find_first_not_of(" \t", at);
+        if (start == std::string::npos) break;
+        const size_t end = std::min(text.find_first_of(" \t", start), text.size());
+        words.push_back(text.substr(start, end - start));
+        at = end;
+    }
+    return words;
 }
 
 } // namespace collection

@@ -13,4 +13,12 @@ namespace collection {
 // "Setups: 12", or under a search "Setups: 3 of 12".
 [[nodiscard]] std::string SetupsStatusText(size_t shown, size_t total, bool searched);
 
+// At most this many "Which setups contain..." rows are listed: a word in every setup of a large
+// index would otherwise list millions.
+constexpr size_t kContainsRowLimit = 10'000;
+// "5 found in 2 setups", saying so when the hits reached the limit and more may exist.
+[[nodiscard]] std::string ContainsStatusText(const std::vector<TContainsHit>& hits, size_t limit);
+// The words of a search box: its text cut at spaces and tabs, none empty.
+[[nodiscard]] std::vector<std::string> SearchWords(const std::string& text);
+
 } // namespace collection

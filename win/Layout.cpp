@@ -36,22 +36,14 @@ constexpr std::pair<int, int> kMenuImages[] = {{mnuOpenFile, 0},
 } // namespace
 
 void TfrmWinCEMain::CreateControls() {
-    FFont = CreateFontW(-MulDiv(8, FDpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, L"Arial");
+    FFont = CreateListFont(FDpi);
     FHeaderFont = CreateFontW(-MulDiv(10, FDpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
     FHeaderBrush = CreateSolidBrush(GetSysColor(COLOR_DESKTOP));
     FAccelerators = LoadAcceleratorsW(FInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
 
-    imlImages = ImageList_Create(16, 16, ILC_COLOR32, kImageCount, 0);
-    auto strip = static_cast<HBITMAP>(LoadImageW(FInstance, MAKEINTRESOURCEW(IDB_IMAGES),
-                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (strip) {
-        ImageList_Add(imlImages, strip, nullptr);
-        DeleteObject(strip);
-    }
+    imlImages = LoadListImages(FInstance);
     // Menus draw their pictures through the image list, which blends the alpha channel.
     for (const auto& [command, image] : kMenuImages) {
         MENUITEMINFOW item{};
@@ -168,19 +160,41 @@ HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
 
 void TfrmWinCEMain::InsertColumns(TListRows& list, const std::vector<TColumn>& columns) {
     list.Columns = columns;
+    InsertListColumns(list.Handle, list.Columns, FDpi);
+}
+
+HFONT CreateListFont(int dpi) {
+    return CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, L"Arial");
+}
+
+HIMAGELIST LoadListImages(HINSTANCE instance) {
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32, kImageCount, 0);
+    auto strip = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(IDB_IMAGES),
+                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (strip) {
+        ImageList_Add(images, strip, nullptr);
+        DeleteObject(strip);
+    }
+    return images;
+}
+
+void InsertListColumns(HWND list, const std::vector<TColumn>& columns, int dpi) {
     int index = 0;
-    for (const TColumn& column : list.Columns) {
+    for (const TColumn& column : columns) {
+        if (!column.Listed) continue;
         std::wstring caption = Widen(column.Caption);
         LVCOLUMNW added{};
         added.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         added.pszText = caption.data();
-        added.cx = MulDiv(column.Width, FDpi, 96);
+        added.cx = MulDiv(column.Width, dpi, 96);
         // The first column of a report list is always left-aligned.
         added.fmt = index == 0                       ? LVCFMT_LEFT
                     : column.Align == TAlign::Right  ? LVCFMT_RIGHT
                     : column.Align == TAlign::Center ? LVCFMT_CENTER
                                                      : LVCFMT_LEFT;
-        ListView_InsertColumn(list.Handle, index++, &added);
+        ListView_InsertColumn(list, index++, &added);
     }
 }
 

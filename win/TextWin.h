@@ -8,6 +8,9 @@
 [[nodiscard]] std::wstring ToDisplay(const std::string& text);
 // Screen text back to UTF-8, for the report's functions that compose texts.
 [[nodiscard]] std::string ToUtf8(const std::wstring& text);
+// UTF-8 as it is, nothing escaped: a path an index keeps (a file name may hold a character
+// that ToDisplay would show as an escape).
+[[nodiscard]] std::wstring FromUtf8(const std::string& text);
 // A plain ASCII text, such as a caption from the report.
 [[nodiscard]] std::wstring Widen(const std::string& ascii);
 // A desktop path in the system's ANSI code page. An existing file whose name the code page

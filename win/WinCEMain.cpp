@@ -139,6 +139,11 @@ void TfrmWinCEMain::OpenSetupFile(const std::wstring& fileName, const std::wstri
             cursor.Restore();
             // Not a setup: perhaps what users receive around setups.
             if (!FPackage && OpenPackageFile(fileName)) return;
+            // Or an index of setups, which opens in its own window.
+            if (!FPackage && LooksLikeCollection(fileName)) {
+                (void)OpenCollection(fileName);
+                return;
+            }
             FailOpen(shown, ToDisplay(opened.Message));
             return;
         }
@@ -285,6 +290,9 @@ void TfrmWinCEMain::Command(int id) {
     case mnuCompareWith:
         mnuCompareWithClick();
         break;
+    case mnuOpenCollection:
+        mnuOpenCollectionClick();
+        break;
     case mnuCloseSetup:
         CloseSetup();
         break;
@@ -346,6 +354,8 @@ void TfrmWinCEMain::DropFiles(HDROP drop) {
 }
 
 bool TfrmWinCEMain::TranslateShortcut(MSG& message) {
+    // Another window of the viewer (a collection's) keeps its keys.
+    if (message.hwnd != FHandle && !IsChild(FHandle, message.hwnd)) return false;
     if (message.message == WM_KEYDOWN && message.hwnd == FFilterBox) {
         if (message.wParam == VK_ESCAPE && GetWindowTextLengthW(FFilterBox) > 0) {
             SetWindowTextW(FFilterBox, L"");

@@ -34,6 +34,7 @@
 
 class TCABFile;
 class TCESetup;
+class TfrmCollection;
 
 // The application title, also the caption of the window's message boxes.
 inline constexpr const wchar_t* kApplicationTitle = L"Tessary";
@@ -69,6 +70,12 @@ struct TListRows {
 void AppendListRow(TListRows& list, const TPage& page, const TRow& row);
 // The image list's picture of an icon kind, -1 for none.
 [[nodiscard]] int ListImageOf(TIconKind icon);
+
+// The lists' font at the screen's dots per inch, and the image list of the pictures they show.
+[[nodiscard]] HFONT CreateListFont(int dpi);
+[[nodiscard]] HIMAGELIST LoadListImages(HINSTANCE instance);
+// Adds the listed columns to a report list, in the report's widths and alignments.
+void InsertListColumns(HWND list, const std::vector<TColumn>& columns, int dpi);
 
 // A tree list's state image list: a closed and an open glyph of size pixels on background.
 [[nodiscard]] HIMAGELIST CreateGlyphs(int size, COLORREF background);
@@ -179,6 +186,9 @@ class TfrmWinCEMain {
     // File > Compare With... without the dialog: the "Comparison" node, listed and selected; a
     // failure is a box naming the cabinet, a cancel a status text, and the window stays as it was.
     void CompareWith(const std::wstring& fileName);
+    // File > Open Collection... without the dialog: the index's own window (it lives as long as
+    // that window does), or null with a box saying why it is no index.
+    TfrmCollection* OpenCollection(const std::wstring& fileName);
 
   private:
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
@@ -331,6 +341,9 @@ class TfrmWinCEMain {
     void mnuOpenBaselineClick();
     void mnuSaveReportClick();
     void mnuCompareWithClick();
+    void mnuOpenCollectionClick();
+    // Whether the file begins as a SQLite database does: opened as an index of setups.
+    [[nodiscard]] static bool LooksLikeCollection(const std::wstring& fileName);
     void mnuCopyClick();
     void mnuFilterClick();
     void edtFilterChange();

@@ -23,6 +23,7 @@
 #define mnuOpenBaseline 112
 #define mnuSaveReport 113
 #define mnuCompareWith 114
+#define mnuOpenCollection 120
 
 // Controls of the main window.
 #define tbMain 201
@@ -49,3 +50,11 @@
 // Controls of the progress box.
 #define lblProgress 501
 #define pbProgress 502
+
+// The collection window and its controls.
+#define frmCollection 600
+#define edtCollectionSearch 601
+#define lvCollection 602
+#define edtContains 603
+#define lvContains 604
+#define lblCollectionStatus 605

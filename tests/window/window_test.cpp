@@ -6,6 +6,7 @@
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/HostileFixtures.h"
+#include "tests/windows/WindowControls.h"
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
 #include "win/resource.h"
@@ -25,7 +26,6 @@
 #include <tuple>
 
 namespace {
-using TTable = std::vector<std::vector<std::string>>;
 
 // The user's locale for the whole run, as tessary.exe takes it on when it starts (pages sort
 // captions in it); changed while readers run, the C runtime's locale data is not safe to use.
@@ -92,45 +92,6 @@ std::string Utf8(const std::wstring& text) {
     return narrow;
 }
 
-std::string RightTrimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
-std::string WindowText(HWND window) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return Utf8(text);
-}
-
-std::string StatusText(HWND status) {
-    wchar_t text[512] = L"";
-    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    return Utf8(text);
-}
-
-TTable ListContents(HWND list) {
-    TTable rows;
-    HWND header = ListView_GetHeader(list);
-    const int columns = Header_GetItemCount(header);
-    const int count = ListView_GetItemCount(list);
-    for (int row = 0; row < count; ++row) {
-        auto& cells = rows.emplace_back();
-        for (int column = 0; column < columns; ++column) {
-            std::vector<wchar_t> text(4096, L'\0');
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.pszText = text.data();
-            item.cchTextMax = static_cast<int>(text.size());
-            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                         reinterpret_cast<LPARAM>(&item));
-            cells.push_back(RightTrimmed(Utf8(text.data())));
-        }
-    }
-    return rows;
-}
-
 std::string NodeCaption(HWND tree, HTREEITEM node) {
     wchar_t text[1024] = L"";
     TVITEMW item{};
@@ -194,18 +155,6 @@ ReportTables(const std::string& report, std::map<std::string, std::string>* head
         }
     }
     return tables;
-}
-
-// Runs the window's messages until the background reader has handed everything over.
-bool WaitForReading(const TfrmWinCEMain& window) {
-    const DWORD start = GetTickCount();
-    MSG message;
-    while (window.Reading() && GetTickCount() - start < 120000) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (window.Reading()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return !window.Reading();
 }
 
 std::wstring WindowsPath(const std::string& path) {

@@ -4,6 +4,7 @@
 // name, a write refused by --sql, an index and cabinets in folders whose names are not ASCII,
 // and no progress line where standard error is no console.
 #include "tests/collection/CollectionFixtures.h"
+#include "tests/windows/IndexedCollection.h"
 #include "win/TextWin.h"
 
 #include <gtest/gtest.h>
@@ -18,68 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TToolRun {
-    DWORD Exit = 255;
-    std::string Out; // the line ends as the program wrote them: "\r\n" in text mode
-    std::string Err;
-};
-
-HANDLE InheritedFile(const std::wstring& path) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-std::string ReadText(const std::string& path) {
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-// Starts tessary-info.exe with the arguments, its output and errors in files; one that has not
-// ended after the time is ended: exit 124.
-TToolRun RunTool(const std::vector<std::wstring>& arguments, DWORD seconds = 120) {
-    TempDir capture;
-    const std::string outPath = capture.File("out"), errPath = capture.File("err");
-    const std::wstring tool = FromLocalPath(TESSARY_INFO_EXE);
-    std::wstring commandLine = QuoteArgument(tool);
-    for (const std::wstring& argument : arguments)
-        commandLine += L" " + QuoteArgument(argument);
-    TToolRun run;
-    const HANDLE out = InheritedFile(FromLocalPath(outPath));
-    const HANDLE err = InheritedFile(FromLocalPath(errPath));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    startup.hStdInput = nullptr;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-    CloseHandle(out);
-    CloseHandle(err);
-    if (!started) return run;
-    if (WaitForSingleObject(process.hProcess, seconds * 1000) == WAIT_TIMEOUT) {
-        TerminateProcess(process.hProcess, 124);
-        WaitForSingleObject(process.hProcess, INFINITE);
-    }
-    GetExitCodeProcess(process.hProcess, &run.Exit);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    run.Out = ReadText(outPath);
-    run.Err = ReadText(errPath);
-    return run;
-}
-
-std::wstring W(const std::string& desktopPath) {
-    return FromLocalPath(desktopPath);
-}
-
-std::string WithoutCarriageReturns(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
-}
-
 std::set<std::string> Names(const std::set<std::string>& paths) {
     std::set<std::string> names;
     for (const std::string& p : paths)
@@ -92,33 +31,7 @@ std::string Utf8(const std::wstring& text) {
     return {reinterpret_cast<const char*>(utf8.data()), utf8.size()};
 }
 
-const std::string kReal = std::string(TESSARY_CORPUS_DIR) + "/real";
-
-// Two recorded fixture setups (one in a subfolder) and a damaged one, with the eight real
-// cabinets, indexed once by two readers.
-class WindowsCollection : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir = new TempDir;
-        walk = dir->File("walk");
-        fs::create_directories(walk + "\\sub");
-        WriteVariedSetup(walk + "\\Good.cab", "Good", 2);
-        WriteVariedSetup(walk + "\\sub\\Kept.cab", "Kept", 2);
-        WriteDamagedSetup(walk + "\\Broken.cab");
-        db = dir->File("collection.db");
-        first = new TToolRun(RunTool({L"-j", L"2", L"--index", W(db), W(walk), W(kReal)}));
-    }
-    static void TearDownTestSuite() {
-        delete first;
-        delete dir;
-    }
-    static TempDir* dir;
-    static std::string walk, db;
-    static TToolRun* first;
-};
-TempDir* WindowsCollection::dir = nullptr;
-std::string WindowsCollection::walk, WindowsCollection::db;
-TToolRun* WindowsCollection::first = nullptr;
+class WindowsCollection : public IndexedCollection {};
 
 TEST_F(WindowsCollection, EveryCabinetIsKeptUnderItsWindowsPathWithItsSizeAndAnswers) {
     ASSERT_EQ(first->Exit, 3u) << first->Err;
