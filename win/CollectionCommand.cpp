@@ -1,4 +1,6 @@
 // File > Open Collection...: an index of setups in a window of its own (CollectionWindow.h).
+#include "collection/Collection.h"
+#include "package/Package.h"
 #include "win/CollectionWindow.h"
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
@@ -28,6 +30,23 @@ bool TfrmWinCEMain::LooksLikeCollection(const std::wstring& fileName) {
     return read && std::equal(start, start + sizeof start, kMagic);
 }
 
+// A setup the index found inside a package is opened below the package's node.
+void TfrmWinCEMain::OpenIndexedSetup(const std::wstring& path) {
+    std::string package, inside;
+    if (!collection::SplitPackagePath(ToLocalPath(path), package, inside)) {
+        OpenSetup(path);
+        return;
+    }
+    OpenSetup(FromLocalPath(package));
+    if (!FPackage) return; // it said why it could not be opened
+    for (size_t i = 0; i < FPackage->Setups.size(); ++i)
+        if (FPackage->Setups[i].PathInside == inside) {
+            OpenContainedSetup(i);
+            return;
+        }
+    ShowError(FromLocalPath(package) + L": no longer holds " + ToDisplay(inside));
+}
+
 TfrmCollection* TfrmWinCEMain::OpenCollection(const std::wstring& fileName) {
     if (ToLocalPath(fileName).empty()) {
         ShowError(fileName + L": cannot open the index: its name has no place in this system's "
@@ -37,7 +56,7 @@ TfrmCollection* TfrmWinCEMain::OpenCollection(const std::wstring& fileName) {
     try {
         return TfrmCollection::Create(FInstance, FHandle, fileName,
                                       [this](const std::wstring& path) {
-                                          OpenSetup(path);
+                                          OpenIndexedSetup(path);
                                           SetForegroundWindow(FHandle);
                                       });
     } catch (const std::exception& e) {

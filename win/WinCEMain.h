@@ -341,6 +341,8 @@ class TfrmWinCEMain {
     void mnuOpenBaselineClick();
     void mnuSaveReportClick();
     void mnuCompareWithClick();
+    // A path the collection index recorded: a cabinet's, or a package's and a setup's in it.
+    void OpenIndexedSetup(const std::wstring& path);
     void mnuOpenCollectionClick();
     // Whether the file begins as a SQLite database does: opened as an index of setups.
     [[nodiscard]] static bool LooksLikeCollection(const std::wstring& fileName);

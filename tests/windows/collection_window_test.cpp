@@ -241,6 +241,10 @@ TEST_F(CollectionWindow, ADoubleClickOrEnterOpensTheSetupInTheMainWindow) {
         << (Services->Messages.empty() ? "" : Narrow(Services->Messages[0]));
     EXPECT_TRUE(WaitForReading(*Window));
     EXPECT_EQ(WindowText(Window->Handle()), "Tessary - Kept.cab");
+    // The Files page, as a user looks at it.
+    HWND project = Window->Control(tvProject);
+    TreeView_SelectItem(project, TreeView_GetNextItem(project, TreeView_GetRoot(project),
+                                                      TVGN_CHILD)); // Files, the first below it
     const TTable files = ListContents(Window->Control(lvFiles));
     EXPECT_EQ(files.size(), 3u); // two texts and the program
     EXPECT_TRUE(std::any_of(files.begin(), files.end(),
