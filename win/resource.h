@@ -7,6 +7,7 @@
 #define IDR_ACCELERATORS 4
 #define IDD_ABOUTBOX 5
 #define IDD_PROGRESS 6
+#define IDD_CHOOSEITEM 7
 
 // Commands: one identifier serves a menu item, its toolbar button and its shortcut.
 #define mnuOpenFile 101
@@ -49,3 +50,7 @@
 // Controls of the progress box.
 #define lblProgress 501
 #define pbProgress 502
+
+// Controls of the box that chooses one item of a list.
+#define lblChoose 601
+#define lbChoose 602
