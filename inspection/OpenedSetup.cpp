@@ -83,6 +83,11 @@ void TInspection::Close() {
     FPath.clear();
 }
 
+void TInspection::CloseAndWait() {
+    Close();
+    Join();
+}
+
 void TInspection::TakeDocument(std::shared_ptr<const provisioning::TProvisioningTree> tree) {
     if (!IsOpen() || !DocumentPending()) return;
     FDocumentBytes.reset();

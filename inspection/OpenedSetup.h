@@ -53,6 +53,9 @@ class TInspection {
     TOpenResult Open(const std::string& path);
     // Stops the running job (it is not waited for) and forgets the setup.
     void Close();
+    // Closes, and waits for every job started to end: after it nothing reads the cabinet, so
+    // the folder that holds it can go.
+    void CloseAndWait();
     [[nodiscard]] bool IsOpen() const { return FSetup != nullptr; }
     [[nodiscard]] const std::string& Path() const { return FPath; }
 

@@ -155,7 +155,14 @@ void TfrmWinCEMain::mnuDeviceProfileClick() {
     FDeviceSources = std::move(sources);
     FDeviceProfile.reset();
     FServices->SaveDeviceProfile(FDeviceSources);
-    if (FSetupOpen) OpenSetup(FSetupFileName);
+    if (!FSetupOpen) return;
+    // Judged again: opened again (copies: opening empties the names kept); a package's setup
+    // below its node, the package staying open.
+    const std::wstring fileName = FSetupFileName, shown = FSetupShownName;
+    if (FPackage)
+        OpenSetupFile(fileName, shown);
+    else
+        OpenSetup(fileName);
 }
 
 void TfrmWinCEMain::mnuEditWithVLMClick() {

@@ -1,7 +1,9 @@
-// File > Compare With...: the open setup against another cabinet. Both are read on threads of
+// File > Compare With...: the open setup against another cabinet, or a setup inside a package
+// (the one it holds, or the one chosen of several). Both are read on threads of
 // their own (every file body hashed) while the progress box can stop it; the window only shows
 // the result, in the "Comparison" node, as the Qt viewer does.
 #include "compare/Comparison.h"
+#include "package/Package.h"
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
 #include "win/resource.h"
@@ -35,12 +37,34 @@ void TfrmWinCEMain::mnuCompareWithClick() {
 
 void TfrmWinCEMain::CompareWith(const std::wstring& fileName) {
     if (!FSetupOpen) return;
-    const auto nameOf = [](const std::wstring& path) {
-        return path.substr(path.find_last_of(L"\\/:") + 1);
-    };
-    const std::wstring names[2] = {nameOf(FSetupFileName), nameOf(fileName)};
+    std::wstring names[2] = {FSetupShownName, fileName.substr(fileName.find_last_of(L"\\/:") + 1)};
     const std::string older = ToLocalPath(FSetupFileName);
-    const std::string newer = ToLocalPath(fileName);
+    std::string newer = ToLocalPath(fileName);
+    // A package: one of its setups, chosen when it holds several. It keeps the cabinet (in its
+    // private folder) until the comparison has read it.
+    const std::unique_ptr<TPackage> package = OpenPackage(newer);
+    if (package->IsContainer()) {
+        std::vector<std::wstring> items;
+        std::vector<const TContainedSetup*> readable;
+        for (const TContainedSetup& contained : package->Setups)
+            if (!contained.CabinetPath.empty()) {
+                items.push_back(ToDisplay(contained.PathInside));
+                readable.push_back(&contained);
+            }
+        if (readable.empty()) {
+            ShowError(names[1] + L": " +
+                      ToDisplay(package->Error.empty() ? "no setup cabinet in this package"
+                                                       : package->Error));
+            return;
+        }
+        std::optional<size_t> chosen = 0;
+        if (readable.size() > 1)
+            chosen = FServices->ChooseItem(FHandle, L"Compare With", L"Setup in " + names[1] + L":",
+                                           items);
+        if (!chosen || *chosen >= readable.size()) return;
+        newer = readable[*chosen]->CabinetPath;
+        names[1] += L" : " + items[*chosen];
+    }
     std::atomic<bool> stop{false};
     std::atomic<int> read{0};
     // The future's end waits for the thread, so stop and read outlive it on every path.

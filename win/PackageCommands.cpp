@@ -21,8 +21,11 @@ bool TfrmWinCEMain::OpenPackageFile(const std::wstring& fileName) {
     if (!package->IsContainer()) return false;
     const std::wstring name = fileName.substr(fileName.find_last_of(L"\\/:") + 1);
     if (package->Setups.empty()) {
-        FailOpen(name, ToDisplay(package->Error.empty() ? "no setup cabinet in this package"
-                                                        : package->Error));
+        std::wstring reason =
+            ToDisplay(package->Error.empty() ? "no setup cabinet in this package" : package->Error);
+        // The status bar names the package once: the package's own message may name it too.
+        if (reason.rfind(name + L": ", 0) == 0) reason.erase(0, name.size() + 2);
+        FailOpen(name, reason);
         return true;
     }
     ResetToEmpty();
@@ -65,9 +68,12 @@ void TfrmWinCEMain::OpenContainedSetup(size_t index) {
 
 void TfrmWinCEMain::ClosePackage() {
     if (!FPackage) return;
-    // The setup's reader is stopped before the folder that holds its cabinet goes.
     const std::unique_ptr<TPackage> package = std::move(FPackage);
     FPackageRows = {};
     FPackageFileName.clear();
     ResetToEmpty();
+    // The setup's reader may still hold its cabinet open (a document's certificates are decoded
+    // without looking at the stop): Windows removes no file that is open, so the private folder
+    // goes only once the reader has ended.
+    FInspection->CloseAndWait();
 }

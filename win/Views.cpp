@@ -125,6 +125,7 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName, const std::wstring& shown
     FSetup = &FInspection->Setup();
     FSetupOpen = true;
     FSetupFileName = fileName;
+    FSetupShownName = shown;
     const TReportOptions options = WindowReportOptions();
     FFilling = true;
     FProgramRows.clear();

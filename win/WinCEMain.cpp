@@ -92,6 +92,7 @@ TfrmWinCEMain::~TfrmWinCEMain() {
 void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
     FSetupOpen = false;
     FSetupFileName.clear();
+    FSetupShownName.clear();
     // Expected beside the viewer; whether it exists is never checked.
     wchar_t self[MAX_PATH * 2] = L"";
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
@@ -116,6 +117,8 @@ void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
 
 void TfrmWinCEMain::FormDestroy() {
     CloseSetup();
+    // A package open goes now, its folder after the reader has ended.
+    ClosePackage();
     FDiagnosticsScope.reset();
 }
 
@@ -185,6 +188,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     FSetup = nullptr;
     FSetupOpen = false;
     FSetupFileName.clear();
+    FSetupShownName.clear();
     ShowViewers(false);
     if (FProjectTree) TreeView_DeleteAllItems(FProjectTree);
     if (FRegistryTree) TreeView_DeleteAllItems(FRegistryTree);

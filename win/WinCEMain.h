@@ -371,6 +371,7 @@ class TfrmWinCEMain {
     bool FFilling = false;
     std::wstring FEditorPath;
     std::wstring FSetupFileName;
+    std::wstring FSetupShownName; // "NAME", or "NAME : PATH INSIDE" for a package's setup
     std::wstring FFilter;
 
     HWND FHandle = nullptr;

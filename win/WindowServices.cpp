@@ -9,6 +9,11 @@
 #include <shlobj.h>
 #include <vector>
 
+std::optional<size_t> TWindowServices::ChooseItem(HWND, const std::wstring&, const std::wstring&,
+                                                  const std::vector<std::wstring>&) {
+    return std::nullopt;
+}
+
 std::wstring TSystemServices::RunFileDialog(HWND owner, const TFileDialogRequest& request) {
     std::vector<wchar_t> file(32768, L'\0');
     request.FileName.copy(file.data(), std::min(request.FileName.size(), file.size() - 1));
@@ -177,4 +182,55 @@ class TProgressBox : public TProgress {
 
 std::unique_ptr<TProgress> TSystemServices::StartProgress(HWND owner, const std::wstring& caption) {
     return std::make_unique<TProgressBox>(owner, caption);
+}
+
+namespace {
+struct TChoice {
+    const std::wstring* Caption;
+    const std::wstring* Label;
+    const std::vector<std::wstring>* Items;
+    std::optional<size_t> Chosen;
+};
+
+INT_PTR CALLBACK ChooseItemProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* choice = reinterpret_cast<TChoice*>(lParam);
+        SetWindowLongPtrW(box, DWLP_USER, lParam);
+        SetWindowTextW(box, choice->Caption->c_str());
+        SetDlgItemTextW(box, lblChoose, choice->Label->c_str());
+        HWND list = GetDlgItem(box, lbChoose);
+        for (const std::wstring& item : *choice->Items)
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        SendMessageW(list, LB_SETCURSEL, 0, 0);
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    auto* choice = reinterpret_cast<TChoice*>(GetWindowLongPtrW(box, DWLP_USER));
+    const bool chosen =
+        LOWORD(wParam) == IDOK || (LOWORD(wParam) == lbChoose && HIWORD(wParam) == LBN_DBLCLK);
+    if (chosen && choice) {
+        const LRESULT at = SendDlgItemMessageW(box, lbChoose, LB_GETCURSEL, 0, 0);
+        if (at == LB_ERR) return TRUE; // nothing selected: OK has nothing to answer yet
+        choice->Chosen = static_cast<size_t>(at);
+        EndDialog(box, IDOK);
+        return TRUE;
+    }
+    if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(box, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+} // namespace
+
+std::optional<size_t> TSystemServices::ChooseItem(HWND owner, const std::wstring& caption,
+                                                  const std::wstring& label,
+                                                  const std::vector<std::wstring>& items) {
+    if (items.empty()) return std::nullopt;
+    TChoice choice{&caption, &label, &items, std::nullopt};
+    // The list box keeps the order given: it is not sorted.
+    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CHOOSEITEM), owner,
+                        ChooseItemProc, reinterpret_cast<LPARAM>(&choice)) != IDOK)
+        return std::nullopt;
+    return choice.Chosen;
 }

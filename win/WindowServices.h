@@ -2,6 +2,7 @@
 // Everything of the window that waits for the user or reaches outside the process goes through
 // this interface, so that tests replace it and never block.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ class TWindowServices {
     // none.
     [[nodiscard]] virtual std::unique_ptr<TProgress> StartProgress(HWND owner,
                                                                    const std::wstring& caption) = 0;
+    // A modal box with the caption, the label above a list of the items and OK and Cancel: the
+    // index of the item chosen, none when cancelled (as is this default).
+    [[nodiscard]] virtual std::optional<size_t> ChooseItem(HWND owner, const std::wstring& caption,
+                                                           const std::wstring& label,
+                                                           const std::vector<std::wstring>& items);
     // The device profile remembered between runs: its sources as tessary-info --device takes
     // them (built-in ids, files, STORE=FILE), in the core's local paths.
     [[nodiscard]] virtual std::vector<std::string> LoadDeviceProfile() { return {}; }
@@ -60,6 +66,9 @@ class TSystemServices : public TWindowServices {
     void ShowAbout(HWND owner) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(HWND owner,
                                                            const std::wstring& caption) override;
+    [[nodiscard]] std::optional<size_t> ChooseItem(HWND owner, const std::wstring& caption,
+                                                   const std::wstring& label,
+                                                   const std::vector<std::wstring>& items) override;
     [[nodiscard]] std::vector<std::string> LoadDeviceProfile() override;
     void SaveDeviceProfile(const std::vector<std::string>& sources) override;
 };

@@ -7,6 +7,7 @@
 #define IDR_ACCELERATORS 4
 #define IDD_ABOUTBOX 5
 #define IDD_PROGRESS 6
+#define IDD_CHOOSEITEM 7
 
 // Commands: one identifier serves a menu item, its toolbar button and its shortcut.
 #define mnuOpenFile 101
@@ -58,3 +59,7 @@
 #define edtContains 603
 #define lvContains 604
 #define lblCollectionStatus 605
+
+// Controls of the box that chooses one item of a list.
+#define lblChoose 611
+#define lbChoose 612

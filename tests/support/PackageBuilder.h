@@ -1,6 +1,7 @@
 #pragma once
 // What users receive around setup cabinets, built for tests: small setup cabinets, zip
-// archives (through libarchive's writer), self-extracting programs with cabinets appended.
+// archives (through libarchive's writer; Linux only), self-extracting programs with cabinets
+// appended.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -13,10 +14,10 @@ using ZipEntries = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
                                                      uint16_t machine = 0x01c0);
 // A cabinet that is no setup: its entries as given (cabinets, for a cabinet in a cabinet).
 [[nodiscard]] std::vector<uint8_t> PlainCabinet(const ZipEntries& entries);
-// A zip archive of the entries, deflated.
+// A zip archive of the entries, deflated. Linux only.
 [[nodiscard]] std::vector<uint8_t> BuildZip(const ZipEntries& entries);
 // A zip whose one entry name is a cabinet header declaring a large size followed by zeros:
-// small on disk, huge unpacked.
+// small on disk, huge unpacked. Linux only.
 void WriteZipBomb(const std::string& path, uint64_t unpackedBytes);
 // A program image (PE) with the cabinets appended after it, as a self-extractor stores them.
 // fakeHeaderFirst: a bare "MSCF" with junk after it before the first real one.
