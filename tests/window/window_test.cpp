@@ -1650,6 +1650,7 @@ TEST_F(WindowTest, ASelfExtractingProgramListsExactlyItsCabinetAndShowsTheFilesO
         ASSERT_TRUE(Window->SetupOpen());
         EXPECT_TRUE(WaitForReading(*Window));
         EXPECT_EQ(WindowText(Window->Handle()), "Tessary - " + name + " : " + inside);
+        SelectProjectNode(2); // the setup's Files, below the package's node and the setup's
         EXPECT_EQ(ListContents(Control(lvFiles)), files);
         Window->CloseSetup();
         Window->CloseSetup();
@@ -1801,7 +1802,9 @@ TEST_F(WindowTest, ChoosingADeviceProfileOpensTheSetupAgainWherever) {
     ASSERT_TRUE(Window->PackageOpen());
     Window->OpenContainedSetup(0);
     ASSERT_TRUE(Window->SetupOpen());
+    SelectProjectNode(2); // the setup's Files, below the package's node and the setup's
     const TTable files = ListContents(Control(lvFiles));
+    ASSERT_FALSE(files.empty());
     Window->Command(mnuDeviceProfile);
     EXPECT_TRUE(Services->Messages.empty());
     ASSERT_TRUE(Window->SetupOpen());
@@ -1811,6 +1814,7 @@ TEST_F(WindowTest, ChoosingADeviceProfileOpensTheSetupAgainWherever) {
     const auto nodes = Nodes(Control(tvProject));
     ASSERT_GT(nodes.size(), 2u);
     EXPECT_EQ(NodeCaption(Control(tvProject), nodes[0].first), "Package - Ushahidi.ini");
+    SelectProjectNode(2);
     EXPECT_EQ(ListContents(Control(lvFiles)), files);
     EXPECT_TRUE(ViewerPageNamed(*Window, "Device").Present);
 }

@@ -4,6 +4,7 @@
 // file name, a double click and Enter opening a setup in the main window, and files that are no
 // index refused with the tool's message. Needs an X display (scripts/test.sh starts Xvfb).
 #include "tests/support/Corpus.h"
+#include "tests/support/PackageBuilder.h"
 #include "tests/windows/IndexedCollection.h"
 #include "tests/windows/WindowControls.h"
 #include "win/CollectionWindow.h"
@@ -260,6 +261,36 @@ TEST_F(CollectionWindow, ADoubleClickOrEnterOpensTheSetupInTheMainWindow) {
     EXPECT_TRUE(WaitForReading(*Window));
     EXPECT_EQ(WindowText(Window->Handle()), "Tessary - Good.cab");
     EXPECT_TRUE(Services->Messages.empty());
+}
+
+// A setup the index found inside a self-extracting program opens below the package's node.
+TEST_F(CollectionWindow, ARowOfASetupInsideAPackageOpensItBelowThePackage) {
+    TempDir own;
+    const std::string folder = own.File("received");
+    fs::create_directories(folder);
+    const std::vector<uint8_t> cabinet = SmallSetupCabinet("Stored");
+    const std::vector<uint8_t> program = SelfExtractingProgram({cabinet}, true);
+    WriteFileBytes(folder + "\\Setup.exe", program);
+    const std::string index = own.File("received.db");
+    const TToolRun run = RunTool({L"--index", W(index), W(folder)});
+    ASSERT_EQ(run.Exit, 0u) << run.Err;
+    TfrmCollection* collection = Window->OpenCollection(W(index));
+    ASSERT_TRUE(collection);
+    HWND list = collection->Control(lvCollection);
+    ASSERT_EQ(ListView_GetItemCount(list), 1);
+    NMITEMACTIVATE click{};
+    click.hdr = {list, static_cast<UINT_PTR>(lvCollection), static_cast<UINT>(NM_DBLCLK)};
+    click.iItem = 0;
+    SendMessageW(collection->Handle(), WM_NOTIFY, lvCollection, reinterpret_cast<LPARAM>(&click));
+    ASSERT_TRUE(Window->SetupOpen())
+        << (Services->Messages.empty() ? "" : Narrow(Services->Messages[0]));
+    EXPECT_TRUE(Window->PackageOpen());
+    EXPECT_TRUE(WaitForReading(*Window));
+    EXPECT_EQ(WindowText(Window->Handle()), "Tessary - Setup.exe : cabinet at offset " +
+                                                std::to_string(program.size() - cabinet.size()));
+    EXPECT_TRUE(Services->Messages.empty());
+    Window->CloseSetup();
+    Window->CloseSetup();
 }
 
 TEST_F(CollectionWindow, FilesThatAreNoIndexAreRefusedWithTheToolsMessageAndNoWindow) {
