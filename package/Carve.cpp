@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -21,7 +22,7 @@ constexpr uint16_t kContinuedFolders = 0xFFFD; // 0xFFFD to 0xFFFF: a file conti
 constexpr uint16_t kFlagPrev = 1, kFlagNext = 2, kFlagReserve = 4;
 // Enough to check the header, the folders and the file table of any cabinet we would take.
 constexpr size_t kCheckWindow = 1 << 20;
-constexpr size_t kChunk = 4 << 20;
+constexpr size_t kChunk = 1 << 20;
 
 uint16_t U16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -172,8 +173,10 @@ TCarveResult FindStoredCabinets(TStream& stream, size_t maxCabinets,
                                 std::chrono::steady_clock::time_point deadline) {
     TCarveResult result;
     const int64_t total = stream.Size();
-    std::vector<uint8_t> chunk(kChunk + 3);
-    std::vector<uint8_t> window;
+    // Left unset: every byte is read before it is looked at. Fresh pages are costly to touch
+    // twice, and on some systems costly at all: the buffers are small and never cleared.
+    const std::unique_ptr<uint8_t[]> chunk(new uint8_t[kChunk + 3]);
+    std::unique_ptr<uint8_t[]> window;
     int64_t takenEnd = 0; // candidates before this lie inside a cabinet already taken
     for (int64_t base = 0; base < total;) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -181,21 +184,21 @@ TCarveResult FindStoredCabinets(TStream& stream, size_t maxCabinets,
             break;
         }
         stream.SetPosition(base);
-        const int64_t want = std::min<int64_t>(static_cast<int64_t>(chunk.size()), total - base);
-        if (stream.Read(chunk.data(), want) != want) {
+        const int64_t want = std::min<int64_t>(static_cast<int64_t>(kChunk + 3), total - base);
+        if (stream.Read(chunk.get(), want) != want) {
             result.Error = "the file could not be read";
             break;
         }
         const size_t length = static_cast<size_t>(want);
         for (size_t i = 0; i + 4 <= length;) {
-            i = NextSignature(chunk.data(), i, length);
+            i = NextSignature(chunk.get(), i, length);
             if (i >= length) break;
             const int64_t offset = base + static_cast<int64_t>(i);
             ++i;
             if (offset < takenEnd) continue;
             const int64_t room = total - offset;
             const size_t have = static_cast<size_t>(std::min<int64_t>(room, kCheckWindow));
-            const uint8_t* bytes = chunk.data() + i - 1;
+            const uint8_t* bytes = chunk.get() + i - 1;
             const size_t inChunk = length - (i - 1);
             // A stray "MSCF" is refused on its fixed header, without reading further.
             if (inChunk >= kHeaderSize && !PlausibleHeader(bytes, room)) {
@@ -203,14 +206,14 @@ TCarveResult FindStoredCabinets(TStream& stream, size_t maxCabinets,
                 continue;
             }
             if (inChunk < have) { // the check needs bytes past this chunk
-                window.resize(have);
+                if (!window) window.reset(new uint8_t[kCheckWindow]);
                 stream.SetPosition(offset);
-                if (stream.Read(window.data(), static_cast<int64_t>(have)) !=
+                if (stream.Read(window.get(), static_cast<int64_t>(have)) !=
                     static_cast<int64_t>(have)) {
                     result.Error = "the file could not be read";
                     return result;
                 }
-                bytes = window.data();
+                bytes = window.get();
             }
             int64_t size = 0;
             if (!ConsistentCabinetAt(bytes, have, room, size)) {

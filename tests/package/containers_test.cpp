@@ -135,15 +135,15 @@ TEST(Package, CarvingFindsACabinetAtEveryOffset) {
         ASSERT_EQ(found.Cabinets.size(), 1u) << offset;
         EXPECT_EQ(found.Cabinets[0].Offset, static_cast<int64_t>(offset));
     }
-    constexpr size_t kReadPiece = 4u << 20;
-    for (const int shift : {-70, -5, -4, -3, -2, -1, 0, 1, 2, 63}) {
-        const size_t offset = kReadPiece + static_cast<size_t>(static_cast<long>(shift));
-        std::vector<uint8_t> bytes(offset, 'S');
-        bytes.insert(bytes.end(), cabinet.begin(), cabinet.end());
-        const TCarveResult found = find(bytes);
-        ASSERT_EQ(found.Cabinets.size(), 1u) << shift;
-        EXPECT_EQ(found.Cabinets[0].Offset, static_cast<int64_t>(offset));
-    }
+    for (const size_t piece : {size_t{1} << 20, size_t{4} << 20})
+        for (const int shift : {-70, -5, -4, -3, -2, -1, 0, 1, 2, 63}) {
+            const size_t offset = piece + static_cast<size_t>(static_cast<long>(shift));
+            std::vector<uint8_t> bytes(offset, 'S');
+            bytes.insert(bytes.end(), cabinet.begin(), cabinet.end());
+            const TCarveResult found = find(bytes);
+            ASSERT_EQ(found.Cabinets.size(), 1u) << shift;
+            EXPECT_EQ(found.Cabinets[0].Offset, static_cast<int64_t>(offset));
+        }
 }
 
 TEST(Package, CabinetInACabinetIsOpenedToAFixedDepth) {
