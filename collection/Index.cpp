@@ -731,9 +731,11 @@ std::vector<TIndexedCabinet> IndexedCabinets(const std::string& db) {
     std::vector<TIndexedCabinet> cabinets;
     while (s.Step()) {
         const std::string copyOf = s.Text(6);
-        TIndexedCabinet& c = cabinets.emplace_back(PathFromUtf8(s.Text(0)), s.Number(1),
-                                                   s.Number(2), s.Text(3), s.Text(4), s.Text(5),
-                                                   copyOf.empty() ? copyOf : PathFromUtf8(copyOf));
+        // Braces, not emplace_back's parentheses: every compiler the project builds with takes
+        // them for an aggregate.
+        cabinets.push_back({PathFromUtf8(s.Text(0)), s.Number(1), s.Number(2), s.Text(3), s.Text(4),
+                            s.Text(5), copyOf.empty() ? copyOf : PathFromUtf8(copyOf)});
+        TIndexedCabinet& c = cabinets.back();
         // The package is the part before one of the separators that names a package recorded.
         const std::string path = s.Text(0);
         for (size_t at = path.find(kInside); at != std::string::npos;
