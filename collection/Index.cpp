@@ -509,7 +509,17 @@ class TRun {
             return;
         }
         // Its private folder, with the setups taken out, lives until they are all read.
-        const std::unique_ptr<TPackage> package = OpenPackage(path);
+        std::unique_ptr<TPackage> package;
+        try {
+            package = OpenPackage(path);
+        } catch (const std::exception& e) {
+            // Out of memory on a hostile package: said for it, the run goes on (this is a
+            // reader thread, which nothing above would catch).
+            result.Outcome = TOutcome::Problem;
+            result.Problem = "cannot open " + path + " as a package: " + e.what();
+            results.push_back(std::move(result));
+            return;
+        }
         if (package->IsContainer()) p.Kind = ContainerKindName(package->Kind);
         p.Error = package->Error;
         for (const TContainedSetup& setup : package->Setups) {
