@@ -81,7 +81,9 @@ void TfrmWinCEMain::CreateControls() {
                         0, 0, FHandle, reinterpret_cast<HMENU>(lblHeader), FInstance, nullptr);
     SendMessageW(FHeader, WM_SETFONT, reinterpret_cast<WPARAM>(FHeaderFont), FALSE);
     CreatePages();
-    DragAcceptFiles(FHandle, TRUE);
+    // What DragAcceptFiles sets, without loading shell32 for it at the start.
+    SetWindowLongPtrW(FHandle, GWL_EXSTYLE,
+                      GetWindowLongPtrW(FHandle, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     ResetToEmpty();
 }
 

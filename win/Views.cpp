@@ -302,7 +302,10 @@ void TfrmWinCEMain::AppendRows(TListRows& list, const TPage& page,
 }
 
 void TfrmWinCEMain::ClearList(TListRows& list) {
+    // A list that is empty already costs nothing to clear: the window's start clears them all.
+    const bool wasEmpty = list.Rows.empty() && list.Shown.empty();
     EmptyRows(list);
+    if (wasEmpty && ListView_GetItemCount(list.Handle) == 0) return;
     ApplyFilter(list);
 }
 

@@ -2,6 +2,7 @@
 
 #include "cab/cabfiles.h"
 #include "setup/CESetup.h"
+#include "win/LateDll.h"
 #include "win/TextWin.h"
 #include "win/resource.h"
 
@@ -331,7 +332,9 @@ std::wstring TfrmWinCEMain::DialogFolder() const {
         }
     }
     wchar_t home[MAX_PATH] = L"";
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, home))) return home;
+    if (const auto folderPath =
+            LateFunction<decltype(SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW"))
+        if (SUCCEEDED(folderPath(nullptr, CSIDL_PROFILE, nullptr, 0, home))) return home;
     return {};
 }
 
@@ -345,15 +348,19 @@ void TfrmWinCEMain::mnuOpenFileClick() {
 
 void TfrmWinCEMain::DropFiles(HDROP drop) {
     std::wstring path;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    const auto query = LateFunction<decltype(DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+    const auto finish = LateFunction<decltype(DragFinish)>(L"shell32.dll", "DragFinish");
+    // Without them the drop cannot be read, and nothing opens.
+    if (!query || !finish) return;
+    const UINT count = query(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count && path.empty(); ++i) {
-        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        const UINT length = query(drop, i, nullptr, 0);
         std::wstring name(length + 1, L'\0');
-        DragQueryFileW(drop, i, name.data(), length + 1);
+        query(drop, i, name.data(), length + 1);
         name.resize(length);
         if (EndsWithCab(name)) path = name;
     }
-    DragFinish(drop);
+    finish(drop);
     if (!path.empty()) OpenSetup(path);
 }
 

@@ -1,6 +1,7 @@
 #include "win/WindowServices.h"
 
 #include "win/AboutBox.h"
+#include "win/LateDll.h"
 #include "win/resource.h"
 
 #include <commctrl.h>
@@ -29,27 +30,39 @@ std::wstring TSystemServices::RunFileDialog(HWND owner, const TFileDialogRequest
     dialog.lpstrTitle = request.Title.empty() ? nullptr : request.Title.c_str();
     dialog.lpstrDefExt = request.DefaultExt.empty() ? nullptr : request.DefaultExt.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    if (request.Save) {
-        dialog.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-        if (!GetSaveFileNameW(&dialog)) return {};
-    } else {
-        dialog.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-        if (!GetOpenFileNameW(&dialog)) return {};
-    }
+    dialog.Flags |= request.Save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST
+                                 : OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    const auto run =
+        request.Save
+            ? LateFunction<decltype(GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW")
+            : LateFunction<decltype(GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    // A system without the dialog's DLL answers as a cancelled dialog does.
+    if (!run || !run(&dialog)) return {};
     return file.data();
 }
 
 std::wstring TSystemServices::RunFolderDialog(HWND owner, const std::wstring& title) {
+    const auto browseFor =
+        LateFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    const auto pathOf =
+        LateFunction<decltype(SHGetPathFromIDListEx)>(L"shell32.dll", "SHGetPathFromIDListEx");
+    const auto initialize = LateFunction<decltype(CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    const auto release = LateFunction<decltype(CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
+    // A system without them answers as a cancelled dialog does.
+    if (!browseFor || !pathOf || !initialize || !release) return {};
+    // The dialog's new style wants a single-threaded apartment on this thread. Made here, at
+    // the first folder dialog, not at the start; it lasts as long as the process.
+    static const HRESULT apartment = initialize(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(apartment)) return {};
     BROWSEINFOW browse{};
     browse.hwndOwner = owner;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+    PIDLIST_ABSOLUTE chosen = browseFor(&browse);
     if (!chosen) return {};
     std::vector<wchar_t> path(32768, L'\0');
-    const bool ok =
-        SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
-    CoTaskMemFree(chosen);
+    const bool ok = pathOf(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    release(chosen);
     return ok ? std::wstring(path.data()) : std::wstring();
 }
 

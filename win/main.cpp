@@ -5,9 +5,8 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <objbase.h>
-#include <shellapi.h>
 
 namespace {
 // For --quit-after-open: messages go to standard error instead of boxes that nobody closes.
@@ -29,15 +28,11 @@ class TConsoleMessages : public TSystemServices {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::setlocale(LC_ALL, "");
-    // The folder dialog of Extract All Files wants a single-threaded apartment.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The arguments as the C runtime split them at the start (by the rules CommandLineToArgvW
+    // follows), without loading shell32 for it.
     std::vector<std::wstring> arguments;
-    int count = 0;
-    if (LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 1; i < count; ++i)
-            arguments.emplace_back(list[i]);
-        LocalFree(list);
-    }
+    for (int i = 1; i < __argc && __wargv; ++i)
+        arguments.emplace_back(__wargv[i]);
     // For checking an installation: open the file, print the caption, quit; the status says
     // whether a setup opened.
     const bool quit = !arguments.empty() && arguments.front() == L"--quit-after-open";
@@ -60,6 +55,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         MessageBoxW(nullptr, L"The window could not be created.", kApplicationTitle,
                     MB_OK | MB_ICONERROR);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return status;
 }

@@ -2,6 +2,7 @@
 // lists, read back through the controls' own messages, must show what tessary-info.exe prints
 // for the same cabinet. Needs an X display under Wine (scripts/test.sh starts Xvfb).
 #include "cab/FileSystem.h"
+#include "programs/PEImage.h"
 #include "setup/ExtractAll.h"
 #include "tests/support/CabinetBuilder.h"
 #include "tests/support/Corpus.h"
@@ -13,6 +14,7 @@
 #include "win/WinCEMain.h"
 #include "win/resource.h"
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -1817,4 +1820,48 @@ TEST_F(WindowTest, ChoosingADeviceProfileOpensTheSetupAgainWherever) {
     SelectProjectNode(2);
     EXPECT_EQ(ListContents(Control(lvFiles)), files);
     EXPECT_TRUE(ViewerPageNamed(*Window, "Device").Present);
+}
+
+// Files dropped on the window as Explorer drops them: the first cabinet among them opens, and
+// the window took the drop's memory back.
+TEST_F(WindowTest, TheFirstCabinetOfADropOpens) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    EXPECT_NE(GetWindowLongPtrW(Window->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    const std::wstring cabinet = WindowsPath(RealCabinet("Basic.WM.CAB"));
+    const std::wstring names =
+        L"C:\\readme.txt" + std::wstring(1, L'\0') + cabinet + std::wstring(2, L'\0');
+    const SIZE_T size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    ASSERT_NE(drop, nullptr);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
+    GlobalUnlock(drop);
+    SendMessageW(Window->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_TRUE(Window->SetupOpen());
+    wchar_t caption[256] = L"";
+    GetWindowTextW(Window->Handle(), caption, 256);
+    EXPECT_EQ(std::wstring(caption), L"Tessary - Basic.WM.CAB");
+    EXPECT_TRUE(WaitForReading(*Window));
+}
+
+// The window starts without shell32, comdlg32 or ole32 (and what they load in turn): it loads
+// them when a dialog or a drop first needs them.
+TEST(WindowProgram, ImportsNoDialogShellOrComDll) {
+    std::ifstream in(std::string(TESSARY_BINARY_DIR) + "/win/tessary.exe", std::ios::binary);
+    ASSERT_TRUE(in) << "tessary.exe is not built";
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    const TPEImage image = ReadPEImage(bytes);
+    ASSERT_TRUE(image.IsImage);
+    std::vector<std::string> imports;
+    for (std::string name : image.Imports) {
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        imports.push_back(name);
+    }
+    EXPECT_NE(std::find(imports.begin(), imports.end(), "comctl32.dll"), imports.end());
+    for (const char* late : {"shell32.dll", "comdlg32.dll", "ole32.dll"})
+        EXPECT_EQ(std::find(imports.begin(), imports.end(), late), imports.end()) << late;
 }
