@@ -164,8 +164,8 @@ struct TMergeSummary {
 };
 
 // Takes into db what the other indexes hold and it lacks: the rows of each setup whose SHA-256
-// db does not hold yet, and each cabinet whose path it has no row for. One transaction per
-// other index. Throws TCollectionError.
+// db does not hold yet, and each cabinet and package whose path it has no row for. One
+// transaction per other index. Throws TCollectionError.
 [[nodiscard]] TMergeSummary MergeCollections(const std::string& db,
                                              const std::vector<std::string>& others);
 

@@ -151,6 +151,18 @@ TMergeSummary MergeCollections(const std::string& db, const std::vector<std::str
                           "format, status, error, copy_of, indexed_at FROM other.cabinets");
             summary.Cabinets +=
                 static_cast<size_t>(sqlite3_total_changes(database.Handle()) - before);
+            // The packages the setups came in: without them a setup in a package could not be
+            // taken out of it again. An index of the first version has none.
+            bool hasPackages = false;
+            {
+                TStatement has(database, "SELECT 1 FROM other.sqlite_master WHERE type = "
+                                         "'table' AND name = 'packages'");
+                hasPackages = has.Step();
+            }
+            if (hasPackages)
+                database.Exec("INSERT OR IGNORE INTO main.packages(path, size, mtime, kind, "
+                              "setups, error, indexed_at) SELECT path, size, mtime, kind, setups, "
+                              "error, indexed_at FROM other.packages");
             DropOrphanRows(database);
             database.Exec("DROP TABLE temp.new_contents");
             database.Exec("COMMIT");

@@ -106,6 +106,37 @@ TEST_F(PackageIndexTest, ASetupInAPackageIsTakenOutAgainToBeReadBack) {
         }
 }
 
+// A shard's packages come with its setups: a merged index takes a setup out of its package as
+// the shard does, and a shard of the first version, which has no packages, merges all the same.
+TEST_F(PackageIndexTest, AMergeKeepsThePackagesTheSetupsCameIn) {
+    const std::string shard = dir.File("shard.db"), merged = dir.File("merged.db");
+    (void)Index(shard, {root});
+    (void)Index(merged, {root + "/Tool.exe"});
+    const auto contents =
+        static_cast<size_t>(CountRows(shard, "SELECT count(DISTINCT sha256) FROM cabinets"));
+    EXPECT_EQ(collection::MergeCollections(merged, {shard}).Setups, contents);
+    const std::string packages = "SELECT path || ' ' || kind || ' ' || setups FROM packages";
+    EXPECT_EQ(Column(merged, packages), Column(shard, packages));
+    int located = 0;
+    for (const collection::TIndexedCabinet& c : collection::IndexedCabinets(merged)) {
+        if (c.Package.empty()) continue;
+        const collection::TReadableCabinet readable = collection::LocateIndexedCabinet(c);
+        EXPECT_FALSE(readable.Path.empty()) << readable.Why;
+        ++located;
+    }
+    EXPECT_EQ(located, 3);
+
+    const std::string old = dir.File("old.db"), into = dir.File("into.db");
+    (void)Index(old, {root});
+    {
+        collection::TDatabase first(old, collection::TOpenMode::Write);
+        first.Exec("DROP TABLE packages");
+        first.Exec("PRAGMA user_version=1");
+    }
+    EXPECT_EQ(collection::MergeCollections(into, {old}).Setups, contents);
+    EXPECT_EQ(CountRows(into, "SELECT count(*) FROM packages"), 0);
+}
+
 // An index written before packages were kept is made current when it is next written, and is
 // read as it is until then.
 TEST_F(PackageIndexTest, AnIndexOfTheFirstVersionIsReadAndThenUpgraded) {
