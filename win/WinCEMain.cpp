@@ -569,9 +569,8 @@ int TfrmWinCEMain::SplitterAt(POINT at) const {
         return at.x >= a.right && at.x < b.left && at.y >= b.top && at.y < b.bottom;
     };
     if (within(FRegistryTree, FValues->Handle)) return 2;
-    // The gap between a list and its details pane, the width of both.
-    if (FPage < FPages.size() && FPages[FPage].DetailsPane &&
-        IsWindowVisible(FPages[FPage].DetailsPane)) {
+    // The gap between a list and its details pane, the width of both: the page shown has both.
+    if (FPage < FPages.size() && FPages[FPage].DetailsPane) {
         RECT list, pane;
         GetWindowRect(FPages[FPage].List->Handle, &list);
         GetWindowRect(FPages[FPage].DetailsPane, &pane);

@@ -263,6 +263,45 @@ TEST_F(WindowTest, TheSignatureAndProgramsPanesFollowTheSelection) {
     EXPECT_EQ(PaneText(pane), L"");
 }
 
+// The window's own rectangle of a control, in its client area.
+RECT PlaceOf(HWND window, HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// At the window's first size the list keeps three fifths of the height, the pane below it the
+// rest; the splitter between them moves with the mouse, and neither goes below its least.
+TEST_F(WindowTest, TheSplitterAboveAPaneMovesAndKeepsTheListUsable) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Ushahidi.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    SelectNodeNamed("Programs");
+    HWND window = Window->Handle();
+    HWND list = ViewerPageNamed(*Window, "Programs").List->Handle;
+    HWND pane = Control(txtProgramsDetails);
+    const RECT before = PlaceOf(window, list), below = PlaceOf(window, pane);
+    EXPECT_GE(ListView_GetCountPerPage(list), 5);
+    EXPECT_GT(below.top, before.bottom);
+    const int whole = below.bottom - before.top;
+    EXPECT_NEAR(below.bottom - below.top, whole * 2 / 5, 8);
+    const auto drag = [window](int x, int from, int to) {
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, from));
+        SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, to));
+        SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, to));
+    };
+    const int x = (below.left + below.right) / 2;
+    drag(x, (before.bottom + below.top) / 2, before.bottom - 30);
+    const RECT higher = PlaceOf(window, list);
+    EXPECT_NEAR(higher.bottom, before.bottom - 30, 6); // the mouse holds the gap
+    // Dragged to the top and to the bottom: the list keeps a few rows, the pane a line.
+    drag(x, higher.bottom + 1, before.top);
+    EXPECT_GE(PlaceOf(window, list).bottom - before.top, 50);
+    drag(x, PlaceOf(window, list).bottom + 1, below.bottom);
+    EXPECT_GE(below.bottom - PlaceOf(window, pane).top, 15);
+}
+
 // A certificate of a provisioning document shows its decoded fields, any other item its whole
 // texts: what the Qt viewer's txtProvisioningDetails shows.
 TEST_F(WindowTest, TheProvisioningPaneShowsACertificatesFields) {
