@@ -2,6 +2,7 @@
 
 #include "app/Images.h"
 #include "app/TextConv.h"
+#include "report/ChangeColours.h"
 
 #include <QAbstractItemView>
 #include <QColor>
@@ -64,16 +65,9 @@ int ImageOf(TIconKind icon) {
 }
 
 QVariant ColourOf(TIconKind icon) {
-    switch (icon) {
-    case TIconKind::Added:
-        return QColor(0, 120, 40);
-    case TIconKind::Removed:
-        return QColor(170, 30, 20);
-    case TIconKind::Changed:
-        return QColor(30, 80, 170);
-    default:
-        return {};
-    }
+    const std::optional<TRgb> colour = ChangeColour(icon);
+    if (!colour) return {};
+    return QColor(colour->Red, colour->Green, colour->Blue);
 }
 
 namespace {

@@ -13,7 +13,7 @@
 #include <future>
 
 namespace {
-constexpr int kImageComparison = 16; // the Signature node's picture: the image list has no other
+constexpr int kImageComparison = 23; // a changed row's, as the Qt viewer's node shows
 } // namespace
 
 void TfrmWinCEMain::CreateComparisonPage() {
@@ -22,6 +22,12 @@ void TfrmWinCEMain::CreateComparisonPage() {
     AddPage(
         "Comparison", kImageComparison, BuildComparisonTree(TComparison{}).Rows,
         []() -> std::optional<TBuiltPage> { return std::nullopt; }, true);
+    // The selected difference's whole texts, which the columns cut.
+    SetDetails(FComparisonPage, txtComparisonDetails, [this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (row) pages.push_back(FieldsPage(FPages[FComparisonPage].List->Page, *row));
+        return pages;
+    });
 }
 
 void TfrmWinCEMain::mnuCompareWithClick() {

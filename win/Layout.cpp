@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 namespace {
-constexpr int kImageCount = 21;
+constexpr int kImageCount = 24;
 
 struct TButton {
     int Command;
@@ -265,6 +265,8 @@ void TfrmWinCEMain::ShowViewers(bool shown) {
     } else {
         for (const auto& list : FLists)
             ShowWindow(list->Handle, SW_HIDE);
+        for (const TViewerPage& page : FPages)
+            if (page.DetailsPane) ShowWindow(page.DetailsPane, SW_HIDE);
         ShowWindow(FRegistryTree, SW_HIDE);
     }
     InvalidateRect(FHandle, nullptr, TRUE);
@@ -277,8 +279,11 @@ void TfrmWinCEMain::ShowPage(size_t page) {
     SetWindowTextW(FHeader, (L"  " + Widen(shown.Header)).c_str());
     for (const auto& list : FLists)
         if (list.get() != shown.List) ShowWindow(list->Handle, SW_HIDE);
+    for (const TViewerPage& other : FPages)
+        if (other.DetailsPane && &other != &shown) ShowWindow(other.DetailsPane, SW_HIDE);
     ShowWindow(FRegistryTree, shown.Registry ? SW_SHOW : SW_HIDE);
     if (shown.List) ShowWindow(shown.List->Handle, SW_SHOW);
+    if (shown.DetailsPane) ShowWindow(shown.DetailsPane, SW_SHOW);
     Layout();
 }
 
@@ -314,6 +319,6 @@ void TfrmWinCEMain::Layout() {
         MoveWindow(FValues->Handle, right + keys + gap, contentTop, std::max(0, width - keys - gap),
                    contentHeight, TRUE);
     } else if (FPage < FPages.size() && FPages[FPage].List) {
-        MoveWindow(FPages[FPage].List->Handle, right, contentTop, width, contentHeight, TRUE);
+        LayoutList(FPages[FPage], {right, contentTop, right + width, contentTop + contentHeight});
     }
 }

@@ -19,6 +19,9 @@
 #include "setup/CESetup.h"
 #include "win/TextWin.h"
 #include "win/WinCEMain.h"
+#include "win/resource.h"
+
+#include <algorithm>
 
 namespace {
 // Pictures of the image list for the later nodes.
@@ -45,6 +48,7 @@ void TfrmWinCEMain::CreateSetupPages() {
                 return TBuiltPage{provisioning::BuildProvisioningPages({}).Rows,
                                   "The provisioning document could not be read.", TTreePage{}};
             provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(*tree);
+            FProvisioningCertificates = std::move(pages.Certificates);
             return TBuiltPage{std::move(pages.Rows),
                               provisioning::ProvisioningHeadline(provisioning::Summarize(*tree)),
                               std::move(pages.Tree)};
@@ -52,16 +56,17 @@ void TfrmWinCEMain::CreateSetupPages() {
         true);
     // A signature that cannot be read is still one: the node says why.
     FSignaturePage = FPages.size();
-    AddPage("Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
-            [this]() -> std::optional<TBuiltPage> {
-                const TCabinetSignature& signature = FInspection->Signature();
-                if (signature.Verdict == TSignatureVerdict::NotSigned) return std::nullopt;
-                TTrustContext context;
-                if (const provisioning::TProvisioningTree* tree = FInspection->Provisioning())
-                    context.Added = provisioning::StoreAdditions(*tree);
-                const TSignaturePages pages = BuildSignaturePages(signature, context);
-                return TBuiltPage{pages.Certificates, pages.Status, std::nullopt};
-            });
+    AddPage(
+        "Signature", kImageSignature, BuildSignaturePages(TCabinetSignature{}).Certificates,
+        [this]() -> std::optional<TBuiltPage> {
+            const TCabinetSignature& signature = FInspection->Signature();
+            if (signature.Verdict == TSignatureVerdict::NotSigned) return std::nullopt;
+            TTrustContext context;
+            if (const provisioning::TProvisioningTree* tree = FInspection->Provisioning())
+                context.Added = provisioning::StoreAdditions(*tree);
+            FSignaturePages = BuildSignaturePages(signature, context);
+            return TBuiltPage{FSignaturePages.Certificates, FSignaturePages.Status, std::nullopt};
+        });
     // Filled as the background reader hands the programs over.
     FProgramsPage = FPages.size();
     AddPage("Programs", kImagePrograms, BuildProgramsPage({}),
@@ -80,6 +85,14 @@ void TfrmWinCEMain::CreateSetupPages() {
                               TTreePage{}};
         },
         true);
+    // Sorted by a click on a column header, as the Qt viewer's; until then in the audit's order.
+    TListRows& findings = *FPages[FFindingsPage].List;
+    findings.KeepsPage = findings.Sortable = true;
+    SetWindowLongPtrW(findings.Handle, GWL_STYLE,
+                      GetWindowLongPtrW(findings.Handle, GWL_STYLE) & ~LONG_PTR{LVS_NOSORTHEADER});
+    // Not every list passes the change on to its header, whose captions then become buttons.
+    HWND header = ListView_GetHeader(findings.Handle);
+    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_BUTTONS);
     // The install and run decisions for the remembered device profile; listed only with one.
     FDevicePage = FPages.size();
     AddPage("Device", kImageInfo, device::BuildDevicePage({}),
@@ -98,6 +111,35 @@ void TfrmWinCEMain::CreateSetupPages() {
                 return TBuiltPage{device::BuildDevicePage(*FDeviceDecision), DeviceStatus(),
                                   std::nullopt};
             });
+    CreateDetailsPanes();
+}
+
+void TfrmWinCEMain::CreateDetailsPanes() {
+    // A certificate's decoded fields; any other item's whole texts, which the columns cut.
+    SetDetails(FProvisioningPage, txtProvisioningDetails, [this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (!row) return pages;
+        const auto certificate = std::find_if(
+            FProvisioningCertificates.Rows.begin(), FProvisioningCertificates.Rows.end(),
+            [row](const TRow& c) { return c.Source == row->Source; });
+        if (certificate != FProvisioningCertificates.Rows.end())
+            pages.push_back(FieldsPage(FProvisioningCertificates, *certificate, 2));
+        else
+            pages.push_back(FieldsPage(FPages[FProvisioningPage].List->Page, *row));
+        return pages;
+    });
+    // The checks and what the signature lets a device conclude, then the selected certificate.
+    SetDetails(FSignaturePage, txtSignatureDetails, [this](const TRow* row) {
+        std::vector<TPage> pages{FSignaturePages.Checks, FSignaturePages.TrustFacts};
+        if (row) pages.push_back(FieldsPage(FSignaturePages.Certificates, *row));
+        return pages;
+    });
+    SetDetails(FProgramsPage, txtProgramsDetails, [this](const TRow* row) {
+        std::vector<TPage> pages;
+        if (row && row->Source < FProgramRows.size())
+            pages.push_back(BuildProgramDetailsPage(FProgramRows[row->Source]));
+        return pages;
+    });
 }
 
 TBuiltPage TfrmWinCEMain::FindingsPage() {
@@ -171,6 +213,7 @@ void TfrmWinCEMain::StartReading() {
                                         std::string headline) {
         auto shared = std::make_shared<provisioning::TProvisioningPages>(std::move(pages));
         post([this, shared, headline] {
+            FProvisioningCertificates = std::move(shared->Certificates);
             TViewerPage& page = FPages[FProvisioningPage];
             ShowBuiltPage(*page.List,
                           TBuiltPage{std::move(shared->Rows), headline, std::move(shared->Tree)});

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <variant>
 
 namespace {
 // State images of a tree list's glyph: none for a leaf, then closed and open, the list's first
@@ -79,6 +80,10 @@ std::pair<size_t, size_t> TopLevelCounts(const TListRows& list) {
 
 void BuildTreeRows(TListRows& list, const TTreePage& tree, const TPage& page) {
     list.Tree = true;
+    if (list.KeepsPage) {
+        list.Page.Caption = page.Caption;
+        list.Page.Columns = page.Columns;
+    }
     // Preorder with a stack of the nodes still to come: no recursion, whatever the depth.
     std::vector<size_t> rowOf(tree.Nodes.size(), kNone);
     std::vector<size_t> stack(tree.TopLevel.rbegin(), tree.TopLevel.rend());
@@ -97,6 +102,8 @@ void BuildTreeRows(TListRows& list, const TTreePage& tree, const TPage& page) {
             list.Indents.push_back(0);
             list.Sources.push_back(kNone);
             list.Dimmed.push_back(0);
+            list.Colours.push_back(CLR_DEFAULT);
+            if (list.KeepsPage) list.Page.Rows.emplace_back().Source = kNone;
         }
         if (list.Images.back() < 0) list.Images.back() = ListImageOf(node.Icon);
         const size_t parent = node.Parent < tree.Nodes.size() ? rowOf[node.Parent] : kNone;
@@ -121,6 +128,11 @@ void TfrmWinCEMain::SetTreeRows(TListRows& list, const TTreePage& tree, const TP
     SetColumns(list, page);
     ClearList(list);
     BuildTreeRows(list, tree, page);
+    // A list sorted before stays sorted, as the Qt viewer's tree does.
+    if (list.Sortable && list.SortColumn >= 0) {
+        (void)SortTopLevel(list, static_cast<size_t>(list.SortColumn), list.SortDescending);
+        ShowSortArrow(list);
+    }
     ApplyFilter(list);
 }
 
@@ -143,6 +155,7 @@ void TfrmWinCEMain::Recount(TListRows& list, size_t focus) {
     }
     InvalidateRect(list.Handle, nullptr, TRUE);
     if (&list == FocusedList()) ShowStatus();
+    ShowDetails(list);
 }
 
 void TfrmWinCEMain::OpenTreeRow(TListRows& list, size_t row, bool open) {
@@ -288,4 +301,104 @@ int TreeGlyph(const TListRows& list, size_t row) {
 
 int TreeIndent(const TListRows& list, size_t row) {
     return std::min(list.Indents[row], kMaxIndent);
+}
+
+namespace {
+
+// Puts each per-row vector in the new order: moved[i] = values[order[i]].
+template <typename T> void Reorder(std::vector<T>& values, const std::vector<size_t>& order) {
+    if (values.size() != order.size()) return;
+    std::vector<T> moved;
+    moved.reserve(values.size());
+    for (const size_t from : order)
+        moved.push_back(std::move(values[from]));
+    values = std::move(moved);
+}
+
+// The listed column's place among the page's columns, or the page's column count.
+size_t PageColumn(const TPage& page, size_t listed) {
+    for (size_t column = 0; column < page.Columns.size(); ++column)
+        if (page.Columns[column].Listed && listed-- == 0) return column;
+    return page.Columns.size();
+}
+
+} // namespace
+
+std::vector<size_t> SortTopLevel(TListRows& list, size_t column, bool descending) {
+    const size_t count = list.Rows.size();
+    if (list.Page.Rows.size() != count) return {};
+    const size_t cell = PageColumn(list.Page, column);
+    const auto end = [&list](size_t row) { return list.Tree ? list.Ends[row] : row + 1; };
+    std::vector<size_t> tops;
+    for (size_t row = 0; row < count; row = end(row))
+        tops.push_back(row);
+    using TKey = std::variant<std::string, int64_t>;
+    const auto key = [&](size_t row) {
+        const std::vector<TCell>& cells = list.Page.Rows[row].Cells;
+        return cell < cells.size() ? cells[cell].SortKey : TKey();
+    };
+    std::stable_sort(tops.begin(), tops.end(), [&](size_t a, size_t b) {
+        return descending ? key(b) < key(a) : key(a) < key(b);
+    });
+    // Each top-level row comes with the rows below it, which keep their order and distance.
+    std::vector<size_t> order, moved(count);
+    order.reserve(count);
+    for (const size_t top : tops)
+        for (size_t row = top; row < end(top); ++row) {
+            moved[row] = order.size();
+            order.push_back(row);
+        }
+    if (list.Tree) {
+        std::vector<size_t> parents(count), ends(count);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t parent = list.Parents[order[i]];
+            parents[i] = parent < count ? moved[parent] : kNone;
+            ends[i] = i + (list.Ends[order[i]] - order[i]);
+        }
+        list.Parents = std::move(parents);
+        list.Ends = std::move(ends);
+        Reorder(list.Open, order);
+        Reorder(list.Passes, order);
+    }
+    Reorder(list.Rows, order);
+    Reorder(list.Images, order);
+    Reorder(list.Indents, order);
+    Reorder(list.Sources, order);
+    Reorder(list.Dimmed, order);
+    Reorder(list.Colours, order);
+    Reorder(list.Page.Rows, order);
+    return moved;
+}
+
+void TfrmWinCEMain::SortByColumn(TListRows& list, int column) {
+    if (!list.Sortable || column < 0 || static_cast<size_t>(column) >= list.Columns.size()) return;
+    list.SortDescending = column == list.SortColumn && !list.SortDescending;
+    list.SortColumn = column;
+    const int focused = ListView_GetNextItem(list.Handle, -1, LVNI_FOCUSED);
+    const size_t row = focused >= 0 && static_cast<size_t>(focused) < list.Shown.size()
+                           ? list.Shown[static_cast<size_t>(focused)]
+                           : kNone;
+    const std::vector<size_t> moved =
+        SortTopLevel(list, static_cast<size_t>(column), list.SortDescending);
+    if (list.Tree) {
+        RevealTree(list);
+    } else {
+        ApplyFilter(list);
+    }
+    // The row focused before, wherever it went.
+    Recount(list, row < moved.size() ? moved[row] : kNone);
+    ShowSortArrow(list);
+}
+
+void TfrmWinCEMain::ShowSortArrow(const TListRows& list) {
+    HWND header = ListView_GetHeader(list.Handle);
+    const int columns = Header_GetItemCount(header);
+    for (int column = 0; column < columns; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (!Header_GetItem(header, column, &item)) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == list.SortColumn) item.fmt |= list.SortDescending ? HDF_SORTDOWN : HDF_SORTUP;
+        Header_SetItem(header, column, &item);
+    }
 }

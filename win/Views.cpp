@@ -3,6 +3,7 @@
 #include "audit/Audit.h"
 #include "cab/cabfiles.h"
 #include "device/DevicePage.h"
+#include "report/ChangeColours.h"
 #include "report/DisplayFormat.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
@@ -44,12 +45,19 @@ int ListImageOf(TIconKind icon) {
         return 19;
     case TIconKind::Info:
         return 20;
-    case TIconKind::Added: // a comparison's rows, which this window does not list yet
+    case TIconKind::Added: // a comparison's rows
+        return 21;
     case TIconKind::Removed:
+        return 22;
     case TIconKind::Changed:
-        return -1;
+        return 23;
     }
     return -1;
+}
+
+COLORREF ListColourOf(TIconKind icon) {
+    const std::optional<TRgb> colour = ChangeColour(icon);
+    return colour ? RGB(colour->Red, colour->Green, colour->Blue) : CLR_DEFAULT;
 }
 
 namespace {
@@ -105,7 +113,10 @@ void EmptyRows(TListRows& list) {
     list.Indents.clear();
     list.Sources.clear();
     list.Dimmed.clear();
+    list.Colours.clear();
     list.AnyDimmed = false;
+    list.AnyColoured = false;
+    list.Page.Rows.clear();
     list.Tree = false;
     list.Parents.clear();
     list.Ends.clear();
@@ -287,10 +298,17 @@ void AppendListRow(TListRows& list, const TPage& page, const TRow& row) {
     list.Sources.push_back(row.Source);
     list.Dimmed.push_back(row.Dimmed ? 1 : 0);
     list.AnyDimmed = list.AnyDimmed || row.Dimmed;
+    list.Colours.push_back(row.Cells.empty() ? CLR_DEFAULT : ListColourOf(row.Cells[0].Icon));
+    list.AnyColoured = list.AnyColoured || list.Colours.back() != CLR_DEFAULT;
+    if (list.KeepsPage) list.Page.Rows.push_back(row);
 }
 
 void TfrmWinCEMain::AppendRows(TListRows& list, const TPage& page,
                                const std::vector<size_t>* rows) {
+    if (list.KeepsPage) {
+        list.Page.Caption = page.Caption;
+        list.Page.Columns = page.Columns;
+    }
     if (rows) {
         for (const size_t index : *rows)
             if (index < page.Rows.size()) AppendListRow(list, page, page.Rows[index]);
@@ -330,6 +348,7 @@ void TfrmWinCEMain::ApplyFilter(TListRows& list) {
     ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemCountEx(list.Handle, static_cast<int>(list.Shown.size()), 0);
     InvalidateRect(list.Handle, nullptr, TRUE);
+    ShowDetails(list);
 }
 
 void TfrmWinCEMain::edtFilterChange() {
@@ -610,20 +629,40 @@ LRESULT TfrmWinCEMain::NotifyList(TListRows& list, NMHDR& header) {
         ListDispInfo(list, reinterpret_cast<NMLVDISPINFOW&>(header));
         return 0;
     case NM_CUSTOMDRAW: {
-        // Only a list with greyed rows asks about each row as it paints.
+        // Only a list with greyed or coloured rows asks about each row as it paints.
         auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
         if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
-            return list.AnyDimmed ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            return list.AnyDimmed || list.AnyColoured ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
             const size_t row = draw.nmcd.dwItemSpec;
             if (row < list.Shown.size() && list.Dimmed[list.Shown[row]])
                 draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+            else if (row < list.Shown.size() && list.Colours[list.Shown[row]] != CLR_DEFAULT)
+                draw.clrText = list.Colours[list.Shown[row]];
         }
         return CDRF_DODEFAULT;
     }
-    case LVN_ITEMCHANGED:
-    case LVN_ODSTATECHANGED:
+    case LVN_ITEMCHANGED: {
+        // A click, a key or the window itself changed the selection or the focused row.
+        const auto& change = reinterpret_cast<NMLISTVIEW&>(header);
         if (&list == FFiles) lvFilesChange();
+        // Every row at once (-1) may not say what it was before.
+        if ((change.uChanged & LVIF_STATE) &&
+            (change.iItem < 0 ||
+             ((change.uNewState ^ change.uOldState) & (LVIS_SELECTED | LVIS_FOCUSED))))
+            Guarded([this, &list] { ShowDetails(list); });
+        return 0;
+    }
+    case LVN_ODSTATECHANGED:
+        // A range of an owner-data list, selected or not at once.
+        if (&list == FFiles) lvFilesChange();
+        Guarded([this, &list] { ShowDetails(list); });
+        return 0;
+    case LVN_COLUMNCLICK:
+        if (list.Sortable)
+            Guarded([this, &list, &header] {
+                SortByColumn(list, reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+            });
         return 0;
     case NM_CLICK:
         if (list.Tree) {

@@ -6,6 +6,7 @@
 #include "win/TextWin.h"
 #include "win/resource.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <exception>
 #include <shellapi.h>
@@ -203,6 +204,8 @@ void TfrmWinCEMain::ResetToEmpty() {
     }
     FProgramRows.clear();
     FFindings.clear();
+    FSignaturePages = {};
+    FProvisioningCertificates = {};
     FFindingsComplete = false;
     FFilesPending = false;
     FCabinetIdentity.reset();
@@ -376,9 +379,18 @@ bool TfrmWinCEMain::TranslateShortcut(MSG& message) {
             if (TListRows* list = FocusedList()) SetFocus(list->Handle);
             return true;
         }
-        // The box's own editing keys (Ctrl+C among them) stay the box's.
-        if (GetKeyState(VK_CONTROL) < 0 && message.wParam != 'O' && message.wParam != 'E' &&
+    }
+    if (message.message == WM_KEYDOWN && GetKeyState(VK_CONTROL) < 0) {
+        // The filter box's own editing keys (Ctrl+C among them) stay the box's, and a details
+        // pane's copying of what is selected in it.
+        if (message.hwnd == FFilterBox && message.wParam != 'O' && message.wParam != 'E' &&
             message.wParam != VK_F4)
+            return false;
+        const bool copying =
+            message.wParam == 'C' || message.wParam == 'A' || message.wParam == VK_INSERT;
+        if (copying && std::any_of(FPages.begin(), FPages.end(), [&message](const TViewerPage& p) {
+                return p.DetailsPane && p.DetailsPane == message.hwnd;
+            }))
             return false;
     }
     return FAccelerators && TranslateAcceleratorW(FHandle, FAccelerators, &message);
@@ -428,8 +440,9 @@ bool TfrmWinCEMain::SetOwnCursor(HWND over, WORD hit) {
     POINT at;
     GetCursorPos(&at);
     ScreenToClient(FHandle, &at);
-    if (!SplitterAt(at)) return false;
-    SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+    const int splitter = SplitterAt(at);
+    if (!splitter) return false;
+    SetCursor(LoadCursorW(nullptr, splitter == 3 ? IDC_SIZENS : IDC_SIZEWE));
     return true;
 }
 
@@ -440,11 +453,22 @@ void TfrmWinCEMain::EraseBackground(HDC dc) {
     FillRect(dc, &client, GetSysColorBrush(FSetupOpen ? COLOR_BTNFACE : COLOR_APPWORKSPACE));
 }
 
-void TfrmWinCEMain::DragSplitter(int x) {
+void TfrmWinCEMain::DragSplitter(POINT at) {
     RECT client;
     GetClientRect(FHandle, &client);
     const int minimum = MulDiv(10, FDpi, 96);
-    if (FDragging == 1) {
+    const int x = at.x;
+    if (FDragging == 3) {
+        // The pane's part of the list and the pane together; Layout keeps both usable.
+        const TViewerPage& page = FPages[FPage];
+        RECT list, pane;
+        GetWindowRect(page.List->Handle, &list);
+        GetWindowRect(page.DetailsPane, &pane);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&list), 2);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&pane), 2);
+        const int height = std::max<int>(1, pane.bottom - list.top);
+        FDetailsShare = std::clamp(MulDiv(pane.bottom - at.y, 1000, height), 0, 1000);
+    } else if (FDragging == 1) {
         FProjectWidth = std::max(minimum, std::min<int>(x, client.right - minimum));
     } else {
         RECT tree;
@@ -514,7 +538,8 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (FDragging) SetCapture(FHandle);
         return 0;
     case WM_MOUSEMOVE:
-        if (FDragging && GetCapture() == FHandle) DragSplitter(static_cast<short>(LOWORD(lParam)));
+        if (FDragging && GetCapture() == FHandle)
+            DragSplitter({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
@@ -551,6 +576,16 @@ int TfrmWinCEMain::SplitterAt(POINT at) const {
         return at.x >= a.right && at.x < b.left && at.y >= b.top && at.y < b.bottom;
     };
     if (within(FRegistryTree, FValues->Handle)) return 2;
+    // The gap between a list and its details pane, the width of both: the page shown has both.
+    if (FPage < FPages.size() && FPages[FPage].DetailsPane) {
+        RECT list, pane;
+        GetWindowRect(FPages[FPage].List->Handle, &list);
+        GetWindowRect(FPages[FPage].DetailsPane, &pane);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&list), 2);
+        MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&pane), 2);
+        if (at.y >= list.bottom && at.y < pane.top && at.x >= pane.left && at.x < pane.right)
+            return 3;
+    }
     // The gap beside the project tree, the whole height of the tree.
     RECT tree;
     GetWindowRect(FProjectTree, &tree);

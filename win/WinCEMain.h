@@ -16,6 +16,7 @@
 #include "report/ReadingTexts.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
+#include "report/SignaturePage.h"
 #include "signature/Signature.h"
 #include "win/WindowServices.h"
 
@@ -52,8 +53,10 @@ struct TListRows {
     std::vector<int> Indents;                    // depth of a row of a nested document
     std::vector<size_t> Sources;                 // model index behind each row
     std::vector<char> Dimmed;                    // greyed: a finding a baseline accepts
+    std::vector<COLORREF> Colours;               // a comparison's change, or CLR_DEFAULT
     bool AnyDimmed = false;                      // whether painting needs to ask per row
-    std::vector<size_t> Shown;                   // rows that pass the filter, in order
+    bool AnyColoured = false;
+    std::vector<size_t> Shown; // rows that pass the filter, in order
     // A tree list (a page of nested nodes) keeps its rows in preorder; per row its parent row
     // (kNoNode at the top level), one past its last descendant, whether it is open and whether
     // the filter lets it through. Indents hold the depth. All empty for a plain list.
@@ -63,11 +66,22 @@ struct TListRows {
     std::vector<char> Open;
     std::vector<char> Passes;
     [[nodiscard]] bool HasChildren(size_t row) const { return Tree && Ends[row] > row + 1; }
+    // The page's rows behind the list's, one per row (an empty one for a node without a row):
+    // kept for a list whose details pane or ordering needs them, with the page's columns.
+    bool KeepsPage = false;
+    TPage Page;
+    // A list sorted by a click on a column header: the listed column (-1: the page's order).
+    bool Sortable = false;
+    int SortColumn = -1;
+    bool SortDescending = false;
 };
 
-// A row of a page added to a list: the texts of its listed columns, its picture, its source
-// and whether it is greyed.
+// A row of a page added to a list: the texts of its listed columns, its picture, its source,
+// whether it is greyed and its colour.
 void AppendListRow(TListRows& list, const TPage& page, const TRow& row);
+// The text colour of a row whose first cell shows the icon: a comparison's change, as the Qt
+// viewer colours it; CLR_DEFAULT for any other.
+[[nodiscard]] COLORREF ListColourOf(TIconKind icon);
 // The image list's picture of an icon kind, -1 for none.
 [[nodiscard]] int ListImageOf(TIconKind icon);
 
@@ -101,6 +115,18 @@ void RevealTree(TListRows& list);
 // How many rows of the top level the filter lets through, and how many there are; for a plain
 // list, its shown rows and all of them.
 [[nodiscard]] std::pair<size_t, size_t> TopLevelCounts(const TListRows& list);
+// Orders the list's top-level rows, each with the rows below it, by the sort keys of a listed
+// column of its kept page, as the Qt viewer's tree sorts: stable, so equal keys keep their order.
+// Every per-row vector moves with its row; the shown rows are left to RevealTree. Gives each
+// row's new place (empty when the list keeps no page).
+std::vector<size_t> SortTopLevel(TListRows& list, size_t column, bool descending);
+
+// What a details pane shows for the selected row (null when none is): pages, one below the
+// other. Called on the window's thread; what it throws is shown in the pane.
+using TDetails = std::function<std::vector<TPage>(const TRow* selected)>;
+// The pages as the pane's text: each page's caption, then its listed columns' captions and its
+// rows, cells apart by tabs, pages apart by an empty line; texts converted as the lists do.
+[[nodiscard]] std::wstring DetailsText(const std::vector<TPage>& pages);
 
 // What a later page shows of the open setup: its rows and the status bar's text while it is
 // selected; none when the setup has nothing to show there, and the node stays out of the tree.
@@ -135,6 +161,9 @@ struct TViewerPage {
     bool Present = false; // a later page the open setup has
     bool Tree = false;    // the list is a tree list
     std::wstring Status;  // a later page's status text
+    // A later page's details pane below its list (`txt<Node>Details`), and what it shows.
+    HWND DetailsPane = nullptr;
+    TDetails Details;
 };
 
 class TfrmWinCEMain {
@@ -168,7 +197,12 @@ class TfrmWinCEMain {
     [[nodiscard]] bool CommandEnabled(int id) const;
     // The page that the project tree's selection shows.
     [[nodiscard]] size_t CurrentPage() const { return FPage; }
+    // The list's selected row as a details pane takes it: the focused row when it is selected,
+    // else none; null too for a list that keeps no page.
+    [[nodiscard]] const TRow* SelectedRow(const TListRows& list) const;
     [[nodiscard]] const std::vector<TFinding>& Findings() const { return FFindings; }
+    // The programs read, whose rows the Programs page lists by their place here.
+    [[nodiscard]] const std::vector<TProgramRow>& ProgramRows() const { return FProgramRows; }
     // Whether the programs of the open setup are still being read in the background.
     [[nodiscard]] bool Reading() const { return FReading; }
 
@@ -197,8 +231,8 @@ class TfrmWinCEMain {
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // The hand over the project tree, the resizing arrows over a splitter; false elsewhere.
     bool SetOwnCursor(HWND over, WORD hit);
-    // Moves the splitter being dragged to x.
-    void DragSplitter(int x);
+    // Moves the splitter being dragged to the point of the client area.
+    void DragSplitter(POINT at);
     void EraseBackground(HDC dc);
     LRESULT Notify(NMHDR& header);
     LRESULT NotifyTree(NMHDR& header);
@@ -214,6 +248,8 @@ class TfrmWinCEMain {
     void CreatePages();
     // The pages beyond the design's four: provisioning, signature, programs, findings.
     void CreateSetupPages();
+    // The details panes of the Provisioning, Signature and Programs pages.
+    void CreateDetailsPanes();
     // The "Comparison" node's page, listed once File > Compare With... has compared.
     void CreateComparisonPage();
     HWND NewList(int id, TListRows& list, const TPage& columnsOf);
@@ -226,8 +262,19 @@ class TfrmWinCEMain {
                  bool tree = false);
     void Layout();
     // Which splitter the point of the client area is on: 1 beside the project tree, 2 beside
-    // the registry page's key tree, 0 none.
+    // the registry page's key tree, 3 above a details pane, 0 none.
     [[nodiscard]] int SplitterAt(POINT at) const;
+    // Gives a later page its details pane (control id), below its list; its list keeps its page.
+    void SetDetails(size_t page, int id, TDetails details);
+    // The details pane of the list's page follows its selection; empty while no setup is open.
+    void ShowDetails(const TListRows& list);
+    // A click on a sortable list's column header: sorted by it, the same column again the other
+    // way; the focused row stays focused.
+    void SortByColumn(TListRows& list, int column);
+    // The header's arrow on the list's sorted column.
+    void ShowSortArrow(const TListRows& list);
+    // Places the shown page's list and its details pane in the rectangle of the content.
+    void LayoutList(const TViewerPage& page, RECT area);
     void ShowViewers(bool shown);
     void ShowPage(size_t page);
 
@@ -393,7 +440,8 @@ class TfrmWinCEMain {
     int FDpi = 96;
     int FProjectWidth = 150;  // the left pane of the viewers
     int FRegistryWidth = 180; // the key tree's pane
-    int FDragging = 0;        // 1: the viewers' splitter, 2: the registry page's
+    int FDetailsShare = 400;  // a details pane's part of the content's height, in thousandths
+    int FDragging = 0;        // 1: the viewers' splitter, 2: the registry page's, 3: a pane's
     size_t FPage = 0;
 
     TRegistryPages FRegistry;
@@ -401,6 +449,10 @@ class TfrmWinCEMain {
     // The programs read in the background: every file row once done, those read so far before.
     std::vector<TProgramRow> FProgramRows;
     std::vector<TFinding> FFindings;
+    // What the details panes show beside a row: the signature's checks and trust facts, and the
+    // provisioning document's certificates decoded.
+    TSignaturePages FSignaturePages;
+    TPage FProvisioningCertificates;
     size_t FFindingsPage = 0; // the Findings page's index in FPages
     size_t FProvisioningPage = 0;
     size_t FSignaturePage = 0;

@@ -37,6 +37,11 @@
 #define tvRegistry 208
 #define lvRegistry 209
 #define edtFilter 210
+// The details panes below the lists of the later pages, as the Qt viewer names them.
+#define txtProvisioningDetails 211
+#define txtSignatureDetails 212
+#define txtProgramsDetails 213
+#define txtComparisonDetails 214
 // Lists of the pages that come after the design's four, one identifier each from here on.
 #define lvFirstExtra 300
 

@@ -8,6 +8,7 @@
 #include "tests/support/Corpus.h"
 #include "tests/support/HostileFixtures.h"
 #include "tests/support/PackageBuilder.h"
+#include "tests/window/WindowFixture.h"
 #include "tests/windows/FixtureStore.h"
 #include "tests/windows/WindowControls.h"
 #include "win/TextWin.h"
@@ -35,10 +36,6 @@
 
 namespace {
 
-// The user's locale for the whole run, as tessary.exe takes it on when it starts (pages sort
-// captions in it); changed while readers run, the C runtime's locale data is not safe to use.
-const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
-
 // The tool's text cuts a cell past 200 bytes, with "... (N bytes)"; the window shows it whole.
 TTable AsTheToolShows(TTable table) {
     for (auto& row : table)
@@ -50,86 +47,6 @@ TTable AsTheToolShows(TTable table) {
             cell = cell.substr(0, cut) + "... (" + std::to_string(cell.size()) + " bytes)";
         }
     return table;
-}
-
-// Dialogs answer what the test chose; message boxes and started programs are recorded.
-class TRecordingServices : public TWindowServices {
-  public:
-    std::wstring Chosen;
-    std::vector<TFileDialogRequest> Dialogs;
-    std::vector<std::pair<std::wstring, UINT>> Messages;
-    std::vector<std::pair<std::wstring, std::wstring>> Started;
-
-    std::wstring RunFileDialog(HWND, const TFileDialogRequest& request) override {
-        Dialogs.push_back(request);
-        return Chosen;
-    }
-    std::wstring RunFolderDialog(HWND, const std::wstring&) override { return Chosen; }
-    void ShowMessage(HWND, const std::wstring&, const std::wstring& text, UINT icon) override {
-        Messages.emplace_back(text, icon);
-    }
-    bool StartProcess(const std::wstring& program, const std::wstring& commandLine) override {
-        Started.emplace_back(program, commandLine);
-        return true;
-    }
-    void ShowAbout(HWND) override {}
-    // The device profile the window finds remembered.
-    std::vector<std::string> Profile;
-    std::vector<std::string> LoadDeviceProfile() override { return Profile; }
-    // What the chooser was asked (caption, label, items), and what it answers.
-    std::vector<std::tuple<std::wstring, std::wstring, std::vector<std::wstring>>> Choices;
-    std::optional<size_t> Choice;
-    std::optional<size_t> ChooseItem(HWND, const std::wstring& caption, const std::wstring& label,
-                                     const std::vector<std::wstring>& items) override {
-        Choices.emplace_back(caption, label, items);
-        return Choice;
-    }
-    // Cancels at this update (counting from 1); 0: never.
-    size_t CancelAt = 0;
-    std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override {
-        struct TCancelling : TProgress {
-            size_t Left;
-            explicit TCancelling(size_t at) : Left(at) {}
-            bool Update(size_t, size_t, const std::wstring&) override {
-                return Left == 0 || --Left > 0;
-            }
-        };
-        return std::make_unique<TCancelling>(CancelAt);
-    }
-};
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-    return narrow;
-}
-
-std::string NodeCaption(HWND tree, HTREEITEM node) {
-    wchar_t text[1024] = L"";
-    TVITEMW item{};
-    item.mask = TVIF_TEXT;
-    item.hItem = node;
-    item.pszText = text;
-    item.cchTextMax = 1024;
-    TreeView_GetItem(tree, &item);
-    return Utf8(text);
-}
-
-// Every node in tree order, with its depth.
-std::vector<std::pair<HTREEITEM, int>> Nodes(HWND tree) {
-    std::vector<std::pair<HTREEITEM, int>> nodes;
-    const auto walk = [&](auto& self, HTREEITEM first, int depth) -> void {
-        for (HTREEITEM node = first; node; node = TreeView_GetNextSibling(tree, node)) {
-            nodes.emplace_back(node, depth);
-            self(self, TreeView_GetChild(tree, node), depth + 1);
-        }
-    };
-    walk(walk, TreeView_GetRoot(tree), 0);
-    return nodes;
 }
 
 // The tables of tessary-info's text report by caption (without the row count): columns start
@@ -173,93 +90,11 @@ ReportTables(const std::string& report, std::map<std::string, std::string>* head
     return tables;
 }
 
-std::wstring WindowsPath(const std::string& path) {
-    std::wstring wide = FromLocalPath(path);
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
-}
-
-// Runs tessary-info.exe with the arguments and gives its standard output (and its standard
-// error after it, when asked) and exit status.
-std::pair<std::string, DWORD> RunTool(const std::vector<std::wstring>& arguments,
-                                      bool withErrors = false) {
-    const std::wstring tool = WindowsPath(TESSARY_INFO_EXE);
-    std::wstring commandLine = QuoteArgument(tool);
-    for (const std::wstring& argument : arguments)
-        commandLine += L" " + QuoteArgument(argument);
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {"", 255};
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = withErrors ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char buffer[65536];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, 120000);
-    }
-    CloseHandle(readEnd);
-    DWORD status = 255;
-    if (started) {
-        GetExitCodeProcess(process.hProcess, &status);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    return {output, status};
-}
-
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
-}
-
-// A key pressed in a list, as the keyboard sends it.
-void PressKey(HWND list, WPARAM key) {
-    SendMessageW(list, WM_KEYDOWN, key, 0);
-}
-
-void FocusRow(HWND list, int row) {
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
-
-int FocusedRow(HWND list) {
-    return ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-}
-
-// Opens every row of a tree list with "+", top to bottom: what opens shows below it.
-void OpenEveryRow(HWND list) {
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        FocusRow(list, row);
-        PressKey(list, VK_ADD);
-    }
-}
-
-// A row's glyph, as the list paints it: its state image, 0 for none.
-int GlyphOf(HWND list, int row) {
-    return static_cast<int>(ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12);
-}
-
-// Sends the list's notification of a mouse action at the point to the window.
-void NotifyMouse(HWND window, HWND list, UINT code, int row, POINT at) {
-    NMITEMACTIVATE click{};
-    click.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), code};
-    click.iItem = row;
-    click.ptAction = at;
-    SendMessageW(window, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
 }
 
 // The provisioning rows as the window and the tool's text both show them whole: the first column
@@ -272,49 +107,6 @@ TTable ProvisioningColumns(TTable table) {
     }
     return table;
 }
-
-class WindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        Services = std::make_shared<TRecordingServices>();
-        Window.reset(TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {}, Services));
-        if (!Window && !std::getenv("DISPLAY")) GTEST_SKIP() << "no X display for Wine";
-        ASSERT_TRUE(Window) << "the window could not be created";
-    }
-
-    // Wine's cabinet library now and then refuses a cabinet it reads on the next try.
-    void Open(const std::string& path) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            Services->Messages.clear();
-            Window->OpenSetup(WindowsPath(path));
-            if (Window->SetupOpen()) {
-                EXPECT_TRUE(WaitForReading(*Window));
-                return;
-            }
-        }
-    }
-
-    HWND Control(int id) const { return Window->Control(id); }
-
-    // Selects the project tree's node of the caption.
-    void SelectNodeNamed(const std::string& caption) {
-        for (const auto& [node, depth] : Nodes(Control(tvProject)))
-            if (NodeCaption(Control(tvProject), node) == caption) {
-                TreeView_SelectItem(Control(tvProject), node);
-                return;
-            }
-        ADD_FAILURE() << "no node " << caption;
-    }
-
-    void SelectProjectNode(int index) {
-        const auto nodes = Nodes(Control(tvProject));
-        ASSERT_LT(static_cast<size_t>(index), nodes.size());
-        TreeView_SelectItem(Control(tvProject), nodes[static_cast<size_t>(index)].first);
-    }
-
-    std::shared_ptr<TRecordingServices> Services;
-    std::unique_ptr<TfrmWinCEMain> Window;
-};
 
 // The registry page as the report prints it: key, value name, type and value of every value,
 // gathered by selecting each key; sorted, since the report follows the model's order.
@@ -428,14 +220,6 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
     }
     std::printf("compared the window with tessary-info.exe on %d cabinets\n", compared);
     EXPECT_GT(compared, 0);
-}
-
-// The selected row of a list, or none.
-std::vector<std::string> SelectedRow(HWND list) {
-    const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-    const TTable rows = ListContents(list);
-    return row >= 0 && static_cast<size_t>(row) < rows.size() ? rows[static_cast<size_t>(row)]
-                                                              : std::vector<std::string>{};
 }
 
 TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
@@ -712,13 +496,6 @@ TEST_F(WindowTest, MenusCarryTheDesignsCaptionsAndShortcuts) {
 }
 
 namespace {
-const TViewerPage& ViewerPageNamed(const TfrmWinCEMain& window, const std::string& node) {
-    const auto found = std::find_if(window.Pages().begin(), window.Pages().end(),
-                                    [&node](const TViewerPage& page) { return page.Node == node; });
-    if (found == window.Pages().end()) throw std::runtime_error("no page " + node);
-    return *found;
-}
-
 // Whether the window has the list paint the row greyed, asked as the list asks while painting.
 bool PaintedGrey(HWND window, HWND list, int row) {
     NMLVCUSTOMDRAW draw{};
