@@ -205,11 +205,12 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
     }
     std::vector<std::unique_ptr<TCabinetCopy>> copies(cab.CABFileContents.Items().size());
     const std::string prefix = outer.PathInside.empty() ? "" : outer.PathInside + "/";
-    (void)cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
-        if (Stopped || index >= copies.size()) return nullptr;
-        copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
-        return copies[index].get();
-    });
+    const bool whole =
+        cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
+            if (Stopped || index >= copies.size()) return nullptr;
+            copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
+            return copies[index].get();
+        });
     size_t found = 0;
     for (size_t i = 0; i < copies.size(); ++i) {
         if (!copies[i] || !copies[i]->Kept()) continue;
@@ -223,6 +224,12 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
         ++found;
         AddCabinet(std::move(inner), depth);
     }
+    // A cabinet of cabinets cut or damaged part way: those before the damage are given, and
+    // the package says that more may have followed. A stop has said its own reason.
+    if (!whole && !Stopped && found > 0 && P.Error.empty())
+        P.Error = (outer.PathInside.empty() ? FileNamePart(outer.CabinetPath) : outer.PathInside) +
+                  ": the cabinet could not be read to its end; the cabinets in it after the "
+                  "damage are left out";
     return found;
 }
 
