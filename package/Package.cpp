@@ -157,7 +157,8 @@ class TCabinetCopy : public TEntrySink {
             return E.Stop(FName + " is larger than its cabinet header says; stopped");
         return FFile.Write(bytes, count) || Failed();
     }
-    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return Complete(); }
+    // An entry that is no cabinet was read only to be passed: the run goes on to the next.
+    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return Complete() || !FKeeping; }
     // The file is complete: written into place. False when it was not kept.
     bool Complete() {
         if (!FKeeping || FDone) return FDone;
