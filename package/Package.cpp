@@ -228,9 +228,9 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
     // A cabinet of cabinets cut or damaged part way: those before the damage are given, and
     // the package says that more may have followed. A stop has said its own reason.
     if (!whole && !Stopped && found > 0 && P.Error.empty())
-        P.Error = (outer.PathInside.empty() ? FileNamePart(outer.CabinetPath) : outer.PathInside) +
-                  ": the cabinet could not be read to its end; the cabinets in it after the "
-                  "damage are left out";
+        P.Error = (outer.PathInside.empty() ? "" : outer.PathInside + ": ") +
+                  "the cabinet could not be read to its end; the cabinets in it after the damage "
+                  "are left out";
     return found;
 }
 
