@@ -12,14 +12,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-bool TfrmWinCEMain::LooksLikeCollection(const QString& fileName) {
+bool TfrmWinCEMain::LooksLikeCollection([[maybe_unused]] const QString& fileName) {
 #if defined(TESSARY_HAVE_COLLECTION)
     QFile file(fileName);
     static const char kMagic[] = "SQLite format 3";
     return file.open(QIODevice::ReadOnly) &&
            file.read(sizeof kMagic) == QByteArray(kMagic, sizeof kMagic);
 #else
-    (void)fileName;
     return false;
 #endif
 }
@@ -29,7 +28,8 @@ void TfrmWinCEMain::mnuOpenCollectionClick() {
         dlgOpenCollection->selectFile(QString());
         dlgOpenCollection->setDirectory(DialogFolder());
         const QString chosen = FServices->RunFileDialog(*dlgOpenCollection);
-        if (!chosen.isEmpty()) (void)OpenCollection(chosen);
+        // A file that is no index is said by OpenCollection; the window it gives lives on its own.
+        if (!chosen.isEmpty()) OpenCollection(chosen);
     });
 }
 
@@ -54,7 +54,7 @@ void TfrmWinCEMain::OpenIndexedSetup(const QString& path) {
 }
 #endif
 
-QDialog* TfrmWinCEMain::OpenCollection(const QString& fileName) {
+QDialog* TfrmWinCEMain::OpenCollection([[maybe_unused]] const QString& fileName) {
 #if defined(TESSARY_HAVE_COLLECTION)
     try {
         auto* window = new TfrmCollection(
@@ -75,7 +75,6 @@ QDialog* TfrmWinCEMain::OpenCollection(const QString& fileName) {
     }
 #else
     FServices->ShowError(this, kApplicationTitle, "This build has no collection support.");
-    (void)fileName;
     return nullptr;
 #endif
 }

@@ -110,8 +110,8 @@ void TfrmWinCEMain::SaveEntry(const QString& name,
 
 void TfrmWinCEMain::mnuEditWithVLMClick() {
     if (!FSetupOpen) return;
-    // A missing editor gives no message, so the answer is not looked at.
-    (void)FServices->StartDetached(FEditorPath, {FSetupFileName});
+    // A missing editor gives no message (the start tells nothing).
+    FServices->StartDetached(FEditorPath, {FSetupFileName});
 }
 
 void TfrmWinCEMain::mnuAboutClick() {

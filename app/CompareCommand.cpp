@@ -101,7 +101,8 @@ void TfrmWinCEMain::CompareWith(const QString& fileName) {
     FComparisonNode->SetStatusText("Compared with " + names[1] + ": " +
                                    QString::fromStdString(ComparisonSummary(run.Comparison)));
     ShowReportNode(FComparisonNode);
-    // The node is where the answer is: select it.
+    // The node is where the answer is: select it. ShowReportNode has just listed it, so the
+    // selection is there to be made.
     const auto found = std::find(FReportNodes.begin(), FReportNodes.end(), FComparisonNode);
-    (void)SelectProjectItem(kFirstReportPage + static_cast<int>(found - FReportNodes.begin()));
+    SelectProjectItem(kFirstReportPage + static_cast<int>(found - FReportNodes.begin()));
 }

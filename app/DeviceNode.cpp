@@ -34,7 +34,9 @@ void TfrmWinCEMain::mnuDeviceProfileClick() {
 void TfrmWinCEMain::SetDeviceProfile(const QStringList& sources) {
     FDeviceSources = sources;
     FDeviceProfile.reset();
-    FServices->SaveDeviceProfile(sources);
+    // Used all the same for this run.
+    if (!FServices->SaveDeviceProfile(sources))
+        FServices->ShowWarning(this, kApplicationTitle, device::kProfileNotRemembered);
     if (!FSetupOpen) return;
     // The decision needs what the findings read; they are made again with it.
     const bool complete = FSetup->FileCount() == 0 || !Reading();

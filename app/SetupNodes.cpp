@@ -189,8 +189,9 @@ void TfrmWinCEMain::StartReader(const TBackgroundRequest& request, TBackgroundRe
     QThread* reader = QThread::create([request, results, stop] {
 #ifdef __linux__
         // Below the window's own thread, which must answer at once: Linux gives threads of one
-        // scheduling policy no priorities, only their nice values.
-        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+        // scheduling policy no priorities, only their nice values. A hint: refused, the reader
+        // runs as it would have, only competing with the window.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 #endif
         ReadInBackground(request, results, *stop);
     });

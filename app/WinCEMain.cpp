@@ -112,14 +112,15 @@ void TfrmWinCEMain::OpenSetupFile(const QString& fileName, const QString& shownN
         // LoadSetup identifies the cabinet itself; asking IsSetupCabinet first would find and
         // read the descriptor once more. A descriptor that fails to load still shows what the
         // model holds, so only an unrecognised cabinet is refused.
-        (void)FSetup->LoadSetup(ToLocalPath(fileName), "", false);
-        if (FSetup->Format == kFormatNone) {
+        const bool loaded = FSetup->LoadSetup(ToLocalPath(fileName), "", false);
+        if (!loaded && FSetup->Format == kFormatNone) {
             cursor.Restore();
             // Not a setup: perhaps what users receive around setups, or an index of setups.
             if (!FPackage && OpenPackageFile(fileName)) return;
             if (!FPackage && LooksLikeCollection(fileName)) {
                 ResetToEmpty();
-                (void)OpenCollection(fileName);
+                // Null when it is no index after all, the reason shown by OpenCollection.
+                OpenCollection(fileName);
                 return;
             }
             FailOpen(shown, kInvalidSetup);

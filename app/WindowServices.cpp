@@ -50,8 +50,8 @@ void TQtWindowServices::ShowWarning(QWidget* parent, const QString& caption, con
     QMessageBox::warning(parent, caption, text, QMessageBox::Ok);
 }
 
-bool TQtWindowServices::StartDetached(const QString& program, const QStringList& arguments) {
-    return QProcess::startDetached(program, arguments);
+void TQtWindowServices::StartDetached(const QString& program, const QStringList& arguments) {
+    QProcess::startDetached(program, arguments);
 }
 
 void TQtWindowServices::ShowAbout(QWidget* parent) {
@@ -81,7 +81,9 @@ QStringList TWindowServices::LoadDeviceProfile() {
     return {};
 }
 
-void TWindowServices::SaveDeviceProfile(const QStringList&) {}
+bool TWindowServices::SaveDeviceProfile(const QStringList&) {
+    return true;
+}
 
 namespace {
 
@@ -139,6 +141,9 @@ QStringList TQtWindowServices::LoadDeviceProfile() {
     return QSettings().value(kDeviceProfileKey).toStringList();
 }
 
-void TQtWindowServices::SaveDeviceProfile(const QStringList& sources) {
-    QSettings().setValue(kDeviceProfileKey, sources);
+bool TQtWindowServices::SaveDeviceProfile(const QStringList& sources) {
+    QSettings settings;
+    settings.setValue(kDeviceProfileKey, sources);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }

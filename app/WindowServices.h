@@ -27,8 +27,9 @@ class TWindowServices {
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A modal box with a warning icon and one OK button.
     virtual void ShowWarning(QWidget* parent, const QString& caption, const QString& text) = 0;
-    // Starts a program without waiting for it; no shell is involved.
-    virtual bool StartDetached(const QString& program, const QStringList& arguments) = 0;
+    // Starts a program without waiting for it; no shell is involved. Whether it started is not
+    // told: its one use, Edit with Velmora, gives no message for a missing editor.
+    virtual void StartDetached(const QString& program, const QStringList& arguments) = 0;
     virtual void ShowAbout(QWidget* parent) = 0;
     // A modal box with an information icon and one OK button.
     virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
@@ -44,9 +45,10 @@ class TWindowServices {
     [[nodiscard]] virtual std::optional<int> ChooseItem(QWidget* parent, const QString& caption,
                                                         const QString& label,
                                                         const QStringList& items);
-    // The device profile remembered between runs.
+    // The device profile remembered between runs. Saving answers false when the settings could
+    // not be written; this default remembers nothing and has nothing to fail.
     [[nodiscard]] virtual QStringList LoadDeviceProfile();
-    virtual void SaveDeviceProfile(const QStringList& sources);
+    [[nodiscard]] virtual bool SaveDeviceProfile(const QStringList& sources);
 };
 
 // The real dialogs, message boxes and process start.
@@ -55,7 +57,7 @@ class TQtWindowServices : public TWindowServices {
     [[nodiscard]] QString RunFileDialog(QFileDialog& dialog) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override;
-    bool StartDetached(const QString& program, const QStringList& arguments) override;
+    void StartDetached(const QString& program, const QStringList& arguments) override;
     void ShowAbout(QWidget* parent) override;
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
@@ -66,5 +68,5 @@ class TQtWindowServices : public TWindowServices {
                                                 const QString& label,
                                                 const QStringList& items) override;
     [[nodiscard]] QStringList LoadDeviceProfile() override;
-    void SaveDeviceProfile(const QStringList& sources) override;
+    [[nodiscard]] bool SaveDeviceProfile(const QStringList& sources) override;
 };

@@ -121,7 +121,8 @@ const std::string& BuiltIndex() {
     if (db.empty()) {
         const TCollection& c = Collection();
         db = c.Dir.File("index.db");
-        (void)RunTool({"--index", db, c.Root});
+        // The status tells of the collection's damaged cabinets; the index is what is measured.
+        if (RunTool({"--index", db, c.Root}) < 0 || !std::filesystem::exists(db)) std::abort();
     }
     return db;
 }

@@ -25,7 +25,7 @@ class TSilentServices : public TWindowServices {
     void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override {
         ShowError(parent, caption, text);
     }
-    bool StartDetached(const QString&, const QStringList&) override { return false; }
+    void StartDetached(const QString&, const QStringList&) override {}
     void ShowAbout(QWidget*) override {}
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override {
         ShowError(parent, caption, text);

@@ -27,8 +27,9 @@ extern const int kOpenReadOnly;
 [[nodiscard]] unsigned int WriteFileHandle(std::intptr_t hf, const void* pv, unsigned int cb);
 int CloseFileHandle(std::intptr_t hf);
 [[nodiscard]] long SeekFileHandle(std::intptr_t hf, long dist, int seekType);
-// Sets the last-write time from a local date and time; the access time is left alone.
-bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
+// Sets the last-write time from a local date and time; the access time is left alone. False
+// when the date cannot be represented or the file system refuses it.
+[[nodiscard]] bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 // The system's message for the last error ("No space left on device").
 [[nodiscard]] std::string LastSystemErrorText();
 
@@ -38,12 +39,13 @@ bool SetFileHandleTime(std::intptr_t hf, const TDateTime& localTime);
 [[nodiscard]] bool FileExists(const std::string& path);
 [[nodiscard]] bool DirectoryExists(const std::string& path);
 bool DeleteFileName(const std::string& path);
-// Creates a folder with all its missing parents; the result is not checked by callers.
-bool ForceDirectories(const std::string& path);
+// Creates a folder with all its missing parents. False when one cannot be made (a file in the
+// way, no permission), LastSystemErrorText() telling why; the folders made before it stay.
+[[nodiscard]] bool ForceDirectories(const std::string& path);
 // Renames a file onto another name, replacing a file of that name.
 [[nodiscard]] bool ReplaceFileName(const std::string& from, const std::string& to);
 
-struct TWriteResult {
+struct [[nodiscard]] TWriteResult {
     bool Ok = false;
     std::string Message; // why it failed, naming the file
 };
@@ -67,8 +69,10 @@ class TSafeFile {
     [[nodiscard]] bool Open(const std::string& base, const std::vector<std::string>& folders,
                             const std::string& name);
     [[nodiscard]] bool Write(const void* data, size_t count);
-    // Stamps the last-write time (when given), closes and renames into place.
+    // Stamps the last-write time (when given), closes and renames into place. A date the file
+    // system does not take fails nothing (the bytes are what was asked for): Stamped() says so.
     [[nodiscard]] bool Commit(const TDateTime* localTime);
+    [[nodiscard]] bool Stamped() const { return FStamped; }
     void Discard();
     // The target's desktop path, and what went wrong, naming the path.
     [[nodiscard]] const std::string& Path() const { return FPath; }
@@ -84,6 +88,7 @@ class TSafeFile {
     std::string FTempName;
     std::string FPath;
     std::string FError;
+    bool FStamped = true;
 };
 // The longest desktop path the system takes, in bytes.
 [[nodiscard]] size_t MaxDesktopPath();

@@ -45,7 +45,14 @@ std::intptr_t OpenFileHandle(const char* fileName, int oflag, int pmode) {
             errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             return -1;
         }
-        if (reading) (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        // Opened without blocking only for the test above; reads then block as on any file.
+        const int flags = reading ? fcntl(fd, F_GETFL) : 0;
+        if (flags == -1 || (reading && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return -1;
+        }
     }
     return ClaimHandle(fd);
 }
@@ -151,21 +158,22 @@ bool ReplaceFileName(const std::string& from, const std::string& to) {
 
 bool ForceDirectories(const std::string& path) {
     std::string dir = path;
-    if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-    if (dir.size() < 3 || DirectoryExists(dir)) return true;
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (dir.empty() || DirectoryExists(dir)) return true;
     // From the first missing folder down, one component at a time, without recursion.
-    size_t cut = dir.size();
     std::vector<size_t> missing;
-    while (cut != std::string::npos && cut >= 3 && !DirectoryExists(dir.substr(0, cut))) {
+    for (size_t cut = dir.size(); cut > 0 && !DirectoryExists(dir.substr(0, cut));) {
         missing.push_back(cut);
-        cut = cut == 0 ? std::string::npos : dir.find_last_of("/", cut - 1);
+        const size_t slash = dir.find_last_of('/', cut - 1);
+        cut = slash == std::string::npos ? 0 : slash;
     }
-    bool made = true;
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        const std::string prefix = dir.substr(0, *it);
-        made = ::mkdir(prefix.c_str(), 0755) == 0 || DirectoryExists(prefix);
-    }
-    return made;
+    // Stops at the first folder that cannot be made, errno telling why.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (::mkdir(dir.substr(0, *it).c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (DirectoryExists(dir)) return true;
+    errno = ENOTDIR;
+    return false;
 }
 
 size_t MaxDesktopPath() {
@@ -288,7 +296,7 @@ bool TSafeFile::Write(const void* data, size_t count) {
 
 bool TSafeFile::Commit(const TDateTime* localTime) {
     if (FHandle == -1) return false;
-    if (localTime) (void)SetFileHandleTime(FHandle, *localTime);
+    FStamped = !localTime || SetFileHandleTime(FHandle, *localTime);
     const int fd = static_cast<int>(FHandle);
     FHandle = -1;
     if (::close(fd) != 0) return Fail("cannot write " + FPath + ": " + std::strerror(errno));

@@ -168,12 +168,14 @@ bool ForceDirectories(const std::string& path) {
         missing.push_back(cut);
         cut = cut == 0 ? std::string::npos : dir.find_last_of("\\/", cut - 1);
     }
-    bool made = true;
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        const std::string prefix = dir.substr(0, *it);
-        made = CreateDirectoryA(prefix.c_str(), nullptr) != FALSE || DirectoryExists(prefix);
-    }
-    return made;
+    // Stops at the first folder that cannot be made, the last error telling why.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (!CreateDirectoryA(dir.substr(0, *it).c_str(), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    if (DirectoryExists(dir)) return true;
+    SetLastError(ERROR_DIRECTORY);
+    return false;
 }
 
 size_t MaxDesktopPath() {
@@ -285,7 +287,7 @@ bool TSafeFile::Write(const void* data, size_t count) {
 
 bool TSafeFile::Commit(const TDateTime* localTime) {
     if (FHandle == -1) return false;
-    if (localTime) (void)SetFileHandleTime(FHandle, *localTime);
+    FStamped = !localTime || SetFileHandleTime(FHandle, *localTime);
     const HANDLE h = AsHandle(FHandle);
     FHandle = -1;
     if (!CloseHandle(h)) return Fail("cannot write " + FPath + ": " + LastSystemErrorText());

@@ -95,7 +95,8 @@ TFileWriteStream::TFileWriteStream(const std::string& fileName) {
 }
 
 TFileWriteStream::~TFileWriteStream() {
-    (void)Close();
+    // Only let go: a writer that must know whether the file is whole calls Close first.
+    if (FHandle != -1) CloseFileHandle(FHandle);
 }
 
 int64_t TFileWriteStream::Read(void*, int64_t) {

@@ -54,7 +54,8 @@ class TFileStream : public TStream {
     std::FILE* FFile = nullptr;
 };
 
-// Write-only stream into a new file (created or truncated); the file closes with the stream.
+// Write-only stream into a new file (created or truncated). The file closes with the stream, and
+// a failure of that close is not said: call Close to learn it.
 class TFileWriteStream : public TStream {
   public:
     // Throws EStreamError when the file cannot be created.

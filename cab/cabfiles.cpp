@@ -41,6 +41,13 @@ struct TReadWindow {
 thread_local TCABRunCount gRunCount;
 static_assert(std::is_trivially_destructible_v<TCABRunCount>);
 
+// The chosen target folder, made as it stands when missing; false once the reason is reported.
+bool MakeTargetFolder(const std::string& path) {
+    if (path.empty() || ForceDirectories(path)) return true;
+    ReportError("Error", "cannot make the folder " + path + ": " + LastSystemErrorText());
+    return false;
+}
+
 } // namespace
 
 // The state one run of the cabinet library shares with its callbacks. Runs on one thread never
@@ -311,7 +318,7 @@ fdi::INT_PTR TCABRun::CopyFile(TCABFile& cab, const fdi::FDINOTIFICATION& n, siz
         // where every library takes an abort, and leaves nothing behind.
         run.Stamp = DosDateTimeToDateTime(n.date, n.time);
         // The chosen folder is taken as it stands; below it, TSafeFile follows no link.
-        if (!cab.TargetPath.empty()) (void)ForceDirectories(cab.TargetPath);
+        if (!MakeTargetFolder(cab.TargetPath)) return -1;
         bool allow = true;
         if (FileExists(target) && cab.OnOverWriteFile) cab.OnOverWriteFile(&cab, target, allow);
         if (!allow) return 0;
@@ -398,7 +405,8 @@ bool TCABFile::IsCabinet(const std::string& path) {
     if (context) {
         fdi::FDICABINETINFO info;
         result = library.IsCabinet(context, hf, &info);
-        (void)library.Destroy(context);
+        // A context the library cannot let go of was no sound run.
+        if (!library.Destroy(context)) result = false;
     }
     CloseFileHandle(hf);
     return result;
@@ -432,13 +440,14 @@ int32_t TCABFile::ProcessCabinet() {
         fdi::TCabinetLibrary& Library;
         fdi::HFDI Context;
         bool Destroyed = false;
-        bool Destroy() {
+        bool Failed = false;
+        void Destroy() {
+            if (Destroyed) return;
             Destroyed = true;
-            return Library.Destroy(Context);
+            Failed = !Library.Destroy(Context);
         }
-        ~TRunScope() {
-            if (!Destroyed) (void)Library.Destroy(Context);
-        }
+        // Reached undestroyed only as an exception leaves the run: that is the failure said.
+        ~TRunScope() { Destroy(); }
     } scope{library, context};
 
     run.ToStream = Mode == TCABMode::ExtractToStream;
@@ -469,7 +478,8 @@ int32_t TCABFile::ProcessCabinet() {
                 result = 0;
         }
     }
-    if (!scope.Destroy()) result = -1;
+    scope.Destroy();
+    if (scope.Failed) result = -1;
     if (run.Error) std::rethrow_exception(run.Error);
     return result;
 }

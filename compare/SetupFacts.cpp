@@ -192,7 +192,9 @@ void ReadWantedBodies(TCABFile& cabinet, const std::vector<size_t>& entryOfRow, 
             return isXml ? &bodies.Xml : nullptr;
         return bodies.Sink.Start(bodies.Entries[index], isXml ? &bodies.Xml : nullptr);
     };
-    (void)cabinet.ExtractEntries(open);
+    if (!cabinet.ExtractEntries(open)) {
+        // Stopped part way: TakeBodies names the first entry a row wants that was not finished.
+    }
 }
 
 // Every file row with its entry's facts. Answers the first entry that was not read, or empty.

@@ -49,7 +49,7 @@ struct TSetupFacts {
 
 enum class TFactsStatus { Read, NotSetup, Failed, Cancelled };
 
-struct TFactsResult {
+struct [[nodiscard]] TFactsResult {
     TFactsStatus Status = TFactsStatus::Failed;
     std::string Message; // names the cabinet; empty when read
 };

@@ -16,6 +16,9 @@ namespace device {
 
 // The Project page's row beyond the design: caption and value.
 inline constexpr const char* kInstallDecisionCaption = "Install decision";
+// What a window says when the profile chosen could not be kept for the next run.
+inline constexpr const char* kProfileNotRemembered =
+    "The device profile is used now, but it could not be remembered for the next run.";
 // "asks the user (Pocket PC / Professional, one-tier prompt)".
 [[nodiscard]] std::string InstallDecisionValue(const TDeviceDecision& decision);
 

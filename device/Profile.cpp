@@ -369,7 +369,9 @@ bool AddProfileSource(TDeviceProfile& profile, const std::string& source) {
 TDeviceProfile BuildProfile(const std::vector<std::string>& sources) {
     TDeviceProfile profile;
     for (const std::string& source : sources)
-        AddProfileSource(profile, source);
+        if (!AddProfileSource(profile, source)) {
+            // Said among the profile's problems; the next source is taken all the same.
+        }
     return profile;
 }
 

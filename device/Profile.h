@@ -79,16 +79,17 @@ void ApplyProvisioning(TDeviceProfile& profile, const provisioning::TProvisionin
 // One profile source in memory: a provisioning document, or a certificate (DER or PEM) for the
 // store named by storeName (empty for a document). False, with a problem naming source, when
 // the bytes are none of those. Never throws.
-bool AddProfileBytes(TDeviceProfile& profile, std::span<const uint8_t> bytes,
-                     const std::string& source, std::string_view storeName);
+[[nodiscard]] bool AddProfileBytes(TDeviceProfile& profile, std::span<const uint8_t> bytes,
+                                   const std::string& source, std::string_view storeName);
 
 // One --device argument: a built-in profile's id, a file (.cpf, .cab, _setup.xml or another
 // provisioning document), or STORE=FILE for a certificate file. Later sources override earlier
 // policies and add to the stores. False with a problem when nothing could be taken. Never
 // throws.
-bool AddProfileSource(TDeviceProfile& profile, const std::string& source);
+[[nodiscard]] bool AddProfileSource(TDeviceProfile& profile, const std::string& source);
 
-// A profile from several sources, in order.
+// A profile from several sources, in order; a source that gives nothing is one of its Problems,
+// and the others still count.
 [[nodiscard]] TDeviceProfile BuildProfile(const std::vector<std::string>& sources);
 
 } // namespace device

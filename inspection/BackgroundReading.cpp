@@ -59,9 +59,11 @@ void Run(const TBackgroundRequest& request, const TBackgroundResults& results,
     setup.Cabinet = &cabinet;
     // One look serves the load, the listing the analyses read and "_setup.xml".
     TCabinetLook look(request.Path);
-    (void)setup.LoadSetup(request.Path, "", false, look);
+    // A descriptor damaged part way was said when the setup was opened; the programs of what it
+    // holds are read all the same.
+    const bool loaded = setup.LoadSetup(request.Path, "", false, look);
     if (stopped()) return;
-    if (setup.Format == kFormatNone) {
+    if (!loaded && setup.Format == kFormatNone) {
         if (results.Failed) results.Failed("the cabinet is no longer a setup");
         return;
     }

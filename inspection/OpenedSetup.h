@@ -34,7 +34,7 @@
 
 namespace inspection {
 
-struct TOpenResult {
+struct [[nodiscard]] TOpenResult {
     bool Ok = false;
     std::string Message; // why it did not open; empty when it did
     explicit operator bool() const { return Ok; }

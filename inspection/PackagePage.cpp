@@ -17,15 +17,17 @@ void ReadProcessor(const TContainedSetup& contained, std::string& processor, std
     TCABFile cab;
     TCESetup setup;
     setup.Cabinet = &cab;
+    // A descriptor damaged part way still names its processor; opening the setup says the rest.
+    bool loaded = false;
     try {
-        (void)setup.LoadSetup(contained.CabinetPath, std::string(), false);
+        loaded = setup.LoadSetup(contained.CabinetPath, std::string(), false);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
         problem = e.what();
         return;
     }
-    if (setup.Format == kFormatNone)
+    if (!loaded && setup.Format == kFormatNone)
         problem = "not a setup cabinet";
     else
         processor = ProcessorName(setup.Project.Processor);

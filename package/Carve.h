@@ -15,7 +15,7 @@ struct TCarvedCabinet {
     int64_t Size = 0; // the header's declared size, or to the end of the signature it names
 };
 
-struct TCarveResult {
+struct [[nodiscard]] TCarveResult {
     std::vector<TCarvedCabinet> Cabinets; // in file order, none overlapping
     size_t Refused = 0;                   // "MSCF" found where no consistent cabinet lies
     bool TimedOut = false;                // the deadline passed; what was found stands

@@ -97,16 +97,17 @@ bool WalkMsiPackage(const std::string& path, const TMsiStream& stream,
         return false;
     }
     // A package without a File table has no names to give; its cabinets keep their keys.
-    std::string ignored;
-    (void)Query(
-        db.get(), "SELECT `File`, `FileName` FROM `File`",
-        [&](LibmsiRecord* r) {
-            const std::string name = Field(r, 2);
-            const size_t bar = name.find('|'); // "SHORT~1.CAB|Long Name.cab"
-            fileNames[Field(r, 1)] = bar == std::string::npos ? name : name.substr(bar + 1);
-            return true;
-        },
-        ignored);
+    std::string noFileTable;
+    if (!Query(
+            db.get(), "SELECT `File`, `FileName` FROM `File`",
+            [&](LibmsiRecord* r) {
+                const std::string name = Field(r, 2);
+                const size_t bar = name.find('|'); // "SHORT~1.CAB|Long Name.cab"
+                fileNames[Field(r, 1)] = bar == std::string::npos ? name : name.substr(bar + 1);
+                return true;
+            },
+            noFileTable))
+        fileNames.clear();
     return Query(
                db.get(), "SELECT `Name`, `Data` FROM `_Streams`",
                [&](LibmsiRecord* r) {

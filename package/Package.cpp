@@ -157,7 +157,8 @@ class TCabinetCopy : public TEntrySink {
             return E.Stop(FName + " is larger than its cabinet header says; stopped");
         return FFile.Write(bytes, count) || Failed();
     }
-    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return Complete(); }
+    // An entry that is no cabinet was read only to be passed: the run goes on to the next.
+    [[nodiscard]] bool Finish(const TCABFileEntry&) override { return Complete() || !FKeeping; }
     // The file is complete: written into place. False when it was not kept.
     bool Complete() {
         if (!FKeeping || FDone) return FDone;
@@ -205,11 +206,12 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
     }
     std::vector<std::unique_ptr<TCabinetCopy>> copies(cab.CABFileContents.Items().size());
     const std::string prefix = outer.PathInside.empty() ? "" : outer.PathInside + "/";
-    (void)cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
-        if (Stopped || index >= copies.size()) return nullptr;
-        copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
-        return copies[index].get();
-    });
+    const bool whole =
+        cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
+            if (Stopped || index >= copies.size()) return nullptr;
+            copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
+            return copies[index].get();
+        });
     size_t found = 0;
     for (size_t i = 0; i < copies.size(); ++i) {
         if (!copies[i] || !copies[i]->Kept()) continue;
@@ -223,6 +225,12 @@ size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
         ++found;
         AddCabinet(std::move(inner), depth);
     }
+    // A cabinet of cabinets cut or damaged part way: those before the damage are given, and
+    // the package says that more may have followed. A stop has said its own reason.
+    if (!whole && !Stopped && found > 0 && P.Error.empty())
+        P.Error = (outer.PathInside.empty() ? "" : outer.PathInside + ": ") +
+                  "the cabinet could not be read to its end; the cabinets in it after the damage "
+                  "are left out";
     return found;
 }
 

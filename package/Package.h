@@ -38,8 +38,8 @@ class TPackage {
   public:
     TContainerKind Kind = TContainerKind::None; // None: not a container this layer knows
     std::vector<TContainedSetup> Setups;
-    // Why opening stopped or found nothing (a budget, a damaged archive, a payload in a format
-    // that cannot be read); the setups found before it stay.
+    // Why opening stopped, found nothing or could not read all of it (a budget, a damaged
+    // archive, a payload in a format that cannot be read); the setups found before it stay.
     std::string Error;
     [[nodiscard]] bool IsContainer() const { return Kind != TContainerKind::None; }
     TPrivateFolder Folder;

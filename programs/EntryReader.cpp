@@ -73,7 +73,7 @@ class TWantedSink : public TImageSink {
         return TImageSink::Write(data, count);
     }
     bool Finish(const TCABFileEntry& entry) override {
-        (void)TImageSink::Finish(entry);
+        if (!TImageSink::Finish(entry)) return false;
         for (const size_t w : Positions) {
             FOnEntry(w, Data, Ok());
             FDone[w] = true;
@@ -128,9 +128,11 @@ void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t c
             return &sink;
         };
         try {
-            (void)cabinet.ExtractEntries(open);
+            if (!cabinet.ExtractEntries(open)) {
+                // Stopped part way: the entries not finished are reported below.
+            }
         } catch (...) {
-            // The entries not finished are reported below, whatever ended the run.
+            // The same, whatever ended the run.
         }
     }
     const std::vector<uint8_t> none;

@@ -15,5 +15,6 @@ class TCESetup;
 // values under a root number that is no registry root are written as comment lines instead.
 [[nodiscard]] std::string RegistryExportText(const TCESetup& setup);
 
-// Writes that text to path through a temporary file beside it.
+// Writes that text to path through a temporary file beside it; a failure leaves whatever was at
+// path untouched and says why, naming the file.
 [[nodiscard]] TWriteResult ExportRegistry(const TCESetup& setup, const std::string& path);

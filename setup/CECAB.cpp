@@ -8,6 +8,7 @@
 
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -201,8 +202,22 @@ bool TCabinetLook::ListAndRead(const TOpenEntrySink& open) {
     return done;
 }
 
+namespace {
+
+// The descriptor's bytes into the caller's stream, every one of them.
+void WriteDescriptorBytes(TStream& stream, const std::vector<uint8_t>& bytes,
+                          const std::string& name) {
+    if (bytes.empty()) return;
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (stream.Write(bytes.data(), size) != size)
+        throw EStreamError("The setup descriptor " + name + " could not be kept for reading");
+}
+
+} // namespace
+
 bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                        const std::function<bool(const std::string&)>& accept) {
+    FDescriptorCut.clear();
     TCabinetLook* look = Look && Look->FPath == cabinet.CABFile ? Look : nullptr;
     TCABFile& lister = look ? *look->FCabinet : cabinet;
     // The listing stays outside the protection: its date conversion error reaches the caller.
@@ -228,20 +243,19 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
         if (size > kMaxDescriptorSize) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
         if (look) {
             if (const auto seen = look->FDescriptors.find(i); seen != look->FDescriptors.end()) {
-                const std::vector<uint8_t>& bytes = seen->second;
-                if (!bytes.empty())
-                    (void)stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+                if (look->FCut.count(i)) FDescriptorCut = entry.Name + " could not be read whole";
+                WriteDescriptorBytes(stream, seen->second, entry.Name);
                 return true;
             }
         }
         TMemorySink sink(kMaxDescriptorSize);
+        bool whole = false;
         try {
             // Only this entry: later entries of the same name are not part of the descriptor.
-            (void)lister.ExtractEntries(
-                [&](size_t index, const TCABFileEntry&) { return index == i ? &sink : nullptr; });
+            whole = lister.ExtractEntries([&](size_t index, const TCABFileEntry&) {
+                return index == i ? &sink : nullptr;
+            }) && sink.Finished();
             if (sink.Overflowed()) throw ETooLarge(DescriptorTooLargeText(entry.Name, size));
-            if (!sink.Data.empty())
-                (void)stream.Write(sink.Data.data(), static_cast<int64_t>(sink.Data.size()));
         } catch (const ETooLarge&) {
             throw;
         } catch (const std::bad_alloc&) {
@@ -249,9 +263,15 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
         } catch (...) {
             sink.Data.clear();
         }
+        // What a cut run decompressed is kept, to show what it holds, and the load is failed.
+        if (!whole) FDescriptorCut = entry.Name + " could not be read whole";
+        WriteDescriptorBytes(stream, sink.Data, entry.Name);
         // The next ask gets what this one wrote, even after a failed extraction: it would fail
         // alike.
-        if (look) look->FDescriptors[i] = std::move(sink.Data);
+        if (look) {
+            look->FDescriptors[i] = std::move(sink.Data);
+            if (!whole) look->FCut.insert(i);
+        }
         return true;
     }
     return false;
@@ -267,7 +287,11 @@ bool TCESetupBase::LoadDescriptorFromCabinet() {
     if (!Cabinet) return false;
     TMemoryStream stream;
     if (!FindDescriptor(*Cabinet, stream)) return false;
-    return ParseDescriptor(std::string(), &stream);
+    const bool parsed = ParseDescriptor(std::string(), &stream);
+    if (FDescriptorCut.empty()) return parsed;
+    // A cut that happens to fall between records parses: the load is incomplete all the same.
+    if (DescriptorError.empty()) DescriptorError = FDescriptorCut;
+    return false;
 }
 
 bool TCESetupBase::IsSetupCabinet(const std::string& cabinetPath) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class TCABFile;
@@ -39,7 +40,7 @@ enum class TExtractOutcome {
     Exception  // the listing or the walk raised; Message says why
 };
 
-struct TExtractResult {
+struct [[nodiscard]] TExtractResult {
     TExtractOutcome Outcome = TExtractOutcome::NotFound;
     std::string Message;
 };
@@ -72,6 +73,7 @@ class TCabinetLook {
     std::unique_ptr<TCABFile> FCabinet; // lists and extracts; holds the listing
     bool FListed = false;
     std::unordered_map<size_t, std::vector<uint8_t>> FDescriptors; // by index in the listing
+    std::unordered_set<size_t> FCut; // descriptors whose extraction did not complete
 };
 
 struct TCECAB_File {
@@ -145,7 +147,8 @@ class TCESetupBase {
     [[nodiscard]] std::vector<int> RowEntries(const TCABFileContents& listing);
     // The file is a cabinet and this handler finds its descriptor in it.
     [[nodiscard]] virtual bool IsSetupCabinet(const std::string& cabinetPath);
-    // The descriptor was found and parsed.
+    // The descriptor was found and parsed whole; false for no descriptor, or one damaged or cut
+    // (the model then holds what was decoded).
     [[nodiscard]] virtual bool LoadSetup(const std::string& cabinetPath,
                                          const std::string& targetDir, bool extract);
     virtual bool BuildSetupCabinet(); // building only; not used by the viewer
@@ -180,7 +183,9 @@ class TCESetupBase {
   protected:
     // The walk both handlers share: list, then extract the first entry accept takes, and only
     // that entry; with Look on the cabinet's path, both come from it, and Cabinet still ends up
-    // holding the listing. Raises ETooLarge for an entry over kMaxDescriptorSize and EOutOfMemory.
+    // holding the listing. Raises ETooLarge for an entry over kMaxDescriptorSize, EOutOfMemory,
+    // and EStreamError when stream does not take the bytes. An entry whose extraction stops part
+    // way writes what was read and is still found; the load that reads it then fails.
     [[nodiscard]] bool FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
                                            const std::function<bool(const std::string&)>& accept);
     // Writes the entry at that index of Cabinet's listing to destPath through a TSafeFile.
@@ -200,6 +205,8 @@ class TCESetupBase {
     [[nodiscard]] const TMacroFolders& MacroFolders() const;
     mutable std::mutex FMacroFoldersLock;
     mutable TMacroFolders FMacroFolders;
+    // Why the last descriptor found was not read whole; empty when it was.
+    std::string FDescriptorCut;
 };
 
 // Keeps a string list and three strings; created and freed by the facade, never used to load.

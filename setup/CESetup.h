@@ -27,7 +27,11 @@ class TCESetup : public TCESetupBase {
     // Sets Format; the binary handler is asked first.
     void DetectFormat(const std::string& cabinetPath);
     [[nodiscard]] bool IsSetupCabinet(const std::string& cabinetPath) override;
-    // Takes over the chosen handler's tables and Project whatever its result.
+    // Takes over the chosen handler's tables and Project whatever its result. False with Format
+    // kFormatNone for a cabinet that holds no setup; false with a Format when the descriptor is
+    // damaged or cut (DescriptorError says how, when it can), the model holding what was decoded.
+    // The listing's exceptions (an invalid date) and the handlers' (a descriptor too large, an
+    // XML descriptor that does not parse) pass out.
     [[nodiscard]] bool LoadSetup(const std::string& cabinetPath, const std::string& targetDir,
                                  bool extract) override;
     // The same load, seeing the cabinet through look: identification and loading share one

@@ -48,6 +48,17 @@ struct TPlanned {
     bool Settled = false;           // written, or its failure already reported
 };
 
+// Every row planned for an entry and not settled, refused for one reason.
+void RefuseUnsettled(const std::vector<std::vector<size_t>>& rowsOfEntry,
+                     const std::vector<TPlanned>& planned, const std::string& why,
+                     TExtractAllProblem problem, TExtractAllReport& report) {
+    for (const std::vector<size_t>& rows : rowsOfEntry)
+        for (const size_t row : rows)
+            if (!planned[row].Settled)
+                report.Refused.push_back(
+                    {planned[row].DeviceFile, planned[row].Target, why, problem});
+}
+
 // Writes one entry to every row that takes it (rows sharing an id share the entry). A file
 // that cannot be written is reported and dropped; the others and the run go on.
 class TRowsSink : public TEntrySink {
@@ -179,7 +190,12 @@ TExtractAllReport ExtractAllFiles(
     }
 
     // The chosen folder is taken as it stands, links and all; below it nothing is followed.
-    if (total > 0 && !dir.empty()) (void)ForceDirectories(dir);
+    if (total > 0 && !dir.empty() && !ForceDirectories(dir)) {
+        RefuseUnsettled(rowsOfEntry, planned,
+                        "cannot make the folder " + dir + ": " + LastSystemErrorText(),
+                        TExtractAllProblem::WriteFailed, report);
+        return report;
+    }
     size_t done = 0;
     std::unique_ptr<TRowsSink> sink;
     const TOpenEntrySink open = [&](size_t index, const TCABFileEntry&) -> TEntrySink* {
@@ -214,14 +230,9 @@ TExtractAllReport ExtractAllFiles(
     }
     sink.reset(); // a file cut short by a failure or a cancel is discarded here
     if (report.Cancelled) return report;
-    for (size_t index = 0; index < rowsOfEntry.size(); ++index)
-        for (const size_t row : rowsOfEntry[index])
-            if (!planned[row].Settled)
-                report.Refused.push_back({planned[row].DeviceFile, planned[row].Target,
-                                          runError.empty()
-                                              ? std::string("the cabinet ended before this file")
-                                              : runError,
-                                          TExtractAllProblem::ExtractFailed});
+    RefuseUnsettled(rowsOfEntry, planned,
+                    runError.empty() ? std::string("the cabinet ended before this file") : runError,
+                    TExtractAllProblem::ExtractFailed, report);
     return report;
 }
 

@@ -24,7 +24,7 @@ struct TExtractAllIssue {
     TExtractAllProblem Problem = TExtractAllProblem::WriteFailed;
 };
 
-struct TExtractAllReport {
+struct [[nodiscard]] TExtractAllReport {
     std::vector<std::string> Written;      // desktop paths written
     std::vector<TExtractAllIssue> Refused; // refused names, collisions, write failures
     bool Cancelled = false;

@@ -4,6 +4,9 @@
 
 class TSetupINF : public TCESetupBase {
   public:
+    // False when the bytes do not begin as a descriptor or cannot be read, and when decoding
+    // stops part way (DescriptorError says where; the model keeps what was decoded). Out of
+    // memory raises EOutOfMemory.
     [[nodiscard]] bool ParseDescriptor(const std::string& fileName, TStream* stream) override;
     // The first entry whose extension is ".000".
     [[nodiscard]] bool FindDescriptor(TCABFile& cabinet, TStream& stream) override;

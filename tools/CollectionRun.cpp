@@ -223,8 +223,7 @@ int Inventory(const Options& o, const std::string& db, const std::string& folder
     int status = 0;
     const auto byContent = SetupsByContent(cabinets, status);
     if (!byContent.empty()) {
-        (void)ForceDirectories(folder);
-        if (!DirectoryExists(folder)) {
+        if (!ForceDirectories(folder)) {
             PrintError("cannot make the folder " + folder);
             return kExitFailure;
         }

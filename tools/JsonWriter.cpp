@@ -31,9 +31,14 @@ char* TJsonWriter::Grow(size_t count) {
     size_t capacity = FCapacity ? FCapacity * 2 : 4096;
     while (count > capacity - FSize)
         capacity *= 2;
-    char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
-    if (!data) throw std::bad_alloc();
-    (void)FData.release();
+    // realloc frees or keeps the old block itself: the pointer is handed over, and taken back
+    // when it fails.
+    char* const old = FData.release();
+    char* data = static_cast<char*>(std::realloc(old, capacity));
+    if (!data) {
+        FData.reset(old);
+        throw std::bad_alloc();
+    }
     FData.reset(data);
     FCapacity = capacity;
     return data + FSize;

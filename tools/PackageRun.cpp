@@ -103,7 +103,12 @@ int ExtractCabinets(const std::string& dir, const std::string& file) {
         return kExitNotSetup;
     }
     // DIR itself may be made; below it only the safe writer makes folders.
-    ForceDirectories(dir);
+    if (!dir.empty() && !ForceDirectories(dir)) {
+        std::cerr << "tessary-info: "
+                  << PlainText("cannot make the folder " + dir + ": " + LastSystemErrorText())
+                  << '\n';
+        return kExitFailure;
+    }
     int status = 0;
     for (const TContainedSetup& setup : package->Setups) {
         std::vector<std::string> folders;

@@ -15,7 +15,8 @@ void TfrmWinCEMain::mnuOpenCollectionClick() {
                      L'\0';
     request.Folder = DialogFolder();
     const std::wstring chosen = FServices->RunFileDialog(FHandle, request);
-    if (!chosen.empty()) (void)OpenCollection(chosen);
+    // A file that is no index is said by OpenCollection; the window it gives lives on its own.
+    if (!chosen.empty()) OpenCollection(chosen);
 }
 
 bool TfrmWinCEMain::LooksLikeCollection(const std::wstring& fileName) {

@@ -1,6 +1,7 @@
 // The commands that act on the open setup: Extract File, Extract All Files, Export Registry,
 // Copy and Edit with Velmora.
 #include "cab/cabfiles.h"
+#include "device/DevicePage.h"
 #include "device/Profile.h"
 #include "report/RegistryExport.h"
 #include "setup/CESetup.h"
@@ -154,7 +155,10 @@ void TfrmWinCEMain::mnuDeviceProfileClick() {
     sources.push_back(ToLocalPath(chosen));
     FDeviceSources = std::move(sources);
     FDeviceProfile.reset();
-    FServices->SaveDeviceProfile(FDeviceSources);
+    // Used all the same for this run.
+    if (!FServices->SaveDeviceProfile(FDeviceSources))
+        FServices->ShowMessage(FHandle, kApplicationTitle, ToDisplay(device::kProfileNotRemembered),
+                               MB_ICONWARNING);
     if (!FSetupOpen) return;
     // Judged again: opened again (copies: opening empties the names kept); a package's setup
     // below its node, the package staying open.
@@ -167,10 +171,11 @@ void TfrmWinCEMain::mnuDeviceProfileClick() {
 
 void TfrmWinCEMain::mnuEditWithVLMClick() {
     if (!FSetupOpen) return;
-    // Both paths quoted, the editor first; a missing editor gives no message.
+    // Both paths quoted, the editor first; a missing editor gives no message (the start tells
+    // nothing).
     const std::wstring commandLine =
         QuoteArgument(FEditorPath) + L" " + QuoteArgument(FSetupFileName);
-    (void)FServices->StartProcess(FEditorPath, commandLine);
+    FServices->StartProcess(FEditorPath, commandLine);
 }
 
 void TfrmWinCEMain::mnuCopyClick() {

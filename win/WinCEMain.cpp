@@ -146,7 +146,8 @@ void TfrmWinCEMain::OpenSetupFile(const std::wstring& fileName, const std::wstri
             if (!FPackage && OpenPackageFile(fileName)) return;
             // Or an index of setups, which opens in its own window.
             if (!FPackage && LooksLikeCollection(fileName)) {
-                (void)OpenCollection(fileName);
+                // Null when it is no index after all, the reason shown by OpenCollection.
+                OpenCollection(fileName);
                 return;
             }
             FailOpen(shown, ToDisplay(opened.Message));

@@ -71,7 +71,7 @@ void TSystemServices::ShowMessage(HWND owner, const std::wstring& caption, const
     MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | icon);
 }
 
-bool TSystemServices::StartProcess(const std::wstring& program, const std::wstring& commandLine) {
+void TSystemServices::StartProcess(const std::wstring& program, const std::wstring& commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -81,10 +81,9 @@ bool TSystemServices::StartProcess(const std::wstring& program, const std::wstri
     std::wstring writable = commandLine;
     if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process))
-        return false;
+        return;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
 }
 
 void TSystemServices::ShowAbout(HWND owner) {
@@ -116,7 +115,7 @@ std::vector<std::string> TSystemServices::LoadDeviceProfile() {
     return sources;
 }
 
-void TSystemServices::SaveDeviceProfile(const std::vector<std::string>& sources) {
+bool TSystemServices::SaveDeviceProfile(const std::vector<std::string>& sources) {
     std::string data;
     for (const std::string& s : sources)
         data += s + '\0';
@@ -124,10 +123,12 @@ void TSystemServices::SaveDeviceProfile(const std::vector<std::string>& sources)
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
-        return;
-    (void)RegSetValueExA(key, kDeviceProfileValue, 0, REG_MULTI_SZ,
-                         reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+        return false;
+    const bool saved = RegSetValueExA(key, kDeviceProfileValue, 0, REG_MULTI_SZ,
+                                      reinterpret_cast<const BYTE*>(data.data()),
+                                      DWORD(data.size())) == ERROR_SUCCESS;
     RegCloseKey(key);
+    return saved;
 }
 
 namespace {

@@ -36,8 +36,10 @@ class TWindowServices {
     // A modal message box; icon is MB_ICONERROR, MB_ICONWARNING or MB_ICONINFORMATION.
     virtual void ShowMessage(HWND owner, const std::wstring& caption, const std::wstring& text,
                              UINT icon) = 0;
-    // Starts program with the whole command line, without waiting and without a shell.
-    virtual bool StartProcess(const std::wstring& program, const std::wstring& commandLine) = 0;
+    // Starts program with the whole command line, without waiting and without a shell. Whether
+    // it started is not told: its one use, Edit with Velmora, gives no message for a missing
+    // editor.
+    virtual void StartProcess(const std::wstring& program, const std::wstring& commandLine) = 0;
     virtual void ShowAbout(HWND owner) = 0;
     // A progress dialog with a Cancel button, shown until the object is destroyed; null for
     // none.
@@ -50,8 +52,10 @@ class TWindowServices {
                                                            const std::vector<std::wstring>& items);
     // The device profile remembered between runs: its sources as tessary-info --device takes
     // them (built-in ids, files, STORE=FILE), in the core's local paths.
+    // Saving answers false when the registry does not take it; this default remembers nothing
+    // and has nothing to fail.
     [[nodiscard]] virtual std::vector<std::string> LoadDeviceProfile() { return {}; }
-    virtual void SaveDeviceProfile(const std::vector<std::string>&) {}
+    [[nodiscard]] virtual bool SaveDeviceProfile(const std::vector<std::string>&) { return true; }
 };
 
 // The system's common dialogs, message boxes and CreateProcessW.
@@ -62,7 +66,7 @@ class TSystemServices : public TWindowServices {
     [[nodiscard]] std::wstring RunFolderDialog(HWND owner, const std::wstring& title) override;
     void ShowMessage(HWND owner, const std::wstring& caption, const std::wstring& text,
                      UINT icon) override;
-    bool StartProcess(const std::wstring& program, const std::wstring& commandLine) override;
+    void StartProcess(const std::wstring& program, const std::wstring& commandLine) override;
     void ShowAbout(HWND owner) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(HWND owner,
                                                            const std::wstring& caption) override;
@@ -70,5 +74,5 @@ class TSystemServices : public TWindowServices {
                                                    const std::wstring& label,
                                                    const std::vector<std::wstring>& items) override;
     [[nodiscard]] std::vector<std::string> LoadDeviceProfile() override;
-    void SaveDeviceProfile(const std::vector<std::string>& sources) override;
+    [[nodiscard]] bool SaveDeviceProfile(const std::vector<std::string>& sources) override;
 };

@@ -23,9 +23,8 @@ void TFakeServices::ShowWarning(QWidget* parent, const QString& caption, const Q
     Messages.append({"warning", caption, text, parent && parent->isVisible()});
 }
 
-bool TFakeServices::StartDetached(const QString& program, const QStringList& arguments) {
+void TFakeServices::StartDetached(const QString& program, const QStringList& arguments) {
     Started.append({program, arguments});
-    return false;
 }
 
 void TFakeServices::ShowAbout(QWidget*) {

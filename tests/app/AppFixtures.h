@@ -43,7 +43,7 @@ class TFakeServices : public TWindowServices {
     [[nodiscard]] QString RunFileDialog(QFileDialog& dialog) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     void ShowWarning(QWidget* parent, const QString& caption, const QString& text) override;
-    bool StartDetached(const QString& program, const QStringList& arguments) override;
+    void StartDetached(const QString& program, const QStringList& arguments) override;
     void ShowAbout(QWidget* parent) override;
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     [[nodiscard]] std::unique_ptr<TProgress> StartProgress(QWidget* parent, const QString& caption,
@@ -64,7 +64,12 @@ class TFakeServices : public TWindowServices {
         return ItemAnswer;
     }
     [[nodiscard]] QStringList LoadDeviceProfile() override { return SavedProfile; }
-    void SaveDeviceProfile(const QStringList& sources) override { SavedProfile = sources; }
+    bool SaveFails = false; // the settings cannot be written
+    [[nodiscard]] bool SaveDeviceProfile(const QStringList& sources) override {
+        if (SaveFails) return false;
+        SavedProfile = sources;
+        return true;
+    }
 };
 
 // A window with fake services, nothing opened.

@@ -2,6 +2,7 @@
 // as tessary-info --device gives them; the Project page's row, the Programs page's column, and
 // File > Device Profile... remembered between windows.
 #include "app/ReportNode.h"
+#include "device/DevicePage.h"
 #include "tests/app/AppFixtures.h"
 #include "tests/support/Corpus.h"
 
@@ -110,6 +111,22 @@ class DeviceTest : public QObject {
         QVERIFY(!f.ProjectNodes().contains("Device"));
         QCOMPARE(f.RowOf("lvProject", "Install decision"), -1);
         QCOMPARE(f.Services->SavedProfile, QStringList());
+    }
+
+    // A profile that the settings do not take is said once, and still judges the open setup.
+    void ProfileThatCannotBeRememberedIsSaidAndStillUsed() {
+        TWindowFixture f;
+        f.Window->OpenSetup(Q(RealCabinet("Ushahidi.CAB")));
+        QVERIFY(!f.ProjectNodes().contains("Device"));
+        f.Services->SaveFails = true;
+        f.Services->ProfileAnswer = QStringList{"smartphone"};
+        f.Action("mnuDeviceProfile")->trigger();
+        QCOMPARE(f.Services->Messages.size(), 1);
+        QCOMPARE(f.Services->Messages[0].Kind, QString("warning"));
+        QCOMPARE(f.Services->Messages[0].Text, QString(device::kProfileNotRemembered));
+        QCOMPARE(f.Services->SavedProfile, QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(f.ProjectNodes().contains("Device"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Window->Reading(), kWait);
     }
 };
 

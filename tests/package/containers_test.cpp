@@ -165,6 +165,30 @@ TEST(Package, CabinetInACabinetIsOpenedToAFixedDepth) {
               (std::vector<std::string>{"Middle.cab", "Other.cab"}));
 }
 
+// A cabinet of cabinets cut part way gives the cabinets before the cut and says that the rest
+// could not be read, instead of passing for a whole one.
+TEST(Package, CabinetOfCabinetsCutPartWaySaysSo) {
+    TempDir dir;
+    const std::vector<uint8_t> setup = SmallSetupCabinet("Inner");
+    std::vector<uint8_t> outer = BuildCabinet({{"First.cab", setup},
+                                               {"filler.bin", std::vector<uint8_t>(100000, 'x')},
+                                               {"Second.cab", setup}},
+                                              FixtureCompression::None);
+    WriteFileBytes(dir.File("Whole.cab"), outer);
+    outer.resize(outer.size() - setup.size() - 20000);
+    WriteFileBytes(dir.File("Cut.cab"), outer);
+    const auto whole = OpenPackage(dir.File("Whole.cab"));
+    EXPECT_EQ(whole->Error, "");
+    EXPECT_EQ(PathsInside(*whole), (std::vector<std::string>{"First.cab", "Second.cab"}));
+    const auto cut = OpenPackage(dir.File("Cut.cab"));
+    ASSERT_EQ(cut->Kind, TContainerKind::Cabinet);
+    EXPECT_EQ(PathsInside(*cut), (std::vector<std::string>{"First.cab"}));
+    EXPECT_EQ(ReadFileBytes(cut->Setups[0].CabinetPath), setup);
+    // The package is the cabinet itself: its name is the caller's to give.
+    EXPECT_EQ(cut->Error, "the cabinet could not be read to its end; the cabinets in it after the "
+                          "damage are left out");
+}
+
 TEST(Package, SetupCabinetsAndOtherFilesAreNoContainers) {
     TempDir dir;
     WriteFileBytes(dir.File("setup.cab"), SmallSetupCabinet("Plain"));

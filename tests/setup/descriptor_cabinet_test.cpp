@@ -1,6 +1,7 @@
 #include "Parse.h"
 #include "cab/Errors.h"
 #include "cab/cabfiles.h"
+#include "setup/CESetup.h"
 #include "tests/support/Corpus.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,51 @@ TEST(LoadDescriptor, CabinetWithoutDescriptorIsNoSetup) {
     setup.Cabinet = &cabinet;
     EXPECT_FALSE(setup.IsSetupCabinet(dir.File("plain.cab")));
     EXPECT_FALSE(setup.LoadSetup(dir.File("plain.cab"), "", false));
+}
+
+// A stream that takes no bytes, as a full disk would.
+class TRefusingStream : public TMemoryStream {
+  public:
+    int64_t Write(const void*, int64_t) override { return -1; }
+};
+
+TEST(FindDescriptor, AStreamThatRefusesTheBytesIsAnError) {
+    TempDir dir;
+    WriteSetupCabinet(dir.File("demo.cab"), SmallSetup());
+    TCABFile cabinet(nullptr);
+    cabinet.CABFile = dir.File("demo.cab");
+    TSetupINF setup;
+    TRefusingStream stream;
+    EXPECT_THROW((void)setup.FindDescriptor(cabinet, stream), EStreamError);
+}
+
+// A cabinet cut inside its descriptor entry, where what was read before the cut still decodes
+// (the descriptor's records end before its padding does): the model shows what was decoded, and
+// the load says it is incomplete, naming the entry.
+TEST(LoadDescriptor, ADescriptorCutWhereItStillDecodesIsNoCompleteLoad) {
+    TempDir dir;
+    std::vector<uint8_t> padded = WriteDescriptorBytes(SmallSetup());
+    padded.resize(padded.size() + 100000, 0);
+    std::vector<uint8_t> cabinet = BuildCabinet({{"SETUP.000", padded}}, FixtureCompression::None);
+    WriteFileBytes(dir.File("whole.cab"), cabinet);
+    cabinet.resize(cabinet.size() - 20000);
+    WriteFileBytes(dir.File("cut.cab"), cabinet);
+    for (const char* name : {"whole.cab", "cut.cab"}) {
+        SCOPED_TRACE(name);
+        const bool cut = std::string(name) == "cut.cab";
+        TCABFile listing(nullptr);
+        TCESetup setup;
+        setup.Cabinet = &listing;
+        EXPECT_EQ(setup.LoadSetup(dir.File(name), "", false), !cut);
+        EXPECT_EQ(setup.Format, kFormatBinary);
+        EXPECT_EQ(setup.FileCount(), 2);
+        EXPECT_EQ(setup.DescriptorError, cut ? "SETUP.000 could not be read whole" : "");
+        // The handler alone, without a look, says the same.
+        TSetupINF handler;
+        handler.Cabinet = &listing;
+        EXPECT_EQ(handler.LoadSetup(dir.File(name), "", false), !cut);
+        EXPECT_EQ(handler.DescriptorError, setup.DescriptorError);
+    }
 }
 
 TEST(SetupCabinetBuilder, EntriesAreNamedByShortStemAndId) {

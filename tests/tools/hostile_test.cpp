@@ -1,5 +1,6 @@
 // Setups crafted to hurt: extraction that must stay inside its folder, rows that must get their
 // own bytes, budgets, and texts that must not steer a terminal. Linux only (links, FIFOs, fork).
+#include "cab/Diagnostics.h"
 #include "cab/Errors.h"
 #include "cab/FileSystem.h"
 #include "cab/Streams.h"
@@ -157,6 +158,40 @@ TEST(SafeWrites, CancelledExtractAllLeavesOnlyWholeFiles) {
     EXPECT_EQ(ReadFileBytes(report.Written[0]), Bytes("app bytes"));
     EXPECT_FALSE(fs::exists(dir.File("out") + "/InstallDir/Data/table.dat"));
     ExpectNoTemporaries(dir.File("out"));
+}
+
+// A chosen folder that cannot be made (a file stands in its way) is said once per file, naming
+// the folder and the system's reason, and nothing is read or written.
+TEST(SafeWrites, AFolderThatCannotBeMadeIsSaidForEveryFile) {
+    TempDir dir;
+    Loaded s(TwoFileCabinet(dir));
+    ASSERT_TRUE(s.ok);
+    WriteFileBytes(dir.File("plain"), Bytes("a file, not a folder"));
+    const std::string out = dir.File("plain") + "/out";
+    const TExtractAllReport report = ExtractAllFiles(s.setup, out);
+    EXPECT_TRUE(report.Written.empty());
+    ASSERT_EQ(report.Refused.size(), 2u);
+    for (const TExtractAllIssue& issue : report.Refused) {
+        EXPECT_EQ(issue.Problem, TExtractAllProblem::WriteFailed);
+        EXPECT_EQ(issue.Reason, "cannot make the folder " + out + ": Not a directory");
+    }
+    const ToolRun run = RunTool({"--extract-all", out, TwoFileCabinet(dir)});
+    EXPECT_NE(run.Exit, 0);
+    EXPECT_NE(run.Err.find("cannot make the folder " + out + ": Not a directory"),
+              std::string::npos)
+        << run.Err;
+
+    // One entry to a target folder that cannot be made: false, and the reason reported.
+    TDiagnostics diagnostics;
+    const TDiagnosticsScope scope(diagnostics);
+    TCABFile raw;
+    raw.CABFile = TwoFileCabinet(dir);
+    raw.TargetPath = out;
+    EXPECT_FALSE(raw.ExtractEntry(SetupEntryName("app.exe", 1), "app.exe"));
+    const std::vector<TDiagnostic> reports = diagnostics.Take();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].Text, "cannot make the folder " + out + ": Not a directory");
+    EXPECT_EQ(ReadFileBytes(dir.File("plain")), Bytes("a file, not a folder"));
 }
 
 TEST(OneEntryPerRow, DuplicateEntryNamesGiveTheFirstEntryBothInSizeAndBytes) {

@@ -29,9 +29,13 @@ TEST(Win32Paths, BackslashesAndDriveLettersDivideDesktopPaths) {
 TEST(Win32Paths, FoldersAreCreatedWithTheirParents) {
     TempDir dir;
     const std::string deep = dir.File("one\\two/three\\");
-    ForceDirectories(deep);
+    EXPECT_TRUE(ForceDirectories(deep));
     EXPECT_TRUE(DirectoryExists(dir.File("one\\two\\three")));
     EXPECT_FALSE(FileExists(dir.File("one")));
+    // A file in the way: false at the first folder that cannot be made, the system saying why.
+    WriteFileBytes(dir.File("one\\plain.txt"), Bytes("x"));
+    EXPECT_FALSE(ForceDirectories(dir.File("one\\plain.txt\\below")));
+    EXPECT_FALSE(LastSystemErrorText().empty());
 }
 
 TEST(Win32Files, FailedCreationGivesTheSystemsTextWithoutALineBreak) {

@@ -40,14 +40,21 @@ class TRecordingServices : public TWindowServices {
     void ShowMessage(HWND, const std::wstring&, const std::wstring& text, UINT icon) override {
         Messages.emplace_back(text, icon);
     }
-    bool StartProcess(const std::wstring& program, const std::wstring& commandLine) override {
+    void StartProcess(const std::wstring& program, const std::wstring& commandLine) override {
         Started.emplace_back(program, commandLine);
-        return true;
     }
     void ShowAbout(HWND) override {}
     // The device profile the window finds remembered.
     std::vector<std::string> Profile;
     std::vector<std::string> LoadDeviceProfile() override { return Profile; }
+    // What the window asked to remember; with SaveFails the registry takes nothing.
+    std::vector<std::string> Saved;
+    bool SaveFails = false;
+    bool SaveDeviceProfile(const std::vector<std::string>& sources) override {
+        if (SaveFails) return false;
+        Saved = sources;
+        return true;
+    }
     // What the chooser was asked (caption, label, items), and what it answers.
     std::vector<std::tuple<std::wstring, std::wstring, std::vector<std::wstring>>> Choices;
     std::optional<size_t> Choice;

@@ -2,6 +2,7 @@
 // lists, read back through the controls' own messages, must show what tessary-info.exe prints
 // for the same cabinet. Needs an X display under Wine (scripts/test.sh starts Xvfb).
 #include "cab/FileSystem.h"
+#include "device/DevicePage.h"
 #include "programs/PEImage.h"
 #include "setup/ExtractAll.h"
 #include "tests/support/CabinetBuilder.h"
@@ -676,6 +677,24 @@ TEST_F(WindowTest, ADeviceProfileAddsTheRunDecisionsOfTheTool) {
     EXPECT_NE(HeaderCaption(programs, Header_GetItemCount(ListView_GetHeader(programs)) - 1),
               "On Device");
     EXPECT_FALSE(ViewerPageNamed(*Window, "Device").Present);
+}
+
+// A profile the registry does not take is said, and judges the open setup all the same.
+TEST_F(WindowTest, AProfileThatCannotBeRememberedIsSaidAndStillUsed) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Services->Chosen = WindowsPath(RealCabinet("SecurityOff.cpf"));
+    Services->SaveFails = true;
+    Open(RealCabinet("Ushahidi.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_FALSE(ViewerPageNamed(*Window, "Device").Present);
+    Window->Command(mnuDeviceProfile);
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_EQ(Services->Messages[0].first, ToDisplay(device::kProfileNotRemembered));
+    EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_TRUE(Services->Saved.empty());
+    ASSERT_TRUE(Window->SetupOpen());
+    EXPECT_TRUE(WaitForReading(*Window));
+    EXPECT_TRUE(ViewerPageNamed(*Window, "Device").Present);
 }
 
 // The programs are read in the background: the window shows the setup at once with the

@@ -35,7 +35,7 @@ class TAnsweringServices : public TWindowServices {
     void ShowMessage(HWND, const std::wstring&, const std::wstring& text, UINT) override {
         Messages.push_back(text);
     }
-    bool StartProcess(const std::wstring&, const std::wstring&) override { return false; }
+    void StartProcess(const std::wstring&, const std::wstring&) override {}
     void ShowAbout(HWND) override {}
     std::unique_ptr<TProgress> StartProgress(HWND, const std::wstring&) override { return nullptr; }
 };
