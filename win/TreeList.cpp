@@ -128,9 +128,10 @@ void TfrmWinCEMain::SetTreeRows(TListRows& list, const TTreePage& tree, const TP
     SetColumns(list, page);
     ClearList(list);
     BuildTreeRows(list, tree, page);
-    // A list sorted before stays sorted, as the Qt viewer's tree does.
+    // A list sorted before stays sorted, as the Qt viewer's tree does. Where each row went
+    // matters only for a focus, which a list filled afresh has not.
     if (list.Sortable && list.SortColumn >= 0) {
-        (void)SortTopLevel(list, static_cast<size_t>(list.SortColumn), list.SortDescending);
+        SortTopLevel(list, static_cast<size_t>(list.SortColumn), list.SortDescending);
         ShowSortArrow(list);
     }
     ApplyFilter(list);
