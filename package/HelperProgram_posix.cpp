@@ -1,5 +1,6 @@
 #include "package/HelperProgram.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -105,6 +106,9 @@ THelperRun RunHelperProgram(const std::vector<std::string>& arguments,
     run.Started = true;
     bool open = true;
     int status = 0;
+    // Once its stderr has closed the program is ending: its end is looked for at once, then
+    // less and less often, never more than a poll's wait later.
+    int idle = 1;
     for (;;) {
         if (open) {
             pollfd p{readEnd.Fd, POLLIN, 0};
@@ -118,7 +122,8 @@ THelperRun RunHelperProgram(const std::vector<std::string>& arguments,
                 if (n == 0) open = false;
             }
         } else {
-            ::usleep(kPollMilliseconds * 1000);
+            ::usleep(static_cast<useconds_t>(idle) * 1000);
+            idle = std::min(idle * 2, kPollMilliseconds);
         }
         const pid_t ended = ::waitpid(pid, &status, WNOHANG);
         if (ended == pid) break;
