@@ -20,6 +20,9 @@ namespace {
 
 // Handle 1 stands for the run's stream in a stream run.
 constexpr fdi::INT_PTR kStreamHandle = 1;
+// A cabinet read from memory is opened under handles counting down from here: below every
+// handle a system gives, and never -1, the library's failure.
+constexpr fdi::INT_PTR kFirstMemoryHandle = -16;
 
 // The library reads a cabinet's headers in small pieces and seeks back after every entry's name:
 // unbuffered, a listing of 65,000 entries made half a million system calls. A cabinet opened for
@@ -33,6 +36,7 @@ struct TReadWindow {
     long Start = 0;    // the file offset of Data[0]
     unsigned int Length = 0;
     std::vector<char> Data;
+    std::span<const uint8_t> Bytes; // a cabinet in memory: read from here, Data unused
 };
 
 // Per thread, like the runs themselves. Every thread_local of this layer is trivially
@@ -72,6 +76,10 @@ struct TCABRun {
     TEntrySink* Sink = nullptr;
     const TCABFileEntry* SinkEntry = nullptr;
     std::vector<TReadWindow> Windows; // one per cabinet handle the library opened for reading
+    // A cabinet in memory, and the name the library opens it by.
+    std::span<const uint8_t> Memory;
+    std::string MemoryName;
+    fdi::INT_PTR NextMemoryHandle = kFirstMemoryHandle;
 
     // The run of this thread; null between runs.
     static TCABRun*& Active() {
@@ -100,20 +108,34 @@ struct TCABRun {
 
     bool IsStream(fdi::INT_PTR hf) const { return ToStream && hf == kStreamHandle; }
     bool IsSink(fdi::INT_PTR hf) const { return Sink && hf == kStreamHandle; }
+    static bool IsMemory(fdi::INT_PTR hf) { return hf <= kFirstMemoryHandle; }
     void Fail(std::exception_ptr e) {
         if (!Error) Error = std::move(e);
     }
 };
 
 fdi::INT_PTR TCABRun::Open(const char* fileName, int oflag, int pmode) {
-    const fdi::INT_PTR hf = OpenFileHandle(fileName, oflag, pmode);
+    TCABRun& run = Current();
     // The access mode is the low two bits on every platform; 0 is read-only.
+    if (run.Memory.data() && (oflag & 3) == 0 && run.MemoryName == fileName) {
+        try {
+            const fdi::INT_PTR hf = run.NextMemoryHandle--;
+            TReadWindow window;
+            window.Handle = hf;
+            window.Bytes = run.Memory;
+            run.Windows.push_back(std::move(window));
+            return hf;
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+    }
+    const fdi::INT_PTR hf = OpenFileHandle(fileName, oflag, pmode);
     if (hf != -1 && (oflag & 3) == 0) {
         try {
             TReadWindow window;
             window.Handle = hf;
             window.Data.resize(kReadWindow);
-            Current().Windows.push_back(std::move(window));
+            run.Windows.push_back(std::move(window));
         } catch (const std::bad_alloc&) {
             // Read unbuffered then.
         }
@@ -122,6 +144,13 @@ fdi::INT_PTR TCABRun::Open(const char* fileName, int oflag, int pmode) {
 }
 
 unsigned int TCABRun::ReadWindowed(TReadWindow& w, char* to, unsigned int cb) {
+    if (w.Bytes.data()) {
+        const auto at = static_cast<size_t>(w.Position);
+        const size_t take = at < w.Bytes.size() ? std::min<size_t>(cb, w.Bytes.size() - at) : 0;
+        std::memcpy(to, w.Bytes.data() + at, take);
+        w.Position += static_cast<long>(take);
+        return static_cast<unsigned int>(take);
+    }
     unsigned int done = 0;
     while (done < cb) {
         if (w.Position < w.Start || w.Position >= w.Start + static_cast<long>(w.Length)) {
@@ -165,6 +194,7 @@ unsigned int TCABRun::Read(fdi::INT_PTR hf, void* pv, unsigned int cb) {
 
 unsigned int TCABRun::Write(fdi::INT_PTR hf, const void* pv, unsigned int cb) {
     TCABRun& run = Current();
+    if (IsMemory(hf)) return static_cast<unsigned int>(-1); // the bytes are read only
     // A write to a handle opened for reading (the system refuses it anyway) goes where the
     // library believes the file is, and the handle is read without its window from then on.
     if (TReadWindow* window = run.WindowOf(hf)) {
@@ -203,7 +233,7 @@ unsigned int TCABRun::Write(fdi::INT_PTR hf, const void* pv, unsigned int cb) {
 int TCABRun::Close(fdi::INT_PTR hf) {
     TCABRun& run = Current();
     std::erase_if(run.Windows, [hf](const TReadWindow& w) { return w.Handle == hf; });
-    if (run.IsStream(hf)) return 0;
+    if (run.IsStream(hf) || IsMemory(hf)) return 0;
     if (run.IsSink(hf)) {
         run.Sink = nullptr;
         return 0;
@@ -231,6 +261,13 @@ long TCABRun::Seek(fdi::INT_PTR hf, long dist, int seekType) {
     }
     if (run.IsSink(hf)) return -1;
     TReadWindow* window = run.WindowOf(hf);
+    if (IsMemory(hf)) {
+        const long base = seekType == SEEK_SET   ? 0
+                          : seekType == SEEK_CUR ? (window ? window->Position : 0)
+                                                 : static_cast<long>(run.Memory.size());
+        if (!window || base + dist < 0) return -1;
+        return window->Position = base + dist;
+    }
     if (window && seekType != SEEK_END) {
         const long target = seekType == SEEK_SET ? dist : window->Position + dist;
         if (target >= 0) return window->Position = target;
@@ -421,9 +458,12 @@ int32_t TCABFile::ProcessCabinet() {
     const bool listing = Mode == TCABMode::List || Mode == TCABMode::ListExtractEntries;
     if (listing) ++gRunCount.Listings;
     if (Mode != TCABMode::List) ++gRunCount.Extractions;
-    fdi::INT_PTR hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
-    if (hf == -1) return -1;
-    CloseFileHandle(hf);
+    const bool inMemory = !CABBytes.empty();
+    if (!inMemory) {
+        const fdi::INT_PTR hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
+        if (hf == -1) return -1;
+        CloseFileHandle(hf);
+    }
 
     // However the run ends (an exception out of a name's copy, out of memory), the thread's run
     // is unbound after the context has gone, so that the thread can run the library again.
@@ -453,13 +493,24 @@ int32_t TCABFile::ProcessCabinet() {
     run.ToStream = Mode == TCABMode::ExtractToStream;
     run.Stream = run.ToStream ? TargetStream : nullptr;
     run.Cabinet = this;
+    const std::string full = ExpandFileName(CABFile);
+    const std::string folder = FolderPart(full);
+    const std::string name = FileNamePart(full);
+    if (inMemory) {
+        run.Memory = CABBytes;
+        run.MemoryName = folder + name; // as the library joins them
+    }
 
     int32_t result = -1;
-    hf = OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
+    const fdi::INT_PTR hf = inMemory ? TCABRun::Open(run.MemoryName.c_str(), kOpenReadOnly, 0)
+                                     : OpenFileHandle(CABFile.c_str(), kOpenReadOnly, 0);
     if (hf != -1) {
         fdi::FDICABINETINFO info;
         const bool isCabinet = library.IsCabinet(context, hf, &info);
-        CloseFileHandle(hf);
+        if (inMemory)
+            TCABRun::Close(hf);
+        else
+            CloseFileHandle(hf);
         // A cabinet without folders holds no file data: nothing to extract, and the system
         // library would follow a missing folder if asked to.
         if (isCabinet && info.cFolders == 0 && !listing) {
@@ -469,9 +520,6 @@ int32_t TCABFile::ProcessCabinet() {
             // The header's count (at most 65,535) sizes the listing once, so that a long one
             // is not moved again and again as it grows.
             if (listing) CABFileContents.Reserve(info.cFiles);
-            const std::string full = ExpandFileName(CABFile);
-            const std::string folder = FolderPart(full);
-            const std::string name = FileNamePart(full);
             if (library.Copy(context, name.c_str(), folder.c_str(), 0, TCABRun::Notify, nullptr,
                              this) &&
                 !run.Error && !run.WriteFailed)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -93,6 +94,10 @@ class TCABFile {
 
     TCABFileContents CABFileContents{this};
     std::string CABFile;
+    // When not empty, the cabinet is these bytes, read in place for every run (they must outlive
+    // the runs); CABFile then only names it. A container's cabinet need not be written out to
+    // be looked into.
+    std::span<const uint8_t> CABBytes;
     TCompressionType CompressionType = TCompressionType::typMSZIP;
     TLZXMemory LZXMemory = TLZXMemory::lzxLowest;
     std::string TargetPath;

@@ -8,6 +8,7 @@
 #include "package/AppManagerIni.h"
 #include "package/Archive.h"
 #include "package/Carve.h"
+#include "package/FileWriter.h"
 #include "package/HelperProgram.h"
 #include "package/Msi.h"
 #include "setup/CESetup.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <span>
 
 namespace {
 
@@ -90,6 +92,12 @@ class TExplorer {
                         "; stopped");
         return Going();
     }
+    // What a cabinet read from memory is called: a name in the private folder, which holds
+    // only the files made here.
+    [[nodiscard]] std::string MemoryCabinetName() const { return P.Folder.Path() + "/memory.cab"; }
+    [[nodiscard]] uint64_t UnpackRoom() const {
+        return Total < B.MaxUnpacked ? B.MaxUnpacked - Total : 0;
+    }
     // A fresh file name in the private folder, never one taken from the package.
     bool NewFile(TSafeFile& file) {
         const std::string& folder = P.Folder.Path();
@@ -102,20 +110,26 @@ class TExplorer {
     // A cabinet found in a container: a setup is taken; one that is not, and holds cabinets,
     // gives those instead; one that holds none is taken to be reported as not a setup.
     void AddCabinet(TContainedSetup item, unsigned depth) {
-        if (!Going()) return;
-        if (P.Setups.size() >= B.MaxCabinets) {
-            Stop("the package holds more than " + std::to_string(B.MaxCabinets) +
-                 " cabinets; the rest are left out");
-            return;
-        }
+        if (!Going() || !Room()) return;
         if (!item.CabinetPath.empty() && depth < B.MaxDepth && !IsSetup(item.CabinetPath) &&
             OpenNested(item, depth + 1) > 0)
             return;
         P.Setups.push_back(std::move(item));
     }
+    // False (and stopped) when the package already holds as many cabinets as may be taken.
+    bool Room() {
+        if (P.Setups.size() < B.MaxCabinets) return true;
+        return Stop("the package holds more than " + std::to_string(B.MaxCabinets) +
+                    " cabinets; the rest are left out");
+    }
+    // The same for a cabinet held in memory: one that holds other cabinets is looked into where
+    // it lies, so that its bytes are not written out and read back; one that may be a setup, or
+    // holds none, is written to the private folder and taken as above.
+    void AddCabinet(TContainedSetup item, const std::vector<uint8_t>& bytes, unsigned depth);
 
-    // The cabinets stored in a cabinet's entries; how many were found.
-    size_t OpenNested(const TContainedSetup& outer, unsigned depth);
+    // The cabinets stored in a cabinet's entries, read from bytes when given; how many were found.
+    size_t OpenNested(const TContainedSetup& outer, unsigned depth,
+                      std::span<const uint8_t> bytes = {});
     void OpenIni(const std::string& path);
     void OpenZip(const std::string& path);
     void OpenMsi(const std::string& path);
@@ -142,7 +156,11 @@ class TExplorer {
 // is refused: that is how a bomb disguised as a cabinet shows.
 class TCabinetCopy : public TEntrySink {
   public:
-    TCabinetCopy(TExplorer& explorer, std::string name) : E(explorer), FName(std::move(name)) {}
+    // inMemory: the cabinet is kept in Bytes() instead of a file. writer: the file is written
+    // through it.
+    TCabinetCopy(TExplorer& explorer, std::string name, bool inMemory = false,
+                 TFileWriter* writer = nullptr)
+        : E(explorer), FName(std::move(name)), FInMemory(inMemory), FWriter(writer) {}
     [[nodiscard]] bool Write(const void* data, size_t count) override {
         if (!E.Unpacked(count)) return false;
         const auto* bytes = static_cast<const uint8_t*>(data);
@@ -155,6 +173,11 @@ class TCabinetCopy : public TEntrySink {
         if (!FKeeping || count == 0) return true;
         if (Length + kCabinetHeader > FLimit)
             return E.Stop(FName + " is larger than its cabinet header says; stopped");
+        if (FInMemory) {
+            FBytes.insert(FBytes.end(), bytes, bytes + count);
+            return true;
+        }
+        if (FWriter) return FWriter->Write(FFile, bytes, count) || WriterFailed();
         return FFile.Write(bytes, count) || Failed();
     }
     // An entry that is no cabinet was read only to be passed: the run goes on to the next.
@@ -162,6 +185,8 @@ class TCabinetCopy : public TEntrySink {
     // The file is complete: written into place. False when it was not kept.
     bool Complete() {
         if (!FKeeping || FDone) return FDone;
+        if (FInMemory) return FDone = true;
+        if (FWriter && !FWriter->Flush()) return WriterFailed();
         FDone = FFile.Commit(nullptr);
         if (!FDone) E.Stop(FFile.Error());
         return FDone;
@@ -170,6 +195,7 @@ class TCabinetCopy : public TEntrySink {
     // The entry began as something other than a cabinet: the rest need not be read.
     [[nodiscard]] bool Dropping() const { return FHead.size() >= kCabinetHeader && !FKeeping; }
     [[nodiscard]] std::string Path() const { return FFile.Path(); }
+    [[nodiscard]] const std::vector<uint8_t>& Bytes() const { return FBytes; }
 
   private:
     bool Begin() {
@@ -178,14 +204,22 @@ class TCabinetCopy : public TEntrySink {
             FHead[8] | FHead[9] << 8 | FHead[10] << 16 | static_cast<uint32_t>(FHead[11]) << 24;
         if (declared < kCabinetHeader) return true; // not a cabinet after all
         FLimit = declared + kSignatureRoom;
-        if (!E.NewFile(FFile)) return false;
         FKeeping = true;
+        if (FInMemory) {
+            // Room for what the header declares, within what the unpacking budget leaves.
+            FBytes.reserve(std::min<uint64_t>(FLimit, E.UnpackRoom() + kCabinetHeader));
+            FBytes.assign(FHead.begin(), FHead.end());
+            return true;
+        }
+        if (!E.NewFile(FFile)) return false;
+        if (FWriter) return FWriter->Write(FFile, FHead.data(), FHead.size()) || WriterFailed();
         return FFile.Write(FHead.data(), FHead.size());
     }
     bool Failed() {
         if (!FFile.Error().empty()) E.Stop(FFile.Error());
         return false;
     }
+    bool WriterFailed() { return E.Stop(FWriter->Error()); }
     TExplorer& E;
     std::string FName;
     std::vector<uint8_t> FHead;
@@ -194,22 +228,67 @@ class TCabinetCopy : public TEntrySink {
     uint64_t FLimit = 0;
     bool FKeeping = false;
     bool FDone = false;
+    bool FInMemory = false;
+    std::vector<uint8_t> FBytes;
+    TFileWriter* FWriter = nullptr;
 };
 
-size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth) {
+// Only a cabinet with an entry named as a setup's descriptor can be a setup; telling one from a
+// cabinet of cabinets so needs its listing only.
+bool MayBeSetup(const std::string& name, std::span<const uint8_t> bytes) {
     TCABFile cab;
-    cab.CABFile = outer.CabinetPath;
+    cab.CABFile = name;
+    cab.CABBytes = bytes;
+    try {
+        cab.ListContents();
+    } catch (const EConvertError&) {
+        // An entry with an invalid date is listed all the same.
+    }
+    for (const TCABFileEntry& entry : cab.CABFileContents.Items())
+        if (IsBinaryDescriptorName(entry.Name) || IsXmlDescriptorName(entry.Name)) return true;
+    return false;
+}
+
+void TExplorer::AddCabinet(TContainedSetup item, const std::vector<uint8_t>& bytes,
+                           unsigned depth) {
+    if (!Going() || !Room()) return;
+    const bool maybeSetup = MayBeSetup(MemoryCabinetName(), bytes);
+    if (!maybeSetup && depth < B.MaxDepth && OpenNested(item, depth + 1, bytes) > 0) return;
+    if (!Going() || !Room()) return;
+    TSafeFile file;
+    if (!NewFile(file)) return;
+    if (!file.Write(bytes.data(), bytes.size()) || !file.Commit(nullptr)) {
+        Stop(file.Error());
+        return;
+    }
+    item.CabinetPath = file.Path();
+    // A cabinet of no cabinets is taken as it is, to be reported as no setup; one named as a
+    // setup is identified as any other.
+    if (maybeSetup)
+        AddCabinet(std::move(item), depth);
+    else
+        P.Setups.push_back(std::move(item));
+}
+
+size_t TExplorer::OpenNested(const TContainedSetup& outer, unsigned depth,
+                             std::span<const uint8_t> bytes) {
+    TCABFile cab;
+    cab.CABFile = bytes.empty() ? outer.CabinetPath : MemoryCabinetName();
+    cab.CABBytes = bytes;
     try {
         cab.ListContents();
     } catch (const EConvertError&) {
         // An entry with an invalid date is listed all the same.
     }
     std::vector<std::unique_ptr<TCabinetCopy>> copies(cab.CABFileContents.Items().size());
+    // Declared after the copies, so that its thread has ended before their files go.
+    TFileWriter writer;
     const std::string prefix = outer.PathInside.empty() ? "" : outer.PathInside + "/";
     const bool whole =
         cab.ExtractEntries([&](size_t index, const TCABFileEntry& entry) -> TEntrySink* {
             if (Stopped || index >= copies.size()) return nullptr;
-            copies[index] = std::make_unique<TCabinetCopy>(*this, prefix + entry.Name);
+            copies[index] =
+                std::make_unique<TCabinetCopy>(*this, prefix + entry.Name, false, &writer);
             return copies[index].get();
         });
     size_t found = 0;
@@ -338,7 +417,7 @@ void TExplorer::OpenMsi(const std::string& path) {
         path,
         [&](const std::string& name, const TArchiveRead& readStream) {
             std::vector<uint8_t> buffer(kCopyBlock);
-            TCabinetCopy copy(*this, name);
+            TCabinetCopy copy(*this, name, true);
             for (;;) {
                 const int64_t n = readStream(buffer.data(), buffer.size());
                 if (n <= 0 || !copy.Write(buffer.data(), static_cast<size_t>(n)) || copy.Dropping())
@@ -349,8 +428,7 @@ void TExplorer::OpenMsi(const std::string& path) {
                 TContainedSetup item;
                 item.Kind = TContainerKind::Msi;
                 item.PathInside = name;
-                item.CabinetPath = copy.Path();
-                AddCabinet(std::move(item), 1);
+                AddCabinet(std::move(item), copy.Bytes(), 1);
             }
             return Going();
         },

@@ -187,6 +187,73 @@ TEST_P(CabFileTest, ExceptionFromAnEventReachesTheCallerAndLeavesNoFile) {
     EXPECT_TRUE(cab.ExtractEntry("alpha.txt", "x.txt")) << "the next run starts clean";
 }
 
+namespace {
+// Every entry's bytes by a run over the cabinet, or nothing when the run did not complete.
+std::optional<std::vector<std::vector<uint8_t>>> ReadEveryEntry(TCABFile& cab) {
+    std::vector<TMemorySink> sinks(cab.CABFileContents.Items().size(), TMemorySink(1 << 20));
+    if (!cab.ExtractEntries([&](size_t index, const TCABFileEntry&) -> TEntrySink* {
+            return index < sinks.size() ? &sinks[index] : nullptr;
+        }))
+        return std::nullopt;
+    std::vector<std::vector<uint8_t>> bodies;
+    for (TMemorySink& sink : sinks)
+        bodies.push_back(sink.Finished() ? sink.Data : std::vector<uint8_t>{1, 2, 3});
+    return bodies;
+}
+} // namespace
+
+// A cabinet in memory is listed and read as its file is, under a name that is never opened: a
+// file of that name, holding another cabinet, is not read.
+TEST_P(CabFileTest, CabinetInMemoryReadsAsItsFileDoes) {
+    cab.ListContents();
+    const auto fromFile = ReadEveryEntry(cab);
+    ASSERT_TRUE(fromFile.has_value());
+    const std::vector<uint8_t> bytes = ReadFileBytes(cabPath);
+    const std::string decoy = dir.File("decoy.cab");
+    WriteCabinet(decoy, {{"decoy.txt", Bytes("not these")}}, GetParam());
+
+    TCABFile memory;
+    memory.CABFile = decoy;
+    memory.CABBytes = bytes;
+    memory.ListContents();
+    ASSERT_EQ(memory.CABFileContents.Count(), 3);
+    EXPECT_EQ(memory.CABFileContents.Item(1).Name, "sub\\beta.bin");
+    EXPECT_EQ(memory.CABFileContents.Item(1).Date, cab.CABFileContents.Item(1).Date);
+    EXPECT_EQ(ReadEveryEntry(memory), fromFile);
+    TMemoryStream stream;
+    ASSERT_TRUE(memory.ExtractToStream(stream, "SUB\\BETA.BIN"));
+    EXPECT_EQ(stream.Size(), 70000);
+    memory.TargetPath = dir.Path();
+    ASSERT_TRUE(memory.ExtractEntry("alpha.txt", "alpha-copy.txt"));
+    EXPECT_EQ(ReadFileBytes(dir.File("alpha-copy.txt")), Bytes("first file"));
+    memory.CABBytes = {};
+    memory.ListContents();
+    EXPECT_EQ(memory.CABFileContents.Count(), 1) << "without bytes the name is the file again";
+}
+
+// Cut at every length, a cabinet in memory never reads whole: each run ends, the next starts.
+TEST_P(CabFileTest, CabinetInMemoryCutAnywhereNeverReadsWhole) {
+    cab.ListContents();
+    const auto whole = ReadEveryEntry(cab);
+    ASSERT_TRUE(whole.has_value());
+    const std::vector<uint8_t> bytes = ReadFileBytes(cabPath);
+    for (size_t cut = 0; cut < bytes.size(); cut += cut < 400 ? 1 : 97) {
+        TCABFile memory;
+        memory.CABFile = dir.File("cut.cab");
+        memory.CABBytes = std::span<const uint8_t>(bytes.data(), cut);
+        try {
+            memory.ListContents();
+        } catch (const EConvertError&) {
+            continue; // a cut date field, said as for a file
+        }
+        EXPECT_LE(memory.CABFileContents.Count(), 3) << cut;
+        const auto read = ReadEveryEntry(memory);
+        EXPECT_FALSE(read.has_value() && read == whole) << "cut at " << cut;
+    }
+    EXPECT_EQ(ReadEveryEntry(cab), whole) << "the thread runs the library again";
+    EXPECT_FALSE(fs::exists(dir.File("cut.cab")));
+}
+
 TEST(CabFile, NonCabinetListsNothingAndFailsExtraction) {
     TempDir dir;
     WriteFileBytes(dir.File("plain.cab"), Bytes("this is not a cabinet at all, just text"));

@@ -1,4 +1,5 @@
 #include "cab/Streams.h"
+#include "cab/cabfiles.h"
 #include "package/Carve.h"
 #include "package/Package.h"
 #include "tests/support/CabinetBuilder.h"
@@ -249,4 +250,37 @@ TEST(Package, MsiGivesTheCabinetsOfItsStreamsUnderTheFileTablesNames) {
             EXPECT_EQ(ReadFileBytes(s.CabinetPath), arm);
         }
     }
+}
+
+// An embedded cabinet that holds no cabinets is given as it is, written out once, to be reported
+// as no setup; a setup in the Binary table beside it is still found.
+TEST(Package, MsiCabinetOfNoCabinetsIsGivenAsItIs) {
+    TempDir dir;
+    const std::string msi = dir.File("Docs.msi");
+    if (!BuildMsiWithWixl(dir.Path(), msi, {{"readme.txt", Bytes("read me first")}},
+                          {{"Runtime", SmallSetupCabinet("Runtime")}}))
+        GTEST_SKIP() << "wixl is not installed";
+    const auto package = OpenPackage(msi);
+    ASSERT_EQ(package->Kind, TContainerKind::Msi);
+    EXPECT_EQ(package->Error, "");
+    std::vector<std::string> paths = PathsInside(*package);
+    std::sort(paths.begin(), paths.end());
+    ASSERT_EQ(paths, (std::vector<std::string>{"Binary.Runtime", "app.cab"}));
+    for (const TContainedSetup& s : package->Setups) {
+        ASSERT_TRUE(std::filesystem::exists(s.CabinetPath)) << s.PathInside;
+        if (s.PathInside != "app.cab") continue;
+        TCABFile cab;
+        cab.CABFile = s.CabinetPath;
+        cab.ListContents();
+        ASSERT_EQ(cab.CABFileContents.Count(), 1);
+        TMemoryStream text;
+        ASSERT_TRUE(cab.ExtractToStream(text, cab.CABFileContents.Item(0).Name));
+        EXPECT_EQ(text.Size(), 13);
+    }
+    // The private folder holds the two cabinets and nothing else.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(package->Folder.Path()))
+        ++files;
+    EXPECT_EQ(files, 2u);
 }
