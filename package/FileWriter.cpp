@@ -1,5 +1,7 @@
 #include "package/FileWriter.h"
 
+#include <exception>
+
 namespace {
 // The inflater's 32 KiB pieces are gathered into blocks of this size before the thread is
 // woken: a wake for each piece cost more than the overlap gained.
@@ -66,9 +68,14 @@ void TFileWriter::Run() {
         const bool failed = !FError.empty();
         lock.unlock();
         std::string error;
-        if (!failed && !block.File->Write(block.Bytes.data(), block.Bytes.size()))
-            error =
-                block.File->Error().empty() ? "a file could not be written" : block.File->Error();
+        // Nothing may leave the thread: an exception there would end the program.
+        try {
+            if (!failed && !block.File->Write(block.Bytes.data(), block.Bytes.size()))
+                error = block.File->Error().empty() ? "a file could not be written"
+                                                    : block.File->Error();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
         lock.lock();
         if (!error.empty() && FError.empty()) FError = error;
         FQueued -= block.Bytes.size();
