@@ -284,3 +284,25 @@ TEST(Package, MsiCabinetOfNoCabinetsIsGivenAsItIs) {
         ++files;
     EXPECT_EQ(files, 2u);
 }
+
+// A small .msi whose embedded cabinet carries a cabinet that inflates far past the budget: the
+// stream is looked into in memory, the inner cabinet taken out (it is small, and no setup), and
+// its bomb stopped at the same limit as a zip's, leaving nothing behind.
+TEST(Package, MsiBombStopsAtTheUnpackedBudgetWithAClearMessage) {
+    TempDir dir;
+    const std::string msi = dir.File("bomb.msi");
+    if (!BuildMsiWithWixl(dir.Path(), msi,
+                          {{"bomb.cab", BuildZeroCabinet("zeros.bin", 64u << 20, 64u << 20)}}, {}))
+        GTEST_SKIP() << "wixl is not installed";
+    EXPECT_LT(ReadFileBytes(msi).size(), 1u << 20);
+    TPackageBudget budget;
+    budget.MaxUnpacked = 8 << 20;
+    auto package = OpenPackage(msi, budget);
+    EXPECT_EQ(package->Kind, TContainerKind::Msi);
+    EXPECT_EQ(package->Error, "the package unpacks to more than 8 MiB; stopped");
+    ASSERT_EQ(PathsInside(*package), std::vector<std::string>{"app.cab/bomb.cab"});
+    EXPECT_LT(ReadFileBytes(package->Setups[0].CabinetPath).size(), 1u << 20);
+    const std::string folder = package->Folder.Path();
+    package.reset();
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
