@@ -1,14 +1,16 @@
 #include "programs/ProgramsPage.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 namespace {
 
-std::string Hex4(uint16_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value));
-    return text;
+// "0x01C0". By hand: the details of every program of a large setup format it.
+void AppendHex4(std::string& text, uint16_t value) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    text += "0x";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        text += kDigits[(value >> shift) & 0xF];
 }
 
 bool IsImage(const TProgramRow& row) {
@@ -75,10 +77,9 @@ std::string ProgramCpuText(const TProgramRow& row) {
 }
 
 std::string SubsystemVersionText(const TPEImage& image) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%02u", static_cast<unsigned>(image.SubsystemMajor),
-                  static_cast<unsigned>(image.SubsystemMinor));
-    return text;
+    std::string text = std::to_string(image.SubsystemMajor) + '.';
+    if (image.SubsystemMinor < 10) text += '0';
+    return text += std::to_string(image.SubsystemMinor);
 }
 
 TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptions& options) {
@@ -103,7 +104,7 @@ TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptio
                      TextCell(program.Mismatch.empty() ? "" : "Mismatch")};
         row.Cells.front().Icon = TIconKind::FileRow;
         row.Cells.back().Align = TAlign::Center;
-        row.Record = Record(program);
+        if (options.Records) row.Record = Record(program);
         captions.push_back(program.Name);
     }
     const std::vector<size_t> order =
@@ -116,20 +117,17 @@ TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptio
     return page;
 }
 
-TDetailFields ProgramDetailFields(const TProgramRow& program) {
-    TDetailFields fields;
-    fields.reserve(20);
-    const auto add = [&](const char* field, std::string value) {
-        fields.emplace_back(field, std::move(value));
-    };
+void VisitProgramDetailFields(const TProgramRow& program, const TDetailFieldVisitor& add) {
     const TPEImage& i = program.Image();
     const TPEVersionInfo& v = i.Version;
     add("Entry", program.Entry);
     if (program.SetupDll)
         add("Role", std::string(kSetupDllKind) + ": the installer runs it at install and removal");
     add("Status", ProgramStatusText(program.Status));
-    if (!IsImage(program)) return fields;
-    add("CPU", MachineName(i.Machine) + " (" + Hex4(i.Machine) + ")");
+    if (!IsImage(program)) return;
+    std::string cpu = MachineName(i.Machine) + " (";
+    AppendHex4(cpu, i.Machine);
+    add("CPU", cpu += ')');
     add("Kind", ImageKind(i));
     add("Subsystem", SubsystemName(i.Subsystem) + " " + SubsystemVersionText(i));
     add(".NET", i.IsDotNet ? "Yes" : "No");
@@ -148,6 +146,14 @@ TDetailFields ProgramDetailFields(const TProgramRow& program) {
     if (!program.Mismatch.empty()) add("Mismatch", program.Mismatch);
     for (const std::string& note : i.Notes)
         add("Note", note);
+}
+
+TDetailFields ProgramDetailFields(const TProgramRow& program) {
+    TDetailFields fields;
+    fields.reserve(20);
+    VisitProgramDetailFields(program, [&](const char* field, std::string_view value) {
+        fields.emplace_back(field, std::string(value));
+    });
     return fields;
 }
 

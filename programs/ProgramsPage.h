@@ -5,7 +5,9 @@
 #include "report/Page.h"
 #include "report/SetupPages.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,10 @@
 // The same rows as (field, value) pairs, for a writer that needs no page.
 using TDetailFields = std::vector<std::pair<const char*, std::string>>;
 [[nodiscard]] TDetailFields ProgramDetailFields(const TProgramRow& row);
+// The same fields handed over one by one, for a writer of many programs that keeps no copies: a
+// value lives only for the call.
+using TDetailFieldVisitor = std::function<void(const char* field, std::string_view value)>;
+void VisitProgramDetailFields(const TProgramRow& row, const TDetailFieldVisitor& field);
 inline constexpr const char* kProgramDetailColumns[2] = {"Field", "Value"};
 
 // The Programs node's status line once every file is read: "Total of programs: N" and, when

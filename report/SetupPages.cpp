@@ -141,7 +141,7 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
         row.Cells.push_back(TextCell(FlagsText(file.Flags), TAlign::Center));
         row.Cells.push_back(TextCell(YesNo(file.ActiveX), TAlign::Center));
         row.Cells.push_back(TextCell(YesNo(file.Shared), TAlign::Center));
-        row.Record = FileRecord(setup.Files[i], entry);
+        if (options.Records) row.Record = FileRecord(setup.Files[i], entry);
     }
     SortByCaption(page, options);
     return page;

@@ -20,6 +20,8 @@ struct TReportOptions {
     std::string DecimalSeparator;
     // Sorts the files and shortcuts by caption; empty: strcoll, the C library's LC_COLLATE.
     TCaptionOrder Order;
+    // False: pages whose rows carry no records, for a writer that shows only the cells.
+    bool Records = true;
 };
 
 // For every row of the setup's files, its own entry in the listing (the one Extract writes),

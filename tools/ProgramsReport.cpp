@@ -10,14 +10,23 @@
 
 void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
                          const device::TDeviceDecision* decision) {
-    TPage page = BuildProgramsPage(rows);
+    // The text shows no records: the page is built without them.
+    TReportOptions options;
+    options.Records = false;
+    TPage page = BuildProgramsPage(rows, options);
     if (decision) device::AddRunColumn(page, *decision);
     WriteCountedPage(out, page);
+    TFieldTables tables(out);
+    const auto field = [&](const char* name, std::string_view value) { tables.Field(name, value); };
     for (const TRow& row : page.Rows) {
         const TProgramRow& program = rows[row.Source];
-        out << '\n' << PlainText(program.Folder + program.Name) << '\n';
-        WriteFieldTable(out, kProgramDetailColumns, ProgramDetailFields(program));
+        tables.Line({});
+        tables.Line(PlainText(program.Folder + program.Name));
+        tables.Begin(kProgramDetailColumns);
+        VisitProgramDetailFields(program, field);
+        tables.End();
     }
+    tables.Flush();
 }
 
 void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows) {

@@ -12,6 +12,8 @@
 #include "tools/SetupDocument.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,8 +48,25 @@ struct TShown {
     std::string Owned;
 };
 
+// Eight bytes at a time where all are printable ASCII, as nearly every cell's are: a large
+// report passes millions of cells through here.
 bool NeedsNoChange(std::string_view text, size_t limit) {
     if (text.size() > limit) return false;
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    // Any byte at or above 0x80, below 0x20 or equal to 0x7F: only then is a closer look needed.
+    const auto plain = [&](size_t at) {
+        uint64_t eight;
+        std::memcpy(&eight, text.data() + at, 8);
+        const uint64_t del = eight ^ (0x7F * kOnes);
+        return ((eight | ((eight - 0x20 * kOnes) & ~eight) | ((del - kOnes) & ~del)) & kHigh) == 0;
+    };
+    if (text.size() >= 8) {
+        size_t i = 0;
+        while (i + 8 <= text.size() && plain(i))
+            i += 8;
+        // The last eight bytes again, overlapping, instead of a byte-wise tail.
+        if (i + 8 > text.size() && plain(text.size() - 8)) return true;
+    }
     for (const char c : text)
         if (IsControlByte(static_cast<unsigned char>(c))) return false;
     return true;
@@ -116,22 +135,55 @@ void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>&
     WriteShownCells(out, page.Columns.size(), cells, rowStart);
 }
 
-void WriteFieldTable(std::ostream& out, const char* const (&captions)[2],
-                     const std::vector<std::pair<const char*, std::string>>& fields) {
-    std::vector<TShown> cells(2 + 2 * fields.size());
-    std::vector<size_t> rowStart;
-    rowStart.reserve(fields.size() + 2);
-    size_t next = 0;
-    rowStart.push_back(next);
+TFieldTables::TFieldTables(std::ostream& out) : FOut(out) {}
+
+void TFieldTables::Line(std::string_view text) {
+    FLines += text;
+    FLines += '\n';
+}
+
+void TFieldTables::Begin(const char* const (&captions)[2]) {
+    FTexts.clear();
+    FCells.clear();
     for (const char* caption : captions)
-        Show(caption, kMaxShownCell, cells[next++]);
-    for (const auto& [field, value] : fields) {
-        rowStart.push_back(next);
-        Show(field, kMaxShownCell, cells[next++]);
-        Show(value, kMaxShownCell, cells[next++]);
+        Cell(caption);
+}
+
+void TFieldTables::Field(const char* field, std::string_view value) {
+    Cell(field);
+    Cell(value);
+}
+
+// Copied as shown, whatever the text: a visited value lives only for its call.
+void TFieldTables::Cell(std::string_view text) {
+    const size_t offset = FTexts.size();
+    if (NeedsNoChange(text, kMaxShownCell))
+        FTexts += text;
+    else
+        FTexts += ShownCell(text, kMaxShownCell);
+    FCells.push_back({offset, FTexts.size() - offset});
+}
+
+void TFieldTables::End() {
+    size_t width = 0;
+    for (size_t i = 0; i < FCells.size(); i += 2)
+        width = std::max(width, FCells[i].second);
+    const auto text = [&](size_t i) {
+        return std::string_view(FTexts).substr(FCells[i].first, FCells[i].second);
+    };
+    for (size_t i = 0; i + 1 < FCells.size(); i += 2) {
+        FLines += "  ";
+        FLines += text(i);
+        FLines.append(width - FCells[i].second + 2, ' ');
+        FLines += text(i + 1);
+        FLines += '\n';
     }
-    rowStart.push_back(next);
-    WriteShownCells(out, 2, cells, rowStart);
+    if (FLines.size() >= (64u << 10)) Flush();
+}
+
+void TFieldTables::Flush() {
+    FOut.write(FLines.data(), static_cast<std::streamsize>(FLines.size()));
+    FLines.clear();
 }
 
 void WriteCountedPage(std::ostream& out, const TPage& page) {
@@ -196,7 +248,10 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet,
     AddSignatureRows(properties, signature);
     out << PlainText(properties.Caption) << '\n';
     WriteTable(out, properties);
-    WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents));
+    // The text shows no records: a large setup's rows are built without them.
+    TReportOptions cellsOnly;
+    cellsOnly.Records = false;
+    WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents, cellsOnly));
     WriteCountedPage(out, BuildShortcutsPage(setup));
     WriteCountedPage(out, BuildRegistryPages(setup).Values);
     WriteProvisioning(out, setup, document);

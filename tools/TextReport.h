@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,8 +26,29 @@ inline constexpr size_t kMaxShownCell = 200;
 // text is escaped for the terminal (PlainText) and cut, with its whole length named, when wider
 // than its column's limit: limits[c], or kMaxShownCell.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits = {});
-// The same for a table of (field, value) rows under two captions, without a page.
-void WriteFieldTable(std::ostream& out, const char* const (&captions)[2],
-                     const std::vector<std::pair<const char*, std::string>>& fields);
+
+// Tables of (field, value) rows under two captions, as WriteTable lays them out, written one
+// after another through the same buffers: a report of many programs writes one per program.
+// Nothing reaches out until the buffer holds about 64 KB, or Flush.
+class TFieldTables {
+  public:
+    explicit TFieldTables(std::ostream& out);
+    TFieldTables(const TFieldTables&) = delete;
+    TFieldTables& operator=(const TFieldTables&) = delete;
+    // A line of text between tables, already as a terminal may show it.
+    void Line(std::string_view text);
+    void Begin(const char* const (&captions)[2]);
+    // Escaped and cut as WriteTable's cells; the texts are copied.
+    void Field(const char* field, std::string_view value);
+    void End();
+    void Flush();
+
+  private:
+    void Cell(std::string_view text);
+    std::ostream& FOut;
+    std::string FTexts;                             // the table's cells as shown, one after another
+    std::vector<std::pair<size_t, size_t>> FCells; // offset and size in FTexts, row after row
+    std::string FLines;
+};
 // A blank line, the page's caption with its row count, then its table.
 void WriteCountedPage(std::ostream& out, const TPage& page);

@@ -6,6 +6,7 @@
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
 #include "tests/tools/ToolRun.h"
+#include "report/Page.h"
 #include "tools/TextReport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -211,4 +213,29 @@ TEST(Terminal, AWideCellIsCutInTextAndWholeInJson) {
     ASSERT_EQ(doc["binaries"].size(), 301u);
     EXPECT_EQ(doc["binaries"][0]["CompanyName"], std::string(32000, '\x1b'))
         << "JSON keeps the whole company";
+}
+
+TEST(Terminal, TablesEscapeAControlByteWhereverItStands) {
+    // Cells are passed eight bytes at a time when plain: a control byte at any offset, in a
+    // cell of any length, must still be seen.
+    for (const char bad : {'\x00', '\x1b', '\x1f', '\x7f', '\x80', '\x9f'})
+        for (size_t length = 1; length <= 24; ++length)
+            for (size_t at = 0; at < length; ++at) {
+                std::string cell(length, 'a');
+                cell[at] = bad;
+                std::ostringstream out;
+                TFieldTables tables(out);
+                const char* const captions[2] = {"Field", "Value"};
+                tables.Begin(captions);
+                tables.Field("Company", cell);
+                tables.End();
+                tables.Flush();
+                TPage page;
+                page.Columns = {{"Value", 10}};
+                page.Rows.emplace_back().Cells = {TextCell(cell)};
+                WriteTable(out, page);
+                ASSERT_EQ(out.str().find(bad), std::string::npos)
+                    << "byte " << int(static_cast<unsigned char>(bad)) << " at " << at << " of "
+                    << length;
+            }
 }
