@@ -46,7 +46,7 @@ class TFieldTables {
   private:
     void Cell(std::string_view text);
     std::ostream& FOut;
-    std::string FTexts;                             // the table's cells as shown, one after another
+    std::string FTexts;                            // the table's cells as shown, one after another
     std::vector<std::pair<size_t, size_t>> FCells; // offset and size in FTexts, row after row
     std::string FLines;
 };

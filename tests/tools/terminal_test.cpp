@@ -2,11 +2,11 @@
 // of the tool runs on a setup whose every text field holds control characters, and nothing it
 // prints holds one raw. Linux only (signing, file names with control bytes).
 #include "cab/PlainText.h"
+#include "report/Page.h"
 #include "tests/support/CabinetSigner.h"
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/PEBuilder.h"
 #include "tests/tools/ToolRun.h"
-#include "report/Page.h"
 #include "tools/TextReport.h"
 
 #include <gtest/gtest.h>
