@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <string_view>
 #include <tuple>
+#include <unordered_set>
 
 using provisioning::TNode;
 using provisioning::TNodeKind;
@@ -435,12 +437,18 @@ void UnusedEntries(const TAuditInput& in, TFindingList& out) {
     for (const int index : in.Setup->RowEntries(*in.Listing))
         if (index >= 0 && static_cast<size_t>(index) < used.size())
             used[static_cast<size_t>(index)] = true;
-    std::set<std::string> usedNames;
-    for (const auto& entry : in.Setup->FindCabEntries(*in.Listing))
+    // The names rows resolve to are looked up only for entries no row took by number: in most
+    // setups there are none.
+    std::vector<size_t> unclaimed;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (!used[i] && !IsDescriptorOrSetupDll(items[i].Name)) unclaimed.push_back(i);
+    if (unclaimed.empty()) return;
+    const auto found = in.Setup->FindCabEntries(*in.Listing);
+    std::unordered_set<std::string_view> usedNames;
+    for (const auto& entry : found)
         if (entry) usedNames.insert(entry->Name);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (used[i] || usedNames.count(items[i].Name) || IsDescriptorOrSetupDll(items[i].Name))
-            continue;
+    for (const size_t i : unclaimed) {
+        if (usedNames.count(items[i].Name)) continue;
         Add(out, "", items[i].Name,
             "No file row, descriptor or setup DLL uses this entry: the setup never installs it, "
             "and nothing here shows what it is for.");

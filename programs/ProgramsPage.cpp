@@ -1,6 +1,7 @@
 #include "programs/ProgramsPage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -27,49 +28,76 @@ std::string KindText(const TProgramRow& row) {
 }
 
 // A value only an image has; null for a file that was not read as one.
-TValue ImageValue(const TProgramRow& row, TValue value) {
-    return IsImage(row) ? std::move(value) : TValue();
+TFieldView ImageValue(const TProgramRow& row, TFieldView value) {
+    return IsImage(row) ? value : TFieldView();
 }
 
 // A joined text of the row's facts, shared with every other row of the same image.
-TValue SharedText(const TProgramRow& row, std::shared_ptr<const std::string> TProgramFacts::*text) {
-    return row.Facts ? TValue(row.Facts.get()->*text) : TValue(std::string());
+std::string_view SharedText(const TProgramRow& row,
+                            std::shared_ptr<const std::string> TProgramFacts::*text) {
+    return row.Facts ? std::string_view(*(row.Facts.get()->*text)) : std::string_view();
+}
+
+TFieldView Text(const std::string& text) {
+    return std::string_view(text);
 }
 
 TRecord Record(const TProgramRow& row) {
-    const TPEImage& i = row.Image();
-    const TPEVersionInfo& v = i.Version;
     TRecord r;
     r.reserve(25);
-    r.emplace_back("Name", row.Name);
-    r.emplace_back("Folder", row.Folder);
-    r.emplace_back("Entry", row.Entry);
-    r.emplace_back("Size", TValue(row.Size));
-    r.emplace_back("Status", ProgramStatusText(row.Status));
-    r.emplace_back("Machine", ImageValue(row, int64_t{i.Machine}));
-    r.emplace_back("CPU", ImageValue(row, MachineName(i.Machine)));
-    r.emplace_back("Kind", ImageValue(row, ImageKind(i)));
-    r.emplace_back("Subsystem", ImageValue(row, int64_t{i.Subsystem}));
-    r.emplace_back("SubsystemName", ImageValue(row, SubsystemName(i.Subsystem)));
-    r.emplace_back("SubsystemVersion", ImageValue(row, SubsystemVersionText(i)));
-    r.emplace_back("Imports", ImageValue(row, SharedText(row, &TProgramFacts::ImportsText)));
-    r.emplace_back("DotNet", ImageValue(row, i.IsDotNet));
-    r.emplace_back("RuntimeVersion", i.IsDotNet ? TValue(i.RuntimeVersion) : TValue());
-    r.emplace_back("AnyCpu", ImageValue(row, RunsOnAnyCpu(i)));
-    r.emplace_back("Signed", ImageValue(row, i.HasSignature));
-    r.emplace_back("FileVersion", v.Present ? TValue(v.FileVersion) : TValue());
-    r.emplace_back("ProductVersion", v.Present ? TValue(v.ProductVersion) : TValue());
-    r.emplace_back("CompanyName", ImageValue(row, v.CompanyName));
-    r.emplace_back("FileDescription", ImageValue(row, v.FileDescription));
-    r.emplace_back("ProductName", ImageValue(row, v.ProductName));
-    r.emplace_back("OriginalFilename", ImageValue(row, v.OriginalFilename));
-    r.emplace_back("Mismatch", row.Mismatch.empty() ? TValue() : TValue(row.Mismatch));
-    r.emplace_back("Notes", SharedText(row, &TProgramFacts::NotesText));
-    r.emplace_back("SetupDll", row.SetupDll);
+    VisitProgramRecord(row, [&](const char* name, const TFieldView& value) {
+        if (const auto* text = std::get_if<std::string_view>(&value))
+            r.emplace_back(name, std::string(*text));
+        else if (const auto* number = std::get_if<int64_t>(&value))
+            r.emplace_back(name, *number);
+        else if (const auto* flag = std::get_if<bool>(&value))
+            r.emplace_back(name, *flag);
+        else
+            r.emplace_back(name, TValue());
+    });
+    // The joined texts stay shared with every row of the same image.
+    if (row.Facts)
+        for (auto& [name, value] : r) {
+            if (std::strcmp(name, "Imports") == 0 && IsImage(row))
+                value = TValue(row.Facts->ImportsText);
+            else if (std::strcmp(name, "Notes") == 0)
+                value = TValue(row.Facts->NotesText);
+        }
     return r;
 }
 
 } // namespace
+
+void VisitProgramRecord(const TProgramRow& row, const TProgramRecordVisitor& field) {
+    const TPEImage& i = row.Image();
+    const TPEVersionInfo& v = i.Version;
+    const auto text = [](const std::string& t) { return TFieldView(std::string_view(t)); };
+    field("Name", text(row.Name));
+    field("Folder", text(row.Folder));
+    field("Entry", text(row.Entry));
+    field("Size", TFieldView(static_cast<int64_t>(row.Size)));
+    field("Status", text(ProgramStatusText(row.Status)));
+    field("Machine", ImageValue(row, int64_t{i.Machine}));
+    field("CPU", ImageValue(row, text(MachineName(i.Machine))));
+    field("Kind", ImageValue(row, text(ImageKind(i))));
+    field("Subsystem", ImageValue(row, int64_t{i.Subsystem}));
+    field("SubsystemName", ImageValue(row, text(SubsystemName(i.Subsystem))));
+    field("SubsystemVersion", ImageValue(row, text(SubsystemVersionText(i))));
+    field("Imports", ImageValue(row, SharedText(row, &TProgramFacts::ImportsText)));
+    field("DotNet", ImageValue(row, i.IsDotNet));
+    field("RuntimeVersion", i.IsDotNet ? text(i.RuntimeVersion) : TFieldView());
+    field("AnyCpu", ImageValue(row, RunsOnAnyCpu(i)));
+    field("Signed", ImageValue(row, i.HasSignature));
+    field("FileVersion", v.Present ? text(v.FileVersion) : TFieldView());
+    field("ProductVersion", v.Present ? text(v.ProductVersion) : TFieldView());
+    field("CompanyName", ImageValue(row, text(v.CompanyName)));
+    field("FileDescription", ImageValue(row, text(v.FileDescription)));
+    field("ProductName", ImageValue(row, text(v.ProductName)));
+    field("OriginalFilename", ImageValue(row, text(v.OriginalFilename)));
+    field("Mismatch", row.Mismatch.empty() ? TFieldView() : text(row.Mismatch));
+    field("Notes", SharedText(row, &TProgramFacts::NotesText));
+    field("SetupDll", TFieldView(row.SetupDll));
+}
 
 std::string ProgramCpuText(const TProgramRow& row) {
     if (!IsImage(row)) return "";

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 // "ARM", or "Any CPU (.NET)" for an assembly that runs anywhere; empty for a file not read.
@@ -25,6 +26,13 @@
 // cannot say is null. A setup DLL's Kind cell reads "Setup DLL".
 [[nodiscard]] TPage BuildProgramsPage(const std::vector<TProgramRow>& rows,
                                       const TReportOptions& options = {});
+
+// One field of a record as a writer sees it: a text lives only for the visitor's call.
+using TFieldView = std::variant<std::monostate, bool, int64_t, std::string_view>;
+using TProgramRecordVisitor = std::function<void(const char* name, const TFieldView& value)>;
+// The fields of the row's record (see BuildProgramsPage) in order, without making one: a writer
+// of tens of thousands of programs writes each straight out.
+void VisitProgramRecord(const TProgramRow& row, const TProgramRecordVisitor& field);
 
 // One program's fields as "Field" and "Value" rows, captioned with its folder and name.
 [[nodiscard]] TPage BuildProgramDetailsPage(const TProgramRow& row);

@@ -3,6 +3,7 @@
 #include "tools/JsonWriter.h"
 
 #include <string>
+#include <string_view>
 
 class TCESetup;
 class TCABFile;
@@ -45,6 +46,8 @@ void WritePageRecords(TJsonWriter& out, const TPage& page);
 // The same for pages beyond the setup's own: texts that are valid UTF-8 stay as they are, others
 // are taken as 8-bit.
 void WriteMixedPageRecords(TJsonWriter& out, const TPage& page);
+// One text as those pages write it: kept when well-formed UTF-8, else taken as 8-bit.
+void WriteMixedText(TJsonWriter& out, std::string_view text);
 // The same texts for a page whose rows may be listed under another (Node: that row's index), in
 // page order: the rows at the top, each with those under it as an array named key.
 void WriteNestedPageRecords(TJsonWriter& out, const TPage& page, const char* key);

@@ -6,7 +6,8 @@
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
-#include <numeric>
+#include <string_view>
+#include <variant>
 
 void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
                          const device::TDeviceDecision* decision) {
@@ -30,12 +31,24 @@ void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows
 }
 
 void WriteProgramsJson(TJsonWriter& out, const std::vector<TProgramRow>& rows) {
-    // JSON follows the setup's file order, so the rows need no collation.
-    TReportOptions options;
-    options.Order = [](const std::vector<std::string>& captions) {
-        std::vector<size_t> order(captions.size());
-        std::iota(order.begin(), order.end(), size_t{0});
-        return order;
+    // The setup's file order, each record written as it is visited: no page, no records.
+    const auto member = [&](const char* name, const TFieldView& value) {
+        out.Key(name);
+        if (const auto* text = std::get_if<std::string_view>(&value))
+            WriteMixedText(out, *text);
+        else if (const auto* number = std::get_if<int64_t>(&value))
+            out.Int(*number);
+        else if (const auto* flag = std::get_if<bool>(&value))
+            out.Bool(*flag);
+        else
+            out.Null();
     };
-    WriteMixedPageRecords(out, BuildProgramsPage(rows, options));
+    out.BeginArray();
+    for (const TProgramRow& row : rows) {
+        if (!IsProgramsRow(row)) continue;
+        out.BeginObject();
+        VisitProgramRecord(row, member);
+        out.EndObject();
+    }
+    out.EndArray();
 }
