@@ -8,58 +8,6 @@ namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
 
-// Keeps an entry's bytes up to the cap, or only its first two once they are not "MZ". An entry
-// longer than its listing said is dropped, not kept, so the run goes on to the next one. One
-// sink serves every entry of a run: its buffer keeps its capacity from entry to entry.
-class TImageSink : public TEntrySink {
-  public:
-    explicit TImageSink(size_t cap) : FCap(cap) {}
-    // Ready for the next entry, which the listing says holds listed bytes.
-    void Start(uint64_t listed) {
-        Data.clear();
-        FReserve = static_cast<size_t>(std::min<uint64_t>({listed, FCap, kMaxReserve}));
-        FSize = 0;
-        FNotImage = FOverflowed = FFinished = false;
-    }
-    bool Write(const void* data, size_t count) override {
-        if (FOverflowed || count > FCap - FSize) {
-            FOverflowed = true;
-            Data.clear();
-            return true;
-        }
-        FSize += count;
-        if (FNotImage) return true;
-        const auto* p = static_cast<const uint8_t*>(data);
-        const size_t head = Data.size() < 2 ? std::min(count, 2 - Data.size()) : 0;
-        Data.insert(Data.end(), p, p + head);
-        if (Data.size() == 2 && (Data[0] != 'M' || Data[1] != 'Z')) {
-            FNotImage = true;
-            return true;
-        }
-        // Sized once from the listing instead of grown by doubling: the copies of a growing
-        // buffer cost more than decompressing the image. A listing that lies only wastes this.
-        if (Data.size() == 2 && head > 0) Data.reserve(FReserve);
-        Data.insert(Data.end(), p + head, p + count);
-        return true;
-    }
-    bool Finish(const TCABFileEntry&) override {
-        FFinished = true;
-        return true;
-    }
-    [[nodiscard]] bool Ok() const { return FFinished && !FOverflowed; }
-    std::vector<uint8_t> Data;
-
-  private:
-    // A hostile listing may claim any size: no more than this is set aside ahead of the bytes.
-    static constexpr uint64_t kMaxReserve = 64u << 20;
-    size_t FCap;
-    size_t FReserve = 0;
-    size_t FSize = 0;
-    bool FNotImage = false;
-    bool FOverflowed = false;
-    bool FFinished = false;
-};
-
 // The sink of the entry being read; it hands the bytes on to each wanted position of the entry
 // when the entry is complete.
 class TWantedSink : public TImageSink {
@@ -89,6 +37,35 @@ class TWantedSink : public TImageSink {
 };
 
 } // namespace
+
+void TImageSink::Start(uint64_t listed) {
+    Data.clear();
+    FReserve = static_cast<size_t>(std::min<uint64_t>({listed, FCap, kMaxReserve}));
+    FSize = 0;
+    FNotImage = FOverflowed = FFinished = false;
+}
+
+bool TImageSink::Write(const void* data, size_t count) {
+    if (FOverflowed || count > FCap - FSize) {
+        FOverflowed = true;
+        Data.clear();
+        return true;
+    }
+    FSize += count;
+    if (FNotImage) return true;
+    const auto* p = static_cast<const uint8_t*>(data);
+    const size_t head = Data.size() < 2 ? std::min(count, 2 - Data.size()) : 0;
+    Data.insert(Data.end(), p, p + head);
+    if (Data.size() == 2 && (Data[0] != 'M' || Data[1] != 'Z')) {
+        FNotImage = true;
+        return true;
+    }
+    // Sized once from the listing instead of grown by doubling: the copies of a growing
+    // buffer cost more than decompressing the image. A listing that lies only wastes this.
+    if (Data.size() == 2 && head > 0) Data.reserve(FReserve);
+    Data.insert(Data.end(), p + head, p + count);
+    return true;
+}
 
 void ReadEntries(TCABFile& cabinet, const std::vector<size_t>& wanted, int64_t cap,
                  const TEntryBytes& onEntry, const std::function<bool()>& stopped) {

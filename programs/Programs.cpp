@@ -44,6 +44,41 @@ const TPEImage& TProgramRow::Image() const {
     return Facts ? Facts->Image : kNone;
 }
 
+TEntrySink* TEntryImageReader::Open(size_t index, const TCABFileEntry& entry) {
+    if (index >= FSeen.size()) FSeen.resize(index + 1);
+    FSeen[index] = {entry.Name, entry.Size};
+    FOffered += entry.Size;
+    if (FOffered > FBudget) return &FStop;
+    if (entry.Size > static_cast<uint64_t>(kProgramReadCap)) return nullptr;
+    if (index >= FImages.size()) FImages.resize(index + 1);
+    FIndex = index;
+    Start(entry.Size);
+    return this;
+}
+
+bool TEntryImageReader::Finish(const TCABFileEntry& entry) {
+    if (!TImageSink::Finish(entry)) return false;
+    // As AnalysePrograms settles what its own run reads.
+    TPEImage image = Ok() ? ReadPEImage(Data) : TPEImage();
+    TEntryImage& read = FImages[FIndex];
+    read.Read = true;
+    read.Ok = Ok();
+    if (read.Ok && (image.IsImage || !image.Notes.empty()))
+        read.Facts = MakeProgramFacts(std::move(image));
+    return true;
+}
+
+std::vector<TEntryImage> TEntryImageReader::Take(const TCABFileContents& listing, bool check) {
+    const auto& items = listing.Items();
+    for (size_t i = 0; check && i < FImages.size(); ++i) {
+        if (!FImages[i].Read) continue;
+        if (i >= items.size() || items[i].Name != FSeen[i].first ||
+            items[i].Size != FSeen[i].second)
+            return {};
+    }
+    return std::move(FImages);
+}
+
 std::vector<TProgramRow> AnalysePrograms(TCESetup& setup, TCABFile& cabinet,
                                          const TCABFileContents& listing, int64_t cap,
                                          const TProgramsProgress& progress,

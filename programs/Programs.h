@@ -1,6 +1,7 @@
 #pragma once
 // What the files of a loaded setup are as programs: each file read from the cabinet into
 // memory once, read as a PE image, and marked when its CPU contradicts the setup.
+#include "programs/EntryReader.h"
 #include "programs/PEImage.h"
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TCESetup;
@@ -74,6 +76,37 @@ struct TEntryImage {
     bool Read = false;
     bool Ok = false;
     std::shared_ptr<const TProgramFacts> Facts;
+};
+
+// What every entry a run passes is as a program, read as AnalysePrograms reads it, for a caller
+// whose own run passes every body (a listing's run): AnalysePrograms then needs no run of its
+// own. Open is that run's sink for the entry at index of its listing.
+class TEntryImageReader final : public TImageSink {
+  public:
+    static constexpr uint64_t kEveryEntryBudget = uint64_t{1} << 30;
+    explicit TEntryImageReader(uint64_t budget = kEveryEntryBudget)
+        : TImageSink(static_cast<size_t>(kProgramReadCap)), FBudget(budget) {}
+    // Null for an entry the listing puts over the cap: AnalysePrograms reads none such. Past
+    // budget listed bytes the run is ended: a reader of the programs alone may never
+    // decompress what no row names.
+    [[nodiscard]] TEntrySink* Open(size_t index, const TCABFileEntry& entry);
+    bool Finish(const TCABFileEntry& entry) override;
+    // The images read, by index of listing. With check, none when listing is not the one the
+    // run saw (after a run that stopped, the cabinet may have changed before it was listed
+    // again). An entry the run did not finish is not Read.
+    [[nodiscard]] std::vector<TEntryImage> Take(const TCABFileContents& listing, bool check);
+
+  private:
+    struct TStopSink : TEntrySink {
+        bool Write(const void*, size_t) override { return false; }
+        bool Finish(const TCABFileEntry&) override { return false; }
+    };
+    std::vector<TEntryImage> FImages;
+    std::vector<std::pair<std::string, uint64_t>> FSeen; // name and size by index
+    size_t FIndex = 0;
+    uint64_t FBudget;
+    uint64_t FOffered = 0;
+    TStopSink FStop;
 };
 
 // One row per row of the setup's Files, in that order, then one per setup DLL entry of the

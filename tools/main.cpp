@@ -202,8 +202,9 @@ std::vector<TFinding> Findings(const Options& o, TAuditContext& context, TCESetu
     return findings;
 }
 
+// images: what the listing's run read of every body, by listing index, or null.
 int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFile& cab,
-               TCabinetLook& look, TFileOutput& output) {
+               TCabinetLook& look, TFileOutput& output, const std::vector<TEntryImage>* images) {
     const device::TDeviceProfile* profile = context.Profile;
     if (const auto it = o.Values.find("--extract"); it != o.Values.end()) {
         const std::string& output = o.Values.at("--output");
@@ -236,7 +237,8 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
     // Read when first asked for, once for every output of this setup.
     TSetupDocument document(cab, look);
     if (o.Sarif) {
-        const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+        const std::vector<TProgramRow> programs =
+            AnalysePrograms(setup, cab, cab.CABFileContents, kProgramReadCap, {}, images);
         const std::optional<device::TDeviceDecision> decision =
             DecideDevice(profile, document, signature, &programs);
         const device::TDeviceDecision* decided = decision ? &*decision : nullptr;
@@ -260,7 +262,7 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
             }
             // The report's listing is the load's; the audit reads the files after it.
             const std::vector<TProgramRow> programs =
-                AnalysePrograms(setup, cab, cab.CABFileContents);
+                AnalysePrograms(setup, cab, cab.CABFileContents, kProgramReadCap, {}, images);
             out.Key("binaries");
             WriteProgramsJson(out, programs);
             decision = DecideDevice(profile, document, signature, &programs);
@@ -284,7 +286,8 @@ int RunOnSetup(const Options& o, TAuditContext& context, TCESetup& setup, TCABFi
     }
     // With a device the programs are read first: the decision that leads the report needs them.
     if (!profile) WriteTextReport(output.Text(), setup, cab, signature, document);
-    const std::vector<TProgramRow> programs = AnalysePrograms(setup, cab, cab.CABFileContents);
+    const std::vector<TProgramRow> programs =
+        AnalysePrograms(setup, cab, cab.CABFileContents, kProgramReadCap, {}, images);
     const std::optional<device::TDeviceDecision> decision =
         DecideDevice(profile, document, signature, &programs);
     if (decision) {
@@ -328,6 +331,15 @@ int Run(const Options& o, TAuditContext& context, const std::string& file, TFile
     setup.Cabinet = &cab;
     // One look serves the load and the report: one listing, each descriptor decompressed once.
     TCabinetLook look(file);
+    // An audit reads every body: the listing's own run reads them as the programs are read, so
+    // that the load and the programs take the cabinet library once. A run that stops part way
+    // leaves the look as new: the load lists again, and the programs reader reads what this
+    // run did not finish.
+    TEntryImageReader bodies;
+    const bool readEvery =
+        o.Audit && look.ListAndRead([&](size_t index, const TCABFileEntry& entry) {
+            return bodies.Open(index, entry);
+        });
     // A descriptor that fails part way still shows what was decoded, then says so.
     const bool loaded = setup.LoadSetup(file, std::string(), false, look);
     if (setup.Format == kFormatNone) {
@@ -342,7 +354,9 @@ int Run(const Options& o, TAuditContext& context, const std::string& file, TFile
         }
         return output.Fail(kExitNotSetup, kNotSetup, kNotSetup);
     }
-    const int result = RunOnSetup(o, context, setup, cab, look, output);
+    // After a whole run the load's listing is that run's own.
+    const std::vector<TEntryImage> images = bodies.Take(cab.CABFileContents, !readEvery);
+    const int result = RunOnSetup(o, context, setup, cab, look, output, &images);
     if (loaded) return result;
     const std::string damaged =
         "the setup descriptor is damaged" +

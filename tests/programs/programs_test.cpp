@@ -432,3 +432,106 @@ TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
     const TPage details = BuildProgramDetailsPage(rows[0]);
     EXPECT_EQ(details.Rows[2].Cells[1].Text, "SH4 (0x01A6)");
 }
+
+namespace {
+
+// A setup of images, texts, a one-byte file, a text that begins "MZ" (notes, no image) and a
+// cut image, each named by a row.
+std::string MixedSetup(TempDir& dir) {
+    DescriptorBuilder b("Mixed", "Acme", "%CE1%\\Mixed", false);
+    SetupCabinetContents contents;
+    for (int i = 0; i < 12; ++i)
+        contents.FileData[b.File(1, "file" + std::to_string(i) + ".dll")] =
+            i % 3 == 0 ? Bytes("text " + std::to_string(i)) : Image(i % 2 ? 0x01c0 : 0x014c);
+    contents.FileData[b.File(1, "one.bin")] = Bytes("M");
+    contents.FileData[b.File(1, "mz.txt")] = Bytes("MZ, and then plain text");
+    std::vector<uint8_t> cut = Image(0x01c0);
+    cut.resize(100);
+    contents.FileData[b.File(1, "cut.exe")] = cut;
+    const std::string path = dir.File("mixed.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+    return path;
+}
+
+void ExpectSameRows(const std::vector<TProgramRow>& got, const std::vector<TProgramRow>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(want[i].Name);
+        EXPECT_EQ(got[i].Status, want[i].Status);
+        ASSERT_EQ(got[i].Facts == nullptr, want[i].Facts == nullptr);
+        if (!want[i].Facts) continue;
+        EXPECT_EQ(got[i].Image().Machine, want[i].Image().Machine);
+        EXPECT_EQ(*got[i].Facts->ImportsText, *want[i].Facts->ImportsText);
+        EXPECT_EQ(*got[i].Facts->NotesText, *want[i].Facts->NotesText);
+        EXPECT_EQ(got[i].Mismatch, want[i].Mismatch);
+    }
+}
+
+} // namespace
+
+// The listing's run reads every body as the programs reader would, so the programs need no run
+// of their own; a run ended part way leaves the rest to that reader, with the same rows.
+TEST(EntryImageReader, TheListingsRunReadsWhatTheProgramsReaderWould) {
+    TempDir dir;
+    const std::string path = MixedSetup(dir);
+    Loaded alone;
+    Load(alone, path);
+    ASSERT_EQ(alone.Rows.size(), 15u);
+    const auto mz = std::find_if(alone.Rows.begin(), alone.Rows.end(),
+                                 [](const TProgramRow& row) { return row.Name == "mz.txt"; });
+    ASSERT_NE(mz, alone.Rows.end());
+    ASSERT_EQ(mz->Status, TProgramStatus::NotImage);
+    ASSERT_NE(mz->Facts, nullptr) << "its notes say why it is no image";
+
+    for (const uint64_t budget : {TEntryImageReader::kEveryEntryBudget, uint64_t{4000}}) {
+        SCOPED_TRACE(budget);
+        Loaded l;
+        l.Setup.Cabinet = &l.Cabinet;
+        TCabinetLook look(path);
+        TEntryImageReader reader(budget);
+        const bool whole = look.ListAndRead(
+            [&](size_t index, const TCABFileEntry& entry) { return reader.Open(index, entry); });
+        EXPECT_EQ(whole, budget == TEntryImageReader::kEveryEntryBudget);
+        ASSERT_TRUE(l.Setup.LoadSetup(path, "", false, look));
+        const std::vector<TEntryImage> images = reader.Take(l.Cabinet.CABFileContents, !whole);
+        const size_t read = std::count_if(images.begin(), images.end(),
+                                          [](const TEntryImage& i) { return i.Read; });
+        const TCABRunCount before = CabinetRunCount();
+        l.Rows = AnalysePrograms(l.Setup, l.Cabinet, l.Cabinet.CABFileContents, kProgramReadCap, {},
+                                 &images);
+        const TCABRunCount after = CabinetRunCount();
+        if (whole) {
+            EXPECT_EQ(read, 16u) << "every body, the descriptor's too";
+            EXPECT_EQ(after.Extractions, before.Extractions) << "no run of its own";
+        } else {
+            EXPECT_GT(read, 0u);
+            EXPECT_LT(read, 15u);
+            EXPECT_EQ(after.Extractions, before.Extractions + 1) << "the rest in one run";
+        }
+        ExpectSameRows(l.Rows, alone.Rows);
+    }
+}
+
+TEST(EntryImageReader, ImagesOfAnotherListingAreNotTaken) {
+    TempDir dir;
+    const std::string path = MixedSetup(dir);
+    TCABFile listed;
+    listed.CABFile = path;
+    listed.ListContents();
+    const auto readEvery = [&](TEntryImageReader& reader) {
+        return TCabinetLook(path).ListAndRead(
+            [&](size_t index, const TCABFileEntry& entry) { return reader.Open(index, entry); });
+    };
+    TEntryImageReader same, changed;
+    ASSERT_TRUE(readEvery(same));
+    ASSERT_TRUE(readEvery(changed));
+    EXPECT_EQ(same.Take(listed.CABFileContents, true).size(), 16u) << "the cabinet listed again";
+    // A cabinet replaced between two runs: one entry's size differs.
+    TCABFileContents other(nullptr);
+    for (size_t i = 0; i < listed.CABFileContents.Items().size(); ++i) {
+        TCABFileEntry& entry = other.Add();
+        entry = listed.CABFileContents.Items()[i];
+        if (i == 1) entry.Size += 1;
+    }
+    EXPECT_TRUE(changed.Take(other, true).empty());
+}
