@@ -5,9 +5,14 @@
 #include "setup/CESetup.h"
 #include "setup/SetupFuncs.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -44,6 +49,104 @@ const TPEImage& TProgramRow::Image() const {
     return Facts ? Facts->Image : kNone;
 }
 
+// The images handed over, read in order on a thread of its own. At most kQueued bytes wait, so
+// that a fast library does not hold a setup's programs in memory; their buffers go back to the
+// reader's sink for the entries after.
+class TEntryImageReader::TParser {
+  public:
+    TParser() : FThread([this] { Run(); }) {}
+    ~TParser() {
+        {
+            std::lock_guard<std::mutex> lock(FLock);
+            FClosing = true;
+        }
+        FWake.notify_all();
+        FThread.join();
+    }
+    TParser(const TParser&) = delete;
+    TParser& operator=(const TParser&) = delete;
+
+    // Takes bytes, leaving a spare buffer in their place.
+    void Add(size_t index, std::vector<uint8_t>& bytes) {
+        std::unique_lock<std::mutex> lock(FLock);
+        FRoom.wait(lock, [&] { return FQueued == 0 || FQueued + bytes.size() <= kQueued; });
+        FQueued += bytes.size();
+        FJobs.emplace_back(index, std::move(bytes));
+        bytes.clear();
+        if (!FSpare.empty()) {
+            bytes.swap(FSpare.back());
+            FSpare.pop_back();
+        }
+        lock.unlock();
+        FWake.notify_one();
+    }
+
+    // Waits for every image handed over and settles each in images; one the thread could not
+    // read (out of memory) stays not Read, for the programs reader to read again.
+    void Settle(std::vector<TEntryImage>& images) {
+        std::unique_lock<std::mutex> lock(FLock);
+        FRoom.wait(lock, [&] { return FJobs.empty() && !FBusy; });
+        for (auto& [index, facts] : FRead) {
+            TEntryImage& read = images[index];
+            read.Read = read.Ok = true;
+            read.Facts = std::move(facts);
+        }
+        FRead.clear();
+    }
+
+  private:
+    static constexpr size_t kQueued = size_t{16} << 20;
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(FLock);
+        for (;;) {
+            FWake.wait(lock, [&] { return FClosing || !FJobs.empty(); });
+            if (FJobs.empty()) return;
+            auto [index, bytes] = std::move(FJobs.front());
+            FJobs.pop_front();
+            FBusy = true;
+            lock.unlock();
+            std::shared_ptr<const TProgramFacts> facts;
+            bool read = true;
+            try {
+                TPEImage image = ReadPEImage(bytes);
+                if (image.IsImage || !image.Notes.empty())
+                    facts = MakeProgramFacts(std::move(image));
+            } catch (...) {
+                read = false;
+            }
+            const size_t size = bytes.size();
+            bytes.clear();
+            lock.lock();
+            try {
+                if (read) FRead.emplace_back(index, std::move(facts));
+                FSpare.push_back(std::move(bytes));
+            } catch (...) {
+                // Not settled: the programs reader reads that entry again.
+            }
+            FQueued -= size;
+            FBusy = false;
+            FRoom.notify_all();
+        }
+    }
+
+    std::mutex FLock;
+    std::condition_variable FWake; // a job or the close for the thread
+    std::condition_variable FRoom; // room in the queue, or all done, for the reader
+    std::deque<std::pair<size_t, std::vector<uint8_t>>> FJobs;
+    std::vector<std::vector<uint8_t>> FSpare;
+    std::vector<std::pair<size_t, std::shared_ptr<const TProgramFacts>>> FRead;
+    size_t FQueued = 0;
+    bool FBusy = false;
+    bool FClosing = false;
+    std::thread FThread; // last: started once everything it uses is made
+};
+
+TEntryImageReader::TEntryImageReader(uint64_t budget)
+    : TImageSink(static_cast<size_t>(kProgramReadCap)), FBudget(budget) {}
+
+TEntryImageReader::~TEntryImageReader() = default;
+
 TEntrySink* TEntryImageReader::Open(size_t index, const TCABFileEntry& entry) {
     if (index >= FSeen.size()) FSeen.resize(index + 1);
     FSeen[index] = {entry.Name, entry.Size};
@@ -58,17 +161,28 @@ TEntrySink* TEntryImageReader::Open(size_t index, const TCABFileEntry& entry) {
 
 bool TEntryImageReader::Finish(const TCABFileEntry& entry) {
     if (!TImageSink::Finish(entry)) return false;
-    // As AnalysePrograms settles what its own run reads.
-    TPEImage image = Ok() ? ReadPEImage(Data) : TPEImage();
     TEntryImage& read = FImages[FIndex];
+    const bool image = Ok() && Data.size() >= 2 && Data[0] == 'M' && Data[1] == 'Z';
+    if (image && !FInline) {
+        try {
+            if (!FParser) FParser = std::make_unique<TParser>();
+            FParser->Add(FIndex, Data);
+            return true;
+        } catch (const std::system_error&) {
+            FInline = true; // no thread: read here, as before
+        }
+    }
+    // As AnalysePrograms settles what its own run reads.
     read.Read = true;
     read.Ok = Ok();
-    if (read.Ok && (image.IsImage || !image.Notes.empty()))
-        read.Facts = MakeProgramFacts(std::move(image));
+    if (!image) return true;
+    TPEImage pe = ReadPEImage(Data);
+    if (pe.IsImage || !pe.Notes.empty()) read.Facts = MakeProgramFacts(std::move(pe));
     return true;
 }
 
 std::vector<TEntryImage> TEntryImageReader::Take(const TCABFileContents& listing, bool check) {
+    if (FParser) FParser->Settle(FImages);
     const auto& items = listing.Items();
     for (size_t i = 0; check && i < FImages.size(); ++i) {
         if (!FImages[i].Read) continue;

@@ -81,11 +81,14 @@ struct TEntryImage {
 // What every entry a run passes is as a program, read as AnalysePrograms reads it, for a caller
 // whose own run passes every body (a listing's run): AnalysePrograms then needs no run of its
 // own. Open is that run's sink for the entry at index of its listing.
+// Images are read on a thread of their own while the library inflates the next entries.
 class TEntryImageReader final : public TImageSink {
   public:
     static constexpr uint64_t kEveryEntryBudget = uint64_t{1} << 30;
-    explicit TEntryImageReader(uint64_t budget = kEveryEntryBudget)
-        : TImageSink(static_cast<size_t>(kProgramReadCap)), FBudget(budget) {}
+    explicit TEntryImageReader(uint64_t budget = kEveryEntryBudget);
+    ~TEntryImageReader() override;
+    TEntryImageReader(const TEntryImageReader&) = delete;
+    TEntryImageReader& operator=(const TEntryImageReader&) = delete;
     // Null for an entry the listing puts over the cap: AnalysePrograms reads none such. Past
     // budget listed bytes the run is ended: a reader of the programs alone may never
     // decompress what no row names.
@@ -101,6 +104,9 @@ class TEntryImageReader final : public TImageSink {
         bool Write(const void*, size_t) override { return false; }
         bool Finish(const TCABFileEntry&) override { return false; }
     };
+    class TParser;
+    std::unique_ptr<TParser> FParser; // null until the first image, or when no thread starts
+    bool FInline = false;             // images are read here: no thread could be started
     std::vector<TEntryImage> FImages;
     std::vector<std::pair<std::string, uint64_t>> FSeen; // name and size by index
     size_t FIndex = 0;

@@ -38,22 +38,17 @@ std::string_view SharedText(const TProgramRow& row,
     return row.Facts ? std::string_view(*(row.Facts.get()->*text)) : std::string_view();
 }
 
-TFieldView Text(const std::string& text) {
-    return std::string_view(text);
-}
-
 TRecord Record(const TProgramRow& row) {
     TRecord r;
     r.reserve(25);
     VisitProgramRecord(row, [&](const char* name, const TFieldView& value) {
+        TValue& kept = r.emplace_back(name, std::monostate()).second;
         if (const auto* text = std::get_if<std::string_view>(&value))
-            r.emplace_back(name, std::string(*text));
+            kept.emplace<std::string>(*text);
         else if (const auto* number = std::get_if<int64_t>(&value))
-            r.emplace_back(name, *number);
+            kept.emplace<int64_t>(*number);
         else if (const auto* flag = std::get_if<bool>(&value))
-            r.emplace_back(name, *flag);
-        else
-            r.emplace_back(name, TValue());
+            kept.emplace<bool>(*flag);
     });
     // The joined texts stay shared with every row of the same image.
     if (row.Facts)

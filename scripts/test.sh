@@ -111,16 +111,17 @@ echo "-- [$(elapsed)] built; the tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
 
-stage "The cabinet layer's diagnostics, the inspection's background jobs and the package writer under ThreadSanitizer"
+stage "The cabinet layer's diagnostics, the inspection's background jobs, the package writer and the audit's image reader under ThreadSanitizer"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "${sanitized_flags[@]}" -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF \
   "${launcher[@]}"
-cmake --build build-tsan -j "$jobs" --target test_cab test_inspection test_package
+cmake --build build-tsan -j "$jobs" --target test_cab test_inspection test_package test_programs
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_cab --gtest_filter='Diagnostics*'
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_inspection
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_package \
   --gtest_filter='FileWriter*:Package.CabinetInACabinet*:Package.Msi*'
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_programs --gtest_filter='EntryImageReader*'
 
 stage "Fuzz targets, ${fuzz_seconds}s each"
 shopt -s nullglob

@@ -535,3 +535,34 @@ TEST(EntryImageReader, ImagesOfAnotherListingAreNotTaken) {
     }
     EXPECT_TRUE(changed.Take(other, true).empty());
 }
+
+// Images larger than the reading thread may have waiting at once: the run waits for room, and
+// every image is read all the same.
+TEST(EntryImageReader, LargeImagesWaitForRoomAndAreAllRead) {
+    TempDir dir;
+    DescriptorBuilder b("Large", "Acme", "%CE1%\\Large", false);
+    SetupCabinetContents contents;
+    for (int i = 0; i < 5; ++i) {
+        std::vector<uint8_t> image = Image(0x01c0);
+        image.resize(image.size() + (size_t{6} << 20), static_cast<uint8_t>(i));
+        contents.FileData[b.File(1, "big" + std::to_string(i) + ".dll")] = image;
+    }
+    const std::string path = dir.File("large.cab");
+    WriteSetupCabinet(path, b.Plan(), contents);
+
+    Loaded l;
+    l.Setup.Cabinet = &l.Cabinet;
+    TCabinetLook look(path);
+    TEntryImageReader reader;
+    ASSERT_TRUE(look.ListAndRead(
+        [&](size_t index, const TCABFileEntry& entry) { return reader.Open(index, entry); }));
+    ASSERT_TRUE(l.Setup.LoadSetup(path, "", false, look));
+    const std::vector<TEntryImage> images = reader.Take(l.Cabinet.CABFileContents, false);
+    l.Rows = AnalysePrograms(l.Setup, l.Cabinet, l.Cabinet.CABFileContents, kProgramReadCap, {},
+                             &images);
+    ASSERT_EQ(l.Rows.size(), 5u);
+    for (const TProgramRow& row : l.Rows) {
+        EXPECT_EQ(row.Status, TProgramStatus::Image) << row.Name;
+        EXPECT_EQ(row.Image().Machine, 0x01c0) << row.Name;
+    }
+}
