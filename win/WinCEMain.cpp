@@ -236,7 +236,7 @@ void TfrmWinCEMain::Guarded(const std::function<void()>& command) {
     }
 }
 
-HWND TfrmWinCEMain::Control(int id) const {
+HWND TfrmWinCEMain::Control(int id) {
     switch (id) {
     case tbMain:
         return FToolbar;
@@ -251,6 +251,9 @@ HWND TfrmWinCEMain::Control(int id) const {
     case lblHeader:
         return FHeader;
     default:
+        for (TViewerPage& page : FPages)
+            if ((page.List && page.List->Id == id) || (page.DetailsId && page.DetailsId == id))
+                MakeControls(page);
         return GetDlgItem(FHandle, id);
     }
 }

@@ -44,9 +44,12 @@ inline constexpr const wchar_t* kMainWindowClass = L"TfrmWinCEMain";
 inline constexpr int kSplitterWidth = 4;
 
 // One list view in report style over rows the window keeps: an owner-data list, so that a
-// filter or a page of 65,535 rows only changes a count.
+// filter or a page of 65,535 rows only changes a count. The rows are kept whether or not the
+// list view is made yet: it is made the first time its page is shown (or its id asked for), and
+// then counts the rows kept.
 struct TListRows {
-    HWND Handle = nullptr;
+    HWND Handle = nullptr;                       // null until made
+    int Id = 0;                                  // the list view's control id
     std::vector<TColumn> Columns;                // the listed ones
     std::vector<std::vector<std::wstring>> Rows; // texts of the listed columns
     std::vector<int> Images;                     // image list index per row, -1 for none
@@ -161,8 +164,10 @@ struct TViewerPage {
     bool Present = false; // a later page the open setup has
     bool Tree = false;    // the list is a tree list
     std::wstring Status;  // a later page's status text
-    // A later page's details pane below its list (`txt<Node>Details`), and what it shows.
+    // A later page's details pane below its list (`txt<Node>Details`, of the id DetailsId), made
+    // with the list, and what it shows.
     HWND DetailsPane = nullptr;
+    int DetailsId = 0;
     TDetails Details;
 };
 
@@ -187,7 +192,8 @@ class TfrmWinCEMain {
     bool TranslateShortcut(MSG& message);
 
     [[nodiscard]] HWND Handle() const { return FHandle; }
-    [[nodiscard]] HWND Control(int id) const;
+    // A list or details pane of a page not shown yet is made now.
+    [[nodiscard]] HWND Control(int id);
     [[nodiscard]] bool SetupOpen() const { return FSetupOpen; }
     [[nodiscard]] bool PackageOpen() const { return FPackage != nullptr; }
     // Opens the package's setup of the index (a row of the Package page) below its node.
@@ -252,7 +258,11 @@ class TfrmWinCEMain {
     void CreateDetailsPanes();
     // The "Comparison" node's page, listed once File > Compare With... has compared.
     void CreateComparisonPage();
-    HWND NewList(int id, TListRows& list, const TPage& columnsOf);
+    // A list of the id and the page's columns, whose list view is made when first needed.
+    TListRows* NewList(int id, const TPage& columnsOf);
+    // Makes the page's list view and its details pane, once; they show what was kept for them.
+    void MakeControls(TViewerPage& page);
+    void MakeList(TListRows& list, bool tree);
     // Adds the columns to a list that has none, in the report's widths and alignments.
     void InsertColumns(TListRows& list, const std::vector<TColumn>& columns);
     // A later page: its node's caption and picture, a page giving its list the columns, and
@@ -266,6 +276,7 @@ class TfrmWinCEMain {
     [[nodiscard]] int SplitterAt(POINT at) const;
     // Gives a later page its details pane (control id), below its list; its list keeps its page.
     void SetDetails(size_t page, int id, TDetails details);
+    void MakeDetailsPane(TViewerPage& page);
     // The details pane of the list's page follows its selection; empty while no setup is open.
     void ShowDetails(const TListRows& list);
     // A click on a sortable list's column header: sorted by it, the same column again the other
