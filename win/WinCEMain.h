@@ -21,6 +21,7 @@
 #include "win/WindowServices.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -290,6 +291,11 @@ class TfrmWinCEMain {
     void ShowPage(size_t page);
 
     void ResetToEmpty();
+    // Starts reading the cabinet of the command line on a thread of its own, while the window and
+    // its controls are made: under Wine they take about as long as the reading.
+    void StartEarlyOpen(const std::wstring& fileName);
+    // Reads the cabinet into FInspection; the one begun early is waited for and taken.
+    inspection::TOpenResult OpenInspection(const std::wstring& fileName);
     // Opens a setup cabinet, shown by the name (a package's "NAME : PATH INSIDE"); a file that is
     // no setup opens as a package when none is open.
     void OpenSetupFile(const std::wstring& fileName, const std::wstring& shown);
@@ -421,6 +427,11 @@ class TfrmWinCEMain {
     std::unique_ptr<TDiagnosticsScope> FDiagnosticsScope;
     // The opened setup: what was read when it opened, and its background reader.
     std::unique_ptr<inspection::TInspection> FInspection;
+    // The cabinet of the command line while it is read early; the reading ends (the future's end
+    // waits for it) before its inspection goes.
+    std::wstring FEarlyFileName;
+    std::unique_ptr<inspection::TInspection> FEarlyInspection;
+    std::future<inspection::TOpenResult> FEarlyOpen;
     TCESetup* FSetup = nullptr; // the inspection's, while open
     std::shared_ptr<TReadingInbox> FInbox = std::make_shared<TReadingInbox>();
     uint64_t FReadingRun = 0; // counts the setups opened and closed; a reading carries its own
