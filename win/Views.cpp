@@ -170,7 +170,12 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName, const std::wstring& shown
     TreeView_SelectItem(FProjectTree, root);
     tvProjectChange();
     ShowViewers(true);
-    SetFocus(FProjectTree);
+    // A hidden window (one opening its command line's cabinet) is not activated for the focus:
+    // under Wine that costs as much as a window made. It takes the focus when it is activated.
+    if (IsWindowVisible(FHandle))
+        SetFocus(FProjectTree);
+    else
+        FFocusTreeOnActivate = true;
     StartReading();
 }
 

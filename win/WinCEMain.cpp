@@ -225,6 +225,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     FSetupOpen = false;
     FSetupFileName.clear();
     FSetupShownName.clear();
+    FFocusTreeOnActivate = false;
     ShowViewers(false);
     if (FProjectTree) TreeView_DeleteAllItems(FProjectTree);
     if (FRegistryTree) TreeView_DeleteAllItems(FRegistryTree);
@@ -548,6 +549,14 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Layout();
         return 0;
+    case WM_ACTIVATE:
+        // Where a setup opened while the window was hidden would have put the focus.
+        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam) && FFocusTreeOnActivate) {
+            FFocusTreeOnActivate = false;
+            SetFocus(FProjectTree);
+            return 0;
+        }
+        break;
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MulDiv(300, FDpi, 96),
                                                                  MulDiv(200, FDpi, 96)};

@@ -438,6 +438,9 @@ class TfrmWinCEMain {
     bool FReading = false;
     bool FSetupOpen = false;
     bool FFilling = false;
+    // A setup opened while the window was hidden: the project tree takes the focus when the
+    // window is next activated.
+    bool FFocusTreeOnActivate = false;
     std::wstring FEditorPath;
     std::wstring FSetupFileName;
     std::wstring FSetupShownName; // "NAME", or "NAME : PATH INSIDE" for a package's setup

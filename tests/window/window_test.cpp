@@ -307,8 +307,9 @@ TEST_F(WindowTest, NotASetupLeavesTheWindowEmptyAndCloseSetupEmptiesEveryView) {
 }
 
 // The cabinet named on the command line is read while the window is made: it opens as OpenSetup
-// opens it, by a path relative to the current folder too; a package opens as one, and a file that
-// is no setup leaves the window empty with the message.
+// opens it, by a path relative to the current folder too, with the keyboard on the project tree
+// once shown; a package opens as one, and a file that is no setup leaves the window empty with
+// the message.
 TEST_F(WindowTest, TheCabinetOfTheCommandLineOpensAsOpenSetupOpensIt) {
     if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
     const std::string cabinet = RealCabinet("Ushahidi.CAB");
@@ -348,6 +349,9 @@ TEST_F(WindowTest, TheCabinetOfTheCommandLineOpensAsOpenSetupOpensIt) {
         ListContents(window->Control(ViewerPageNamed(*window, "Programs").List->Id));
     EXPECT_FALSE(programs.empty());
     EXPECT_EQ(programs, ListContents(Control(ViewerPageNamed(*Window, "Programs").List->Id)));
+    // Shown as tessary.exe shows it, the project tree has the keyboard.
+    ShowWindow(window->Handle(), SW_SHOWNORMAL);
+    EXPECT_EQ(GetFocus(), window->Control(tvProject));
 
     window = created(WindowsPath(CorpusDir() + "/packages/Ushahidi/Ushahidi.ini"));
     ASSERT_TRUE(window);
