@@ -139,6 +139,8 @@ void TfrmWinCEMain::StartEarlyOpen(const std::wstring& fileName) {
 
 inspection::TOpenResult TfrmWinCEMain::OpenInspection(const std::wstring& fileName) {
     if (FEarlyOpen.valid()) {
+        // The list a setup shows first is made while the reading ends.
+        MakeControls(FPages[kProjectNodeSetup]);
         std::unique_ptr<inspection::TInspection> early = std::move(FEarlyInspection);
         const inspection::TOpenResult opened = FEarlyOpen.get();
         // It replaces the empty one, on which nothing runs.
