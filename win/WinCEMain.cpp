@@ -552,13 +552,7 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         Layout();
         return 0;
     case WM_ACTIVATE:
-        // Where a setup opened while the window was hidden would have put the focus.
-        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam) && FFocusTreeOnActivate) {
-            FFocusTreeOnActivate = false;
-            SetFocus(FProjectTree);
-            return 0;
-        }
-        break;
+        return Activate(wParam, lParam);
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MulDiv(300, FDpi, 96),
                                                                  MulDiv(200, FDpi, 96)};
@@ -610,6 +604,15 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT TfrmWinCEMain::Activate(WPARAM wParam, LPARAM lParam) {
+    // Otherwise as the system does: the window itself takes the focus unless minimized.
+    if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) || !FFocusTreeOnActivate)
+        return DefWindowProcW(FHandle, WM_ACTIVATE, wParam, lParam);
+    FFocusTreeOnActivate = false;
+    SetFocus(FProjectTree);
+    return 0;
 }
 
 int TfrmWinCEMain::SplitterAt(POINT at) const {

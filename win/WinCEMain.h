@@ -235,6 +235,9 @@ class TfrmWinCEMain {
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // WM_ACTIVATE: the project tree takes the focus where a setup opened while the window was
+    // hidden would have put it.
+    LRESULT Activate(WPARAM wParam, LPARAM lParam);
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // The hand over the project tree, the resizing arrows over a splitter; false elsewhere.
     bool SetOwnCursor(HWND over, WORD hit);
