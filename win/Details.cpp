@@ -89,18 +89,26 @@ std::wstring DetailsText(const std::vector<TPage>& pages) {
 void TfrmWinCEMain::SetDetails(size_t index, int id, TDetails details) {
     TViewerPage& page = FPages[index];
     page.Details = std::move(details);
+    page.DetailsId = id;
     page.List->KeepsPage = true;
+}
+
+void TfrmWinCEMain::MakeDetailsPane(TViewerPage& page) {
+    if (page.DetailsPane) return;
     // Words wrap at the pane's edge: a whole text is what it is there for.
     page.DetailsPane = CreateWindowExW(
         WS_EX_CLIENTEDGE, L"EDIT", L"",
         WS_CHILD | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
             ES_NOHIDESEL,
-        0, 0, 0, 0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+        0, 0, 0, 0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(page.DetailsId)),
+        FInstance, nullptr);
     SendMessageW(page.DetailsPane, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+    // What the pane says of the list's selection so far.
+    if (page.List) ShowDetails(*page.List);
 }
 
 const TRow* TfrmWinCEMain::SelectedRow(const TListRows& list) const {
-    if (!list.KeepsPage) return nullptr;
+    if (!list.KeepsPage || !list.Handle) return nullptr;
     const int focused = ListView_GetNextItem(list.Handle, -1, LVNI_FOCUSED);
     if (focused < 0 || static_cast<size_t>(focused) >= list.Shown.size() ||
         !(ListView_GetItemState(list.Handle, focused, LVIS_SELECTED) & LVIS_SELECTED))

@@ -129,11 +129,29 @@ void TfrmWinCEMain::CreateToolbar() {
     }
 }
 
-HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
-    list.Handle = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-        WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-        0, 0, 0, 0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), FInstance, nullptr);
+TListRows* TfrmWinCEMain::NewList(int id, const TPage& columnsOf) {
+    FLists.push_back(std::make_unique<TListRows>());
+    TListRows& list = *FLists.back();
+    list.Id = id;
+    SetColumns(list, columnsOf);
+    return &list;
+}
+
+void TfrmWinCEMain::MakeControls(TViewerPage& page) {
+    // A window made costs more than the rows behind it under Wine: a setup opens making only the
+    // lists it shows.
+    if (page.List) MakeList(*page.List, page.Tree);
+    if (page.DetailsId) MakeDetailsPane(page);
+}
+
+void TfrmWinCEMain::MakeList(TListRows& list, bool tree) {
+    if (list.Handle) return;
+    // A sortable list's header captions are buttons.
+    const DWORD style = WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
+                        (list.Sortable ? 0 : LVS_NOSORTHEADER);
+    list.Handle =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", style, 0, 0, 0, 0, FHandle,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(list.Id)), FInstance, nullptr);
     ListView_SetExtendedListViewStyle(list.Handle, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     // One tool tip over every list, whose text is asked for as it shows: a cut cell's whole text.
     if (!FCellTips) {
@@ -154,15 +172,23 @@ HWND TfrmWinCEMain::NewList(int id, TListRows& list, const TPage& columnsOf) {
     // The mouse's cell for the tool tip, and a tree list's keys, reach the window first.
     SetWindowSubclass(list.Handle, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     // The properties show no pictures; a list with an image list keeps room for one.
-    if (id != lvProject) ListView_SetImageList(list.Handle, imlImages, LVSIL_SMALL);
+    if (list.Id != lvProject) ListView_SetImageList(list.Handle, imlImages, LVSIL_SMALL);
+    if (tree) {
+        // The glyph is the row's state image, asked for as the list paints.
+        if (!imlGlyphs) imlGlyphs = CreateGlyphs(MulDiv(16, FDpi, 96), GetSysColor(COLOR_WINDOW));
+        ListView_SetImageList(list.Handle, imlGlyphs, LVSIL_STATE);
+        ListView_SetCallbackMask(list.Handle, LVIS_STATEIMAGEMASK);
+    }
     SendMessageW(list.Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
-    SetColumns(list, columnsOf);
-    return list.Handle;
+    InsertListColumns(list.Handle, list.Columns, FDpi);
+    // The rows kept for it so far.
+    ListView_SetItemCountEx(list.Handle, static_cast<int>(list.Shown.size()), 0);
+    if (list.SortColumn >= 0) ShowSortArrow(list);
 }
 
 void TfrmWinCEMain::InsertColumns(TListRows& list, const std::vector<TColumn>& columns) {
     list.Columns = columns;
-    InsertListColumns(list.Handle, list.Columns, FDpi);
+    if (list.Handle) InsertListColumns(list.Handle, list.Columns, FDpi);
 }
 
 HFONT CreateListFont(int dpi) {
@@ -208,15 +234,10 @@ void TfrmWinCEMain::CreatePages() {
     const TPage files = BuildFilesPage(none, noCabinet.CABFileContents);
     const TPage shortcuts = BuildShortcutsPage(none);
     const TRegistryPages registry = BuildRegistryPages(TCESetupBase());
-    const auto list = [this](int id, const TPage& page) {
-        FLists.push_back(std::make_unique<TListRows>());
-        NewList(id, *FLists.back(), page);
-        return FLists.back().get();
-    };
-    FProperties = list(lvProject, properties);
-    FFiles = list(lvFiles, files);
-    FShortcuts = list(lvShortcuts, shortcuts);
-    FValues = list(lvRegistry, registry.Values);
+    FProperties = NewList(lvProject, properties);
+    FFiles = NewList(lvFiles, files);
+    FShortcuts = NewList(lvShortcuts, shortcuts);
+    FValues = NewList(lvRegistry, registry.Values);
     const auto page = [](const char* node, TIconKind icon, const std::string& header,
                          TListRows* list, bool registry = false) {
         TViewerPage shown;
@@ -239,18 +260,10 @@ void TfrmWinCEMain::CreatePages() {
 
 void TfrmWinCEMain::AddPage(const std::string& node, int image, const TPage& columns,
                             TPageBuilder build, bool tree) {
-    FLists.push_back(std::make_unique<TListRows>());
-    HWND list = NewList(lvFirstExtra + static_cast<int>(FPages.size()), *FLists.back(), columns);
-    if (tree) {
-        // The glyph is the row's state image, asked for as the list paints.
-        if (!imlGlyphs) imlGlyphs = CreateGlyphs(MulDiv(16, FDpi, 96), GetSysColor(COLOR_WINDOW));
-        ListView_SetImageList(list, imlGlyphs, LVSIL_STATE);
-        ListView_SetCallbackMask(list, LVIS_STATEIMAGEMASK);
-    }
     TViewerPage page;
     page.Node = node;
     page.Header = columns.Caption;
-    page.List = FLists.back().get();
+    page.List = NewList(lvFirstExtra + static_cast<int>(FPages.size()), columns);
     page.Build = std::move(build);
     page.Image = image;
     page.Tree = tree;
@@ -264,7 +277,7 @@ void TfrmWinCEMain::ShowViewers(bool shown) {
         ShowPage(FPage);
     } else {
         for (const auto& list : FLists)
-            ShowWindow(list->Handle, SW_HIDE);
+            if (list->Handle) ShowWindow(list->Handle, SW_HIDE);
         for (const TViewerPage& page : FPages)
             if (page.DetailsPane) ShowWindow(page.DetailsPane, SW_HIDE);
         ShowWindow(FRegistryTree, SW_HIDE);
@@ -275,10 +288,11 @@ void TfrmWinCEMain::ShowViewers(bool shown) {
 void TfrmWinCEMain::ShowPage(size_t page) {
     if (page >= FPages.size()) page = 0;
     FPage = page;
-    const TViewerPage& shown = FPages[page];
+    TViewerPage& shown = FPages[page];
+    MakeControls(shown);
     SetWindowTextW(FHeader, (L"  " + Widen(shown.Header)).c_str());
     for (const auto& list : FLists)
-        if (list.get() != shown.List) ShowWindow(list->Handle, SW_HIDE);
+        if (list.get() != shown.List && list->Handle) ShowWindow(list->Handle, SW_HIDE);
     for (const TViewerPage& other : FPages)
         if (other.DetailsPane && &other != &shown) ShowWindow(other.DetailsPane, SW_HIDE);
     ShowWindow(FRegistryTree, shown.Registry ? SW_SHOW : SW_HIDE);

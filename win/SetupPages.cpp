@@ -88,11 +88,6 @@ void TfrmWinCEMain::CreateSetupPages() {
     // Sorted by a click on a column header, as the Qt viewer's; until then in the audit's order.
     TListRows& findings = *FPages[FFindingsPage].List;
     findings.KeepsPage = findings.Sortable = true;
-    SetWindowLongPtrW(findings.Handle, GWL_STYLE,
-                      GetWindowLongPtrW(findings.Handle, GWL_STYLE) & ~LONG_PTR{LVS_NOSORTHEADER});
-    // Not every list passes the change on to its header, whose captions then become buttons.
-    HWND header = ListView_GetHeader(findings.Handle);
-    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_BUTTONS);
     // The install and run decisions for the remembered device profile; listed only with one.
     FDevicePage = FPages.size();
     AddPage("Device", kImageInfo, device::BuildDevicePage({}),

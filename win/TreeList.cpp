@@ -392,6 +392,7 @@ void TfrmWinCEMain::SortByColumn(TListRows& list, int column) {
 }
 
 void TfrmWinCEMain::ShowSortArrow(const TListRows& list) {
+    if (!list.Handle) return; // made with it
     HWND header = ListView_GetHeader(list.Handle);
     const int columns = Header_GetItemCount(header);
     for (int column = 0; column < columns; ++column) {

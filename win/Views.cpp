@@ -170,7 +170,12 @@ void TfrmWinCEMain::Fill(const std::wstring& fileName, const std::wstring& shown
     TreeView_SelectItem(FProjectTree, root);
     tvProjectChange();
     ShowViewers(true);
-    SetFocus(FProjectTree);
+    // A hidden window (one opening its command line's cabinet) is not activated for the focus:
+    // under Wine that costs as much as a window made. It takes the focus when it is activated.
+    if (IsWindowVisible(FHandle))
+        SetFocus(FProjectTree);
+    else
+        FFocusTreeOnActivate = true;
     StartReading();
 }
 
@@ -272,7 +277,7 @@ void TfrmWinCEMain::SetColumns(TListRows& list, const TPage& page) {
     const auto same = [](const TColumn& a, const TColumn& b) { return a.Caption == b.Caption; };
     if (std::equal(listed.begin(), listed.end(), list.Columns.begin(), list.Columns.end(), same))
         return;
-    while (ListView_DeleteColumn(list.Handle, 0)) {
+    while (list.Handle && ListView_DeleteColumn(list.Handle, 0)) {
     }
     InsertColumns(list, listed);
 }
@@ -323,7 +328,7 @@ void TfrmWinCEMain::ClearList(TListRows& list) {
     // A list that is empty already costs nothing to clear: the window's start clears them all.
     const bool wasEmpty = list.Rows.empty() && list.Shown.empty();
     EmptyRows(list);
-    if (wasEmpty && ListView_GetItemCount(list.Handle) == 0) return;
+    if (wasEmpty && (!list.Handle || ListView_GetItemCount(list.Handle) == 0)) return;
     ApplyFilter(list);
 }
 
@@ -344,10 +349,13 @@ void TfrmWinCEMain::ApplyFilter(TListRows& list) {
         for (size_t i = 0; i < list.Rows.size(); ++i)
             if (matches[i]) list.Shown.push_back(i);
     }
-    // Owner data: the list asks for the texts it paints, so a new count is the whole refill.
-    ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemCountEx(list.Handle, static_cast<int>(list.Shown.size()), 0);
-    InvalidateRect(list.Handle, nullptr, TRUE);
+    // Owner data: the list asks for the texts it paints, so a new count is the whole refill; a
+    // list not made yet takes it when it is.
+    if (list.Handle) {
+        ListView_SetItemState(list.Handle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemCountEx(list.Handle, static_cast<int>(list.Shown.size()), 0);
+        InvalidateRect(list.Handle, nullptr, TRUE);
+    }
     ShowDetails(list);
 }
 

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <exception>
+#include <future>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <system_error>
 
 namespace {
 
@@ -30,6 +32,13 @@ class TWaitCursor {
     HCURSOR FOld;
     bool FActive = true;
 };
+
+// A command-line argument as OpenSetup takes it: a full path.
+std::wstring FullPath(const std::wstring& argument) {
+    wchar_t full[MAX_PATH * 4];
+    const DWORD chars = GetFullPathNameW(argument.c_str(), MAX_PATH * 4, full, nullptr);
+    return chars > 0 && chars < MAX_PATH * 4 ? std::wstring(full) : argument;
+}
 
 bool EndsWithCab(const std::wstring& path) {
     return path.size() >= 4 &&
@@ -62,9 +71,10 @@ TfrmWinCEMain* TfrmWinCEMain::Create(HINSTANCE instance, const std::vector<std::
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
                                                         ICC_TREEVIEW_CLASSES |
                                                         ICC_STANDARD_CLASSES};
+    auto window = std::unique_ptr<TfrmWinCEMain>(new TfrmWinCEMain(instance, std::move(services)));
+    if (!arguments.empty()) window->StartEarlyOpen(FullPath(arguments.front()));
     InitCommonControlsEx(&controls);
     if (!Register(instance)) return nullptr;
-    auto window = std::unique_ptr<TfrmWinCEMain>(new TfrmWinCEMain(instance, std::move(services)));
     HDC screen = GetDC(nullptr);
     window->FDpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
@@ -109,12 +119,37 @@ void TfrmWinCEMain::FormCreate(const std::vector<std::wstring>& arguments) {
         FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
     });
     FDiagnosticsScope = std::make_unique<TDiagnosticsScope>(*FDiagnostics);
-    if (!arguments.empty()) {
-        wchar_t full[MAX_PATH * 4];
-        const DWORD chars =
-            GetFullPathNameW(arguments.front().c_str(), MAX_PATH * 4, full, nullptr);
-        OpenSetup(chars > 0 && chars < MAX_PATH * 4 ? std::wstring(full) : arguments.front());
+    if (!arguments.empty()) OpenSetup(FullPath(arguments.front()));
+}
+
+void TfrmWinCEMain::StartEarlyOpen(const std::wstring& fileName) {
+    auto early = std::make_unique<inspection::TInspection>();
+    try {
+        // Open binds the inspection's own diagnostics on the thread it runs on.
+        FEarlyOpen = std::async(std::launch::async,
+                                [inspection = early.get(), path = ToLocalPath(fileName)] {
+                                    return inspection->Open(path);
+                                });
+    } catch (const std::system_error&) {
+        return; // no thread: the window reads it when it opens it
     }
+    FEarlyFileName = fileName;
+    FEarlyInspection = std::move(early);
+}
+
+inspection::TOpenResult TfrmWinCEMain::OpenInspection(const std::wstring& fileName) {
+    if (FEarlyOpen.valid()) {
+        // The list a setup shows first is made while the reading ends.
+        MakeControls(FPages[kProjectNodeSetup]);
+        std::unique_ptr<inspection::TInspection> early = std::move(FEarlyInspection);
+        const inspection::TOpenResult opened = FEarlyOpen.get();
+        // It replaces the empty one, on which nothing runs.
+        if (fileName == FEarlyFileName) {
+            FInspection = std::move(early);
+            return opened;
+        }
+    }
+    return FInspection->Open(ToLocalPath(fileName));
 }
 
 void TfrmWinCEMain::FormDestroy() {
@@ -137,7 +172,7 @@ void TfrmWinCEMain::OpenSetupFile(const std::wstring& fileName, const std::wstri
         if (FSetupOpen) ResetToEmpty();
         // A descriptor that fails to load still shows what the model holds, so only an
         // unrecognised cabinet (or one that cannot be read) is refused.
-        const inspection::TOpenResult opened = FInspection->Open(ToLocalPath(fileName));
+        const inspection::TOpenResult opened = OpenInspection(fileName);
         for (const TDiagnostic& report : FInspection->Diagnostics().Take())
             FServices->ShowMessage(FHandle, L"Error", ToDisplay(report.Text), MB_ICONWARNING);
         if (!opened) {
@@ -192,6 +227,7 @@ void TfrmWinCEMain::ResetToEmpty() {
     FSetupOpen = false;
     FSetupFileName.clear();
     FSetupShownName.clear();
+    FFocusTreeOnActivate = false;
     ShowViewers(false);
     if (FProjectTree) TreeView_DeleteAllItems(FProjectTree);
     if (FRegistryTree) TreeView_DeleteAllItems(FRegistryTree);
@@ -236,7 +272,7 @@ void TfrmWinCEMain::Guarded(const std::function<void()>& command) {
     }
 }
 
-HWND TfrmWinCEMain::Control(int id) const {
+HWND TfrmWinCEMain::Control(int id) {
     switch (id) {
     case tbMain:
         return FToolbar;
@@ -251,6 +287,9 @@ HWND TfrmWinCEMain::Control(int id) const {
     case lblHeader:
         return FHeader;
     default:
+        for (TViewerPage& page : FPages)
+            if ((page.List && page.List->Id == id) || (page.DetailsId && page.DetailsId == id))
+                MakeControls(page);
         return GetDlgItem(FHandle, id);
     }
 }
@@ -512,6 +551,8 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Layout();
         return 0;
+    case WM_ACTIVATE:
+        return Activate(wParam, lParam);
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MulDiv(300, FDpi, 96),
                                                                  MulDiv(200, FDpi, 96)};
@@ -563,6 +604,15 @@ LRESULT TfrmWinCEMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT TfrmWinCEMain::Activate(WPARAM wParam, LPARAM lParam) {
+    // Otherwise as the system does: the window itself takes the focus unless minimized.
+    if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) || !FFocusTreeOnActivate)
+        return DefWindowProcW(FHandle, WM_ACTIVATE, wParam, lParam);
+    FFocusTreeOnActivate = false;
+    SetFocus(FProjectTree);
+    return 0;
 }
 
 int TfrmWinCEMain::SplitterAt(POINT at) const {

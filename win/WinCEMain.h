@@ -21,6 +21,7 @@
 #include "win/WindowServices.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,9 +45,12 @@ inline constexpr const wchar_t* kMainWindowClass = L"TfrmWinCEMain";
 inline constexpr int kSplitterWidth = 4;
 
 // One list view in report style over rows the window keeps: an owner-data list, so that a
-// filter or a page of 65,535 rows only changes a count.
+// filter or a page of 65,535 rows only changes a count. The rows are kept whether or not the
+// list view is made yet: it is made the first time its page is shown (or its id asked for), and
+// then counts the rows kept.
 struct TListRows {
-    HWND Handle = nullptr;
+    HWND Handle = nullptr;                       // null until made
+    int Id = 0;                                  // the list view's control id
     std::vector<TColumn> Columns;                // the listed ones
     std::vector<std::vector<std::wstring>> Rows; // texts of the listed columns
     std::vector<int> Images;                     // image list index per row, -1 for none
@@ -161,8 +165,10 @@ struct TViewerPage {
     bool Present = false; // a later page the open setup has
     bool Tree = false;    // the list is a tree list
     std::wstring Status;  // a later page's status text
-    // A later page's details pane below its list (`txt<Node>Details`), and what it shows.
+    // A later page's details pane below its list (`txt<Node>Details`, of the id DetailsId), made
+    // with the list, and what it shows.
     HWND DetailsPane = nullptr;
+    int DetailsId = 0;
     TDetails Details;
 };
 
@@ -187,7 +193,8 @@ class TfrmWinCEMain {
     bool TranslateShortcut(MSG& message);
 
     [[nodiscard]] HWND Handle() const { return FHandle; }
-    [[nodiscard]] HWND Control(int id) const;
+    // A list or details pane of a page not shown yet is made now.
+    [[nodiscard]] HWND Control(int id);
     [[nodiscard]] bool SetupOpen() const { return FSetupOpen; }
     [[nodiscard]] bool PackageOpen() const { return FPackage != nullptr; }
     // Opens the package's setup of the index (a row of the Package page) below its node.
@@ -228,6 +235,9 @@ class TfrmWinCEMain {
     TfrmWinCEMain(HINSTANCE instance, std::shared_ptr<TWindowServices> services);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // WM_ACTIVATE: the project tree takes the focus where a setup opened while the window was
+    // hidden would have put it.
+    LRESULT Activate(WPARAM wParam, LPARAM lParam);
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // The hand over the project tree, the resizing arrows over a splitter; false elsewhere.
     bool SetOwnCursor(HWND over, WORD hit);
@@ -252,7 +262,11 @@ class TfrmWinCEMain {
     void CreateDetailsPanes();
     // The "Comparison" node's page, listed once File > Compare With... has compared.
     void CreateComparisonPage();
-    HWND NewList(int id, TListRows& list, const TPage& columnsOf);
+    // A list of the id and the page's columns, whose list view is made when first needed.
+    TListRows* NewList(int id, const TPage& columnsOf);
+    // Makes the page's list view and its details pane, once; they show what was kept for them.
+    void MakeControls(TViewerPage& page);
+    void MakeList(TListRows& list, bool tree);
     // Adds the columns to a list that has none, in the report's widths and alignments.
     void InsertColumns(TListRows& list, const std::vector<TColumn>& columns);
     // A later page: its node's caption and picture, a page giving its list the columns, and
@@ -266,6 +280,7 @@ class TfrmWinCEMain {
     [[nodiscard]] int SplitterAt(POINT at) const;
     // Gives a later page its details pane (control id), below its list; its list keeps its page.
     void SetDetails(size_t page, int id, TDetails details);
+    void MakeDetailsPane(TViewerPage& page);
     // The details pane of the list's page follows its selection; empty while no setup is open.
     void ShowDetails(const TListRows& list);
     // A click on a sortable list's column header: sorted by it, the same column again the other
@@ -279,6 +294,11 @@ class TfrmWinCEMain {
     void ShowPage(size_t page);
 
     void ResetToEmpty();
+    // Starts reading the cabinet of the command line on a thread of its own, while the window and
+    // its controls are made: under Wine they take about as long as the reading.
+    void StartEarlyOpen(const std::wstring& fileName);
+    // Reads the cabinet into FInspection; the one begun early is waited for and taken.
+    inspection::TOpenResult OpenInspection(const std::wstring& fileName);
     // Opens a setup cabinet, shown by the name (a package's "NAME : PATH INSIDE"); a file that is
     // no setup opens as a package when none is open.
     void OpenSetupFile(const std::wstring& fileName, const std::wstring& shown);
@@ -410,12 +430,20 @@ class TfrmWinCEMain {
     std::unique_ptr<TDiagnosticsScope> FDiagnosticsScope;
     // The opened setup: what was read when it opened, and its background reader.
     std::unique_ptr<inspection::TInspection> FInspection;
+    // The cabinet of the command line while it is read early; the reading ends (the future's end
+    // waits for it) before its inspection goes.
+    std::wstring FEarlyFileName;
+    std::unique_ptr<inspection::TInspection> FEarlyInspection;
+    std::future<inspection::TOpenResult> FEarlyOpen;
     TCESetup* FSetup = nullptr; // the inspection's, while open
     std::shared_ptr<TReadingInbox> FInbox = std::make_shared<TReadingInbox>();
     uint64_t FReadingRun = 0; // counts the setups opened and closed; a reading carries its own
     bool FReading = false;
     bool FSetupOpen = false;
     bool FFilling = false;
+    // A setup opened while the window was hidden: the project tree takes the focus when the
+    // window is next activated.
+    bool FFocusTreeOnActivate = false;
     std::wstring FEditorPath;
     std::wstring FSetupFileName;
     std::wstring FSetupShownName; // "NAME", or "NAME : PATH INSIDE" for a package's setup

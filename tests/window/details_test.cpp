@@ -208,7 +208,7 @@ TEST_F(WindowTest, TheSignatureAndProgramsPanesFollowTheSelection) {
     Open(cabinet);
     ASSERT_TRUE(Window->SetupOpen());
     const TViewerPage& page = ViewerPageNamed(*Window, "Signature");
-    HWND list = page.List->Handle, pane = Control(txtSignatureDetails);
+    HWND list = Control(page.List->Id), pane = Control(txtSignatureDetails);
     ASSERT_EQ(page.DetailsPane, pane);
     SelectNodeNamed("Signature");
     EXPECT_TRUE(Shown(pane));
@@ -232,7 +232,7 @@ TEST_F(WindowTest, TheSignatureAndProgramsPanesFollowTheSelection) {
 
     // The programs: by keyboard from the first row down, by a click back on the first.
     const TViewerPage& programs = ViewerPageNamed(*Window, "Programs");
-    HWND programList = programs.List->Handle, programPane = Control(txtProgramsDetails);
+    HWND programList = Control(programs.List->Id), programPane = Control(txtProgramsDetails);
     SelectNodeNamed("Programs");
     EXPECT_FALSE(Shown(pane));
     EXPECT_TRUE(Shown(programPane));
@@ -279,7 +279,7 @@ TEST_F(WindowTest, TheSplitterAboveAPaneMovesAndKeepsTheListUsable) {
     ASSERT_TRUE(Window->SetupOpen());
     SelectNodeNamed("Programs");
     HWND window = Window->Handle();
-    HWND list = ViewerPageNamed(*Window, "Programs").List->Handle;
+    HWND list = Control(ViewerPageNamed(*Window, "Programs").List->Id);
     HWND pane = Control(txtProgramsDetails);
     const RECT before = PlaceOf(window, list), below = PlaceOf(window, pane);
     EXPECT_GE(ListView_GetCountPerPage(list), 5);
@@ -316,7 +316,7 @@ TEST_F(WindowTest, TheProvisioningPaneShowsACertificatesFields) {
     Open(cabinet);
     ASSERT_TRUE(Window->SetupOpen());
     const TViewerPage& page = ViewerPageNamed(*Window, "Provisioning");
-    HWND list = page.List->Handle, pane = Control(txtProvisioningDetails);
+    HWND list = Control(page.List->Id), pane = Control(txtProvisioningDetails);
     SelectNodeNamed("Provisioning");
     OpenEveryRow(list);
     // The first certificate's row, reached by keyboard from the top.
@@ -351,7 +351,7 @@ TEST_F(WindowTest, ComparisonRowsShowTheirChangeAndTheirWholeTexts) {
     Window->CompareWith(WindowsPath(newer));
     const TViewerPage& page = ViewerPageNamed(*Window, "Comparison");
     ASSERT_TRUE(page.Present);
-    HWND list = page.List->Handle, pane = Control(txtComparisonDetails);
+    HWND list = Control(page.List->Id), pane = Control(txtComparisonDetails);
     HTREEITEM node = TreeView_GetSelection(Control(tvProject));
     ASSERT_EQ(NodeCaption(Control(tvProject), node), "Comparison");
     TVITEMW item{};
@@ -418,7 +418,7 @@ TEST_F(WindowTest, AHeaderClickSortsTheFindingsStablyEitherWay) {
     if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
     Open(RealCabinet("Basic.WM.CAB"));
     ASSERT_TRUE(Window->SetupOpen());
-    HWND list = ViewerPageNamed(*Window, "Findings").List->Handle;
+    HWND list = Control(ViewerPageNamed(*Window, "Findings").List->Id);
     SelectNodeNamed("Findings");
     HWND header = ListView_GetHeader(list);
     EXPECT_TRUE(GetWindowLongPtrW(header, GWL_STYLE) & HDS_BUTTONS);
@@ -463,7 +463,7 @@ TEST_F(WindowTest, SortedFindingsStillLeadToTheirRows) {
     if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
     Open(RealCabinet("Basic.WM.CAB"));
     ASSERT_TRUE(Window->SetupOpen());
-    HWND list = ViewerPageNamed(*Window, "Findings").List->Handle;
+    HWND list = Control(ViewerPageNamed(*Window, "Findings").List->Id);
     SelectNodeNamed("Findings");
     const TTable groups = ListContents(list);
     ClickHeader(Window->Handle(), list, 2);
@@ -507,4 +507,46 @@ TEST_F(WindowTest, SortedFindingsStillLeadToTheirRows) {
     Open(RealCabinet("Basic.WM.CAB"));
     SelectNodeNamed("Findings");
     EXPECT_EQ(ListContents(list), byTitle);
+}
+
+// A page's list is made when its node is first selected: it shows the rows kept for it, as the
+// filter typed before narrowed them, with a tree list's glyphs and a sortable list's header.
+TEST_F(WindowTest, APageFirstShownAfterItsRowsChangedShowsThem) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    Open(RealCabinet("Basic.WM.CAB"));
+    ASSERT_TRUE(Window->SetupOpen());
+    SetWindowTextW(Control(edtFilter), L"mscegrid");
+    const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
+    SelectNodeNamed(findings.Node);
+    // Not asked for through Control, which would make it.
+    HWND list = GetDlgItem(Window->Handle(), findings.List->Id);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(Shown(list));
+    const TTable narrowed = ListContents(list);
+    ASSERT_EQ(narrowed.size(), 4u); // two groups, one place each
+    EXPECT_EQ(narrowed[0].at(1), "self-registering");
+    EXPECT_EQ(narrowed[1].at(3), "%WinDir%\\MSCEGrid.dll");
+    EXPECT_NE(GlyphOf(list, 0), 0);
+    EXPECT_EQ(GlyphOf(list, 1), 0);
+    EXPECT_TRUE(GetWindowLongPtrW(ListView_GetHeader(list), GWL_STYLE) & HDS_BUTTONS);
+    // The filter gone, every group again.
+    SetWindowTextW(Control(edtFilter), L"");
+    EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(findings.List->Shown.size()));
+    EXPECT_GT(ListView_GetItemCount(list), 4);
+
+    // A page with a details pane: both come with the node, the pane saying what no row selected
+    // says.
+    const TViewerPage& programs = ViewerPageNamed(*Window, "Programs");
+    ASSERT_TRUE(programs.Present);
+    SelectNodeNamed(programs.Node);
+    HWND programList = GetDlgItem(Window->Handle(), programs.List->Id);
+    HWND pane = GetDlgItem(Window->Handle(), txtProgramsDetails);
+    ASSERT_NE(programList, nullptr);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(Shown(programList));
+    EXPECT_TRUE(Shown(pane));
+    EXPECT_FALSE(Shown(list));
+    EXPECT_EQ(ListView_GetItemCount(programList), static_cast<int>(programs.List->Rows.size()));
+    EXPECT_GT(ListView_GetItemCount(programList), 0);
+    EXPECT_EQ(PaneText(pane), L"");
 }

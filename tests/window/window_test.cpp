@@ -179,7 +179,8 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
         ASSERT_NE(programs, Window->Pages().end());
         EXPECT_EQ(programs->Present, !tables.at("Device Files").empty());
         if (programs->Present) {
-            EXPECT_EQ(AsTheToolShows(ListContents(programs->List->Handle)), tables.at("Programs"));
+            EXPECT_EQ(AsTheToolShows(ListContents(Control(programs->List->Id))),
+                      tables.at("Programs"));
         }
 
         const auto findings =
@@ -188,8 +189,8 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
         ASSERT_NE(findings, Window->Pages().end());
         EXPECT_TRUE(findings->Present);
         // Groups open into their places: all open, the rows the tool prints.
-        OpenEveryRow(findings->List->Handle);
-        EXPECT_EQ(AsTheToolShows(ListContents(findings->List->Handle)), tables.at("Findings"));
+        OpenEveryRow(Control(findings->List->Id));
+        EXPECT_EQ(AsTheToolShows(ListContents(Control(findings->List->Id))), tables.at("Findings"));
         EXPECT_EQ(Utf8(findings->Status), headline);
         const auto provisioning =
             std::find_if(Window->Pages().begin(), Window->Pages().end(),
@@ -197,8 +198,8 @@ TEST_F(WindowTest, EveryRealCabinetShowsTheRowsOfTheTool) {
         ASSERT_NE(provisioning, Window->Pages().end());
         EXPECT_EQ(provisioning->Present, tables.count("Provisioning") > 0);
         if (provisioning->Present && tables.count("Provisioning")) {
-            OpenEveryRow(provisioning->List->Handle);
-            EXPECT_EQ(ProvisioningColumns(ListContents(provisioning->List->Handle)),
+            OpenEveryRow(Control(provisioning->List->Id));
+            EXPECT_EQ(ProvisioningColumns(ListContents(Control(provisioning->List->Id))),
                       ProvisioningColumns(tables.at("Provisioning")));
         }
 
@@ -230,7 +231,7 @@ TEST_F(WindowTest, DoubleClickingAFindingSelectsTheRowItIsAbout) {
     const auto page = std::find_if(Window->Pages().begin(), Window->Pages().end(),
                                    [](const TViewerPage& p) { return p.Node == "Findings"; });
     ASSERT_NE(page, Window->Pages().end());
-    HWND findings = page->List->Handle;
+    HWND findings = Control(page->List->Id);
     constexpr size_t kWhere = 3; // Severity, Rule, Title, Where
     const auto doubleClick = [&](const std::string& whereStart) {
         const TTable rows = ListContents(findings);
@@ -303,6 +304,71 @@ TEST_F(WindowTest, NotASetupLeavesTheWindowEmptyAndCloseSetupEmptiesEveryView) {
               L"Invalid Windows CE Setup file, Tessary cannot read this file.");
     EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
     EXPECT_EQ(WindowText(Window->Handle()), "Tessary");
+}
+
+// The cabinet named on the command line is read while the window is made: it opens as OpenSetup
+// opens it, by a path relative to the current folder too, with the keyboard on the project tree
+// once shown; a package opens as one, and a file that is no setup leaves the window empty with
+// the message.
+TEST_F(WindowTest, TheCabinetOfTheCommandLineOpensAsOpenSetupOpensIt) {
+    if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+    const std::string cabinet = RealCabinet("Ushahidi.CAB");
+    Open(cabinet);
+    ASSERT_TRUE(Window->SetupOpen());
+    const auto created = [this](const std::wstring& argument) {
+        std::unique_ptr<TfrmWinCEMain> window;
+        // Wine's cabinet library now and then refuses a cabinet it reads on the next try.
+        for (int attempt = 0; attempt < 2 && !(window && window->SetupOpen()); ++attempt) {
+            Services->Messages.clear();
+            window.reset(TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {argument}, Services));
+        }
+        if (window) EXPECT_TRUE(WaitForReading(*window));
+        return window;
+    };
+    const auto captions = [](HWND tree) {
+        std::vector<std::string> all;
+        for (const auto& [node, depth] : Nodes(tree))
+            all.push_back(std::to_string(depth) + NodeCaption(tree, node));
+        return all;
+    };
+    wchar_t before[MAX_PATH * 4] = L"";
+    GetCurrentDirectoryW(MAX_PATH * 4, before);
+    const std::wstring path = WindowsPath(cabinet);
+    const size_t cut = path.find_last_of(L'\\');
+    ASSERT_TRUE(SetCurrentDirectoryW(path.substr(0, cut).c_str()));
+    std::unique_ptr<TfrmWinCEMain> window = created(path.substr(cut + 1));
+    SetCurrentDirectoryW(before);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(window->SetupOpen());
+    EXPECT_TRUE(Services->Messages.empty());
+    EXPECT_EQ(WindowText(window->Handle()), WindowText(Window->Handle()));
+    EXPECT_EQ(StatusText(window->Control(sbStatus)), StatusText(Control(sbStatus)));
+    EXPECT_EQ(captions(window->Control(tvProject)), captions(Control(tvProject)));
+    EXPECT_EQ(ListContents(window->Control(lvProject)), ListContents(Control(lvProject)));
+    const TTable programs =
+        ListContents(window->Control(ViewerPageNamed(*window, "Programs").List->Id));
+    EXPECT_FALSE(programs.empty());
+    EXPECT_EQ(programs, ListContents(Control(ViewerPageNamed(*Window, "Programs").List->Id)));
+    // Shown as tessary.exe shows it, the project tree has the keyboard.
+    ShowWindow(window->Handle(), SW_SHOWNORMAL);
+    EXPECT_EQ(GetFocus(), window->Control(tvProject));
+
+    window = created(WindowsPath(CorpusDir() + "/packages/Ushahidi/Ushahidi.ini"));
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->PackageOpen());
+    EXPECT_FALSE(window->SetupOpen());
+    EXPECT_EQ(WindowText(window->Handle()), "Tessary - Ushahidi.ini");
+
+    TempDir dir;
+    const std::string garbage = dir.File("notes.cab");
+    std::ofstream(garbage, std::ios::binary) << "this is no cabinet";
+    window = created(WindowsPath(garbage));
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->SetupOpen());
+    ASSERT_EQ(Services->Messages.size(), 1u);
+    EXPECT_EQ(Services->Messages[0].first,
+              L"Invalid Windows CE Setup file, Tessary cannot read this file.");
+    EXPECT_EQ(WindowText(window->Handle()), "Tessary");
 }
 
 TEST_F(WindowTest, HostileCabinetsOpenOrLeaveTheWindowEmptyWithAMessage) {
@@ -540,7 +606,7 @@ TEST_F(WindowTest, ABaselineGreysWhatItAcceptsAndABrokenOneKeepsTheOneBefore) {
     const size_t before = Window->Findings().size();
     ASSERT_EQ(CountFindings(Window->Findings()).Accepted, 0u);
     const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
-    HWND list = findings.List->Handle;
+    HWND list = Control(findings.List->Id);
     EXPECT_FALSE(PaintedGrey(Window->Handle(), list, 0));
 
     Services->Chosen = WindowsPath(good);
@@ -662,7 +728,7 @@ TEST_F(WindowTest, ADeviceProfileAddsTheRunDecisionsOfTheTool) {
         window->OpenSetup(WindowsPath(cabinet));
         ASSERT_TRUE(window->SetupOpen());
         ASSERT_TRUE(WaitForReading(*window));
-        HWND programs = ViewerPageNamed(*window, "Programs").List->Handle;
+        HWND programs = window->Control(ViewerPageNamed(*window, "Programs").List->Id);
         const TTable shown = ListContents(programs);
         ASSERT_FALSE(shown.empty());
         EXPECT_EQ(HeaderCaption(programs, static_cast<int>(shown[0].size()) - 1), "On Device");
@@ -673,7 +739,7 @@ TEST_F(WindowTest, ADeviceProfileAddsTheRunDecisionsOfTheTool) {
     }
     // The window without a profile lists the page's own columns only.
     Open(RealCabinet("Basic.WM.CAB"));
-    HWND programs = ViewerPageNamed(*Window, "Programs").List->Handle;
+    HWND programs = Control(ViewerPageNamed(*Window, "Programs").List->Id);
     EXPECT_NE(HeaderCaption(programs, Header_GetItemCount(ListView_GetHeader(programs)) - 1),
               "On Device");
     EXPECT_FALSE(ViewerPageNamed(*Window, "Device").Present);
@@ -708,7 +774,7 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
     const TViewerPage& programs = ViewerPageNamed(*Window, "Programs");
     EXPECT_EQ(Utf8(findings.Status), "Findings: reading the programs...");
-    EXPECT_EQ(ListContents(findings.List->Handle).size(), 0u);
+    EXPECT_EQ(ListContents(Control(findings.List->Id)).size(), 0u);
     EXPECT_EQ(ListContents(Control(lvProject)).back(),
               (std::vector<std::string>{"Findings", "reading the programs..."}));
     // Save Report waits for the findings.
@@ -726,9 +792,9 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
     ASSERT_EQ(status, 0u) << report;
     std::map<std::string, std::string> headlines;
     const auto tables = ReportTables(report, &headlines);
-    EXPECT_EQ(AsTheToolShows(ListContents(programs.List->Handle)), tables.at("Programs"));
-    OpenEveryRow(findings.List->Handle);
-    EXPECT_EQ(AsTheToolShows(ListContents(findings.List->Handle)), tables.at("Findings"));
+    EXPECT_EQ(AsTheToolShows(ListContents(Control(programs.List->Id))), tables.at("Programs"));
+    OpenEveryRow(Control(findings.List->Id));
+    EXPECT_EQ(AsTheToolShows(ListContents(Control(findings.List->Id))), tables.at("Findings"));
     EXPECT_EQ(Utf8(findings.Status), headlines.at("Findings"));
 
     // Closed while reading: nothing arrives afterwards, and the window stays empty.
@@ -743,8 +809,8 @@ TEST_F(WindowTest, ProgramsAreReadInTheBackgroundAndAReopenDropsTheReading) {
             DispatchMessageW(&message);
         Sleep(20);
     }
-    EXPECT_EQ(ListView_GetItemCount(programs.List->Handle), 0);
-    EXPECT_EQ(ListView_GetItemCount(findings.List->Handle), 0);
+    EXPECT_EQ(ListView_GetItemCount(Control(programs.List->Id)), 0);
+    EXPECT_EQ(ListView_GetItemCount(Control(findings.List->Id)), 0);
     EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
 }
 
@@ -783,11 +849,11 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     TreeView_SelectItem(window->Control(tvProject), Nodes(window->Control(tvProject))[1].first);
     EXPECT_EQ(ListContents(window->Control(lvFiles)).size(), 2u);
     EXPECT_EQ(Utf8(provisioning.Status), "Reading the provisioning document...");
-    EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
+    EXPECT_EQ(ListView_GetItemCount(window->Control(provisioning.List->Id)), 0);
     EXPECT_EQ(Utf8(findings.Status), "Findings: reading the programs...");
     ASSERT_TRUE(device.Present);
     EXPECT_EQ(Utf8(device.Status), "Install decision: reading the provisioning document...");
-    EXPECT_EQ(ListView_GetItemCount(device.List->Handle), 0);
+    EXPECT_EQ(ListView_GetItemCount(window->Control(device.List->Id)), 0);
     EXPECT_EQ(ListContents(window->Control(lvProject)).back(),
               (std::vector<std::string>{"Findings", "reading the programs..."}));
     for (const auto& [node, depth] : Nodes(window->Control(tvProject)))
@@ -805,17 +871,17 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     EXPECT_EQ(Utf8(provisioning.Status).rfind("Provisioning document: ", 0), 0u)
         << Utf8(provisioning.Status);
     EXPECT_EQ(StatusText(window->Control(sbStatus)), Utf8(provisioning.Status));
-    const TTable shown = ListContents(provisioning.List->Handle);
+    const TTable shown = ListContents(window->Control(provisioning.List->Id));
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(ProvisioningColumns({shown.front()}),
               ProvisioningColumns({tables.at("Provisioning").front()}));
     EXPECT_EQ(Utf8(findings.Status), headlines.at("Findings"));
     EXPECT_EQ(Utf8(device.Status).rfind("Install decision: ", 0), 0u) << Utf8(device.Status);
-    EXPECT_GT(ListView_GetItemCount(device.List->Handle), 0);
+    EXPECT_GT(ListView_GetItemCount(window->Control(device.List->Id)), 0);
     EXPECT_EQ(ListContents(window->Control(lvProject)).back().at(0), "Install decision");
 
     const std::wstring slowStatus = provisioning.Status;
-    const int slowRows = ListView_GetItemCount(provisioning.List->Handle);
+    const int slowRows = ListView_GetItemCount(window->Control(provisioning.List->Id));
     // Opened again and left at once for another setup: nothing of the document reaches it.
     window->OpenSetup(WindowsPath(slow));
     ASSERT_TRUE(window->Reading());
@@ -826,7 +892,7 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     // Its own document, a setup's descriptor, shows.
     EXPECT_NE(provisioning.Status, slowStatus);
     EXPECT_EQ(Utf8(provisioning.Status).rfind("Provisioning document: ", 0), 0u);
-    EXPECT_LT(ListView_GetItemCount(provisioning.List->Handle), slowRows);
+    EXPECT_LT(ListView_GetItemCount(window->Control(provisioning.List->Id)), slowRows);
     EXPECT_NE(Utf8(device.Status).find("Install decision: "), std::string::npos);
     EXPECT_EQ(Utf8(device.Status).find("reading"), std::string::npos);
 
@@ -835,7 +901,7 @@ TEST_F(WindowTest, AProvisioningDocumentIsReadInTheBackgroundAndAReopenDropsIt) 
     ASSERT_TRUE(window->Reading());
     window->CloseSetup();
     PumpMessages(1500);
-    EXPECT_EQ(ListView_GetItemCount(provisioning.List->Handle), 0);
+    EXPECT_EQ(ListView_GetItemCount(window->Control(provisioning.List->Id)), 0);
     EXPECT_TRUE(provisioning.Status.empty());
     EXPECT_EQ(TreeView_GetCount(window->Control(tvProject)), 0u);
 }
@@ -868,7 +934,7 @@ TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
         const TViewerPage& package = ViewerPageNamed(*Window, "Package");
         EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&package - Window->Pages().data()));
         EXPECT_EQ(StatusText(Control(sbStatus)), "Setups in package: 1");
-        const TTable listed = ListContents(package.List->Handle);
+        const TTable listed = ListContents(Control(package.List->Id));
         ASSERT_EQ(listed.size(), 1u);
         ASSERT_EQ(listed[0].size(), 4u);
         EXPECT_EQ(listed[0][0], folder);  // the .ini's component
@@ -877,10 +943,10 @@ TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
         EXPECT_EQ(listed[0][3], "");      // no problem
 
         // Enter on its row opens it below the package's node.
-        FocusRow(package.List->Handle, 0);
+        FocusRow(Control(package.List->Id), 0);
         NMLVKEYDOWN enter{};
-        enter.hdr = {package.List->Handle,
-                     static_cast<UINT_PTR>(GetDlgCtrlID(package.List->Handle)), NM_RETURN};
+        enter.hdr = {Control(package.List->Id),
+                     static_cast<UINT_PTR>(GetDlgCtrlID(Control(package.List->Id))), NM_RETURN};
         SendMessageW(Window->Handle(), WM_NOTIFY, enter.hdr.idFrom,
                      reinterpret_cast<LPARAM>(&enter));
         ASSERT_TRUE(Window->SetupOpen());
@@ -899,7 +965,7 @@ TEST_F(WindowTest, AnIniOpensAsAPackageWhoseSetupOpensBelowIt) {
         EXPECT_FALSE(Window->SetupOpen());
         ASSERT_TRUE(Window->PackageOpen());
         EXPECT_EQ(Nodes(Control(tvProject)).size(), 1u);
-        EXPECT_EQ(ListContents(package.List->Handle), listed);
+        EXPECT_EQ(ListContents(Control(package.List->Id)), listed);
         Window->CloseSetup();
         EXPECT_FALSE(Window->PackageOpen());
         EXPECT_EQ(TreeView_GetCount(Control(tvProject)), 0u);
@@ -931,7 +997,7 @@ TEST_F(WindowTest, AFindingsGroupOpensIntoItsPlacesByGlyphKeysAndDoubleClick) {
     Open(cabinet);
     ASSERT_TRUE(Window->SetupOpen());
     const TViewerPage& page = ViewerPageNamed(*Window, "Findings");
-    HWND list = page.List->Handle;
+    HWND list = Control(page.List->Id);
     SelectNodeNamed(page.Node);
     // Closed at first: one row per group, a glyph on those with places.
     EXPECT_EQ(AsTheToolShows(ListContents(list)), groups);
@@ -1004,7 +1070,7 @@ TEST_F(WindowTest, TheFilterShowsAMatchWithItsParentsAndCountsTheTopLevel) {
     Open(RealCabinet("Basic.WM.CAB"));
     ASSERT_TRUE(Window->SetupOpen());
     const TViewerPage& findings = ViewerPageNamed(*Window, "Findings");
-    HWND list = findings.List->Handle;
+    HWND list = Control(findings.List->Id);
     const size_t groups = static_cast<size_t>(ListView_GetItemCount(list));
     SelectNodeNamed(findings.Node);
     const std::string headline = StatusText(Control(sbStatus));
@@ -1051,7 +1117,7 @@ TEST_F(WindowTest, TheProvisioningDocumentIsATreeThatOpensByKeysAndFilter) {
     ASSERT_TRUE(Window->SetupOpen());
     const TViewerPage& page = ViewerPageNamed(*Window, "Provisioning");
     ASSERT_TRUE(page.Present);
-    HWND list = page.List->Handle;
+    HWND list = Control(page.List->Id);
     SelectNodeNamed(page.Node);
     EXPECT_EQ(ListView_GetItemCount(list), static_cast<int>(openAtFirst));
     EXPECT_LT(openAtFirst, tool.size());
@@ -1202,7 +1268,7 @@ TEST_F(WindowTest, CompareWithListsTheDifferencesOfTheToolUntilTheSetupCloses) {
     EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&page - Window->Pages().data()));
     EXPECT_EQ(StatusText(Control(sbStatus)), "Compared with App.WM.CAB: " + summary);
     // A node per part that differs, open, with its differences below it.
-    const TTable rows = ListContents(page.List->Handle);
+    const TTable rows = ListContents(Control(page.List->Id));
     std::vector<std::string> shownSections;
     for (const auto& row : rows)
         if (row.at(1).empty()) shownSections.push_back(row.at(0));
@@ -1221,7 +1287,7 @@ TEST_F(WindowTest, CompareWithListsTheDifferencesOfTheToolUntilTheSetupCloses) {
     EXPECT_EQ(changed.at(1), "Changed");
     EXPECT_EQ(changed.at(4), "Size, Content");
     // A part's node closes like any tree row.
-    HWND list = page.List->Handle;
+    HWND list = Control(page.List->Id);
     FocusRow(list, 0);
     PressKey(list, VK_LEFT);
     EXPECT_EQ(static_cast<size_t>(ListView_GetItemCount(list)), rows.size() - 2);
@@ -1280,7 +1346,7 @@ TEST_F(WindowTest, CompareWithTakesTheSetupOfAPackageOrTheOneChosen) {
     ASSERT_TRUE(page.Present);
     EXPECT_EQ(StatusText(Control(sbStatus)), "Compared with one.ini : App.WM.CAB: " + appSummary);
     EXPECT_EQ(Window->CurrentPage(), static_cast<size_t>(&page - Window->Pages().data()));
-    const TTable appRows = ListContents(page.List->Handle);
+    const TTable appRows = ListContents(Control(page.List->Id));
     ASSERT_FALSE(appRows.empty());
 
     // Several: the chooser offers those that can be read, and the one chosen is compared.
@@ -1294,20 +1360,20 @@ TEST_F(WindowTest, CompareWithTakesTheSetupOfAPackageOrTheOneChosen) {
     EXPECT_TRUE(Services->Messages.empty());
     EXPECT_EQ(StatusText(Control(sbStatus)),
               "Compared with two.ini : Runtime.CAB: " + runtimeSummary);
-    const TTable runtimeRows = ListContents(page.List->Handle);
+    const TTable runtimeRows = ListContents(Control(page.List->Id));
     EXPECT_NE(runtimeRows, appRows);
     // The first: the same rows as the package holding it alone.
     Services->Choice = 0;
     Window->CompareWith(WindowsPath(dir.File("two.ini")));
     EXPECT_EQ(StatusText(Control(sbStatus)), "Compared with two.ini : App.WM.CAB: " + appSummary);
-    EXPECT_EQ(ListContents(page.List->Handle), appRows);
+    EXPECT_EQ(ListContents(Control(page.List->Id)), appRows);
 
     // Cancelled: the comparison shown stays, no box.
     Services->Choice.reset();
     Window->CompareWith(WindowsPath(dir.File("two.ini")));
     EXPECT_EQ(Services->Choices.size(), 3u);
     EXPECT_TRUE(Services->Messages.empty());
-    EXPECT_EQ(ListContents(page.List->Handle), appRows);
+    EXPECT_EQ(ListContents(Control(page.List->Id)), appRows);
 
     // None that can be read: a box naming the package and why, and the window as it was.
     const std::vector<std::string> compared = NodeCaptions(Control(tvProject));
@@ -1318,7 +1384,7 @@ TEST_F(WindowTest, CompareWithTakesTheSetupOfAPackageOrTheOneChosen) {
     EXPECT_EQ(Services->Messages[0].second, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(Services->Choices.size(), 3u);
     EXPECT_EQ(NodeCaptions(Control(tvProject)), compared);
-    EXPECT_EQ(ListContents(page.List->Handle), appRows);
+    EXPECT_EQ(ListContents(Control(page.List->Id)), appRows);
     EXPECT_NE(NodeCaptions(Control(tvProject)), nodes);
 }
 
@@ -1440,7 +1506,7 @@ TEST_F(WindowTest, ASelfExtractingProgramListsExactlyItsCabinetAndShowsTheFilesO
         EXPECT_TRUE(Services->Messages.empty());
         const TViewerPage& package = ViewerPageNamed(*Window, "Package");
         EXPECT_EQ(StatusText(Control(sbStatus)), "Setups in package: 1");
-        const TTable listed = ListContents(package.List->Handle);
+        const TTable listed = ListContents(Control(package.List->Id));
         ASSERT_EQ(listed.size(), 1u);
         ASSERT_EQ(listed[0].size(), 4u);
         EXPECT_EQ(listed[0][2], inside);
