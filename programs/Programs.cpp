@@ -76,6 +76,7 @@ class TEntryImageReader::TParser {
         if (!FSpare.empty()) {
             bytes.swap(FSpare.back());
             FSpare.pop_back();
+            FSpareBytes -= bytes.capacity();
         }
         lock.unlock();
         FWake.notify_one();
@@ -120,7 +121,12 @@ class TEntryImageReader::TParser {
             lock.lock();
             try {
                 if (read) FRead.emplace_back(index, std::move(facts));
-                FSpare.push_back(std::move(bytes));
+                // A buffer kept keeps its room: only so much is kept, so that large images
+                // read once do not stay in memory as spares.
+                if (const size_t room = bytes.capacity(); room <= kQueued - FSpareBytes) {
+                    FSpare.push_back(std::move(bytes));
+                    FSpareBytes += room;
+                }
             } catch (...) {
                 // Not settled: the programs reader reads that entry again.
             }
@@ -135,6 +141,7 @@ class TEntryImageReader::TParser {
     std::condition_variable FRoom; // room in the queue, or all done, for the reader
     std::deque<std::pair<size_t, std::vector<uint8_t>>> FJobs;
     std::vector<std::vector<uint8_t>> FSpare;
+    size_t FSpareBytes = 0; // the room the spare buffers hold, at most kQueued
     std::vector<std::pair<size_t, std::shared_ptr<const TProgramFacts>>> FRead;
     size_t FQueued = 0;
     bool FBusy = false;

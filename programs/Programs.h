@@ -84,7 +84,7 @@ struct TEntryImage {
 // Images are read on a thread of their own while the library inflates the next entries.
 class TEntryImageReader final : public TImageSink {
   public:
-    static constexpr uint64_t kEveryEntryBudget = uint64_t{1} << 30;
+    static constexpr uint64_t kEveryEntryBudget = uint64_t{256} << 20;
     explicit TEntryImageReader(uint64_t budget = kEveryEntryBudget);
     ~TEntryImageReader() override;
     TEntryImageReader(const TEntryImageReader&) = delete;
