@@ -66,26 +66,35 @@ class TEntryImageReader::TParser {
     TParser(const TParser&) = delete;
     TParser& operator=(const TParser&) = delete;
 
-    // Takes bytes, leaving a spare buffer in their place.
+    // Takes bytes, leaving a spare buffer in their place. The thread is woken for a batch, not
+    // for each image: a wake per small image costs the system more than reading it.
     void Add(size_t index, std::vector<uint8_t>& bytes) {
         std::unique_lock<std::mutex> lock(FLock);
-        FRoom.wait(lock, [&] { return FQueued == 0 || FQueued + bytes.size() <= kQueued; });
-        FQueued += bytes.size();
+        if (!Fits(bytes.size())) {
+            FWake.notify_one();
+            FRoom.wait(lock, [&] { return Fits(bytes.size()); });
+        }
+        // Counted once queued: a queueing that runs out of memory must not leave the count up,
+        // or a later image would wait for room for ever.
+        const size_t size = bytes.size();
         FJobs.emplace_back(index, std::move(bytes));
+        FQueued += size;
         bytes.clear();
         if (!FSpare.empty()) {
             bytes.swap(FSpare.back());
             FSpare.pop_back();
             FSpareBytes -= bytes.capacity();
         }
+        const bool wake = FJobs.size() >= kBatchImages || FQueued >= kBatchBytes;
         lock.unlock();
-        FWake.notify_one();
+        if (wake) FWake.notify_one();
     }
 
     // Waits for every image handed over and settles each in images; one the thread could not
     // read (out of memory) stays not Read, for the programs reader to read again.
     void Settle(std::vector<TEntryImage>& images) {
         std::unique_lock<std::mutex> lock(FLock);
+        FWake.notify_one();
         FRoom.wait(lock, [&] { return FJobs.empty() && !FBusy; });
         for (auto& [index, facts] : FRead) {
             TEntryImage& read = images[index];
@@ -96,53 +105,77 @@ class TEntryImageReader::TParser {
     }
 
   private:
+    using TJobs = std::deque<std::pair<size_t, std::vector<uint8_t>>>;
+    using TRead = std::vector<std::pair<size_t, std::shared_ptr<const TProgramFacts>>>;
     static constexpr size_t kQueued = size_t{16} << 20;
+    static constexpr size_t kBatchImages = 64;
+    static constexpr size_t kBatchBytes = size_t{1} << 20;
 
+    [[nodiscard]] bool Fits(size_t size) const { return FQueued == 0 || FQueued + size <= kQueued; }
+
+    // Every image waiting is taken at once and read without the lock.
     void Run() {
+        TJobs jobs;
+        TRead read;
         std::unique_lock<std::mutex> lock(FLock);
         for (;;) {
             FWake.wait(lock, [&] { return FClosing || !FJobs.empty(); });
             if (FJobs.empty()) return;
-            auto [index, bytes] = std::move(FJobs.front());
-            FJobs.pop_front();
+            jobs.swap(FJobs);
             FBusy = true;
             lock.unlock();
-            std::shared_ptr<const TProgramFacts> facts;
-            bool read = true;
-            try {
-                TPEImage image = ReadPEImage(bytes);
-                if (image.IsImage || !image.Notes.empty())
-                    facts = MakeProgramFacts(std::move(image));
-            } catch (...) {
-                read = false;
-            }
-            const size_t size = bytes.size();
-            bytes.clear();
+            for (auto& [index, bytes] : jobs)
+                Parse(index, bytes, read);
             lock.lock();
-            try {
-                if (read) FRead.emplace_back(index, std::move(facts));
-                // A buffer kept keeps its room: only so much is kept, so that large images
-                // read once do not stay in memory as spares.
-                if (const size_t room = bytes.capacity(); room <= kQueued - FSpareBytes) {
+            Done(jobs, read);
+        }
+    }
+
+    static void Parse(size_t index, const std::vector<uint8_t>& bytes, TRead& read) {
+        try {
+            std::shared_ptr<const TProgramFacts> facts;
+            TPEImage image = ReadPEImage(bytes);
+            if (image.IsImage || !image.Notes.empty()) facts = MakeProgramFacts(std::move(image));
+            read.emplace_back(index, std::move(facts));
+        } catch (...) {
+            // Not settled: the programs reader reads that entry again.
+        }
+    }
+
+    // Under the lock: the batch's images settled, their buffers kept as spares.
+    void Done(TJobs& jobs, TRead& read) {
+        try {
+            FRead.insert(FRead.end(), std::make_move_iterator(read.begin()),
+                         std::make_move_iterator(read.end()));
+        } catch (...) {
+            // Not settled: the programs reader reads those entries again.
+        }
+        read.clear();
+        for (auto& [index, bytes] : jobs) {
+            FQueued -= bytes.size();
+            bytes.clear();
+            // A buffer kept keeps its room: only so much is kept, so that large images read
+            // once do not stay in memory as spares.
+            if (const size_t room = bytes.capacity(); room <= kQueued - FSpareBytes) {
+                try {
                     FSpare.push_back(std::move(bytes));
                     FSpareBytes += room;
+                } catch (...) {
                 }
-            } catch (...) {
-                // Not settled: the programs reader reads that entry again.
             }
-            FQueued -= size;
-            FBusy = false;
-            FRoom.notify_all();
         }
+        jobs.clear();
+        FBusy = false;
+        FRoom.notify_all();
     }
 
     std::mutex FLock;
     std::condition_variable FWake; // a job or the close for the thread
     std::condition_variable FRoom; // room in the queue, or all done, for the reader
-    std::deque<std::pair<size_t, std::vector<uint8_t>>> FJobs;
+    TJobs FJobs;
     std::vector<std::vector<uint8_t>> FSpare;
     size_t FSpareBytes = 0; // the room the spare buffers hold, at most kQueued
-    std::vector<std::pair<size_t, std::shared_ptr<const TProgramFacts>>> FRead;
+    TRead FRead;
     size_t FQueued = 0;
     bool FBusy = false;
     bool FClosing = false;
