@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,12 +42,9 @@ std::string ShownCell(std::string_view text, size_t limit) {
     return shown + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
-// A cell as shown: the model's own text where it needs no escaping and no cut (most cells), else
-// the escaped and cut copy.
-struct TShown {
-    std::string_view Text;
-    std::string Owned;
-};
+// Escaped and cut copies of the cells that need one, kept while their table is written; a deque
+// keeps each where it was made, so the views of the others stay good.
+using TOwnedCells = std::deque<std::string>;
 
 // Eight bytes at a time where all are printable ASCII, as nearly every cell's are: a large
 // report passes millions of cells through here.
@@ -72,30 +70,28 @@ bool NeedsNoChange(std::string_view text, size_t limit) {
     return true;
 }
 
-void Show(std::string_view text, size_t limit, TShown& shown) {
-    if (NeedsNoChange(text, limit)) {
-        shown.Text = text;
-        return;
-    }
-    shown.Owned = ShownCell(text, limit);
-    shown.Text = shown.Owned;
+// A cell as shown: the model's own text where it needs no escaping and no cut (most cells), else
+// the escaped and cut copy.
+std::string_view Show(std::string_view text, size_t limit, TOwnedCells& owned) {
+    if (NeedsNoChange(text, limit)) return text;
+    return owned.emplace_back(ShownCell(text, limit));
 }
 
 // Cells as shown, one run row after row: rowStart[r] is where row r's cells begin (row 0 the
 // captions), and the last entry the end. Each column as wide as its widest text.
-void WriteShownCells(std::ostream& out, size_t columns, const std::vector<TShown>& cells,
+void WriteShownCells(std::ostream& out, size_t columns, const std::vector<std::string_view>& cells,
                      const std::vector<size_t>& rowStart) {
     std::vector<size_t> widths(columns, 0);
     for (size_t r = 0; r + 1 < rowStart.size(); ++r)
         for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], cells[rowStart[r] + c].Text.size());
+            widths[c] = std::max(widths[c], cells[rowStart[r] + c].size());
     // The lines go out in pieces of about 64 KB: one write per line costs more than the line.
     std::string lines;
     for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
         const size_t count = rowStart[r + 1] - rowStart[r];
         lines += "  ";
         for (size_t c = 0; c < count; ++c) {
-            const std::string_view text = cells[rowStart[r] + c].Text;
+            const std::string_view text = cells[rowStart[r] + c];
             lines += text;
             const size_t width = c < widths.size() ? widths[c] : text.size();
             if (c + 1 < count) lines.append(width - text.size() + 2, ' ');
@@ -115,7 +111,8 @@ void WriteShownCells(std::ostream& out, size_t columns, const std::vector<TShown
 // widths count what is shown.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits) {
     const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
-    std::vector<TShown> cells;
+    std::vector<std::string_view> cells;
+    TOwnedCells owned;
     std::vector<size_t> rowStart;
     rowStart.reserve(page.Rows.size() + 2);
     size_t total = page.Columns.size();
@@ -125,11 +122,11 @@ void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>&
     size_t next = 0;
     rowStart.push_back(next);
     for (const TColumn& column : page.Columns)
-        Show(column.Caption, kMaxShownCell, cells[next++]);
+        cells[next++] = Show(column.Caption, kMaxShownCell, owned);
     for (const TRow& row : page.Rows) {
         rowStart.push_back(next);
         for (size_t c = 0; c < row.Cells.size(); ++c)
-            Show(row.Cells[c].Text, limit(c), cells[next++]);
+            cells[next++] = Show(row.Cells[c].Text, limit(c), owned);
     }
     rowStart.push_back(next);
     WriteShownCells(out, page.Columns.size(), cells, rowStart);
@@ -165,18 +162,31 @@ void TFieldTables::Cell(std::string_view text) {
 }
 
 void TFieldTables::End() {
+    // Cells come in pairs: the field, then its value.
     size_t width = 0;
-    for (size_t i = 0; i < FCells.size(); i += 2)
+    size_t values = 0;
+    for (size_t i = 0; i + 1 < FCells.size(); i += 2) {
         width = std::max(width, FCells[i].second);
-    const auto text = [&](size_t i) {
-        return std::string_view(FTexts).substr(FCells[i].first, FCells[i].second);
+        values += FCells[i + 1].second;
+    }
+    // Laid out in place: one resize, then every line copied where it goes.
+    const size_t rows = FCells.size() / 2;
+    const size_t start = FLines.size();
+    FLines.resize(start + values + rows * (width + 5));
+    char* at = FLines.data() + start;
+    const auto put = [&](std::pair<size_t, size_t> cell) {
+        std::memcpy(at, FTexts.data() + cell.first, cell.second);
+        at += cell.second;
     };
     for (size_t i = 0; i + 1 < FCells.size(); i += 2) {
-        FLines += "  ";
-        FLines += text(i);
-        FLines.append(width - FCells[i].second + 2, ' ');
-        FLines += text(i + 1);
-        FLines += '\n';
+        *at++ = ' ';
+        *at++ = ' ';
+        put(FCells[i]);
+        const size_t pad = width - FCells[i].second + 2;
+        std::memset(at, ' ', pad);
+        at += pad;
+        put(FCells[i + 1]);
+        *at++ = '\n';
     }
     if (FLines.size() >= (64u << 10)) Flush();
 }
