@@ -16,6 +16,7 @@
 #include "tools/DeviceReport.h"
 #include "tools/DiffReport.h"
 #include "tools/FileOutput.h"
+#include "tools/Heap.h"
 #include "tools/Inventory.h"
 #include "tools/Json.h"
 #include "tools/PackageRun.h"
@@ -559,6 +560,7 @@ int main(int argc, char** argv) {
     case TParseResult::Run:
         break;
     }
+    (void)GrowHeapInLargeSteps(!CollectionCommand(options));
     if (CollectionCommand(options)) return Flushed(RunCollection(options));
     if (options.Manifest || options.Sbom) return Flushed(WriteInventoryGuarded(options));
     if (options.Rules) return RunRules(options);

@@ -13,11 +13,13 @@
 #include "tests/support/DescriptorWriter.h"
 #include "tests/support/HostileFixtures.h"
 #include "tests/tools/ToolRun.h"
+#include "tools/Heap.h"
 #include "xml/XMLPars.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -243,6 +245,31 @@ TEST(OneEntryPerRow, RowsCollidingIgnoringCaseAreReportedNamingBoth) {
     EXPECT_NE(run.Err.find("app.EXE"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("App.exe"), std::string::npos) << run.Err;
 }
+
+#if !defined(TESSARY_SANITIZED)
+TEST(Budgets, TheHeapIsGrownAheadOnlyWithoutAnAddressSpaceLimit) {
+    // Room reserved ahead would be taken from what a limited run may use; without a limit the
+    // heap grows in one large step. Each case in a child of its own: the step is for good.
+    const auto grown = [](bool limited) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (limited) {
+                const rlimit limit{1u << 30, 1u << 30};
+                setrlimit(RLIMIT_AS, &limit);
+            }
+            const auto before = reinterpret_cast<uintptr_t>(sbrk(0));
+            (void)GrowHeapInLargeSteps(true);
+            const auto after = reinterpret_cast<uintptr_t>(sbrk(0));
+            _exit(after - before >= (uintptr_t{32} << 20) ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(grown(true), 0) << "nothing reserved under a limit";
+    EXPECT_EQ(grown(false), 1) << "one large step without one";
+}
+#endif
 
 TEST(Budgets, DescriptorBombIsRefusedFromTheListingUnderAMemoryLimit) {
     TempDir dir;
