@@ -51,7 +51,7 @@ void AddRunColumn(TPage& programs, const TDeviceDecision& decision) {
     std::map<size_t, const TProgramDecision*> byRow;
     for (const TProgramDecision& p : decision.Programs)
         byRow[p.Row] = &p;
-    programs.Columns.push_back({"On Device", 110});
+    programs.Columns.push_back({kRunColumn, 110});
     for (TRow& row : programs.Rows) {
         const auto it = byRow.find(row.Source);
         const std::string text =

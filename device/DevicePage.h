@@ -25,5 +25,6 @@ inline constexpr const char* kProfileNotRemembered =
 // Appends the column "On Device" to a Programs page: each row's run decision, found by the
 // row's source (its file row). The page's own columns stay as they are.
 void AddRunColumn(TPage& programs, const TDeviceDecision& decision);
+inline constexpr const char* kRunColumn = "On Device";
 
 } // namespace device

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -105,38 +106,55 @@ std::string SubsystemVersionText(const TPEImage& image) {
     return text += std::to_string(image.SubsystemMinor);
 }
 
-TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptions& options) {
-    TPage page;
-    page.Caption = "Programs";
-    page.Columns = {{"File Name", 120, TAlign::Left, true}, {"Folder", 150, TAlign::Left, true},
-                    {"CPU", 90, TAlign::Left, true},        {"Kind", 70, TAlign::Left, true},
-                    {"Version", 90, TAlign::Left, true},    {"Company", 140, TAlign::Left, true},
-                    {"Mismatch", 70, TAlign::Center, true}};
+std::vector<size_t> ProgramsPageOrder(const std::vector<TProgramRow>& rows,
+                                      const TReportOptions& options) {
+    std::vector<size_t> listed;
     std::vector<std::string> captions;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const TProgramRow& program = rows[i];
-        if (!IsProgramsRow(program)) continue;
-        TRow& row = page.Rows.emplace_back();
-        row.Source = i;
-        row.Cells = {TextCell(program.Name),
-                     TextCell(program.Folder),
-                     TextCell(ProgramCpuText(program)),
-                     TextCell(KindText(program)),
-                     TextCell(program.Image().Version.FileVersion),
-                     TextCell(program.Image().Version.CompanyName),
-                     TextCell(program.Mismatch.empty() ? "" : "Mismatch")};
-        row.Cells.front().Icon = TIconKind::FileRow;
-        row.Cells.back().Align = TAlign::Center;
-        if (options.Records) row.Record = Record(program);
-        captions.push_back(program.Name);
+        if (!IsProgramsRow(rows[i])) continue;
+        listed.push_back(i);
+        captions.push_back(rows[i].Name);
     }
     const std::vector<size_t> order =
         options.Order ? options.Order(captions) : CollatedOrder(captions);
-    std::vector<TRow> sorted;
-    sorted.reserve(page.Rows.size());
+    std::vector<size_t> result;
+    result.reserve(order.size());
     for (const size_t index : order)
-        sorted.push_back(std::move(page.Rows[index]));
-    page.Rows = std::move(sorted);
+        result.push_back(listed[index]);
+    return result;
+}
+
+void VisitProgramsPageCells(const TProgramRow& program, const TCellVisitor& cell) {
+    cell(program.Name);
+    cell(program.Folder);
+    cell(ProgramCpuText(program));
+    cell(KindText(program));
+    cell(program.Image().Version.FileVersion);
+    cell(program.Image().Version.CompanyName);
+    cell(program.Mismatch.empty() ? "" : "Mismatch");
+}
+
+TPage BuildProgramsPage(const std::vector<TProgramRow>& rows, const TReportOptions& options) {
+    TPage page;
+    page.Caption = kProgramsCaption;
+    constexpr int kWidths[] = {120, 150, 90, 70, 90, 140, 70};
+    for (size_t c = 0; c < std::size(kProgramsColumns); ++c)
+        page.Columns.push_back({kProgramsColumns[c], kWidths[c], TAlign::Left, true});
+    page.Columns.back().Align = TAlign::Center;
+    const std::vector<size_t> order = ProgramsPageOrder(rows, options);
+    page.Rows.reserve(order.size());
+    for (const size_t i : order) {
+        const TProgramRow& program = rows[i];
+        TRow& row = page.Rows.emplace_back();
+        row.Source = i;
+        row.Cells.reserve(page.Columns.size());
+        VisitProgramsPageCells(program, [&](std::string_view text) {
+            row.Cells.push_back(TextCell(std::string(text)));
+        });
+        row.Cells.front().Icon = TIconKind::FileRow;
+        row.Cells.back().Align = TAlign::Center;
+        if (options.Records) row.Record = Record(program);
+    }
     return page;
 }
 

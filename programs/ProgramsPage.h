@@ -26,6 +26,14 @@
 // cannot say is null. A setup DLL's Kind cell reads "Setup DLL".
 [[nodiscard]] TPage BuildProgramsPage(const std::vector<TProgramRow>& rows,
                                       const TReportOptions& options = {});
+inline constexpr const char* kProgramsCaption = "Programs";
+inline constexpr const char* kProgramsColumns[7] = {"File Name", "Folder",  "CPU",     "Kind",
+                                                    "Version",   "Company", "Mismatch"};
+// The same page without building it, for a writer of many programs: its rows in order (indices
+// into rows), and one row's cell texts in column order, each living only for its call.
+[[nodiscard]] std::vector<size_t> ProgramsPageOrder(const std::vector<TProgramRow>& rows,
+                                                    const TReportOptions& options = {});
+void VisitProgramsPageCells(const TProgramRow& row, const TCellVisitor& cell);
 
 // One field of a record as a writer sees it: a text lives only for the visitor's call.
 using TFieldView = std::variant<std::monostate, bool, int64_t, std::string_view>;

@@ -4,8 +4,10 @@
 // bytes; each front end converts them for its own screen or file.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -64,6 +66,9 @@ struct TCell {
     TAlign Align = TAlign::Left;
     TIconKind Icon = TIconKind::None;
 };
+
+// One cell's text handed to a writer that builds no row; it lives only for the call.
+using TCellVisitor = std::function<void(std::string_view text)>;
 
 // A text cell that sorts by its text.
 [[nodiscard]] TCell TextCell(std::string text, TAlign align = TAlign::Left,

@@ -6,21 +6,36 @@
 #include "tools/Json.h"
 #include "tools/TextReport.h"
 
+#include <iterator>
+#include <map>
 #include <string_view>
 #include <variant>
 
 void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows,
                          const device::TDeviceDecision* decision) {
-    // The text shows no records: the page is built without them.
-    TReportOptions options;
-    options.Records = false;
-    TPage page = BuildProgramsPage(rows, options);
-    if (decision) device::AddRunColumn(page, *decision);
-    WriteCountedPage(out, page);
+    // The list is written from the rows themselves: a page of cells for tens of thousands of
+    // programs would cost more than the text.
+    const std::vector<size_t> order = ProgramsPageOrder(rows);
+    std::vector<std::string_view> captions(std::begin(kProgramsColumns),
+                                           std::end(kProgramsColumns));
+    // With a device, each program's decision, after the page's own columns.
+    std::map<size_t, const char*> onDevice;
+    if (decision) {
+        captions.push_back(device::kRunColumn);
+        for (const device::TProgramDecision& p : decision->Programs)
+            onDevice[p.Row] = device::RunDecisionText(p.Outcome.Decision);
+    }
+    out << '\n' << kProgramsCaption << " (" << order.size() << ")\n";
+    WriteRows(out, captions, order.size(), [&](size_t r, const TCellVisitor& cell) {
+        VisitProgramsPageCells(rows[order[r]], cell);
+        if (!decision) return;
+        const auto it = onDevice.find(order[r]);
+        cell(it == onDevice.end() ? "" : it->second);
+    });
     TFieldTables tables(out);
     const auto field = [&](const char* name, std::string_view value) { tables.Field(name, value); };
-    for (const TRow& row : page.Rows) {
-        const TProgramRow& program = rows[row.Source];
+    for (const size_t i : order) {
+        const TProgramRow& program = rows[i];
         tables.Line({});
         tables.Line(PlainText(program.Folder + program.Name));
         tables.Begin(kProgramDetailColumns);

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,10 +41,6 @@ std::string ShownCell(std::string_view text, size_t limit) {
     return shown + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
-// Escaped and cut copies of the cells that need one, kept while their table is written; a deque
-// keeps each where it was made, so the views of the others stay good.
-using TOwnedCells = std::deque<std::string>;
-
 // Eight bytes at a time where all are printable ASCII, as nearly every cell's are: a large
 // report passes millions of cells through here.
 bool NeedsNoChange(std::string_view text, size_t limit) {
@@ -70,66 +65,77 @@ bool NeedsNoChange(std::string_view text, size_t limit) {
     return true;
 }
 
-// A cell as shown: the model's own text where it needs no escaping and no cut (most cells), else
-// the escaped and cut copy.
-std::string_view Show(std::string_view text, size_t limit, TOwnedCells& owned) {
-    if (NeedsNoChange(text, limit)) return text;
-    return owned.emplace_back(ShownCell(text, limit));
-}
+} // namespace
 
-// Cells as shown, one run row after row: rowStart[r] is where row r's cells begin (row 0 the
-// captions), and the last entry the end. Each column as wide as its widest text.
-void WriteShownCells(std::ostream& out, size_t columns, const std::vector<std::string_view>& cells,
-                     const std::vector<size_t>& rowStart) {
-    std::vector<size_t> widths(columns, 0);
-    for (size_t r = 0; r + 1 < rowStart.size(); ++r)
-        for (size_t c = 0; c < rowStart[r + 1] - rowStart[r] && c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], cells[rowStart[r] + c].size());
-    // The lines go out in pieces of about 64 KB: one write per line costs more than the line.
+// Texts from the cabinet must not steer the terminal: cells are shown as plain text, and the
+// widths count what is shown. Each row is visited twice, to measure and to write, so that no
+// copy of the table is kept.
+void WriteRows(std::ostream& out, const std::vector<std::string_view>& captions, size_t rows,
+               const TRowVisitor& visit, const std::vector<size_t>& limits) {
+    const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
+    // A cell as shown: its own text where it needs no escaping and no cut (most cells), else
+    // the escaped and cut copy, kept until the next cell.
+    std::string copy;
+    const auto shown = [&copy](std::string_view text, size_t most) -> std::string_view {
+        if (NeedsNoChange(text, most)) return text;
+        copy = ShownCell(text, most);
+        return copy;
+    };
+    std::vector<size_t> widths(captions.size(), 0);
+    for (size_t c = 0; c < captions.size(); ++c)
+        widths[c] = shown(captions[c], kMaxShownCell).size();
+    size_t column = 0;
+    const TCellVisitor measure = [&](std::string_view text) {
+        if (column < widths.size())
+            widths[column] = std::max(widths[column], shown(text, limit(column)).size());
+        ++column;
+    };
+    for (size_t r = 0; r < rows; ++r) {
+        column = 0;
+        visit(r, measure);
+    }
+    // A cell is padded to its column's width only when another follows it. The lines go out in
+    // pieces of about 64 KB: one write per line costs more than the line.
     std::string lines;
-    for (size_t r = 0; r + 1 < rowStart.size(); ++r) {
-        const size_t count = rowStart[r + 1] - rowStart[r];
+    size_t pad = 0;
+    const auto put = [&](std::string_view text) {
+        if (column > 0) lines.append(pad, ' ');
+        lines += text;
+        pad = (column < widths.size() ? widths[column] : text.size()) - text.size() + 2;
+        ++column;
+    };
+    const TCellVisitor write = [&](std::string_view text) { put(shown(text, limit(column))); };
+    lines += "  ";
+    column = 0;
+    for (const std::string_view caption : captions)
+        put(shown(caption, kMaxShownCell));
+    lines += '\n';
+    for (size_t r = 0; r < rows; ++r) {
         lines += "  ";
-        for (size_t c = 0; c < count; ++c) {
-            const std::string_view text = cells[rowStart[r] + c];
-            lines += text;
-            const size_t width = c < widths.size() ? widths[c] : text.size();
-            if (c + 1 < count) lines.append(width - text.size() + 2, ' ');
-        }
+        column = 0;
+        visit(r, write);
         lines += '\n';
-        if (lines.size() >= (64u << 10) || r + 2 == rowStart.size()) {
+        if (lines.size() >= (64u << 10)) {
             out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
             lines.clear();
         }
     }
+    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
-} // namespace
-
 // Every column of the page, the reports' own ones too, each as wide as its widest text.
-// Texts from the cabinet must not steer the terminal: cells are shown as plain text, and the
-// widths count what is shown.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits) {
-    const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
-    std::vector<std::string_view> cells;
-    TOwnedCells owned;
-    std::vector<size_t> rowStart;
-    rowStart.reserve(page.Rows.size() + 2);
-    size_t total = page.Columns.size();
-    for (const TRow& row : page.Rows)
-        total += row.Cells.size();
-    cells.resize(total);
-    size_t next = 0;
-    rowStart.push_back(next);
+    std::vector<std::string_view> captions;
+    captions.reserve(page.Columns.size());
     for (const TColumn& column : page.Columns)
-        cells[next++] = Show(column.Caption, kMaxShownCell, owned);
-    for (const TRow& row : page.Rows) {
-        rowStart.push_back(next);
-        for (size_t c = 0; c < row.Cells.size(); ++c)
-            cells[next++] = Show(row.Cells[c].Text, limit(c), owned);
-    }
-    rowStart.push_back(next);
-    WriteShownCells(out, page.Columns.size(), cells, rowStart);
+        captions.push_back(column.Caption);
+    WriteRows(
+        out, captions, page.Rows.size(),
+        [&](size_t r, const TCellVisitor& cell) {
+            for (const TCell& c : page.Rows[r].Cells)
+                cell(c.Text);
+        },
+        limits);
 }
 
 TFieldTables::TFieldTables(std::ostream& out) : FOut(out) {}

@@ -1,5 +1,8 @@
 #pragma once
+#include "report/Page.h"
+
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -11,7 +14,6 @@ class TCABFile;
 class TCabinetLook;
 class TSetupDocument;
 struct TCabinetSignature;
-struct TPage;
 
 // The property rows, files, shortcuts and registry values as the viewer shows them, then the
 // provisioning document (document's). The cabinet holds the listing of the load look saw.
@@ -26,6 +28,11 @@ inline constexpr size_t kMaxShownCell = 200;
 // text is escaped for the terminal (PlainText) and cut, with its whole length named, when wider
 // than its column's limit: limits[c], or kMaxShownCell.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits = {});
+// The same for rows no page holds: visit(r, cell) hands over row r's texts in column order, and
+// is asked twice for each row, once to measure it and once to write it.
+using TRowVisitor = std::function<void(size_t row, const TCellVisitor& cell)>;
+void WriteRows(std::ostream& out, const std::vector<std::string_view>& captions, size_t rows,
+               const TRowVisitor& visit, const std::vector<size_t>& limits = {});
 
 // Tables of (field, value) rows under two captions, as WriteTable lays them out, written one
 // after another through the same buffers: a report of many programs writes one per program.
