@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 
 namespace {
@@ -109,41 +110,57 @@ TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry) {
     return record;
 }
 
+std::vector<size_t> FilesPageOrder(TCESetup& setup, const TReportOptions& options) {
+    std::vector<std::string> captions;
+    captions.reserve(setup.Files.size());
+    TCECAB_File file;
+    for (size_t i = 0; i < setup.Files.size(); ++i) {
+        setup.GetFile(static_cast<int>(i), file);
+        captions.push_back(file.Name);
+    }
+    return options.Order ? options.Order(captions) : CollatedOrder(captions);
+}
+
+void VisitFilesPageCells(TCESetup& setup, size_t index, const TCABFileEntry* entry,
+                         const std::string& separator, const TCellVisitor& cell) {
+    TCECAB_File file;
+    setup.GetFile(static_cast<int>(index), file);
+    cell(file.Name);
+    cell(IncludeBackslash(file.Dir));
+    if (entry)
+        cell(separator.empty() ? FormatFileSize(entry->Size)
+                               : FormatFileSize(entry->Size, separator));
+    else
+        cell("0 bytes");
+    cell(FlagsText(file.Flags));
+    cell(YesNo(file.ActiveX));
+    cell(YesNo(file.Shared));
+}
+
 TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
                      const TReportOptions& options) {
     TPage page;
-    page.Caption = "Device Files";
-    page.Columns = {{"File Name", 120, TAlign::Left, true}, {"Folder", 150, TAlign::Left, true},
-                    {"File Size", 80, TAlign::Right, true}, {"Flags", 75, TAlign::Center, true},
-                    {"ActiveX", 55, TAlign::Center, true},  {"Shared", 55, TAlign::Center, true}};
+    page.Caption = kFilesCaption;
+    constexpr int kWidths[] = {120, 150, 80, 75, 55, 55};
+    constexpr TAlign kAligns[] = {TAlign::Left,   TAlign::Left,   TAlign::Right,
+                                  TAlign::Center, TAlign::Center, TAlign::Center};
+    for (size_t c = 0; c < std::size(kFilesColumns); ++c)
+        page.Columns.push_back({kFilesColumns[c], kWidths[c], kAligns[c], true});
     const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
-    const std::string separator = options.DecimalSeparator;
     page.Rows.reserve(setup.Files.size());
-    for (size_t i = 0; i < setup.Files.size(); ++i) {
+    for (const size_t i : FilesPageOrder(setup, options)) {
         const TCABFileEntry* entry = entries[i];
-        TCECAB_File file;
-        setup.GetFile(static_cast<int>(i), file);
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
-        row.Cells.reserve(6);
-        row.Cells.push_back(TextCell(file.Name));
-        row.Cells.back().Icon = TIconKind::FileRow;
-        row.Cells.push_back(TextCell(IncludeBackslash(file.Dir)));
-        TCell size;
-        if (entry)
-            size.Text = separator.empty() ? FormatFileSize(entry->Size)
-                                          : FormatFileSize(entry->Size, separator);
-        else
-            size.Text = "0 bytes";
-        size.SortKey = static_cast<int64_t>(entry ? entry->Size : 0);
-        size.Align = TAlign::Right;
-        row.Cells.push_back(std::move(size));
-        row.Cells.push_back(TextCell(FlagsText(file.Flags), TAlign::Center));
-        row.Cells.push_back(TextCell(YesNo(file.ActiveX), TAlign::Center));
-        row.Cells.push_back(TextCell(YesNo(file.Shared), TAlign::Center));
+        row.Cells.reserve(std::size(kFilesColumns));
+        VisitFilesPageCells(setup, i, entry, options.DecimalSeparator, [&](std::string_view text) {
+            row.Cells.push_back(TextCell(std::string(text), kAligns[row.Cells.size()]));
+        });
+        row.Cells.front().Icon = TIconKind::FileRow;
+        // The size sorts as the number it is.
+        row.Cells[2].SortKey = static_cast<int64_t>(entry ? entry->Size : 0);
         if (options.Records) row.Record = FileRecord(setup.Files[i], entry);
     }
-    SortByCaption(page, options);
     return page;
 }
 

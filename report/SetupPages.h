@@ -65,6 +65,16 @@ inline constexpr size_t kProjectNodeRegistry = 3;
 // Name, Size (null when no cabinet entry belongs to the row).
 [[nodiscard]] TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
                                    const TReportOptions& options = {});
+inline constexpr const char* kFilesCaption = "Device Files";
+inline constexpr const char* kFilesColumns[6] = {"File Name", "Folder",  "File Size",
+                                                 "Flags",     "ActiveX", "Shared"};
+// The same page without building it, for a writer of many files: the file rows in its order,
+// and one row's cell texts in column order (entry: the row's own, or null; separator: the
+// decimal separator of sizes, empty for the default), each living only for its call.
+[[nodiscard]] std::vector<size_t> FilesPageOrder(TCESetup& setup,
+                                                 const TReportOptions& options = {});
+void VisitFilesPageCells(TCESetup& setup, size_t row, const TCABFileEntry* entry,
+                         const std::string& separator, const TCellVisitor& cell);
 
 // "Device Shortcuts", sorted by caption. Records: Id, Folder, FileName, Name.
 [[nodiscard]] TPage BuildShortcutsPage(const TCESetup& setup, const TReportOptions& options = {});

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -255,6 +256,19 @@ void WriteProvisioning(std::ostream& out, const TCESetup& setup, TSetupDocument&
     }
 }
 
+// The Device Files page as the windows show it, written from the model itself: a page of cells
+// for tens of thousands of files would cost more than the text.
+void WriteFilesList(std::ostream& out, TCESetup& setup, const TCABFileContents& listing) {
+    const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
+    const std::vector<size_t> order = FilesPageOrder(setup);
+    const std::string separator;
+    out << '\n' << kFilesCaption << " (" << order.size() << ")\n";
+    WriteRows(out, {std::begin(kFilesColumns), std::end(kFilesColumns)}, order.size(),
+              [&](size_t r, const TCellVisitor& cell) {
+                  VisitFilesPageCells(setup, order[r], entries[order[r]], separator, cell);
+              });
+}
+
 } // namespace
 
 void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet,
@@ -264,10 +278,7 @@ void WriteTextReport(std::ostream& out, TCESetup& setup, TCABFile& cabinet,
     AddSignatureRows(properties, signature);
     out << PlainText(properties.Caption) << '\n';
     WriteTable(out, properties);
-    // The text shows no records: a large setup's rows are built without them.
-    TReportOptions cellsOnly;
-    cellsOnly.Records = false;
-    WriteCountedPage(out, BuildFilesPage(setup, cabinet.CABFileContents, cellsOnly));
+    WriteFilesList(out, setup, cabinet.CABFileContents);
     WriteCountedPage(out, BuildShortcutsPage(setup));
     WriteCountedPage(out, BuildRegistryPages(setup).Values);
     WriteProvisioning(out, setup, document);
