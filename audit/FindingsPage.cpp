@@ -23,7 +23,7 @@ TRecord FindingRecord(const TFinding& f) {
 
 } // namespace
 
-TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
+TPage BuildFindingsPage(const std::vector<TFinding>& findings, bool records) {
     TPage page;
     page.Caption = "Findings";
     page.Columns = {{"Severity", 80, TAlign::Left, true},
@@ -48,9 +48,9 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
         row.Dimmed = f.Accepted;
         // Warnings sort before notices and notices before infos, not by their words.
         row.Cells.front().SortKey = static_cast<int64_t>(f.Severity);
-        row.Record = FindingRecord(f);
+        if (records) row.Record = FindingRecord(f);
         if (count == 1) continue;
-        row.Record.emplace_back("count", static_cast<int64_t>(count));
+        if (records) row.Record.emplace_back("count", static_cast<int64_t>(count));
         for (const size_t place : group.Places) {
             const TFinding& p = findings[place];
             TRow& placeRow = page.Rows.emplace_back();
@@ -65,7 +65,7 @@ TPage BuildFindingsPage(const std::vector<TFinding>& findings) {
                               TextCell("")};
             placeRow.Cells.front().SortKey = static_cast<int64_t>(p.Severity);
             placeRow.Dimmed = p.Accepted;
-            placeRow.Record = FindingRecord(p);
+            if (records) placeRow.Record = FindingRecord(p);
         }
     }
     return page;

@@ -14,7 +14,8 @@
 // followed by one row per place (IsFindingPlaceRow: Node is the group's row, Source the
 // finding's index, the record a single finding's), showing the place's Where, and its Why
 // when that differs from the group's.
-[[nodiscard]] TPage BuildFindingsPage(const std::vector<TFinding>& findings);
+// Without records: the rows only, for a writer of the text that shows none.
+[[nodiscard]] TPage BuildFindingsPage(const std::vector<TFinding>& findings, bool records = true);
 
 // Whether a row of the Findings page is a place of the group above it.
 [[nodiscard]] bool IsFindingPlaceRow(const TRow& row);

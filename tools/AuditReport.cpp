@@ -17,7 +17,7 @@ void WriteSignatureReport(std::ostream& out, const TCabinetSignature& signature,
 }
 
 void WriteFindingsReport(std::ostream& out, const std::vector<TFinding>& findings) {
-    const TPage page = BuildFindingsPage(findings);
+    const TPage page = BuildFindingsPage(findings, false);
     // Counted as listed: a group of places is one finding, its places below it.
     const auto listed = std::count_if(page.Rows.begin(), page.Rows.end(),
                                       [](const TRow& row) { return !IsFindingPlaceRow(row); });

@@ -154,7 +154,9 @@ void TFieldTables::Begin(const char* const (&captions)[2]) {
 }
 
 void TFieldTables::Field(const char* field, std::string_view value) {
-    Cell(field);
+    // The field's name is the report's own: only the value can hold what needs escaping.
+    FCells.push_back({FTexts.size(), std::strlen(field)});
+    FTexts += field;
     Cell(value);
 }
 

@@ -45,7 +45,8 @@ class TFieldTables {
     // A line of text between tables, already as a terminal may show it.
     void Line(std::string_view text);
     void Begin(const char* const (&captions)[2]);
-    // Escaped and cut as WriteTable's cells; the texts are copied.
+    // The value escaped and cut as WriteTable's cells; field is the report's own name, shown as
+    // it is. The texts are copied.
     void Field(const char* field, std::string_view value);
     void End();
     void Flush();
