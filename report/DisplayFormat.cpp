@@ -75,26 +75,27 @@ std::string RoundToOneDecimal(const std::string& text) {
     return Increment(integer) + separator + '0';
 }
 
-std::string FormatFileSize(uint64_t size, const std::string& decimalSeparator) {
+std::string FormatFileSize(uint64_t size, std::string_view decimalSeparator) {
     // Bytes and kilobytes, nearly every file of a setup, without the long double: size / 1024
-    // has at most ten decimals, all exact, which is what the general text shows too.
-    if (size < 1024) return std::to_string(size) + " bytes";
+    // has at most ten decimals, all exact, which is what the general text shows too. Each text
+    // is made in one string: a large setup formats tens of thousands.
+    if (size < 1024) return std::to_string(size) += " bytes";
+    const auto kilobytes = [&](uint32_t whole, char decimal) {
+        std::string text = std::to_string(whole);
+        if (decimal != 0) (text += decimalSeparator) += decimal;
+        return text += " KB";
+    };
     if (size < 1024 * 1024) {
         const auto whole = static_cast<uint32_t>(size / 1024);
         const auto rest = static_cast<uint32_t>(size % 1024);
-        if (rest == 0) return std::to_string(whole) + " KB";
+        if (rest == 0) return kilobytes(whole, 0);
         const uint32_t first = rest * 10 / 1024;
         if (rest * 10 % 1024 == 0) // one decimal, kept as it is
-            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
-                   " KB";
+            return kilobytes(whole, static_cast<char>('0' + first));
         const uint32_t second = rest * 100 / 1024 % 10;
-        if (second < 5)
-            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first) +
-                   " KB";
-        if (first < 9)
-            return std::to_string(whole) + decimalSeparator + static_cast<char>('0' + first + 1) +
-                   " KB";
-        return std::to_string(whole + 1) + decimalSeparator + "0 KB";
+        if (second < 5) return kilobytes(whole, static_cast<char>('0' + first));
+        if (first < 9) return kilobytes(whole, static_cast<char>('0' + first + 1));
+        return kilobytes(whole + 1, '0');
     }
     const TScaledSize scaled = ChooseSizeUnit(static_cast<long double>(size));
     std::string text = DecimalText(scaled.Value);
@@ -106,7 +107,7 @@ std::string FormatFileSize(uint64_t size, const std::string& decimalSeparator) {
 std::string FormatFileSize(uint64_t size) {
     const std::lconv* conventions = std::localeconv();
     const char* point = conventions ? conventions->decimal_point : nullptr;
-    return FormatFileSize(size, point && *point ? point : ".");
+    return FormatFileSize(size, std::string_view(point && *point ? point : "."));
 }
 
 std::string FlagsText(int32_t flags) {

@@ -3,6 +3,7 @@
 // types. The page builders use them; front ends read the pages.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum class TSizeUnit { Bytes = 0, Kilobytes = 1, Megabytes = 2, Gigabytes = 3 };
 
@@ -19,7 +20,7 @@ struct TScaledSize {
 [[nodiscard]] std::string RoundToOneDecimal(const std::string& text);
 
 // "1.5 KB", "0 bytes", "3 GB", with the given decimal separator.
-[[nodiscard]] std::string FormatFileSize(uint64_t size, const std::string& decimalSeparator);
+[[nodiscard]] std::string FormatFileSize(uint64_t size, std::string_view decimalSeparator);
 // The same with the decimal separator of the C library's current LC_NUMERIC locale.
 [[nodiscard]] std::string FormatFileSize(uint64_t size);
 
