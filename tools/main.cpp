@@ -560,6 +560,7 @@ int main(int argc, char** argv) {
     case TParseResult::Run:
         break;
     }
+    // A heap the library keeps as it is only costs time: the run goes on either way.
     (void)GrowHeapInLargeSteps(!CollectionCommand(options));
     if (CollectionCommand(options)) return Flushed(RunCollection(options));
     if (options.Manifest || options.Sbom) return Flushed(WriteInventoryGuarded(options));
