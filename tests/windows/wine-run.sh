@@ -8,9 +8,9 @@ shift
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
 for attempt in 1 2; do
-  "$wine" "$@" 2> >(tee "$err" >&2)
-  status=$?
-  wait # for tee to finish copying the program's errors
+  # The errors go through tee in a pipeline, which bash waits for whole: a process substitution
+  # is not waited for, and its copy could still be empty when looked at below.
+  { "$wine" "$@" 2>&1 1>&3 3>&- | tee "$err" >&2 3>&-; status=${PIPESTATUS[0]}; } 3>&1
   if [ "$status" -eq 0 ] || ! grep -q '^wine client error' "$err"; then
     exit "$status"
   fi
