@@ -115,8 +115,7 @@ std::vector<size_t> ProgramsPageOrder(const std::vector<TProgramRow>& rows,
         listed.push_back(i);
         captions.push_back(rows[i].Name);
     }
-    const std::vector<size_t> order =
-        options.Order ? options.Order(captions) : CollatedOrder(captions);
+    const std::vector<size_t> order = CaptionOrder(captions, options);
     std::vector<size_t> result;
     result.reserve(order.size());
     for (const size_t index : order)

@@ -105,9 +105,13 @@ std::string FormatFileSize(uint64_t size, std::string_view decimalSeparator) {
 }
 
 std::string FormatFileSize(uint64_t size) {
+    return FormatFileSize(size, LocaleDecimalSeparator());
+}
+
+std::string LocaleDecimalSeparator() {
     const std::lconv* conventions = std::localeconv();
     const char* point = conventions ? conventions->decimal_point : nullptr;
-    return FormatFileSize(size, std::string_view(point && *point ? point : "."));
+    return point && *point ? point : ".";
 }
 
 std::string FlagsText(int32_t flags) {

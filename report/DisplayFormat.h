@@ -23,6 +23,8 @@ struct TScaledSize {
 [[nodiscard]] std::string FormatFileSize(uint64_t size, std::string_view decimalSeparator);
 // The same with the decimal separator of the C library's current LC_NUMERIC locale.
 [[nodiscard]] std::string FormatFileSize(uint64_t size);
+// The decimal separator of that locale, as FormatFileSize(size) takes it: "." when it names none.
+[[nodiscard]] std::string LocaleDecimalSeparator();
 
 // "0x" and the flag word as eight upper-case hexadecimal digits.
 [[nodiscard]] std::string FlagsText(int32_t flags);

@@ -26,13 +26,22 @@ void SortByCaption(TPage& page, const TReportOptions& options) {
     captions.reserve(page.Rows.size());
     for (const TRow& row : page.Rows)
         captions.push_back(row.Cells.front().Text);
-    const std::vector<size_t> order =
-        options.Order ? options.Order(captions) : CollatedOrder(captions);
+    const std::vector<size_t> order = CaptionOrder(captions, options);
     std::vector<TRow> sorted;
     sorted.reserve(page.Rows.size());
     for (const size_t index : order)
         sorted.push_back(std::move(page.Rows[index]));
     page.Rows = std::move(sorted);
+}
+
+// The folder as IncludeBackslash gives it; the short ones nearly all are need no copy on the heap.
+void FolderCell(const std::string& dir, const TCellVisitor& cell) {
+    if (!dir.empty() && dir.back() == '\\') return cell(dir);
+    char shortCopy[64];
+    if (dir.size() >= sizeof shortCopy) return cell(IncludeBackslash(dir));
+    std::memcpy(shortCopy, dir.data(), dir.size());
+    shortCopy[dir.size()] = '\\';
+    cell(std::string_view(shortCopy, dir.size() + 1));
 }
 
 } // namespace
@@ -44,6 +53,11 @@ std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions) {
         return std::strcoll(captions[a].c_str(), captions[b].c_str()) < 0;
     });
     return order;
+}
+
+std::vector<size_t> CaptionOrder(const std::vector<std::string>& captions,
+                                 const TReportOptions& options) {
+    return options.Order ? options.Order(captions) : CollatedOrder(captions);
 }
 
 TTreePage BuildProjectTree(const TCESetup& setup) {
@@ -113,28 +127,27 @@ TRecord FileRecord(const TCEINFFile& file, const TCABFileEntry* entry) {
 std::vector<size_t> FilesPageOrder(TCESetup& setup, const TReportOptions& options) {
     std::vector<std::string> captions;
     captions.reserve(setup.Files.size());
-    TCECAB_File file;
-    for (size_t i = 0; i < setup.Files.size(); ++i) {
-        setup.GetFile(static_cast<int>(i), file);
-        captions.push_back(file.Name);
-    }
-    return options.Order ? options.Order(captions) : CollatedOrder(captions);
+    for (size_t i = 0; i < setup.Files.size(); ++i)
+        captions.push_back(setup.FileName(static_cast<int>(i)));
+    return CaptionOrder(captions, options);
 }
 
 void VisitFilesPageCells(TCESetup& setup, size_t index, const TCABFileEntry* entry,
                          const std::string& separator, const TCellVisitor& cell) {
-    TCECAB_File file;
-    setup.GetFile(static_cast<int>(index), file);
-    cell(file.Name);
-    cell(IncludeBackslash(file.Dir));
+    // Read from the row as GetFile gives it, without its copy: a large setup's text visits each
+    // row twice.
+    const TCEINFFile& row = setup.Files[index];
+    cell(setup.FileName(static_cast<int>(index)));
+    FolderCell(row.Dir, cell);
     if (entry)
         cell(separator.empty() ? FormatFileSize(entry->Size)
                                : FormatFileSize(entry->Size, separator));
     else
         cell("0 bytes");
-    cell(FlagsText(file.Flags));
-    cell(YesNo(file.ActiveX));
-    cell(YesNo(file.Shared));
+    const TCECAB_FileFlags flags = SplitFileFlags(row.Flags);
+    cell(FlagsText(flags.Flags));
+    cell(YesNo(flags.ActiveX != 0));
+    cell(YesNo(flags.Shared != 0));
 }
 
 TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
@@ -147,13 +160,16 @@ TPage BuildFilesPage(TCESetup& setup, const TCABFileContents& listing,
     for (size_t c = 0; c < std::size(kFilesColumns); ++c)
         page.Columns.push_back({kFilesColumns[c], kWidths[c], kAligns[c], true});
     const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
+    // The locale is asked once, not per row.
+    const std::string separator =
+        options.DecimalSeparator.empty() ? LocaleDecimalSeparator() : options.DecimalSeparator;
     page.Rows.reserve(setup.Files.size());
     for (const size_t i : FilesPageOrder(setup, options)) {
         const TCABFileEntry* entry = entries[i];
         TRow& row = page.Rows.emplace_back();
         row.Source = i;
         row.Cells.reserve(std::size(kFilesColumns));
-        VisitFilesPageCells(setup, i, entry, options.DecimalSeparator, [&](std::string_view text) {
+        VisitFilesPageCells(setup, i, entry, separator, [&](std::string_view text) {
             row.Cells.push_back(TextCell(std::string(text), kAligns[row.Cells.size()]));
         });
         row.Cells.front().Icon = TIconKind::FileRow;

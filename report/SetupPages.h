@@ -47,6 +47,9 @@ void VisitFileRecord(const TCEINFFile& file, const TCABFileEntry* entry, TField&
 
 // Stable sort of the captions with strcoll.
 [[nodiscard]] std::vector<size_t> CollatedOrder(const std::vector<std::string>& captions);
+// The order the options give the captions (the window's own), or CollatedOrder without one.
+[[nodiscard]] std::vector<size_t> CaptionOrder(const std::vector<std::string>& captions,
+                                               const TReportOptions& options);
 
 // Node indices of the project tree: the absolute index is the page index.
 inline constexpr size_t kProjectNodeSetup = 0;

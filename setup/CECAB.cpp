@@ -57,14 +57,26 @@ bool TCESetupBase::BuildSetupCabinet() {
     return false;
 }
 
+TCECAB_FileFlags SplitFileFlags(int32_t flags) {
+    const auto bits = static_cast<uint32_t>(flags);
+    return {static_cast<int32_t>(bits & ~(kFlagSelfRegister | kFlagShared)),
+            static_cast<uint8_t>((bits & kFlagSelfRegister) != 0),
+            static_cast<uint8_t>((bits & kFlagShared) != 0)};
+}
+
+const std::string& TCESetupBase::FileName(int index) const {
+    const TCEINFFile& row = Files[index];
+    return row.ExtractedPath.empty() ? row.Name : row.ExtractedPath;
+}
+
 void TCESetupBase::GetFile(int index, TCECAB_File& file) const {
     const TCEINFFile& row = Files[index];
-    const auto flags = static_cast<uint32_t>(row.Flags);
-    file.Name = row.ExtractedPath.empty() ? row.Name : row.ExtractedPath;
+    file.Name = FileName(index);
     file.Dir = row.Dir;
-    file.Flags = static_cast<int32_t>(flags & ~(kFlagSelfRegister | kFlagShared));
-    file.ActiveX = (flags & kFlagSelfRegister) != 0;
-    file.Shared = (flags & kFlagShared) != 0;
+    const TCECAB_FileFlags flags = SplitFileFlags(row.Flags);
+    file.Flags = flags.Flags;
+    file.ActiveX = flags.ActiveX;
+    file.Shared = flags.Shared;
 }
 
 void TCESetupBase::GetRegEntry(int index, TCECAB_RegEntry& entry) const {

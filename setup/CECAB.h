@@ -76,6 +76,14 @@ class TCabinetLook {
     std::unordered_set<size_t> FCut; // descriptors whose extraction did not complete
 };
 
+// A file row's flags as the editor shows them: ActiveX and Shared apart from the rest.
+struct TCECAB_FileFlags {
+    int32_t Flags = 0;
+    uint8_t ActiveX = 0;
+    uint8_t Shared = 0;
+};
+[[nodiscard]] TCECAB_FileFlags SplitFileFlags(int32_t flags);
+
 struct TCECAB_File {
     std::string Name;
     std::string Dir;
@@ -155,6 +163,8 @@ class TCESetupBase {
 
     [[nodiscard]] int FileCount() const { return static_cast<int>(Files.size()); }
     void GetFile(int index, TCECAB_File& file) const;
+    // The name GetFile gives the row, without copying the rest of it.
+    [[nodiscard]] const std::string& FileName(int index) const;
     [[nodiscard]] int RegValueCount() const { return static_cast<int>(RegValues.size()); }
     void GetRegEntry(int index, TCECAB_RegEntry& entry) const;
     [[nodiscard]] int ShortcutCount() const { return static_cast<int>(Shortcuts.size()); }

@@ -4,6 +4,7 @@
 #include "cab/cabfiles.h"
 #include "provisioning/ProvisioningPage.h"
 #include "provisioning/Rows.h"
+#include "report/DisplayFormat.h"
 #include "report/RegistryPages.h"
 #include "report/SetupPages.h"
 #include "report/SignaturePage.h"
@@ -263,7 +264,7 @@ void WriteProvisioning(std::ostream& out, const TCESetup& setup, TSetupDocument&
 void WriteFilesList(std::ostream& out, TCESetup& setup, const TCABFileContents& listing) {
     const std::vector<const TCABFileEntry*> entries = FileRowEntries(setup, listing);
     const std::vector<size_t> order = FilesPageOrder(setup);
-    const std::string separator;
+    const std::string separator = LocaleDecimalSeparator();
     out << '\n' << kFilesCaption << " (" << order.size() << ")\n";
     WriteRows(out, {std::begin(kFilesColumns), std::end(kFilesColumns)}, order.size(),
               [&](size_t r, const TCellVisitor& cell) {

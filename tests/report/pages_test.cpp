@@ -148,6 +148,33 @@ TEST(FilesPage, TheCallersOrderAndDecimalSeparatorAreUsed) {
     EXPECT_EQ(Column(page, 2), (Texts{"2,0 KB", "10 bytes", "4 bytes"}));
 }
 
+TEST(FilesPage, EveryFolderEndsInOneBackslashWhateverItsLength) {
+    // Around the length up to which a folder cell is made without a copy on the heap: with
+    // "%WinDir%\\" before them, the folders of 53 to 56 characters are 62 to 65 long.
+    TempDir dir;
+    DescriptorBuilder b("Long", "Acme", "%CE1%\\Long");
+    std::vector<std::string> folders;
+    for (const size_t length : {1u, 53u, 54u, 55u, 56u, 300u})
+        folders.push_back("%CE2%\\" + std::string(length, 'f'));
+    SetupCabinetContents contents;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const uint16_t id = b.File(b.Dir(folders[i]), "f" + std::to_string(i) + ".txt");
+        contents.FileData[id] = Bytes("x");
+    }
+    WriteSetupCabinet(dir.File("long.cab"), b.Plan(), contents);
+    LoadedSetup loaded(dir.File("long.cab"));
+    const TPage page = BuildFilesPage(loaded.Setup, loaded.Listing());
+    ASSERT_EQ(page.Rows.size(), folders.size());
+    for (const TRow& row : page.Rows) {
+        const std::string& folder = loaded.Setup.Files[row.Source].Dir;
+        const std::string& cell = row.Cells[1].Text;
+        ASSERT_FALSE(cell.empty());
+        EXPECT_EQ(cell.back(), '\\') << folder;
+        EXPECT_EQ(cell.substr(0, folder.size()), folder);
+        EXPECT_EQ(cell.size(), folder.size() + 1) << folder;
+    }
+}
+
 TEST(ShortcutsPage, SortedByTitleWithFolderAndRecords) {
     TempDir dir;
     LoadedSetup loaded(DemoCabinet(dir));
