@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
-# Nine targets share the run; 20 s each keeps the whole of it under half an hour on two cores.
+# Nine targets share the run, as many at once as there are cores.
 fuzz_seconds=${TESSARY_FUZZ_SECONDS:-20}
 # A machine with ccache rebuilds only what changed; a fresh one builds everything.
 launcher=()
@@ -34,7 +34,11 @@ if git grep -n -F "$version" -- . ':!CMakeLists.txt' ':!*.md'; then
 fi
 
 stage "Build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+# Line tables are all a failing test's backtrace needs; full debug information costs a third of
+# the compile time.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}"
 cmake --build build -j "$jobs"
 echo "-- [$(elapsed)] built; the tests"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
@@ -100,9 +104,10 @@ caption=$(QT_QPA_PLATFORM=offscreen timeout 60 /usr/bin/tessary --quit-after-ope
 
 stage "Core tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets"
 # One Clang build serves both: the sanitized core with its tests, and the libFuzzer targets.
-# Line tables are all a sanitizer's report needs; full debug information only costs time.
-sanitized_flags=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG"
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG")
+# Line tables are all a sanitizer's report needs; full debug information only costs time. -O1,
+# as the sanitizers' own documents advise, compiles a fifth faster than -O2.
+sanitized_flags=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG"
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG")
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "${sanitized_flags[@]}" -DTESSARY_FUZZ=ON -DTESSARY_BUILD_APP=OFF -DTESSARY_BUILD_BENCH=OFF \
   "${launcher[@]}"
@@ -123,18 +128,35 @@ TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_package \
   --gtest_filter='FileWriter*:Package.CabinetInACabinet*:Package.Msi*'
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_programs --gtest_filter='EntryImageReader*'
 
-stage "Fuzz targets, ${fuzz_seconds}s each"
-shopt -s nullglob
-for fuzzer in build-fuzz/tests/fuzz_*; do
-  [ -x "$fuzzer" ] || continue
-  name=$(basename "$fuzzer")
+stage "Fuzz targets, ${fuzz_seconds}s each, ${jobs} at a time"
+# Each target runs on one core: as many at once as there are cores. Each one's report is kept in
+# its own file and shown in order once all have ended; a target that fails shows more of it.
+export fuzz_seconds
+rm -f build-fuzz/fuzz_*.log build-fuzz/fuzz_*.status
+printf '%s\0' build-fuzz/tests/fuzz_* | xargs -0 -r -P "$jobs" -n 1 bash -c '
+  fuzzer=$1 name=$(basename "$1")
+  [ -x "$fuzzer" ] || exit 0
   seeds="build-fuzz/seeds/$name"
   mkdir -p "$seeds"
   # Each target writes its seed inputs and exits when TESSARY_WRITE_SEEDS names a folder.
   TESSARY_WRITE_SEEDS="$seeds" "$fuzzer" >/dev/null 2>&1 || true
+  status=0
+  "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$seeds" \
+    >"build-fuzz/$name.log" 2>&1 || status=$?
+  echo "$status" >"build-fuzz/$name.status"' _
+fuzz_failed=0
+for fuzzer in build-fuzz/tests/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
   echo "-- $name"
-  "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$seeds" 2>&1 | tail -n 12
+  if [ "$(cat "build-fuzz/$name.status" 2>/dev/null)" = 0 ]; then
+    tail -n 12 "build-fuzz/$name.log"
+  else
+    tail -n 80 "build-fuzz/$name.log" 2>/dev/null || echo "$name did not run"
+    fuzz_failed=1
+  fi
 done
+[ "$fuzz_failed" -eq 0 ]
 stage "Windows builds: core tests, tessary-info.exe and the tessary.exe window under Wine"
 bash scripts/deps-windows.sh
 # Both processors are built every run, as they are shipped (Release); the 64-bit build is tested
