@@ -16,6 +16,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
+# -O2 for Release, as the Linux package is built: CMake's -O3 takes a sixth longer to compile, on
+# every run of the tests. Cached before the compiler's defaults are, so a given value still wins.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags used by the C compiler for Release")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags used by the C++ compiler for Release")
+
 # Test executables run through Wine; ctest puts this in front of each of them, by way of a script
 # that starts a program again when Wine's client, not the program, failed. The caller names the
 # loader to look for (Debian's /usr/bin/wine starts the 32-bit loader whenever it is installed,

@@ -322,7 +322,9 @@ TEST_F(WindowTest, TheCabinetOfTheCommandLineOpensAsOpenSetupOpensIt) {
             Services->Messages.clear();
             window.reset(TfrmWinCEMain::Create(GetModuleHandleW(nullptr), {argument}, Services));
         }
-        if (window) EXPECT_TRUE(WaitForReading(*window));
+        if (window) {
+            EXPECT_TRUE(WaitForReading(*window));
+        }
         return window;
     };
     const auto captions = [](HWND tree) {
@@ -1593,7 +1595,9 @@ TEST_F(WindowTest, ClosingAPackageWhileItsSetupReadsLeavesNoTemporaryFolder) {
             Sleep(1);
         }
         if (Window->Reading()) ++closedWhileReading;
-        if (name == "slow.exe") EXPECT_TRUE(Window->Reading());
+        if (name == "slow.exe") {
+            EXPECT_TRUE(Window->Reading());
+        }
         if (byOpening) {
             Window->OpenSetup(WindowsPath(dir.File("README")));
             EXPECT_FALSE(Window->SetupOpen());
