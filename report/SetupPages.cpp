@@ -139,11 +139,7 @@ void VisitFilesPageCells(TCESetup& setup, size_t index, const TCABFileEntry* ent
     const TCEINFFile& row = setup.Files[index];
     cell(setup.FileName(static_cast<int>(index)));
     FolderCell(row.Dir, cell);
-    if (entry)
-        cell(separator.empty() ? FormatFileSize(entry->Size)
-                               : FormatFileSize(entry->Size, separator));
-    else
-        cell("0 bytes");
+    cell(entry ? FormatFileSize(entry->Size, separator) : "0 bytes");
     const TCECAB_FileFlags flags = SplitFileFlags(row.Flags);
     cell(FlagsText(flags.Flags));
     cell(YesNo(flags.ActiveX != 0));

@@ -73,7 +73,8 @@ inline constexpr const char* kFilesColumns[6] = {"File Name", "Folder",  "File S
                                                  "Flags",     "ActiveX", "Shared"};
 // The same page without building it, for a writer of many files: the file rows in its order,
 // and one row's cell texts in column order (entry: the row's own, or null; separator: the
-// decimal separator of sizes, empty for the default), each living only for its call.
+// decimal separator of sizes, LocaleDecimalSeparator() for the C library's), each living only
+// for its call.
 [[nodiscard]] std::vector<size_t> FilesPageOrder(TCESetup& setup,
                                                  const TReportOptions& options = {});
 void VisitFilesPageCells(TCESetup& setup, size_t row, const TCABFileEntry* entry,
