@@ -15,6 +15,24 @@ void AppendHex4(std::string& text, uint16_t value) {
         text += kDigits[(value >> shift) & 0xF];
 }
 
+// "4.20": the minor number with two digits, as linkers write it. By hand, as AppendHex4.
+void AppendSubsystemVersion(std::string& text, const TPEImage& image) {
+    const auto number = [&](unsigned value, bool twoDigits) {
+        char digits[8];
+        char* end = digits + sizeof digits;
+        char* at = end;
+        do {
+            *--at = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value > 0);
+        if (twoDigits && end - at < 2) *--at = '0';
+        text.append(at, end);
+    };
+    number(image.SubsystemMajor, false);
+    text += '.';
+    number(image.SubsystemMinor, true);
+}
+
 bool IsImage(const TProgramRow& row) {
     return row.Status == TProgramStatus::Image;
 }
@@ -101,9 +119,9 @@ std::string ProgramCpuText(const TProgramRow& row) {
 }
 
 std::string SubsystemVersionText(const TPEImage& image) {
-    std::string text = std::to_string(image.SubsystemMajor) + '.';
-    if (image.SubsystemMinor < 10) text += '0';
-    return text += std::to_string(image.SubsystemMinor);
+    std::string text;
+    AppendSubsystemVersion(text, image);
+    return text;
 }
 
 std::vector<size_t> ProgramsPageOrder(const std::vector<TProgramRow>& rows,
@@ -165,11 +183,16 @@ void VisitProgramDetailFields(const TProgramRow& program, const TDetailFieldVisi
         add("Role", std::string(kSetupDllKind) + ": the installer runs it at install and removal");
     add("Status", ProgramStatusText(program.Status));
     if (!IsImage(program)) return;
-    std::string cpu = MachineName(i.Machine) + " (";
-    AppendHex4(cpu, i.Machine);
-    add("CPU", cpu += ')');
+    // One buffer for the values made here: each lives only for its call.
+    std::string text = MachineName(i.Machine);
+    text += " (";
+    AppendHex4(text, i.Machine);
+    add("CPU", text += ')');
     add("Kind", ImageKind(i));
-    add("Subsystem", SubsystemName(i.Subsystem) + " " + SubsystemVersionText(i));
+    text = SubsystemName(i.Subsystem);
+    text += ' ';
+    AppendSubsystemVersion(text, i);
+    add("Subsystem", text);
     add(".NET", i.IsDotNet ? "Yes" : "No");
     if (i.IsDotNet) {
         add("Runtime Version", i.RuntimeVersion);

@@ -37,7 +37,7 @@ void WriteProgramsReport(std::ostream& out, const std::vector<TProgramRow>& rows
     for (const size_t i : order) {
         const TProgramRow& program = rows[i];
         tables.Line({});
-        tables.Line(PlainText(program.Folder + program.Name));
+        tables.EscapedLine(program.Folder, program.Name);
         tables.Begin(kProgramDetailColumns);
         VisitProgramDetailFields(program, field);
         tables.End();

@@ -147,7 +147,34 @@ void TFieldTables::Line(std::string_view text) {
     FLines += '\n';
 }
 
+void TFieldTables::EscapedLine(std::string_view text, std::string_view more) {
+    // PlainText reads a text as UTF-8 or as bytes by the whole of it: the two parts are only
+    // taken as they are when neither holds anything to escape.
+    const auto plain = [](std::string_view t) {
+        return std::none_of(t.begin(), t.end(),
+                            [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
+    };
+    if (plain(text) && plain(more)) {
+        FLines += text;
+        FLines += more;
+        FLines += '\n';
+        return;
+    }
+    std::string whole(text);
+    Line(PlainText(whole += more));
+}
+
 void TFieldTables::Begin(const char* const (&captions)[2]) {
+    // A report of many programs begins every table under the same captions: kept as they are.
+    const auto kept = [&](size_t c) {
+        return FCells.size() >= 2 &&
+               std::string_view(FTexts).substr(FCells[c].first, FCells[c].second) == captions[c];
+    };
+    if (kept(0) && kept(1)) {
+        FTexts.resize(FCells[1].first + FCells[1].second);
+        FCells.resize(2);
+        return;
+    }
     FTexts.clear();
     FCells.clear();
     for (const char* caption : captions)

@@ -44,6 +44,8 @@ class TFieldTables {
     TFieldTables& operator=(const TFieldTables&) = delete;
     // A line of text between tables, already as a terminal may show it.
     void Line(std::string_view text);
+    // A line of two texts as one, escaped for the terminal as one (PlainText).
+    void EscapedLine(std::string_view text, std::string_view more);
     void Begin(const char* const (&captions)[2]);
     // The value escaped and cut as WriteTable's cells; field is the report's own name, shown as
     // it is. The texts are copied.

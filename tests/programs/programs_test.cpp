@@ -433,6 +433,28 @@ TEST(ProgramsPage, ListsProgramsAndUnreadFilesByNameWithNullsForWhatIsUnknown) {
     EXPECT_EQ(details.Rows[2].Cells[1].Text, "SH4 (0x01A6)");
 }
 
+TEST(ProgramsPage, SubsystemVersionsHaveTwoMinorDigitsWhateverTheirSize) {
+    TPEImage image;
+    image.Subsystem = 9; // Windows CE GUI
+    const std::pair<std::pair<uint16_t, uint16_t>, const char*> versions[] = {
+        {{4, 20}, "4.20"},  {{5, 2}, "5.02"},    {{0, 0}, "0.00"},
+        {{10, 9}, "10.09"}, {{3, 100}, "3.100"}, {{65535, 65535}, "65535.65535"}};
+    for (const auto& [version, text] : versions) {
+        image.SubsystemMajor = version.first;
+        image.SubsystemMinor = version.second;
+        EXPECT_EQ(SubsystemVersionText(image), text);
+        TProgramRow row;
+        row.Status = TProgramStatus::Image;
+        row.Facts = MakeProgramFacts(image);
+        const TDetailFields fields = ProgramDetailFields(row);
+        const auto subsystem = std::find_if(fields.begin(), fields.end(), [](const auto& f) {
+            return f.first == std::string("Subsystem");
+        });
+        ASSERT_NE(subsystem, fields.end());
+        EXPECT_EQ(subsystem->second, std::string("Windows CE GUI ") + text);
+    }
+}
+
 namespace {
 
 // A setup of images, texts, a one-byte file, a text that begins "MZ" (notes, no image) and a

@@ -239,3 +239,34 @@ TEST(Terminal, TablesEscapeAControlByteWhereverItStands) {
                     << length;
             }
 }
+
+TEST(Terminal, FieldTablesInARowKeepTheirOwnCaptionsAndEscapeHeadingsAsOneText) {
+    std::ostringstream out;
+    TFieldTables tables(out);
+    const char* const programCaptions[2] = {"Field", "Value"};
+    const char* const otherCaptions[2] = {"Name", "Data"};
+    // The same captions twice (kept from the table before), then others, then the first again.
+    for (const auto* captions :
+         {&programCaptions, &programCaptions, &otherCaptions, &programCaptions}) {
+        tables.Begin(*captions);
+        tables.Field("Kind", (*captions)[0]);
+        tables.End();
+    }
+    // A heading is escaped as the one text its two parts make: here they make U+0085, which
+    // neither part holds alone.
+    const std::pair<std::string, std::string> headings[] = {
+        {"\\Windows\\", "App.exe"},
+        {"\\D\xC2", "\x85.exe"},
+        {"\\Esc\x1b]0;", "title\x07.exe"},
+        {"\\Caf\xC3", "\xA9\\a.dll"},
+    };
+    for (const auto& [folder, name] : headings)
+        tables.EscapedLine(folder, name);
+    tables.Flush();
+    const std::string program = "  Field  Value\n  Kind   Field\n";
+    std::string expected = program + program + "  Name  Data\n  Kind  Name\n" + program;
+    for (const auto& [folder, name] : headings)
+        expected += PlainText(folder + name) + "\n";
+    EXPECT_EQ(out.str(), expected);
+    EXPECT_NE(out.str().find("\\D\\x85.exe\n"), std::string::npos);
+}
