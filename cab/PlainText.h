@@ -18,6 +18,13 @@
     return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F);
 }
 
+// Whether PlainText would change the text: only a text with a control byte is escaped.
+[[nodiscard]] inline bool HasControlByte(std::string_view text) {
+    for (const char c : text)
+        if (IsControlByte(static_cast<unsigned char>(c))) return true;
+    return false;
+}
+
 // Length of the well-formed UTF-8 sequence starting at text[i], 0 when there is none.
 [[nodiscard]] inline size_t Utf8SequenceLength(std::string_view text, size_t i) {
     const auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -90,13 +97,7 @@
         out += kHex[b >> 4];
         out += kHex[b & 0x0F];
     };
-    bool clean = true;
-    for (const char c : text)
-        if (IsControlByte(static_cast<unsigned char>(c))) {
-            clean = false;
-            break;
-        }
-    if (clean) return std::string(text);
+    if (!HasControlByte(text)) return std::string(text);
     std::string out;
     out.reserve(text.size() + 16);
     if (IsWellFormedUtf8(text)) {

@@ -150,11 +150,7 @@ void TFieldTables::Line(std::string_view text) {
 void TFieldTables::EscapedLine(std::string_view text, std::string_view more) {
     // PlainText reads a text as UTF-8 or as bytes by the whole of it: the two parts are only
     // taken as they are when neither holds anything to escape.
-    const auto plain = [](std::string_view t) {
-        return std::none_of(t.begin(), t.end(),
-                            [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
-    };
-    if (plain(text) && plain(more)) {
+    if (!HasControlByte(text) && !HasControlByte(more)) {
         FLines += text;
         FLines += more;
         FLines += '\n';
