@@ -1,5 +1,7 @@
 #include "audit/FindingsPage.h"
 
+#include <iterator>
+
 namespace {
 
 TIconKind SeverityIcon(TSeverity severity) {
@@ -7,6 +9,8 @@ TIconKind SeverityIcon(TSeverity severity) {
            : severity == TSeverity::Notice ? TIconKind::Notice
                                            : TIconKind::Info;
 }
+
+} // namespace
 
 TRecord FindingRecord(const TFinding& f) {
     const bool onPage = f.Page != TFindingPage::None;
@@ -21,17 +25,12 @@ TRecord FindingRecord(const TFinding& f) {
             {"statement", f.Accepted ? TValue(f.Statement) : TValue()}};
 }
 
-} // namespace
-
 TPage BuildFindingsPage(const std::vector<TFinding>& findings, bool records) {
     TPage page;
-    page.Caption = "Findings";
-    page.Columns = {{"Severity", 80, TAlign::Left, true},
-                    {"Rule", 130, TAlign::Left, true},
-                    {"Title", 220, TAlign::Left, true},
-                    {"Where", 260, TAlign::Left, true},
-                    {"Why", 400, TAlign::Left, true}};
-    page.Columns.push_back({"Accepted", 300, TAlign::Left, true});
+    page.Caption = kFindingsCaption;
+    const int widths[] = {80, 130, 220, 260, 400, 300};
+    for (size_t c = 0; c < std::size(widths); ++c)
+        page.Columns.push_back({std::string(kFindingsColumns[c]), widths[c], TAlign::Left, true});
     page.Rows.reserve(findings.size());
     for (const TFindingGroup& group : GroupFindings(findings)) {
         const size_t first = group.Places.front();

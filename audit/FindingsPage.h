@@ -3,6 +3,7 @@
 #include "audit/Audit.h"
 #include "report/Page.h"
 
+#include <string_view>
 #include <vector>
 
 // Columns Severity (with its icon), Rule (the rule's id), Title, Where, Why and Accepted (the
@@ -16,6 +17,13 @@
 // when that differs from the group's.
 // Without records: the rows only, for a writer of the text that shows none.
 [[nodiscard]] TPage BuildFindingsPage(const std::vector<TFinding>& findings, bool records = true);
+inline constexpr const char* kFindingsCaption = "Findings";
+inline constexpr std::string_view kFindingsColumns[] = {"Severity", "Rule", "Title",
+                                                        "Where",    "Why",  "Accepted"};
+
+// One finding's record as the page's rows hold it, for writers that build no page: a setup can
+// give a hundred thousand places.
+[[nodiscard]] TRecord FindingRecord(const TFinding& finding);
 
 // Whether a row of the Findings page is a place of the group above it.
 [[nodiscard]] bool IsFindingPlaceRow(const TRow& row);

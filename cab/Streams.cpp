@@ -77,6 +77,9 @@ int64_t TFileStream::Size() const {
 
 std::vector<uint8_t> ReadWholeStream(TStream& stream) {
     std::vector<uint8_t> bytes;
+    // The size a stream tells is only a hint: the bytes read decide.
+    if (const int64_t size = stream.Size(); size > 0 && size <= (int64_t{1} << 30))
+        bytes.reserve(static_cast<size_t>(size));
     stream.SetPosition(0);
     uint8_t chunk[65536];
     for (;;) {

@@ -30,6 +30,13 @@ class TMemoryStream : public TStream {
     [[nodiscard]] int64_t Size() const override { return static_cast<int64_t>(FData.size()); }
     [[nodiscard]] const uint8_t* Memory() const { return FData.data(); }
     [[nodiscard]] const std::vector<uint8_t>& Data() const { return FData; }
+    // The bytes themselves, leaving the stream empty.
+    [[nodiscard]] std::vector<uint8_t> TakeData() {
+        std::vector<uint8_t> data;
+        data.swap(FData);
+        FPosition = 0;
+        return data;
+    }
     void Clear();
 
   private:

@@ -4,6 +4,7 @@
 #include "cab/DateTime.h"
 #include "cab/Streams.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -68,6 +69,11 @@ using TOpenEntrySink = std::function<TEntrySink*(size_t index, const TCABFileEnt
 class TMemorySink : public TEntrySink {
   public:
     explicit TMemorySink(size_t cap) : FCap(cap) {}
+    // Room for the entry's size as listed, up to the cap: a large entry is then not copied at
+    // each doubling, nor kept with up to twice its size reserved.
+    void Expect(uint64_t size) {
+        Data.reserve(static_cast<size_t>(std::min<uint64_t>(size, FCap)));
+    }
     [[nodiscard]] bool Write(const void* data, size_t count) override;
     [[nodiscard]] bool Finish(const TCABFileEntry&) override { return FFinished = true; }
     [[nodiscard]] bool Overflowed() const { return FOverflowed; }

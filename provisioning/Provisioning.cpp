@@ -127,7 +127,7 @@ bool Contains(std::string_view text, std::string_view pattern) {
 
 // Names and values are kept as the document means them, entities decoded; rawValue gets the
 // value as written, where a nested document is looked for.
-void ReadAttributes(const TXMLTag& tag, TNode& node, std::string& rawValue) {
+void ReadAttributes(const TXMLTag& tag, TNode& node, std::string_view& rawValue) {
     const std::string_view nameKey = NameKey(node.Kind);
     const bool hasValue = IsLeaf(node.Kind);
     bool haveName = false;
@@ -143,7 +143,7 @@ void ReadAttributes(const TXMLTag& tag, TNode& node, std::string& rawValue) {
             node.Name = DecodeEntities(value);
             haveName = true;
         } else if (hasValue && !haveValue && SameTextAscii(name, "value")) {
-            rawValue.assign(value);
+            rawValue = value;
             node.Value = DecodeEntities(value);
             haveValue = true;
         } else {
@@ -192,7 +192,7 @@ class TBuilder {
     explicit TBuilder(TProvisioningTree& tree) : FTree(tree) {}
 
     // Reads text as the content of node parent; nesting counts the documents around it.
-    void Build(std::string_view text, uint32_t parent, int nesting);
+    void Build(std::vector<uint8_t> text, uint32_t parent, int nesting);
 
   private:
     TProvisioningTree& FTree;
@@ -256,7 +256,7 @@ bool TBuilder::ReadOpeningTag(const TXMLTag& tag, TOpenElements& open, int nesti
     node.Depth = nodes[open.Stack.back()].Depth + 1;
     if (const int nameless = NamelessAttributes(tag.Text.View()); nameless > 0)
         AddNote(node, std::to_string(nameless) + " attribute(s) without a name left out");
-    std::string value;
+    std::string_view value; // in the parser's buffer, which outlives this call
     ReadAttributes(tag, node, value);
     const uint32_t index = Append(std::move(node));
     nodes[index].End = index + 1;
@@ -276,7 +276,14 @@ bool TBuilder::ReadOpeningTag(const TXMLTag& tag, TOpenElements& open, int nesti
         return true;
     }
     // The value's text is its own copy: reading it appends to the node list.
-    Build(raw ? value : DecodeEntities(value), index, nesting + 1);
+    std::vector<uint8_t> nested;
+    if (raw) {
+        nested.assign(value.begin(), value.end());
+    } else {
+        const std::string decoded = DecodeEntities(value);
+        nested.assign(decoded.begin(), decoded.end());
+    }
+    Build(std::move(nested), index, nesting + 1);
     nodes[index].End = static_cast<uint32_t>(nodes.size());
     return true;
 }
@@ -304,12 +311,14 @@ void TBuilder::Finish(const TXMLParser& parser, TOpenElements& open) {
     }
 }
 
-void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
+void TBuilder::Build(std::vector<uint8_t> text, uint32_t parent, int nesting) {
     TXMLParser parser;
     parser.ProbeMode = 2; // every document is markup here, whatever it contains
     try {
-        parser.Input = TMemoryStream(std::vector<uint8_t>(text.begin(), text.end()));
+        parser.Input = TMemoryStream(std::move(text));
         parser.Parse();
+        // The items point into the parser's own copy: the document itself is not needed again.
+        parser.Input = TMemoryStream();
     } catch (const std::exception& e) {
         // Too large a document, or no memory for it: said on the node it belongs to.
         AddNote(FTree.Nodes[parent], std::string("the document cannot be read: ") + e.what());
@@ -333,9 +342,13 @@ void TBuilder::Build(std::string_view text, uint32_t parent, int nesting) {
 } // namespace
 
 TProvisioningTree ReadProvisioning(std::string_view document) {
+    return ReadProvisioning(std::vector<uint8_t>(document.begin(), document.end()));
+}
+
+TProvisioningTree ReadProvisioning(std::vector<uint8_t> document) {
     TProvisioningTree tree;
     tree.Nodes.emplace_back();
-    TBuilder(tree).Build(document, 0, 0);
+    TBuilder(tree).Build(std::move(document), 0, 0);
     tree.Nodes[0].End = static_cast<uint32_t>(tree.Nodes.size());
     return tree;
 }

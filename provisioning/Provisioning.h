@@ -81,6 +81,8 @@ constexpr size_t kMaxNodes = 100'000;
 
 // Any bytes give a tree; time and memory are linear in the document's size.
 [[nodiscard]] TProvisioningTree ReadProvisioning(std::string_view document);
+// The same, reading the bytes given instead of a copy of them.
+[[nodiscard]] TProvisioningTree ReadProvisioning(std::vector<uint8_t> document);
 
 // Decodes every EncodedCertificate parm of the tree. Separate from reading so that the reader
 // alone has no cryptography. Once stopped returns true, the certificates not yet decoded are

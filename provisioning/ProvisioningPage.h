@@ -5,7 +5,13 @@
 #include "provisioning/Provisioning.h"
 #include "report/Page.h"
 
+#include <string_view>
+
 namespace provisioning {
+
+inline constexpr const char* kProvisioningCaption = "Provisioning";
+inline constexpr std::string_view kProvisioningColumns[] = {"Item", "Name", "Value", "Attributes",
+                                                            "Meaning"};
 
 struct TProvisioningPages {
     TTreePage Tree;     // the document's nodes, parents first
@@ -15,5 +21,10 @@ struct TProvisioningPages {
 };
 
 [[nodiscard]] TProvisioningPages BuildProvisioningPages(const TProvisioningTree& tree);
+
+// The certificates page without rows, and one certificate's row, for writers that keep no page:
+// a document may hold a hundred thousand of them.
+[[nodiscard]] TPage CertificatesPageColumns();
+[[nodiscard]] TRow CertificateRow(const TCertificateInfo& certificate);
 
 } // namespace provisioning

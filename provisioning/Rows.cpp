@@ -11,36 +11,66 @@
 
 namespace provisioning {
 
+size_t ProvisioningRowCount(const TProvisioningTree& tree) {
+    if (tree.Nodes.empty()) return 0;
+    return tree.Nodes.size() - 1 + (tree.Nodes[0].Note.empty() ? 0 : 1);
+}
+
+TProvisioningRowView ProvisioningRowAt(const TProvisioningTree& tree, size_t row) {
+    TProvisioningRowView view;
+    // The document as a whole shows only when something is wrong with it.
+    const bool documentRow = !tree.Nodes[0].Note.empty();
+    if (documentRow && row == 0) {
+        view.Item = ItemCaption(TNodeKind::Root);
+        view.Meaning = "note: " + tree.Nodes[0].Note;
+        return view;
+    }
+    const size_t i = documentRow ? row : row + 1;
+    const TNode& node = tree.Nodes[i];
+    view.Depth = node.Depth - 1;
+    view.Node = i;
+    view.Item = ItemCaption(node.Kind);
+    view.Name = node.Kind == TNodeKind::Element || node.Kind == TNodeKind::Document
+                    ? std::string_view(node.Tag)
+                    : std::string_view(node.Name);
+    view.Value = node.Value;
+    view.Meaning = NodeMeaning(tree, i);
+    if (!node.Note.empty()) {
+        if (!view.Meaning.empty()) view.Meaning += "; ";
+        view.Meaning += "note: " + node.Note;
+    }
+    return view;
+}
+
+void VisitProvisioningRows(const TProvisioningTree& tree,
+                           const std::function<void(const TProvisioningRowView&)>& visit) {
+    const size_t rows = ProvisioningRowCount(tree);
+    for (size_t r = 0; r < rows; ++r)
+        visit(ProvisioningRowAt(tree, r));
+}
+
+std::string AttributesText(const TNode& node) {
+    std::string text;
+    for (const TAttribute& a : node.Attributes) {
+        if (!text.empty()) text += ' ';
+        text.append(a.Name).append("=\"").append(a.Value).append("\"");
+    }
+    return text;
+}
+
 std::vector<TProvisioningRow> ProvisioningRows(const TProvisioningTree& tree) {
     std::vector<TProvisioningRow> rows;
     rows.reserve(tree.Nodes.size());
-    // The document as a whole shows only when something is wrong with it.
-    if (!tree.Nodes.empty() && !tree.Nodes[0].Note.empty()) {
-        TProvisioningRow row;
-        row.Item = ItemCaption(TNodeKind::Root);
-        row.Meaning = "note: " + tree.Nodes[0].Note;
-        rows.push_back(std::move(row));
-    }
-    for (size_t i = 1; i < tree.Nodes.size(); ++i) {
-        const TNode& node = tree.Nodes[i];
-        TProvisioningRow row;
-        row.Depth = node.Depth - 1;
-        row.Node = i;
-        row.Item = ItemCaption(node.Kind);
-        row.Name = node.Kind == TNodeKind::Element || node.Kind == TNodeKind::Document ? node.Tag
-                                                                                       : node.Name;
-        row.Value = node.Value;
-        for (const TAttribute& a : node.Attributes) {
-            if (!row.Attributes.empty()) row.Attributes += ' ';
-            row.Attributes += a.Name + "=\"" + a.Value + "\"";
-        }
-        row.Meaning = NodeMeaning(tree, i);
-        if (!node.Note.empty()) {
-            if (!row.Meaning.empty()) row.Meaning += "; ";
-            row.Meaning += "note: " + node.Note;
-        }
-        rows.push_back(std::move(row));
-    }
+    VisitProvisioningRows(tree, [&](const TProvisioningRowView& view) {
+        TProvisioningRow& row = rows.emplace_back();
+        row.Depth = view.Depth;
+        row.Node = view.Node;
+        row.Item = view.Item;
+        row.Name = view.Name;
+        row.Value = view.Value;
+        if (view.Node != 0) row.Attributes = AttributesText(tree.Nodes[view.Node]);
+        row.Meaning = view.Meaning;
+    });
     return rows;
 }
 
@@ -69,14 +99,19 @@ bool ReadCabinetDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes, TCabine
     TSetupXML handler;
     handler.Look = look;
     if (!handler.FindDescriptor(cabinet, stream)) return false;
-    bytes = stream.Data();
+    bytes = stream.TakeData();
     return true;
 }
 
 TProvisioningTree ReadDocumentBytes(std::string_view bytes, const std::function<bool()>& stopped) {
+    return ReadDocumentBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()), stopped);
+}
+
+TProvisioningTree ReadDocumentBytes(std::vector<uint8_t> bytes,
+                                    const std::function<bool()>& stopped) {
     TProvisioningTree tree;
     try {
-        tree = ReadProvisioning(bytes);
+        tree = ReadProvisioning(std::move(bytes));
         DecodeCertificates(tree, stopped);
     } catch (const std::exception& e) {
         // No memory for the tree of a huge document: the setup itself is still shown.
@@ -91,8 +126,7 @@ TProvisioningTree ReadDocumentBytes(std::string_view bytes, const std::function<
 bool ReadCabinetProvisioning(TCABFile& cabinet, TProvisioningTree& tree, TCabinetLook* look) {
     std::vector<uint8_t> bytes;
     if (!ReadCabinetDocument(cabinet, bytes, look)) return false;
-    tree = ReadDocumentBytes(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    tree = ReadDocumentBytes(std::move(bytes));
     return true;
 }
 

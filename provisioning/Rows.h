@@ -5,6 +5,7 @@
 #include "provisioning/Provisioning.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,25 @@ struct TProvisioningRow {
 
 [[nodiscard]] std::vector<TProvisioningRow> ProvisioningRows(const TProvisioningTree& tree);
 
+// The same rows one at a time, for writers that keep none: a node's value can be tens of
+// megabytes, and a table of copies would hold it several times over. The texts are lent for
+// the call; a row's attributes are AttributesText of its node.
+struct TProvisioningRowView {
+    uint32_t Depth = 0;
+    size_t Node = 0;
+    std::string_view Item;
+    std::string_view Name;
+    std::string_view Value;
+    std::string Meaning;
+};
+void VisitProvisioningRows(const TProvisioningTree& tree,
+                           const std::function<void(const TProvisioningRowView&)>& visit);
+// How many rows the page has, and row r of them, for writers that ask for a row more than once.
+[[nodiscard]] size_t ProvisioningRowCount(const TProvisioningTree& tree);
+[[nodiscard]] TProvisioningRowView ProvisioningRowAt(const TProvisioningTree& tree, size_t row);
+// A node's attributes as the page shows them: name="value", a space between.
+[[nodiscard]] std::string AttributesText(const TNode& node);
+
 // "Provisioning document: 9 security policies, 0 certificates".
 [[nodiscard]] std::string ProvisioningHeadline(const TProvisioningSummary& summary);
 
@@ -50,6 +70,8 @@ struct TProvisioningRow {
 [[nodiscard]] bool ReadCabinetDocument(TCABFile& cabinet, std::vector<uint8_t>& bytes,
                                        TCabinetLook* look = nullptr);
 [[nodiscard]] TProvisioningTree ReadDocumentBytes(std::string_view bytes,
+                                                  const std::function<bool()>& stopped = {});
+[[nodiscard]] TProvisioningTree ReadDocumentBytes(std::vector<uint8_t> bytes,
                                                   const std::function<bool()>& stopped = {});
 
 // What the cabinet's "_setup.xml" adds to the device's certificate stores, for the signature's

@@ -194,7 +194,9 @@ bool TCabinetLook::ListAndRead(const TOpenEntrySink& open) {
         if (!binarySeen && IsBinaryDescriptorName(entry.Name)) keep = binarySeen = true;
         if (!xmlSeen && IsXmlDescriptorName(entry.Name)) keep = xmlSeen = true;
         if (!keep || !small) return theirs;
-        return &kept.try_emplace(index, theirs).first->second;
+        TKeepingSink& sink = kept.try_emplace(index, theirs).first->second;
+        sink.Kept().Expect(entry.Size);
+        return &sink;
     };
     bool done = false;
     try {
@@ -261,6 +263,7 @@ bool TCESetupBase::FindDescriptorEntry(TCABFile& cabinet, TStream& stream,
             }
         }
         TMemorySink sink(kMaxDescriptorSize);
+        sink.Expect(size);
         bool whole = false;
         try {
             // Only this entry: later entries of the same name are not part of the descriptor.

@@ -131,7 +131,8 @@ class TCESetupBase {
     // path: the descriptor walk lists afresh.
     TCabinetLook* Look = nullptr;
 
-    // Decodes from the stream, or from the named file when stream is null.
+    // Decodes from the stream, or from the named file when stream is null. A handler may take
+    // the bytes of a memory stream instead of copying them, leaving it empty.
     [[nodiscard]] virtual bool ParseDescriptor(const std::string& fileName, TStream* stream);
     // Finds the descriptor entry of the cabinet and extracts it into the stream.
     [[nodiscard]] virtual bool FindDescriptor(TCABFile& cabinet, TStream& stream);

@@ -278,14 +278,24 @@ std::string TSetupXML::MacroizeMarkup(const std::string& markup) const {
     while (from < markup.size()) {
         size_t to = markup.find('\r', std::min(markup.size(), from + kMarkupPieceSize));
         to = (to == std::string::npos) ? markup.size() : to + 1;
-        result += MacroizePath(markup.substr(from, to - from), false, false);
+        // A piece without a backslash or a percent sign holds no folder and no macro, and comes
+        // back as it is: a large value (a certificate's Base64) is then not copied twice more.
+        const std::string_view piece(markup.data() + from, to - from);
+        if (piece.find_first_of("\\%") == std::string_view::npos &&
+            piece.find('<') != std::string_view::npos)
+            result += piece;
+        else
+            result += MacroizePath(std::string(piece), false, false);
         from = to;
     }
     return result;
 }
 
 bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
-    if (stream) {
+    if (auto* memory = dynamic_cast<TMemoryStream*>(stream)) {
+        // Taken, not copied: a descriptor of tens of megabytes is then held once while read.
+        Parser->Input = TMemoryStream(memory->TakeData());
+    } else if (stream) {
         Parser->Input = TMemoryStream(ReadWholeStream(*stream));
     } else {
         TFileStream file(fileName);
@@ -298,6 +308,8 @@ bool TSetupXML::ParseDescriptor(const std::string& fileName, TStream* stream) {
     } catch (const std::length_error&) {
         throw EOutOfMemory("Out of memory reading the setup descriptor");
     }
+    // The items point into the parser's own copy; the raw document is not read again.
+    Parser->Input = TMemoryStream();
 
     ClearModel();
     RootTagName.clear();

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <unordered_set>
 
 namespace {
 
@@ -27,8 +28,8 @@ enum class TTexts {
 
 } // namespace
 
-std::string WellFormedUtf8(const std::string& text) {
-    if (IsWellFormedUtf8(text)) return text;
+std::string WellFormedUtf8(std::string_view text) {
+    if (IsWellFormedUtf8(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -61,16 +62,20 @@ std::string WellFormedUtf8(const std::string& text) {
 
 namespace {
 
+void WriteText(TJsonWriter& out, std::string_view text, TTexts texts) {
+    if (texts == TTexts::Latin1)
+        out.Latin1(text);
+    else if (texts == TTexts::Utf8Fixed)
+        out.String(WellFormedUtf8(text));
+    else if (IsWellFormedUtf8(text))
+        out.String(text);
+    else
+        out.Latin1(text);
+}
+
 void WriteValue(TJsonWriter& out, const TValue& value, TTexts texts) {
     if (const std::string* text = TextOf(value)) {
-        if (texts == TTexts::Latin1)
-            out.Latin1(*text);
-        else if (texts == TTexts::Utf8Fixed)
-            out.String(WellFormedUtf8(*text));
-        else if (IsWellFormedUtf8(*text))
-            out.String(*text);
-        else
-            out.Latin1(*text);
+        WriteText(out, *text, texts);
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
         out.Int(*number);
     } else if (const auto* flag = std::get_if<bool>(&value)) {
@@ -171,25 +176,8 @@ void WriteMixedPageRecords(TJsonWriter& out, const TPage& page) {
     WriteRows(out, page, TTexts::Utf8Else8, true);
 }
 
-void WriteNestedPageRecords(TJsonWriter& out, const TPage& page, const char* key) {
-    std::vector<std::vector<const TRow*>> under(page.Rows.size());
-    for (const TRow& row : page.Rows)
-        if (row.Node < page.Rows.size()) under[row.Node].push_back(&row);
-    out.BeginArray();
-    for (size_t i = 0; i < page.Rows.size(); ++i) {
-        if (page.Rows[i].Node != kNoNode) continue;
-        out.BeginObject();
-        WriteRecordMembers(out, page.Rows[i].Record, TTexts::Utf8Else8);
-        if (!under[i].empty()) {
-            out.Key(key);
-            out.BeginArray();
-            for (const TRow* row : under[i])
-                WriteRecord(out, row->Record, TTexts::Utf8Else8);
-            out.EndArray();
-        }
-        out.EndObject();
-    }
-    out.EndArray();
+void WriteMixedRecordMembers(TJsonWriter& out, const TRecord& record) {
+    WriteRecordMembers(out, record, TTexts::Utf8Else8);
 }
 
 void WriteSignatureJson(TJsonWriter& out, const TCabinetSignature& signature,
@@ -217,7 +205,6 @@ void WriteProvisioningJson(TJsonWriter& out, const TCESetup& setup,
     }
     const provisioning::TProvisioningTree& tree = *document;
     const provisioning::TProvisioningSummary s = provisioning::Summarize(tree);
-    const provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
     out.BeginObject();
     out.Key("provisioningOnly");
     out.Bool(provisioning::IsProvisioningOnly(setup));
@@ -237,31 +224,39 @@ void WriteProvisioningJson(TJsonWriter& out, const TCESetup& setup,
     }
     out.EndObject();
     out.Key("rows");
-    // Each row's exact value, then its node's other attributes as an object of their own.
+    // Each row's exact value, then its node's other attributes as an object of their own,
+    // written from the tree: no page holds a copy of a value that may be megabytes long.
     out.BeginArray();
-    for (const TRow& row : pages.Rows.Rows) {
+    std::unordered_set<std::string_view> named;
+    provisioning::VisitProvisioningRows(tree, [&](const provisioning::TProvisioningRowView& row) {
         out.BeginObject();
-        WriteRecordMembers(out, row.Record, TTexts::Utf8Else8);
+        out.Key("depth");
+        out.Int(row.Depth);
+        for (const auto& [name, text] : {std::pair{"item", row.Item},
+                                         {"name", row.Name},
+                                         {"value", row.Value},
+                                         {"meaning", std::string_view(row.Meaning)}}) {
+            out.Key(name);
+            WriteText(out, text, TTexts::Utf8Else8);
+        }
         out.Key("attributes");
         out.BeginObject();
-        if (row.Source < tree.Nodes.size()) {
-            const auto& attributes = tree.Nodes[row.Source].Attributes;
-            for (size_t i = 0; i < attributes.size(); ++i) {
-                // A name written twice: the first counts, as the reader notes.
-                const auto first =
-                    std::find_if(attributes.begin(), attributes.end(),
-                                 [&](const auto& a) { return a.Name == attributes[i].Name; });
-                if (size_t(first - attributes.begin()) != i) continue;
-                out.Key(WellFormedUtf8(attributes[i].Name));
-                WriteValue(out, attributes[i].Value, TTexts::Utf8Else8);
-            }
+        named.clear();
+        for (const provisioning::TAttribute& a : tree.Nodes[row.Node].Attributes) {
+            // A name written twice: the first counts, as the reader notes.
+            if (!named.insert(a.Name).second) continue;
+            out.Key(WellFormedUtf8(a.Name));
+            WriteText(out, a.Value, TTexts::Utf8Else8);
         }
         out.EndObject();
         out.EndObject();
-    }
+    });
     out.EndArray();
     out.Key("certificates");
-    WriteRows(out, pages.Certificates, TTexts::Utf8Else8, false);
+    out.BeginArray();
+    for (const provisioning::TCertificateInfo& certificate : tree.Certificates)
+        WriteRecord(out, provisioning::CertificateRow(certificate).Record, TTexts::Utf8Else8);
+    out.EndArray();
     out.EndObject();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "cab/PlainText.h"
+#include "report/Page.h"
 #include "tools/JsonWriter.h"
 
 #include <string>
@@ -19,7 +20,7 @@ struct TPage;
 
 // Texts meant as UTF-8 (certificate names, file names given to the tool): a byte that does not
 // belong to a well-formed sequence becomes U+FFFD, so that the document can always be written.
-[[nodiscard]] std::string WellFormedUtf8(const std::string& text);
+[[nodiscard]] std::string WellFormedUtf8(std::string_view text);
 
 // The members below are written into an object the caller has begun, so that a caller can put
 // its own keys before and after them.
@@ -48,6 +49,5 @@ void WritePageRecords(TJsonWriter& out, const TPage& page);
 void WriteMixedPageRecords(TJsonWriter& out, const TPage& page);
 // One text as those pages write it: kept when well-formed UTF-8, else taken as 8-bit.
 void WriteMixedText(TJsonWriter& out, std::string_view text);
-// The same texts for a page whose rows may be listed under another (Node: that row's index), in
-// page order: the rows at the top, each with those under it as an array named key.
-void WriteNestedPageRecords(TJsonWriter& out, const TPage& page, const char* key);
+// One record's members with the texts of those pages.
+void WriteMixedRecordMembers(TJsonWriter& out, const TRecord& record);

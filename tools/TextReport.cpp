@@ -22,9 +22,15 @@
 
 namespace {
 
+// Line breaks in values (nested documents) read better as spaces than as escapes.
+void Flatten(std::string& text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
+}
+
 // The text as a terminal shows it: escaped, and cut with the length of the whole when wider
-// than limit.
-std::string ShownCell(std::string_view text, size_t limit) {
+// than limit. Flattened, its line breaks and tabs are shown as spaces.
+std::string ShownCell(std::string_view text, size_t limit, bool flatten = false) {
     // Escaping only widens: a few bytes past the limit decide the cut, however long the text.
     // The piece ends between UTF-8 sequences, so that it is escaped as the whole would be.
     const auto continuation = [&](size_t i) {
@@ -33,7 +39,14 @@ std::string ShownCell(std::string_view text, size_t limit) {
     size_t take = std::min(text.size(), limit + 8);
     while (take < text.size() && take > limit + 1 && continuation(take))
         --take;
-    std::string shown = PlainText(text.substr(0, take));
+    std::string shown;
+    if (flatten) {
+        std::string piece(text.substr(0, take));
+        Flatten(piece);
+        shown = PlainText(piece);
+    } else {
+        shown = PlainText(text.substr(0, take));
+    }
     if (shown.size() <= limit && take == text.size()) return shown;
     size_t cut = limit;
     // Not inside a UTF-8 sequence.
@@ -73,14 +86,14 @@ bool NeedsNoChange(std::string_view text, size_t limit) {
 // widths count what is shown. Each row is visited twice, to measure and to write, so that no
 // copy of the table is kept.
 void WriteRows(std::ostream& out, const std::vector<std::string_view>& captions, size_t rows,
-               const TRowVisitor& visit, const std::vector<size_t>& limits) {
+               const TRowVisitor& visit, const std::vector<size_t>& limits, bool flatten) {
     const auto limit = [&](size_t c) { return c < limits.size() ? limits[c] : kMaxShownCell; };
     // A cell as shown: its own text where it needs no escaping and no cut (most cells), else
     // the escaped and cut copy, kept until the next cell.
     std::string copy;
-    const auto shown = [&copy](std::string_view text, size_t most) -> std::string_view {
+    const auto shown = [&copy, flatten](std::string_view text, size_t most) -> std::string_view {
         if (NeedsNoChange(text, most)) return text;
-        copy = ShownCell(text, most);
+        copy = ShownCell(text, most, flatten);
         return copy;
     };
     std::vector<size_t> widths(captions.size(), 0);
@@ -242,40 +255,46 @@ constexpr size_t kMaxMeaning = 240;
 // Deeper levels are not indented further, so that absurd nesting keeps lines short.
 constexpr int64_t kMaxIndent = 24;
 
-// Line breaks in values (nested documents) read better as spaces than as escapes.
-void Flatten(std::string& text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
-}
-
-// The provisioning page with its items indented by depth and its long cells cut, then each
-// certificate as a table of its fields.
+// The provisioning page with its items indented by depth, its long cells cut and its line
+// breaks (nested documents) shown as spaces, then each certificate as a table of its fields.
+// Rows are made from the tree as they are written: a value may be megabytes long.
 void WriteProvisioning(std::ostream& out, const TCESetup& setup, TSetupDocument& document) {
     const provisioning::TProvisioningTree* read = document.Get();
     if (!read) return;
     const provisioning::TProvisioningTree& tree = *read;
-    provisioning::TProvisioningPages pages = provisioning::BuildProvisioningPages(tree);
-    for (TRow& row : pages.Rows.Rows) {
-        const auto* depth = std::get_if<int64_t>(FindField(row.Record, "depth"));
-        const int64_t indent = depth ? std::min(*depth, kMaxIndent) : 0;
-        row.Cells[0].Text = std::string(size_t(2 * indent), ' ') + row.Cells[0].Text;
-        for (size_t c = 1; c < row.Cells.size(); ++c)
-            Flatten(row.Cells[c].Text);
-    }
-    // Item, Name, Value, Attributes, Meaning.
-    const std::vector<size_t> limits{kMaxShownCell, kMaxCell, kMaxCell, kMaxCell, kMaxMeaning};
-    out << '\n' << pages.Rows.Caption << " (" << pages.Rows.Rows.size() << ")\n";
+    const size_t rows = provisioning::ProvisioningRowCount(tree);
+    out << '\n' << provisioning::kProvisioningCaption << " (" << rows << ")\n";
     if (provisioning::IsProvisioningOnly(setup))
         out << "  " << PlainText(provisioning::ProvisioningHeadline(provisioning::Summarize(tree)))
             << '\n';
-    WriteTable(out, pages.Rows, limits);
+    // Item, Name, Value, Attributes, Meaning.
+    const std::vector<size_t> limits{kMaxShownCell, kMaxCell, kMaxCell, kMaxCell, kMaxMeaning};
+    std::string item;
+    std::string attributes;
+    WriteRows(
+        out,
+        {std::begin(provisioning::kProvisioningColumns),
+         std::end(provisioning::kProvisioningColumns)},
+        rows,
+        [&](size_t r, const TCellVisitor& cell) {
+            const provisioning::TProvisioningRowView row = provisioning::ProvisioningRowAt(tree, r);
+            item.assign(size_t(2 * std::min<int64_t>(row.Depth, kMaxIndent)), ' ');
+            item += row.Item;
+            attributes =
+                row.Node == 0 ? std::string() : provisioning::AttributesText(tree.Nodes[row.Node]);
+            for (const std::string_view text :
+                 {std::string_view(item), row.Name, row.Value, std::string_view(attributes),
+                  std::string_view(row.Meaning)})
+                cell(text);
+        },
+        limits, true);
 
-    const TPage& certificates = pages.Certificates;
-    out << '\n' << certificates.Caption << " (" << certificates.Rows.size() << ")\n";
-    for (size_t i = 0; i < certificates.Rows.size(); ++i) {
+    const TPage columns = provisioning::CertificatesPageColumns();
+    out << '\n' << columns.Caption << " (" << tree.Certificates.size() << ")\n";
+    for (size_t i = 0; i < tree.Certificates.size(); ++i) {
         if (i > 0) out << '\n';
         // The two store columns always; the others only when they have something to say.
-        TPage fields = FieldsPage(certificates, certificates.Rows[i], 2);
+        TPage fields = FieldsPage(columns, provisioning::CertificateRow(tree.Certificates[i]), 2);
         for (TRow& field : fields.Rows)
             Flatten(field.Cells[1].Text);
         WriteTable(out, fields, {kMaxShownCell, kMaxMeaning});

@@ -29,10 +29,12 @@ inline constexpr size_t kMaxShownCell = 200;
 // than its column's limit: limits[c], or kMaxShownCell.
 void WriteTable(std::ostream& out, const TPage& page, const std::vector<size_t>& limits = {});
 // The same for rows no page holds: visit(r, cell) hands over row r's texts in column order, and
-// is asked twice for each row, once to measure it and once to write it.
+// is asked twice for each row, once to measure it and once to write it. Flattened, line breaks
+// and tabs in the texts are shown as spaces.
 using TRowVisitor = std::function<void(size_t row, const TCellVisitor& cell)>;
 void WriteRows(std::ostream& out, const std::vector<std::string_view>& captions, size_t rows,
-               const TRowVisitor& visit, const std::vector<size_t>& limits = {});
+               const TRowVisitor& visit, const std::vector<size_t>& limits = {},
+               bool flatten = false);
 
 // Tables of (field, value) rows under two captions, as WriteTable lays them out, written one
 // after another through the same buffers: a report of many programs writes one per program.
