@@ -23,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -259,23 +260,100 @@ void ReadSignature(const TCabinetSignature& signature, std::vector<TFact>& out) 
     }
 }
 
+// A path too long to show whole keeps its first three levels (the document and the two below it,
+// which say what the node belongs to) and its last two, each label cut to at most kMaxShownLabel
+// bytes: a few hundred bytes, whatever the document.
+constexpr size_t kShownFirstLevels = 3;
+constexpr size_t kShownLastLevels = 2;
+constexpr size_t kMaxShownLabel = 60;
+
+// One level of the chain above a provisioning row.
+struct TPathLevel {
+    std::string Label;
+    // Bytes of the path text down to this level, kMaxProvisioningPathText + 1 when longer.
+    size_t Length = 0;
+    // SHA-256 of the parent's digest (zeros above the top) and the label folded as KeyOf folds.
+    std::array<uint8_t, 32> Digest{};
+};
+
+// The label's first bytes, ended at a character so that UTF-8 stays well formed.
+std::string ShownLabel(const std::string& label) {
+    if (label.size() <= kMaxShownLabel) return label;
+    size_t end = kMaxShownLabel - 3;
+    while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80)
+        --end;
+    return label.substr(0, end) + "...";
+}
+
+// "first\second\third\... (98997 levels) ...\last but one\last".
+std::string ShownPath(const std::vector<TPathLevel>& chain) {
+    const size_t levels = chain.size();
+    const bool cut = levels > kShownFirstLevels + kShownLastLevels;
+    std::string text;
+    for (size_t i = 0; i < levels; ++i) {
+        if (cut && i == kShownFirstLevels) {
+            const size_t left = levels - kShownFirstLevels - kShownLastLevels;
+            text += "... (" + std::to_string(left) + (left == 1 ? " level" : " levels") + ") ...\\";
+            i = levels - kShownLastLevels;
+        }
+        text += ShownLabel(chain[i].Label);
+        if (i + 1 < levels) text += '\\';
+    }
+    return text;
+}
+
+// The key of a path too long to show: the chain's digest after the level count, which orders
+// such rows by depth. Folded keys hold no lower-case letter, so the lower-case start sets these
+// apart from every key of a path shown whole.
+std::string LongPathKey(const std::vector<TPathLevel>& chain) {
+    std::string levels = std::to_string(chain.size());
+    levels.insert(0, levels.size() < 10 ? 10 - levels.size() : 0, '0');
+    const std::array<uint8_t, 32>& digest = chain.back().Digest;
+    return "long path " + levels + " " + LowerHex({digest.begin(), digest.end()});
+}
+
 // Each node named by the chain of its ancestors' items and names, so that the same parm under
-// two characteristics is two rows.
+// two characteristics is two rows. Each level is hashed once as the rows come, so a row costs
+// its own label and at most kMaxProvisioningPathText, however deep it lies.
 void ReadProvisioning(const std::vector<uint8_t>& xml, std::vector<TFact>& out) {
     provisioning::TProvisioningTree tree = provisioning::ReadProvisioning(
         std::string_view(reinterpret_cast<const char*>(xml.data()), xml.size()));
     provisioning::DecodeCertificates(tree);
-    std::vector<std::string> chain;
-    for (const provisioning::TProvisioningRow& row : provisioning::ProvisioningRows(tree)) {
+    const auto digest = crypto::TDigest::Create(crypto::TDigestAlgorithm::SHA256);
+    out.reserve(out.size() + provisioning::ProvisioningRowCount(tree));
+    std::vector<TPathLevel> chain;
+    provisioning::VisitProvisioningRows(tree, [&](const provisioning::TProvisioningRowView& row) {
         chain.resize(std::min<size_t>(chain.size(), row.Depth));
-        std::string label = row.Item + (row.Name.empty() ? "" : " " + row.Name);
-        std::string path;
-        for (const std::string& part : chain)
-            path += part + "\\";
-        path += label;
-        chain.push_back(std::move(label));
-        out.push_back(Fact({std::move(path)}, {row.Value}));
-    }
+        TPathLevel level;
+        level.Label = std::string(row.Item);
+        if (!row.Name.empty()) level.Label.append(" ").append(row.Name);
+        const TPathLevel* parent = chain.empty() ? nullptr : &chain.back();
+        level.Length = std::min(kMaxProvisioningPathText + 1,
+                                (parent ? parent->Length + 1 : 0) + level.Label.size());
+        digest->Restart();
+        digest->Update(parent ? parent->Digest : level.Digest);
+        const std::string folded = UpperCaseAscii(level.Label);
+        digest->Update({reinterpret_cast<const uint8_t*>(folded.data()), folded.size()});
+        const crypto::TBytes sum = digest->Final();
+        // Without a digest every long path would be one row, and a change could hide.
+        if (sum.size() != level.Digest.size())
+            throw std::runtime_error("SHA-256 is not available to name the provisioning rows");
+        std::copy(sum.begin(), sum.end(), level.Digest.begin());
+        chain.push_back(std::move(level));
+        if (chain.back().Length <= kMaxProvisioningPathText) {
+            std::string path;
+            for (size_t i = 0; i + 1 < chain.size(); ++i)
+                path += chain[i].Label + "\\";
+            path += chain.back().Label;
+            out.push_back(Fact({std::move(path)}, {std::string(row.Value)}));
+        } else {
+            TFact fact;
+            fact.Key = LongPathKey(chain);
+            fact.Identity = {ShownPath(chain)};
+            fact.Values = {std::string(row.Value)};
+            out.push_back(std::move(fact));
+        }
+    });
 }
 
 TFactsResult Fail(TFactsStatus status, const std::string& message) {

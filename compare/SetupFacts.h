@@ -6,6 +6,7 @@
 #include "setup/CESetup.h"
 #include "signature/Signature.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,6 +41,13 @@ struct TSetupFacts {
     std::vector<TFact> Signature;    // {Field}, {Value}
     std::vector<TFact> Provisioning; // {Path}, {Value}; empty without a "_setup.xml"
 };
+
+// A provisioning row's path of at most this many bytes is shown whole and keyed by its folded
+// text, as the other pages' rows are. A longer one (a chain thousands of characteristics deep, a
+// label of a megabyte) is shown with its first and last levels, each label cut short, and the
+// number of levels left out between; its key is a chained SHA-256 of its folded levels, so that
+// two different paths stay two rows and the same path on both sides is one.
+inline constexpr size_t kMaxProvisioningPathText = 512;
 
 // A digest as lower-case hex, as facts and indexes keep them.
 [[nodiscard]] std::string LowerHex(const std::vector<uint8_t>& bytes);
