@@ -13,7 +13,12 @@
 
 bool GrowHeapInLargeSteps(bool oneHeap) {
     rlimit space{};
-    if (getrlimit(RLIMIT_AS, &space) != 0 || space.rlim_cur != RLIM_INFINITY) return false;
+    if (getrlimit(RLIMIT_AS, &space) != 0 || space.rlim_cur != RLIM_INFINITY) {
+        // Nothing ahead; but a thread's heap of its own sets aside 64 MB of addresses at once,
+        // which a limited run pays for as if used.
+        if (oneHeap) mallopt(M_ARENA_MAX, 1);
+        return false;
+    }
     constexpr size_t kStep = size_t{64} << 20;
     constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
     // Kept when the top of the heap is freed, and asked for with every growth; large buffers come
