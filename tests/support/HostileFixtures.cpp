@@ -62,6 +62,26 @@ const char* const kSlowCertificate =
     "BdrYJJ+kUWbFpLf8kSJwziyXBxBT3OdrBDKG/wpRg41I6gbngqwQDbhL7w0Ovg==";
 } // namespace
 
+void WriteDocumentCabinet(const std::string& path, const std::string& characteristics) {
+    const std::string xml =
+        "<wap-provisioningdoc><characteristic type=\"Install\"><parm name=\"AppName\" "
+        "value=\"Slow\"/><parm name=\"InstallDir\" value=\"%CE1%\\Slow\" "
+        "translation=\"install\"/><parm name=\"NumFiles\" value=\"2\"/></characteristic>"
+        "<characteristic type=\"FileOperation\"><characteristic type=\"%CE1%\\Slow\" "
+        "translation=\"install\"><characteristic type=\"slow.exe\" translation=\"install\">"
+        "<characteristic type=\"Extract\"><parm name=\"Source\" value=\"SLOW.001\"/>"
+        "</characteristic></characteristic><characteristic type=\"readme.txt\" "
+        "translation=\"install\"><characteristic type=\"Extract\"><parm name=\"Source\" "
+        "value=\"README.002\"/></characteristic></characteristic></characteristic>"
+        "</characteristic>" +
+        characteristics + "</wap-provisioningdoc>";
+    WriteCabinet(path,
+                 {{"_setup.xml", Bytes(xml)},
+                  {"SLOW.001", BuildPEImage(PEPlan{})},
+                  {"README.002", Bytes("slow")}},
+                 FixtureCompression::MSZIP);
+}
+
 void WriteSlowDocumentCabinet(const std::string& path, int certificates, int depth) {
     std::string store;
     for (int i = 0; i < certificates; ++i)
@@ -73,25 +93,12 @@ void WriteSlowDocumentCabinet(const std::string& path, int certificates, int dep
         nested += "<characteristic type=\"n\">";
     for (int i = 0; i < depth; ++i)
         nested += "</characteristic>";
-    const std::string xml =
-        "<wap-provisioningdoc><characteristic type=\"Install\"><parm name=\"AppName\" "
-        "value=\"Slow\"/><parm name=\"InstallDir\" value=\"%CE1%\\Slow\" "
-        "translation=\"install\"/><parm name=\"NumFiles\" value=\"2\"/></characteristic>"
-        "<characteristic type=\"FileOperation\"><characteristic type=\"%CE1%\\Slow\" "
-        "translation=\"install\"><characteristic type=\"slow.exe\" translation=\"install\">"
-        "<characteristic type=\"Extract\"><parm name=\"Source\" value=\"SLOW.001\"/>"
-        "</characteristic></characteristic><characteristic type=\"readme.txt\" "
-        "translation=\"install\"><characteristic type=\"Extract\"><parm name=\"Source\" "
-        "value=\"README.002\"/></characteristic></characteristic></characteristic>"
-        "</characteristic><characteristic type=\"CertificateStore\"><characteristic "
-        "type=\"ROOT\">" +
-        store + "</characteristic></characteristic><characteristic type=\"Deep\">" + nested +
-        "</characteristic></wap-provisioningdoc>";
-    WriteCabinet(path,
-                 {{"_setup.xml", Bytes(xml)},
-                  {"SLOW.001", BuildPEImage(PEPlan{})},
-                  {"README.002", Bytes("slow")}},
-                 FixtureCompression::MSZIP);
+    WriteDocumentCabinet(path, "<characteristic type=\"CertificateStore\"><characteristic "
+                               "type=\"ROOT\">" +
+                                   store +
+                                   "</characteristic></characteristic><characteristic "
+                                   "type=\"Deep\">" +
+                                   nested + "</characteristic>");
 }
 
 std::string HostileFixtureDir() {

@@ -12,6 +12,9 @@ void WriteDeepFolderCabinet(const std::string& path);
 // A _setup.xml naming one image from rows file rows, the image importing imports DLLs with
 // names of 200 characters: facts copied per row multiply.
 void WriteSharedImageCabinet(const std::string& path, int rows = 3000, int imports = 4097);
+// A setup of two files whose "_setup.xml" holds, after its install and file sections, the
+// characteristics given.
+void WriteDocumentCabinet(const std::string& path, const std::string& characteristics);
 // A setup of two files whose "_setup.xml" also fills the device's root store with certificates
 // (each a whole RSA certificate to decode) and nests depth characteristics: slow to decode,
 // whichever the certificate library.

@@ -15,6 +15,7 @@ struct ToolRun {
     int Exit = -1;
     std::string Out;
     std::string Err;
+    long PeakKilobytes = 0; // the run's largest resident set, for messages
 };
 
 struct ToolRunOptions {
@@ -64,7 +65,9 @@ inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOp
     }
     ToolRun run;
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return run;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return run;
+    run.PeakKilobytes = usage.ru_maxrss;
     if (WIFEXITED(status))
         run.Exit = WEXITSTATUS(status);
     else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
@@ -74,6 +77,15 @@ inline ToolRun RunToolWith(const std::vector<std::string>& args, const ToolRunOp
     run.Out.assign(o.begin(), o.end());
     run.Err.assign(e.begin(), e.end());
     return run;
+}
+
+// A crafted setup's run ends within 10 s and within 256 MB of address space beyond the
+// decompressed size of what it holds (and the program's own few MB of code and libraries).
+inline ToolRun RunWithinBudget(const std::vector<std::string>& args, size_t decompressed) {
+    ToolRunOptions options;
+    options.Seconds = 10;
+    options.MemoryBytes = (256u << 20) + (32u << 20) + decompressed;
+    return RunToolWith(args, options);
 }
 
 // With a time limit, a run that hangs ends with exit 124 instead of stopping the tests.
