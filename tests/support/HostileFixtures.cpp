@@ -44,6 +44,24 @@ void WriteSharedImageCabinet(const std::string& path, int rows, int imports) {
                  FixtureCompression::MSZIP);
 }
 
+size_t WriteWideCompanyCabinet(const std::string& path, int others) {
+    DescriptorBuilder b("Wide", "Acme", "%CE1%\\Wide", false);
+    SetupCabinetContents contents;
+    PEPlan wide;
+    PEVersionPlan version;
+    version.Strings = {{"CompanyName", std::string(32000, '\x1b')}};
+    wide.Version = version;
+    contents.FileData[b.File(1, "wide.exe")] = BuildPEImage(wide);
+    size_t held = contents.FileData.begin()->second.size();
+    const std::vector<uint8_t> image = BuildPEImage(PEPlan());
+    for (int i = 0; i < others; ++i) {
+        contents.FileData[b.File(1, "p" + std::to_string(i) + ".exe")] = image;
+        held += image.size();
+    }
+    WriteSetupCabinet(path, b.Plan(), contents, FixtureCompression::MSZIP);
+    return held;
+}
+
 namespace {
 // A self-signed RSA certificate made for the tests ("Tessary Test Slow Root").
 const char* const kSlowCertificate =

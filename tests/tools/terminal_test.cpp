@@ -5,6 +5,7 @@
 #include "report/Page.h"
 #include "tests/support/CabinetSigner.h"
 #include "tests/support/DescriptorWriter.h"
+#include "tests/support/HostileFixtures.h"
 #include "tests/support/PEBuilder.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/TextReport.h"
@@ -184,17 +185,8 @@ TEST(Terminal, AWideCellIsCutInTextAndWholeInJson) {
     // One program's company is 32,000 control characters: every row of the Programs list would
     // be padded to its escaped width.
     TempDir dir;
-    DescriptorBuilder b("Wide", "Acme", "%CE1%\\Wide", false);
-    SetupCabinetContents contents;
-    PEPlan wide;
-    PEVersionPlan version;
-    version.Strings = {{"CompanyName", std::string(32000, '\x1b')}};
-    wide.Version = version;
-    contents.FileData[b.File(1, "wide.exe")] = BuildPEImage(wide);
-    for (int i = 0; i < 300; ++i)
-        contents.FileData[b.File(1, "p" + std::to_string(i) + ".exe")] = BuildPEImage(PEPlan());
     const std::string cab = dir.File("wide.cab");
-    WriteSetupCabinet(cab, b.Plan(), contents);
+    WriteWideCompanyCabinet(cab, 300);
 
     const ToolRun text = RunTool({"--audit", cab}, 60);
     EXPECT_EQ(text.Exit, 0) << text.Err;
