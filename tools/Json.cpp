@@ -166,10 +166,7 @@ void WritePageRecords(TJsonWriter& out, const TPage& page) {
 // The pages beyond the setup's own mix the model's 8-bit texts with UTF-8 ones (certificate
 // names, version resources, provisioning values): each text is written as the window shows it.
 void WriteMixedText(TJsonWriter& out, std::string_view text) {
-    if (IsWellFormedUtf8(text))
-        out.String(text);
-    else
-        out.Latin1(text);
+    WriteText(out, text, TTexts::Utf8Else8);
 }
 
 void WriteMixedPageRecords(TJsonWriter& out, const TPage& page) {
